@@ -1,0 +1,45 @@
+#pragma once
+// Encoders of every script section's payload. Texts are byte strings in the
+// installer's ANSI code page (Windows-1251), already converted by the caller.
+// Each payload ends with the one extra zero byte that packages carry.
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace brx {
+
+struct RegistryKeysSpec {
+  std::string keyPath;
+  std::string folderValueName = "ProgramPath";
+  std::string programValueName = "ProgramName";
+  std::string levelValueName = "PatchLevel";
+  int32_t packageLevel = 1;
+};
+std::vector<uint8_t> EncodeRegistryKeys(const RegistryKeysSpec& keys);
+
+std::vector<uint8_t> EncodeStartupMessage(const std::string& caption, const std::string& question);
+
+std::vector<uint8_t> EncodeNameTable(const std::vector<std::pair<std::string, std::string>>& pairs);
+
+// :Folders and :FilesToRemove.
+std::vector<uint8_t> EncodeTextList(const std::vector<std::string>& items);
+
+struct CommandSpec {
+  uint8_t flags = 0;  // kCommandWait | kCommandRelative
+  std::string program;
+  std::string arguments;
+};
+std::vector<uint8_t> EncodeCommands(const std::vector<CommandSpec>& commands);
+
+struct RegistryValueSpec {
+  uint32_t operation = 1;
+  uint32_t root = 2;  // 1 HKEY_CURRENT_USER, anything else HKEY_LOCAL_MACHINE
+  std::string key;
+  uint32_t type = 2;  // 0 key only, 1 number (text parsed at install), 2 text
+  std::string valueName;
+  std::string data;
+};
+std::vector<uint8_t> EncodeRegistryTable(const std::vector<RegistryValueSpec>& records);
+
+}  // namespace brx

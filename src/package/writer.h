@@ -1,0 +1,38 @@
+#pragma once
+// The writer side of the container, for tests and the authoring tool (never
+// linked into PATCH.EXE, which composes no package). Entries are laid from
+// offset 32 in the order given, the directory behind them.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace brx {
+
+enum class EntryStorage { kStored, kCompressed };
+
+struct PackageEntrySource {
+  std::string name;  // at most 31 bytes
+  std::vector<uint8_t> content;
+  EntryStorage storage = EntryStorage::kCompressed;
+  uint32_t extraFlags = 0;  // further flag bits to set (ignored by readers)
+};
+
+struct PackageWriterOptions {
+  int level = 9;  // zlib level; level 9 streams begin 78 DA
+  bool compressDirectory = true;
+  uint32_t extraDirectoryFlags = 0;  // bits above the method, ignored by readers
+};
+
+// Compresses one buffer into a zlib stream.
+std::vector<uint8_t> CompressZlib(const uint8_t* data, size_t size, int level);
+
+// Composes a package file. Fails (empty result, reason in *error) only for an
+// entry name longer than 31 bytes, no entries, or a package past 4 GiB.
+std::vector<uint8_t> WritePackage(const std::vector<PackageEntrySource>& entries,
+                                  const PackageWriterOptions& options, std::string* error);
+
+// A self-applying executable: stub bytes, package bytes and the trailer.
+std::vector<uint8_t> AppendPackageToStub(const std::vector<uint8_t>& stub,
+                                         const std::vector<uint8_t>& package);
+
+}  // namespace brx

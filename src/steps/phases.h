@@ -1,0 +1,28 @@
+#pragma once
+// The installation phases in the order the driver runs them. Each phase
+// reads its section through LoadSection and talks to Windows only through
+// System.
+#include "app/run_state.h"
+#include "system/system.h"
+
+namespace brx {
+
+// Fills run.target from :RegistryKeys and the registry. False when the target
+// is not found (the status line then says so); the run ends.
+bool DiscoverTarget(System& system, RunState& run);
+
+// Asks the package's question and warns about an installed level. False for
+// a refusal (run.waitForButton is then cleared); the run ends.
+bool ConfirmInstallation(System& system, RunState& run);
+
+void LoadNameTable(RunState& run);
+// The installed name of an entry: its translation or the name itself.
+const char* TranslateName(const RunState& run, const char* entryName);
+void CreateFolders(System& system, RunState& run);
+void InstallFiles(System& system, RunState& run);
+void RunCommands(System& system, RunState& run);
+void RemoveFiles(System& system, RunState& run);
+void ApplyRegistryTable(System& system, RunState& run);
+void CompleteUpdate(System& system, RunState& run);
+
+}  // namespace brx
