@@ -1,0 +1,117 @@
+#include "package/entry_lookup.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "package/inflate_stream.h"
+
+namespace brx {
+
+namespace {
+
+// Only the letters A to Z fold; Cyrillic and every other byte compare as they are.
+char FoldLatin(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+
+}  // namespace
+
+bool EntryNamesEqual(const char* a, const char* b) {
+  for (;; ++a, ++b) {
+    if (FoldLatin(*a) != FoldLatin(*b)) return false;
+    if (*a == '\0') return true;
+  }
+}
+
+uint32_t FindEntry(const Package& package, const char* name) {
+  if (package.directory == nullptr) return kEntryNotFound;
+  for (uint32_t index = 0; index < package.entryCount(); ++index) {
+    if (EntryNamesEqual(package.directory[index].name, name)) return index;
+  }
+  return kEntryNotFound;
+}
+
+bool ExtractEntry(const Package& package, const DirectoryEntry& entry, uint8_t* destination) {
+  const MemoryRange stored = package.StoredBytes(entry);
+  if (!entry.IsCompressed()) {
+    if (entry.size != 0) std::memcpy(destination, stored.data, entry.size);
+    return true;
+  }
+  return InflateStream(stored.data, stored.size, destination, entry.size);
+}
+
+SectionBlock::SectionBlock(SectionBlock&& other) noexcept
+    : data_(other.data_), size_(other.size_), status_(other.status_) {
+  other.data_ = nullptr;
+  other.size_ = 0;
+  other.status_ = Status::kNotFound;
+}
+
+SectionBlock& SectionBlock::operator=(SectionBlock&& other) noexcept {
+  if (this != &other) {
+    Release();
+    data_ = other.data_;
+    size_ = other.size_;
+    status_ = other.status_;
+    other.data_ = nullptr;
+    other.size_ = 0;
+    other.status_ = Status::kNotFound;
+  }
+  return *this;
+}
+
+SectionBlock::~SectionBlock() {
+  Release();
+}
+
+void SectionBlock::Release() {
+  std::free(data_);
+  data_ = nullptr;
+  size_ = 0;
+  status_ = Status::kNotFound;
+}
+
+// A fresh 16-byte zero block whose size is 1: one empty text, which every
+// list reader takes as the list's end.
+SectionBlock SectionBlock::Empty() {
+  constexpr size_t kEmptyBlockSize = 16;
+  SectionBlock block;
+  block.data_ = static_cast<uint8_t*>(std::calloc(kEmptyBlockSize, 1));
+  if (block.data_ == nullptr) {
+    block.status_ = Status::kNoMemory;
+    return block;
+  }
+  block.size_ = 1;
+  block.status_ = Status::kLoaded;
+  return block;
+}
+
+SectionBlock LoadSection(const Package& package, const char* name) {
+  SectionBlock block;
+  const uint32_t index = FindEntry(package, name);
+  if (index == kEntryNotFound) return block;
+  const DirectoryEntry& entry = package.directory[index];
+  // The block carries one zero byte behind the payload; a size of 4 GiB - 1
+  // leaves no room for it (and could not be allocated anyway).
+  if (entry.size == UINT32_MAX) {
+    block.status_ = SectionBlock::Status::kNoMemory;
+    return block;
+  }
+  uint8_t* data = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(entry.size) + 1));
+  if (data == nullptr) {
+    block.status_ = SectionBlock::Status::kNoMemory;
+    return block;
+  }
+  if (!ExtractEntry(package, entry, data)) {
+    std::free(data);
+    block.status_ = SectionBlock::Status::kDamaged;
+    return block;
+  }
+  data[entry.size] = 0;
+  block.data_ = data;
+  block.size_ = entry.size;
+  block.status_ = SectionBlock::Status::kLoaded;
+  return block;
+}
+
+}  // namespace brx
