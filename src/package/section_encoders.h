@@ -2,6 +2,9 @@
 // Encoders of every script section's payload. Texts are byte strings in the
 // installer's ANSI code page (Windows-1251), already converted by the caller.
 // Each payload ends with the one extra zero byte that packages carry.
+// Callers check their input first: a text holding a zero byte, an empty list
+// item or command program, or a record with operation 0 would end its list
+// early in the encoded payload.
 #include <cstdint>
 #include <string>
 #include <utility>

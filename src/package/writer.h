@@ -23,15 +23,18 @@ struct PackageWriterOptions {
   uint32_t extraDirectoryFlags = 0;  // bits above the method, ignored by readers
 };
 
-// Compresses one buffer into a zlib stream.
+// Compresses one buffer into a zlib stream; empty when zlib fails.
 std::vector<uint8_t> CompressZlib(const uint8_t* data, size_t size, int level);
 
 // Composes a package file. Fails (empty result, reason in *error) only for an
-// entry name longer than 31 bytes, no entries, or a package past 4 GiB.
+// entry name longer than 31 bytes, no entries, a package past 4 GiB, or a
+// zlib level that zlib refuses. The stored bit of extraFlags is ignored: the
+// storage field alone decides it.
 std::vector<uint8_t> WritePackage(const std::vector<PackageEntrySource>& entries,
                                   const PackageWriterOptions& options, std::string* error);
 
 // A self-applying executable: stub bytes, package bytes and the trailer.
+// Empty for a stub of 4 GiB or more, whose size the trailer cannot hold.
 std::vector<uint8_t> AppendPackageToStub(const std::vector<uint8_t>& stub,
                                          const std::vector<uint8_t>& package);
 

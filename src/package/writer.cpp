@@ -1,0 +1,129 @@
+#include "package/writer.h"
+
+#include <zlib.h>
+
+#include <cstring>
+
+#include "package/format.h"
+
+namespace brx {
+
+namespace {
+
+constexpr uint64_t kMaxPackageSize = UINT32_MAX;
+
+void Fail(std::string* error, const std::string& reason) {
+  if (error != nullptr) *error = reason;
+}
+
+void AppendBytes(std::vector<uint8_t>& out, const std::vector<uint8_t>& bytes) {
+  out.insert(out.end(), bytes.begin(), bytes.end());
+}
+
+}  // namespace
+
+std::vector<uint8_t> CompressZlib(const uint8_t* data, size_t size, int level) {
+  // compress2 takes 32-bit lengths on some targets; nothing that large fits a
+  // package anyway.
+  if (size > kMaxPackageSize) return {};
+  uLongf length = compressBound(static_cast<uLong>(size));
+  std::vector<uint8_t> out(length);
+  static const uint8_t kNothing = 0;
+  if (compress2(out.data(), &length, size != 0 ? data : &kNothing, static_cast<uLong>(size),
+                level) != Z_OK) {
+    return {};
+  }
+  out.resize(length);
+  return out;
+}
+
+std::vector<uint8_t> WritePackage(const std::vector<PackageEntrySource>& entries,
+                                  const PackageWriterOptions& options, std::string* error) {
+  if (entries.empty()) {
+    Fail(error, "a package needs at least one entry");
+    return {};
+  }
+  std::vector<uint8_t> package(kHeaderSize, 0);
+  std::vector<uint8_t> directory(entries.size() * kDirectoryEntrySize, 0);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const PackageEntrySource& source = entries[i];
+    if (source.name.size() >= kEntryNameSize) {
+      Fail(error, "entry name longer than 31 bytes: " + source.name);
+      return {};
+    }
+    if (source.content.size() > kMaxPackageSize) {
+      Fail(error, "entry larger than 4 GiB: " + source.name);
+      return {};
+    }
+    DirectoryEntry entry = {};
+    std::memcpy(entry.name, source.name.data(), source.name.size());
+    entry.offset = static_cast<uint32_t>(package.size());
+    entry.size = static_cast<uint32_t>(source.content.size());
+    // The storage bit always says how the bytes really are stored.
+    entry.flags = source.extraFlags & ~kEntryCompressed;
+    std::vector<uint8_t> stored;
+    if (source.storage == EntryStorage::kCompressed) {
+      stored = CompressZlib(source.content.data(), source.content.size(), options.level);
+      if (stored.empty()) {
+        Fail(error, "zlib could not compress entry: " + source.name);
+        return {};
+      }
+      entry.flags |= kEntryCompressed;
+      entry.compressedSize = static_cast<uint32_t>(stored.size());
+    } else {
+      stored = source.content;
+      entry.compressedSize = entry.size;
+    }
+    if (package.size() + stored.size() > kMaxPackageSize) {
+      Fail(error, "package larger than 4 GiB");
+      return {};
+    }
+    AppendBytes(package, stored);
+    EncodeDirectoryEntry(entry, directory.data() + i * kDirectoryEntrySize);
+  }
+
+  PackageHeader header = {};
+  std::memcpy(header.magic, kHeaderMagic, sizeof kHeaderMagic);
+  header.entryCount = static_cast<uint32_t>(entries.size());
+  header.directoryOffset = static_cast<uint32_t>(package.size());
+  header.directoryFlags = options.extraDirectoryFlags & ~kDirectoryMethodMask;
+  std::vector<uint8_t> storedDirectory;
+  if (options.compressDirectory) {
+    storedDirectory = CompressZlib(directory.data(), directory.size(), options.level);
+    if (storedDirectory.empty()) {
+      Fail(error, "zlib could not compress the directory");
+      return {};
+    }
+    header.directoryFlags |= kDirectoryCompressed;
+    header.directoryCompressedSize = static_cast<uint32_t>(storedDirectory.size());
+  } else {
+    storedDirectory = std::move(directory);
+    header.directoryFlags |= kDirectoryStored;
+  }
+  if (package.size() + storedDirectory.size() > kMaxPackageSize) {
+    Fail(error, "package larger than 4 GiB");
+    return {};
+  }
+  AppendBytes(package, storedDirectory);
+  EncodeHeader(header, package.data());
+  return package;
+}
+
+std::vector<uint8_t> AppendPackageToStub(const std::vector<uint8_t>& stub,
+                                         const std::vector<uint8_t>& package) {
+  // The trailer holds the stub's size in 32 bits.
+  if (stub.size() > UINT32_MAX) return {};
+  std::vector<uint8_t> out;
+  out.reserve(stub.size() + package.size() + kTrailerSize);
+  AppendBytes(out, stub);
+  AppendBytes(out, package);
+  PackageTrailer trailer = {};
+  trailer.packageStart = static_cast<uint32_t>(stub.size());
+  std::memcpy(trailer.magic, kTrailerMagic, sizeof kTrailerMagic);
+  uint8_t bytes[kTrailerSize];
+  EncodeTrailer(trailer, bytes);
+  out.insert(out.end(), bytes, bytes + kTrailerSize);
+  return out;
+}
+
+}  // namespace brx
