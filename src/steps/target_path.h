@@ -1,0 +1,14 @@
+#pragma once
+// Paths of the installation steps: the run's target folder followed directly
+// by a stored relative name, as stored (no translation, no separator added).
+#include "app/bounded_text.h"
+#include "app/run_state.h"
+
+namespace brx {
+
+// False when the joined path does not fit, or when the run has no target
+// folder copy (the folder itself did not fit): an empty folder must never
+// turn a stored name into a path relative to the current directory.
+bool JoinTargetPath(const RunState& run, const char* name, PathText* path);
+
+}  // namespace brx
