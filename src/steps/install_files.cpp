@@ -1,0 +1,146 @@
+#include <cstring>
+
+#include "app/status.h"
+#include "app/user_texts.h"
+#include "package/entry_lookup.h"
+#include "steps/phases.h"
+#include "steps/replace_file.h"
+#include "steps/target_path.h"
+
+namespace brx {
+
+namespace {
+
+constexpr uint32_t kFileFailed = 1;
+
+// Creates each folder on the way to the installed name below the target
+// folder; one leading backslash is skipped and the file's own name is never
+// made a folder. False when the walk path does not fit.
+bool CreateIntermediateFolders(System& system, const RunState& run, const char* installedName) {
+  PathText walk;
+  if (!walk.Assign(run.targetFolder.c_str())) return false;
+  const char* position = installedName[0] == '\\' ? installedName + 1 : installedName;
+  for (const char* slash = std::strchr(position, '\\'); slash != nullptr;
+       slash = std::strchr(position, '\\')) {
+    if (!walk.AppendBytes(position, static_cast<size_t>(slash - position))) return false;
+    // Not looked at: an existing folder is the normal case, and one that
+    // cannot be made fails the file when it is created.
+    system.CreateFolder(walk.c_str());
+    if (!walk.AppendChar('\\')) return false;
+    position = slash + 1;
+  }
+  return true;
+}
+
+// Creates the file at its full size through the mapping and produces the
+// entry into the view. False when any of that fails or the entry does not
+// produce exactly its size; the handles are closed either way.
+bool WriteNewFile(System& system, const Package& package, const DirectoryEntry& entry,
+                  const char* path) {
+  const Handle file = system.CreateFileForWriting(path);
+  if (file == kNoHandle) return false;
+  if (entry.size == 0) {
+    // An empty file cannot be mapped, and created empty it is complete. The
+    // entry is still produced (into no room) so a damaged stream fails.
+    const bool produced = ExtractEntry(package, entry, nullptr);
+    system.Close(file);
+    return produced;
+  }
+  const Handle mapping = system.CreateMapping(file, MapAccess::kWrite, entry.size);
+  if (mapping == kNoHandle) {
+    system.Close(file);
+    return false;
+  }
+  uint8_t* view = system.MapView(mapping, MapAccess::kWrite);
+  if (view == nullptr) {
+    system.Close(mapping);
+    system.Close(file);
+    return false;
+  }
+  const bool produced = ExtractEntry(package, entry, view);
+  // Not looked at: the view's bytes are the file's, whatever the release says.
+  system.UnmapView(view);
+  system.Close(mapping);
+  system.Close(file);
+  return produced;
+}
+
+// The failure text for a destination that no path buffer holds: folder and
+// name go to the formatted print apart ("(%s)" becomes "(%s%s)"), so the
+// text shows the whole path and nothing is cut.
+void ShowUnbuiltPathFailure(System& system, const RunState& run, const char* installedName) {
+  const char* folder = run.targetFolder.c_str();
+  if (run.targetFolder.empty() && run.target.targetFolder != nullptr) {
+    folder = run.target.targetFolder;
+  }
+  const char* argument = std::strstr(kFileFailedFormat, "%s");
+  CommandText format;
+  if (argument == nullptr ||
+      !format.AppendBytes(kFileFailedFormat, static_cast<size_t>(argument - kFileFailedFormat)) ||
+      !format.Append("%s") || !format.Append(argument)) {
+    return;  // The failure text is a constant of a few dozen bytes; it always fits.
+  }
+  ShowStatus(system, format.c_str(), folder, installedName);
+}
+
+void FailWithoutTouching(System& system, RunState& run, const char* installedName,
+                         const PathText& destination) {
+  run.updateFailed |= kFileFailed;
+  if (destination.empty()) {
+    ShowUnbuiltPathFailure(system, run, installedName);
+  } else {
+    ShowStatus(system, kFileFailedFormat, destination.c_str());
+  }
+}
+
+}  // namespace
+
+bool ReplaceFile(System& system, RunState& run, const DirectoryEntry& entry) {
+  const char* installedName = TranslateName(run, entry.name);
+  PathText destination;
+  PathText backup;
+  const bool destinationFits = JoinTargetPath(run, installedName, &destination);
+  if (!destinationFits) destination.Clear();
+  const bool backupFits =
+      destinationFits && backup.Assign(destination.c_str()) && backup.Append(kBackupSuffix);
+  ShowStatus(system, kUpdatingFileFormat, installedName);
+
+  // An empty installed name (a source name of the table without its
+  // translation) names the target folder itself, which must never be moved
+  // to a backup name; it can never be written as a file anyway.
+  if (!backupFits || installedName[0] == '\0' ||
+      !CreateIntermediateFolders(system, run, installedName)) {
+    FailWithoutTouching(system, run, installedName, destination);
+    return false;
+  }
+
+  // The order keeps the user's file safe: it waits under the backup name
+  // until its successor is complete. A backup left by an earlier run is not
+  // deleted first: after a crash it holds the user's original, which the
+  // rollback then restores. Moves and deletes here are not looked at.
+  system.MovePath(destination.c_str(), backup.c_str());
+  system.DeletePath(destination.c_str());
+  if (WriteNewFile(system, run.package, entry, destination.c_str())) {
+    system.DeletePath(backup.c_str());
+    ShowStatus(system, kFileUpdatedFormat, destination.c_str());
+    return true;
+  }
+  run.updateFailed |= kFileFailed;
+  system.DeletePath(destination.c_str());
+  system.MovePath(backup.c_str(), destination.c_str());
+  ShowStatus(system, kFileFailedFormat, destination.c_str());
+  return false;
+}
+
+void InstallFiles(System& system, RunState& run) {
+  if (run.package.directory == nullptr) return;
+  // Directory order is installation order: of two entries for one path the
+  // later one wins. Nothing ends the loop early.
+  for (uint32_t index = 0; index < run.package.entryCount(); ++index) {
+    const DirectoryEntry& entry = run.package.directory[index];
+    if (entry.IsSection()) continue;
+    ReplaceFile(system, run, entry);
+  }
+}
+
+}  // namespace brx
