@@ -1,0 +1,24 @@
+#include "package/entry_lookup.h"
+#include "package/payload_cursor.h"
+#include "package/section_names.h"
+#include "steps/phases.h"
+#include "steps/target_path.h"
+
+namespace brx {
+
+void RemoveFiles(System& system, RunState& run) {
+  SectionBlock names = LoadSection(run.package, kFilesToRemoveSection);
+  if (!names.loaded()) return;
+  PayloadCursor cursor(names.bytes());
+  PathText path;
+  while (const char* name = cursor.ReadListItem()) {
+    if (!JoinTargetPath(run, name, &path)) continue;  // does not fit: passed over
+    // Both calls for every name, without looking at what stands there: for a
+    // file the folder removal fails harmlessly, for a folder the delete does.
+    // Best-effort by design: nothing is reported or rolled back.
+    system.DeletePath(path.c_str());
+    system.RemoveFolder(path.c_str());
+  }
+}
+
+}  // namespace brx

@@ -1,0 +1,76 @@
+#include "app/user_texts.h"
+#include "package/entry_lookup.h"
+#include "package/section_names.h"
+#include "package/section_readers.h"
+#include "steps/phases.h"
+
+namespace brx {
+
+namespace {
+
+constexpr uint32_t kCommandsFailed = 1;
+
+// The error file's path always fits the command buffer: the target folder
+// copy is a path text, and the file name is a short constant.
+static_assert(PathText::kCapacity + sizeof(kCommandErrorFileName) <= CommandText::kCapacity);
+
+// Program path and command line of one record. False when either does not
+// fit its buffer, or a relative program has no target folder to stand in.
+bool BuildCommand(const RunState& run, const CommandRecord& record, CommandText* program,
+                  CommandText* commandLine) {
+  program->Clear();
+  if (record.flags & kCommandRelative) {
+    if (run.targetFolder.empty() || !program->Append(run.targetFolder.c_str())) return false;
+  }
+  // The started program sees DUMMY as its own name; the program path alone
+  // decides what runs.
+  return program->Append(record.program) && commandLine->Assign(kCommandLineProgramName) &&
+         commandLine->Append(record.arguments);
+}
+
+// Starts one command, waits for it if asked, and checks the error file.
+// False when the command failed: it could not be built or started, or it
+// left the error file (which is then deleted).
+bool RunCommand(System& system, const RunState& run, const CommandRecord& record) {
+  CommandText program;
+  CommandText commandLine;
+  // Without a target folder there is no current directory to give the program.
+  if (run.targetFolder.empty() || !BuildCommand(run, record, &program, &commandLine)) return false;
+  ProcessHandles handles;
+  if (!system.StartProcess(program.c_str(), commandLine.data(), run.targetFolder.c_str(),
+                           &handles)) {
+    return false;
+  }
+  // The wait's result and the exit code are not read: only a failed start or
+  // the error file count as failure.
+  if (record.flags & kCommandWait) system.WaitForProcess(handles.process);
+  system.Close(handles.process);
+  system.Close(handles.thread);
+
+  CommandText errorFile;
+  errorFile.Assign(run.targetFolder.c_str());  // fits, see the static_assert
+  errorFile.Append(kCommandErrorFileName);
+  if (!system.PathExists(errorFile.c_str())) return true;
+  system.DeletePath(errorFile.c_str());  // not looked at: the failure stands either way
+  return false;
+}
+
+}  // namespace
+
+void RunCommands(System& system, RunState& run) {
+  SectionBlock commands = LoadSection(run.package, kCommandsSection);
+  if (!commands.loaded()) return;
+  bool failed = false;
+  PayloadCursor cursor(commands.bytes());
+  CommandRecord record;
+  // The first failure ends the list: no later command is started.
+  while (!failed && ReadCommandRecord(cursor, &record)) {
+    failed = !RunCommand(system, run, record);
+  }
+  commands.Release();
+  if (!failed) return;
+  system.AskUser(kCommandsFailedText, kCommandsFailedCaption, kMbOk | kMbIconExclamation);
+  run.updateFailed |= kCommandsFailed;
+}
+
+}  // namespace brx
