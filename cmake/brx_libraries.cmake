@@ -1,0 +1,35 @@
+# The core library brx and the test-support library brx_test_support.
+
+if(BRX_WIN32)
+  # Static zlib, so PATCH.EXE imports no zlib1.dll.
+  set(ZLIB_USE_STATIC_LIBS ON)
+endif()
+find_package(ZLIB REQUIRED)
+
+if(BRX_LIBRARY_SOURCES)
+  add_library(brx STATIC ${BRX_LIBRARY_SOURCES})
+  brx_strict(brx)
+  brx_no_exceptions(brx)
+  set(brx_scope PUBLIC)
+else()
+  # Nothing written yet: an empty interface keeps the dependants configurable.
+  add_library(brx INTERFACE)
+  set(brx_scope INTERFACE)
+endif()
+target_include_directories(brx ${brx_scope} ${BRX_SRC})
+target_link_libraries(brx ${brx_scope} ZLIB::ZLIB)
+if(BRX_WIN32)
+  # Import libraries only add a DLL import when a symbol is used.
+  target_link_libraries(brx ${brx_scope} comctl32)
+endif()
+
+if(BRX_TEST_SUPPORT_SOURCES)
+  add_library(brx_test_support STATIC ${BRX_TEST_SUPPORT_SOURCES})
+  brx_strict(brx_test_support)
+  set(support_scope PUBLIC)
+else()
+  add_library(brx_test_support INTERFACE)
+  set(support_scope INTERFACE)
+endif()
+target_include_directories(brx_test_support ${support_scope} ${BRX_TESTS})
+target_link_libraries(brx_test_support ${support_scope} brx gmock)

@@ -1,0 +1,93 @@
+# Windows-only products: PATCH.EXE, the end-to-end programs and scenarios,
+# and the checks on the shipped executables.
+
+# --- PATCH.EXE: build/win32/PATCH.EXE, GUI subsystem, static, small --------
+if(EXISTS ${BRX_WINMAIN_SOURCE})
+  add_executable(PATCH WIN32 ${BRX_WINMAIN_SOURCE} ${BRX_RESOURCE_SOURCES})
+  set_target_properties(PATCH PROPERTIES OUTPUT_NAME PATCH SUFFIX .EXE)
+  brx_strict(PATCH)
+  brx_no_exceptions(PATCH)
+  brx_strip(PATCH)
+  target_link_libraries(PATCH PRIVATE brx)
+
+  # Resources. A .rc finds the files it names in src/resources and in
+  # build/win32/resources, where each src/resources/make_*.py writes what it
+  # generates: it is run as `python3 make_X.py OUTPUT_DIR` whenever anything
+  # in src/resources changes.
+  set(generated ${CMAKE_BINARY_DIR}/resources)
+  file(MAKE_DIRECTORY ${generated})
+  brx_glob(resource_inputs ${BRX_SRC}/resources/*)
+  brx_glob(resource_generators ${BRX_SRC}/resources/make_*.py)
+  set(stamps)
+  foreach(generator ${resource_generators})
+    get_filename_component(name ${generator} NAME_WE)
+    add_custom_command(
+      OUTPUT ${generated}/${name}.stamp
+      COMMAND ${BRX_PYTHON} ${generator} ${generated}
+      COMMAND ${CMAKE_COMMAND} -E touch ${generated}/${name}.stamp
+      DEPENDS ${resource_inputs}
+      WORKING_DIRECTORY ${BRX_SRC}/resources
+      COMMENT "Generating resources with ${name}.py"
+      VERBATIM)
+    list(APPEND stamps ${generated}/${name}.stamp)
+  endforeach()
+  if(BRX_RESOURCE_SOURCES)
+    target_sources(PATCH PRIVATE ${stamps})
+    target_include_directories(PATCH PRIVATE
+      "$<$<COMPILE_LANGUAGE:RC>:${BRX_SRC}/resources;${generated}>")
+    # windres reports no dependencies: rebuild the .rc when any input changes.
+    set_source_files_properties(${BRX_RESOURCE_SOURCES} PROPERTIES
+      OBJECT_DEPENDS "${resource_inputs};${stamps}")
+  endif()
+
+  # Its size is a tracked figure: print it with every build that relinks it.
+  add_custom_command(TARGET PATCH POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -DFILE=$<TARGET_FILE:PATCH> -P ${PROJECT_SOURCE_DIR}/cmake/print_size.cmake
+    VERBATIM)
+
+  add_test(NAME pe.PATCH COMMAND ${BRX_SCRIPTS}/check-pe $<TARGET_FILE:PATCH> gui)
+  set_tests_properties(pe.PATCH PROPERTIES LABELS pe)
+endif()
+
+if(TARGET brxpack)
+  add_test(NAME pe.brxpack COMMAND ${BRX_SCRIPTS}/check-pe $<TARGET_FILE:brxpack> console)
+  set_tests_properties(pe.brxpack PROPERTIES LABELS pe)
+endif()
+
+# --- End-to-end programs: build/win32/e2e/<name>.exe -----------------------
+foreach(program ${BRX_E2E_PROGRAMS})
+  get_filename_component(name ${program} NAME_WE)
+  file(READ ${program} head LIMIT 200)
+  string(REGEX MATCH "^[^\n]*" first_line "${head}")
+  # The first line decides the subsystem, so reconfigure when the file changes.
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${program})
+  if(first_line MATCHES "^//[ \t]*subsystem:[ \t]*windows")
+    add_executable(e2e_${name} WIN32 ${program})
+  else()
+    add_executable(e2e_${name} ${program})
+  endif()
+  set_target_properties(e2e_${name} PROPERTIES
+    OUTPUT_NAME ${name} RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/e2e)
+  brx_strict(e2e_${name})
+  target_link_libraries(e2e_${name} PRIVATE brx)
+endforeach()
+
+# --- End-to-end scenarios: one ctest test per tests/e2e/*_test.py ----------
+# Each runs with /usr/bin/python3 inside the Wine batch, told where the build
+# and the sources are; they share one prefix, so they run one at a time. Exit
+# code 77 reports a skip.
+foreach(scenario ${BRX_E2E_SCENARIOS})
+  get_filename_component(name ${scenario} NAME_WE)
+  string(REGEX REPLACE "_test$" "" name ${name})
+  set(work ${CMAKE_BINARY_DIR}/test-work/e2e/${name})
+  file(MAKE_DIRECTORY ${work})
+  add_test(NAME e2e.${name}
+    COMMAND ${BRX_SCRIPTS}/with-wine ${BRX_PYTHON} ${scenario}
+    WORKING_DIRECTORY ${work})
+  set_tests_properties(e2e.${name} PROPERTIES
+    LABELS e2e
+    RUN_SERIAL ON
+    TIMEOUT 600
+    SKIP_RETURN_CODE 77
+    ENVIRONMENT "BRX_BUILD=${CMAKE_BINARY_DIR};BRX_SOURCE=${PROJECT_SOURCE_DIR};BRX_HOST_BUILD=${PROJECT_SOURCE_DIR}/build/host;PYTHONDONTWRITEBYTECODE=1")
+endforeach()
