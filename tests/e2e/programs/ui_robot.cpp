@@ -1,0 +1,692 @@
+// subsystem: console
+// The UI robot of the end-to-end bench. It starts PATCH.EXE with an exact
+// command line and behaves like a user: it watches the progress window,
+// answers each message box from a script, may try the caption's close box,
+// clicks "OK" when it is offered, and waits for the process to end. Whatever
+// it sees goes to a report of JSON lines; texts are hex of their
+// Windows-1251 bytes, so the bench compares them byte for byte.
+//
+// Usage: ui_robot --report FILE --cmdline-hex HEX [--app PATH] [--cwd DIR]
+//                 [--answer OK|Cancel|Close]... [--close-box] [--no-click]
+//                 [--timeout SECONDS]
+//
+// Window state is sampled every few milliseconds: that is observation, not
+// synchronisation, so a text shown for less than a sample may be missed.
+// Texts that a test relies on are stable ones (the last status text, the
+// state while a message box waits for its answer).
+//
+// Exit code: 0 when the run was observed to its end, 2 for a bad call,
+// 3 when the overall time bound ran out (PATCH.EXE is then terminated).
+// tlhelp32.h needs the types that windows.h declares.
+// clang-format off
+#include <windows.h>
+#include <tlhelp32.h>
+// clang-format on
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr char kProgressCaption[] = "Brindlex updater";
+constexpr char kDialogClass[] = "#32770";
+constexpr int kButtonId = 1;
+constexpr int kStatusId = 1000;
+constexpr int kSecondLineId = 1001;
+constexpr DWORD kPollMs = 10;
+// A finished run keeps its window until the click; the robot looks at the
+// waiting window this long before it clicks, and clicks again at this pace
+// should the first click land before the run has published its end.
+constexpr ULONGLONG kDwellBeforeClickMs = 250;
+constexpr ULONGLONG kClickRepeatMs = 500;
+constexpr ULONGLONG kBoxAnswerRepeatMs = 1000;
+constexpr ULONGLONG kIconSettleMs = 1500;
+constexpr UINT kSendTimeoutMs = 2000;
+
+struct Options {
+  std::string report;
+  std::string command_line;
+  std::string application;
+  std::string current_folder;
+  std::vector<std::string> answers;
+  bool close_box = false;
+  bool click = true;
+  ULONGLONG timeout_ms = 60000;
+};
+
+// ---------------------------------------------------------------- report --
+
+std::string Hex(const std::string& bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned char c : bytes) {
+    out += digits[c >> 4];
+    out += digits[c & 15];
+  }
+  return out;
+}
+
+// One JSON object per line; values are numbers or strings that need no
+// escaping (hex, fixed words), so no JSON library is needed.
+class Event {
+ public:
+  explicit Event(const char* name) { line_ = std::string("{\"event\":\"") + name + "\""; }
+  Event& Num(const char* key, long long value) {
+    line_ += std::string(",\"") + key + "\":" + std::to_string(value);
+    return *this;
+  }
+  Event& Word(const char* key, const std::string& value) {
+    line_ += std::string(",\"") + key + "\":\"" + value + "\"";
+    return *this;
+  }
+  Event& Text(const char* key, const std::string& bytes) { return Word(key, Hex(bytes)); }
+  const std::string& Line() const { return line_; }
+
+ private:
+  std::string line_;
+};
+
+class Report {
+ public:
+  bool Open(const std::string& path) {
+    file_ = std::fopen(path.c_str(), "wb");
+    start_ = GetTickCount64();
+    return file_ != nullptr;
+  }
+  ULONGLONG Now() const { return GetTickCount64() - start_; }
+  // Written at once, so a report survives a robot that is killed.
+  void Write(Event& event) {
+    event.Num("t", static_cast<long long>(Now()));
+    std::fprintf(file_, "%s}\n", event.Line().c_str());
+    std::fflush(file_);
+  }
+  void Close() { std::fclose(file_); }
+
+ private:
+  FILE* file_ = nullptr;
+  ULONGLONG start_ = 0;
+};
+
+// ----------------------------------------------------------- window reads --
+
+// GetWindowTextW on another process's window reads the text the system
+// keeps for it and sends no message, so a busy or hung program cannot stall
+// the robot. The product's texts are Windows-1251, so they convert back
+// exactly.
+std::string WindowText(HWND window) {
+  std::vector<wchar_t> wide(65536);
+  int length = GetWindowTextW(window, wide.data(), static_cast<int>(wide.size()));
+  if (length <= 0) return std::string();
+  int size = WideCharToMultiByte(1251, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(1251, 0, wide.data(), length, bytes.data(), size, nullptr, nullptr);
+  return bytes;
+}
+
+std::string ClassName(HWND window) {
+  char name[256] = {};
+  GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+bool OwnStyleVisible(HWND window) {
+  return (GetWindowLongA(window, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+struct TopWindowSearch {
+  DWORD process_id;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectTopWindow(HWND window, LPARAM context) {
+  auto* search = reinterpret_cast<TopWindowSearch*>(context);
+  DWORD owner_process = 0;
+  GetWindowThreadProcessId(window, &owner_process);
+  if (owner_process == search->process_id && ClassName(window) == kDialogClass) {
+    search->found.push_back(window);
+  }
+  return TRUE;
+}
+
+std::vector<HWND> DialogsOfProcess(DWORD process_id) {
+  TopWindowSearch search{process_id, {}};
+  EnumWindows(CollectTopWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// A message box could carry the same caption; only the progress window has
+// the status line.
+bool IsProgressWindow(HWND window) {
+  return WindowText(window) == kProgressCaption && GetDlgItem(window, kStatusId) != nullptr;
+}
+
+BOOL CALLBACK CollectChild(HWND window, LPARAM context) {
+  reinterpret_cast<std::vector<HWND>*>(context)->push_back(window);
+  return TRUE;
+}
+
+std::vector<HWND> Children(HWND window) {
+  std::vector<HWND> children;
+  EnumChildWindows(window, CollectChild, reinterpret_cast<LPARAM>(&children));
+  return children;
+}
+
+// ------------------------------------------------------------ box icons --
+
+// Icon handles belong to the process that loaded them, so the icon of a
+// message box cannot be compared by handle. The robot compares pixels
+// instead: the icon control as it appears on the screen against each stock
+// icon drawn here on the same background.
+class IconClassifier {
+ public:
+  // "information", "warning", "error", "question", or "" while the screen
+  // matches none of them (not painted yet, or another picture).
+  std::string Classify(HWND icon_control) {
+    RECT rect;
+    if (!GetClientRect(icon_control, &rect)) return std::string();
+    POINT origin{0, 0};
+    ClientToScreen(icon_control, &origin);
+    int width = rect.right, height = rect.bottom;
+    if (width <= 0 || height <= 0 || width > 256 || height > 256) return std::string();
+    std::vector<uint32_t> screen = CaptureScreen(origin, width, height);
+    if (screen.empty()) return std::string();
+    uint32_t background = screen[0];
+    const struct {
+      LPCSTR id;
+      const char* name;
+    } stock[] = {{IDI_INFORMATION, "information"},
+                 {IDI_WARNING, "warning"},
+                 {IDI_ERROR, "error"},
+                 {IDI_QUESTION, "question"}};
+    for (const auto& icon : stock) {
+      std::vector<uint32_t> drawn = DrawStockIcon(icon.id, background, width, height);
+      if (!drawn.empty() && NearlyEqual(screen, drawn)) return icon.name;
+    }
+    return std::string();
+  }
+
+ private:
+  struct Canvas {
+    HDC dc = nullptr;
+    HBITMAP bitmap = nullptr;
+    HGDIOBJ previous = nullptr;
+    uint32_t* pixels = nullptr;
+    Canvas(int width, int height) {
+      BITMAPINFO info = {};
+      info.bmiHeader.biSize = sizeof info.bmiHeader;
+      info.bmiHeader.biWidth = width;
+      info.bmiHeader.biHeight = -height;  // top-down rows
+      info.bmiHeader.biPlanes = 1;
+      info.bmiHeader.biBitCount = 32;
+      info.bmiHeader.biCompression = BI_RGB;
+      dc = CreateCompatibleDC(nullptr);
+      void* bits = nullptr;
+      bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+      pixels = static_cast<uint32_t*>(bits);
+      if (bitmap) previous = SelectObject(dc, bitmap);
+    }
+    ~Canvas() {
+      if (bitmap) {
+        SelectObject(dc, previous);
+        DeleteObject(bitmap);
+      }
+      DeleteDC(dc);
+    }
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+  };
+
+  static std::vector<uint32_t> CaptureScreen(POINT origin, int width, int height) {
+    Canvas canvas(width, height);
+    if (!canvas.pixels) return {};
+    HDC screen = GetDC(nullptr);
+    BOOL copied = BitBlt(canvas.dc, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
+    ReleaseDC(nullptr, screen);
+    if (!copied) return {};
+    GdiFlush();
+    return std::vector<uint32_t>(canvas.pixels, canvas.pixels + width * height);
+  }
+
+  static std::vector<uint32_t> DrawStockIcon(LPCSTR id, uint32_t background, int width,
+                                             int height) {
+    Canvas canvas(width, height);
+    HICON icon = LoadIconA(nullptr, id);
+    if (!canvas.pixels || !icon) return {};
+    std::fill(canvas.pixels, canvas.pixels + width * height, background);
+    DrawIconEx(canvas.dc, 0, 0, icon, width, height, 0, nullptr, DI_NORMAL);
+    GdiFlush();
+    return std::vector<uint32_t>(canvas.pixels, canvas.pixels + width * height);
+  }
+
+  // Tolerates a few pixels of blending difference, never another picture.
+  static bool NearlyEqual(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
+    size_t differing = 0;
+    for (size_t i = 0; i < a.size(); ++i) {
+      for (int shift = 0; shift < 24; shift += 8) {
+        int delta =
+            static_cast<int>((a[i] >> shift) & 255) - static_cast<int>((b[i] >> shift) & 255);
+        if (delta > 24 || delta < -24) {
+          ++differing;
+          break;
+        }
+      }
+    }
+    return differing * 50 <= a.size();
+  }
+};
+
+// ------------------------------------------------------------ CPU figure --
+
+ULONGLONG Milliseconds(const FILETIME& time) {
+  ULARGE_INTEGER value;
+  value.LowPart = time.dwLowDateTime;
+  value.HighPart = time.dwHighDateTime;
+  return value.QuadPart / 10000;
+}
+
+// CPU used so far by one thread of another process. Wine reports no CPU
+// times for another process as a whole, but it does for its threads.
+ULONGLONG ThreadCpuMs(DWORD thread_id) {
+  HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, thread_id);
+  if (!thread) return 0;
+  FILETIME created, ended, kernel, user;
+  ULONGLONG total = 0;
+  if (GetThreadTimes(thread, &created, &ended, &kernel, &user)) {
+    total = Milliseconds(kernel) + Milliseconds(user);
+  }
+  CloseHandle(thread);
+  return total;
+}
+
+// Sum over the threads alive now; a thread that has ended is not counted.
+ULONGLONG LiveThreadsCpuMs(DWORD process_id) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return 0;
+  THREADENTRY32 entry = {};
+  entry.dwSize = sizeof entry;
+  ULONGLONG total = 0;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+    if (entry.th32OwnerProcessID == process_id) total += ThreadCpuMs(entry.th32ThreadID);
+  }
+  CloseHandle(snapshot);
+  return total;
+}
+
+// ------------------------------------------------------------- the robot --
+
+struct ButtonState {
+  bool visible = false;
+  std::string text;
+  bool operator!=(const ButtonState& other) const {
+    return visible != other.visible || text != other.text;
+  }
+};
+
+class Robot {
+ public:
+  Robot(const Options& options, Report& report) : options_(options), report_(report) {}
+
+  int Run() {
+    if (!Start()) return 2;
+    int result = Watch();
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+    return result;
+  }
+
+ private:
+  bool Start() {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    std::vector<char> command(options_.command_line.begin(), options_.command_line.end());
+    command.push_back('\0');
+    Event start("start");
+    start.Text("cmdline", options_.command_line);
+    report_.Write(start);
+    BOOL started =
+        CreateProcessA(options_.application.empty() ? nullptr : options_.application.c_str(),
+                       command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                       options_.current_folder.empty() ? nullptr : options_.current_folder.c_str(),
+                       &startup, &process_);
+    if (!started) {
+      Event failed("start_failed");
+      failed.Num("error", GetLastError());
+      report_.Write(failed);
+      std::fprintf(stderr, "ui_robot: CreateProcessA failed, error %lu\n", GetLastError());
+      return false;
+    }
+    return true;
+  }
+
+  int Watch() {
+    for (;;) {
+      if (WaitForSingleObject(process_.hProcess, kPollMs) == WAIT_OBJECT_0) return Finish();
+      if (report_.Now() > options_.timeout_ms) return TimeOut();
+      Look();
+    }
+  }
+
+  void Look() {
+    std::vector<HWND> dialogs = DialogsOfProcess(process_.dwProcessId);
+    if (!progress_) {
+      for (HWND dialog : dialogs) {
+        if (IsWindowVisible(dialog) && IsProgressWindow(dialog)) FirstSight(dialog);
+      }
+    }
+    if (progress_ && IsWindow(progress_)) {
+      ObserveProgress();
+      SampleCpu();
+    }
+    for (HWND dialog : dialogs) {
+      if (dialog != progress_ && IsWindowVisible(dialog)) HandleBox(dialog);
+    }
+    if (progress_ && IsWindow(progress_)) MaybeClick();
+  }
+
+  void FirstSight(HWND window) {
+    progress_ = window;
+    window_thread_ = GetWindowThreadProcessId(window, nullptr);
+    RECT rect;
+    GetWindowRect(window, &rect);
+    Event seen("window");
+    seen.Text("caption", WindowText(window))
+        .Num("left", rect.left)
+        .Num("top", rect.top)
+        .Num("right", rect.right)
+        .Num("bottom", rect.bottom)
+        .Num("screen_width", GetSystemMetrics(SM_CXSCREEN))
+        .Num("screen_height", GetSystemMetrics(SM_CYSCREEN))
+        .Num("style", GetWindowLongA(window, GWL_STYLE))
+        .Num("exstyle", GetWindowLongA(window, GWL_EXSTYLE));
+    report_.Write(seen);
+    for (HWND child : Children(window)) {
+      Event control("control");
+      control.Num("id", GetDlgCtrlID(child))
+          .Text("class", ClassName(child))
+          .Num("style", GetWindowLongA(child, GWL_STYLE))
+          .Text("text", WindowText(child));
+      report_.Write(control);
+    }
+    if (options_.close_box) TryCloseBox("start");
+  }
+
+  // The caption's close box sends WM_SYSCOMMAND SC_CLOSE, which a dialog
+  // turns into WM_CLOSE and then IDCANCEL. All three are sent and wait for
+  // their handling, so the window's state afterwards is their result.
+  void TryCloseBox(const char* when) {
+    DWORD_PTR ignored = 0;
+    int handled = 0;
+    handled += SendMessageTimeoutA(progress_, WM_SYSCOMMAND, SC_CLOSE, 0, SMTO_NORMAL,
+                                   kSendTimeoutMs, &ignored) != 0;
+    handled +=
+        SendMessageTimeoutA(progress_, WM_CLOSE, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &ignored) != 0;
+    handled += SendMessageTimeoutA(progress_, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0,
+                                   SMTO_NORMAL, kSendTimeoutMs, &ignored) != 0;
+    Event tried("close_box");
+    tried.Word("when", when)
+        .Num("handled", handled)
+        .Num("window_stayed", IsWindow(progress_) && IsWindowVisible(progress_));
+    report_.Write(tried);
+  }
+
+  // A window being destroyed reads as empty texts and a hidden button; such a
+  // sample is dropped rather than reported as a change.
+  void ObserveProgress() {
+    HWND status_line = GetDlgItem(progress_, kStatusId);
+    HWND second_line = GetDlgItem(progress_, kSecondLineId);
+    HWND button_window = GetDlgItem(progress_, kButtonId);
+    if (!status_line || !second_line || !button_window) return;
+    std::string status = WindowText(status_line);
+    std::string second = WindowText(second_line);
+    ButtonState button{OwnStyleVisible(button_window), WindowText(button_window)};
+    if (!IsWindow(status_line) || !IsWindow(second_line) || !IsWindow(button_window)) return;
+    if (!seen_status_ || status != status_) {
+      seen_status_ = true;
+      status_ = status;
+      Event changed("status");
+      changed.Text("text", status);
+      report_.Write(changed);
+    }
+    if (!seen_second_ || second != second_) {
+      seen_second_ = true;
+      second_ = second;
+      Event changed("line2");
+      changed.Text("text", second);
+      report_.Write(changed);
+    }
+    if (!seen_button_ || button != button_) {
+      seen_button_ = true;
+      button_ = button;
+      Event changed("button");
+      changed.Num("visible", button.visible).Text("text", button.text);
+      report_.Write(changed);
+    }
+  }
+
+  void SampleCpu() {
+    window_thread_cpu_ms_ = ThreadCpuMs(window_thread_);
+    process_cpu_ms_ = LiveThreadsCpuMs(process_.dwProcessId);
+    cpu_sampled_at_ms_ = report_.Now();
+  }
+
+  void HandleBox(HWND box) {
+    if (answered_.count(box)) {
+      // An answer that found the box not yet ready is given again.
+      if (report_.Now() - last_answer_ms_ > kBoxAnswerRepeatMs) Answer(box, last_answer_);
+      return;
+    }
+    HWND owner = GetWindow(box, GW_OWNER);
+    Event seen("box");
+    seen.Text("caption", WindowText(box)).Num("owned_by_progress", owner && owner == progress_);
+    std::string text, buttons, icon_kind;
+    bool icon = false;
+    for (HWND child : Children(box)) {
+      std::string class_name = ClassName(child);
+      LONG style = GetWindowLongA(child, GWL_STYLE);
+      if (!OwnStyleVisible(child)) continue;
+      if (class_name == "Button") {
+        int id = GetDlgCtrlID(child);
+        buttons += buttons.empty() ? "" : "+";
+        buttons += id == IDOK ? "OK" : id == IDCANCEL ? "Cancel" : "id" + std::to_string(id);
+      } else if (class_name == "Static" && (style & SS_TYPEMASK) == SS_ICON) {
+        DWORD_PTR handle = 0;
+        SendMessageTimeoutA(child, STM_GETICON, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &handle);
+        if (handle) {
+          icon = true;
+          icon_kind = WaitForIcon(box, child);
+        }
+      } else if (class_name == "Static" && text.empty()) {
+        text = WindowText(child);
+      }
+    }
+    seen.Text("text", text)
+        .Word("buttons", buttons)
+        .Num("icon", icon)
+        .Word("icon_kind", icon ? (icon_kind.empty() ? "unknown" : icon_kind) : "none")
+        .Text("status", status_)
+        .Text("line2", second_)
+        .Num("button_visible", button_.visible);
+    std::string answer = "Cancel";
+    bool scripted = next_answer_ < options_.answers.size();
+    if (scripted) answer = options_.answers[next_answer_++];
+    seen.Word("answer", answer).Num("scripted", scripted);
+    report_.Write(seen);
+    answered_.insert(box);
+    Answer(box, answer);
+  }
+
+  // The icon is on the screen once the box has painted and Wine has passed
+  // the picture on to the display; both happen soon after the box shows.
+  std::string WaitForIcon(HWND box, HWND icon_control) {
+    RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    ULONGLONG until = report_.Now() + kIconSettleMs;
+    IconClassifier classifier;
+    for (;;) {
+      std::string kind = classifier.Classify(icon_control);
+      if (!kind.empty() || report_.Now() > until) return kind;
+      Sleep(kPollMs);
+    }
+  }
+
+  void Answer(HWND box, const std::string& answer) {
+    last_answer_ = answer;
+    last_answer_ms_ = report_.Now();
+    if (answer == "Close") {
+      PostMessageA(box, WM_SYSCOMMAND, SC_CLOSE, 0);
+      return;
+    }
+    int id = answer == "OK" ? IDOK : IDCANCEL;
+    HWND button = GetDlgItem(box, id);
+    if (button) {
+      PostMessageA(button, BM_CLICK, 0, 0);
+    } else {
+      PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+    }
+  }
+
+  void MaybeClick() {
+    if (!button_.visible || button_.text != "OK") return;
+    ULONGLONG now = report_.Now();
+    if (!ok_seen_ms_) {
+      ok_seen_ms_ = now;
+      Event cpu("cpu");
+      cpu.Num("window_thread_ms", static_cast<long long>(window_thread_cpu_ms_))
+          .Num("process_threads_ms", static_cast<long long>(process_cpu_ms_))
+          .Num("wall_ms", static_cast<long long>(cpu_sampled_at_ms_));
+      report_.Write(cpu);
+      if (options_.close_box) TryCloseBox("finished");
+    }
+    if (!options_.click || now - ok_seen_ms_ < kDwellBeforeClickMs) return;
+    if (clicks_ && now - last_click_ms_ < kClickRepeatMs) return;
+    HWND button = GetDlgItem(progress_, kButtonId);
+    Event click("click");
+    click.Num("window_visible", IsWindowVisible(progress_));
+    report_.Write(click);
+    PostMessageA(button, BM_CLICK, 0, 0);
+    ++clicks_;
+    last_click_ms_ = now;
+  }
+
+  int Finish() {
+    DWORD code = 0;
+    GetExitCodeProcess(process_.hProcess, &code);
+    Event exited("exit");
+    exited.Num("code", code)
+        .Num("clicks", clicks_)
+        .Num("closed_without_click", clicks_ == 0)
+        .Num("window_seen", progress_ != nullptr)
+        .Num("ok_seen", ok_seen_ms_ != 0);
+    report_.Write(exited);
+    return 0;
+  }
+
+  int TimeOut() {
+    std::string waiting = !progress_       ? "the progress window to appear"
+                          : !ok_seen_ms_   ? "the OK button to appear"
+                          : options_.click ? "the program to end after the OK click"
+                                           : "the window to close without a click";
+    Event timeout("timeout");
+    timeout.Word("waiting_for", waiting);
+    report_.Write(timeout);
+    std::fprintf(stderr, "ui_robot: gave up after %llu ms waiting for %s\n",
+                 static_cast<unsigned long long>(options_.timeout_ms), waiting.c_str());
+    TerminateProcess(process_.hProcess, 1);
+    WaitForSingleObject(process_.hProcess, 5000);
+    return 3;
+  }
+
+  const Options& options_;
+  Report& report_;
+  PROCESS_INFORMATION process_ = {};
+  HWND progress_ = nullptr;
+  DWORD window_thread_ = 0;
+  bool seen_status_ = false, seen_second_ = false, seen_button_ = false;
+  std::string status_, second_;
+  ButtonState button_;
+  std::set<HWND> answered_;
+  size_t next_answer_ = 0;
+  std::string last_answer_;
+  ULONGLONG last_answer_ms_ = 0;
+  ULONGLONG ok_seen_ms_ = 0, last_click_ms_ = 0;
+  int clicks_ = 0;
+  ULONGLONG window_thread_cpu_ms_ = 0, process_cpu_ms_ = 0, cpu_sampled_at_ms_ = 0;
+};
+
+// -------------------------------------------------------------- command --
+
+bool FromHex(const char* hex, std::string* bytes) {
+  size_t length = std::strlen(hex);
+  if (length % 2) return false;
+  for (size_t i = 0; i < length; i += 2) {
+    char pair[3] = {hex[i], hex[i + 1], 0};
+    char* end = nullptr;
+    long value = std::strtol(pair, &end, 16);
+    if (*end) return false;
+    bytes->push_back(static_cast<char>(value));
+  }
+  return true;
+}
+
+bool ParseOptions(int argc, char** argv, Options* options) {
+  bool have_command = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string name = argv[i];
+    if (name == "--close-box") {
+      options->close_box = true;
+      continue;
+    }
+    if (name == "--no-click") {
+      options->click = false;
+      continue;
+    }
+    if (i + 1 >= argc) return false;
+    const char* value = argv[++i];
+    if (name == "--report") {
+      options->report = value;
+    } else if (name == "--cmdline-hex") {
+      if (!FromHex(value, &options->command_line)) return false;
+      have_command = true;
+    } else if (name == "--app") {
+      options->application = value;
+    } else if (name == "--cwd") {
+      options->current_folder = value;
+    } else if (name == "--answer") {
+      std::string answer = value;
+      if (answer != "OK" && answer != "Cancel" && answer != "Close") return false;
+      options->answers.push_back(answer);
+    } else if (name == "--timeout") {
+      options->timeout_ms = std::strtoull(value, nullptr, 10) * 1000;
+    } else {
+      return false;
+    }
+  }
+  return have_command && !options->report.empty();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (!ParseOptions(argc, argv, &options)) {
+    std::fprintf(stderr,
+                 "usage: ui_robot --report FILE --cmdline-hex HEX [--app PATH] [--cwd DIR]\n"
+                 "                [--answer OK|Cancel|Close]... [--close-box] [--no-click]\n"
+                 "                [--timeout SECONDS]\n");
+    return 2;
+  }
+  Report report;
+  if (!report.Open(options.report)) {
+    std::fprintf(stderr, "ui_robot: cannot write %s\n", options.report.c_str());
+    return 2;
+  }
+  Robot robot(options, report);
+  int result = robot.Run();
+  report.Close();
+  return result;
+}
