@@ -1,0 +1,87 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "package/section_encoders.h"
+#include "package/section_names.h"
+#include "steps/phases.h"
+#include "support/steps_fixture.h"
+
+namespace brx {
+namespace {
+
+struct FoldersCase {
+  const char* what;
+  std::vector<std::string> folders;
+  std::vector<std::string> created;  // folders standing afterwards
+  std::vector<std::string> absent;
+};
+
+// Tests that each listed folder is made once, in list order, without its
+// parents: a nested folder listed before its parent is not made.
+TEST(CreateFoldersTest, CreatesListedFoldersInOrder) {
+  const FoldersCase cases[] = {
+      {"parent first", {"data", "data\\maps"}, {"data", "data\\maps"}, {}},
+      {"child first", {"data\\maps", "data"}, {"data"}, {"data\\maps"}},
+      {"empty list", {}, {}, {"data"}},
+  };
+  for (const FoldersCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    StepsRun steps({SectionEntry(kFoldersSection, EncodeTextList(c.folders))});
+    const size_t before = steps.system.calls.size();
+    steps.Prepare();
+    std::vector<std::string> calls = steps.CallsSince(before);
+    ASSERT_EQ(calls.size(), c.folders.size());
+    for (size_t i = 0; i < calls.size(); ++i) {
+      EXPECT_EQ(calls[i], "CreateFolder " + std::string(kStepsFolder) + c.folders[i]);
+    }
+    for (const std::string& folder : c.created) {
+      EXPECT_TRUE(steps.system.HasFolder(kStepsFolder + folder)) << folder;
+    }
+    for (const std::string& folder : c.absent) {
+      EXPECT_FALSE(steps.system.HasFolder(kStepsFolder + folder)) << folder;
+    }
+  }
+}
+
+struct TargetFolderCase {
+  std::string discovered;
+  std::string copy;  // the steps' copy; empty when it cannot be held
+};
+
+// Tests that the steps' copy of the target folder ends in exactly one
+// backslash, and stays empty when the folder does not fit a path.
+TEST(CreateFoldersTest, PreparesTargetFolderCopy) {
+  const std::string longFolder = "C:\\" + std::string(508, 'f');  // 511 characters
+  const TargetFolderCase cases[] = {
+      {"C:\\App\\", "C:\\App\\"},
+      {"C:\\App", "C:\\App\\"},
+      {longFolder, ""},
+      {longFolder.substr(0, 510), longFolder.substr(0, 510) + "\\"},
+  };
+  for (const TargetFolderCase& c : cases) {
+    SCOPED_TRACE(c.discovered.size());
+    StepsRun steps({FileEntry("a.txt", "a")}, c.discovered);
+    steps.run.updateFailed = 1;
+    steps.Prepare();
+    EXPECT_EQ(steps.run.targetFolder.c_str(), c.copy);
+    EXPECT_EQ(steps.run.updateFailed, 0u);
+  }
+}
+
+// Tests that a folder whose path does not fit is passed over and the
+// folders after it are still made.
+TEST(CreateFoldersTest, PassesOverFolderThatDoesNotFit) {
+  const std::string tooLong(512 - sizeof(kStepsFolder) + 1, 'x');  // one character too many
+  const std::string longest(tooLong.size() - 1, 'y');
+  StepsRun steps({SectionEntry(kFoldersSection, EncodeTextList({tooLong, longest, "next"}))});
+  const size_t before = steps.system.calls.size();
+  steps.Prepare();
+  EXPECT_EQ(steps.CallsSince(before),
+            (std::vector<std::string>{"CreateFolder " + std::string(kStepsFolder) + longest,
+                                      "CreateFolder " + std::string(kStepsFolder) + "next"}));
+}
+
+}  // namespace
+}  // namespace brx
