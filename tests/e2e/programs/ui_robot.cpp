@@ -7,8 +7,8 @@
 // Windows-1251 bytes, so the bench compares them byte for byte.
 //
 // Usage: ui_robot --report FILE --cmdline-hex HEX [--app PATH] [--cwd DIR]
-//                 [--answer OK|Cancel|Close]... [--close-box] [--no-click]
-//                 [--timeout SECONDS]
+//                 [--answer OK|Cancel|Close]... [--close-box] [--early-click]
+//                 [--no-click] [--timeout SECONDS]
 //
 // Window state is sampled every few milliseconds: that is observation, not
 // synchronisation, so a text shown for less than a sample may be missed.
@@ -56,6 +56,7 @@ struct Options {
   std::string current_folder;
   std::vector<std::string> answers;
   bool close_box = false;
+  bool early_click = false;
   bool click = true;
   ULONGLONG timeout_ms = 60000;
 };
@@ -382,6 +383,11 @@ class Robot {
     if (progress_ && IsWindow(progress_)) {
       ObserveProgress();
       SampleCpu();
+    } else if (progress_ && !window_gone_) {
+      window_gone_ = true;
+      Event gone("window_gone");
+      gone.Num("ok_seen", ok_seen_ms_ != 0).Num("clicks", clicks_);
+      report_.Write(gone);
     }
     for (HWND dialog : dialogs) {
       if (dialog != progress_ && IsWindowVisible(dialog)) HandleBox(dialog);
@@ -414,6 +420,20 @@ class Robot {
       report_.Write(control);
     }
     if (options_.close_box) TryCloseBox("start");
+    if (options_.early_click) ClickWhileRunning();
+  }
+
+  // The button is hidden while the worker runs, but its command can still
+  // arrive (a keyboard accelerator, a stray message); it must change nothing.
+  void ClickWhileRunning() {
+    DWORD_PTR ignored = 0;
+    HWND button = GetDlgItem(progress_, kButtonId);
+    LRESULT handled = SendMessageTimeoutA(progress_, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                                          reinterpret_cast<LPARAM>(button), SMTO_NORMAL,
+                                          kSendTimeoutMs, &ignored);
+    Event tried("early_click");
+    tried.Num("handled", handled != 0);
+    report_.Write(tried);
   }
 
   // The caption's close box sends WM_SYSCOMMAND SC_CLOSE, which a dialog
@@ -606,6 +626,7 @@ class Robot {
   PROCESS_INFORMATION process_ = {};
   HWND progress_ = nullptr;
   DWORD window_thread_ = 0;
+  bool window_gone_ = false;
   bool seen_status_ = false, seen_second_ = false, seen_button_ = false;
   std::string status_, second_;
   ButtonState button_;
@@ -639,6 +660,10 @@ bool ParseOptions(int argc, char** argv, Options* options) {
     std::string name = argv[i];
     if (name == "--close-box") {
       options->close_box = true;
+      continue;
+    }
+    if (name == "--early-click") {
+      options->early_click = true;
       continue;
     }
     if (name == "--no-click") {
@@ -676,8 +701,8 @@ int main(int argc, char** argv) {
   if (!ParseOptions(argc, argv, &options)) {
     std::fprintf(stderr,
                  "usage: ui_robot --report FILE --cmdline-hex HEX [--app PATH] [--cwd DIR]\n"
-                 "                [--answer OK|Cancel|Close]... [--close-box] [--no-click]\n"
-                 "                [--timeout SECONDS]\n");
+                 "                [--answer OK|Cancel|Close]... [--close-box] [--early-click]\n"
+                 "                [--no-click] [--timeout SECONDS]\n");
     return 2;
   }
   Report report;
