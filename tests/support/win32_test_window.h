@@ -1,0 +1,89 @@
+#pragma once
+// Real windows for the Win32 tests, owned by the calling thread.
+#include <windows.h>
+
+#include <string>
+
+#include "app/worker_state.h"
+
+namespace brx {
+
+// A stand-in for the progress window: a hidden top-level window holding the
+// status line (1000) and the hidden button (1). Its procedure plays the
+// dialog's part in the run's end: a click on the button of a finished run
+// stores kExit. Tests reach the loop through two messages of its own.
+class TestProgressWindow {
+ public:
+  static constexpr UINT kPing = WM_APP + 1;       // counted; answers 1 when served
+  static constexpr UINT kForceExit = WM_APP + 2;  // a watchdog's way out of a stuck loop
+
+  explicit TestProgressWindow(WorkerState& workerState);
+  ~TestProgressWindow();
+  TestProgressWindow(const TestProgressWindow&) = delete;
+  TestProgressWindow& operator=(const TestProgressWindow&) = delete;
+
+  HWND window() const { return window_; }
+  std::string StatusText() const;
+  std::string ButtonText() const;
+  bool ButtonVisible() const;  // its own WS_VISIBLE: the window itself stays hidden
+
+  int pings = 0;
+  int clicks = 0;  // clicks that ended a finished run
+  bool forcedExit = false;
+
+ private:
+  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+  WorkerState& workerState_;
+  HWND window_ = nullptr;
+};
+
+// Answers every message box that the calling thread opens while it lives,
+// and records what the last one showed.
+class MessageBoxAnswerer {
+ public:
+  explicit MessageBoxAnswerer(int answer);
+  ~MessageBoxAnswerer();
+  MessageBoxAnswerer(const MessageBoxAnswerer&) = delete;
+  MessageBoxAnswerer& operator=(const MessageBoxAnswerer&) = delete;
+
+  int boxes = 0;
+  HWND owner = nullptr;
+  std::string caption;
+  std::string texts;  // the box's static texts, joined by "|"
+  bool hasCancel = false;
+  bool hasIcon = false;
+
+ private:
+  static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
+  void Answer(HWND box);
+
+  int answer_;
+  HHOOK hook_ = nullptr;
+};
+
+// A thread running a function, joined (bounded) on destruction.
+class TestThread {
+ public:
+  using Body = void (*)(void* context);
+  TestThread(Body body, void* context);
+  ~TestThread();
+  TestThread(const TestThread&) = delete;
+  TestThread& operator=(const TestThread&) = delete;
+
+  HANDLE handle() const { return handle_; }
+  // Waits for the end, at most timeoutMs; false when it is still running.
+  bool Join(DWORD timeoutMs);
+
+ private:
+  static DWORD WINAPI Start(void* self);
+
+  Body body_;
+  void* context_;
+  HANDLE handle_ = nullptr;
+};
+
+// CPU time (user and kernel) the calling thread has used, in milliseconds.
+double ThreadCpuMilliseconds();
+
+}  // namespace brx
