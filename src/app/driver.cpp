@@ -1,0 +1,56 @@
+#include "app/driver.h"
+
+#include <cstdlib>
+
+#include "app/user_texts.h"
+#include "steps/phases.h"
+
+namespace brx {
+
+namespace {
+
+void ReleaseText(char** text) {
+  std::free(*text);
+  *text = nullptr;
+}
+
+}  // namespace
+
+void ReleaseTargetInfo(TargetInfo* target) {
+  ReleaseText(&target->keyPath);
+  ReleaseText(&target->targetFolder);
+  ReleaseText(&target->programFile);
+  ReleaseText(&target->levelValueName);
+}
+
+void ApplyPackage(System& system, RunState& run, const char* packageFile, PackageSource source) {
+  // A failed open has shown the usage text and released what it took.
+  if (OpenPackage(system, packageFile, source, &run.package) != PackageError::kNone) return;
+  run.packageOpened = true;
+  if (!DiscoverTarget(system, run)) return;
+  if (!ConfirmInstallation(system, run)) return;
+  // From here on nothing ends the run early: failures only gather in
+  // run.updateFailed, which decides what completion does.
+  LoadNameTable(run);
+  CreateFolders(system, run);
+  InstallFiles(system, run);
+  RunCommands(system, run);
+  RemoveFiles(system, run);
+  ApplyRegistryTable(system, run);
+  CompleteUpdate(system, run);
+  run.nameTable.Release();
+}
+
+void CloseInstallation(System& system, RunState& run, WorkerState& workerState) {
+  ReleaseTargetInfo(&run.target);
+  if (run.packageOpened) {
+    ReleasePackage(system, &run.package);
+    run.packageOpened = false;
+  }
+  system.ShowButton();
+  system.SetButtonText(kButtonTextOk);
+  // The hand-over: every window call of the run is done by now.
+  workerState.store(run.waitForButton ? kFinished : kExit);
+}
+
+}  // namespace brx

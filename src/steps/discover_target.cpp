@@ -1,0 +1,95 @@
+// Target discovery: where the program to be updated lives, which patch level
+// it has, and which level this package brings.
+#include <cstdlib>
+#include <cstring>
+
+#include "app/bounded_text.h"
+#include "app/status.h"
+#include "app/user_texts.h"
+#include "package/format.h"
+#include "package/section_names.h"
+#include "package/section_readers.h"
+#include "steps/phases.h"
+#include "steps/read_registry_value.h"
+
+namespace brx {
+
+namespace {
+
+// The folder value as read, plus the backslash that may be appended to it.
+using FolderText = BoundedText<kRegistryValueCapacity + 2>;
+
+char* CopyText(const char* text) {
+  const size_t size = std::strlen(text) + 1;
+  char* copy = static_cast<char*>(std::malloc(size));
+  if (copy != nullptr) std::memcpy(copy, text, size);
+  return copy;
+}
+
+bool NotFound(System& system) {
+  ShowStatus(system, "%s", kTargetNotFoundText);
+  return false;
+}
+
+// The installed level: only a REG_DWORD of at least four bytes counts; any
+// other value (a text holding digits among them) reads as level 0.
+int32_t InstalledLevel(System& system, const char* keyPath, const char* levelValueName,
+                       RegistryValueBuffer* buffer) {
+  uint32_t type = 0;
+  if (!ReadRegistryValue(system, RegistryRoot::kLocalMachine, keyPath, levelValueName, buffer,
+                         &type, /*quiet=*/true)) {
+    return 0;
+  }
+  if (type != kRegDword || buffer->size < 4) return 0;
+  return static_cast<int32_t>(ReadLe32(buffer->bytes));
+}
+
+// The program's full path must fit a path buffer; one that does not cannot
+// name the installed program.
+bool ProgramPresent(System& system, const TargetInfo& target) {
+  PathText path;
+  if (!path.Assign(target.targetFolder) || !path.Append(target.programFile)) return false;
+  return system.PathExists(path.c_str());
+}
+
+}  // namespace
+
+bool DiscoverTarget(System& system, RunState& run) {
+  TargetInfo& target = run.target;
+  target = TargetInfo{};
+  SectionBlock section = LoadSection(run.package, kRegistryKeysSection);
+  RegistryKeysItems keys;
+  // A section missing any of its five items cannot name a target: as absent.
+  if (!section.loaded() || !ReadRegistryKeys(section.bytes(), &keys)) return NotFound(system);
+
+  target.keyPath = CopyText(keys.keyPath);
+
+  RegistryValueBuffer value;
+  uint32_t type = 0;
+  const bool folderRead = ReadRegistryValue(system, RegistryRoot::kLocalMachine, keys.keyPath,
+                                            keys.folderValueName, &value, &type, false);
+  FolderText folder;
+  folder.Assign(value.text());  // at most 512 characters: always fits
+  if (folder.last() != '\\') folder.AppendChar('\\');
+  target.targetFolder = CopyText(folder.c_str());
+
+  const bool programRead = ReadRegistryValue(system, RegistryRoot::kLocalMachine, keys.keyPath,
+                                             keys.programValueName, &value, &type, false);
+  if (programRead) target.programFile = CopyText(value.text());
+
+  target.levelValueName = CopyText(keys.levelValueName);
+  target.packageLevel = keys.packageLevel;
+  target.installedLevel = InstalledLevel(system, keys.keyPath, keys.levelValueName, &value);
+  section.Release();
+
+  if (!folderRead || !programRead) return NotFound(system);
+  // A text that could not be copied leaves the later phases nothing to work with.
+  if (target.keyPath == nullptr || target.targetFolder == nullptr ||
+      target.programFile == nullptr || target.levelValueName == nullptr) {
+    return NotFound(system);
+  }
+  if (!ProgramPresent(system, target)) return NotFound(system);
+  return true;
+}
+
+}  // namespace brx

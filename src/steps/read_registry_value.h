@@ -1,0 +1,29 @@
+#pragma once
+#include <cstdint>
+
+#include "system/system.h"
+
+namespace brx {
+
+// The length offered to the registry: a longer value cannot be read.
+inline constexpr uint32_t kRegistryValueCapacity = 512;
+
+// One registry value's bytes. Behind the longest value there is room for the
+// terminator ReadRegistryValue adds, so a text stored without its own ends
+// at its length and is never read past.
+struct RegistryValueBuffer {
+  uint8_t bytes[kRegistryValueCapacity + 1];
+  uint32_t size;  // bytes the registry gave; 0 when nothing was read
+
+  const char* text() const { return reinterpret_cast<const char*>(bytes); }
+};
+
+// Reads one value of root\keyPath into *value and its registry type into
+// *type. False when the key cannot be opened or the value cannot be read
+// (missing, or longer than 512 bytes); unless quiet, the status line then
+// says which. On false the buffer holds an empty text and the type is 0.
+bool ReadRegistryValue(System& system, RegistryRoot root, const char* keyPath,
+                       const char* valueName, RegistryValueBuffer* value, uint32_t* type,
+                       bool quiet);
+
+}  // namespace brx
