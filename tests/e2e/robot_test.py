@@ -74,5 +74,25 @@ def scenario_close_box_attempt(s):
     bench.expect_waits_for_click(report)
 
 
+# Tests that the robot's CPU figure tells a busy window thread from an idle
+# one, so that a small figure for PATCH.EXE means an idle thread, not a
+# figure that reads zero.
+def scenario_cpu_figure(s):
+    def share(steps):
+        report = s.run(args=steps, application=_check_dialog(s))
+        bench.expect_waits_for_click(report)
+        expect(report.cpu is not None, "no CPU figure: " + report.summary())
+        return report.cpu["window_thread_ms"] / report.cpu["wall_ms"]
+
+    idle = share(["sleep:2000", "end:wait"])
+    busy = share(["loop:spin", "sleep:2000", "end:wait"])
+    print("    CPU: idle loop %.1f %%, polling loop %.1f %% of one core" % (100 * idle, 100 * busy))
+    expect(idle < 0.10, "an idle window thread measured %.0f %%" % (100 * idle))
+    # Under Wine much of a polling loop's cost lands in wineserver, so the
+    # thread itself shows a fraction of a core; it must still stand out.
+    expect(busy > 3 * idle, "a polling window thread measured %.0f %%, an idle one %.0f %%"
+           % (100 * busy, 100 * idle))
+
+
 if __name__ == "__main__":
     bench.main(globals(), needs_patch=False)

@@ -8,8 +8,11 @@
 //   box:STYLE:CAP:TXT MessageBoxA owned by the dialog (STYLE decimal, CAP and
 //                     TXT hex); the answer (IDOK 1, IDCANCEL 2) is appended
 //                     to control 1001 as one digit
+//   sleep:MS          keep the worker busy for MS milliseconds
 //   end:wait          show the "OK" button and wait for its click
 //   end:close         show the "OK" button and close without a click
+//   loop:spin         (anywhere) the message loop polls without pause, so the
+//                     robot's CPU figure can be checked against a busy thread
 // The exit code is the number of boxes answered with OK, so the robot's
 // exit-code report is checked too.
 #include <windows.h>
@@ -104,6 +107,8 @@ DWORD WINAPI RunSteps(void* argument) {
       g_oks += answer == IDOK;
       answers += static_cast<char>('0' + answer);
       SetDlgItemTextA(g_dialog, kSecondLineId, answers.c_str());
+    } else if (part[0] == "sleep" && part.size() == 2) {
+      Sleep(static_cast<DWORD>(std::atoi(part[1].c_str())));
     } else if (step == "end:close") {
       final_state = 2;
     }
@@ -127,9 +132,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   g_dialog = CreateDialogIndirectParamA(instance, dialog.Get(), nullptr, DialogProc, 0);
   ShowWindow(GetDlgItem(g_dialog, IDOK), SW_HIDE);
   ShowWindow(g_dialog, SW_SHOW);
+  bool spin = false;
+  for (const std::string& step : steps) spin = spin || step == "loop:spin";
   HANDLE worker = CreateThread(nullptr, 0, RunSteps, &steps, 0, nullptr);
   while (g_state < 2) {
-    MsgWaitForMultipleObjects(1, &worker, FALSE, 50, QS_ALLINPUT);
+    if (!spin) MsgWaitForMultipleObjects(1, &worker, FALSE, 50, QS_ALLINPUT);
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
       TranslateMessage(&message);
