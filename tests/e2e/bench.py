@@ -341,6 +341,12 @@ class Scenario:
         path.write_bytes(data)
         return windows_path(path)
 
+    def put_target_file(self, relative, data):
+        """Places a file in the target folder; `relative` uses backslashes."""
+        path = self.target / relative.replace("\\", "/")
+        path.parent.mkdir(parents=True, exist_ok=True)
+        path.write_bytes(data)
+
     def target_path(self, relative):
         """Full Windows path of a name in the target folder, as the installer forms it."""
         return (self.win_target + relative).encode("cp1251")

@@ -1,0 +1,41 @@
+#!/usr/bin/python3
+"""End-to-end scenarios: file removal. Names are taken as stored, files go
+before their folder, and nothing that cannot be removed stops the run."""
+
+import bench
+import package_builder as pb
+import user_texts
+from bench import expect_equal
+
+
+# Tests the removal list against a real file system: files listed before
+# their folder go and then the folder; a folder listed before its file
+# stays while the file goes; a name ending in a backslash removes an empty
+# folder; a name that does not exist leaves no trace; names are not
+# translated by the name table. Removal never fails the run.
+def scenario_removal_order(s):
+    for name in ["gone\\one.txt", "gone\\two.txt", "kept\\x.txt", "real.txt"]:
+        s.put_target_file(name, name.encode("ascii"))
+    (s.target / "trailing").mkdir()
+    s.install_target(level=0)
+    report = s.run(args=[s.write_package([
+        pb.Entry(":RegistryKeys", s.registry_keys(1)),
+        pb.Entry(":XlatNamesTable", pb.name_table([("alias.txt", "real.txt")])),
+        pb.Entry(":FilesToRemove", pb.files_to_remove([
+            "gone\\one.txt", "gone\\two.txt", "gone",
+            "kept", "kept\\x.txt",
+            "trailing\\",
+            "never-there.txt",
+            "alias.txt",
+        ])),
+    ])])
+    bench.expect_status(report, user_texts.INSTALLED)
+    bench.expect_waits_for_click(report)
+    expected = s.initial_tree()
+    expected.update({"kept": None, "real.txt": b"real.txt"})
+    s.expect_target_tree(expected)
+    expect_equal(s.level(), 1, "patch level")
+
+
+if __name__ == "__main__":
+    bench.main(globals())
