@@ -41,6 +41,10 @@ function(brx_no_exceptions target)
     return()
   endif()
   target_compile_options(${target} PRIVATE "$<${brx_cc}:-fno-exceptions>")
+  if(BRX_WIN32)
+    # i686 GCC emits .eh_frame for every function even without exceptions.
+    target_compile_options(${target} PRIVATE "$<${brx_cc}:-fno-asynchronous-unwind-tables>")
+  endif()
 endfunction()
 
 # Shipped Windows programs lose their symbol tables.
