@@ -1,0 +1,144 @@
+// Arbitrary bytes as a package file and as a program's own file: the parse,
+// every section's load, every section reader over each block and over the
+// raw bytes, and the extraction of every file entry. Beyond the sanitizers
+// it checks the reader's promises: an opened package only names bytes
+// inside the file, a section of an opened package is never damaged, and
+// every text a reader gives ends inside its block or on the guard byte.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "package/entry_lookup.h"
+#include "package/reader.h"
+#include "package/section_names.h"
+#include "package/section_readers.h"
+
+namespace brx {
+namespace {
+
+// Larger file entries are skipped: their extraction adds nothing the small
+// ones do not, only memory.
+constexpr uint32_t kLargestExtractedFile = 1u << 20;
+
+const char* const kSectionNames[] = {
+    kRegistryKeysSection, kStartupMsgSection,    kNameTableSection,     kFoldersSection,
+    kCommandsSection,     kFilesToRemoveSection, kRegistryTableSection,
+};
+
+void Require(bool promise) {
+  if (!promise) __builtin_trap();
+}
+
+void CheckText(MemoryRange block, const char* text) {
+  if (text == nullptr) return;
+  const auto* start = reinterpret_cast<const uint8_t*>(text);
+  Require(start >= block.data && start <= block.data + block.size);
+  Require(start + std::strlen(text) <= block.data + block.size);
+}
+
+// Texts that may stand for a missing item: inside the block, or empty.
+void CheckTextOrEmpty(MemoryRange block, const char* text) {
+  const auto* start = reinterpret_cast<const uint8_t*>(text);
+  if (start >= block.data && start <= block.data + block.size) {
+    CheckText(block, text);
+  } else {
+    Require(text[0] == '\0');
+  }
+}
+
+void RunReaders(MemoryRange block) {
+  RegistryKeysItems keys;
+  if (ReadRegistryKeys(block, &keys)) {
+    CheckText(block, keys.keyPath);
+    CheckText(block, keys.folderValueName);
+    CheckText(block, keys.programValueName);
+    CheckText(block, keys.levelValueName);
+  }
+  const StartupMessage message = ReadStartupMessage(block);
+  CheckTextOrEmpty(block, message.caption);
+  CheckTextOrEmpty(block, message.question);
+
+  PayloadCursor commands(block);
+  CommandRecord command;
+  while (ReadCommandRecord(commands, &command)) {
+    CheckText(block, command.program);
+    CheckText(block, command.arguments);
+  }
+  PayloadCursor registry(block);
+  RegistryRecord record;
+  while (ReadRegistryRecord(registry, &record)) {
+    CheckText(block, record.key);
+    CheckText(block, record.valueName);
+    CheckText(block, record.data);
+  }
+  PayloadCursor names(block);
+  NamePair pair;
+  while (ReadNamePair(names, &pair)) {
+    CheckText(block, pair.source);
+    CheckTextOrEmpty(block, pair.installed);
+  }
+  PayloadCursor list(block);
+  while (const char* item = list.ReadListItem()) CheckText(block, item);
+  PayloadCursor numbers(block);
+  while (numbers.ReadUint32()) {
+  }
+  Require(numbers.AtEnd());
+}
+
+// The raw input as if it were a section block, with the block's guard byte.
+void RunReadersOverRawBytes(const uint8_t* data, uint32_t size) {
+  auto* copy = static_cast<uint8_t*>(std::malloc(size_t{size} + 1));
+  if (copy == nullptr) return;
+  if (size != 0) std::memcpy(copy, data, size);
+  copy[size] = 0;
+  RunReaders({copy, size});
+  std::free(copy);
+}
+
+void LoadAndReadSection(const Package& package, const char* name) {
+  SectionBlock block = LoadSection(package, name);
+  if (name[0] == ':') Require(block.status() != SectionBlock::Status::kDamaged);
+  if (!block.loaded()) return;
+  Require(block.data()[block.size()] == 0);
+  RunReaders(block.bytes());
+}
+
+void ExploreOpenPackage(const Package& package, MemoryRange file) {
+  Require(package.packageStart <= package.packageEnd && package.packageEnd <= file.size);
+  for (uint32_t i = 0; i < package.entryCount(); ++i) {
+    const DirectoryEntry& entry = package.directory[i];
+    Require(std::memchr(entry.name, 0, kEntryNameSize) != nullptr);
+    const MemoryRange stored = package.StoredBytes(entry);
+    Require(stored.data >= file.data + package.packageStart);
+    Require(uint64_t(stored.data - file.data) + stored.size <= package.packageEnd);
+    if (entry.IsSection()) {
+      LoadAndReadSection(package, entry.name);
+    } else if (entry.size <= kLargestExtractedFile) {
+      auto* destination = static_cast<uint8_t*>(std::malloc(entry.size != 0 ? entry.size : 1));
+      if (destination == nullptr) continue;
+      ExtractEntry(package, entry, destination);
+      std::free(destination);
+    }
+  }
+  for (const char* name : kSectionNames) LoadAndReadSection(package, name);
+}
+
+}  // namespace
+}  // namespace brx
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace brx;
+  if (size > UINT32_MAX) return 0;
+  const MemoryRange file = {data, static_cast<uint32_t>(size)};
+  RunReadersOverRawBytes(data, file.size);
+  for (PackageSource source : {PackageSource::kPackageFile, PackageSource::kOwnFile}) {
+    Package package;
+    if (ParsePackage(file, source, &package) != PackageError::kNone) {
+      Require(package.directory == nullptr);
+      continue;
+    }
+    ExploreOpenPackage(package, file);
+    std::free(package.directory);
+  }
+  return 0;
+}
