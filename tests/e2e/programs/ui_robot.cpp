@@ -43,8 +43,8 @@ constexpr DWORD kPollMs = 10;
 // A finished run keeps its window until the click; the robot looks at the
 // waiting window this long before it clicks, and clicks again at this pace
 // should the first click land before the run has published its end.
-constexpr ULONGLONG kDwellBeforeClickMs = 250;
-constexpr ULONGLONG kClickRepeatMs = 500;
+constexpr ULONGLONG kDwellBeforeClickMs = 150;
+constexpr ULONGLONG kClickRepeatMs = 400;
 constexpr ULONGLONG kBoxAnswerRepeatMs = 1000;
 constexpr ULONGLONG kIconSettleMs = 1500;
 constexpr UINT kSendTimeoutMs = 2000;
@@ -374,10 +374,15 @@ class Robot {
   }
 
   void Look() {
-    std::vector<HWND> dialogs = DialogsOfProcess(process_.dwProcessId);
-    if (!progress_) {
-      for (HWND dialog : dialogs) {
-        if (IsWindowVisible(dialog) && IsProgressWindow(dialog)) FirstSight(dialog);
+    // Each dialog is sorted once: one whose visibility changes during this
+    // pass must not be taken for a message box.
+    std::vector<HWND> boxes;
+    for (HWND dialog : DialogsOfProcess(process_.dwProcessId)) {
+      if (dialog == progress_) continue;
+      if (IsProgressWindow(dialog)) {
+        if (!progress_ && IsWindowVisible(dialog)) FirstSight(dialog);
+      } else if (IsWindowVisible(dialog)) {
+        boxes.push_back(dialog);
       }
     }
     if (progress_ && IsWindow(progress_)) {
@@ -389,9 +394,7 @@ class Robot {
       gone.Num("ok_seen", ok_seen_ms_ != 0).Num("clicks", clicks_);
       report_.Write(gone);
     }
-    for (HWND dialog : dialogs) {
-      if (dialog != progress_ && IsWindowVisible(dialog)) HandleBox(dialog);
-    }
+    for (HWND box : boxes) HandleBox(box);
     if (progress_ && IsWindow(progress_)) MaybeClick();
   }
 
@@ -501,6 +504,9 @@ class Robot {
       if (report_.Now() - last_answer_ms_ > kBoxAnswerRepeatMs) Answer(box, last_answer_);
       return;
     }
+    // The worker waits in the box, so the window's state is read again now
+    // that it cannot change.
+    if (progress_ && IsWindow(progress_)) ObserveProgress();
     HWND owner = GetWindow(box, GW_OWNER);
     Event seen("box");
     seen.Text("caption", WindowText(box)).Num("owned_by_progress", owner && owner == progress_);
