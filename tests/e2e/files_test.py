@@ -3,6 +3,8 @@
 that cannot be written, a file held open by another program, damaged and
 empty entries, and how entry names become paths."""
 
+import shutil
+
 import bench
 import package_builder as pb
 import user_texts
@@ -28,6 +30,36 @@ def scenario_destination_cannot_be_created(s):
     expected.update({"a": b"a file, not a folder", "first.txt": b"first", "last.txt": b"last"})
     s.expect_target_tree(expected)
     expect_equal(s.level(), 0, "patch level")
+
+
+# Tests a run with two failing files and a failing command: every file is
+# still attempted, removal and the registry table still run, and the status
+# line ends with the last file's failure text, not the success text.
+def scenario_several_failures(s):
+    s.put_target_file("a", b"file a")
+    s.put_target_file("b", b"file b")
+    s.put_target_file("old.txt", b"old")
+    s.install_target(level=0)
+    shutil.copyfile(bench.program("write_error_file"), s.root / "fail.exe")
+    report = s.run(args=[s.write_package([
+        pb.Entry(":RegistryKeys", s.registry_keys(1)),
+        pb.Entry("a\\one.txt", b"one"),
+        pb.Entry("good.txt", b"good"),
+        pb.Entry("b\\two.txt", b"two"),
+        pb.Entry(":CommandsToExecute", pb.commands([(pb.WAIT, s.win_root + "\\fail.exe", "")])),
+        pb.Entry(":FilesToRemove", pb.files_to_remove(["old.txt"])),
+        pb.Entry(":RegistryTable", pb.registry_table(
+            [(pb.REGISTRY_WRITE, pb.HKLM_ROOT, s.key, pb.TYPE_TEXT, "After", "ran")])),
+    ])])
+    bench.expect_boxes(report, [bench.commands_failed_box()])
+    bench.expect_status(report, user_texts.file_failed(s.target_path("b\\two.txt")))
+    bench.expect_waits_for_click(report)
+    expected = s.initial_tree()
+    expected.update({"a": b"file a", "b": b"file b", "good.txt": b"good"})
+    s.expect_target_tree(expected)
+    expect_equal(s.registry.read([("HKLM", s.key, "After"), ("HKLM", s.key, "PatchLevel")]),
+                 [(bench.REG_SZ, b"ran\0"), (bench.REG_DWORD, b"\0\0\0\0")],
+                 "registry table value and patch level")
 
 
 # Tests a file held open by another program without sharing: the old file

@@ -46,7 +46,7 @@ constexpr DWORD kPollMs = 10;
 constexpr ULONGLONG kDwellBeforeClickMs = 150;
 constexpr ULONGLONG kClickRepeatMs = 400;
 constexpr ULONGLONG kBoxAnswerRepeatMs = 1000;
-constexpr ULONGLONG kIconSettleMs = 1500;
+constexpr ULONGLONG kIconSettleMs = 3000;
 constexpr UINT kSendTimeoutMs = 2000;
 
 struct Options {
