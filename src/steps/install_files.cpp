@@ -100,7 +100,6 @@ bool ReplaceFile(System& system, RunState& run, const DirectoryEntry& entry) {
   PathText destination;
   PathText backup;
   const bool destinationFits = JoinTargetPath(run, installedName, &destination);
-  if (!destinationFits) destination.Clear();
   const bool backupFits =
       destinationFits && backup.Assign(destination.c_str()) && backup.Append(kBackupSuffix);
   ShowStatus(system, kUpdatingFileFormat, installedName);

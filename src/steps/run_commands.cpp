@@ -15,12 +15,12 @@ constexpr uint32_t kCommandsFailed = 1;
 static_assert(PathText::kCapacity + sizeof(kCommandErrorFileName) <= CommandText::kCapacity);
 
 // Program path and command line of one record. False when either does not
-// fit its buffer, or a relative program has no target folder to stand in.
+// fit its buffer.
 bool BuildCommand(const RunState& run, const CommandRecord& record, CommandText* program,
                   CommandText* commandLine) {
   program->Clear();
-  if (record.flags & kCommandRelative) {
-    if (run.targetFolder.empty() || !program->Append(run.targetFolder.c_str())) return false;
+  if ((record.flags & kCommandRelative) && !program->Append(run.targetFolder.c_str())) {
+    return false;
   }
   // The started program sees DUMMY as its own name; the program path alone
   // decides what runs.

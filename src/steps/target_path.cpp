@@ -4,8 +4,11 @@ namespace brx {
 
 bool JoinTargetPath(const RunState& run, const char* name, PathText* path) {
   path->Clear();
-  if (run.targetFolder.empty()) return false;
-  return path->Append(run.targetFolder.c_str()) && path->Append(name);
+  if (!run.targetFolder.empty() && path->Append(run.targetFolder.c_str()) && path->Append(name)) {
+    return true;
+  }
+  path->Clear();
+  return false;
 }
 
 }  // namespace brx

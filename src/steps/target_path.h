@@ -6,9 +6,10 @@
 
 namespace brx {
 
-// False when the joined path does not fit, or when the run has no target
-// folder copy (the folder itself did not fit): an empty folder must never
-// turn a stored name into a path relative to the current directory.
+// False, with the path left empty, when the joined path does not fit or the
+// run has no target folder copy (the folder itself did not fit): an empty
+// folder must never turn a stored name into a path relative to the current
+// directory.
 bool JoinTargetPath(const RunState& run, const char* name, PathText* path);
 
 }  // namespace brx
