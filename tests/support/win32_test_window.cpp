@@ -69,7 +69,6 @@ LRESULT CALLBACK TestProgressWindow::Procedure(HWND window, UINT message, WPARAM
         ++self->pings;
         return 1;
       case kForceExit:
-        self->forcedExit = true;
         self->workerState_.store(kExit);
         return 0;
       case WM_COMMAND:
@@ -149,9 +148,9 @@ DWORD WINAPI TestThread::Start(void* self) {
   return 0;
 }
 
-double ThreadCpuMilliseconds() {
+double ThreadCpuMilliseconds(HANDLE thread) {
   FILETIME created, exited, kernel, user;
-  if (!GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user)) return -1;
+  if (!GetThreadTimes(thread, &created, &exited, &kernel, &user)) return -1;
   auto ticks = [](const FILETIME& time) {
     return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
   };

@@ -15,7 +15,7 @@ namespace brx {
 class TestProgressWindow {
  public:
   static constexpr UINT kPing = WM_APP + 1;       // counted; answers 1 when served
-  static constexpr UINT kForceExit = WM_APP + 2;  // a watchdog's way out of a stuck loop
+  static constexpr UINT kForceExit = WM_APP + 2;  // stores kExit: a way out of a stuck loop
 
   explicit TestProgressWindow(WorkerState& workerState);
   ~TestProgressWindow();
@@ -29,7 +29,6 @@ class TestProgressWindow {
 
   int pings = 0;
   int clicks = 0;  // clicks that ended a finished run
-  bool forcedExit = false;
 
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -83,7 +82,8 @@ class TestThread {
   HANDLE handle_ = nullptr;
 };
 
-// CPU time (user and kernel) the calling thread has used, in milliseconds.
-double ThreadCpuMilliseconds();
+// CPU time (user and kernel) a thread has used, in milliseconds; -1 when
+// it cannot be read.
+double ThreadCpuMilliseconds(HANDLE thread = GetCurrentThread());
 
 }  // namespace brx

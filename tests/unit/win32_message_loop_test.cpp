@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -13,7 +14,7 @@ namespace brx {
 namespace {
 
 // Every wait in these tests is bounded; a loop that fails to wake is ended by
-// a watchdog that posts kForceExit, and the test fails on forcedExit.
+// a watchdog that posts kForceExit, and the test fails on watchdogFired.
 constexpr DWORD kWatchdogMs = 20000;
 
 struct LoopRun {
@@ -26,12 +27,23 @@ struct LoopRun {
   int answer = 0;           // the worker's message box answer
   DWORD workMs = 0;         // how long the worker's long step lasts
   DWORD readMs = 0;         // how long the user reads before clicking
+  // The idle span, from the worker's long step to the loop's return: the
+  // window thread's CPU time and the tick count at both ends.
+  HANDLE windowThread = nullptr;
+  std::atomic<bool> watchdogFired{false};
+  double idleStartCpuMs = -1;
+  ULONGLONG idleStartTick = 0;
+  double returnCpuMs = -1;
+  ULONGLONG returnTick = 0;
 };
 
-// Guards the loop: posts kForceExit when the loop has not returned in time.
+// Guards the loop: when it has not returned in time, says so and posts
+// kForceExit. The flag, not the message, tells: a loop that wakes for the
+// message may see kExit and return before dispatching it.
 void Watchdog(void* context) {
   auto* run = static_cast<LoopRun*>(context);
   if (WaitForSingleObject(run->done, kWatchdogMs) != WAIT_OBJECT_0) {
+    run->watchdogFired.store(true);
     PostMessageA(run->window, TestProgressWindow::kForceExit, 0, 0);
   }
 }
@@ -65,6 +77,8 @@ void WorkerOfARun(void* context, int32_t finalState) {
     MessageBoxAnswerer answerer(kIdOk);
     run->answer = system.AskUser("question", "caption", kMbOkCancel | kMbIconExclamation);
   }
+  run->idleStartCpuMs = ThreadCpuMilliseconds(run->windowThread);
+  run->idleStartTick = GetTickCount64();
   Linger(run->workMs);
   system.ShowButton();
   system.SetButtonText("OK");
@@ -97,23 +111,27 @@ class MessageLoopTest : public testing::Test {
   void SetUp() override {
     run_.window = window_.window();
     run_.done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    // GetCurrentThread() names the caller: the worker needs a real handle.
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(),
+                                &run_.windowThread, THREAD_QUERY_INFORMATION, FALSE, 0));
   }
-  void TearDown() override { CloseHandle(run_.done); }
+  void TearDown() override {
+    CloseHandle(run_.windowThread);
+    CloseHandle(run_.done);
+  }
 
-  // Runs the loop on this thread with body as the worker; gives the CPU time
-  // this thread used meanwhile, in milliseconds.
-  double Pump(TestThread::Body body, TestThread::Body user = nullptr) {
+  // Runs the loop on this thread with body as the worker.
+  void Pump(TestThread::Body body, TestThread::Body user = nullptr) {
     TestThread worker(body, &run_);
     run_.worker = worker.handle();
     TestThread watchdog(Watchdog, &run_);
     std::unique_ptr<TestThread> clicker;
     if (user != nullptr) clicker = std::make_unique<TestThread>(user, &run_);
-    double before = ThreadCpuMilliseconds();
     PumpMessagesUntilExit(run_.window, worker.handle(), run_.state);
-    double used = ThreadCpuMilliseconds() - before;
+    run_.returnCpuMs = ThreadCpuMilliseconds();
+    run_.returnTick = GetTickCount64();
     SetEvent(run_.done);
     EXPECT_TRUE(worker.Join(kWatchdogMs));
-    return used;
   }
 
   LoopRun run_;
@@ -125,7 +143,7 @@ class MessageLoopTest : public testing::Test {
 // worker stores kExit and ends, which posts no message.
 TEST_F(MessageLoopTest, ServesTheWorkerAndLeavesOnExit) {
   Pump(WorkerThatExits);
-  EXPECT_FALSE(window_.forcedExit) << "the loop did not wake when the worker ended";
+  EXPECT_FALSE(run_.watchdogFired.load()) << "the loop did not wake when the worker ended";
   EXPECT_EQ(run_.state.load(), kExit);
   EXPECT_EQ(run_.served, 200);
   EXPECT_EQ(window_.StatusText(), "status 199");
@@ -139,7 +157,7 @@ TEST_F(MessageLoopTest, ServesTheWorkerAndLeavesOnExit) {
 // the worker, until the button is clicked, and then returns.
 TEST_F(MessageLoopTest, AFinishedRunWaitsForTheClick) {
   Pump(WorkerThatFinishes, UserWhoClicks);
-  EXPECT_FALSE(window_.forcedExit) << "the click did not end the loop";
+  EXPECT_FALSE(run_.watchdogFired.load()) << "the click did not end the loop";
   EXPECT_EQ(run_.failed, 0);
   EXPECT_EQ(run_.served, 201) << "the window was not served after the worker ended";
   EXPECT_EQ(window_.pings, 1);
@@ -147,17 +165,23 @@ TEST_F(MessageLoopTest, AFinishedRunWaitsForTheClick) {
   EXPECT_EQ(run_.state.load(), kExit);
 }
 
-// Tests that the measure below sees a thread's CPU time: a busy thread's
-// time grows within a bounded wall time.
+// Tests that the measure below sees a thread's CPU time through a real
+// handle, as the worker reads the window thread's: a busy thread's time
+// grows within a bounded wall time.
 TEST(ThreadCpuTimeTest, SeesABusyThread) {
-  double start = ThreadCpuMilliseconds();
-  ASSERT_GE(start, 0);
+  HANDLE self = nullptr;
+  ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &self,
+                              THREAD_QUERY_INFORMATION, FALSE, 0));
+  double start = ThreadCpuMilliseconds(self);
   ULONGLONG deadline = GetTickCount64() + 10000;
   volatile uint32_t spin = 0;
-  while (ThreadCpuMilliseconds() - start < 50) {
-    ASSERT_LT(GetTickCount64(), deadline) << "GetThreadTimes does not count this thread's time";
+  bool counted = start >= 0;
+  while (counted && ThreadCpuMilliseconds(self) - start < 50) {
+    counted = GetTickCount64() < deadline;
     for (int i = 0; i < 100000; ++i) spin = spin + 1;
   }
+  CloseHandle(self);
+  EXPECT_TRUE(counted) << "GetThreadTimes does not count this thread's time";
 }
 
 // Tests that the window thread sleeps through a long run: over a one-second
@@ -168,10 +192,11 @@ TEST(ThreadCpuTimeTest, SeesABusyThread) {
 TEST_F(MessageLoopTest, UsesNextToNoCpuThroughALongRun) {
   run_.workMs = 1000;
   run_.readMs = 2000;
-  ULONGLONG start = GetTickCount64();
-  double cpuMs = Pump(WorkerThatFinishes, UserWhoClicks);
-  ULONGLONG wallMs = GetTickCount64() - start;
-  EXPECT_FALSE(window_.forcedExit);
+  Pump(WorkerThatFinishes, UserWhoClicks);
+  ASSERT_GE(run_.idleStartCpuMs, 0) << "the window thread's CPU time could not be read";
+  double cpuMs = run_.returnCpuMs - run_.idleStartCpuMs;
+  ULONGLONG wallMs = run_.returnTick - run_.idleStartTick;
+  EXPECT_FALSE(run_.watchdogFired.load());
   EXPECT_EQ(window_.clicks, 1);
   EXPECT_GE(wallMs, 3000u);
   EXPECT_LT(cpuMs, 60.0) << "the window thread used " << cpuMs << " ms of CPU in " << wallMs
