@@ -1,0 +1,59 @@
+#pragma once
+// Small PE32 images for tests of the signature handling: just the headers a
+// reader of the security data directory needs, and a certificate table
+// appended the way signing tools append it.
+#include <cstdint>
+#include <vector>
+
+#include "package/format.h"
+
+namespace brx::test {
+
+inline constexpr uint32_t kSamplePeOffset = 0x40;
+inline constexpr uint32_t kSampleOptionalHeader = kSamplePeOffset + 24;
+inline constexpr uint32_t kSampleChecksumOffset = kSampleOptionalHeader + 64;
+inline constexpr uint32_t kSampleSecurityEntry = kSampleOptionalHeader + 96 + 4 * 8;
+
+// A PE32 image of `size` bytes (at least 0x160) with 16 data directories.
+inline std::vector<uint8_t> SamplePe32(size_t size) {
+  std::vector<uint8_t> image(size, 0);
+  for (size_t i = 0x160; i < size; ++i) image[i] = static_cast<uint8_t>(i * 7 + 1);
+  image[0] = 'M';
+  image[1] = 'Z';
+  WriteLe32(image.data() + 0x3C, kSamplePeOffset);
+  image[kSamplePeOffset] = 'P';
+  image[kSamplePeOffset + 1] = 'E';
+  image[kSamplePeOffset + 4] = 0x4C;  // i386
+  image[kSamplePeOffset + 5] = 0x01;
+  image[kSamplePeOffset + 4 + 16] = 224;  // SizeOfOptionalHeader
+  image[kSampleOptionalHeader] = 0x0B;
+  image[kSampleOptionalHeader + 1] = 0x01;
+  WriteLe32(image.data() + kSampleOptionalHeader + 92, 16);
+  return image;
+}
+
+// Appends a certificate table of `tableSize` bytes as a signing tool does:
+// zero bytes up to a multiple of 8 first, then the table, and the security
+// directory entry naming it.
+inline void AppendCertificateTable(std::vector<uint8_t>& image, uint32_t tableSize) {
+  while (image.size() % 8 != 0) image.push_back(0);
+  const uint32_t tableOffset = static_cast<uint32_t>(image.size());
+  for (uint32_t i = 0; i < tableSize; ++i) image.push_back(static_cast<uint8_t>(0xC0 + i % 16));
+  WriteLe32(image.data() + tableOffset, tableSize);  // WIN_CERTIFICATE.dwLength
+  WriteLe32(image.data() + kSampleSecurityEntry, tableOffset);
+  WriteLe32(image.data() + kSampleSecurityEntry + 4, tableSize);
+}
+
+// Stub, package and trailer, as the builder lays them.
+inline std::vector<uint8_t> SelfApplying(const std::vector<uint8_t>& stub,
+                                         const std::vector<uint8_t>& package) {
+  std::vector<uint8_t> file = stub;
+  file.insert(file.end(), package.begin(), package.end());
+  uint8_t trailer[kTrailerSize];
+  WriteLe32(trailer, static_cast<uint32_t>(stub.size()));
+  for (int i = 0; i < 4; ++i) trailer[4 + i] = kTrailerMagic[i];
+  file.insert(file.end(), trailer, trailer + kTrailerSize);
+  return file;
+}
+
+}  // namespace brx::test
