@@ -7,6 +7,7 @@
 #include "app/user_texts.h"
 #include "package/entry_lookup.h"
 #include "package/inflate_stream.h"
+#include "package/signed_image.h"
 
 namespace brx {
 
@@ -37,12 +38,18 @@ PackageError LocatePackage(MemoryRange file, PackageSource source, uint32_t* sta
     *end = file.size;
   } else {
     if (file.size < kTrailerSize) return PackageError::kNoTrailer;
-    const PackageTrailer trailer = DecodeTrailer(file.data + file.size - kTrailerSize);
-    if (std::memcmp(trailer.magic, kTrailerMagic, sizeof kTrailerMagic) != 0) {
-      return PackageError::kNoTrailer;
+    uint32_t trailerOffset = file.size - kTrailerSize;
+    if (std::memcmp(file.data + file.size - sizeof kTrailerMagic, kTrailerMagic,
+                    sizeof kTrailerMagic) != 0) {
+      // A signed executable ends with its certificate table, the trailer
+      // right before it; an unsigned file is read exactly as before.
+      const std::optional<uint32_t> beforeTable = FindTrailerBeforeCertificateTable(file);
+      if (!beforeTable) return PackageError::kNoTrailer;
+      trailerOffset = *beforeTable;
     }
+    const PackageTrailer trailer = DecodeTrailer(file.data + trailerOffset);
     *start = trailer.packageStart;
-    *end = file.size - kTrailerSize;
+    *end = trailerOffset;
   }
   if (*start > *end || *end - *start < kHeaderSize) return PackageError::kBadStart;
   return PackageError::kNone;
