@@ -1,0 +1,21 @@
+#pragma once
+// Package texts (Windows-1251) shown on a UTF-8 terminal or written into a
+// manifest.
+#include <string>
+#include <string_view>
+
+namespace brxpack {
+
+// UTF-8 in double quotes, control characters written as \r, \n, \t or \xNN
+// so that one text stays on one line.
+std::string QuotedForDisplay(std::string_view windows1251);
+
+// UTF-8 without quotes, control characters escaped as above.
+std::string PlainForDisplay(std::string_view windows1251);
+
+// A TOML string holding the UTF-8 text: a literal string ('...', easiest to
+// read for paths with backslashes) when it can be one, else a basic string
+// with escapes.
+std::string TomlString(std::string_view utf8);
+
+}  // namespace brxpack

@@ -1,0 +1,9 @@
+#pragma once
+
+namespace brxpack {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitDamaged = 1;   // verification found damage
+inline constexpr int kExitBadInput = 2;  // bad use, or input that cannot be used
+
+}  // namespace brxpack

@@ -1,0 +1,17 @@
+#pragma once
+// The tool keeps every path as UTF-8 text; the host file system wants
+// std::filesystem paths (wide on Windows). Conversions in one place.
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace brxpack {
+
+std::filesystem::path PathFromUtf8(std::string_view utf8);
+std::string Utf8FromPath(const std::filesystem::path& path);
+
+// The text of the last system error (errno, or GetLastError on Windows).
+std::string LastSystemErrorText();
+std::string SystemErrorText(const std::error_code& error);
+
+}  // namespace brxpack

@@ -1,0 +1,34 @@
+#pragma once
+// Progress of a long build or extraction on the terminal: one line redrawn
+// in place, only when there is a terminal and enough work to be worth it.
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+namespace brxpack {
+
+// Work below this many bytes finishes too fast for progress to be useful.
+inline constexpr uint64_t kProgressThreshold = 4u << 20;
+
+class ProgressMeter {
+ public:
+  // Draws only when `terminal` is true and total is at least the threshold.
+  ProgressMeter(std::ostream& terminal, bool isTerminal, std::string what, uint64_t total);
+  ~ProgressMeter();
+
+  // Called from one thread only.
+  void Advance(uint64_t bytes);
+  // Ends the line; called by the destructor too.
+  void Finish();
+
+ private:
+  void Draw();
+  std::ostream& terminal_;
+  bool enabled_;
+  std::string what_;
+  uint64_t total_;
+  uint64_t done_ = 0;
+  int shownPercent_ = -1;
+};
+
+}  // namespace brxpack
