@@ -1,0 +1,67 @@
+#pragma once
+// A package described in a publisher's terms, as read from a manifest. Texts
+// that go into the package are already Windows-1251; host paths stay UTF-8.
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "package/section_encoders.h"
+
+namespace brxpack {
+
+// A file entry given by hand. At least one of install and entry is set.
+struct FileItem {
+  std::string source;                  // host path (UTF-8), relative to the manifest's folder
+  std::optional<std::string> install;  // installed path
+  std::optional<std::string> entry;    // entry name, at most 31 bytes
+  bool stored = false;
+  std::string where;  // "FILE:LINE:COLUMN: file[N]", for messages
+};
+
+struct NamePairItem {
+  std::string entry;
+  std::string install;
+  std::string where;
+};
+
+// A section carried byte for byte (for what the tables cannot say).
+struct RawSection {
+  std::string name;
+  std::vector<uint8_t> bytes;
+  std::string where;
+};
+
+struct StartupText {
+  std::string caption;
+  std::string question;
+};
+
+// The script sections; an absent optional means the section is left out.
+struct ScriptSections {
+  std::optional<brx::RegistryKeysSpec> target;
+  std::optional<StartupText> startup;
+  std::vector<NamePairItem> renames;
+  std::optional<std::vector<std::string>> folders;
+  std::optional<std::vector<brx::CommandSpec>> commands;
+  std::optional<std::vector<std::string>> removals;
+  std::optional<std::vector<brx::RegistryValueSpec>> registry;
+  std::vector<RawSection> raw;
+};
+
+struct Manifest {
+  std::filesystem::path path;
+  std::filesystem::path folder;  // what relative host paths start from
+  std::optional<int> level;
+  std::optional<std::string> output;         // UTF-8, relative to folder
+  std::optional<std::string> payloadFolder;  // UTF-8, relative to folder
+  std::string payloadWhere;
+  std::vector<FileItem> files;
+  ScriptSections script;
+};
+
+inline constexpr int kDefaultLevel = 9;
+
+}  // namespace brxpack

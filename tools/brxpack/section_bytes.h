@@ -1,0 +1,43 @@
+#pragma once
+// A section's payload held with the one zero byte behind it that the payload
+// cursor relies on, so the section readers can be used on it.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "package/memory_range.h"
+#include "package/reader.h"
+
+namespace brxpack {
+
+class SectionBytes {
+ public:
+  SectionBytes() : bytes_(1, 0) {}
+  explicit SectionBytes(const uint8_t* data, size_t size) : bytes_(data, data + size) {
+    bytes_.push_back(0);
+  }
+  explicit SectionBytes(const std::vector<uint8_t>& payload)
+      : SectionBytes(payload.data(), payload.size()) {}
+
+  brx::MemoryRange range() const {
+    return {bytes_.data(), static_cast<uint32_t>(bytes_.size() - 1)};
+  }
+  std::vector<uint8_t> payload() const { return {bytes_.begin(), bytes_.end() - 1}; }
+
+ private:
+  std::vector<uint8_t> bytes_;
+};
+
+// An entry of an opened package produced by the installer's extraction;
+// nothing when it does not give exactly its size.
+std::optional<SectionBytes> ProduceEntry(const brx::Package& package,
+                                         const brx::DirectoryEntry& entry);
+
+// The installed name of an entry through a name table payload (followed in
+// memory by a zero byte, as SectionBytes and SectionBlock are), by the
+// installer's rules: the first pair whose source name equals the entry's
+// name (A to Z folded) gives it; otherwise the entry's own name.
+std::string TranslateEntryName(brx::MemoryRange nameTable, const std::string& entryName);
+
+}  // namespace brxpack
