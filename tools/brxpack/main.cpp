@@ -1,0 +1,11 @@
+// brxpack's entry point; everything else is in RunBrxpack, which tests call.
+#include <iostream>
+
+#include "brxpack.h"
+#include "process_environment.h"
+
+int main(int argc, char** argv) {
+  brxpack::PrepareConsoleForUtf8();
+  brxpack::Console console{std::cout, std::cerr, brxpack::StandardErrorIsTerminal()};
+  return brxpack::RunBrxpack(brxpack::CommandLineArguments(argc, argv), console);
+}
