@@ -33,7 +33,8 @@ class SectionBlock {
   SectionBlock& operator=(const SectionBlock&) = delete;
   ~SectionBlock();
 
-  // An empty table: a small block whose first byte is zero.
+  // An empty table: a fresh 16-byte zero block whose size() is 1, one empty
+  // text, which ends every list. kNoMemory when it cannot be allocated.
   static SectionBlock Empty();
 
   Status status() const { return status_; }

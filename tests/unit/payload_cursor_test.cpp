@@ -82,16 +82,5 @@ TEST(PayloadCursorTest, NeverReadsPastTheBlock) {
   }
 }
 
-// Tests that signed numbers keep their sign bit.
-TEST(PayloadCursorTest, ReadsSignedNumbers) {
-  GuardedBlock block(std::string("\xFF\xFF\xFF\xFF\x01\0\0\0", 8));
-  PayloadCursor cursor(block.range());
-  EXPECT_EQ(cursor.ReadInt32(), -1);
-  EXPECT_EQ(cursor.ReadInt32(), 1);
-  EXPECT_EQ(cursor.ReadInt32(), std::nullopt);
-  EXPECT_TRUE(cursor.AtEnd());
-  EXPECT_EQ(cursor.remaining(), 0u);
-}
-
 }  // namespace
 }  // namespace brx

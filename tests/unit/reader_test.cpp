@@ -279,26 +279,6 @@ TEST(ParsePackageTest, DirectoryMethodIsTheLowTwoBits) {
   }
 }
 
-// Tests that a stored and a compressed directory decode to the same records.
-TEST(ParsePackageTest, StoredAndCompressedDirectoriesAgree) {
-  const std::vector<uint8_t> storedFile = SamplePackage(false);
-  const std::vector<uint8_t> compressedFile = SamplePackage(true);
-  ParsedPackage stored(storedFile);
-  ParsedPackage compressed(compressedFile);
-  ASSERT_EQ(stored.error, PackageError::kNone);
-  ASSERT_EQ(compressed.error, PackageError::kNone);
-  ASSERT_EQ(stored.package.entryCount(), compressed.package.entryCount());
-  for (uint32_t i = 0; i < stored.package.entryCount(); ++i) {
-    const DirectoryEntry& a = stored.package.directory[i];
-    const DirectoryEntry& b = compressed.package.directory[i];
-    EXPECT_EQ(0, std::memcmp(a.name, b.name, kEntryNameSize));
-    EXPECT_EQ(a.offset, b.offset);
-    EXPECT_EQ(a.size, b.size);
-    EXPECT_EQ(a.flags, b.flags);
-    EXPECT_EQ(a.compressedSize, b.compressedSize);
-  }
-}
-
 // Tests the self-applying layout: the package is found through the trailer,
 // and neither form is read as the other.
 TEST(ParsePackageTest, FindsThePackageBehindTheProgramImage) {
