@@ -6,9 +6,10 @@ builder call that fails, and package names as the command line gives them."""
 import struct
 
 import bench
+import checks
 import package_builder as pb
 import user_texts
-from bench import expect, expect_bytes, expect_equal
+from checks import expect, expect_bytes, expect_equal
 
 
 def _small_update(s, level=1):
@@ -19,8 +20,8 @@ def _small_update(s, level=1):
 
 
 def _expect_small_update_installed(s, report, level=1):
-    bench.expect_status(report, user_texts.INSTALLED)
-    bench.expect_waits_for_click(report)
+    checks.expect_status(report, user_texts.INSTALLED)
+    checks.expect_waits_for_click(report)
     expected = s.initial_tree()
     expected["new.txt"] = "новый файл".encode("cp1251")
     s.expect_target_tree(expected)
@@ -37,10 +38,10 @@ def scenario_make_and_run_self_applying(s):
     package_path = s.write_file("update.pkg", package)
     output = s.write_file("update.exe", b"an older file to be replaced")
     report = s.run(args=['"%s"' % package_path, '"%s"' % output, "MAKEEXE", "ignored"], click=False)
-    bench.expect_closes_by_itself(report)
+    checks.expect_closes_by_itself(report)
     expect(all(status == b"" for status in report.statuses), "a status text was shown: "
            + report.summary())
-    bench.expect_boxes(report, [])
+    checks.expect_boxes(report, [])
     patch = (s.root / "PATCH.EXE").read_bytes()
     built = (s.root / "update.exe").read_bytes()
     expect_equal(len(built), len(patch) + len(package) + 8, "size of the built executable")
@@ -58,7 +59,7 @@ def scenario_make_and_run_self_applying(s):
 def scenario_builder_failure(s):
     report = s.run(args=['"%s\\missing.pkg"' % s.win_root, '"%s\\out.exe"' % s.win_root,
                          "MAKEEXE"], click=False)
-    bench.expect_closes_by_itself(report)
+    checks.expect_closes_by_itself(report)
     expect(all(status == b"" for status in report.statuses), "a status text was shown: "
            + report.summary())
     expect(not (s.root / "out.exe").exists(), "an output file was written")
@@ -80,7 +81,7 @@ def scenario_package_names(s):
     spaced = s.write_file("my update.pkg", _small_update(s, level=2))
     s.write_file("relative.pkg", _small_update(s, level=3))
     s.write_file("third.pkg", _small_update(s, level=4))
-    bench.check_each([
+    checks.check_each([
         ("quoted name with a blank", apply(['"%s"' % spaced], 2)),
         ("relative name", apply(["relative.pkg"], 3)),
         ("third argument ignored", apply(["third.pkg", "whatever"], 4)),

@@ -4,9 +4,11 @@ warning. Their texts and styles, and which installed and package levels
 bring the warning (a signed comparison, equal counting as installed)."""
 
 import bench
+import checks
 import package_builder as pb
+import registry
 import user_texts
-from bench import expect, expect_bytes, expect_equal
+from checks import expect, expect_bytes, expect_equal
 
 CAPTION = "Обновление Brindlex 2.1"
 QUESTION = "Установить обновление 2.1?\r\nЗакройте программу перед установкой."
@@ -24,15 +26,15 @@ def scenario_question_and_warning_boxes(s):
         pb.Entry(":StartupMsg", pb.startup_msg(CAPTION, QUESTION)),
     ])
     report = s.run(args=[package], answers=["OK", "OK"])
-    bench.expect_boxes(report, [
+    checks.expect_boxes(report, [
         (CAPTION.encode("cp1251"), QUESTION.encode("cp1251"), "OK+Cancel", "information"),
-        bench.level_warning_box(),
+        checks.level_warning_box(),
     ])
     for box in report.boxes:
         expect_bytes(box.status, b"", "status line while a box waits")
         expect(not box.button_visible, "the button shows while a box waits")
-    bench.expect_status(report, user_texts.INSTALLED)
-    bench.expect_waits_for_click(report)
+    checks.expect_status(report, user_texts.INSTALLED)
+    checks.expect_waits_for_click(report)
 
 
 # Tests a :StartupMsg that holds only its caption: the question is asked
@@ -45,8 +47,8 @@ def scenario_question_without_text(s):
         pb.Entry("after.txt", b"ABCDEFGH" * 8, compress=False),
     ])
     report = s.run(args=[package], answers=["Cancel"], click=False)
-    bench.expect_boxes(report, [(CAPTION.encode("cp1251"), b"", "OK+Cancel", "information")])
-    bench.expect_closes_by_itself(report)
+    checks.expect_boxes(report, [(CAPTION.encode("cp1251"), b"", "OK+Cancel", "information")])
+    checks.expect_closes_by_itself(report)
 
 
 # Tests the level comparison, one run each: no value against 1 and -5
@@ -60,17 +62,17 @@ def scenario_level_comparison(s):
             s.install_target(level=installed)
             package = s.write_package([pb.Entry(":RegistryKeys", s.registry_keys(package_level))])
             report = s.run(args=[package], answers=answers, click=answers[-1:] != ["Cancel"])
-            bench.expect_boxes(report, [bench.level_warning_box()] if warned else [])
+            checks.expect_boxes(report, [checks.level_warning_box()] if warned else [])
             if answers[-1:] == ["Cancel"]:
-                bench.expect_closes_by_itself(report)
+                checks.expect_closes_by_itself(report)
             else:
-                bench.expect_status(report, user_texts.INSTALLED)
-                bench.expect_waits_for_click(report)
+                checks.expect_status(report, user_texts.INSTALLED)
+                checks.expect_waits_for_click(report)
             expect_equal(s.level(), recorded, "patch level afterwards")
         return check
 
-    text_three = (bench.REG_SZ, b"3\0")
-    bench.check_each([
+    text_three = (registry.REG_SZ, b"3\0")
+    checks.check_each([
         ("no value vs 1", run(None, 1, [], False, 1)),
         ("-5 vs -1", run(-5, -1, [], False, -1)),
         ("text '3' vs 1", run(text_three, 1, [], False, 1)),

@@ -6,9 +6,12 @@ empty entries, and how entry names become paths."""
 import shutil
 
 import bench
+import checks
 import package_builder as pb
+import registry
 import user_texts
-from bench import expect_equal
+import wine
+from checks import expect_equal
 
 
 # Tests a file whose destination cannot be created (a file stands where its
@@ -24,8 +27,8 @@ def scenario_destination_cannot_be_created(s):
         pb.Entry("a\\b.txt", b"cannot be written"),
         pb.Entry("last.txt", b"last"),
     ])])
-    bench.expect_status(report, user_texts.file_updated(s.target_path("last.txt")))
-    bench.expect_waits_for_click(report)
+    checks.expect_status(report, user_texts.file_updated(s.target_path("last.txt")))
+    checks.expect_waits_for_click(report)
     expected = s.initial_tree()
     expected.update({"a": b"a file, not a folder", "first.txt": b"first", "last.txt": b"last"})
     s.expect_target_tree(expected)
@@ -40,7 +43,7 @@ def scenario_several_failures(s):
     s.put_target_file("b", b"file b")
     s.put_target_file("old.txt", b"old")
     s.install_target(level=0)
-    shutil.copyfile(bench.program("write_error_file"), s.root / "fail.exe")
+    shutil.copyfile(wine.program("write_error_file"), s.root / "fail.exe")
     report = s.run(args=[s.write_package([
         pb.Entry(":RegistryKeys", s.registry_keys(1)),
         pb.Entry("a\\one.txt", b"one"),
@@ -51,14 +54,14 @@ def scenario_several_failures(s):
         pb.Entry(":RegistryTable", pb.registry_table(
             [(pb.REGISTRY_WRITE, pb.HKLM_ROOT, s.key, pb.TYPE_TEXT, "After", "ran")])),
     ])])
-    bench.expect_boxes(report, [bench.commands_failed_box()])
-    bench.expect_status(report, user_texts.file_failed(s.target_path("b\\two.txt")))
-    bench.expect_waits_for_click(report)
+    checks.expect_boxes(report, [checks.commands_failed_box()])
+    checks.expect_status(report, user_texts.file_failed(s.target_path("b\\two.txt")))
+    checks.expect_waits_for_click(report)
     expected = s.initial_tree()
     expected.update({"a": b"file a", "b": b"file b", "good.txt": b"good"})
     s.expect_target_tree(expected)
     expect_equal(s.registry.read([("HKLM", s.key, "After"), ("HKLM", s.key, "PatchLevel")]),
-                 [(bench.REG_SZ, b"ran\0"), (bench.REG_DWORD, b"\0\0\0\0")],
+                 [(registry.REG_SZ, b"ran\0"), (registry.REG_DWORD, b"\0\0\0\0")],
                  "registry table value and patch level")
 
 
@@ -78,8 +81,8 @@ def scenario_file_held_open(s):
         report = s.run(args=[package])
     finally:
         holder.release()
-    bench.expect_status(report, user_texts.file_failed(s.target_path("readme.txt")))
-    bench.expect_waits_for_click(report)
+    checks.expect_status(report, user_texts.file_failed(s.target_path("readme.txt")))
+    checks.expect_waits_for_click(report)
     expected = s.initial_tree()
     expected.update({"readme.txt": b"old readme", "new.txt": b"new"})
     s.expect_target_tree(expected)
@@ -98,8 +101,8 @@ def scenario_damaged_entry(s):
         pb.Entry(":RegistryKeys", s.registry_keys(1)),
         pb.Entry("readme.txt", content, stored=stream[:len(stream) // 2]),
     ])])
-    bench.expect_status(report, user_texts.file_failed(s.target_path("readme.txt")))
-    bench.expect_waits_for_click(report)
+    checks.expect_status(report, user_texts.file_failed(s.target_path("readme.txt")))
+    checks.expect_waits_for_click(report)
     expected = s.initial_tree()
     expected["readme.txt"] = b"old readme"
     s.expect_target_tree(expected)
@@ -115,8 +118,8 @@ def scenario_empty_entry(s):
         pb.Entry(":RegistryKeys", s.registry_keys(1)),
         pb.Entry("empty.txt", b"", compress=False),
     ])])
-    bench.expect_status(report, user_texts.INSTALLED)
-    bench.expect_waits_for_click(report)
+    checks.expect_status(report, user_texts.INSTALLED)
+    checks.expect_waits_for_click(report)
     expected = s.initial_tree()
     expected["empty.txt"] = b""
     s.expect_target_tree(expected)
@@ -138,8 +141,8 @@ def scenario_entry_names(s):
         pb.Entry("stored.bin", bytes(range(256)), compress=False),
         pb.Entry("packed.bin", bytes(range(256))),
     ])])
-    bench.expect_status(report, user_texts.INSTALLED)
-    bench.expect_waits_for_click(report)
+    checks.expect_status(report, user_texts.INSTALLED)
+    checks.expect_waits_for_click(report)
     expected = s.initial_tree()
     expected.update({"lead.txt": b"lead", "twice.txt": b"second",
                      "stored.bin": bytes(range(256)), "packed.bin": bytes(range(256))})

@@ -3,9 +3,12 @@
 update run a second time."""
 
 import bench
+import checks
 import package_builder as pb
+import registry
 import user_texts
-from bench import expect_equal
+import wine
+from checks import expect_equal
 
 OLD_FILES = {
     "readme.txt": b"old readme\r\n",
@@ -34,7 +37,7 @@ def _update_package(s):
         pb.Entry("new.txt", "новый файл\r\n".encode("cp1251")),
         pb.Entry("a\\b\\c.txt", b"nested"),
         pb.Entry("docs\\readme.txt", b"renamed help"),
-        pb.Entry("tools\\mark.exe", bench.program("exit_with").read_bytes()),
+        pb.Entry("tools\\mark.exe", wine.program("exit_with").read_bytes()),
         pb.Entry(":CommandsToExecute", pb.commands(
             [(pb.WAIT | pb.RELATIVE, "tools\\mark.exe", "5 --note ran.txt")])),
         pb.Entry(":FilesToRemove", pb.files_to_remove(
@@ -59,7 +62,7 @@ def _expected_tree(s):
         "help": None,
         "help\\readme.txt": b"renamed help",
         "tools": None,
-        "tools\\mark.exe": bench.program("exit_with").read_bytes(),
+        "tools\\mark.exe": wine.program("exit_with").read_bytes(),
         "ran.txt": note,
         "logs": None,
         "data": None,
@@ -68,17 +71,17 @@ def _expected_tree(s):
 
 
 def _expect_installed(s, report):
-    bench.expect_status(report, user_texts.INSTALLED)
-    bench.expect_waits_for_click(report)
+    checks.expect_status(report, user_texts.INSTALLED)
+    checks.expect_waits_for_click(report)
     s.expect_target_tree(_expected_tree(s))
     expect_equal(s.registry.read([
         ("HKCU", s.user_key, "Greeting"),
         ("HKLM", s.key + "\\Settings", "Count"),
         ("HKLM", s.key, "PatchLevel"),
     ]), [
-        (bench.REG_SZ, "Привет\0".encode("cp1251")),
-        (bench.REG_DWORD, b"\x1f\x00\x00\x00"),
-        (bench.REG_DWORD, b"\x03\x00\x00\x00"),
+        (registry.REG_SZ, "Привет\0".encode("cp1251")),
+        (registry.REG_DWORD, b"\x1f\x00\x00\x00"),
+        (registry.REG_DWORD, b"\x03\x00\x00\x00"),
     ], "registry values (HKCU Greeting, HKLM Count, PatchLevel)")
 
 
@@ -104,8 +107,8 @@ def scenario_second_run_warns(s):
     _expect_installed(s, first)
     second = s.run(args=[package], answers=["OK", "OK"])
     expect_equal(len(second.boxes), 2, "boxes seen on the second run")
-    bench.expect_boxes(second, [(b"Brindlex", "Установить?".encode("cp1251"), "OK+Cancel",
-                                 "information"), bench.level_warning_box()])
+    checks.expect_boxes(second, [(b"Brindlex", "Установить?".encode("cp1251"), "OK+Cancel",
+                                 "information"), checks.level_warning_box()])
     _expect_installed(s, second)
 
 

@@ -4,9 +4,11 @@ end, the boxes seen, whether the window waits for "OK" or closes by itself,
 and that a run which ends early changes nothing."""
 
 import bench
+import checks
 import package_builder as pb
+import registry
 import user_texts
-from bench import expect, expect_equal
+from checks import expect, expect_equal
 
 
 def _file(name, content):
@@ -27,13 +29,13 @@ def scenario_wrong_builder_call(s):
     def call(keyword, extra=()):
         def check():
             report = s.run(args=[package, "out.exe", keyword] + list(extra))
-            bench.expect_status(report, user_texts.USAGE)
-            bench.expect_waits_for_click(report)
-            bench.expect_boxes(report, [])
+            checks.expect_status(report, user_texts.USAGE)
+            checks.expect_waits_for_click(report)
+            checks.expect_boxes(report, [])
             expect(not (s.root / "out.exe").exists(), "an output file was written")
         return check
 
-    bench.check_each([
+    checks.check_each([
         ("keyword in lower case", call("makeexe")),
         ("another word", call("BUILD")),
         ("another word and a fifth argument", call("MAKE", ["MAKEEXE"])),
@@ -46,9 +48,9 @@ def scenario_wrong_builder_call(s):
 def scenario_package_missing(s):
     s.install_target(level=0)
     report = s.run(args=['"%s\\missing.pkg"' % s.win_root])
-    bench.expect_status(report, user_texts.USAGE)
-    bench.expect_waits_for_click(report)
-    bench.expect_boxes(report, [])
+    checks.expect_status(report, user_texts.USAGE)
+    checks.expect_waits_for_click(report)
+    checks.expect_boxes(report, [])
     _expect_untouched(s, level=0)
 
 
@@ -67,9 +69,9 @@ def scenario_package_invalid(s):
     def refused(args, application=None):
         def check():
             report = s.run(args=args, application=application)
-            bench.expect_status(report, user_texts.USAGE)
-            bench.expect_waits_for_click(report)
-            bench.expect_boxes(report, [])
+            checks.expect_status(report, user_texts.USAGE)
+            checks.expect_waits_for_click(report)
+            checks.expect_boxes(report, [])
         return check
 
     def package_file(name, data):
@@ -77,7 +79,7 @@ def scenario_package_invalid(s):
 
     patch = (s.root / "PATCH.EXE").read_bytes()
     broken_exe = s.write_file("broken.exe", pb.self_applying(patch, good) + b"\0")
-    bench.check_each([
+    checks.check_each([
         ("magic ending in 0x0D", refused(package_file(
             "magic.pkg", pb.package(entries, magic=b"Brindlex data  \x0d")))),
         ("magic in other letter case", refused(package_file(
@@ -109,16 +111,16 @@ def scenario_target_not_found(s):
             s.registry.delete_key("HKLM", s.key)
             prepare()
             report = s.run(args=[package])
-            bench.expect_status(report, user_texts.TARGET_NOT_FOUND)
-            bench.expect_waits_for_click(report)
-            bench.expect_boxes(report, [])
+            checks.expect_status(report, user_texts.TARGET_NOT_FOUND)
+            checks.expect_waits_for_click(report)
+            checks.expect_boxes(report, [])
             expect(not (s.target / "new.txt").exists(), "new.txt was installed")
         return check
 
     def program_file_absent():
         s.install_target(program_file="Gone.exe")
 
-    bench.check_each([
+    checks.check_each([
         ("no :RegistryKeys", not_found(
             s.write_package([question, new_file], name="nokeys.pkg"),
             lambda: s.install_target(level=0))),
@@ -148,13 +150,13 @@ def scenario_refusal_at_question(s):
     def refused(answer):
         def check():
             report = s.run(args=[package], answers=[answer], click=False)
-            bench.expect_closes_by_itself(report)
+            checks.expect_closes_by_itself(report)
             expect_equal(len(report.boxes), 1, "boxes seen")
             expect(all(status == b"" for status in report.statuses),
                    "a status text was shown: " + report.summary())
         return check
 
-    bench.check_each([("Cancel", refused("Cancel")), ("close box of the question", refused("Close"))])
+    checks.check_each([("Cancel", refused("Cancel")), ("close box of the question", refused("Close"))])
     _expect_untouched(s, level=0)
     expect_equal(s.registry.read([("HKLM", s.key, "Touched")]), [None], "registry table value")
 
@@ -169,7 +171,7 @@ def scenario_refusal_at_warning(s):
         _file("new.txt", b"new"),
     ])
     report = s.run(args=[package], answers=["OK", "Cancel"], click=False)
-    bench.expect_closes_by_itself(report)
+    checks.expect_closes_by_itself(report)
     expect_equal([box.answer for box in report.boxes], ["OK", "Cancel"], "boxes answered")
     expect(all(status == b"" for status in report.statuses),
            "a status text was shown: " + report.summary())
@@ -182,12 +184,12 @@ def scenario_refusal_at_warning(s):
 def scenario_only_registry_keys(s):
     s.install_target(level=None)
     report = s.run(args=[s.write_package([pb.Entry(":RegistryKeys", s.registry_keys(7))])])
-    bench.expect_status(report, user_texts.INSTALLED)
-    bench.expect_waits_for_click(report)
-    bench.expect_boxes(report, [])
+    checks.expect_status(report, user_texts.INSTALLED)
+    checks.expect_waits_for_click(report)
+    checks.expect_boxes(report, [])
     s.expect_target_tree(s.initial_tree())
     expect_equal(s.registry.read([("HKLM", s.key, "PatchLevel")]),
-                 [(bench.REG_DWORD, b"\x07\x00\x00\x00")], "patch level value")
+                 [(registry.REG_DWORD, b"\x07\x00\x00\x00")], "patch level value")
 
 
 if __name__ == "__main__":

@@ -6,9 +6,11 @@ for byte."""
 import struct
 
 import bench
+import checks
 import package_builder as pb
+import registry
 import user_texts
-from bench import expect_equal
+from checks import expect_equal
 
 # (number text, value written). The last two rows are this project's
 # choices where the format leaves hexadecimal text with trailing characters
@@ -46,14 +48,14 @@ def scenario_number_texts(s):
             _write(pb.HKLM_ROOT, numbers, pb.TYPE_NUMBER, "n%d" % index, number_text)
             for index, (number_text, _) in enumerate(NUMBER_TEXTS)])),
     ])])
-    bench.expect_status(report, user_texts.INSTALLED)
-    bench.expect_waits_for_click(report)
+    checks.expect_status(report, user_texts.INSTALLED)
+    checks.expect_waits_for_click(report)
     values = s.registry.read([("HKLM", numbers, "n%d" % index)
                               for index in range(len(NUMBER_TEXTS))])
-    bench.check_each([
+    checks.check_each([
         ("number text %r" % number_text,
          lambda value=value, expected=expected: expect_equal(
-             value, (bench.REG_DWORD, struct.pack("<i", expected)), "value written"))
+             value, (registry.REG_DWORD, struct.pack("<i", expected)), "value written"))
         for (number_text, expected), value in zip(NUMBER_TEXTS, values)])
 
 
@@ -81,13 +83,13 @@ def scenario_roots_operations_types(s):
             _write(pb.HKCU_ROOT, s.user_key + "\\Deep\\Er\\Est", pb.TYPE_NUMBER, "n", "-1"),
         ])),
     ])])
-    bench.expect_status(report, user_texts.INSTALLED)
-    bench.expect_waits_for_click(report)
+    checks.expect_status(report, user_texts.INSTALLED)
+    checks.expect_waits_for_click(report)
     reg = s.registry
 
     def text(root, key, name, expected):
         return lambda: expect_equal(reg.read([(root, key, name)]),
-                                    [(bench.REG_SZ, expected.encode("cp1251") + b"\0")],
+                                    [(registry.REG_SZ, expected.encode("cp1251") + b"\0")],
                                     "%s\\%s value %r" % (root, key, name))
 
     def absent(root, key):
@@ -96,7 +98,7 @@ def scenario_roots_operations_types(s):
     def empty(root, key):
         return lambda: expect_equal(reg.key(root, key), (0, 0), "values and subkeys of %s" % key)
 
-    bench.check_each([
+    checks.check_each([
         ("root 0", text("HKLM", k + "\\Root0", "v", "zero")),
         ("root 1", text("HKCU", s.user_key + "\\Root1", "v", "one")),
         ("root 1 not under HKLM", absent("HKLM", "SOFTWARE\\BrindlexE2E\\%s\\%s\\Root1"
@@ -111,7 +113,7 @@ def scenario_roots_operations_types(s):
         ("default value", text("HKLM", k + "\\Texts", "", "Значение по умолчанию")),
         ("nested new keys", lambda: expect_equal(
             reg.read([("HKCU", s.user_key + "\\Deep\\Er\\Est", "n")]),
-            [(bench.REG_DWORD, b"\xff\xff\xff\xff")], "HKCU Deep\\Er\\Est value n")),
+            [(registry.REG_DWORD, b"\xff\xff\xff\xff")], "HKCU Deep\\Er\\Est value n")),
         ("patch level", lambda: expect_equal(s.level(), 2, "patch level under HKLM")),
     ])
 

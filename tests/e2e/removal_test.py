@@ -3,9 +3,10 @@
 before their folder, and nothing that cannot be removed stops the run."""
 
 import bench
+import checks
 import package_builder as pb
 import user_texts
-from bench import expect_equal
+from checks import expect_equal
 
 
 # Tests the removal list against a real file system: files listed before
@@ -29,8 +30,8 @@ def scenario_removal_order(s):
             "alias.txt",
         ])),
     ])])
-    bench.expect_status(report, user_texts.INSTALLED)
-    bench.expect_waits_for_click(report)
+    checks.expect_status(report, user_texts.INSTALLED)
+    checks.expect_waits_for_click(report)
     expected = s.initial_tree()
     expected.update({"kept": None, "real.txt": b"real.txt"})
     s.expect_target_tree(expected)

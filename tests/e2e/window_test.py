@@ -4,9 +4,10 @@ and centred position, its empty lines and hidden button while the worker
 runs, and a close box and a button that cannot end a running update."""
 
 import bench
+import checks
 import package_builder as pb
 import user_texts
-from bench import expect, expect_bytes, expect_equal
+from checks import expect, expect_bytes, expect_equal
 
 WS_POPUP = 0x80000000
 WS_CAPTION = 0x00C00000
@@ -66,8 +67,8 @@ def scenario_window_at_start(s):
     expect_equal(report.buttons[-1], (True, user_texts.BUTTON_OK), "button at the end")
     expect(all(line == b"" for line in report.second_lines),
            "the second line was written: %r" % report.second_lines)
-    bench.expect_status(report, user_texts.INSTALLED)
-    bench.expect_waits_for_click(report)
+    checks.expect_status(report, user_texts.INSTALLED)
+    checks.expect_waits_for_click(report)
 
 
 # Tests that the caption's close box leaves the window open and the run
@@ -86,8 +87,8 @@ def scenario_close_box_and_early_click(s):
     expect(report.early_click and report.early_click["handled"],
            "the early click was not delivered")
     expect_equal(len(report.boxes), 1, "boxes seen (the question must still come)")
-    bench.expect_status(report, user_texts.INSTALLED)
-    bench.expect_waits_for_click(report)
+    checks.expect_status(report, user_texts.INSTALLED)
+    checks.expect_waits_for_click(report)
     expect_equal(s.level(), 1, "patch level")
 
 
