@@ -9,10 +9,14 @@
 //                     TXT hex); the answer (IDOK 1, IDCANCEL 2) is appended
 //                     to control 1001 as one digit
 //   sleep:MS          keep the worker busy for MS milliseconds
+//   mark:FILE         create FILE in the current folder (a point in time
+//                     for the bench)
 //   end:wait          show the "OK" button and wait for its click
 //   end:close         show the "OK" button and close without a click
-//   loop:spin         (anywhere) the message loop polls without pause, so the
-//                     robot's CPU figure can be checked against a busy thread
+// and, anywhere, to give the bench a window thread of known behaviour:
+//   loop:spin         the message loop polls without pause
+//   burn:MS           the window thread spends MS milliseconds of its own CPU
+//                     time before its message loop starts
 // The exit code is the number of boxes answered with OK, so the robot's
 // exit-code report is checked too.
 #include <windows.h>
@@ -107,6 +111,9 @@ DWORD WINAPI RunSteps(void* argument) {
       g_oks += answer == IDOK;
       answers += static_cast<char>('0' + answer);
       SetDlgItemTextA(g_dialog, kSecondLineId, answers.c_str());
+    } else if (part[0] == "mark" && part.size() == 2) {
+      CloseHandle(CreateFileA(part[1].c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
     } else if (part[0] == "sleep" && part.size() == 2) {
       Sleep(static_cast<DWORD>(std::atoi(part[1].c_str())));
     } else if (step == "end:close") {
@@ -117,6 +124,24 @@ DWORD WINAPI RunSteps(void* argument) {
   SetDlgItemTextA(g_dialog, IDOK, "OK");
   InterlockedExchange(&g_state, final_state);
   return 0;
+}
+
+ULONGLONG OwnCpuMs() {
+  FILETIME created, ended, kernel, user;
+  GetThreadTimes(GetCurrentThread(), &created, &ended, &kernel, &user);
+  ULARGE_INTEGER k{{kernel.dwLowDateTime, kernel.dwHighDateTime}};
+  ULARGE_INTEGER u{{user.dwLowDateTime, user.dwHighDateTime}};
+  return (k.QuadPart + u.QuadPart) / 10000;
+}
+
+// Counted in CPU time, not wall time, so the amount is the same however
+// loaded the machine is.
+void BurnCpu(ULONGLONG milliseconds) {
+  ULONGLONG until = OwnCpuMs() + milliseconds;
+  volatile unsigned spins = 0;
+  while (milliseconds && OwnCpuMs() < until) {
+    for (int i = 0; i < 100000; ++i) spins = spins + 1;
+  }
 }
 
 }  // namespace
@@ -133,14 +158,26 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   ShowWindow(GetDlgItem(g_dialog, IDOK), SW_HIDE);
   ShowWindow(g_dialog, SW_SHOW);
   bool spin = false;
-  for (const std::string& step : steps) spin = spin || step == "loop:spin";
+  ULONGLONG burn_ms = 0;
+  for (const std::string& step : steps) {
+    spin = spin || step == "loop:spin";
+    if (step.rfind("burn:", 0) == 0) burn_ms = std::strtoull(step.c_str() + 5, nullptr, 10);
+  }
+  BurnCpu(burn_ms);
   HANDLE worker = CreateThread(nullptr, 0, RunSteps, &steps, 0, nullptr);
+  // The worker's handle is waited on only while it runs: once it has
+  // ended, the handle stays signalled and the wait would not block.
+  DWORD waited = 1;
   while (g_state < 2) {
-    if (!spin) MsgWaitForMultipleObjects(1, &worker, FALSE, 50, QS_ALLINPUT);
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
       TranslateMessage(&message);
       DispatchMessageA(&message);
+    }
+    if (spin || g_state >= 2) continue;
+    if (MsgWaitForMultipleObjects(waited, &worker, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 &&
+        waited == 1) {
+      waited = 0;
     }
   }
   WaitForSingleObject(worker, INFINITE);

@@ -17,11 +17,7 @@
 //
 // Exit code: 0 when the run was observed to its end, 2 for a bad call,
 // 3 when the overall time bound ran out (PATCH.EXE is then terminated).
-// tlhelp32.h needs the types that windows.h declares.
-// clang-format off
 #include <windows.h>
-#include <tlhelp32.h>
-// clang-format on
 
 #include <algorithm>
 #include <cstdint>
@@ -292,7 +288,8 @@ ULONGLONG Milliseconds(const FILETIME& time) {
 }
 
 // CPU used so far by one thread of another process. Wine reports no CPU
-// times for another process as a whole, but it does for its threads.
+// times for another process as a whole, but it does for its threads; the
+// window thread is the one the figure is about.
 ULONGLONG ThreadCpuMs(DWORD thread_id) {
   HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, thread_id);
   if (!thread) return 0;
@@ -302,20 +299,6 @@ ULONGLONG ThreadCpuMs(DWORD thread_id) {
     total = Milliseconds(kernel) + Milliseconds(user);
   }
   CloseHandle(thread);
-  return total;
-}
-
-// Sum over the threads alive now; a thread that has ended is not counted.
-ULONGLONG LiveThreadsCpuMs(DWORD process_id) {
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return 0;
-  THREADENTRY32 entry = {};
-  entry.dwSize = sizeof entry;
-  ULONGLONG total = 0;
-  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
-    if (entry.th32OwnerProcessID == process_id) total += ThreadCpuMs(entry.th32ThreadID);
-  }
-  CloseHandle(snapshot);
   return total;
 }
 
@@ -494,7 +477,6 @@ class Robot {
 
   void SampleCpu() {
     window_thread_cpu_ms_ = ThreadCpuMs(window_thread_);
-    process_cpu_ms_ = LiveThreadsCpuMs(process_.dwProcessId);
     cpu_sampled_at_ms_ = report_.Now();
   }
 
@@ -583,7 +565,6 @@ class Robot {
       ok_seen_ms_ = now;
       Event cpu("cpu");
       cpu.Num("window_thread_ms", static_cast<long long>(window_thread_cpu_ms_))
-          .Num("process_threads_ms", static_cast<long long>(process_cpu_ms_))
           .Num("wall_ms", static_cast<long long>(cpu_sampled_at_ms_));
       report_.Write(cpu);
       if (options_.close_box) TryCloseBox("finished");
@@ -642,7 +623,7 @@ class Robot {
   ULONGLONG last_answer_ms_ = 0;
   ULONGLONG ok_seen_ms_ = 0, last_click_ms_ = 0;
   int clicks_ = 0;
-  ULONGLONG window_thread_cpu_ms_ = 0, process_cpu_ms_ = 0, cpu_sampled_at_ms_ = 0;
+  ULONGLONG window_thread_cpu_ms_ = 0, cpu_sampled_at_ms_ = 0;
 };
 
 // -------------------------------------------------------------- command --
