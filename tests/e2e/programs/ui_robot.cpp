@@ -19,8 +19,6 @@
 // 3 when the overall time bound ran out (PATCH.EXE is then terminated).
 #include <windows.h>
 
-#include <algorithm>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,10 +26,24 @@
 #include <string>
 #include <vector>
 
+#include "ui_robot/icon_classifier.h"
+#include "ui_robot/report.h"
+#include "ui_robot/thread_cpu.h"
+#include "ui_robot/window_reads.h"
+
 namespace {
 
+using robot::Children;
+using robot::ClassName;
+using robot::DialogsOfProcess;
+using robot::Event;
+using robot::IconClassifier;
+using robot::OwnStyleVisible;
+using robot::Report;
+using robot::ThreadCpuMs;
+using robot::WindowText;
+
 constexpr char kProgressCaption[] = "Brindlex updater";
-constexpr char kDialogClass[] = "#32770";
 constexpr int kButtonId = 1;
 constexpr int kStatusId = 1000;
 constexpr int kSecondLineId = 1001;
@@ -57,252 +69,11 @@ struct Options {
   ULONGLONG timeout_ms = 60000;
 };
 
-// ---------------------------------------------------------------- report --
-
-std::string Hex(const std::string& bytes) {
-  static const char digits[] = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : bytes) {
-    out += digits[c >> 4];
-    out += digits[c & 15];
-  }
-  return out;
-}
-
-// One JSON object per line; values are numbers or strings that need no
-// escaping (hex, fixed words), so no JSON library is needed.
-class Event {
- public:
-  explicit Event(const char* name) { line_ = std::string("{\"event\":\"") + name + "\""; }
-  Event& Num(const char* key, long long value) {
-    line_ += std::string(",\"") + key + "\":" + std::to_string(value);
-    return *this;
-  }
-  Event& Word(const char* key, const std::string& value) {
-    line_ += std::string(",\"") + key + "\":\"" + value + "\"";
-    return *this;
-  }
-  Event& Text(const char* key, const std::string& bytes) { return Word(key, Hex(bytes)); }
-  const std::string& Line() const { return line_; }
-
- private:
-  std::string line_;
-};
-
-class Report {
- public:
-  bool Open(const std::string& path) {
-    file_ = std::fopen(path.c_str(), "wb");
-    start_ = GetTickCount64();
-    return file_ != nullptr;
-  }
-  ULONGLONG Now() const { return GetTickCount64() - start_; }
-  // Written at once, so a report survives a robot that is killed.
-  void Write(Event& event) {
-    event.Num("t", static_cast<long long>(Now()));
-    std::fprintf(file_, "%s}\n", event.Line().c_str());
-    std::fflush(file_);
-  }
-  void Close() { std::fclose(file_); }
-
- private:
-  FILE* file_ = nullptr;
-  ULONGLONG start_ = 0;
-};
-
-// ----------------------------------------------------------- window reads --
-
-// GetWindowTextW on another process's window reads the text the system
-// keeps for it and sends no message, so a busy or hung program cannot stall
-// the robot. The product's texts are Windows-1251, so they convert back
-// exactly.
-std::string WindowText(HWND window) {
-  std::vector<wchar_t> wide(65536);
-  int length = GetWindowTextW(window, wide.data(), static_cast<int>(wide.size()));
-  if (length <= 0) return std::string();
-  int size = WideCharToMultiByte(1251, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
-  std::string bytes(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(1251, 0, wide.data(), length, bytes.data(), size, nullptr, nullptr);
-  return bytes;
-}
-
-std::string ClassName(HWND window) {
-  char name[256] = {};
-  GetClassNameA(window, name, sizeof name);
-  return name;
-}
-
-bool OwnStyleVisible(HWND window) {
-  return (GetWindowLongA(window, GWL_STYLE) & WS_VISIBLE) != 0;
-}
-
-struct TopWindowSearch {
-  DWORD process_id;
-  std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectTopWindow(HWND window, LPARAM context) {
-  auto* search = reinterpret_cast<TopWindowSearch*>(context);
-  DWORD owner_process = 0;
-  GetWindowThreadProcessId(window, &owner_process);
-  if (owner_process == search->process_id && ClassName(window) == kDialogClass) {
-    search->found.push_back(window);
-  }
-  return TRUE;
-}
-
-std::vector<HWND> DialogsOfProcess(DWORD process_id) {
-  TopWindowSearch search{process_id, {}};
-  EnumWindows(CollectTopWindow, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
 // A message box could carry the same caption; only the progress window has
 // the status line.
 bool IsProgressWindow(HWND window) {
   return WindowText(window) == kProgressCaption && GetDlgItem(window, kStatusId) != nullptr;
 }
-
-BOOL CALLBACK CollectChild(HWND window, LPARAM context) {
-  reinterpret_cast<std::vector<HWND>*>(context)->push_back(window);
-  return TRUE;
-}
-
-std::vector<HWND> Children(HWND window) {
-  std::vector<HWND> children;
-  EnumChildWindows(window, CollectChild, reinterpret_cast<LPARAM>(&children));
-  return children;
-}
-
-// ------------------------------------------------------------ box icons --
-
-// Icon handles belong to the process that loaded them, so the icon of a
-// message box cannot be compared by handle. The robot compares pixels
-// instead: the icon control as it appears on the screen against each stock
-// icon drawn here on the same background.
-class IconClassifier {
- public:
-  // "information", "warning", "error", "question", or "" while the screen
-  // matches none of them (not painted yet, or another picture).
-  std::string Classify(HWND icon_control) {
-    RECT rect;
-    if (!GetClientRect(icon_control, &rect)) return std::string();
-    POINT origin{0, 0};
-    ClientToScreen(icon_control, &origin);
-    int width = rect.right, height = rect.bottom;
-    if (width <= 0 || height <= 0 || width > 256 || height > 256) return std::string();
-    std::vector<uint32_t> screen = CaptureScreen(origin, width, height);
-    if (screen.empty()) return std::string();
-    uint32_t background = screen[0];
-    const struct {
-      LPCSTR id;
-      const char* name;
-    } stock[] = {{IDI_INFORMATION, "information"},
-                 {IDI_WARNING, "warning"},
-                 {IDI_ERROR, "error"},
-                 {IDI_QUESTION, "question"}};
-    for (const auto& icon : stock) {
-      std::vector<uint32_t> drawn = DrawStockIcon(icon.id, background, width, height);
-      if (!drawn.empty() && NearlyEqual(screen, drawn)) return icon.name;
-    }
-    return std::string();
-  }
-
- private:
-  struct Canvas {
-    HDC dc = nullptr;
-    HBITMAP bitmap = nullptr;
-    HGDIOBJ previous = nullptr;
-    uint32_t* pixels = nullptr;
-    Canvas(int width, int height) {
-      BITMAPINFO info = {};
-      info.bmiHeader.biSize = sizeof info.bmiHeader;
-      info.bmiHeader.biWidth = width;
-      info.bmiHeader.biHeight = -height;  // top-down rows
-      info.bmiHeader.biPlanes = 1;
-      info.bmiHeader.biBitCount = 32;
-      info.bmiHeader.biCompression = BI_RGB;
-      dc = CreateCompatibleDC(nullptr);
-      void* bits = nullptr;
-      bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-      pixels = static_cast<uint32_t*>(bits);
-      if (bitmap) previous = SelectObject(dc, bitmap);
-    }
-    ~Canvas() {
-      if (bitmap) {
-        SelectObject(dc, previous);
-        DeleteObject(bitmap);
-      }
-      DeleteDC(dc);
-    }
-    Canvas(const Canvas&) = delete;
-    Canvas& operator=(const Canvas&) = delete;
-  };
-
-  static std::vector<uint32_t> CaptureScreen(POINT origin, int width, int height) {
-    Canvas canvas(width, height);
-    if (!canvas.pixels) return {};
-    HDC screen = GetDC(nullptr);
-    BOOL copied = BitBlt(canvas.dc, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
-    ReleaseDC(nullptr, screen);
-    if (!copied) return {};
-    GdiFlush();
-    return std::vector<uint32_t>(canvas.pixels, canvas.pixels + width * height);
-  }
-
-  static std::vector<uint32_t> DrawStockIcon(LPCSTR id, uint32_t background, int width,
-                                             int height) {
-    Canvas canvas(width, height);
-    HICON icon = LoadIconA(nullptr, id);
-    if (!canvas.pixels || !icon) return {};
-    std::fill(canvas.pixels, canvas.pixels + width * height, background);
-    DrawIconEx(canvas.dc, 0, 0, icon, width, height, 0, nullptr, DI_NORMAL);
-    GdiFlush();
-    return std::vector<uint32_t>(canvas.pixels, canvas.pixels + width * height);
-  }
-
-  // Tolerates a few pixels of blending difference, never another picture.
-  static bool NearlyEqual(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
-    size_t differing = 0;
-    for (size_t i = 0; i < a.size(); ++i) {
-      for (int shift = 0; shift < 24; shift += 8) {
-        int delta =
-            static_cast<int>((a[i] >> shift) & 255) - static_cast<int>((b[i] >> shift) & 255);
-        if (delta > 24 || delta < -24) {
-          ++differing;
-          break;
-        }
-      }
-    }
-    return differing * 50 <= a.size();
-  }
-};
-
-// ------------------------------------------------------------ CPU figure --
-
-ULONGLONG Milliseconds(const FILETIME& time) {
-  ULARGE_INTEGER value;
-  value.LowPart = time.dwLowDateTime;
-  value.HighPart = time.dwHighDateTime;
-  return value.QuadPart / 10000;
-}
-
-// CPU used so far by one thread of another process. Wine reports no CPU
-// times for another process as a whole, but it does for its threads; the
-// window thread is the one the figure is about.
-ULONGLONG ThreadCpuMs(DWORD thread_id) {
-  HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, thread_id);
-  if (!thread) return 0;
-  FILETIME created, ended, kernel, user;
-  ULONGLONG total = 0;
-  if (GetThreadTimes(thread, &created, &ended, &kernel, &user)) {
-    total = Milliseconds(kernel) + Milliseconds(user);
-  }
-  CloseHandle(thread);
-  return total;
-}
-
-// ------------------------------------------------------------- the robot --
 
 struct ButtonState {
   bool visible = false;
