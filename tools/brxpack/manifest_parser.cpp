@@ -365,6 +365,53 @@ void ReadCommands(const toml::table& root, ScriptSections& script, Problems& pro
   script.commands = std::move(commands);
 }
 
+// A code that no word maps to; plain numbers rather than optionals, which
+// GCC's -Os flow analysis takes for uninitialised.
+constexpr uint32_t kNoCode = UINT32_MAX;
+
+uint32_t CodeOf(TableReader& reader, std::string_view key, const char* words,
+                std::optional<uint32_t> (*code)(std::string_view), const char* fallback) {
+  const std::optional<std::string> word = reader.Utf8(key, fallback == nullptr);
+  if (!word && fallback == nullptr) return kNoCode;
+  const std::optional<uint32_t> found = code(word.value_or(fallback != nullptr ? fallback : ""));
+  if (!found) {
+    reader.Problem(key, std::string("must be ") + words + ", not \"" + word.value_or("") + "\"");
+    return kNoCode;
+  }
+  return *found;
+}
+
+// The data's form follows the type: a number (or its text) for dword, a text
+// for string, nothing for key-only. Nothing when it is missing or wrong.
+std::optional<std::string> RegistryData(TableReader& reader, const toml::table& table,
+                                        uint32_t type) {
+  const toml::node* node = table.get("data");
+  if (type == brx::kRegistryTypeKeyOnly) {
+    if (node != nullptr) reader.Problem("data", "is not used by a key-only value; remove it");
+    return std::string();
+  }
+  if (node == nullptr) {
+    reader.Missing("data");
+    return std::nullopt;
+  }
+  if (type == brx::kRegistryTypeText) return reader.Text("data", true);
+  if (node->is_integer()) {
+    const int64_t value = node->as_integer()->get();
+    if (value < INT32_MIN || value > UINT32_MAX) {
+      reader.Problem("data", "does not fit in a dword");
+      return std::nullopt;
+    }
+    // Above the signed range the installer's text reader wraps: write the
+    // same 32 bits as a negative number.
+    return std::to_string(value > INT32_MAX ? static_cast<int32_t>(value) : value);
+  }
+  if (node->is_string() && IsCleanNumberText(node->as_string()->get())) {
+    return node->as_string()->get();
+  }
+  reader.Problem("data", "must be a whole number, or a text such as \"42\" or \"0x1F\"");
+  return std::nullopt;
+}
+
 void ReadRegistry(const toml::table& root, ScriptSections& script, Problems& problems) {
   const std::vector<const toml::table*> tables = TablesOf(root, "registry", problems);
   if (tables.empty()) return;
@@ -373,63 +420,21 @@ void ReadRegistry(const toml::table& root, ScriptSections& script, Problems& pro
     TableReader reader(*tables[i], Indexed("registry", i), problems);
     reader.RejectUnknownKeys({"root", "key", "name", "type", "data", "operation"});
     brx::RegistryValueSpec record;
-    bool good = true;
-
-    const std::optional<std::string> root = reader.Utf8("root", true);
-    const std::optional<uint32_t> rootCode = root ? RootCode(*root) : std::nullopt;
-    if (root && !rootCode)
-      reader.Problem("root", "must be \"HKCU\" or \"HKLM\", not \"" + *root + "\"");
-    const std::optional<std::string> type = reader.Utf8("type", true);
-    const std::optional<uint32_t> typeCode = type ? TypeCode(*type) : std::nullopt;
-    if (type && !typeCode) {
-      reader.Problem("type",
-                     "must be \"dword\", \"string\" or \"key-only\", not \"" + *type + "\"");
+    record.root = CodeOf(reader, "root", "\"HKCU\" or \"HKLM\"", RootCode, nullptr);
+    record.type =
+        CodeOf(reader, "type", "\"dword\", \"string\" or \"key-only\"", TypeCode, nullptr);
+    record.operation = CodeOf(reader, "operation", "\"write\" or \"skip\"", OperationCode, "write");
+    const std::optional<std::string> key = reader.Text("key", true);
+    const std::optional<std::string> name = reader.Text("name", false);
+    const std::optional<std::string> data =
+        record.type != kNoCode ? RegistryData(reader, *tables[i], record.type) : std::nullopt;
+    if (record.root == kNoCode || record.type == kNoCode || record.operation == kNoCode || !key ||
+        (!name && reader.Has("name")) || !data) {
+      continue;
     }
-    const std::optional<std::string> operation = reader.Utf8("operation", false);
-    const std::optional<uint32_t> operationCode = OperationCode(operation.value_or("write"));
-    if (!operationCode) {
-      reader.Problem("operation", "must be \"write\" or \"skip\", not \"" + *operation + "\"");
-    }
-    std::optional<std::string> key = reader.Text("key", true);
-    std::optional<std::string> name = reader.Text("name", false);
-    good = rootCode && typeCode && operationCode && key && (name || !reader.Has("name"));
-
-    // The data's form follows the type: a number (or its text) for dword,
-    // a text for string, nothing for key-only.
-    std::string data;
-    const toml::node* dataNode = tables[i]->get("data");
-    if (typeCode && *typeCode == brx::kRegistryTypeKeyOnly) {
-      if (dataNode != nullptr) reader.Problem("data", "is not used by a key-only value; remove it");
-    } else if (typeCode && dataNode == nullptr) {
-      reader.Missing("data");
-      good = false;
-    } else if (typeCode && *typeCode == brx::kRegistryTypeNumber) {
-      if (dataNode->is_integer()) {
-        const int64_t value = dataNode->as_integer()->get();
-        if (value < INT32_MIN || value > UINT32_MAX) {
-          reader.Problem("data", "does not fit in a dword");
-          good = false;
-        } else {
-          data = std::to_string(value > INT32_MAX ? static_cast<int32_t>(value) : value);
-        }
-      } else if (dataNode->is_string() && IsCleanNumberText(dataNode->as_string()->get())) {
-        data = dataNode->as_string()->get();
-      } else {
-        reader.Problem("data", "must be a whole number, or a text such as \"42\" or \"0x1F\"");
-        good = false;
-      }
-    } else if (typeCode) {
-      std::optional<std::string> text = reader.Text("data", true);
-      good = good && text.has_value();
-      data = text.value_or("");
-    }
-    if (!good) continue;
-    record.operation = *operationCode;
-    record.root = *rootCode;
     record.key = *key;
-    record.type = *typeCode;
     record.valueName = name.value_or("");
-    record.data = data;
+    record.data = *data;
     records.push_back(std::move(record));
   }
   script.registry = std::move(records);

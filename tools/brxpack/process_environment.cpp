@@ -5,9 +5,12 @@
 #include "host_path.h"
 
 #ifdef _WIN32
+// windows.h first: the other Windows headers build on it.
+// clang-format off
+#include <windows.h>
 #include <io.h>
 #include <shellapi.h>
-#include <windows.h>
+// clang-format on
 #else
 #include <unistd.h>
 #endif
