@@ -38,5 +38,30 @@ def scenario_removal_order(s):
     expect_equal(s.level(), 1, "patch level")
 
 
+# Tests that names which cannot be removed are passed over silently: a file
+# held open without sharing and a read-only file stay, the names after them
+# are still removed, and the run still succeeds.
+def scenario_removal_failures_ignored(s):
+    for name in ["held.txt", "readonly.txt", "after.txt"]:
+        s.put_target_file(name, name.encode("ascii"))
+    (s.target / "readonly.txt").chmod(0o444)  # Wine shows it as FILE_ATTRIBUTE_READONLY
+    s.install_target(level=0)
+    package = s.write_package([
+        pb.Entry(":RegistryKeys", s.registry_keys(1)),
+        pb.Entry(":FilesToRemove", pb.files_to_remove(["held.txt", "readonly.txt", "after.txt"])),
+    ])
+    holder = s.hold("held.txt")
+    try:
+        report = s.run(args=[package])
+    finally:
+        holder.release()
+    checks.expect_status(report, user_texts.INSTALLED)
+    checks.expect_waits_for_click(report)
+    expected = s.initial_tree()
+    expected.update({"held.txt": b"held.txt", "readonly.txt": b"readonly.txt"})
+    s.expect_target_tree(expected)
+    expect_equal(s.level(), 1, "patch level")
+
+
 if __name__ == "__main__":
     bench.main(globals())
