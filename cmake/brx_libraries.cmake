@@ -32,4 +32,8 @@ else()
   set(support_scope INTERFACE)
 endif()
 target_include_directories(brx_test_support ${support_scope} ${BRX_TESTS})
+if(BRX_FUZZ AND BRX_TEST_SUPPORT_SOURCES)
+  # Built only when a fuzzer links it (with GoogleTest behind it).
+  set_target_properties(brx_test_support PROPERTIES EXCLUDE_FROM_ALL ON)
+endif()
 target_link_libraries(brx_test_support ${support_scope} brx gmock)
