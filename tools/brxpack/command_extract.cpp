@@ -58,9 +58,11 @@ Result<std::vector<Job>> PlanJobs(const brx::Package& package, const std::filesy
     const std::vector<std::string> components = PathComponents(installed);
     if (!problem && components.empty()) problem = "names no file";
     if (problem) {
-      refusals += (refusals.empty() ? "" : "\n") + std::string("brxpack: ") + shownFile +
-                  ": entry " + QuotedForDisplay(entry.name) + " installed as " +
-                  QuotedForDisplay(installed) + " " + *problem;
+      // Appended piece by piece: GCC 12 at -O3 misreads a chain of + here
+      // as overlapping copies (-Wrestrict).
+      refusals.append("brxpack: ").append(shownFile).append(": entry ");
+      refusals.append(QuotedForDisplay(entry.name)).append(" installed as ");
+      refusals.append(QuotedForDisplay(installed)).append(" ").append(*problem).append("\n");
       continue;
     }
     std::filesystem::path target = folder;
@@ -74,7 +76,7 @@ Result<std::vector<Job>> PlanJobs(const brx::Package& package, const std::filesy
       jobs[place->second].entry = &entry;
     }
   }
-  if (!refusals.empty()) return Error{refusals + "\nbrxpack: nothing extracted"};
+  if (!refusals.empty()) return Error{refusals + "brxpack: nothing extracted"};
   return jobs;
 }
 
