@@ -58,8 +58,8 @@ Result<std::vector<Job>> PlanJobs(const brx::Package& package, const std::filesy
     const std::vector<std::string> components = PathComponents(installed);
     if (!problem && components.empty()) problem = "names no file";
     if (problem) {
-      // Appended piece by piece: GCC 12 at -O3 misreads a chain of + here
-      // as overlapping copies (-Wrestrict).
+      // Appended piece by piece: GCC 12 at -O3 misreads this + chain (see
+      // Enclosed in display_text.cpp).
       refusals.append("brxpack: ").append(shownFile).append(": entry ");
       refusals.append(QuotedForDisplay(entry.name)).append(" installed as ");
       refusals.append(QuotedForDisplay(installed)).append(" ").append(*problem).append("\n");

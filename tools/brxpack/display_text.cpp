@@ -43,8 +43,17 @@ std::string PlainForDisplay(std::string_view windows1251) {
   return Escaped(Windows1251ToUtf8(windows1251), false);
 }
 
+// Texts are put between quotes by appending: GCC 12 at -O3 takes
+// `"quote" + text` for overlapping copies (-Wrestrict) and fails the build.
+std::string Enclosed(char quote, std::string_view text) {
+  std::string out(1, quote);
+  out.append(text);
+  out.push_back(quote);
+  return out;
+}
+
 std::string QuotedForDisplay(std::string_view windows1251) {
-  return "\"" + PlainForDisplay(windows1251) + "\"";
+  return Enclosed('"', PlainForDisplay(windows1251));
 }
 
 std::string TomlString(std::string_view utf8) {
@@ -52,8 +61,8 @@ std::string TomlString(std::string_view utf8) {
   for (const char c : utf8) {
     if (c == '\'' || IsControl(static_cast<unsigned char>(c))) literal = false;
   }
-  if (literal) return "'" + std::string(utf8) + "'";
-  return "\"" + Escaped(utf8, true) + "\"";
+  if (literal) return Enclosed('\'', utf8);
+  return Enclosed('"', Escaped(utf8, true));
 }
 
 }  // namespace brxpack

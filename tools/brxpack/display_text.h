@@ -13,6 +13,9 @@ std::string QuotedForDisplay(std::string_view windows1251);
 // UTF-8 without quotes, control characters escaped as above.
 std::string PlainForDisplay(std::string_view windows1251);
 
+// The text between two quote characters.
+std::string Enclosed(char quote, std::string_view text);
+
 // A TOML string holding the UTF-8 text: a literal string ('...', easiest to
 // read for paths with backslashes) when it can be one, else a basic string
 // with escapes.

@@ -276,7 +276,8 @@ class Exporter {
       }
       std::string source = payload_;
       for (const std::string& component : PathComponents(installed)) {
-        source += "/" + Windows1251ToUtf8(component);
+        source.push_back('/');
+        source += Windows1251ToUtf8(component);
       }
       if (!paths.emplace(Folded(installed), i).second) {
         Warn(label +

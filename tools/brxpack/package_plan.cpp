@@ -4,6 +4,7 @@
 #include <optional>
 #include <system_error>
 
+#include "display_text.h"
 #include "host_path.h"
 #include "installed_path.h"
 #include "package/entry_lookup.h"
@@ -47,7 +48,7 @@ std::string BackslashPath(const std::string& relativeUtf8) {
 }
 
 std::string Shown(const std::string& windows1251) {
-  return "'" + Windows1251ToUtf8(windows1251) + "'";
+  return Enclosed('\'', Windows1251ToUtf8(windows1251));
 }
 
 class Planner {
@@ -262,7 +263,9 @@ class Planner {
 }  // namespace
 
 std::string GeneratedEntryName(unsigned number, const std::string& installedPath) {
-  const std::string prefix = "~" + std::to_string(number) + "~";
+  std::string prefix = std::to_string(number);
+  prefix.insert(prefix.begin(), '~');
+  prefix.push_back('~');
   const size_t slash = installedPath.find_last_of("\\/");
   const std::string base =
       slash == std::string::npos ? installedPath : installedPath.substr(slash + 1);
