@@ -61,9 +61,10 @@ def _expect_installed(s, report):
     expect_equal(s.level(), 1, "patch level")
 
 
-# Tests the publisher's road: build the executable, sign it, check the
-# signature with osslsigncode, see it reported by list and verify, and run
-# it: the installer reads the package in front of the certificate table.
+# Tests that the publisher's road works: build the executable, sign it,
+# check the signature with osslsigncode, see it reported by list and verify,
+# and run it: the installer reads the package in front of the certificate
+# table.
 def scenario_signed_executable_applies(s):
     tool = Brxpack(s)
     key, cert = _certificate(s)
@@ -84,8 +85,9 @@ def scenario_signed_executable_applies(s):
     _expect_installed(s, report)
 
 
-# Tests a signed stub: brxpack.exe takes its signature off (and says so),
-# the executable it makes is unsigned, can be signed, and applies.
+# Tests that a signed stub loses its signature in brxpack.exe (which says
+# so), and that the executable it makes is unsigned, can be signed, and
+# applies.
 def scenario_signed_stub_loses_its_signature(s):
     tool = Brxpack(s)
     key, cert = _certificate(s)

@@ -70,10 +70,10 @@ def _expect_installed(s, report):
     expect_equal(s.level(), 1, "patch level")
 
 
-# Tests one round trip of brxpack.exe under Wine: build, list (the long
-# path shown as installed through the name table, the question in UTF-8),
-# verify, extract (every file under its installed name, Cyrillic names
-# included), manifest and a second build that gives the same package.
+# Tests that one round trip of brxpack.exe under Wine holds: build, list
+# (the long path shown as installed through the name table, the question in
+# UTF-8), verify, extract (every file under its installed name, Cyrillic
+# names included), manifest and a second build that gives the same package.
 def scenario_round_trip(s):
     tool = Brxpack(s)
     manifest = _project(s)

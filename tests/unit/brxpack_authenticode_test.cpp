@@ -13,8 +13,8 @@ brx::MemoryRange Range(const std::vector<uint8_t>& bytes) {
   return {bytes.data(), static_cast<uint32_t>(bytes.size())};
 }
 
-// Tests the PE checksum on hand-computed cases: 16-bit words with the carry
-// folded back, the checksum field left out, the length added.
+// Tests that the PE checksum matches hand-computed cases: 16-bit words with
+// the carry folded back, the checksum field left out, the length added.
 TEST(AuthenticodeTest, ComputesThePeChecksum) {
   struct Case {
     std::vector<uint8_t> bytes;

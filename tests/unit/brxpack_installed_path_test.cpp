@@ -8,8 +8,8 @@
 namespace brxpack {
 namespace {
 
-// Tests which installed paths are suspicious and which of them would leave
-// the target folder.
+// Tests that installed paths are judged suspicious, and escaping the target
+// folder, exactly where they should be.
 TEST(InstalledPathTest, JudgesPaths) {
   struct Case {
     std::string path;

@@ -102,8 +102,8 @@ TEST(PackageVerificationTest, FindsEveryTruncation) {
   }
 }
 
-// Tests the checks beyond the reader's: each package is accepted by the
-// installer's reader, yet verify names the problem.
+// Tests that the checks beyond the reader's find their faults: each package
+// is accepted by the installer's reader, yet verify names the problem.
 TEST(PackageVerificationTest, ReportsWhatTheReaderLetsPass) {
   using brx::EntryStorage;
   const brx::PackageEntrySource keys = {":RegistryKeys", Bytes(kKeys), EntryStorage::kStored};
