@@ -44,7 +44,7 @@ brx_strict(brxpack)
 brx_strip(brxpack)
 target_link_libraries(brxpack PRIVATE brxpack_core)
 
-if(BRX_BRXPACK_TEST_SOURCES AND NOT BRX_WIN32)
+if(BRX_BRXPACK_TEST_SOURCES AND NOT BRX_WIN32 AND NOT BRX_SKIP_TESTS)
   add_executable(brxpack_tests ${BRX_BRXPACK_TEST_SOURCES})
   brx_strict(brxpack_tests)
   target_link_libraries(brxpack_tests PRIVATE brxpack_core brx_test_support gmock_main)

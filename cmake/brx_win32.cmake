@@ -54,23 +54,31 @@ if(TARGET brxpack)
   set_tests_properties(pe.brxpack PROPERTIES LABELS pe)
 endif()
 
-# --- End-to-end programs: build/win32/e2e/<name>.exe -----------------------
-foreach(program ${BRX_E2E_PROGRAMS})
-  get_filename_component(name ${program} NAME_WE)
-  file(READ ${program} head LIMIT 200)
-  string(REGEX MATCH "^[^\n]*" first_line "${head}")
-  # The first line decides the subsystem, so reconfigure when the file changes.
-  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${program})
-  if(first_line MATCHES "^//[ \t]*subsystem:[ \t]*windows")
-    add_executable(e2e_${name} WIN32 ${program})
-  else()
-    add_executable(e2e_${name} ${program})
-  endif()
-  set_target_properties(e2e_${name} PROPERTIES
-    OUTPUT_NAME ${name} RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/e2e)
-  brx_strict(e2e_${name})
-  target_link_libraries(e2e_${name} PRIVATE brx)
-endforeach()
+# --- Win32 programs of the e2e bench, the demo and the benchmarks ----------
+# One executable per source file in build/win32/<folder>/<name>.exe; a first
+# line "// subsystem: windows" makes it a GUI program.
+function(brx_add_win32_programs prefix folder)
+  foreach(program ${ARGN})
+    get_filename_component(name ${program} NAME_WE)
+    file(READ ${program} head LIMIT 200)
+    string(REGEX MATCH "^[^\n]*" first_line "${head}")
+    # The first line decides the subsystem, so reconfigure when the file changes.
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${program})
+    if(first_line MATCHES "^//[ \t]*subsystem:[ \t]*windows")
+      add_executable(${prefix}_${name} WIN32 ${program})
+    else()
+      add_executable(${prefix}_${name} ${program})
+    endif()
+    set_target_properties(${prefix}_${name} PROPERTIES
+      OUTPUT_NAME ${name} RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/${folder})
+    brx_strict(${prefix}_${name})
+    target_link_libraries(${prefix}_${name} PRIVATE brx)
+  endforeach()
+endfunction()
+
+brx_add_win32_programs(e2e e2e ${BRX_E2E_PROGRAMS})
+brx_add_win32_programs(demo demo ${BRX_DEMO_PROGRAMS})
+brx_add_win32_programs(bench bench ${BRX_BENCH_WIN32_PROGRAMS})
 
 # --- End-to-end scenarios: one ctest test per tests/e2e/*_test.py ----------
 # Each runs with /usr/bin/python3 inside the Wine batch, told where the build
