@@ -2,7 +2,7 @@
 # and builds what it needs, and the test targets end with the line
 # "N passed, N failed, N skipped". See scripts/run-tests.
 
-.PHONY: test build bootstrap test-host test-win32 test-e2e test-fuzz clean
+.PHONY: test build bootstrap test-host test-win32 test-e2e test-fuzz demo bench fuzz crash-test clean
 
 # Everything: host unit tests, Win32 unit tests and e2e scenarios under Wine,
 # fuzz smoke runs.
@@ -29,6 +29,34 @@ test-e2e:
 test-fuzz:
 	@scripts/run-tests fuzz
 
+# The main job on a fresh machine: builds everything, installs a sample
+# program into a private Wine prefix, authors an update for it with brxpack
+# and applies it, showing what changed (see scripts/demo).
+demo:
+	@scripts/bootstrap
+	@scripts/run-tests --no-tests win32
+	@cmake --preset release >/dev/null && cmake --build --preset release --target brxpack
+	@scripts/with-wine /usr/bin/python3 scripts/demo.py
+
+# Apply and build figures against unzip, bsdtar, zip and NSIS (not part of
+# make test; takes several minutes). See scripts/bench.
+bench:
+	@scripts/bootstrap
+	@scripts/bench
+
+# Long fuzzing: each fuzzer for FUZZ_MINUTES (default 20), then line
+# coverage of the package and payload code. Not part of make test.
+fuzz:
+	@scripts/bootstrap
+	@scripts/fuzz
+
+# The crash-consistency test at its full count of kill points (make test
+# runs a few of them).
+crash-test:
+	@scripts/bootstrap
+	@scripts/run-tests --no-tests win32
+	@scripts/with-wine /usr/bin/python3 tests/e2e/crash/crash_consistency.py --full
+
 # Removes the build trees but keeps the Wine prefix, which is slow to create.
 clean:
-	rm -rf build/host build/win32 build/fuzz build/test-results
+	rm -rf build/host build/win32 build/fuzz build/release build/test-results

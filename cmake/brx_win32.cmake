@@ -72,6 +72,7 @@ function(brx_add_win32_programs prefix folder)
     set_target_properties(${prefix}_${name} PROPERTIES
       OUTPUT_NAME ${name} RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/${folder})
     brx_strict(${prefix}_${name})
+    brx_strip(${prefix}_${name})
     target_link_libraries(${prefix}_${name} PRIVATE brx)
   endforeach()
 endfunction()

@@ -8,7 +8,13 @@
 //
 // Usage: ui_robot --report FILE --cmdline-hex HEX [--app PATH] [--cwd DIR]
 //                 [--answer OK|Cancel|Close]... [--close-box] [--early-click]
-//                 [--no-click] [--timeout SECONDS]
+//                 [--no-click] [--timeout SECONDS] [--pause-dir DIR]
+//
+// With --pause-dir the robot stops before it answers each message box and
+// before its first "OK" click: it writes DIR\<moment>.ready holding the
+// window's screen rectangle ("left top right bottom") and goes on once
+// DIR\<moment>.done exists (at most kPauseLimitMs later). The moments are
+// box1, box2, ... and finished; the demo takes its screenshots there.
 //
 // Window state is sampled every few milliseconds: that is observation, not
 // synchronisation, so a text shown for less than a sample may be missed.
@@ -56,6 +62,7 @@ constexpr ULONGLONG kClickRepeatMs = 400;
 constexpr ULONGLONG kBoxAnswerRepeatMs = 1000;
 constexpr ULONGLONG kIconSettleMs = 3000;
 constexpr UINT kSendTimeoutMs = 2000;
+constexpr ULONGLONG kPauseLimitMs = 60000;
 
 struct Options {
   std::string report;
@@ -67,6 +74,7 @@ struct Options {
   bool early_click = false;
   bool click = true;
   ULONGLONG timeout_ms = 60000;
+  std::string pause_dir;
 };
 
 // A message box could carry the same caption; only the progress window has
@@ -297,6 +305,7 @@ class Robot {
     seen.Word("answer", answer).Num("scripted", scripted);
     report_.Write(seen);
     answered_.insert(box);
+    PauseAt("box" + std::to_string(answered_.size()), box);
     Answer(box, answer);
   }
 
@@ -339,6 +348,7 @@ class Robot {
           .Num("wall_ms", static_cast<long long>(cpu_sampled_at_ms_));
       report_.Write(cpu);
       if (options_.close_box) TryCloseBox("finished");
+      PauseAt("finished", progress_);
     }
     if (!options_.click || now - ok_seen_ms_ < kDwellBeforeClickMs) return;
     if (clicks_ && now - last_click_ms_ < kClickRepeatMs) return;
@@ -349,6 +359,35 @@ class Robot {
     PostMessageA(button, BM_CLICK, 0, 0);
     ++clicks_;
     last_click_ms_ = now;
+  }
+
+  // Lets an outside observer look at the screen while nothing moves: the
+  // worker waits in a box, or the finished run waits for its click.
+  void PauseAt(const std::string& moment, HWND window) {
+    if (options_.pause_dir.empty()) return;
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    RECT rect;
+    GetWindowRect(window, &rect);
+    std::string base = options_.pause_dir + "\\" + moment;
+    std::string ready = base + ".ready";
+    if (FILE* file = std::fopen(ready.c_str(), "wb")) {
+      std::fprintf(file, "%ld %ld %ld %ld\n", rect.left, rect.top, rect.right, rect.bottom);
+      std::fclose(file);
+    }
+    std::string done = base + ".done";
+    ULONGLONG until = report_.Now() + kPauseLimitMs;
+    while (GetFileAttributesA(done.c_str()) == INVALID_FILE_ATTRIBUTES) {
+      if (report_.Now() > until) {
+        Event late("pause_timeout");
+        late.Word("moment", moment);
+        report_.Write(late);
+        return;
+      }
+      Sleep(kPollMs);
+    }
+    Event paused("paused");
+    paused.Word("moment", moment);
+    report_.Write(paused);
   }
 
   int Finish() {
@@ -443,6 +482,8 @@ bool ParseOptions(int argc, char** argv, Options* options) {
       std::string answer = value;
       if (answer != "OK" && answer != "Cancel" && answer != "Close") return false;
       options->answers.push_back(answer);
+    } else if (name == "--pause-dir") {
+      options->pause_dir = value;
     } else if (name == "--timeout") {
       options->timeout_ms = std::strtoull(value, nullptr, 10) * 1000;
     } else {
@@ -460,7 +501,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr,
                  "usage: ui_robot --report FILE --cmdline-hex HEX [--app PATH] [--cwd DIR]\n"
                  "                [--answer OK|Cancel|Close]... [--close-box] [--early-click]\n"
-                 "                [--no-click] [--timeout SECONDS]\n");
+                 "                [--no-click] [--timeout SECONDS] [--pause-dir DIR]\n");
     return 2;
   }
   Report report;
