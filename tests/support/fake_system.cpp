@@ -361,6 +361,7 @@ void FakeSystem::WaitForProcess(Handle process) {
 
 long FakeSystem::OpenRegistryKey(RegistryRoot root, const char* path, uint32_t access,
                                  RegistryKey* key) {
+  registryOpenAccesses.push_back(access);
   if (InjectFault("OpenRegistryKey", RegistryPath(root, Show(path)))) return kErrorAccessDenied;
   std::string keyPath = RegistryPath(root, Show(path));
   auto it = registry_.find(keyPath);

@@ -76,7 +76,8 @@ class FakeSystem : public System {
   std::string buttonText;
 
   std::vector<ProcessStart> started;
-  std::vector<std::string> calls;  // "Name arg1 | arg2" for every seam call
+  std::vector<uint32_t> registryOpenAccesses;  // the access of every OpenRegistryKey call
+  std::vector<std::string> calls;              // "Name arg1 | arg2" for every seam call
 
   // Fault injection. Calls are counted from 0 across the whole seam.
   int failCallIndex = -1;                  // this call fails

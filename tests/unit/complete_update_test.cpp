@@ -20,17 +20,6 @@ char* CopyText(const char* text) {
   return copy;
 }
 
-// Remembers the access the level's key was opened with.
-class AccessRecordingSystem : public FakeSystem {
- public:
-  long OpenRegistryKey(RegistryRoot root, const char* path, uint32_t access,
-                       RegistryKey* key) override {
-    accesses.push_back(access);
-    return FakeSystem::OpenRegistryKey(root, path, access, key);
-  }
-  std::vector<uint32_t> accesses;
-};
-
 class CompleteUpdateTest : public ::testing::Test {
  protected:
   CompleteUpdateTest() : phase_({RegistryKeysEntry(1)}) {
@@ -39,7 +28,7 @@ class CompleteUpdateTest : public ::testing::Test {
     target.levelValueName = CopyText("PatchLevel");
   }
   PhaseRun phase_;
-  AccessRecordingSystem system_;
+  FakeSystem system_;
 };
 
 // Tests that a run without failures shows the success text first and then
@@ -55,7 +44,7 @@ TEST_F(CompleteUpdateTest, RecordsTheLevelAfterTheText) {
       {0x12345678, "\x78\x56\x34\x12"},
   };
   for (const Case& c : cases) {
-    AccessRecordingSystem system;
+    FakeSystem system;
     system.AddRegistryKey(kHklm, kTargetKey);
     system.PutRegistryText(RegistryRoot::kCurrentUser, kTargetKey, "PatchLevel", "cu");
     phase_.run.target.packageLevel = c.level;
@@ -67,7 +56,7 @@ TEST_F(CompleteUpdateTest, RecordsTheLevelAfterTheText) {
     EXPECT_EQ(value->bytes, c.bytes);
     EXPECT_EQ(system.GetRegistryValue(RegistryRoot::kCurrentUser, kTargetKey, "PatchLevel")->bytes,
               std::string("cu\0", 3));
-    EXPECT_EQ(system.accesses, std::vector<uint32_t>{6});
+    EXPECT_EQ(system.registryOpenAccesses, std::vector<uint32_t>{6});
     EXPECT_EQ(system.calls.front(), "SetStatusText " + std::string(kUpdateInstalledText));
     EXPECT_EQ(system.calls.back(), "CloseRegistryKey");
   }

@@ -20,17 +20,6 @@ std::string Fill(const char* format, const std::string& argument) {
   return text.replace(text.find("%s"), 2, argument);
 }
 
-// Remembers the access each key was opened with.
-class AccessRecordingSystem : public FakeSystem {
- public:
-  long OpenRegistryKey(RegistryRoot root, const char* path, uint32_t access,
-                       RegistryKey* key) override {
-    accesses.push_back(access);
-    return FakeSystem::OpenRegistryKey(root, path, access, key);
-  }
-  std::vector<uint32_t> accesses;
-};
-
 struct Read {
   bool read;
   std::string text;
@@ -107,7 +96,7 @@ TEST(ReadRegistryValueTest, ReportsFailuresUnlessQuiet) {
       {"missing value, quiet", kKey, "PatchLevel", true, {}},
   };
   for (const Case& c : cases) {
-    AccessRecordingSystem system;
+    FakeSystem system;
     system.PutRegistryValue(RegistryRoot::kLocalMachine, kKey, "Long", kRegSz,
                             std::string(600, 'l'));
     const Read got = ReadValue(system, c.key, c.value, c.quiet);
@@ -115,7 +104,7 @@ TEST(ReadRegistryValueTest, ReportsFailuresUnlessQuiet) {
     EXPECT_EQ(got.text, "") << c.name;
     EXPECT_EQ(got.type, 0u) << c.name;
     EXPECT_EQ(system.statusTexts, c.statusTexts) << c.name;
-    EXPECT_EQ(system.accesses, std::vector<uint32_t>{kKeyQueryValue}) << c.name;
+    EXPECT_EQ(system.registryOpenAccesses, std::vector<uint32_t>{kKeyQueryValue}) << c.name;
     const bool opened = std::string(c.key) == kKey;
     EXPECT_EQ(std::count(system.calls.begin(), system.calls.end(), "CloseRegistryKey"),
               opened ? 1 : 0)
