@@ -139,7 +139,7 @@ PackageError CheckSections(const Package& package) {
   return PackageError::kNone;
 }
 
-PackageError ParseInto(MemoryRange fileBytes, PackageSource source, Package* package) {
+PackageError LoadInto(MemoryRange fileBytes, PackageSource source, Package* package) {
   PackageError error =
       LocatePackage(fileBytes, source, &package->packageStart, &package->packageEnd);
   if (error != PackageError::kNone) return error;
@@ -150,24 +150,20 @@ PackageError ParseInto(MemoryRange fileBytes, PackageSource source, Package* pac
   package->header = DecodeHeader(start);
   error = CheckHeader(package->header);
   if (error != PackageError::kNone) return error;
-  error = LoadDirectory(start, packageSize, package->header, &package->directory);
-  if (error != PackageError::kNone) return error;
-  for (uint32_t i = 0; i < package->entryCount(); ++i) {
-    error = CheckEntry(package->directory[i], packageSize);
+  return LoadDirectory(start, packageSize, package->header, &package->directory);
+}
+
+PackageError CheckEntries(const Package& package) {
+  const uint32_t packageSize = package.packageEnd - package.packageStart;
+  for (uint32_t i = 0; i < package.entryCount(); ++i) {
+    const PackageError error = CheckEntry(package.directory[i], packageSize);
     if (error != PackageError::kNone) return error;
   }
-  return CheckSections(*package);
+  return CheckSections(package);
 }
 
-}  // namespace
-
-MemoryRange Package::StoredBytes(const DirectoryEntry& entry) const {
-  return {bytes.data + packageStart + entry.offset, entry.StoredSize()};
-}
-
-PackageError ParsePackage(MemoryRange fileBytes, PackageSource source, Package* package) {
-  package->directory = nullptr;
-  const PackageError error = ParseInto(fileBytes, source, package);
+// Leaves the package empty after a failure, with nothing allocated.
+PackageError EmptiedOnFailure(PackageError error, Package* package) {
   if (error != PackageError::kNone) {
     std::free(package->directory);
     package->directory = nullptr;
@@ -177,6 +173,24 @@ PackageError ParsePackage(MemoryRange fileBytes, PackageSource source, Package* 
     package->header = {};
   }
   return error;
+}
+
+}  // namespace
+
+MemoryRange Package::StoredBytes(const DirectoryEntry& entry) const {
+  return {bytes.data + packageStart + entry.offset, entry.StoredSize()};
+}
+
+PackageError LoadPackageDirectory(MemoryRange fileBytes, PackageSource source, Package* package) {
+  package->directory = nullptr;
+  return EmptiedOnFailure(LoadInto(fileBytes, source, package), package);
+}
+
+PackageError ParsePackage(MemoryRange fileBytes, PackageSource source, Package* package) {
+  package->directory = nullptr;
+  PackageError error = LoadInto(fileBytes, source, package);
+  if (error == PackageError::kNone) error = CheckEntries(*package);
+  return EmptiedOnFailure(error, package);
 }
 
 namespace {

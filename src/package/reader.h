@@ -56,6 +56,12 @@ struct Package {
 // is left allocated. Every section entry is produced once as a check.
 PackageError ParsePackage(MemoryRange fileBytes, PackageSource source, Package* package);
 
+// The first half of ParsePackage: locates the package, checks its header and
+// loads its directory, but checks no entry. For tools that must name the
+// entries of a package that ParsePackage refuses. On failure nothing is left
+// allocated; on success package->directory is a malloc'd block.
+PackageError LoadPackageDirectory(MemoryRange fileBytes, PackageSource source, Package* package);
+
 // Opens and maps the file, then ParsePackage. On failure shows the usage text,
 // releases what was taken and gives the reason; on success the package stays
 // open until ReleasePackage.

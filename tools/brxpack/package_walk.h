@@ -1,6 +1,6 @@
 #pragma once
-// The directory of a package that the installer's reader refused, loaded
-// with the same record decoders but without stopping at the first bad
+// The directory of a package that the installer's reader refused, loaded by
+// the reader's own first half (LoadPackageDirectory) without checking any
 // entry, so that verify can name every damaged entry. Only what must be
 // sound to read entries at all is required: a trailer (or a package file),
 // the header's magic and a readable directory.
