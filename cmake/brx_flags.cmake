@@ -12,6 +12,11 @@ if(BRX_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+if(BRX_TSAN)
+  add_compile_options("$<${brx_cc}:-fsanitize=thread;-fno-omit-frame-pointer>")
+  add_link_options(-fsanitize=thread)
+endif()
+
 if(BRX_FUZZ)
   # Everything gets coverage instrumentation; only the fuzzers link libFuzzer's main.
   add_compile_options("$<${brx_cc}:-fsanitize=fuzzer-no-link,address,undefined;-fno-sanitize-recover=all;-fno-omit-frame-pointer>")

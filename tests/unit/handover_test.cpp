@@ -48,10 +48,16 @@ class WindowThreadSystem : public FakeSystem {
 
   // The window thread's loop: serves calls while the state is below kExit;
   // a finished run gets its click (kFinished -> kExit), as the button does.
+  // Each turn reads the state outside the lock first, as the real loop
+  // reads it: only the word itself orders the worker's store before those
+  // reads, so ThreadSanitizer reports a store that is not atomic. Under the
+  // lock the state is read again, so a call posted after the store is never
+  // served, whatever the timing.
   void ServeWindow() {
-    std::unique_lock<std::mutex> lock(mutex_);
     const auto deadline = std::chrono::steady_clock::now() + kWaitBound;
     for (;;) {
+      if (state_.load() == kExit) break;
+      std::unique_lock<std::mutex> lock(mutex_);
       const int32_t state = state_.load();
       if (state == kExit) break;
       if (state == kFinished) {
@@ -75,6 +81,7 @@ class WindowThreadSystem : public FakeSystem {
       // The worker has ended without a store: nothing will ever wake us.
       if (workerEnded_ && pending_ == nullptr && state_.load() == kRunning) break;
     }
+    std::lock_guard<std::mutex> lock(mutex_);
     windowStopped_ = true;
     changed_.notify_all();
   }
