@@ -1,0 +1,118 @@
+"""The table make bench prints: every figure with its spread and its
+ratios, then the goals each ratio is held against."""
+
+
+def _seconds(value):
+    return "%7.3f" % value
+
+
+def _ratio(value):
+    return "%5.2fx" % value
+
+
+def figure_row(label, figure, floor=None, comparisons=()):
+    """One line: median, spread, ratio to the floor, then each
+    (ratio, words) comparison, then the median CPU where known."""
+    low, high = figure.spread
+    cells = ["  %-34s" % label, _seconds(figure.median), " %6.3f-%-6.3f" % (low, high)]
+    cells.append(_ratio(figure.median / floor) if floor else "      ")
+    cells += ["  %s %.2f" % (words, ratio) for ratio, words in comparisons]
+    cpu = figure.median_cpu
+    if cpu is not None:
+        helpers = ["%s %.3f" % (name.split()[0], figure.median_extra(name + " cpu"))
+                   for name in ("wineserver", "X server")
+                   if figure.median_extra(name + " cpu") is not None]
+        cells.append("  (cpu %.3f%s)" % (cpu, "; " + ", ".join(helpers) if helpers else ""))
+    return " ".join(cells)
+
+
+class Sum:
+    """Two figures taken side by side, counted as one (inflate + cp -r)."""
+
+    def __init__(self, first, second):
+        self.median = first.median + second.median
+        self.spread = (first.spread[0] + second.spread[0], first.spread[1] + second.spread[1])
+        cpus = [first.median_cpu, second.median_cpu]
+        self.median_cpu = sum(cpus) if None not in cpus else None
+
+    def median_extra(self, _key):
+        return None
+
+
+def _goal(ok, text):
+    return "  [%s] %s" % ("met " if ok else "MISS", text)
+
+
+def table(facts, native, build, wine_pinned, wine_unpinned, size_lines):
+    """`facts`: the conditions; the rest: {name: Figure} and text lines."""
+    floor = Sum(native["inflate floor"], native["cp -r"])
+    extract, unzip, bsdtar = native["brxpack extract"], native["unzip"], native["bsdtar"]
+    wine_floor, patch, nsis = (wine_pinned["Wine floor"], wine_pinned["PATCH.EXE"],
+                               wine_pinned["NSIS /S"])
+    lines = [
+        "Brindlex Updater benchmark",
+        "  corpus: %(files)d files, %(corpus_mb).1f MB (seed %(seed)d, %(compressible)s)" % facts,
+        "  package %(package_mb).1f MB, zip %(zip_mb).1f MB, NSIS installer %(nsis_mb).1f MB "
+        "(zlib level 9 each)" % facts,
+        "  on a fresh loop-mounted ext4 (%(volume)s), page cache warm, outputs removed and "
+        "synced off the clock" % facts,
+        "  each figure: median of %(runs)d runs, taken in rounds after one warm-up run; "
+        "min-max beside it" % facts,
+        "  load (uptime): before %(load_before)s; after %(load_after)s" % facts,
+        "",
+        "%-36s %7s %14s %6s" % ("apply, native (seconds)", "median", "min-max", "/floor"),
+        figure_row("floor: inflate + cp -r", floor, floor.median),
+        figure_row("  inflate into memory (zlib)", native["inflate floor"]),
+        figure_row("  cp -r of the uncompressed tree", native["cp -r"]),
+        figure_row("brxpack extract", extract, floor.median,
+                   [(unzip.median / extract.median, "unzip/this"),
+                    (bsdtar.median / extract.median, "bsdtar/this")]),
+        figure_row("unzip -o -q", unzip, floor.median),
+        figure_row("bsdtar -xf (the zip)", bsdtar, floor.median),
+        "",
+        "%-36s %7s %14s %6s" % ("apply, Wine, pinned to CPU %d" % facts["cpu"], "median",
+                                "min-max", "/floor"),
+        figure_row("floor: bare mapped-view inflate", wine_floor, wine_floor.median),
+        figure_row("PATCH.EXE package (robot clicks OK)", patch, wine_floor.median,
+                   [(nsis.median / patch.median, "NSIS/this")]),
+        figure_row("NSIS installer /S", nsis, wine_floor.median),
+        "",
+        "%-36s %7s %14s" % ("build (seconds)", "median", "min-max"),
+        figure_row("brxpack build --level 9", build["brxpack build"], None,
+                   [(build["zip -9 -r"].median / build["brxpack build"].median,
+                     "zip/this")]),
+        figure_row("zip -9 -r", build["zip -9 -r"]),
+        "",
+        "CPU of PATCH.EXE during the apply (process CPU from /proc, to the OK button)",
+    ]
+    for label, figures in (("unpinned", wine_unpinned), ("pinned", wine_pinned)):
+        run = figures["PATCH.EXE"]
+        lines.append("  %-9s wall %.3f s, process CPU %.3f s = %.2f cores; window thread "
+                     "%.3f s; meanwhile wineserver %.3f s, X server %.3f s" % (
+                         label, run.median, run.median_cpu, run.median_cpu / run.median,
+                         run.median_extra("window_thread_cpu"),
+                         run.median_extra("wineserver cpu") or 0.0,
+                         run.median_extra("X server cpu") or 0.0))
+    lines.append("")
+    lines += ["size"] + size_lines
+    lines += ["", "goals"]
+    unpinned = wine_unpinned["PATCH.EXE"]
+    lines += [
+        _goal(unzip.median / extract.median >= 2.0,
+              "brxpack extract at least 2x faster than unzip: %.2fx" % (
+                  unzip.median / extract.median)),
+        _goal(extract.median <= bsdtar.median * 1.05,
+              "brxpack extract level with bsdtar -xf (within 5%%): %.2fx bsdtar's time" % (
+                  extract.median / bsdtar.median)),
+        _goal(nsis.median / patch.median >= 1.4,
+              "Wine apply at least 1.4x faster than NSIS: %.2fx" % (nsis.median / patch.median)),
+        _goal(patch.median <= wine_floor.median * 1.1,
+              "Wine apply within 1.1x of the bare Wine floor: %.2fx" % (
+                  patch.median / wine_floor.median)),
+        _goal(unpinned.median_cpu / unpinned.median <= 1.1,
+              "the window thread adds no core: %.2f cores unpinned" % (
+                  unpinned.median_cpu / unpinned.median)),
+        _goal(facts["patch_bytes"] < 81920,
+              "PATCH.EXE under 80 KB: %s bytes" % format(facts["patch_bytes"], ",")),
+    ]
+    return lines
