@@ -30,6 +30,10 @@ MeasuredRun ApplyHostilePackage(FakeSystem& system, const std::vector<uint8_t>& 
 
 void PrintMeasured(const char* what, const MeasuredRun& run) {
   constexpr double kMiB = 1024.0 * 1024.0;
+  if (!HeapWatch::available()) {
+    std::printf("[ hostile  ] %s: %.3f s (heap not measured in this build)\n", what, run.seconds);
+    return;
+  }
   std::printf("[ hostile  ] %s: %.3f s, heap peak +%.2f MiB, largest block %.2f MiB\n", what,
               run.seconds, static_cast<double>(run.peakHeap) / kMiB,
               static_cast<double>(run.largestBlock) / kMiB);
