@@ -159,10 +159,10 @@ struct UnterminatedCase {
   std::function<void(const FakeSystem&)> check;
 };
 
-// Tests every payload whose last item or list lacks its terminator: a text
-// cut by the block's end is read up to that end, a record it cuts is not
-// used, a list without its closing item ends with the block, and nothing
-// is read beyond the block.
+// Tests that a payload whose last item or list lacks its terminator, in
+// every section, is read only within its block: a text cut by the block's
+// end is read up to that end, a record it cuts is not used, and a list
+// without its closing item ends with the block.
 TEST(HostileSectionsTest, PayloadsWithoutTheirTerminator) {
   const std::string keys = [] {
     const std::vector<uint8_t> payload = EncodeRegistryKeys(TargetKeys(2));
@@ -263,9 +263,9 @@ TEST(HostileSectionsTest, PayloadsWithoutTheirTerminator) {
   }
 }
 
-// Tests a registry table cut at every byte: each record that ends before the
-// cut is written, the record the cut goes through is not (its key is not
-// even created), and nothing after it is read.
+// Tests that a registry table cut at any byte writes each record that ends
+// before the cut and not the record the cut goes through (its key is not
+// even created).
 TEST(HostileSectionsTest, RegistryTableCutAtEveryByte) {
   struct Record {
     RegistryRoot root;
