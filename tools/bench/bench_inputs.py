@@ -6,7 +6,9 @@ native_figures.build_measurements), and the last timed build of each is
 what the apply figures then read.
 """
 
+import os
 import pathlib
+import shutil
 import subprocess
 import sys
 
@@ -30,6 +32,10 @@ class Inputs:
         self.zip = self.root / "bench.zip"
         self.nsis_script = self.root / "bench.nsi"
         self.nsis_installer = self.root / "nsis_setup.exe"
+        # One small file: what a run costs apart from its files.
+        self.single = self.root / "single"
+        self.single_manifest = self.single / "single.toml"
+        self.single_package = self.single / "single.brx"
 
     def corpus_files(self):
         return [p for p in self.corpus.rglob("*") if p.is_file()]
@@ -49,16 +55,33 @@ def make_corpus(inputs, total_mb, seed, log):
         raise BenchFailure("make_corpus.py failed (exit %d); see %s" % (result.returncode, log))
 
 
-def write_manifest(inputs, patch_level=1):
-    """Every corpus file at its path (all fit an entry name), level 9, and
-    the one section an update needs: where its target is found. No question,
-    so a run asks nothing; an NSIS installer run with /S asks nothing either."""
-    inputs.manifest.write_text(
-        "# Written by make bench: the whole corpus as one update.\n"
+def write_manifest(manifest, payload, patch_level=1):
+    """Every file of `payload` at its path (all fit an entry name), level 9,
+    and the one section an update needs: where its target is found. No
+    question, so a run asks nothing; an NSIS installer run with /S asks
+    nothing either."""
+    manifest.write_text(
+        "# Written by make bench: a folder of files as one update.\n"
         "[package]\nlevel = %d\n\n"
         "[target]\nregistry_key = '%s'\npatch_level = %d\n\n"
-        "[payload]\nfolder = \"%s\"\n" % (LEVEL, TARGET_KEY, patch_level, inputs.corpus.name),
+        "[payload]\nfolder = \"%s\"\n" % (LEVEL, TARGET_KEY, patch_level,
+                                          os.path.relpath(payload, manifest.parent)),
         encoding="utf-8")
+
+
+def make_single_file_package(inputs, brxpack, log):
+    """The first corpus file alone in a package of its own."""
+    first = min(inputs.corpus_files())
+    payload = inputs.single / "corpus"
+    payload.mkdir(parents=True)
+    shutil.copyfile(first, payload / first.name)
+    write_manifest(inputs.single_manifest, payload)
+    with open(log, "ab") as output:
+        result = subprocess.run([str(brxpack), "build", str(inputs.single_manifest), "-o",
+                                 str(inputs.single_package)], stdout=output,
+                                stderr=subprocess.STDOUT, timeout=600, check=False)
+    if result.returncode != 0:
+        raise BenchFailure("brxpack build of the one-file package failed; see %s" % log)
 
 
 def write_nsis_script(inputs):

@@ -72,6 +72,10 @@ class Native:
             self._output_measurement("cp -r", ["cp", "-r", str(self.inputs.corpus), out]),
             self._output_measurement("brxpack extract",
                                      [str(self.tools["brxpack"]), "extract", package, "-C", out]),
+            # Its default is two threads; the others have one.
+            self._output_measurement("brxpack extract --jobs 1",
+                                     [str(self.tools["brxpack"]), "extract", package, "-C", out,
+                                      "--jobs", "1"]),
             self._output_measurement("unzip", ["unzip", "-o", "-q", archive, "-d", out]),
             self._output_measurement("bsdtar", ["bsdtar", "-xf", archive, "-C", out],
                                      make_folder=True),

@@ -39,6 +39,42 @@ class Sum:
         return None
 
 
+# The UI robot reads three texts of the progress window every 10 ms; each
+# read is a message PATCH.EXE's window thread answers.
+ROBOT_READS_PER_SECOND = 300
+
+
+def extra_calls(facts, patch, floor, single_patch, single_floor):
+    """What PATCH.EXE does that the floor does not: a run's fixed part (the
+    one-file runs' difference) and, for each file, calls priced with their
+    cost measured alone; against the measured difference."""
+    cost = facts.get("call_costs")
+    if not cost or not single_patch or not single_floor:
+        return []
+    files = facts["files"]
+    rows = [
+        ("a run apart from its files (1-file runs)", 1,
+         (single_patch.median - single_floor.median) * 1e6),
+        ("2 status texts per file", 2 * files, cost["status_text"]),
+        ("1 move of an absent file", files, cost["move_missing"]),
+        ("2 deletes of absent files", 2 * files, cost["delete_missing"]),
+        ("folders asked for again", facts["folder_requests"] - facts["folders"],
+         cost["existing_folder"]),
+        ("robot reading the window (harness)", int(patch.median * ROBOT_READS_PER_SECOND),
+         cost["message_round_trip"]),
+    ]
+    lines = ["  why PATCH.EXE is slower than the floor: calls the floor does not make, each "
+             "priced alone (pinned)"]
+    total = 0.0
+    for label, count, microseconds in rows:
+        seconds = count * microseconds / 1e6
+        total += seconds
+        lines.append("    %-42s %6d x %8.1f us = %6.3f s" % (label, count, microseconds, seconds))
+    lines.append("    %-42s %35.3f s; measured difference %.3f s" % (
+        "priced sum", total, patch.median - floor.median))
+    return lines
+
+
 def _goal(ok, text):
     return "  [%s] %s" % ("met " if ok else "MISS", text)
 
@@ -67,6 +103,11 @@ def table(facts, native, build, wine_pinned, wine_unpinned, size_lines):
         figure_row("brxpack extract", extract, floor.median,
                    [(unzip.median / extract.median, "unzip/this"),
                     (bsdtar.median / extract.median, "bsdtar/this")]),
+        figure_row("  the same, one thread (--jobs 1)", native["brxpack extract --jobs 1"],
+                   floor.median, [(unzip.median / native["brxpack extract --jobs 1"].median,
+                                   "unzip/this"),
+                                  (bsdtar.median / native["brxpack extract --jobs 1"].median,
+                                   "bsdtar/this")]),
         figure_row("unzip -o -q", unzip, floor.median),
         figure_row("bsdtar -xf (the zip)", bsdtar, floor.median),
         "",
@@ -76,6 +117,15 @@ def table(facts, native, build, wine_pinned, wine_unpinned, size_lines):
         figure_row("PATCH.EXE package (robot clicks OK)", patch, wine_floor.median,
                    [(nsis.median / patch.median, "NSIS/this")]),
         figure_row("NSIS installer /S", nsis, wine_floor.median),
+        "",
+    ]
+    single_patch, single_floor = (wine_pinned.get("PATCH.EXE, 1 file"),
+                                  wine_pinned.get("Wine floor, 1 file"))
+    if single_patch and single_floor:
+        lines += [figure_row("floor, 1-file package", single_floor),
+                  figure_row("PATCH.EXE, 1-file package", single_patch), ""]
+    lines += extra_calls(facts, patch, wine_floor, single_patch, single_floor)
+    lines += [
         "",
         "%-36s %7s %14s" % ("build (seconds)", "median", "min-max"),
         figure_row("brxpack build --level 9", build["brxpack build"], None,

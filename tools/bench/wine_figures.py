@@ -174,23 +174,51 @@ class WineBench:
         patch = self.drive.windows_path(self.config["patch_exe"])
         floor = self.drive.windows_path(self.config["floor_exe"])
         nsis = self.drive.windows_path(self.config["nsis_exe"])
-        package = self.drive.windows_path(self.config["package"])
         target = self.drive.windows_path(self.target)
 
-        def check(what):
-            return lambda: expect_same_tree(self.target, self.corpus, what, ignore=[PROGRAM_FILE])
+        def check(what, corpus):
+            return lambda: expect_same_tree(self.target, corpus, what, ignore=[PROGRAM_FILE])
 
-        return [
-            Measurement("Wine floor",
-                        lambda: self._sample(floor, ['"%s"' % package, '"%s"' % target], pinned),
-                        self.fresh_target, check("the Wine floor")),
-            Measurement("PATCH.EXE",
-                        lambda: self._sample(patch, ['"%s"' % package], pinned, until_ok=True),
-                        self.fresh_target_and_registry, check("PATCH.EXE")),
-            # NSIS takes /D= unquoted and last.
-            Measurement("NSIS /S", lambda: self._sample(nsis, ["/S", "/D=" + target], pinned),
-                        self.fresh_target, check("NSIS")),
-        ]
+        runs = []
+        # The one-file package shows what a run costs apart from its files.
+        for suffix, package, corpus in (("", self.config["package"], self.corpus),
+                                        (", 1 file", self.config["single_package"],
+                                         pathlib.Path(self.config["single_corpus"]))):
+            package = '"%s"' % self.drive.windows_path(package)
+            runs += [
+                Measurement("Wine floor" + suffix,
+                            lambda p=package: self._sample(floor, [p, '"%s"' % target], pinned),
+                            self.fresh_target, check("the Wine floor" + suffix, corpus)),
+                Measurement("PATCH.EXE" + suffix,
+                            lambda p=package: self._sample(patch, [p], pinned, until_ok=True),
+                            self.fresh_target_and_registry, check("PATCH.EXE" + suffix, corpus)),
+            ]
+        # NSIS takes /D= unquoted and last.
+        runs.insert(2, Measurement(
+            "NSIS /S", lambda: self._sample(nsis, ["/S", "/D=" + target], pinned),
+            self.fresh_target, check("NSIS", self.corpus)))
+        return runs
+
+    def call_costs(self):
+        """Microseconds per call of the calls PATCH.EXE makes for each file
+        beyond the floor's, measured pinned like the series (see
+        win32_call_costs.cpp)."""
+        self.fresh_target()
+        stem = self.work / "call_costs"
+        args = pinned_command(["wine", self.config["call_costs_exe"],
+                               self.drive.windows_path(self.target),
+                               self.drive.windows_path(self.config["patch_exe"])], self.cpu)
+        with open(str(stem) + ".out", "wb") as out, open(str(stem) + ".err", "wb") as err:
+            code = subprocess.run(args, stdin=subprocess.DEVNULL, stdout=out, stderr=err,
+                                  timeout=ROBOT_TIMEOUT_S, check=False).returncode
+        lines = pathlib.Path(str(stem) + ".out").read_text(errors="replace").split("\n")
+        costs = {word[0]: float(word[1]) for word in (line.split() for line in lines)
+                 if len(word) == 2}
+        if code != 0 or "status_text" not in costs:
+            raise BenchFailure("call_costs failed (exit %d); see %s.err" % (code, stem))
+        print("Wine: call costs (us): " + ", ".join("%s %.0f" % c for c in costs.items()),
+              flush=True)
+        return costs
 
     def run(self):
         wine.check_code_page(self.work)
@@ -202,6 +230,7 @@ class WineBench:
             with PinnedBatch(self.prefix, self.cpu) as self.pinning:
                 pinned = run_series(self.measurements(pinned=True), self.config["runs"],
                                     progress=lambda line: print(line, flush=True))
+                results["call_costs"] = self.call_costs()
             self.pinning = None
             print("Wine: PATCH.EXE unpinned, for its CPU time against its wall time", flush=True)
             patch_only = [m for m in self.measurements(pinned=False) if m.name == "PATCH.EXE"]
