@@ -45,11 +45,16 @@ int32_t InstalledLevel(System& system, const char* keyPath, const char* levelVal
 }
 
 // The program's full path must fit a path buffer; one that does not cannot
-// name the installed program.
+// name the installed program. A program that waits under its backup name
+// counts as present: an update killed between moving it aside and writing
+// its successor leaves it there, and only the same update run again (whose
+// file phase writes the program and then deletes that backup) can finish
+// the job.
 bool ProgramPresent(System& system, const TargetInfo& target) {
   PathText path;
   if (!path.Assign(target.targetFolder) || !path.Append(target.programFile)) return false;
-  return system.PathExists(path.c_str());
+  if (system.PathExists(path.c_str())) return true;
+  return path.Append(kBackupSuffix) && system.PathExists(path.c_str());
 }
 
 }  // namespace

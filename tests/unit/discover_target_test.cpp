@@ -166,6 +166,37 @@ TEST(DiscoverTargetTest, FolderEndsInOneBackslash) {
   }
 }
 
+// Tests that a program waiting under its backup name (an update killed
+// after moving it aside and before writing its successor) counts as
+// present, the program's own name being tested first; and that a backup
+// name alone is not taken for a program whose backup name is different.
+TEST(DiscoverTargetTest, ProgramWaitingUnderItsBackupNameIsPresent) {
+  const std::string program = std::string(kTargetFolder) + "\\" + kTargetProgram;
+  {
+    FakeSystem system;
+    InstallTarget(system, 0);
+    ASSERT_TRUE(system.MovePath(program.c_str(), (program + ".bak").c_str()));
+    const size_t before = system.calls.size();
+    PhaseRun phase({RegistryKeysEntry()});
+    EXPECT_TRUE(DiscoverTarget(system, phase.run));
+    EXPECT_TRUE(system.statusTexts.empty());
+    std::vector<std::string> presence;
+    for (size_t i = before; i < system.calls.size(); ++i) {
+      if (system.calls[i].rfind("PathExists", 0) == 0) presence.push_back(system.calls[i]);
+    }
+    EXPECT_EQ(presence, (std::vector<std::string>{"PathExists " + program,
+                                                  "PathExists " + program + ".bak"}));
+  }
+  {
+    FakeSystem system;
+    InstallTarget(system, 0);
+    ASSERT_TRUE(system.MovePath(program.c_str(), (program + ".old").c_str()));
+    PhaseRun phase({RegistryKeysEntry()});
+    EXPECT_FALSE(DiscoverTarget(system, phase.run));
+    EXPECT_EQ(system.statusTexts, std::vector<std::string>{kTargetNotFoundText});
+  }
+}
+
 // Tests what TargetInfo holds after a found target, and that a program name
 // naming a folder passes the presence test.
 TEST(DiscoverTargetTest, FillsTargetInfo) {
