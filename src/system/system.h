@@ -56,12 +56,21 @@ class System {
   // MapViewOfFile of the whole mapping: FILE_MAP_READ or FILE_MAP_WRITE.
   virtual uint8_t* MapView(Handle mapping, MapAccess access) = 0;
   virtual bool UnmapView(const uint8_t* view) = 0;  // UnmapViewOfFile
+  // Produces a new file's contents in its write view: fill(context, view).
+  // Gives fill's result, or false when writing the view faulted because its
+  // pages could not be backed by the file (under Wine a grown file is
+  // sparse, so a full disk shows here; on Windows a drive that went away).
+  // What was written before the fault stays in the view.
+  using ViewFill = bool (*)(void* context, uint8_t* view);
+  virtual bool FillView(uint8_t* view, uint32_t size, ViewFill fill, void* context) = 0;
   virtual bool Close(Handle handle) = 0;            // CloseHandle
   virtual bool CreateFolder(const char* path) = 0;  // CreateDirectoryA, default security
   virtual bool RemoveFolder(const char* path) = 0;  // RemoveDirectoryA
   virtual bool MovePath(const char* from, const char* to) = 0;  // MoveFileA
   virtual bool DeletePath(const char* path) = 0;                // DeleteFileA
   virtual bool PathExists(const char* path) = 0;                // GetFileAttributesA succeeds
+  // GetFileAttributesA succeeds and gives FILE_ATTRIBUTE_DIRECTORY.
+  virtual bool IsFolder(const char* path) = 0;
 
   // Processes.
   // CreateProcessA(application, commandLine, no attributes, no inheritance,

@@ -1,6 +1,7 @@
 #include "system/win32_system.h"
 
 #include "resources/resource_ids.h"
+#include "system/win32_view_guard.h"
 
 namespace brx {
 namespace {
@@ -69,6 +70,10 @@ bool Win32System::UnmapView(const uint8_t* view) {
   return UnmapViewOfFile(view) != FALSE;
 }
 
+bool Win32System::FillView(uint8_t* view, uint32_t size, ViewFill fill, void* context) {
+  return FillViewGuarded(view, size, fill, context);
+}
+
 bool Win32System::Close(Handle handle) {
   return CloseHandle(ToWin32(handle)) != FALSE;
 }
@@ -91,6 +96,11 @@ bool Win32System::DeletePath(const char* path) {
 
 bool Win32System::PathExists(const char* path) {
   return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool Win32System::IsFolder(const char* path) {
+  const DWORD attributes = GetFileAttributesA(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 bool Win32System::StartProcess(const char* application, char* commandLine,

@@ -20,12 +20,14 @@ class Win32System final : public System {
   Handle CreateMapping(Handle file, MapAccess access, uint32_t size) override;
   uint8_t* MapView(Handle mapping, MapAccess access) override;
   bool UnmapView(const uint8_t* view) override;
+  bool FillView(uint8_t* view, uint32_t size, ViewFill fill, void* context) override;
   bool Close(Handle handle) override;
   bool CreateFolder(const char* path) override;
   bool RemoveFolder(const char* path) override;
   bool MovePath(const char* from, const char* to) override;
   bool DeletePath(const char* path) override;
   bool PathExists(const char* path) override;
+  bool IsFolder(const char* path) override;
 
   bool StartProcess(const char* application, char* commandLine, const char* currentFolder,
                     ProcessHandles* started) override;

@@ -266,6 +266,14 @@ bool FakeSystem::UnmapView(const uint8_t* view) {
   return !fail;  // a reported failure still releases the view, as Windows does
 }
 
+bool FakeSystem::FillView(uint8_t* view, uint32_t size, ViewFill fill, void* context) {
+  const bool fault = InjectFault("FillView", std::to_string(size));
+  const bool produced = fill(context, view);
+  if (!fault) return produced;
+  std::memset(view + size / 2, 0, size - size / 2);
+  return false;
+}
+
 bool FakeSystem::Close(Handle handle) {
   bool fail = InjectFault("Close", "");
   auto it = handles_.find(handle);
@@ -337,6 +345,13 @@ bool FakeSystem::PathExists(const char* path) {
   if (InjectFault("PathExists", Show(path))) return false;
   std::string key = NormalizePath(path);
   return IsDriveRoot(key) || nodes_.count(key) != 0;
+}
+
+bool FakeSystem::IsFolder(const char* path) {
+  if (InjectFault("IsFolder", Show(path))) return false;
+  std::string key = NormalizePath(path);
+  auto it = nodes_.find(key);
+  return IsDriveRoot(key) || (it != nodes_.end() && it->second.isFolder);
 }
 
 bool FakeSystem::StartProcess(const char* application, char* commandLine, const char* currentFolder,

@@ -193,6 +193,32 @@ TEST(InstallFilesTest, FileScenarios) {
        {{"a.txt", "old"}},
        {Updating("a.txt"), Failed(kFolder + "a.txt")},
        1},
+      // A page of the view that the disk cannot back (a full disk under
+      // Wine's sparse mapping): the half-written file goes, the old is back.
+      {"view write faults",
+       {FileEntry("a.txt", "new contents"), FileEntry("b.txt", "b")},
+       {{"a.txt", "old"}},
+       [](StepsRun& s) { s.system.failNthCall["FillView"] = 0; },
+       {{"a.txt", "old"}, {"b.txt", "b"}},
+       {Updating("a.txt"), Failed(kFolder + "a.txt"), Updating("b.txt"),
+        Updated(kFolder + "b.txt")},
+       1},
+      {"view of a new file faults",
+       {FileEntry("a.txt", "new contents")},
+       {},
+       [](StepsRun& s) { s.system.failNthCall["FillView"] = 0; },
+       {{"a.txt", std::nullopt}},
+       {Updating("a.txt"), Failed(kFolder + "a.txt")},
+       1},
+      // Moved aside whole, a folder and the user's files in it would never
+      // come back: the file fails and nothing is touched.
+      {"folder at the destination",
+       {FileEntry("docs", "a file named docs"), FileEntry("b.txt", "b")},
+       {{"docs\\inner.txt", "user data"}},
+       nullptr,
+       {{"docs", std::nullopt}, {"docs\\inner.txt", "user data"}, {"b.txt", "b"}},
+       {Updating("docs"), Failed(kFolder + "docs"), Updating("b.txt"), Updated(kFolder + "b.txt")},
+       1},
       {"section-named entries are not files",
        {SectionEntry(":Unknown", Payload("u")),
         SectionEntry(kFoldersSection, Payload(std::string(1, '\0')))},
@@ -224,8 +250,8 @@ TEST(InstallFilesTest, FileScenarios) {
 }
 
 // Tests the order of the seam calls for a replaced file in a nested folder:
-// folders, move to the backup, delete, create, map, write, unmap and close,
-// then the backup deleted.
+// the test for a folder at the destination, folders, move to the backup,
+// delete, create, map, write, unmap and close, then the backup deleted.
 TEST(InstallFilesTest, ReplacesInProtectingOrder) {
   StepsRun steps({FileEntry("a\\b\\c.txt", "new")});
   steps.system.AddFile(kFolder + "a\\b\\c.txt", "old");
@@ -235,6 +261,7 @@ TEST(InstallFilesTest, ReplacesInProtectingOrder) {
   const std::string path = kFolder + "a\\b\\c.txt";
   const std::vector<std::string> expected = {
       "SetStatusText " + Updating("a\\b\\c.txt"),
+      "IsFolder " + path,
       "CreateFolder " + kFolder + "a",
       "CreateFolder " + kFolder + "a\\b",
       "MovePath " + path + " | " + path + ".bak",
@@ -242,6 +269,7 @@ TEST(InstallFilesTest, ReplacesInProtectingOrder) {
       "CreateFileForWriting " + path,
       "CreateMapping 3",
       "MapView",
+      "FillView 3",
       "UnmapView",
       "Close",
       "Close",
@@ -305,6 +333,26 @@ TEST(InstallFilesTest, LeftoverBackupRestoredWhenFileFails) {
   EXPECT_EQ(steps.system.FileContent(kFolder + "a.txt"), "original");
   EXPECT_FALSE(steps.system.HasFile(kFolder + "a.txt.bak"));
   EXPECT_EQ(steps.run.updateFailed, 1u);
+}
+
+// Tests a read-only file: Windows lets it be moved to its backup name, so
+// it is replaced like any other, but the backup then refuses its delete,
+// whose result is not looked at. The old content stays under the backup
+// name, read-only, and nothing is lost; the same happens when the update
+// runs again.
+TEST(InstallFilesTest, ReadOnlyFileReplacedAndItsBackupStays) {
+  StepsRun steps({FileEntry("a.txt", "new")});
+  steps.system.AddFile(kFolder + "a.txt", "old");
+  steps.system.SetReadOnly(kFolder + "a.txt", true);
+  steps.Prepare();
+  for (int run = 0; run < 2; ++run) {
+    SCOPED_TRACE(run);
+    InstallFiles(steps.system, steps.run);
+    EXPECT_EQ(steps.system.FileContent(kFolder + "a.txt"), "new");
+    EXPECT_EQ(steps.system.FileContent(kFolder + "a.txt.bak"), "old");
+    EXPECT_EQ(steps.system.statusText, Updated(kFolder + "a.txt"));
+    EXPECT_EQ(steps.run.updateFailed, 0u);
+  }
 }
 
 // Tests that a target folder too long for the steps' copy fails every file
