@@ -68,6 +68,7 @@ def scenario_several_failures(s):
 # Tests a file held open by another program without sharing: the old file
 # stays with its content, no backup is left, the failure text names the
 # full path, the other files are installed and the level is not recorded.
+# Once the file is let go, the same update run again finishes the job.
 def scenario_file_held_open(s):
     s.put_target_file("readme.txt", b"old readme")
     s.install_target(level=0)
@@ -87,6 +88,12 @@ def scenario_file_held_open(s):
     expected.update({"readme.txt": b"old readme", "new.txt": b"new"})
     s.expect_target_tree(expected)
     expect_equal(s.level(), 0, "patch level")
+    report = s.run(args=[package])
+    checks.expect_status(report, user_texts.INSTALLED)
+    checks.expect_waits_for_click(report)
+    expected["readme.txt"] = b"new readme"
+    s.expect_target_tree(expected)
+    expect_equal(s.level(), 1, "patch level after the update ran again")
 
 
 # Tests a compressed entry whose stream is cut short: it is a failed file,

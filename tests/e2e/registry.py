@@ -33,6 +33,11 @@ class Registry:
         self.pending.append("set %s %s %s %d %s" % (root, _hex(key), _hex(name), value_type,
                                                      _hex(data)))
 
+    def deny_writes(self, root, key):
+        """Creates the key if needed and refuses everyone writes to it (its
+        values and new keys below it); delete_key gives them back."""
+        self.pending.append("deny-writes %s %s" % (root, _hex(key)))
+
     def set_dword(self, root, key, name, number):
         self.set_value(root, key, name, REG_DWORD, struct.pack("<i", number))
 
