@@ -11,8 +11,11 @@ clicking "OK", as a user would), the NSIS installer of the same files
 starts each of them, so each figure is the robot's clock from its process
 start to its end, or for PATCH.EXE to the moment its "OK" button shows,
 which it does once the whole installation is done. The three run pinned
-to one CPU with wineserver and the X server. Then PATCH.EXE runs unpinned
-for the CPU figure: its CPU time against its wall time.
+to one CPU with wineserver and the X server, and so do the floor and
+PATCH.EXE with a one-file package (what a run costs apart from its files)
+and win32_call_costs.exe (what the calls cost that PATCH.EXE makes for each
+file and the floor does not). Then PATCH.EXE runs unpinned for the CPU
+figure: its CPU time against its wall time.
 """
 
 import json
