@@ -56,6 +56,7 @@ def extra_calls(facts, patch, floor, single_patch, single_floor):
         ("a run apart from its files (1-file runs)", 1,
          (single_patch.median - single_floor.median) * 1e6),
         ("2 status texts per file", 2 * files, cost["status_text"]),
+        ("1 look for a folder at the destination", files, cost["attributes_missing"]),
         ("1 move of an absent file", files, cost["move_missing"]),
         ("2 deletes of absent files", 2 * files, cost["delete_missing"]),
         ("folders asked for again", facts["folder_requests"] - facts["folders"],

@@ -2,9 +2,9 @@
 // What each Win32 call costs under Wine that PATCH.EXE makes for every file
 // and the bare floor does not: the status line set from the worker thread
 // (a message to the window thread, which repaints the line), the folder
-// creation that finds the folder there, the move and the deletes that find
-// no file. make bench multiplies these by the calls per file to explain the
-// distance between PATCH.EXE and the floor.
+// creation that finds the folder there, the look for a folder at the
+// destination, the move and the deletes that find no file. make bench multiplies these by the calls
+// per file to explain the distance between PATCH.EXE and the floor.
 //
 // Usage: call_costs FOLDER [PATCH_EXE [COUNT]]
 // FOLDER must exist and be writable. With PATCH_EXE the status line is the
@@ -105,7 +105,7 @@ int main(int argc, char** argv) {
   Time("existing_folder", count, [&](int) { CreateDirectoryA(existing.c_str(), nullptr); });
   Time("move_missing", count, [&](int) { MoveFileA(missing.c_str(), backup.c_str()); });
   Time("delete_missing", count, [&](int) { DeleteFileA(missing.c_str()); });
-  Time("attributes", count, [&](int) { GetFileAttributesA(existing.c_str()); });
+  Time("attributes_missing", count, [&](int) { GetFileAttributesA(missing.c_str()); });
 
   RemoveDirectoryA(existing.c_str());
   stopPumping = 1;
