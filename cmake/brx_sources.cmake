@@ -10,6 +10,8 @@
 #     brxpack_*_test.cpp                  brxpack_tests instead (host preset)
 #   tools/brxpack/*.cpp                   brxpack; all but main.cpp also in brxpack_tests
 #   tests/fuzz/*_fuzzer.cpp               one libFuzzer executable each (fuzz preset)
+#   tools/ui_robot/*.cpp                  the UI robot and its Wine helpers (tests, demo, bench):
+#                                         one Win32 program each, build/win32/tools/<name>.exe
 #   tests/e2e/programs/*.cpp              one Win32 program each: build/win32/e2e/<name>.exe;
 #                                         a first line "// subsystem: windows" makes it GUI
 #   tests/e2e/*_test.py                   one e2e ctest each (win32 preset)
@@ -56,6 +58,7 @@ set(BRX_BRXPACK_MAIN ${PROJECT_SOURCE_DIR}/tools/brxpack/main.cpp)
 brx_glob(BRX_FUZZER_SOURCES ${BRX_TESTS}/fuzz/*_fuzzer.cpp)
 
 brx_glob(BRX_RESOURCE_SOURCES ${BRX_SRC}/resources/*.rc)
+brx_glob(BRX_ROBOT_PROGRAMS ${PROJECT_SOURCE_DIR}/tools/ui_robot/*.cpp)
 brx_glob(BRX_E2E_PROGRAMS ${BRX_TESTS}/e2e/programs/*.cpp)
 brx_glob(BRX_E2E_SCENARIOS ${BRX_TESTS}/e2e/*_test.py)
 brx_glob(BRX_DEMO_PROGRAMS ${PROJECT_SOURCE_DIR}/examples/demo/programs/*.cpp)

@@ -54,7 +54,7 @@ if(TARGET brxpack)
   set_tests_properties(pe.brxpack PROPERTIES LABELS pe)
 endif()
 
-# --- Win32 programs of the e2e bench, the demo and the benchmarks ----------
+# --- Win32 programs: the UI robot, the e2e bench, the demo, the benchmarks --
 # One executable per source file in build/win32/<folder>/<name>.exe; a first
 # line "// subsystem: windows" makes it a GUI program.
 function(brx_add_win32_programs prefix folder)
@@ -77,6 +77,7 @@ function(brx_add_win32_programs prefix folder)
   endforeach()
 endfunction()
 
+brx_add_win32_programs(tools tools ${BRX_ROBOT_PROGRAMS})
 brx_add_win32_programs(e2e e2e ${BRX_E2E_PROGRAMS})
 brx_add_win32_programs(demo demo ${BRX_DEMO_PROGRAMS})
 brx_add_win32_programs(bench bench ${BRX_BENCH_WIN32_PROGRAMS})

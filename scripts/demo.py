@@ -18,13 +18,12 @@ import sys
 import time
 
 ROOT = pathlib.Path(__file__).resolve().parents[1]
-sys.path.insert(0, str(ROOT / "tests" / "e2e"))
+sys.path.insert(0, str(ROOT / "tools" / "ui_robot"))
 
-from checks import BenchError  # noqa: E402
 from registry import REG_DWORD, REG_SZ, Registry  # noqa: E402
-from robot_report import RobotReport  # noqa: E402
-from wine import (check_code_page, drive_c, program, run_windows_program,  # noqa: E402
-                  start_windows_program, windows_path)
+from robot_report import RobotReport, robot_arguments  # noqa: E402
+from wine import (BenchError, check_code_page, drive_c, program,  # noqa: E402
+                  run_windows_program, start_windows_program, windows_path)
 
 BUILD = ROOT / "build" / "win32"
 BRXPACK = ROOT / "build" / "release" / "brxpack"
@@ -175,11 +174,9 @@ def run_update(exe, answers, shots, name):
     report_path = OUT / ("robot-%s.jsonl" % name)
     report_path.unlink(missing_ok=True)
     command_line = ('"%s"' % windows_path(exe)).encode("cp1251")
-    args = ["--report", windows_path(report_path), "--cmdline-hex", command_line.hex(),
-            "--app", windows_path(exe), "--cwd", windows_path(OUT),
-            "--timeout", str(ROBOT_TIMEOUT_S), "--pause-dir", windows_path(pauses)]
-    for answer in answers:
-        args += ["--answer", answer]
+    args = robot_arguments(windows_path(report_path), command_line, windows_path(exe),
+                           windows_path(OUT), ROBOT_TIMEOUT_S, answers,
+                           ["--pause-dir", windows_path(pauses)])
     robot = start_windows_program(program("ui_robot"), args, OUT / ("robot-" + name))
     deadline = time.monotonic() + ROBOT_TIMEOUT_S + 30
     handled = set()

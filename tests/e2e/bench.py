@@ -14,6 +14,7 @@ standard library only.
 """
 
 import os
+import pathlib
 import shutil
 import struct
 import subprocess
@@ -21,17 +22,26 @@ import sys
 import time
 import traceback
 
-import package_builder
-from checks import BenchError
-from registry import REG_DWORD, Registry
-from robot_report import RobotReport
-from thread_watch import WindowThreadWatch
-from wine import (FLAG_TIMEOUT_S, PATCH_EXE, SOURCE, check_code_page, drive_c, in_wine_batch,
-                  program, run_windows_program, start_windows_program, wait_for_file,
-                  windows_path)
+# The robot and the Wine helpers live with the tools (demo and bench use them
+# too); every scenario file imports this module first.
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "tools" / "ui_robot"))
+
+import package_builder  # noqa: E402
+from checks import BenchError  # noqa: E402
+from registry import REG_DWORD, Registry  # noqa: E402
+from robot_report import RobotReport  # noqa: E402
+from thread_watch import WindowThreadWatch  # noqa: E402
+from wine import (BUILD, FLAG_TIMEOUT_S, PATCH_EXE, SOURCE, check_code_page,  # noqa: E402
+                  drive_c, in_wine_batch, program, run_windows_program, start_windows_program,
+                  wait_for_file, windows_path)
 
 # Bound of one robot run; the robot fails loudly when it runs out.
 ROBOT_TIMEOUT_S = 30
+
+
+def test_program(name):
+    """A Windows program of tests/e2e/programs, as built."""
+    return program(name, BUILD / "e2e")
 
 
 class Scenario:
@@ -202,7 +212,7 @@ class FileHolder:
         self.ready = scenario.work / "hold.ready"
         self.release_flag = scenario.work / "hold.release"
         self.process = start_windows_program(
-            program("hold_file"),
+            test_program("hold_file"),
             [windows_path(scenario.target / relative.replace("\\", "/")),
              windows_path(self.ready), windows_path(self.release_flag),
              str(ROBOT_TIMEOUT_S + 30)],

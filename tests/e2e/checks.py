@@ -2,17 +2,8 @@
 texts both as Windows-1251 and as hex."""
 
 import user_texts
-
-
-class BenchError(AssertionError):
-    """A failed expectation or a bench step that could not be done."""
-
-
-def show(value):
-    """Bytes as a reader can check them: Windows-1251 text and hex."""
-    if value is None:
-        return "(nothing)"
-    return "%r [%s]" % (bytes(value).decode("cp1251", "replace"), bytes(value).hex(" "))
+from robot_report import show
+from wine import BenchError
 
 
 def expect(condition, message):

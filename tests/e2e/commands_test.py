@@ -11,7 +11,6 @@ import checks
 import package_builder as pb
 import registry
 import user_texts
-import wine
 from checks import expect, expect_equal
 
 ERROR_FILE = "brx_patch_apply_err.txt"
@@ -23,7 +22,7 @@ def _tool(s, name):
     """A bench program copied next to the scenario, by its full Windows path."""
     folder = s.root / "tools"
     folder.mkdir(exist_ok=True)
-    shutil.copyfile(wine.program(name), folder / (name + ".exe"))
+    shutil.copyfile(bench.test_program(name), folder / (name + ".exe"))
     return "%s\\tools\\%s.exe" % (s.win_root, name)
 
 

@@ -10,7 +10,6 @@ import checks
 import package_builder as pb
 import registry
 import user_texts
-import wine
 from checks import expect_equal
 
 
@@ -43,7 +42,7 @@ def scenario_several_failures(s):
     s.put_target_file("b", b"file b")
     s.put_target_file("old.txt", b"old")
     s.install_target(level=0)
-    shutil.copyfile(wine.program("write_error_file"), s.root / "fail.exe")
+    shutil.copyfile(bench.test_program("write_error_file"), s.root / "fail.exe")
     report = s.run(args=[s.write_package([
         pb.Entry(":RegistryKeys", s.registry_keys(1)),
         pb.Entry("a\\one.txt", b"one"),

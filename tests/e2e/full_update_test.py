@@ -7,7 +7,6 @@ import checks
 import package_builder as pb
 import registry
 import user_texts
-import wine
 from checks import expect_equal
 
 OLD_FILES = {
@@ -37,7 +36,7 @@ def _update_package(s):
         pb.Entry("new.txt", "новый файл\r\n".encode("cp1251")),
         pb.Entry("a\\b\\c.txt", b"nested"),
         pb.Entry("docs\\readme.txt", b"renamed help"),
-        pb.Entry("tools\\mark.exe", wine.program("exit_with").read_bytes()),
+        pb.Entry("tools\\mark.exe", bench.test_program("exit_with").read_bytes()),
         pb.Entry(":CommandsToExecute", pb.commands(
             [(pb.WAIT | pb.RELATIVE, "tools\\mark.exe", "5 --note ran.txt")])),
         pb.Entry(":FilesToRemove", pb.files_to_remove(
@@ -62,7 +61,7 @@ def _expected_tree(s):
         "help": None,
         "help\\readme.txt": b"renamed help",
         "tools": None,
-        "tools\\mark.exe": wine.program("exit_with").read_bytes(),
+        "tools\\mark.exe": bench.test_program("exit_with").read_bytes(),
         "ran.txt": note,
         "logs": None,
         "data": None,

@@ -14,7 +14,7 @@ def _hex(value):
 
 
 def _check_dialog(s):
-    return wine.windows_path(wine.program("robot_check_dialog"))
+    return wine.windows_path(bench.test_program("robot_check_dialog"))
 
 
 def _box(style, caption, text):

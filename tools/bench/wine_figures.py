@@ -27,13 +27,13 @@ import sys
 import time
 
 HERE = pathlib.Path(__file__).resolve().parent
-sys.path.insert(0, str(HERE.parents[1] / "tests" / "e2e"))
+sys.path.insert(0, str(HERE.parent / "ui_robot"))
 
-import user_texts  # noqa: E402  (tests/e2e)
+import user_texts  # noqa: E402  (tools/ui_robot)
 import wine  # noqa: E402
 from process_cpu import ProcessCpuWatch, cpu_seconds  # noqa: E402
 from registry import Registry  # noqa: E402
-from robot_report import RobotReport  # noqa: E402
+from robot_report import RobotReport, robot_arguments  # noqa: E402
 from timing import BenchFailure, Figure, Measurement, Sample, run_series  # noqa: E402
 from tree_check import expect_same_tree  # noqa: E402
 from wine_pinning import PinnedBatch, helper_pids, pinned_command  # noqa: E402
@@ -117,9 +117,9 @@ class WineBench:
         stem = self.work / ("robot.%d" % self.runs)
         report_path = pathlib.Path(str(stem) + ".jsonl")
         command_line = " ".join(['"%s"' % application] + arguments).encode("cp1251")
-        args = ["wine", str(wine.program("ui_robot")), "--report", wine.windows_path(report_path),
-                "--cmdline-hex", command_line.hex(), "--app", application,
-                "--cwd", self.drive.windows_path(self.inputs), "--timeout", str(ROBOT_TIMEOUT_S)]
+        args = ["wine", str(wine.program("ui_robot"))] + robot_arguments(
+            wine.windows_path(report_path), command_line, application,
+            self.drive.windows_path(self.inputs), ROBOT_TIMEOUT_S)
         if pinned:
             args = pinned_command(args, self.cpu)
         with open(str(stem) + ".out", "wb") as out, open(str(stem) + ".err", "wb") as err:

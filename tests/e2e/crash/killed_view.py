@@ -13,7 +13,8 @@ import time
 
 from checks import BenchError
 from live_run import linux_pid
-from wine import FLAG_TIMEOUT_S, POLL_S, program, start_windows_program, wait_for_file, windows_path
+from wine import (BUILD, FLAG_TIMEOUT_S, POLL_S, program, start_windows_program, wait_for_file,
+                  windows_path)
 
 SIZE = 8 * 1024 * 1024
 WRITTEN = 5 * 1024 * 1024 + 123  # ends inside a page
@@ -35,7 +36,7 @@ def kill_while_mapped(work):
     ready = work / "killed_view.ready"
     for leftover in (path, ready):
         leftover.unlink(missing_ok=True)
-    exe = program("map_and_hold")
+    exe = program("map_and_hold", BUILD / "e2e")
     process = start_windows_program(exe, [windows_path(path), SIZE, WRITTEN, windows_path(ready)],
                                     work / "map_and_hold")
     wait_for_file(ready, "map_and_hold writing its view", process=process)

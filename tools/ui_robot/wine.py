@@ -1,22 +1,25 @@
 """Running Windows programs of the build under Wine, from inside a Wine batch
-(scripts/with-wine)."""
+(scripts/with-wine): the end-to-end tests, make demo and make bench."""
 
 import os
 import pathlib
 import subprocess
 import time
 
-from checks import BenchError
-
 SOURCE = pathlib.Path(os.environ.get("BRX_SOURCE") or pathlib.Path(__file__).resolve().parents[2])
 BUILD = pathlib.Path(os.environ.get("BRX_BUILD") or SOURCE / "build" / "win32")
-PROGRAMS = BUILD / "e2e"
+# Where the programs of tools/ui_robot are built.
+TOOLS = BUILD / "tools"
 PATCH_EXE = BUILD / "PATCH.EXE"
 
 # Bounds for any bench program, and for waiting on a helper's flag file.
 PROGRAM_TIMEOUT_S = 60
 FLAG_TIMEOUT_S = 30
 POLL_S = 0.02
+
+
+class BenchError(AssertionError):
+    """A failed expectation or a step that could not be done."""
 
 
 def in_wine_batch():
@@ -37,11 +40,11 @@ def windows_path(path):
     return "C:" if str(relative) == "." else "C:\\" + str(relative).replace("/", "\\")
 
 
-def program(name):
-    """A bench program of the build (tests/e2e/programs)."""
-    path = PROGRAMS / (name + ".exe")
+def program(name, folder=TOOLS):
+    """A Windows program of the build: by default one of tools/ui_robot."""
+    path = folder / (name + ".exe")
     if not path.is_file():
-        raise BenchError("bench program %s is not built (expected %s)" % (name, path))
+        raise BenchError("%s is not built (expected %s)" % (name, path))
     return path
 
 

@@ -1,7 +1,7 @@
 // subsystem: console
-// Sets up and reads registry values for the bench, byte for byte: `reg`
-// prints values in a form meant for people, and texts would go through
-// code-page conversions that could hide a wrong byte.
+// Sets up and reads registry values for the tests, the demo and the bench,
+// byte for byte: `reg` prints values in a form meant for people, and texts
+// would go through code-page conversions that could hide a wrong byte.
 //
 // Usage: reg_tool SCRIPT RESULT
 // SCRIPT holds one command a line; RESULT gets one line per command.

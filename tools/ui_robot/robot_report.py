@@ -1,9 +1,29 @@
-"""The UI robot's report (JSON lines, texts as hex of their Windows-1251
-bytes; see programs/ui_robot.cpp), read into what the scenarios check."""
+"""The UI robot's command line, and its report (JSON lines, texts as hex of
+their Windows-1251 bytes; see ui_robot.cpp) read into what its callers
+check."""
 
 import json
 
-from checks import show
+
+def robot_arguments(report, command_line, application, folder, timeout, answers=(),
+                    flags=()):
+    """The robot's arguments: run `application` with `command_line` (bytes,
+    the whole line) in `folder`, reporting to `report` (Windows paths), and
+    give up after `timeout` seconds. `answers` go to the message boxes in
+    turn; `flags` are --close-box, --early-click, --no-click or
+    --pause-dir DIR."""
+    arguments = ["--report", report, "--cmdline-hex", command_line.hex(), "--app", application,
+                 "--cwd", folder, "--timeout", str(timeout)]
+    for answer in answers:
+        arguments += ["--answer", answer]
+    return arguments + list(flags)
+
+
+def show(value):
+    """Bytes as a reader can check them: Windows-1251 text and hex."""
+    if value is None:
+        return "(nothing)"
+    return "%r [%s]" % (bytes(value).decode("cp1251", "replace"), bytes(value).hex(" "))
 
 
 class Box:

@@ -1,11 +1,10 @@
-"""Registry set-up and reading for the scenarios, byte for byte, through the
-bench program reg_tool: one Wine run per batch of commands."""
+"""Registry set-up and reading, byte for byte, through reg_tool: one Wine
+run per batch of commands."""
 
 import pathlib
 import struct
 
-from checks import BenchError
-from wine import program, run_windows_program
+from wine import BenchError, program, run_windows_program
 
 REG_SZ = 1
 REG_EXPAND_SZ = 2

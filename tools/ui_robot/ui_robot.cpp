@@ -1,10 +1,11 @@
 // subsystem: console
-// The UI robot of the end-to-end bench. It starts PATCH.EXE with an exact
-// command line and behaves like a user: it watches the progress window,
-// answers each message box from a script, may try the caption's close box,
-// clicks "OK" when it is offered, and waits for the process to end. Whatever
-// it sees goes to a report of JSON lines; texts are hex of their
-// Windows-1251 bytes, so the bench compares them byte for byte.
+// The UI robot through which the end-to-end tests, make demo and make bench
+// run PATCH.EXE. It starts the program with an exact command line and
+// behaves like a user: it watches the progress window, answers each message
+// box from a script, may try the caption's close box, clicks "OK" when it is
+// offered, and waits for the process to end. Whatever it sees goes to a
+// report of JSON lines; texts are hex of their Windows-1251 bytes, so its
+// readers compare them byte for byte.
 //
 // Usage: ui_robot --report FILE --cmdline-hex HEX [--app PATH] [--cwd DIR]
 //                 [--answer OK|Cancel|Close]... [--close-box] [--early-click]
@@ -32,10 +33,10 @@
 #include <string>
 #include <vector>
 
-#include "ui_robot/icon_classifier.h"
-#include "ui_robot/report.h"
-#include "ui_robot/thread_cpu.h"
-#include "ui_robot/window_reads.h"
+#include "icon_classifier.h"
+#include "report.h"
+#include "thread_cpu.h"
+#include "window_reads.h"
 
 namespace {
 
