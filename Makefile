@@ -55,7 +55,7 @@ fuzz:
 crash-test:
 	@scripts/bootstrap
 	@scripts/run-tests --no-tests win32
-	@scripts/with-wine /usr/bin/python3 tests/e2e/crash/crash_consistency.py --full
+	@scripts/with-wine /usr/bin/python3 tests/e2e/crash_consistency_test.py --full
 
 # Removes the build trees but keeps the Wine prefix, which is slow to create.
 clean:

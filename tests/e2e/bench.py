@@ -1,16 +1,16 @@
 """The end-to-end bench: PATCH.EXE under Wine, driven by the UI robot.
 
-A scenario file (tests/e2e/*_test.py) defines functions named scenario_*,
-each opened by a "Tests that ..." comment, and ends with
-`bench.main(globals())`. Every scenario gets a fresh folder under the Wine
-prefix's drive C (C:\\brx-e2e\\<theme>\\<scenario>\\) holding a copy of
-PATCH.EXE, a target folder with the installed program, and its own registry
-keys; it runs the robot and checks files, registry values and texts byte
-for byte (checks.py).
+A scenario file (tests/e2e/*_test.py) imports this module first (it puts
+tools/ui_robot on the path), defines functions named scenario_*, each opened
+by a "Tests that ..." comment, and ends with `bench.main(globals())`. Every
+scenario gets a fresh folder under the Wine prefix's drive C
+(C:\\brx-e2e\\<theme>\\<scenario>\\) holding a copy of PATCH.EXE, a target
+folder with the installed program, and its own registry keys; it runs the
+robot and checks files, registry values and texts byte for byte (checks.py).
 
-Runs inside a Wine batch (scripts/with-wine, as ctest does); started on its
-own, a scenario file re-runs itself through scripts/with-wine. Python 3
-standard library only.
+Runs inside a Wine batch (scripts/with-wine, as ctest does; the batch checks
+the code page); started on its own, a scenario file re-runs itself through
+scripts/with-wine. Python 3 standard library only.
 """
 
 import os
@@ -22,21 +22,13 @@ import sys
 import time
 import traceback
 
-# The robot and the Wine helpers live with the tools (demo and bench use them
-# too); every scenario file imports this module first.
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "tools" / "ui_robot"))
 
-import package_builder  # noqa: E402
-from checks import BenchError  # noqa: E402
+import package_builder as pb  # noqa: E402
+from live_run import ROBOT_TIMEOUT_S, LiveRun  # noqa: E402
 from registry import REG_DWORD, Registry  # noqa: E402
-from robot_report import RobotReport  # noqa: E402
-from thread_watch import WindowThreadWatch  # noqa: E402
-from wine import (BUILD, FLAG_TIMEOUT_S, PATCH_EXE, SOURCE, check_code_page,  # noqa: E402
-                  drive_c, in_wine_batch, program, run_windows_program, start_windows_program,
-                  wait_for_file, windows_path)
-
-# Bound of one robot run; the robot fails loudly when it runs out.
-ROBOT_TIMEOUT_S = 30
+from wine import (BUILD, FLAG_TIMEOUT_S, PATCH_EXE, SOURCE, BenchError, drive_c,  # noqa: E402
+                  in_wine_batch, program, start_windows_program, wait_for_file, windows_path)
 
 
 def test_program(name):
@@ -61,7 +53,8 @@ class Scenario:
         self.work.mkdir()
         self.win_root = windows_path(self.root)
         self.win_target = windows_path(self.target) + "\\"
-        shutil.copyfile(program("target_app"), self.target / self.PROGRAM_FILE)
+        self.program_bytes = program("target_app").read_bytes()
+        (self.target / self.PROGRAM_FILE).write_bytes(self.program_bytes)
         if PATCH_EXE.is_file():
             shutil.copyfile(PATCH_EXE, self.root / "PATCH.EXE")
         self.win_patch = self.win_root + "\\PATCH.EXE"
@@ -74,24 +67,18 @@ class Scenario:
 
     # --- the installed program, as target discovery finds it ---
 
-    def install_target(self, level=None, folder=None, program_file=None, with_folder=True,
-                       with_program=True):
-        """Registers the target: folder and program file values, and the patch
-        level (None: no value; an int: REG_DWORD; a (type, bytes) pair: as is)."""
+    def install_target(self, level=None, folder=None):
+        """Registers the target: its folder (this scenario's unless given),
+        its program file, and the patch level as REG_DWORD (None: no value)."""
         folder = self.win_target.rstrip("\\") if folder is None else folder
-        program_file = self.PROGRAM_FILE if program_file is None else program_file
-        if with_folder:
-            self.registry.set_text("HKLM", self.key, "ProgramPath", folder)
-        if with_program:
-            self.registry.set_text("HKLM", self.key, "ProgramName", program_file)
-        if isinstance(level, int):
+        self.registry.set_text("HKLM", self.key, "ProgramPath", folder)
+        self.registry.set_text("HKLM", self.key, "ProgramName", self.PROGRAM_FILE)
+        if level is not None:
             self.registry.set_dword("HKLM", self.key, "PatchLevel", level)
-        elif level is not None:
-            self.registry.set_value("HKLM", self.key, "PatchLevel", level[0], level[1])
 
     def registry_keys(self, level):
         """A :RegistryKeys payload that points at this scenario's target."""
-        return package_builder.registry_keys(self.key, level)
+        return pb.registry_keys(self.key, level)
 
     def level(self):
         """The recorded patch level: an int for REG_DWORD, else (type, bytes) or None."""
@@ -102,10 +89,10 @@ class Scenario:
 
     # --- files ---
 
-    def write_package(self, entries, name="update.pkg", **layout):
-        """Writes a package file of `entries` in the scenario folder; gives
-        its Windows path in quotes, ready for a command line."""
-        return '"%s"' % self.write_file(name, package_builder.package(entries, **layout))
+    def write_package(self, entries, name="update.pkg"):
+        """Writes a package of `entries` in the scenario folder; gives its
+        Windows path in quotes, ready for a command line."""
+        return '"%s"' % self.write_file(name, pb.package(entries))
 
     def write_file(self, relative, data):
         """Writes a file under the scenario folder; gives its Windows path."""
@@ -124,21 +111,17 @@ class Scenario:
         """Full Windows path of a name in the target folder, as the installer forms it."""
         return (self.win_target + relative).encode("cp1251")
 
-    def initial_tree(self):
-        return {self.PROGRAM_FILE: program("target_app").read_bytes()}
-
-    def target_tree(self):
-        """Everything in the target folder: relative name -> bytes, or None for a folder."""
-        tree = {}
-        for path in sorted(self.target.rglob("*")):
-            name = str(path.relative_to(self.target)).replace("/", "\\")
-            tree[name] = None if path.is_dir() else path.read_bytes()
-        return tree
-
-    def expect_target_tree(self, expected):
-        """The target folder holds exactly `expected`: no file more (a .bak
-        left behind among them), none less, every byte as expected."""
-        actual = self.target_tree()
+    def expect_target_tree(self, changes, folder=None):
+        """The target folder (or `folder`) holds exactly the installed
+        program with `changes` (name -> bytes, None for a folder) over it: no
+        file more (a .bak left behind among them), none less, every byte as
+        expected."""
+        folder = folder or self.target
+        expected = {self.PROGRAM_FILE: self.program_bytes}
+        expected.update(changes)
+        actual = {str(path.relative_to(folder)).replace("/", "\\"):
+                  None if path.is_dir() else path.read_bytes()
+                  for path in sorted(folder.rglob("*"))}
         if actual == expected:
             return
 
@@ -154,52 +137,20 @@ class Scenario:
             elif actual[name] != expected[name]:
                 problems.append("differs: %s is %s, expected %s"
                                 % (name, describe(actual[name]), describe(expected[name])))
-        raise BenchError("target folder %s:\n    %s" % (self.win_target, "\n    ".join(problems)))
+        raise BenchError("%s:\n    %s" % (folder, "\n    ".join(problems)))
 
     # --- running PATCH.EXE ---
 
-    def run(self, args=(), command_line=None, answers=(), close_box=False, early_click=False,
-            click=True, application=None, watch_marks=None, timeout=ROBOT_TIMEOUT_S):
-        """Runs PATCH.EXE (or `application`) through the robot; gives its report.
-
-        The command line is the program's path in quotes followed by `args`,
-        or exactly `command_line` when given (bytes or str). With
-        `watch_marks` (file paths), the report's `watch` samples the program's
-        window thread from Linux and marks when each file appeared."""
+    def start(self, args=(), **options):
+        """Starts PATCH.EXE (or options' `application`) under the robot and
+        returns at once: a LiveRun (see live_run.py for the options)."""
         self.registry.flush()
-        application = application or self.win_patch
-        if command_line is None:
-            command_line = " ".join(['"%s"' % application] + list(args))
-        if isinstance(command_line, str):
-            command_line = command_line.encode("cp1251")
         self.runs += 1
-        report_path = self.work / ("robot.%d.jsonl" % self.runs)
-        robot_args = ["--report", windows_path(report_path), "--cmdline-hex", command_line.hex(),
-                      "--app", application, "--cwd", self.win_root, "--timeout", str(timeout)]
-        for answer in answers:
-            robot_args += ["--answer", answer]
-        if close_box:
-            robot_args.append("--close-box")
-        if early_click:
-            robot_args.append("--early-click")
-        if not click:
-            robot_args.append("--no-click")
-        watch = None
-        if watch_marks:
-            for mark in watch_marks:
-                mark.unlink(missing_ok=True)
-            watch = WindowThreadWatch(application, watch_marks)
-        code, _, err = run_windows_program(program("ui_robot"), robot_args,
-                                           self.work / ("robot.%d" % self.runs),
-                                           timeout=timeout + 30,
-                                           while_running=watch.sample if watch else None)
-        lines = report_path.read_text().splitlines() if report_path.exists() else []
-        report = RobotReport(lines)
-        report.watch = watch
-        if code != 0:
-            raise BenchError("the robot failed (exit %d): %s\n    %s" % (
-                code, err.decode("utf-8", "replace").strip()[-500:], report.summary()))
-        return report
+        return LiveRun(self, args, **options)
+
+    def run(self, args=(), **options):
+        """Runs PATCH.EXE under the robot to its end; gives the report."""
+        return self.start(args, **options).finish()
 
     def hold(self, relative):
         """Holds a target file open without sharing until the returned
@@ -230,34 +181,24 @@ class FileHolder:
 
 # --- the runner -------------------------------------------------------------------
 
-def _reexec_in_wine_batch():
-    script = os.path.abspath(sys.argv[0])
-    with_wine = str(SOURCE / "scripts" / "with-wine")
-    os.execv(with_wine, [with_wine, "/usr/bin/python3", script] + sys.argv[1:])
-
-
 def main(namespace, needs_patch=True):
-    """Runs the scenario_* functions of a scenario file, in order; arguments
-    on the command line pick scenarios whose names contain them. Exit code 77
-    (skip) when PATCH.EXE is not built."""
+    """Runs the scenario_* functions of a scenario file, in order; words on
+    the command line pick scenarios whose names contain them (options, which
+    start with --, are the file's own). Exit code 77 (skip) when PATCH.EXE is
+    not built."""
     if not in_wine_batch():
-        _reexec_in_wine_batch()
-    theme = os.path.basename(namespace["__file__"])[:-len(".py")]
-    theme = theme[:-len("_test")] if theme.endswith("_test") else theme
+        script = os.path.abspath(sys.argv[0])
+        with_wine = str(SOURCE / "scripts" / "with-wine")
+        os.execv(with_wine, [with_wine, "/usr/bin/python3", script] + sys.argv[1:])
+    theme = os.path.basename(namespace["__file__"])[:-len("_test.py")]
+    words = [word for word in sys.argv[1:] if not word.startswith("--")]
     chosen = [(name, function) for name, function in namespace.items()
               if name.startswith("scenario_") and callable(function)
-              and (len(sys.argv) < 2 or any(word in name for word in sys.argv[1:]))]
+              and (not words or any(word in name for word in words))]
     if needs_patch and not PATCH_EXE.is_file():
         print("e2e %s: %s is not built; nothing to run" % (theme, PATCH_EXE))
         sys.exit(77)
-    work = drive_c() / "brx-e2e" / theme
-    work.mkdir(parents=True, exist_ok=True)
     started = time.monotonic()
-    try:
-        check_code_page(work)
-    except BenchError as error:
-        print("e2e %s: %s" % (theme, error))
-        sys.exit(1)
     failed = []
     for name, function in chosen:
         began = time.monotonic()

@@ -50,42 +50,43 @@ def expect_waits_for_click(report, exit_code=0):
 
 
 def expect_closes_by_itself(report):
-    """The run ended without the user's click."""
+    """The run ended without the user's click and without a status text."""
     expect(report.exit is not None, "the program did not end: " + report.summary())
     expect_equal(report.exit["code"], 0, "exit code")
     expect(report.exit["closed_without_click"],
            "the window waited for a click instead of closing: " + report.summary())
+    expect(all(status == b"" for status in report.statuses),
+           "a status text was shown: " + report.summary())
 
 
 def expect_status(report, expected):
     expect_bytes(report.final_status, expected, "status line at the end")
 
 
-def expect_no_status(report):
-    expect(all(status == b"" for status in report.statuses),
-           "a status text was shown: " + report.summary())
+def expect_success(report):
+    """The success text, and the window waiting for "OK"."""
+    expect_status(report, user_texts.INSTALLED)
+    expect_waits_for_click(report)
 
 
-# --- message boxes ----------------------------------------------------------------
+def expect_file_failed(report, path):
+    """The failure text of the file at `path` (its full Windows path) last,
+    and the window waiting for "OK"."""
+    expect_status(report, user_texts.file_failed(path))
+    expect_waits_for_click(report)
+
+
+def expect_box_captions(report, captions):
+    expect_equal([box.caption for box in report.boxes], captions,
+                 "captions of the message boxes shown")
+
 
 def expect_boxes(report, expected):
-    """Message boxes in order, each as (caption, text, buttons, icon)."""
-    seen = [(b.caption, b.text, b.buttons, b.icon) for b in report.boxes]
-    if len(seen) != len(expected):
-        raise BenchError("expected %d message box(es), saw %d:\n    %s"
-                         % (len(expected), len(seen), report.summary()))
-    for index, (box, want) in enumerate(zip(report.boxes, expected)):
-        expect_bytes(box.caption, want[0], "caption of box %d" % (index + 1))
-        expect_bytes(box.text, want[1], "text of box %d" % (index + 1))
-        expect_equal(box.buttons, want[2], "buttons of box %d" % (index + 1))
-        expect_equal(box.icon, want[3], "icon of box %d" % (index + 1))
-        expect(box.owned_by_progress, "box %d is not owned by the progress window" % (index + 1))
-
-
-def level_warning_box():
-    return (user_texts.LEVEL_WARNING_CAPTION, user_texts.LEVEL_WARNING, "OK+Cancel", "warning")
-
-
-def commands_failed_box():
-    # MB_ICONEXCLAMATION and MB_ICONWARNING are one style and one icon.
-    return (user_texts.COMMANDS_FAILED_CAPTION, user_texts.COMMANDS_FAILED, "OK", "warning")
+    """Message boxes in order, each as (caption, text, buttons, icon) and
+    owned by the progress window."""
+    expect_equal(len(report.boxes), len(expected), "message boxes seen: " + report.summary())
+    for number, (box, (caption, text, buttons, icon)) in enumerate(zip(report.boxes, expected), 1):
+        expect_bytes(box.caption, caption, "caption of box %d" % number)
+        expect_bytes(box.text, text, "text of box %d" % number)
+        expect_equal((box.buttons, box.icon), (buttons, icon), "buttons and icon of box %d" % number)
+        expect(box.owned_by_progress, "box %d is not owned by the progress window" % number)

@@ -1,26 +1,27 @@
 #!/usr/bin/python3
-"""End-to-end scenarios: a whole update from start to end, and the same
-update run a second time."""
+"""End-to-end scenarios: whole updates through the real Win32 calls. Files,
+nested folders and Cyrillic names, registry values under HKLM and HKCU,
+removal, commands started as real processes, the recorded level and the
+warning of a second run; and the window thread while a long command runs."""
+
+import shutil
 
 import bench
 import checks
 import package_builder as pb
 import registry
 import user_texts
-from checks import expect_equal
+from checks import expect, expect_equal
+from live_run import MAX_BLOCKED_SWITCH_RATE
 
+ERROR_FILE = "brx_patch_apply_err.txt"
+HELP = "справка\\прочти меня.txt"
 OLD_FILES = {
     "readme.txt": b"old readme\r\n",
-    "old.txt": b"to be removed",
+    "старое.txt": b"to be removed",
     "obsolete\\a.txt": b"a",
     "obsolete\\b.txt": b"b",
 }
-
-
-def _prepare(s):
-    for name, content in OLD_FILES.items():
-        s.put_target_file(name, content)
-    s.install_target(level=2)
 
 
 def _update_package(s):
@@ -29,50 +30,44 @@ def _update_package(s):
     return s.write_package([
         pb.Entry(":RegistryKeys", s.registry_keys(3)),
         pb.Entry(":StartupMsg", pb.startup_msg("Brindlex", "Установить?")),
-        pb.Entry(":XlatNamesTable", pb.name_table([("Docs\\Readme.txt", "help\\readme.txt")])),
-        pb.Entry(":Folders", pb.folders(["logs", "data", "data\\maps"])),
+        pb.Entry(":XlatNamesTable", pb.name_table([("Docs\\Readme.txt", HELP)])),
+        pb.Entry(":Folders", pb.text_list(["журналы", "data", "data\\maps"])),
         pb.Entry(s.PROGRAM_FILE, b"new program " * 500),
         pb.Entry("readme.txt", b"new readme\r\n", compress=False),
-        pb.Entry("new.txt", "новый файл\r\n".encode("cp1251")),
+        pb.Entry("новый файл.txt", "новый файл\r\n".encode("cp1251")),
         pb.Entry("a\\b\\c.txt", b"nested"),
         pb.Entry("docs\\readme.txt", b"renamed help"),
         pb.Entry("tools\\mark.exe", bench.test_program("exit_with").read_bytes()),
         pb.Entry(":CommandsToExecute", pb.commands(
             [(pb.WAIT | pb.RELATIVE, "tools\\mark.exe", "5 --note ran.txt")])),
-        pb.Entry(":FilesToRemove", pb.files_to_remove(
-            ["old.txt", "obsolete\\a.txt", "obsolete\\b.txt", "obsolete", "never-there.txt"])),
+        pb.Entry(":FilesToRemove", pb.text_list(
+            ["старое.txt", "obsolete\\a.txt", "obsolete\\b.txt", "obsolete", "never-there.txt"])),
         pb.Entry(":RegistryTable", pb.registry_table([
-            (pb.REGISTRY_WRITE, pb.HKCU_ROOT, s.user_key, pb.TYPE_TEXT, "Greeting", "Привет"),
-            (pb.REGISTRY_WRITE, pb.HKLM_ROOT, s.key + "\\Settings", pb.TYPE_NUMBER, "Count",
-             "0x1F"),
+            (pb.HKCU_ROOT, s.user_key, pb.TYPE_TEXT, "Greeting", "Привет"),
+            (pb.HKLM_ROOT, s.key + "\\Settings", pb.TYPE_NUMBER, "Count", "0x1F"),
         ])),
     ])
 
 
-def _expected_tree(s):
+def _expect_installed(s, report):
+    checks.expect_success(report)
     note = b"DUMMY 5 --note ran.txt\r\n" + s.win_target.rstrip("\\").encode("cp1251") + b"\r\n"
-    return {
+    s.expect_target_tree({
         s.PROGRAM_FILE: b"new program " * 500,
         "readme.txt": b"new readme\r\n",
-        "new.txt": "новый файл\r\n".encode("cp1251"),
+        "новый файл.txt": "новый файл\r\n".encode("cp1251"),
         "a": None,
         "a\\b": None,
         "a\\b\\c.txt": b"nested",
-        "help": None,
-        "help\\readme.txt": b"renamed help",
+        "справка": None,
+        HELP: b"renamed help",
         "tools": None,
         "tools\\mark.exe": bench.test_program("exit_with").read_bytes(),
         "ran.txt": note,
-        "logs": None,
+        "журналы": None,
         "data": None,
         "data\\maps": None,
-    }
-
-
-def _expect_installed(s, report):
-    checks.expect_status(report, user_texts.INSTALLED)
-    checks.expect_waits_for_click(report)
-    s.expect_target_tree(_expected_tree(s))
+    })
     expect_equal(s.registry.read([
         ("HKCU", s.user_key, "Greeting"),
         ("HKLM", s.key + "\\Settings", "Count"),
@@ -84,31 +79,93 @@ def _expect_installed(s, report):
     ], "registry values (HKCU Greeting, HKLM Count, PatchLevel)")
 
 
-# Tests a full update: the old program file and readme replaced, a new
-# file, a nested file whose folders are made on the way, a file installed
-# under its translated name, listed folders, a command run from the target
-# folder as "DUMMY <arguments>" that ends with a non-zero code and still
-# succeeds, files removed before their folder, values under HKCU and HKLM,
-# no .bak left, the success text and the new patch level.
-def scenario_full_update(s):
-    _prepare(s)
-    report = s.run(args=[_update_package(s)], answers=["OK"])
-    expect_equal(len(report.boxes), 1, "boxes seen (the question only)")
-    _expect_installed(s, report)
-
-
-# Tests that running the same package again brings the level warning, and
-# that confirming it installs everything again.
-def scenario_second_run_warns(s):
-    _prepare(s)
+# Tests a full update and the same update run again. The first run asks the
+# question, replaces the program file and the readme, installs a file under
+# a Cyrillic name, a nested file whose folders are made on the way and a file
+# under its translated name, makes the listed folders, runs a command from
+# the target folder as "DUMMY <arguments>" whose non-zero exit code does not
+# count, removes files before their folder, writes values under HKCU and
+# HKLM, leaves no backup, and records the new level. The second run brings
+# the level warning after the question and, confirmed, installs it all again.
+def scenario_full_update_and_second_run(s):
+    for name, content in OLD_FILES.items():
+        s.put_target_file(name, content)
+    s.install_target(level=2)
     package = _update_package(s)
-    first = s.run(args=[package], answers=["OK"])
+    first = s.run([package], answers=["OK"])
+    checks.expect_box_captions(first, [b"Brindlex"])
     _expect_installed(s, first)
-    second = s.run(args=[package], answers=["OK", "OK"])
-    expect_equal(len(second.boxes), 2, "boxes seen on the second run")
-    checks.expect_boxes(second, [(b"Brindlex", "Установить?".encode("cp1251"), "OK+Cancel",
-                                 "information"), checks.level_warning_box()])
+    second = s.run([package], answers=["OK", "OK"])
+    checks.expect_box_captions(second, [b"Brindlex", user_texts.LEVEL_WARNING_CAPTION])
     _expect_installed(s, second)
+
+
+# Tests commands that fail as only a real process can, one run each: a
+# program that writes the error file into its current folder, and a program
+# that cannot be started. The command after it does not run, the error box
+# is shown, no error file is left, removal and the registry table still run,
+# and the run ends without the success text and without recording the level.
+def scenario_commands_that_fail(s):
+    (s.root / "tools").mkdir()
+    for name in ("exit_with", "write_error_file"):
+        shutil.copyfile(bench.test_program(name), s.root / "tools" / (name + ".exe"))
+    after = (pb.WAIT, s.win_root + "\\tools\\exit_with.exe", "0 --note after.txt")
+
+    def fails(first):
+        def check():
+            s.registry.delete_key("HKLM", s.key)
+            s.install_target(level=0)
+            s.put_target_file("old.txt", b"old")
+            report = s.run([s.write_package([
+                pb.Entry(":RegistryKeys", s.registry_keys(1)),
+                pb.Entry(":CommandsToExecute", pb.commands([(pb.WAIT, first, ""), after])),
+                pb.Entry(":FilesToRemove", pb.text_list(["old.txt"])),
+                pb.Entry(":RegistryTable", pb.registry_table(
+                    [(pb.HKLM_ROOT, s.key, pb.TYPE_TEXT, "After", "ran")])),
+            ])])
+            checks.expect_boxes(report, [(user_texts.COMMANDS_FAILED_CAPTION,
+                                          user_texts.COMMANDS_FAILED, "OK", "warning")])
+            expect(report.final_status != user_texts.INSTALLED, "the success text was shown")
+            checks.expect_waits_for_click(report)
+            s.expect_target_tree({})
+            expect_equal(s.registry.read([("HKLM", s.key, "After"), ("HKLM", s.key, "PatchLevel")]),
+                         [(registry.REG_SZ, b"ran\0"), (registry.REG_DWORD, b"\0\0\0\0")],
+                         "registry table value and patch level")
+        return check
+
+    checks.check_each([
+        ("error file", fails(s.win_root + "\\tools\\write_error_file.exe")),
+        ("missing program", fails(s.win_root + "\\tools\\missing.exe")),
+    ])
+
+
+# Tests that the window thread stays idle while the worker waits two seconds
+# on a command: its CPU time, as the robot measures it, stays under a tenth
+# of the run's wall time, and, watched from Linux over the span of the
+# command, it neither takes CPU nor wakes more than a blocked message loop.
+def scenario_window_thread_idle_during_long_command(s):
+    s.install_target(level=0)
+    started, done = s.target / "started.txt", s.target / "done.txt"
+    shutil.copyfile(bench.test_program("exit_with"), s.root / "exit_with.exe")
+    report = s.run([s.write_package([
+        pb.Entry(":RegistryKeys", s.registry_keys(1)),
+        pb.Entry(":CommandsToExecute", pb.commands([(
+            pb.WAIT, s.win_root + "\\exit_with.exe",
+            "0 --note started.txt --sleep 2000 --done done.txt")])),
+    ])], watch_marks=[started, done])
+    checks.expect_success(report)
+    share = report.cpu["window_thread_ms"] / report.cpu["wall_ms"]
+    span_share, switch_rate, seconds = report.watch.between(started, done)
+    print("    window thread: %.1f %% of a core over the run; during the %.1f s command "
+          "%.1f %%, %.0f context switches/s"
+          % (100 * share, seconds, 100 * span_share, switch_rate))
+    expect(seconds > 1.5, "the command took %.1f s: it did not run its course" % seconds)
+    expect(share < 0.10, "the window thread used %.0f %% of a core over the run" % (100 * share))
+    expect(span_share < 0.05, "the window thread used %.0f %% of a core while the worker "
+           "waited" % (100 * span_share))
+    expect(switch_rate < MAX_BLOCKED_SWITCH_RATE,
+           "the window thread switched %.0f times a second while the worker waited: its loop "
+           "does not block" % switch_rate)
 
 
 if __name__ == "__main__":

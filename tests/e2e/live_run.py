@@ -1,12 +1,12 @@
 """PATCH.EXE under the robot, watched while it runs.
 
-Scenario.run waits for a run's end; a LiveRun starts the robot and returns,
-so that a scenario can act during the run: wait for a status text or any
-other event, do something to the files (delete the package, fill the disk)
-or kill PATCH.EXE outright. The robot writes each event to its report as it
-sees it, so the report is read as it grows. Under Wine a Windows program is
-a Linux process whose command line is the program's Windows path; that is
-how its process is found for the kill.
+A LiveRun starts the robot and returns, so that a scenario can act during
+the run: wait for a status text, do something to the files (delete the
+package) or kill PATCH.EXE outright; Scenario.run is a LiveRun waited to its
+end. The robot writes each event to its report as it sees it, so the report
+is read as it grows. Under Wine a Windows program is a Linux process whose
+command line starts with the program's Windows path: that is how its
+process is found, for a kill or to watch its window thread.
 """
 
 import json
@@ -14,15 +14,19 @@ import os
 import signal
 import time
 
-from checks import BenchError
-from robot_report import RobotReport
-from wine import POLL_S, program, start_windows_program, windows_path
+from robot_report import RobotReport, robot_arguments
+from wine import POLL_S, BenchError, program, start_windows_program, windows_path
 
-# Bound of waiting for one event of a run.
-EVENT_TIMEOUT_S = 60
+# The robot's bound for one run, and for waiting on one event of it.
+ROBOT_TIMEOUT_S = 60
 # How often events are looked for: a kill point is meant to land within a
 # millisecond or two of its event.
 LIVE_POLL_S = 0.0005
+# Context switches a second of a window thread that blocks between messages,
+# as the watch sees it while the robot polls the window; a loop that polls
+# without pause switches thousands of times a second (robot_test calibrates
+# the bound against both).
+MAX_BLOCKED_SWITCH_RATE = 500
 
 
 def linux_pid(*paths):
@@ -44,31 +48,76 @@ def linux_pid(*paths):
     return None
 
 
+class WindowThreadWatch:
+    """Samples a program's window thread from Linux, and marks the samples
+    at which given files appear.
+
+    A program's first thread (the one that runs WinMain and owns the
+    progress window) is its process's main task, so /proc gives its CPU time
+    and its context switches. CPU time alone says little on a loaded
+    machine: a loop that polls without pause yields on every empty poll, so
+    it shows only a fraction of a core when others want the CPU. Its context
+    switches give it away whatever the load: each poll is a round trip to
+    wineserver."""
+
+    def __init__(self, marks):
+        self.marks = {str(path): None for path in marks}
+        self.samples = []
+
+    def sample(self, pid):
+        if pid is None:
+            return
+        # Files are looked at first, so a mark's sample is never older than its file.
+        appeared = [path for path, at in self.marks.items() if at is None and os.path.exists(path)]
+        task = "/proc/%d/task/%d/" % (pid, pid)
+        try:
+            with open(task + "schedstat") as schedstat:
+                cpu_ns = int(schedstat.read().split()[0])
+            with open(task + "status") as status:
+                switches = sum(int(line.split()[1]) for line in status
+                               if line.startswith(("voluntary_ctxt_switches:",
+                                                   "nonvoluntary_ctxt_switches:")))
+        except (OSError, ValueError, IndexError):
+            return  # the process has ended; the last sample stands
+        self.samples.append((time.monotonic(), cpu_ns, switches))
+        for path in appeared:
+            self.marks[path] = self.samples[-1]
+
+    def between(self, first, last):
+        """(CPU share of one core, context switches per second, seconds)
+        between the samples at which two marked files appeared."""
+        a, b = self.marks.get(str(first)), self.marks.get(str(last))
+        if a is None or b is None or b[0] <= a[0]:
+            raise BenchError("the watch did not see the window thread between %s and %s "
+                             "(%d samples)" % (first, last, len(self.samples)))
+        seconds = b[0] - a[0]
+        return (b[1] - a[1]) / 1e9 / seconds, (b[2] - a[2]) / seconds, seconds
+
+
 class LiveRun:
-    def __init__(self, scenario, args=(), answers=(), application=None,
-                 timeout=EVENT_TIMEOUT_S):
-        scenario.registry.flush()
-        scenario.runs += 1
-        self.scenario = scenario
+    """One run of the scenario's PATCH.EXE, or of `application`, under the
+    robot. `answers` go to the message boxes in turn; `flags` are the
+    robot's (--close-box, --early-click, --no-click); with `watch_marks`
+    (file paths) the window thread is watched (`watch`) until the run ends."""
+
+    def __init__(self, scenario, args=(), application=None, answers=(), flags=(),
+                 watch_marks=(), timeout=ROBOT_TIMEOUT_S):
         self.application = application or scenario.win_patch
         self.report_path = scenario.work / ("robot.%d.jsonl" % scenario.runs)
         self.stem = scenario.work / ("robot.%d" % scenario.runs)
-        self.report_path.unlink(missing_ok=True)
-        command_line = " ".join(['"%s"' % self.application] + list(args)).encode("cp1251")
-        robot_args = ["--report", windows_path(self.report_path), "--cmdline-hex",
-                      command_line.hex(), "--app", self.application, "--cwd", scenario.win_root,
-                      "--timeout", str(timeout)]
-        for answer in answers:
-            robot_args += ["--answer", answer]
         self.timeout = timeout
-        self.robot = start_windows_program(program("ui_robot"), robot_args, self.stem)
+        self.watch = WindowThreadWatch(watch_marks) if watch_marks else None
+        for mark in watch_marks:
+            mark.unlink(missing_ok=True)
+        command_line = " ".join(['"%s"' % self.application] + list(args)).encode("cp1251")
+        arguments = robot_arguments(windows_path(self.report_path), command_line,
+                                    self.application, scenario.win_root, timeout, answers, flags)
+        self.robot = start_windows_program(program("ui_robot"), arguments, self.stem)
         self._lines = []
         self._partial = b""
         self._offset = 0
         self.statuses = []
         self._pid = None
-
-    # --- what the robot has seen so far ---
 
     def poll(self):
         """Reads what the robot has reported since the last look."""
@@ -79,22 +128,20 @@ class LiveRun:
         except FileNotFoundError:
             return
         self._offset += len(data)
-        data = self._partial + data
-        *complete, self._partial = data.split(b"\n")
+        *complete, self._partial = (self._partial + data).split(b"\n")
         for line in complete:
-            line = line.decode("ascii")
-            self._lines.append(line)
-            event = json.loads(line)
+            self._lines.append(line.decode("ascii"))
+            event = json.loads(self._lines[-1])
             if event["event"] == "status":
                 self.statuses.append(bytes.fromhex(event["text"]))
 
     def ended(self):
         return self.robot.poll() is not None
 
-    def wait_until(self, condition, what, timeout=None):
+    def wait_until(self, condition, what):
         """Waits until condition() is true, reading the report meanwhile;
         fails naming `what` when the run ends or the time runs out first."""
-        deadline = time.monotonic() + (timeout or self.timeout)
+        deadline = time.monotonic() + self.timeout
         while True:
             self.poll()
             if condition():
@@ -105,38 +152,21 @@ class LiveRun:
                     return
                 raise BenchError("the run ended before %s: %s" % (what, self.report().summary()))
             if time.monotonic() > deadline:
-                raise BenchError("%s did not happen within %d s" % (what, timeout or self.timeout))
+                raise BenchError("%s did not happen within %d s" % (what, self.timeout))
             time.sleep(LIVE_POLL_S)
 
-    def wait_for_status(self, predicate, what):
-        """Waits for a status text that satisfies predicate(text); gives it."""
-        seen = []
-
-        def found():
-            while len(seen) < len(self.statuses):
-                text = self.statuses[len(seen)]
-                seen.append(text)
-                if predicate(text):
-                    return True
-            return False
-
-        self.wait_until(found, what)
-        return seen[-1]
-
-    # --- PATCH.EXE's Linux process ---
-
     def pid(self):
-        """The Linux process of PATCH.EXE, found by its command line."""
+        """The Linux process of the program, found by its command line."""
         if self._pid is None:
-            self.wait_until(lambda: self._find_pid() is not None, "PATCH.EXE's process to start")
+            self.wait_until(lambda: self._find_pid() is not None, "the program's process to start")
         return self._pid
 
     def _find_pid(self):
-        self._pid = linux_pid(self.application)
+        self._pid = self._pid or linux_pid(self.application)
         return self._pid
 
     def kill(self):
-        """SIGKILL to PATCH.EXE, as a crash or a power cut ends it. Gives
+        """SIGKILL to the program, as a crash or a power cut ends it. Gives
         whether it landed (False when the program had ended already) once
         the robot has seen the program end: by then the handles it held are
         closed."""
@@ -148,8 +178,6 @@ class LiveRun:
         self.finish()
         return landed
 
-    # --- the end ---
-
     def finish(self):
         """Waits for the robot to end; gives the report."""
         deadline = time.monotonic() + self.timeout + 30
@@ -158,8 +186,11 @@ class LiveRun:
                 self.robot.kill()
                 self.robot.wait()
                 raise BenchError("the robot did not end within %d s" % (self.timeout + 30))
+            if self.watch:
+                self.watch.sample(self._find_pid())
             time.sleep(POLL_S)
         report = self.report()
+        report.watch = self.watch
         if self.robot.returncode != 0:
             err = open(str(self.stem) + ".err", "rb").read().decode("utf-8", "replace")
             raise BenchError("the robot failed (exit %d): %s\n    %s" % (

@@ -1,32 +1,25 @@
 """Composes update packages byte by byte for the end-to-end scenarios.
 
-Written apart from the product's own package writer, so that a scenario can
-craft any package, a damaged or hostile one included, and so that the two
+Written apart from the product's own package writer, so that the two
 writers check each other's reading of the format.
 
 Layout: a 32-byte header (magic "Brindlex data  " + 0x1A, entry count,
 directory offset, directory flags, compressed directory size), the entries'
 data from offset 32 on, then the directory of 48-byte records (name padded
-to 32 bytes, offset, size, flags, compressed size). A self-applying
-executable is the program file, the package and an 8-byte trailer (package
-start, "BRDX"). All numbers are 32-bit little-endian; texts are
-Windows-1251 bytes.
+to 32 bytes, offset, size, flags, compressed size), compressed. A
+self-applying executable is the program file, the package and an 8-byte
+trailer (package start, "BRDX"). All numbers are 32-bit little-endian;
+texts are Windows-1251 bytes.
 """
 
 import struct
 import zlib
 
 MAGIC = b"Brindlex data  \x1a"
-TRAILER_MAGIC = b"BRDX"
 HEADER_SIZE = 32
-RECORD_SIZE = 48
-NAME_FIELD_SIZE = 32
-ENTRY_COMPRESSED = 0x10000
-# The publisher's packages set this bit beside the compression bit; readers
-# must ignore it.
-ENTRY_PUBLISHER_BIT = 0x100000
-
-DIRECTORY_STORED = 0
+# The publisher's packages set the second bit beside the compression bit;
+# readers must ignore it.
+ENTRY_COMPRESSED = 0x10000 | 0x100000
 DIRECTORY_COMPRESSED = 2
 
 HKCU_ROOT = 1
@@ -44,61 +37,34 @@ def deflate(data):
 
 
 class Entry:
-    """One directory entry and its stored data.
+    """One directory entry and its data, stored or compressed."""
 
-    The fields a reader trusts can be overridden to make hostile entries:
-    `stored` replaces the bytes laid into the package, `size`,
-    `compressed_size` and `offset` replace the directory's numbers.
-    """
-
-    def __init__(self, name, content=b"", compress=True, flags=None, stored=None, size=None,
-                 compressed_size=None, offset=None):
+    def __init__(self, name, content=b"", compress=True):
         self.name = text(name)
-        self.content = bytes(content)
-        self.compress = compress
-        if flags is None:
-            flags = ENTRY_COMPRESSED | ENTRY_PUBLISHER_BIT if compress else 0
-        self.flags = flags
-        if stored is None:
-            stored = deflate(self.content) if compress else self.content
-        self.stored = stored
-        self.size = len(self.content) if size is None else size
-        self.compressed_size = len(self.stored) if compressed_size is None else compressed_size
-        self.offset = offset
-
-    def record(self, offset):
-        if len(self.name) > NAME_FIELD_SIZE - 1:
+        if len(self.name) > 31:
             raise ValueError("entry name longer than 31 bytes: %r" % self.name)
-        return struct.pack("<32sIIII", self.name.ljust(NAME_FIELD_SIZE, b"\0"), offset,
-                           self.size, self.flags, self.compressed_size)
+        self.content = bytes(content)
+        self.flags = ENTRY_COMPRESSED if compress else 0
+        self.stored = deflate(self.content) if compress else self.content
 
 
-def package(entries, directory=DIRECTORY_COMPRESSED, magic=MAGIC, entry_count=None,
-            directory_offset=None, directory_flags=None):
+def package(entries):
     """The bytes of a package file holding `entries` in directory order."""
     body = bytearray()
     records = bytearray()
     for entry in entries:
-        offset = HEADER_SIZE + len(body)
+        records += struct.pack("<32sIIII", entry.name, HEADER_SIZE + len(body),
+                               len(entry.content), entry.flags, len(entry.stored))
         body += entry.stored
-        records += entry.record(offset if entry.offset is None else entry.offset)
-    directory_at = HEADER_SIZE + len(body)
-    if directory == DIRECTORY_COMPRESSED:
-        directory_bytes = deflate(bytes(records))
-    else:
-        directory_bytes = bytes(records)
-    header = struct.pack(
-        "<16sIIII", magic,
-        len(entries) if entry_count is None else entry_count,
-        directory_at if directory_offset is None else directory_offset,
-        directory if directory_flags is None else directory_flags,
-        len(directory_bytes))
-    return header + bytes(body) + directory_bytes
+    directory = deflate(bytes(records))
+    header = struct.pack("<16sIIII", MAGIC, len(entries), HEADER_SIZE + len(body),
+                         DIRECTORY_COMPRESSED, len(directory))
+    return header + bytes(body) + directory
 
 
 def self_applying(program, package_bytes):
     """A self-applying executable: program file, package, trailer."""
-    return bytes(program) + bytes(package_bytes) + struct.pack("<I", len(program)) + TRAILER_MAGIC
+    return bytes(program) + bytes(package_bytes) + struct.pack("<I", len(program)) + b"BRDX"
 
 
 # --- section payloads --------------------------------------------------------
@@ -109,10 +75,10 @@ def _texts(items):
     return b"".join(text(item) + b"\0" for item in items)
 
 
-def registry_keys(key, level, folder_value="ProgramPath", program_value="ProgramName",
-                  level_value="PatchLevel"):
+def registry_keys(key, level):
     """:RegistryKeys: key under HKLM, the three value names, the package's level."""
-    return _texts([key, folder_value, program_value, level_value]) + struct.pack("<i", level) + b"\0"
+    return _texts([key, "ProgramPath", "ProgramName", "PatchLevel"]) + struct.pack("<i", level) \
+        + b"\0"
 
 
 def startup_msg(caption, question):
@@ -125,13 +91,8 @@ def name_table(pairs):
     return b"".join(_texts(pair) for pair in pairs) + b"\0\0"
 
 
-def folders(names):
-    """:Folders: folders to create, relative to the target folder."""
-    return _texts(names) + b"\0\0"
-
-
-def files_to_remove(names):
-    """:FilesToRemove: files and folders to delete, relative to the target folder."""
+def text_list(names):
+    """:Folders and :FilesToRemove: names relative to the target folder."""
     return _texts(names) + b"\0\0"
 
 
@@ -147,15 +108,14 @@ def commands(records):
 
 
 REGISTRY_WRITE = 1
-TYPE_KEY_ONLY = 0
 TYPE_NUMBER = 1
 TYPE_TEXT = 2
 
 
 def registry_table(records):
-    """:RegistryTable: (operation, root, key, type, value name, data) records."""
+    """:RegistryTable: (root, key, type, value name, data) records to write."""
     body = b""
-    for operation, root, key, value_type, name, data in records:
-        body += struct.pack("<II", operation, root) + text(key) + b"\0"
+    for root, key, value_type, name, data in records:
+        body += struct.pack("<II", REGISTRY_WRITE, root) + text(key) + b"\0"
         body += struct.pack("<I", value_type) + _texts([name, data])
     return body + struct.pack("<I", 0) + b"\0"

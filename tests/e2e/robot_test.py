@@ -5,26 +5,9 @@ robot fault is never taken for a PATCH.EXE fault."""
 
 import bench
 import checks
-import wine
 from checks import expect, expect_bytes, expect_equal
-
-
-def _hex(value):
-    return value.encode("cp1251").hex()
-
-
-def _check_dialog(s):
-    return wine.windows_path(bench.test_program("robot_check_dialog"))
-
-
-def _box(style, caption, text):
-    return "box:%d:%s:%s" % (style, _hex(caption), _hex(text))
-
-
-# Context switches a second of a window thread that blocks between messages,
-# as the watch sees it with the robot polling; the same bound holds
-# PATCH.EXE's window thread in commands_test.
-MAX_BLOCKED_SWITCH_RATE = 500
+from live_run import MAX_BLOCKED_SWITCH_RATE
+from wine import windows_path
 
 MB_OKCANCEL_INFORMATION = 0x41
 MB_OKCANCEL_WARNING = 0x31
@@ -32,10 +15,24 @@ MB_OK_EXCLAMATION = 0x30
 MB_OK = 0x00
 
 
+def _hex(value):
+    return value.encode("cp1251").hex()
+
+
+def _box(style, caption, text):
+    return "box:%d:%s:%s" % (style, _hex(caption), _hex(text))
+
+
+def _dialog():
+    return windows_path(bench.test_program("robot_check_dialog"))
+
+
 # Tests that the robot reads each box's caption, text (Cyrillic, CR LF),
-# buttons and icon exactly, records the progress window's state while the
-# box waits, and answers each box as scripted.
-def scenario_reads_and_answers_boxes(s):
+# buttons and icon exactly, records the window's state while a box waits,
+# answers each box as scripted, reports its close-box attempts at the start
+# and once "OK" shows, and tells a window that waits for the click from one
+# that closes by itself, where it never clicks.
+def scenario_reads_boxes_and_endings(s):
     question = "Установить обновление?\r\nВторая строка"
     steps = [
         "status:" + _hex("Идёт работа"),
@@ -45,7 +42,8 @@ def scenario_reads_and_answers_boxes(s):
         _box(MB_OK, "Без значка", "Текст"),
         "end:wait",
     ]
-    report = s.run(args=steps, application=_check_dialog(s), answers=["OK", "Cancel", "OK", "OK"])
+    report = s.run(steps, application=_dialog(), answers=["OK", "Cancel", "OK", "OK"],
+                   flags=["--close-box"])
     checks.expect_boxes(report, [
         ("Вопрос".encode("cp1251"), question.encode("cp1251"), "OK+Cancel", "information"),
         (b"!", "Предупреждение".encode("cp1251"), "OK+Cancel", "warning"),
@@ -57,28 +55,12 @@ def scenario_reads_and_answers_boxes(s):
     expect(not report.boxes[0].button_visible, "the button shows while the first box waits")
     # The dialog lists the answers it got: IDOK 1, IDCANCEL 2.
     expect_bytes(report.second_lines[-1], b"1211", "answers the dialog received")
+    expect_equal([(a["when"], a["handled"], a["window_stayed"]) for a in report.close_box],
+                 [("start", 3, 1), ("finished", 3, 1)], "close-box attempts")
     checks.expect_waits_for_click(report, exit_code=3)  # the boxes answered OK
-
-
-# Tests that the robot tells a window that waits for the click from one that
-# closes by itself, and that it never clicks when told not to.
-def scenario_click_and_closing_alone(s):
-    waited = s.run(args=["end:wait"], application=_check_dialog(s))
-    checks.expect_waits_for_click(waited)
-    expect_equal(waited.exit["clicks"], 1, "clicks needed by a waiting window")
-    closed = s.run(args=["end:close"], application=_check_dialog(s), click=False)
-    checks.expect_closes_by_itself(closed)
-
-
-# Tests that the close-box attempt is delivered and its result reported,
-# at the start and again when "OK" shows.
-def scenario_close_box_attempt(s):
-    report = s.run(args=["end:wait"], application=_check_dialog(s), close_box=True)
-    expect_equal([c["when"] for c in report.close_box], ["start", "finished"], "close-box attempts")
-    for attempt in report.close_box:
-        expect_equal(attempt["handled"], 3, "close-box messages handled (%s)" % attempt["when"])
-        expect(attempt["window_stayed"], "the window closed at the %s attempt" % attempt["when"])
-    checks.expect_waits_for_click(report)
+    expect_equal(report.exit["clicks"], 1, "clicks needed by a waiting window")
+    checks.expect_closes_by_itself(s.run(["end:close"], application=_dialog(),
+                                         flags=["--no-click"]))
 
 
 # Tests the two CPU measures against a window thread of known behaviour:
@@ -87,26 +69,21 @@ def scenario_close_box_attempt(s):
 # context switches, which, unlike its CPU share, do not shrink when the
 # machine is loaded.
 def scenario_cpu_measures(s):
-    burned = s.run(args=["burn:600", "end:wait"], application=_check_dialog(s))
-    checks.expect_waits_for_click(burned)
+    marks = [s.root / "waiting", s.root / "done"]
+
+    def watched(first_steps):
+        report = s.run(first_steps + ["mark:waiting", "sleep:1000", "mark:done", "end:wait"],
+                       application=_dialog(), watch_marks=marks)
+        checks.expect_waits_for_click(report)
+        return report, report.watch.between(*marks)
+
+    burned, (_, idle_rate, _) = watched(["burn:600"])
+    _, (_, busy_rate, _) = watched(["loop:spin"])
+    print("    context switches a second: blocked loop %.0f, polling loop %.0f"
+          % (idle_rate, busy_rate))
     expect(burned.cpu["window_thread_ms"] >= 600,
            "the robot saw %d ms of CPU time on a window thread that spent 600 ms"
            % burned.cpu["window_thread_ms"])
-
-    def watched(loop):
-        marks = [s.root / "waiting", s.root / "done"]
-        report = s.run(args=loop + ["mark:waiting", "sleep:1500", "mark:done", "end:wait"],
-                       application=_check_dialog(s), watch_marks=marks)
-        checks.expect_waits_for_click(report)
-        measured = report.watch.between(*marks)
-        expect(measured is not None, "the watch did not see the window thread: %d samples"
-               % len(report.watch.samples))
-        return measured
-
-    idle_share, idle_rate, _ = watched([])
-    busy_share, busy_rate, _ = watched(["loop:spin"])
-    print("    blocked loop: %.1f %% of a core, %.0f switches/s; polling loop: %.1f %%, %.0f/s"
-          % (100 * idle_share, idle_rate, 100 * busy_share, busy_rate))
     # The robot's own polling wakes the watched thread now and then, so a
     # blocked loop is not quite at zero; a polling loop is thousands.
     expect(idle_rate < MAX_BLOCKED_SWITCH_RATE,

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
-"""End-to-end scenarios: the progress window itself. Its caption, controls
-and centred position, its empty lines and hidden button while the worker
-runs, and a close box and a button that cannot end a running update."""
+"""End-to-end scenarios: the progress window and its message boxes as the
+robot finds them on the screen, and the two ways a run ends: waiting for
+"OK", or closing at once."""
 
 import bench
 import checks
@@ -9,6 +9,8 @@ import package_builder as pb
 import user_texts
 from checks import expect, expect_bytes, expect_equal
 
+CAPTION = "Обновление Brindlex 2.1"
+QUESTION = "Установить обновление 2.1?\r\nЗакройте программу перед установкой."
 WS_POPUP = 0x80000000
 WS_CAPTION = 0x00C00000
 WS_SYSMENU = 0x00080000
@@ -23,20 +25,9 @@ def _truncated_half(value):
     return -((-value) // 2) if value < 0 else value // 2
 
 
-def _question_package(s):
-    return s.write_package([
-        pb.Entry(":RegistryKeys", s.registry_keys(1)),
-        pb.Entry(":StartupMsg", pb.startup_msg("Caption", "Question")),
-    ])
-
-
-# Tests the window as the user first sees it: caption, style, the four
-# controls of its template, centred on the screen by the truncating formula,
-# and, while the worker waits at the question, both lines empty and the
-# button hidden.
-def scenario_window_at_start(s):
-    s.install_target(level=0)
-    report = s.run(args=[_question_package(s)], answers=["OK"])
+def _expect_window(report):
+    """Caption, style, the four controls of the template with their first
+    texts, and the top-left corner that centres the window on the screen."""
     window = report.window
     expect(window is not None, "the progress window was never seen: " + report.summary())
     expect_bytes(bytes.fromhex(window["caption"]), user_texts.CAPTION, "window caption")
@@ -59,36 +50,62 @@ def scenario_window_at_start(s):
         expect_bytes(bytes.fromhex(controls[line]["class"]), b"Static", "class of %d" % line)
         expect_equal(controls[line]["style"] & SS_TYPEMASK, SS_LEFT, "style of %d" % line)
         expect_bytes(bytes.fromhex(controls[line]["text"]), b"", "text of %d at first sight" % line)
-    box = report.boxes[0]
-    expect_bytes(box.status, b"", "status line while the question waits")
-    expect_bytes(box.second_line, b"", "second line while the question waits")
-    expect(not box.button_visible, "the button shows while the question waits")
-    # The button was never seen with its template text after the run ended.
-    expect_equal(report.buttons[-1], (True, user_texts.BUTTON_OK), "button at the end")
+
+
+# Tests the window and both boxes in one confirmed run. The window: its
+# caption, style, controls and centred position. The package's question
+# (caption and text byte for byte, OK and Cancel, information icon), then
+# the level warning (fixed text, caption "!", OK and Cancel, warning icon),
+# each owned by the window while its lines are empty and its button hidden.
+# The caption's close box, tried at the start and once "OK" shows, and the
+# button's command sent while the worker runs: neither ends the run. At the
+# end the success text, "OK", and the window kept until it is clicked.
+def scenario_window_and_boxes(s):
+    s.install_target(level=4)
+    package = s.write_package([
+        pb.Entry(":RegistryKeys", s.registry_keys(4)),
+        pb.Entry(":StartupMsg", pb.startup_msg(CAPTION, QUESTION)),
+        pb.Entry("new.txt", b"new"),
+    ])
+    report = s.run([package], answers=["OK", "OK"], flags=["--close-box", "--early-click"])
+    _expect_window(report)
+    checks.expect_boxes(report, [
+        (CAPTION.encode("cp1251"), QUESTION.encode("cp1251"), "OK+Cancel", "information"),
+        (user_texts.LEVEL_WARNING_CAPTION, user_texts.LEVEL_WARNING, "OK+Cancel", "warning"),
+    ])
+    for box in report.boxes:
+        expect_bytes(box.status + box.second_line, b"", "the window's lines while a box waits")
+        expect(not box.button_visible, "the button shows while a box waits")
+    expect_equal([(a["when"], a["handled"], a["window_stayed"]) for a in report.close_box],
+                 [("start", 3, 1), ("finished", 3, 1)],
+                 "close-box attempts: when, messages handled, whether the window stayed")
+    expect(report.early_click and report.early_click["handled"],
+           "the button's command was not delivered while the worker ran")
     expect(all(line == b"" for line in report.second_lines),
            "the second line was written: %r" % report.second_lines)
-    checks.expect_status(report, user_texts.INSTALLED)
-    checks.expect_waits_for_click(report)
+    checks.expect_success(report)
+    s.expect_target_tree({"new.txt": b"new"})
 
 
-# Tests that the caption's close box leaves the window open and the run
-# going, both while the worker runs and once "OK" shows, and that the
-# button's command sent while the worker runs is ignored.
-def scenario_close_box_and_early_click(s):
-    s.install_target(level=0)
-    report = s.run(args=[_question_package(s)], answers=["OK"], close_box=True, early_click=True)
-    expect_equal([attempt["when"] for attempt in report.close_box], ["start", "finished"],
-                 "close-box attempts made")
-    for attempt in report.close_box:
-        expect(attempt["handled"] == 3, "the window did not handle the close-box messages (%s)"
-               % attempt["when"])
-        expect(attempt["window_stayed"], "the window closed by its close box (%s)"
-               % attempt["when"])
-    expect(report.early_click and report.early_click["handled"],
-           "the early click was not delivered")
-    expect_equal(len(report.boxes), 1, "boxes seen (the question must still come)")
-    checks.expect_status(report, user_texts.INSTALLED)
-    checks.expect_waits_for_click(report)
+# Tests that Cancel at the level warning ends the run at once: the window
+# closes without a click and without a status text, and no folder, file or
+# registry value is touched.
+def scenario_cancel_closes_at_once(s):
+    s.install_target(level=1)
+    package = s.write_package([
+        pb.Entry(":RegistryKeys", s.registry_keys(1)),
+        pb.Entry(":StartupMsg", pb.startup_msg(CAPTION, QUESTION)),
+        pb.Entry(":Folders", pb.text_list(["logs"])),
+        pb.Entry(":RegistryTable", pb.registry_table(
+            [(pb.HKLM_ROOT, s.key, pb.TYPE_TEXT, "Touched", "yes")])),
+        pb.Entry("new.txt", b"new"),
+        pb.Entry(s.PROGRAM_FILE, b"replaced"),
+    ])
+    report = s.run([package], answers=["OK", "Cancel"], flags=["--no-click"])
+    checks.expect_closes_by_itself(report)
+    expect_equal([box.answer for box in report.boxes], ["OK", "Cancel"], "boxes answered")
+    s.expect_target_tree({})
+    expect_equal(s.registry.read([("HKLM", s.key, "Touched")]), [None], "registry table value")
     expect_equal(s.level(), 1, "patch level")
 
 

@@ -33,12 +33,15 @@ def _run(args):
 class ScratchVolume:
     """Use as a context manager: the file system is unmounted, its loop
     device detached and its image deleted on the way out, also after a
-    failure. `mount_point` is where it is mounted."""
+    failure. `mount_point` is where it is mounted. `reserved_percent` of the
+    blocks are kept for root (mkfs's default is 5); a volume that must fill
+    up under a program running as root keeps none."""
 
-    def __init__(self, image, mount_point, size_bytes):
+    def __init__(self, image, mount_point, size_bytes, reserved_percent=5):
         self.image = pathlib.Path(image)
         self.mount_point = pathlib.Path(mount_point)
         self.size_bytes = size_bytes
+        self.reserved_percent = reserved_percent
         self.device = None
         self.mounted = False
 
@@ -52,8 +55,8 @@ class ScratchVolume:
         self.image.unlink(missing_ok=True)
         try:
             _run(["truncate", "-s", str(self.size_bytes), str(self.image)])
-            _run(["mkfs.ext4", "-q", "-F", "-E", "lazy_itable_init=0,lazy_journal_init=0",
-                  str(self.image)])
+            _run(["mkfs.ext4", "-q", "-F", "-m", str(self.reserved_percent),
+                  "-E", "lazy_itable_init=0,lazy_journal_init=0", str(self.image)])
             self.device = _run(["losetup", "--find", "--show", str(self.image)])
             self.mount_point.mkdir(parents=True, exist_ok=True)
             _run(["mount", "-t", "ext4", self.device, str(self.mount_point)])

@@ -44,36 +44,6 @@ ROBOT_TIMEOUT_S = 600
 POLL_S = 0.02
 
 
-class Drive:
-    """The scratch volume as a drive letter of the prefix, for as long as
-    the Wine figures are taken."""
-
-    def __init__(self, mount_point):
-        self.mount_point = pathlib.Path(mount_point)
-        self.link = None
-
-    def __enter__(self):
-        devices = pathlib.Path(os.environ["WINEPREFIX"]) / "dosdevices"
-        for letter in "rstuvwxy":
-            link = devices / (letter + ":")
-            if link.is_symlink() and pathlib.Path(os.readlink(link)) == self.mount_point:
-                link.unlink()  # left by an interrupted run
-            if not link.exists() and not link.is_symlink():
-                link.symlink_to(self.mount_point)
-                self.link, self.letter = link, letter.upper()
-                return self
-        raise BenchFailure("no free drive letter in %s" % devices)
-
-    def __exit__(self, *exc):
-        if self.link is not None:
-            self.link.unlink(missing_ok=True)
-        return False
-
-    def windows_path(self, path):
-        relative = pathlib.Path(path).relative_to(self.mount_point)
-        return self.letter + ":\\" + str(relative).replace("/", "\\")
-
-
 class WineBench:
     def __init__(self, config):
         self.config = config
@@ -226,7 +196,7 @@ class WineBench:
     def run(self):
         wine.check_code_page(self.work)
         results = {}
-        with Drive(self.config["mount_point"]) as self.drive:
+        with wine.DriveLetter(self.config["mount_point"]) as self.drive:
             results["drive"] = self.drive.letter + ":"
             print("Wine: the volume is drive %s:; pinned to CPU %d" % (self.drive.letter, self.cpu),
                   flush=True)
@@ -250,7 +220,7 @@ def main():
         sys.exit("wine_figures.py runs inside scripts/with-wine")
     try:
         results = WineBench(config).run()
-    except BenchFailure as error:
+    except (BenchFailure, wine.BenchError) as error:
         print("Wine figures failed: %s" % error, flush=True)
         sys.exit(1)
     pathlib.Path(sys.argv[2]).write_text(json.dumps(results, indent=1))

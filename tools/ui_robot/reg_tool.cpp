@@ -8,20 +8,13 @@
 // Roots are HKLM or HKCU; keys, names and data are hex of their bytes, with
 // "-" for the empty text; types are decimal REG_* codes.
 //   delete ROOT KEY                   delete the key with everything below it
-//                                     (writes refused by deny-writes given back first)
-//   deny-writes ROOT KEY              create the key if needed and refuse everyone
-//                                     KEY_SET_VALUE and KEY_CREATE_SUB_KEY on it
 //   set ROOT KEY NAME TYPE DATA       create the key if needed, write the value
 //   get ROOT KEY NAME                 "value TYPE DATA" or "missing ERROR"
-//   key ROOT KEY                      "key VALUES SUBKEYS" or "missing ERROR"
 // Reads and writes use the ANSI functions, as the installer does.
 #include <windows.h>
-// windows.h first: sddl.h needs its types.
-#include <sddl.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -63,45 +56,11 @@ bool Root(const std::string& name, HKEY* root) {
   return true;
 }
 
-// Sets a key's DACL from its SDDL text.
-LONG SetDacl(HKEY key, const char* sddl) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor,
-                                                            nullptr)) {
-    return static_cast<LONG>(GetLastError());
-  }
-  LONG result = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor);
-  LocalFree(descriptor);
-  return result;
-}
-
-// Everyone may do everything to the key and every key below it again, so
-// that a key deny-writes refused can be deleted.
-void GrantWritesBelow(HKEY root, const std::string& key) {
-  HKEY opened;
-  if (RegOpenKeyExA(root, key.c_str(), 0, READ_CONTROL | WRITE_DAC | KEY_ENUMERATE_SUB_KEYS,
-                    &opened) != ERROR_SUCCESS) {
-    return;
-  }
-  SetDacl(opened, "D:(A;;KA;;;WD)");
-  char name[256];
-  for (DWORD index = 0;; ++index) {
-    DWORD length = sizeof name;
-    if (RegEnumKeyExA(opened, index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-        ERROR_SUCCESS) {
-      break;
-    }
-    GrantWritesBelow(root, key + "\\" + name);
-  }
-  RegCloseKey(opened);
-}
-
 std::string Run(const std::vector<std::string>& word) {
   HKEY root;
   std::string key, name, data;
   if (word.size() < 3 || !Root(word[1], &root) || !FromHex(word[2], &key)) return "bad command";
   if (word[0] == "delete" && word.size() == 3) {
-    GrantWritesBelow(root, key);
     LONG result = RegDeleteTreeA(root, key.c_str());
     if (result == ERROR_SUCCESS) result = RegDeleteKeyA(root, key.c_str());
     return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND
@@ -129,26 +88,6 @@ std::string Run(const std::vector<std::string>& word) {
     RegCloseKey(opened);
     if (result != ERROR_SUCCESS) return "missing " + std::to_string(result);
     return "value " + std::to_string(type) + " " + Hex(buffer.data(), size);
-  }
-  if (word[0] == "deny-writes" && word.size() == 3) {
-    HKEY opened;
-    LONG result = RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                  &opened, nullptr);
-    if (result != ERROR_SUCCESS) return "error " + std::to_string(result);
-    // A deny entry for the two write rights ahead of an allow for all.
-    result = SetDacl(opened, "D:P(D;;0x6;;;WD)(A;;KA;;;WD)");
-    RegCloseKey(opened);
-    return result == ERROR_SUCCESS ? "ok" : "error " + std::to_string(result);
-  }
-  if (word[0] == "key" && word.size() == 3) {
-    HKEY opened;
-    LONG result = RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &opened);
-    if (result != ERROR_SUCCESS) return "missing " + std::to_string(result);
-    DWORD subkeys = 0, values = 0;
-    RegQueryInfoKeyA(opened, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
-                     nullptr, nullptr, nullptr, nullptr);
-    RegCloseKey(opened);
-    return "key " + std::to_string(values) + " " + std::to_string(subkeys);
   }
   return "bad command";
 }

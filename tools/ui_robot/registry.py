@@ -7,8 +7,6 @@ import struct
 from wine import BenchError, program, run_windows_program
 
 REG_SZ = 1
-REG_EXPAND_SZ = 2
-REG_BINARY = 3
 REG_DWORD = 4
 
 
@@ -31,11 +29,6 @@ class Registry:
     def set_value(self, root, key, name, value_type, data):
         self.pending.append("set %s %s %s %d %s" % (root, _hex(key), _hex(name), value_type,
                                                      _hex(data)))
-
-    def deny_writes(self, root, key):
-        """Creates the key if needed and refuses everyone writes to it (its
-        values and new keys below it); delete_key gives them back."""
-        self.pending.append("deny-writes %s %s" % (root, _hex(key)))
 
     def set_dword(self, root, key, name, number):
         self.set_value(root, key, name, REG_DWORD, struct.pack("<i", number))
@@ -61,12 +54,6 @@ class Registry:
             else:
                 values.append(None)
         return values
-
-    def key(self, root, key):
-        """(number of values, number of subkeys) of a key, or None when absent."""
-        self.flush()
-        word = self._run(["key %s %s" % (root, _hex(key))])[0].split()
-        return (int(word[1]), int(word[2])) if word[0] == "key" else None
 
     def _run(self, commands):
         self.runs += 1

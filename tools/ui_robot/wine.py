@@ -96,3 +96,34 @@ def wait_for_file(path, what, timeout=FLAG_TIMEOUT_S, process=None):
         if time.monotonic() > deadline:
             raise BenchError("%s: %s did not appear within %d s" % (what, path, timeout))
         time.sleep(POLL_S)
+
+
+class DriveLetter:
+    """A Linux folder (a mounted volume) as a drive letter of the prefix,
+    the first free one of R to Y, for as long as the context lasts."""
+
+    def __init__(self, folder):
+        self.folder = pathlib.Path(folder)
+        self.link = None
+        self.letter = None
+
+    def __enter__(self):
+        devices = pathlib.Path(os.environ["WINEPREFIX"]) / "dosdevices"
+        for letter in "rstuvwxy":
+            link = devices / (letter + ":")
+            if link.is_symlink() and pathlib.Path(os.readlink(link)) == self.folder:
+                link.unlink()  # left by an interrupted run
+            if not link.exists() and not link.is_symlink():
+                link.symlink_to(self.folder)
+                self.link, self.letter = link, letter.upper()
+                return self
+        raise BenchError("no free drive letter in %s" % devices)
+
+    def __exit__(self, *exc):
+        if self.link is not None:
+            self.link.unlink(missing_ok=True)
+        return False
+
+    def windows_path(self, path):
+        relative = pathlib.Path(path).relative_to(self.folder)
+        return self.letter + ":\\" + str(relative).replace("/", "\\")

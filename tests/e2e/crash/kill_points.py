@@ -7,25 +7,33 @@ event of its replacement:
   moved    the file has just been moved to its backup name;
   created  its successor has just been created under its own name.
 
-Moved and created are seen through inotify and killed on at once; should
-the event not come (the run got past the file before the watch was set),
-the kill falls on the next file's status and the report says so.
+Moved and created are seen through inotify (through ctypes: the bench uses
+the standard library only) and killed on at once: looking for the file now
+and then would come too late for the few hundred microseconds between a
+move and the creation of the successor. Should the event not come (the run
+got past the file before the watch was set), the kill falls on the next
+file's status and the report says so.
 """
 
+import ctypes
+import os
+import select
+import struct
 import time
 
 import user_texts
-from checks import BenchError
-from crash.file_events import FolderEvents
+from wine import BenchError
 
-STATUS = "status"
-MOVED = "moved"
-CREATED = "created"
+STATUS, MOVED, CREATED = "status", "moved", "created"
 
 # The longest wait in one look, so that a run ending early is noticed.
 _LOOK_S = 0.002
 # Files after the last status kill point.
 _STATUS_MARGIN = 10
+_IN_MOVED_TO = 0x00000080
+_IN_CREATE = 0x00000100
+_EVENT_HEADER = struct.Struct("iIII")  # wd, mask, cookie, length of the name that follows
+_libc = ctypes.CDLL(None, use_errno=True)
 
 
 class KillPoint:
@@ -37,75 +45,75 @@ class KillPoint:
         return "%s %s (file %d)" % (self.kind, plan.files[self.index].name, self.index + 1)
 
 
-class StatusIndex:
-    """The file a status text speaks of, as its index in the update; None
-    for any other text."""
+class _FolderEvents:
+    """Names created in or moved into one folder, from the moment it is made."""
 
-    def __init__(self, plan, target_prefix):
-        self.plan = plan
-        self.prefix = target_prefix.lower()
-        self.updating = user_texts.updating_file(b"").rstrip(b".")
+    def __init__(self, folder):
+        self.fd = _libc.inotify_init1(os.O_NONBLOCK | os.O_CLOEXEC)
+        if self.fd < 0 or _libc.inotify_add_watch(self.fd, os.fsencode(folder),
+                                                  _IN_CREATE | _IN_MOVED_TO) < 0:
+            raise OSError(ctypes.get_errno(), "inotify on %s" % folder)
 
-    def __call__(self, text):
-        if text.startswith(self.updating) and text.endswith(b"...."):
-            name = text[len(self.updating):-4]
-        elif b"(" in text and text.endswith(b")\r\n"):
-            path = text[text.index(b"(") + 1:-3]
-            if not path.lower().startswith(self.prefix):
-                return None
-            name = path[len(self.prefix):]
-        else:
-            return None
-        planned = self.plan.by_name.get(name.decode("cp1251").lower())
-        return planned.index if planned else None
+    def names(self, seconds):
+        """Names that appeared, waiting at most `seconds` for the first."""
+        if not select.select([self.fd], [], [], seconds)[0]:
+            return []
+        data = os.read(self.fd, 65536)
+        names, at = [], 0
+        while at + _EVENT_HEADER.size <= len(data):
+            length = _EVENT_HEADER.unpack_from(data, at)[3]
+            at += _EVENT_HEADER.size + length
+            names.append(os.fsdecode(data[at - length:at].rstrip(b"\0")))
+        return names
+
+    def close(self):
+        os.close(self.fd)
 
 
 class Trigger:
     """Waits for a kill point during a live run. Made before the run starts,
     so that no file event is missed."""
 
-    def __init__(self, point, plan, target, status_index):
+    def __init__(self, point, plan, target):
         self.point = point
-        self.status_index = status_index
-        planned = plan.files[point.index]
-        own = target / planned.name.replace("\\", "/")
+        self.plan = plan
+        own = target / plan.files[point.index].name.replace("\\", "/")
         self.name = own.name + ".bak" if point.kind == MOVED else own.name
-        self.events = FolderEvents(own.parent) if point.kind != STATUS else None
+        self.events = _FolderEvents(own.parent) if point.kind != STATUS else None
         self.fired_by = None
+        self._updating = user_texts.updating_file(b"")[:-len("....")]
         self._seen = 0
         self._latest = -1
 
     def _status_reached(self, live, index):
+        """Whether a status text so far named the file at `index` or a later one."""
         for text in live.statuses[self._seen:]:
-            found = self.status_index(text)
-            if found is not None:
-                self._latest = max(self._latest, found)
+            if text.startswith(self._updating) and text.endswith(b"...."):
+                planned = self.plan.by_name.get(text[len(self._updating):-4].decode("cp1251")
+                                                .lower())
+                self._latest = max(self._latest, planned.index if planned else -1)
         self._seen = len(live.statuses)
         return self._latest >= index
 
-    def wait(self, live, timeout):
+    def wait(self, live):
         """Returns once the kill point is reached; fails loudly when the run
         ends first or the time runs out."""
-        deadline = time.monotonic() + timeout
+        deadline = time.monotonic() + live.timeout
         try:
             while True:
-                if self.events is not None:
-                    if self.name in self.events.wait(_LOOK_S):
-                        self.fired_by = "event"
-                        return
-                else:
+                if self.events is None:
                     time.sleep(_LOOK_S / 4)
-                live.poll()
-                if self.events is None and self._status_reached(live, self.point.index):
-                    self.fired_by = "status"
+                elif self.name in self.events.names(_LOOK_S):
+                    self.fired_by = "event"
                     return
-                if self.events is not None and self._status_reached(live, self.point.index + 1):
-                    self.fired_by = "the next file's status"
+                live.poll()
+                if self._status_reached(live, self.point.index + (self.events is not None)):
+                    self.fired_by = "the next file's status" if self.events else "status"
                     return
                 if live.ended():
                     raise BenchError("the run ended before the kill point")
                 if time.monotonic() > deadline:
-                    raise BenchError("the kill point did not come within %d s" % timeout)
+                    raise BenchError("the kill point did not come within %d s" % live.timeout)
         finally:
             if self.events is not None:
                 self.events.close()
@@ -115,27 +123,23 @@ def spread(count, plan):
     """`count` kill points spread over the file phase, the three kinds in
     turn. The program file's come first: a kill between its move to the
     backup name and the creation of its successor is the one a run again
-    could once not recover from, and the kill lands in that window of a
-    few hundred microseconds only now and then, so the program is moved
-    once more for every 20 kill points. Moved and created go to files that
-    stand before the update."""
-    program = next(f.index for f in plan.files if f.name == plan.program_name)
-    again = (count - 1) // 20
+    could once not recover from, and the kill lands in that window of a few
+    hundred microseconds only now and then, so the program is moved once
+    more for every 20 kill points. Moved and created go to files that stand
+    before the update."""
+    program = plan.program.index
     points = [KillPoint(MOVED, program), KillPoint(CREATED, program)]
-    kinds = [STATUS, MOVED, CREATED]
-    rest = max(count - len(points) - again, 0)
+    points += [KillPoint(MOVED, program) for _ in range((count - 1) // 20)]
+    rest = max(count - len(points), 0)
+    replaced = [f.index for f in plan.files if f.replaced]
     for i in range(rest):
         index = round(i * (len(plan.files) - 1) / max(rest - 1, 1))
-        kind = kinds[i % len(kinds)]
+        kind = (STATUS, MOVED, CREATED)[i % 3]
         if kind == STATUS:
             # The robot samples the status line: some file after this one
             # must still be written long enough for it to be seen.
             index = min(index, len(plan.files) - _STATUS_MARGIN)
         else:
-            index = next((f.index for f in plan.files[index:] if f.replaced),
-                         next(f.index for f in reversed(plan.files) if f.replaced))
+            index = next((r for r in replaced if r >= index), replaced[-1])
         points.append(KillPoint(kind, index))
-    for number in range(again):
-        # At 21, 41, ...: a first kill of its trial (see the schedule).
-        points.insert(20 * (number + 1) + 1, KillPoint(MOVED, program))
     return points[:count]

@@ -1,12 +1,22 @@
-"""The update the crash test kills: 200 files in directory order, most of
-them replacing a file of the installed program, some new, many nested, the
-program file itself among them, sizes from a few kilobytes to a few
-megabytes so that writing a file takes measurable time. Contents are made
-from a fixed seed, so every run of the test kills the same update."""
+"""The update the crash test kills, and what a kill left of it.
 
+200 files in directory order, most of them replacing a file of the
+installed program, some new, many nested, the program file itself among
+them, sizes from a few kilobytes to a few megabytes so that writing a file
+takes measurable time. Contents come from a fixed seed, so every run of the
+test kills the same update.
+
+The promise checked after a kill: no file that stood before is lost, and a
+file is unwritten under its own name only while a complete version waits
+under its backup name (or when it is new to the target: then nothing was
+there to lose).
+"""
+
+import collections
 import random
 
 import package_builder as pb
+from wine import BenchError
 
 FILE_COUNT = 200
 PROGRAM_INDEX = 99  # the program file, in the middle of the file phase
@@ -30,16 +40,12 @@ _HALF_BYTES = bytes(b"0123456789abcdef"[b & 15] for b in range(256))
 
 
 class PlannedFile:
-    def __init__(self, index, name, before, after, stored):
+    def __init__(self, index, name, before, after):
         self.index = index
         self.name = name          # installed name, backslashes
         self.before = before      # bytes, or None for a file new to the target
         self.after = after        # bytes the update brings
-        self.stored = stored      # stored in the package rather than compressed
-
-    @property
-    def replaced(self):
-        return self.before is not None
+        self.replaced = before is not None
 
 
 def _size(index, rng):
@@ -56,7 +62,7 @@ def _content(rng, size):
 
 
 class UpdatePlan:
-    """The 200 files, the user's own files and the package that brings them."""
+    """The 200 files, and the package that brings them."""
 
     def __init__(self, program_name, program_before):
         rng = random.Random(SEED)
@@ -66,8 +72,7 @@ class UpdatePlan:
             if index == PROGRAM_INDEX:
                 # The new program is large, so that a kill can find it half
                 # written with its old version waiting under the backup name.
-                name = program_name
-                before = program_before
+                name, before = program_name, program_before
                 after = program_before + _content(rng, 4 * MIB)
             elif index % 7 == 3:
                 folder = _NEW_FOLDERS[index % len(_NEW_FOLDERS)] if index % 2 else \
@@ -80,13 +85,91 @@ class UpdatePlan:
                 name = (folder + "\\" if folder else "") + "file%03d.bin" % index
                 before = _content(rng, max(KIB, _size(index, rng) // 2))
                 after = _content(rng, _size(index, rng))
-            self.files.append(PlannedFile(index, name, before, after, stored=index % 3 == 0))
+            self.files.append(PlannedFile(index, name, before, after))
         self.by_name = {f.name.lower(): f for f in self.files}
+        self.program = self.files[PROGRAM_INDEX]
 
     def package_bytes(self, registry_keys):
         entries = [pb.Entry(":RegistryKeys", registry_keys)]
-        entries += [pb.Entry(f.name, f.after, compress=not f.stored) for f in self.files]
+        entries += [pb.Entry(f.name, f.after, compress=f.index % 3 != 0) for f in self.files]
         return pb.package(entries)
 
-    def total_bytes(self):
-        return sum(len(f.after) for f in self.files)
+    def tree(self, version):
+        """The target folder before ("before") or after ("after") the
+        update: name -> bytes, None for a folder; the user's files in both."""
+        files = {f.name: getattr(f, version) for f in self.files if getattr(f, version)}
+        files.update(USER_FILES)
+        tree = {}
+        for name, data in files.items():
+            parts = name.split("\\")
+            tree.update({"\\".join(parts[:depth]): None for depth in range(1, len(parts))})
+            tree[name] = data
+        return tree
+
+
+ABSENT, OLD, NEW, UNWRITTEN, FOREIGN = "absent", "old", "new", "unwritten", "foreign"
+
+
+def _classify(path, planned):
+    try:
+        data = path.read_bytes()
+    except FileNotFoundError:
+        return ABSENT
+    if data == planned.before:
+        return OLD
+    if data == planned.after:
+        return NEW
+    # Created, and maybe mapped to its length and written from the start:
+    # what was written stands, the rest reads as zero.
+    if not data or (len(data) == len(planned.after)
+                    and planned.after.startswith(data.rstrip(b"\0"))):
+        return UNWRITTEN
+    return FOREIGN
+
+
+class KillState:
+    """The state of every planned file after a kill (its own name and its
+    backup name), judged against the promise."""
+
+    def __init__(self, target, plan):
+        self.problems = []
+        self.tally = collections.Counter()
+        self.lost = 0
+        self.program_only_at_backup = False
+        known = {name.lower() for name in USER_FILES}
+        for planned in plan.files:
+            own_path = target / planned.name.replace("\\", "/")
+            own = _classify(own_path, planned)
+            backup = _classify(own_path.with_name(own_path.name + ".bak"), planned)
+            known.update({planned.name.lower(), planned.name.lower() + ".bak"})
+            self.tally["%s/%s" % (own, backup)] += 1
+            if FOREIGN in (own, backup):
+                self.problems.append("%s holds bytes of no version (own %s, backup %s)"
+                                     % (planned.name, own, backup))
+            if planned.replaced and own not in (OLD, NEW) and backup not in (OLD, NEW):
+                self.lost += 1
+                self.problems.append("%s is lost (own %s, backup %s)" % (planned.name, own, backup))
+            # An unwritten file at the backup name could be taken for a complete one.
+            if planned.replaced and backup == UNWRITTEN:
+                self.problems.append("%s: an unwritten file went to the backup" % planned.name)
+            if planned is plan.program and own == ABSENT:
+                self.program_only_at_backup = True
+        for name, data in USER_FILES.items():
+            path = target / name.replace("\\", "/")
+            if not path.is_file() or path.read_bytes() != data:
+                self.problems.append("the user's %s was changed or lost" % name)
+        for path in sorted(target.rglob("*")):
+            name = str(path.relative_to(target)).replace("/", "\\").lower()
+            if path.is_file() and name not in known:
+                self.problems.append("unexpected file %s" % name)
+
+    def summary(self):
+        """Files by state, own name/backup name."""
+        parts = ["%d %s" % (count, pair) for pair, count in sorted(self.tally.items())]
+        if self.program_only_at_backup:
+            parts.append("the program only at its backup")
+        return ", ".join(parts)
+
+    def check(self, what):
+        if self.problems:
+            raise BenchError("%s:\n    %s" % (what, "\n    ".join(self.problems)))

@@ -1,0 +1,151 @@
+#!/usr/bin/python3
+"""End-to-end scenarios: the publisher's side under Wine. brxpack.exe and
+PATCH.EXE's builder mode on real files, a signed executable, a build that
+fails, and the usage text."""
+
+import pathlib
+import shutil
+import subprocess
+
+import bench
+import checks
+import user_texts
+from checks import expect, expect_equal
+from wine import BUILD, BenchError, run_windows_program, windows_path
+
+# Paths longer than an entry name's 31 bytes, with Cyrillic components.
+LONG_NAME = "справка\\разделы для опытных пользователей\\настройка карт.txt"
+PAYLOAD = {
+    "readme.txt": b"Read me: the maps are new. " * 20,
+    "data\\maps\\city.map": bytes(range(256)) * 64,
+    LONG_NAME: "Настройка карт.\r\n".encode("cp1251") * 10,
+}
+QUESTION = "Установить обновление?\r\nInstall the update?"
+
+
+def _brxpack(s, *args, expect_code=0):
+    """Runs brxpack.exe (pathlib paths are passed as Windows names); gives
+    its standard output; fails unless it exits with `expect_code`."""
+    arguments = [windows_path(a) if isinstance(a, pathlib.Path) else a for a in args]
+    s.runs += 1
+    code, out, err = run_windows_program(BUILD / "brxpack.exe", arguments,
+                                         s.work / ("brxpack.%d" % s.runs))
+    out = out.decode("utf-8", "replace")
+    if code != expect_code:
+        raise BenchError("brxpack.exe %s: exit %d, expected %d\n%s%s" % (
+            " ".join(arguments), code, expect_code, out, err.decode("utf-8", "replace")))
+    return out
+
+
+def _project(s, startup=True):
+    """A manifest for this scenario's target and the payload files; gives
+    the manifest's path."""
+    folder = s.root / "project"
+    for name, data in PAYLOAD.items():
+        path = folder / "payload" / name.replace("\\", "/")
+        path.parent.mkdir(parents=True, exist_ok=True)
+        path.write_bytes(data)
+    lines = ["[target]", "registry_key = '%s'" % s.key, "patch_level = 1",
+             "[payload]", "folder = 'payload'"]
+    if startup:
+        lines += ["[startup]", "caption = 'Brindlex Viewer'",
+                  'question = "%s"' % QUESTION.replace("\r\n", "\\r\\n")]
+    manifest = folder / "brxpack.toml"
+    manifest.write_text("\n".join(lines) + "\n", encoding="utf-8")
+    return manifest
+
+
+def _expect_installed(s, report):
+    checks.expect_success(report)
+    tree = {"data": None, "data\\maps": None, "справка": None,
+            "справка\\разделы для опытных пользователей": None}
+    tree.update(PAYLOAD)
+    s.expect_target_tree(tree)
+    expect_equal(s.level(), 1, "patch level")
+
+
+# Tests brxpack.exe and PATCH.EXE's builder mode on one package: a round
+# trip of brxpack.exe (build, extract, manifest, build again) gives the same
+# package; PATCH.EXE pkg out MAKEEXE closes by itself without a text and
+# writes byte for byte what brxpack.exe exe writes; and that executable, run
+# without arguments, asks the manifest's UTF-8 question in Windows-1251 and
+# installs everything, the long Cyrillic paths through the name table.
+def scenario_makeexe_matches_brxpack_exe(s):
+    s.install_target(level=0)
+    package = s.root / "update.brx"
+    _brxpack(s, "build", _project(s), "-o", package)
+    _brxpack(s, "extract", package, "-C", s.root / "again" / "payload")
+    _brxpack(s, "manifest", package, "-o", s.root / "again" / "brxpack.toml")
+    _brxpack(s, "build", s.root / "again" / "brxpack.toml", "-o", s.root / "rebuilt.brx")
+    expect((s.root / "rebuilt.brx").read_bytes() == package.read_bytes(),
+           "the round trip changed the package")
+
+    made = s.root / "makeexe.exe"
+    report = s.run(['"%s"' % windows_path(package), '"%s"' % windows_path(made), "MAKEEXE"],
+                   flags=["--no-click"])
+    checks.expect_closes_by_itself(report)
+    _brxpack(s, "exe", package, "-o", s.root / "brxpack.exe.out", "--stub", s.root / "PATCH.EXE")
+    expect_equal(made.stat().st_size, (s.root / "PATCH.EXE").stat().st_size
+                 + package.stat().st_size + 8, "size of PATCH.EXE's executable")
+    expect((s.root / "brxpack.exe.out").read_bytes() == made.read_bytes(),
+           "brxpack exe differs from PATCH.EXE MAKEEXE")
+
+    report = s.run(application=windows_path(made), answers=["OK"])
+    checks.expect_boxes(report, [(b"Brindlex Viewer", QUESTION.encode("cp1251"), "OK+Cancel",
+                                  "information")])
+    _expect_installed(s, report)
+
+
+def _native(s, *args):
+    """Runs a Linux tool; fails with its output when it fails."""
+    result = subprocess.run([str(a) for a in args], cwd=s.work, stdin=subprocess.DEVNULL,
+                            capture_output=True, timeout=60)
+    if result.returncode != 0:
+        raise BenchError("%s failed (exit %d):\n%s%s" % (
+            " ".join(str(a) for a in args), result.returncode,
+            result.stdout.decode("utf-8", "replace"), result.stderr.decode("utf-8", "replace")))
+
+
+# Tests the publisher's road to a signed update: brxpack.exe builds the
+# executable, osslsigncode signs it with a throw-away certificate made here
+# and checks the signature, brxpack.exe verify finds it, and the installer,
+# which reads its package in front of the certificate table, applies it.
+def scenario_signed_executable_applies(s):
+    for tool in ("openssl", "osslsigncode"):
+        if shutil.which(tool) is None:
+            raise BenchError("%s is not installed (scripts/bootstrap installs it)" % tool)
+    key, cert = s.work / "key.pem", s.work / "cert.pem"
+    _native(s, "openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+            "-subj", "/CN=Brindlex e2e throw-away", "-addext", "extendedKeyUsage=codeSigning",
+            "-keyout", key, "-out", cert)
+    s.install_target(level=0)
+    unsigned, signed = s.root / "unsigned.exe", s.root / "update.exe"
+    _brxpack(s, "build", _project(s, startup=False), "--exe", unsigned, "--stub",
+             s.root / "PATCH.EXE")
+    _native(s, "osslsigncode", "sign", "-certs", cert, "-key", key, "-n", "Brindlex update",
+            "-in", unsigned, "-out", signed)
+    _native(s, "osslsigncode", "verify", "-CAfile", cert, "-in", signed)
+    verify = _brxpack(s, "verify", signed)
+    expect("signature: present" in verify and verify.rstrip().endswith(": OK"), verify)
+    _expect_installed(s, s.run(application=windows_path(signed)))
+
+
+# Tests a build that fails on a real file system: an empty package file,
+# which Windows cannot map, fails the build after its output was created;
+# the window closes by itself and no output is left. And the usage text, once:
+# a package file that does not exist shows it and the window waits for "OK".
+def scenario_failed_build_and_usage_text(s):
+    empty = s.write_file("empty.pkg", b"")
+    output = s.root / "out.exe"
+    report = s.run(['"%s"' % empty, '"%s"' % windows_path(output), "MAKEEXE"],
+                   flags=["--no-click"])
+    checks.expect_closes_by_itself(report)
+    expect(not output.exists(), "the failed build left %s" % output)
+
+    report = s.run(['"%s\\missing.pkg"' % s.win_root])
+    checks.expect_status(report, user_texts.USAGE)
+    checks.expect_waits_for_click(report)
+
+
+if __name__ == "__main__":
+    bench.main(globals())
