@@ -2,22 +2,17 @@
 
 A scenario file (tests/e2e/*_test.py) imports this module first (it puts
 tools/ui_robot on the path), defines functions named scenario_*, each opened
-by a "Tests that ..." comment, and ends with `bench.main(globals())`. Every
-scenario gets a fresh folder under the Wine prefix's drive C
-(C:\\brx-e2e\\<theme>\\<scenario>\\) holding a copy of PATCH.EXE, a target
-folder with the installed program, and its own registry keys; it runs the
-robot and checks files, registry values and texts byte for byte (checks.py).
-
-Runs inside a Wine batch (scripts/with-wine, as ctest does; the batch checks
-the code page); started on its own, a scenario file re-runs itself through
-scripts/with-wine. Python 3 standard library only.
+by a "Tests that ..." comment, and ends with `bench.main(globals())`. Each
+scenario gets a fresh folder C:\\brx-e2e\\<theme>\\<scenario>\\ with a copy of
+PATCH.EXE and a target folder holding the installed program, and registry
+keys of its own. Runs inside a Wine batch (scripts/with-wine, which checks
+the code page); started on its own, a scenario file re-runs itself there.
 """
 
 import os
 import pathlib
 import shutil
 import struct
-import subprocess
 import sys
 import time
 import traceback
@@ -25,10 +20,10 @@ import traceback
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "tools" / "ui_robot"))
 
 import package_builder as pb  # noqa: E402
-from live_run import ROBOT_TIMEOUT_S, LiveRun  # noqa: E402
+from live_run import LiveRun  # noqa: E402
 from registry import REG_DWORD, Registry  # noqa: E402
-from wine import (BUILD, FLAG_TIMEOUT_S, PATCH_EXE, SOURCE, BenchError, drive_c,  # noqa: E402
-                  in_wine_batch, program, start_windows_program, wait_for_file, windows_path)
+from wine import (BUILD, PATCH_EXE, SOURCE, BenchError, drive_c, in_wine_batch,  # noqa: E402
+                  program, windows_path)
 
 
 def test_program(name):
@@ -67,14 +62,12 @@ class Scenario:
 
     # --- the installed program, as target discovery finds it ---
 
-    def install_target(self, level=None, folder=None):
+    def install_target(self, level, folder=None):
         """Registers the target: its folder (this scenario's unless given),
-        its program file, and the patch level as REG_DWORD (None: no value)."""
-        folder = self.win_target.rstrip("\\") if folder is None else folder
-        self.registry.set_text("HKLM", self.key, "ProgramPath", folder)
+        its program file, and the patch level."""
+        self.registry.set_text("HKLM", self.key, "ProgramPath", folder or self.win_target[:-1])
         self.registry.set_text("HKLM", self.key, "ProgramName", self.PROGRAM_FILE)
-        if level is not None:
-            self.registry.set_dword("HKLM", self.key, "PatchLevel", level)
+        self.registry.set_dword("HKLM", self.key, "PatchLevel", level)
 
     def registry_keys(self, level):
         """A :RegistryKeys payload that points at this scenario's target."""
@@ -151,32 +144,6 @@ class Scenario:
     def run(self, args=(), **options):
         """Runs PATCH.EXE under the robot to its end; gives the report."""
         return self.start(args, **options).finish()
-
-    def hold(self, relative):
-        """Holds a target file open without sharing until the returned
-        holder's release(); the holder is ready when this returns."""
-        return FileHolder(self, relative)
-
-
-class FileHolder:
-    def __init__(self, scenario, relative):
-        self.ready = scenario.work / "hold.ready"
-        self.release_flag = scenario.work / "hold.release"
-        self.process = start_windows_program(
-            test_program("hold_file"),
-            [windows_path(scenario.target / relative.replace("\\", "/")),
-             windows_path(self.ready), windows_path(self.release_flag),
-             str(ROBOT_TIMEOUT_S + 30)],
-            scenario.work / "hold_file")
-        wait_for_file(self.ready, "hold_file holding %s" % relative, process=self.process)
-
-    def release(self):
-        self.release_flag.write_bytes(b"")
-        try:
-            self.process.wait(timeout=FLAG_TIMEOUT_S)
-        except subprocess.TimeoutExpired:
-            self.process.kill()
-            raise BenchError("hold_file did not let go within %d s" % FLAG_TIMEOUT_S)
 
 
 # --- the runner -------------------------------------------------------------------

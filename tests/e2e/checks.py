@@ -37,26 +37,23 @@ def check_each(cases):
 # --- how a run ends -------------------------------------------------------------
 
 def expect_waits_for_click(report, exit_code=0):
-    """The run ended with "OK" shown and the window kept until the click."""
-    expect(report.exit is not None, "the program did not end: " + report.summary())
-    expect_equal(report.exit["code"], exit_code, "exit code")
-    expect(report.exit["ok_seen"], "the OK button never showed: " + report.summary())
-    expect(report.buttons and report.buttons[-1] == (True, user_texts.BUTTON_OK),
-           "the button at the end: " + report.summary())
-    expect(not report.exit["closed_without_click"],
-           "the window closed without the OK click: " + report.summary())
-    expect(report.window_gone is None or report.window_gone["clicks"] > 0,
-           "the window went away before the OK click: " + report.summary())
+    """The run ended with exit code `exit_code`, "OK" shown, and the window
+    kept until it was clicked."""
+    ended = report.exit or {}
+    expect(ended.get("code") == exit_code and ended["clicks"] > 0
+           and report.buttons[-1:] == [(True, user_texts.BUTTON_OK)]
+           and (report.window_gone is None or report.window_gone["clicks"] > 0),
+           "expected exit code %d and the window kept until an OK click:\n    %s"
+           % (exit_code, report.summary()))
 
 
 def expect_closes_by_itself(report):
-    """The run ended without the user's click and without a status text."""
-    expect(report.exit is not None, "the program did not end: " + report.summary())
-    expect_equal(report.exit["code"], 0, "exit code")
-    expect(report.exit["closed_without_click"],
-           "the window waited for a click instead of closing: " + report.summary())
-    expect(all(status == b"" for status in report.statuses),
-           "a status text was shown: " + report.summary())
+    """The run ended with exit code 0, without a click or a status text."""
+    ended = report.exit or {}
+    expect(ended.get("code") == 0 and ended["closed_without_click"]
+           and all(status == b"" for status in report.statuses),
+           "expected exit code 0, no status text, and the window closing without a click:"
+           "\n    %s" % report.summary())
 
 
 def expect_status(report, expected):

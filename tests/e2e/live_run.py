@@ -1,12 +1,11 @@
 """PATCH.EXE under the robot, watched while it runs.
 
 A LiveRun starts the robot and returns, so that a scenario can act during
-the run: wait for a status text, do something to the files (delete the
-package) or kill PATCH.EXE outright; Scenario.run is a LiveRun waited to its
-end. The robot writes each event to its report as it sees it, so the report
+the run (take the package away, kill PATCH.EXE); Scenario.run is a LiveRun
+waited to its end. The robot writes each event as it sees it, so its report
 is read as it grows. Under Wine a Windows program is a Linux process whose
-command line starts with the program's Windows path: that is how its
-process is found, for a kill or to watch its window thread.
+command line starts with the program's path: that is how it is found, for a
+kill or to watch its window thread.
 """
 
 import json
@@ -19,21 +18,18 @@ from wine import POLL_S, BenchError, program, start_windows_program, windows_pat
 
 # The robot's bound for one run, and for waiting on one event of it.
 ROBOT_TIMEOUT_S = 60
-# How often events are looked for: a kill point is meant to land within a
-# millisecond or two of its event.
+# A kill point is meant to land within a millisecond or two of its event.
 LIVE_POLL_S = 0.0005
-# Context switches a second of a window thread that blocks between messages,
-# as the watch sees it while the robot polls the window; a loop that polls
-# without pause switches thousands of times a second (robot_test calibrates
-# the bound against both).
+# Context switches a second of a window thread that blocks between messages
+# while the robot polls the window; a loop that polls without pause makes
+# thousands (robot_test checks the bound against both).
 MAX_BLOCKED_SWITCH_RATE = 500
 
 
 def linux_pid(*paths):
-    """The Linux process of a running Windows program, found by the first
-    word of its command line: Wine sets it to the program's Windows path
-    (started by another Windows program) or keeps the Linux path it was
-    started with (started by `wine PATH`); None when no such process runs."""
+    """The Linux process whose command line starts with one of `paths`:
+    Wine puts the Windows path there for a program started by another, and
+    keeps the Linux path for `wine PATH`; None when none runs."""
     needles = {str(path).lower().encode("cp1251") for path in paths}
     for entry in os.listdir("/proc"):
         if not entry.isdigit():
@@ -49,16 +45,11 @@ def linux_pid(*paths):
 
 
 class WindowThreadWatch:
-    """Samples a program's window thread from Linux, and marks the samples
-    at which given files appear.
-
-    A program's first thread (the one that runs WinMain and owns the
-    progress window) is its process's main task, so /proc gives its CPU time
-    and its context switches. CPU time alone says little on a loaded
-    machine: a loop that polls without pause yields on every empty poll, so
-    it shows only a fraction of a core when others want the CPU. Its context
-    switches give it away whatever the load: each poll is a round trip to
-    wineserver."""
+    """Samples a program's window thread (its process's main task) from
+    /proc, and marks the samples at which given files appear. CPU time
+    alone says little on a loaded machine, where a polling loop yields on
+    every empty poll; its context switches give it away whatever the load:
+    each poll is a round trip to wineserver."""
 
     def __init__(self, marks):
         self.marks = {str(path): None for path in marks}
@@ -143,13 +134,11 @@ class LiveRun:
         fails naming `what` when the run ends or the time runs out first."""
         deadline = time.monotonic() + self.timeout
         while True:
+            ended = self.ended()
             self.poll()
             if condition():
                 return
-            if self.ended():
-                self.poll()
-                if condition():
-                    return
+            if ended:
                 raise BenchError("the run ended before %s: %s" % (what, self.report().summary()))
             if time.monotonic() > deadline:
                 raise BenchError("%s did not happen within %d s" % (what, self.timeout))
@@ -166,10 +155,9 @@ class LiveRun:
         return self._pid
 
     def kill(self):
-        """SIGKILL to the program, as a crash or a power cut ends it. Gives
-        whether it landed (False when the program had ended already) once
-        the robot has seen the program end: by then the handles it held are
-        closed."""
+        """SIGKILL to the program, as a crash or a power cut ends it; gives
+        whether it landed once the robot has seen the program end (its
+        handles closed)."""
         try:
             os.kill(self.pid(), signal.SIGKILL)
             landed = True

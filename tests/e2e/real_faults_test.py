@@ -5,6 +5,7 @@ installer owes. A file that fails shows its failure text, is rolled back
 patch level from being recorded, and the run goes on; nothing is lost,
 nothing crashes, the exit code is 0."""
 
+import contextlib
 import errno
 import os
 import sys
@@ -13,12 +14,30 @@ import bench
 import checks
 import package_builder as pb
 from checks import expect_equal
-from wine import DriveLetter, windows_path
+from live_run import ROBOT_TIMEOUT_S
+from wine import FLAG_TIMEOUT_S, DriveLetter, start_windows_program, wait_for_file, windows_path
 
 sys.path.insert(0, str(bench.SOURCE / "tools" / "bench"))
 from scratch_volume import ScratchVolume  # noqa: E402
 
 MIB = 1024 * 1024
+
+
+@contextlib.contextmanager
+def _held(s, name):
+    """A target file held open without sharing by another program while the
+    context lasts; held when the context starts."""
+    ready, release = s.work / "hold.ready", s.work / "hold.release"
+    holder = start_windows_program(
+        bench.test_program("hold_file"), [windows_path(s.target / name), windows_path(ready),
+                                          windows_path(release), ROBOT_TIMEOUT_S + 30],
+        s.work / "hold_file")
+    wait_for_file(ready, "hold_file holding %s" % name, process=holder)
+    try:
+        yield
+    finally:
+        release.write_bytes(b"")
+        holder.wait(timeout=FLAG_TIMEOUT_S)
 
 
 # Tests a file held open by another program without sharing: the old file
@@ -33,11 +52,8 @@ def scenario_file_held_open(s):
         pb.Entry("new.txt", b"new"),
         pb.Entry("readme.txt", b"new readme"),
     ])
-    holder = s.hold("readme.txt")
-    try:
+    with _held(s, "readme.txt"):
         report = s.run([package])
-    finally:
-        holder.release()
     checks.expect_file_failed(report, s.target_path("readme.txt"))
     s.expect_target_tree({"readme.txt": b"old readme", "new.txt": b"new"})
     expect_equal(s.level(), 0, "patch level")
@@ -47,18 +63,16 @@ def scenario_file_held_open(s):
 
 
 def _fill(folder, leave_free):
-    """Takes all the space but about `leave_free` bytes with a filler file;
-    with 0, every last block."""
-    stat = os.statvfs(folder)
-    try:
-        with open(folder / "filler", "wb") as out:
-            out.write(b"\xf1" * max(stat.f_bavail * stat.f_frsize - leave_free, 0))
-            while leave_free == 0:
-                out.write(b"\xf1" * 4096)
-                out.flush()
-    except OSError as error:
-        if error.errno != errno.ENOSPC or leave_free != 0:
-            raise
+    """Takes every block with a filler file, then gives `leave_free` bytes back."""
+    filler = folder / "filler"
+    with open(filler, "wb", buffering=0) as out:
+        try:
+            while out.write(b"\xf1" * 65536):
+                pass
+        except OSError as error:
+            if error.errno != errno.ENOSPC:
+                raise
+    os.truncate(filler, filler.stat().st_size - leave_free)
 
 
 # Tests a full disk, on a small volume of its own, in three runs of one

@@ -1,18 +1,12 @@
-"""Where a run is killed. Each kill point names a file of the update and an
-event of its replacement:
-
-  status   the status line names that file or a later one (the robot
-           samples the line every few milliseconds, so the kill lands
-           somewhere in that file's replacement, often while it is written);
-  moved    the file has just been moved to its backup name;
-  created  its successor has just been created under its own name.
-
-Moved and created are seen through inotify (through ctypes: the bench uses
-the standard library only) and killed on at once: looking for the file now
-and then would come too late for the few hundred microseconds between a
-move and the creation of the successor. Should the event not come (the run
-got past the file before the watch was set), the kill falls on the next
-file's status and the report says so.
+"""Where a run is killed: a file of the update and an event of its
+replacement. "status": the status line names that file or a later one (the
+robot samples it every few milliseconds, so the kill lands somewhere in the
+file's replacement, often while it is written); "moved": the file has just
+gone to its backup name; "created": its successor has just been created.
+Moved and created are seen through inotify (by ctypes) and killed on at
+once: looking now and then would miss the few hundred microseconds between
+a move and the creation. Should the event not come, the kill falls on the
+next file's status, and the report says so.
 """
 
 import ctypes
@@ -46,7 +40,7 @@ class KillPoint:
 
 
 class _FolderEvents:
-    """Names created in or moved into one folder, from the moment it is made."""
+    """Names created in or moved into one folder."""
 
     def __init__(self, folder):
         self.fd = _libc.inotify_init1(os.O_NONBLOCK | os.O_CLOEXEC)
@@ -71,8 +65,8 @@ class _FolderEvents:
 
 
 class Trigger:
-    """Waits for a kill point during a live run. Made before the run starts,
-    so that no file event is missed."""
+    """Waits for a kill point; made before the run starts, so that no file
+    event is missed."""
 
     def __init__(self, point, plan, target):
         self.point = point
@@ -120,13 +114,12 @@ class Trigger:
 
 
 def spread(count, plan):
-    """`count` kill points spread over the file phase, the three kinds in
-    turn. The program file's come first: a kill between its move to the
-    backup name and the creation of its successor is the one a run again
-    could once not recover from, and the kill lands in that window of a few
-    hundred microseconds only now and then, so the program is moved once
-    more for every 20 kill points. Moved and created go to files that stand
-    before the update."""
+    """`count` kill points over the file phase, the three kinds in turn,
+    moved and created on files that stand before the update. The program
+    file's come first, moved once more for every 20 kill points: a kill
+    between its move and its successor's creation, the state a run again
+    could once not recover from, lands in that short window only now and
+    then."""
     program = plan.program.index
     points = [KillPoint(MOVED, program), KillPoint(CREATED, program)]
     points += [KillPoint(MOVED, program) for _ in range((count - 1) // 20)]
