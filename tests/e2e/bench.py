@@ -119,7 +119,9 @@ class Scenario:
             return
 
         def describe(value):
-            return "a folder" if value is None else "%d bytes %s" % (len(value), value[:24].hex(" "))
+            if value is None:
+                return "a folder"
+            return "%d bytes %s" % (len(value), value[:24].hex(" "))
 
         problems = []
         for name in sorted(set(actual) | set(expected)):

@@ -64,12 +64,12 @@ def _expect_installed(s, report):
     expect_equal(s.level(), 1, "patch level")
 
 
-# Tests brxpack.exe and PATCH.EXE's builder mode on one package: a round
-# trip of brxpack.exe (build, extract, manifest, build again) gives the same
-# package; PATCH.EXE pkg out MAKEEXE closes by itself without a text and
-# writes byte for byte what brxpack.exe exe writes; and that executable, run
-# without arguments, asks the manifest's UTF-8 question in Windows-1251 and
-# installs everything, the long Cyrillic paths through the name table.
+# Tests that brxpack.exe and PATCH.EXE's builder mode agree on one package:
+# a round trip of brxpack.exe (build, extract, manifest, build again) gives
+# the same package; PATCH.EXE pkg out MAKEEXE closes by itself without a text
+# and writes byte for byte what brxpack.exe exe writes; and that executable,
+# run without arguments, asks the manifest's UTF-8 question in Windows-1251
+# and installs everything, the long Cyrillic paths through the name table.
 def scenario_makeexe_matches_brxpack_exe(s):
     s.install_target(level=0)
     package = s.root / "update.brx"
@@ -106,10 +106,11 @@ def _native(s, *args):
             result.stdout.decode("utf-8", "replace"), result.stderr.decode("utf-8", "replace")))
 
 
-# Tests the publisher's road to a signed update: brxpack.exe builds the
-# executable, osslsigncode signs it with a throw-away certificate made here
-# and checks the signature, brxpack.exe verify finds it, and the installer,
-# which reads its package in front of the certificate table, applies it.
+# Tests that the publisher's road to a signed update works: brxpack.exe
+# builds the executable, osslsigncode signs it with a throw-away certificate
+# made here and checks the signature, brxpack.exe verify finds it, and the
+# installer, which reads its package in front of the certificate table,
+# applies it.
 def scenario_signed_executable_applies(s):
     for tool in ("openssl", "osslsigncode"):
         if shutil.which(tool) is None:
@@ -130,10 +131,11 @@ def scenario_signed_executable_applies(s):
     _expect_installed(s, s.run(application=windows_path(signed)))
 
 
-# Tests a build that fails on a real file system: an empty package file,
-# which Windows cannot map, fails the build after its output was created;
-# the window closes by itself and no output is left. And the usage text, once:
-# a package file that does not exist shows it and the window waits for "OK".
+# Tests that a build failing on a real file system leaves nothing: an empty
+# package file, which Windows cannot map, fails the build after its output
+# was created; the window closes by itself and no output is left. And the
+# usage text, once: a package file that does not exist shows it and the
+# window waits for "OK".
 def scenario_failed_build_and_usage_text(s):
     empty = s.write_file("empty.pkg", b"")
     output = s.root / "out.exe"

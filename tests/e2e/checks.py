@@ -85,5 +85,6 @@ def expect_boxes(report, expected):
     for number, (box, (caption, text, buttons, icon)) in enumerate(zip(report.boxes, expected), 1):
         expect_bytes(box.caption, caption, "caption of box %d" % number)
         expect_bytes(box.text, text, "text of box %d" % number)
-        expect_equal((box.buttons, box.icon), (buttons, icon), "buttons and icon of box %d" % number)
+        expect_equal((box.buttons, box.icon), (buttons, icon),
+                     "buttons and icon of box %d" % number)
         expect(box.owned_by_progress, "box %d is not owned by the progress window" % number)

@@ -38,11 +38,10 @@ def _view_pattern(count):
                     for page in range(count // 4096 + 1))[:count]
 
 
-# Tests what Wine keeps of a killed program's mapped view, which decides what
-# a file half written by a killed installer looks like: map_and_hold writes
-# part of a new file's view and is killed; every byte it wrote reaches the
-# file (Linux keeps the pages of a shared file mapping when the process
-# dies), and the rest of the file reads as zero.
+# Tests that what a killed program wrote into a mapped view of a new file
+# reaches the file, and that the rest reads as zero (Linux keeps the pages of
+# a shared file mapping when the process dies): what a file half written by
+# a killed installer looks like.
 def scenario_killed_view_reaches_file(s):
     path, ready = s.work / "killed_view.bin", s.work / "killed_view.ready"
     process = start_windows_program(bench.test_program("map_and_hold"),
@@ -58,9 +57,9 @@ def scenario_killed_view_reaches_file(s):
     expect(not data[VIEW_WRITTEN:].strip(b"\0"), "the bytes beyond those written are not zero")
 
 
-# Tests the state a kill leaves between moving the program file aside and
-# writing its successor (the program only under its backup name): the
-# update run again still finds the program and finishes the job.
+# Tests that the update run again finishes the job from the state a kill
+# leaves between moving the program file aside and writing its successor:
+# the program only under its backup name.
 def scenario_program_waits_at_its_backup(s):
     s.install_target(level=0)
     (s.target / s.PROGRAM_FILE).rename(s.target / (s.PROGRAM_FILE + ".bak"))
@@ -108,11 +107,11 @@ def _run_killed(s, plan, package, point, what, outcome):
     state.check("%s, after the kill at %s" % (what, point.describe(plan)))
 
 
-# Tests kill points spread over the file phase of the 200-file update, the
-# program file's among them, some in the update run again after a kill:
-# after every kill no file is lost and none is unwritten without a complete
-# backup, and the update run again ends in the full new state, no backup
-# left.
+# Tests that no kill in the file phase of the 200-file update loses a file:
+# kill points spread over it, the program file's among them, some in the
+# update run again after a kill; after every kill no file is lost and none
+# is unwritten without a complete backup, and the update run again ends in
+# the full new state, no backup left.
 def scenario_killed_in_the_file_phase(s):
     plan = UpdatePlan(s.PROGRAM_FILE, s.program_bytes)
     package = '"%s"' % s.write_file("update.pkg", plan.package_bytes(s.registry_keys(1)))

@@ -79,14 +79,15 @@ def _expect_installed(s, report):
     ], "registry values (HKCU Greeting, HKLM Count, PatchLevel)")
 
 
-# Tests a full update and the same update run again. The first run asks the
-# question, replaces the program file and the readme, installs a file under
-# a Cyrillic name, a nested file whose folders are made on the way and a file
-# under its translated name, makes the listed folders, runs a command from
-# the target folder as "DUMMY <arguments>" whose non-zero exit code does not
-# count, removes files before their folder, writes values under HKCU and
-# HKLM, leaves no backup, and records the new level. The second run brings
-# the level warning after the question and, confirmed, installs it all again.
+# Tests that a full update installs everything, and that the same update
+# run again brings the level warning. The first run asks the question,
+# replaces the program file and the readme, installs a file under a Cyrillic
+# name, a nested file whose folders are made on the way and a file under its
+# translated name, makes the listed folders, runs a command from the target
+# folder as "DUMMY <arguments>" whose non-zero exit code does not count,
+# removes files before their folder, writes values under HKCU and HKLM,
+# leaves no backup, and records the new level. The second run brings the
+# warning after the question and, confirmed, installs it all again.
 def scenario_full_update_and_second_run(s):
     for name, content in OLD_FILES.items():
         s.put_target_file(name, content)
@@ -100,11 +101,11 @@ def scenario_full_update_and_second_run(s):
     _expect_installed(s, second)
 
 
-# Tests commands that fail as only a real process can, one run each: a
-# program that writes the error file into its current folder, and a program
-# that cannot be started. The command after it does not run, the error box
-# is shown (OK, exclamation icon), no error file is left, and the window
-# waits for "OK" without the success text.
+# Tests that commands failing as only a real process can fail the run, one
+# run each: a program that writes the error file into its current folder,
+# and a program that cannot be started. The command after it does not run,
+# the error box is shown (OK, exclamation icon), no error file is left, and
+# the window waits for "OK" without the success text.
 def scenario_commands_that_fail(s):
     (s.root / "tools").mkdir()
     for name in ("exit_with", "write_error_file"):

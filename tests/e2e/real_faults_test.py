@@ -40,10 +40,11 @@ def _held(s, name):
         holder.wait(timeout=FLAG_TIMEOUT_S)
 
 
-# Tests a file held open by another program without sharing: the old file
-# stays with its content, no backup is left, the failure text names the
-# full path, the other files are installed and the level is not recorded.
-# Once the file is let go, the same update run again finishes the job.
+# Tests that a file held open by another program without sharing fails
+# alone: the old file stays with its content, no backup is left, the
+# failure text names the full path, the other files are installed and the
+# level is not recorded. Once the file is let go, the same update run again
+# finishes the job.
 def scenario_file_held_open(s):
     s.put_target_file("readme.txt", b"old readme")
     s.install_target(level=0)
@@ -75,13 +76,14 @@ def _fill(folder, leave_free):
     os.truncate(filler, filler.stat().st_size - leave_free)
 
 
-# Tests a full disk, on a small volume of its own, in three runs of one
-# update. With no block free, the new file's mapping cannot be made. With a
-# little space, the mapping is made (Wine makes the file sparse) and the
-# disk runs out while the view is written; the fault is caught. Either way
-# the file fails with its text, the half-written file goes and the old one
-# is back, no backup is left, the level is not recorded and the program ends
-# normally. With space again, the update finishes.
+# Tests that a full disk fails the file it stops, on a small volume of its
+# own, in three runs of one update. With no block free, the new file's
+# mapping cannot be made. With a little space, the mapping is made (Wine
+# makes the file sparse) and the disk runs out while the view is written;
+# the fault is caught. Either way the file fails with its text, the
+# half-written file goes and the old one is back, no backup is left, the
+# level is not recorded and the program ends normally. With space again,
+# the update finishes.
 def scenario_full_disk(s):
     old = os.urandom(MIB)
     new = os.urandom(3 * MIB)
@@ -110,10 +112,10 @@ def scenario_full_disk(s):
         expect_equal(s.level(), 1, "patch level once there was space again")
 
 
-# Tests a destination that is a folder holding the user's files: it is not
-# moved aside (it would never come back); the file fails with its text, the
-# folder and everything in it stay, no backup is left, the other files are
-# installed and the level is not recorded.
+# Tests that a destination which is a folder holding the user's files is
+# not moved aside (it would never come back): the file fails with its text,
+# the folder and everything in it stay, no backup is left, the other files
+# are installed and the level is not recorded.
 def scenario_destination_is_a_folder(s):
     s.put_target_file("docs\\manual.txt", b"the user's manual")
     s.put_target_file("docs\\notes\\mine.txt", b"the user's notes")
@@ -130,12 +132,12 @@ def scenario_destination_is_a_folder(s):
     expect_equal(s.level(), 0, "patch level")
 
 
-# Tests a read-only destination. Windows (and Wine) let a read-only file be
-# moved, so it goes to its backup name and is replaced like any other; the
-# backup then refuses its delete, whose result the installer does not look
-# at. Nothing is lost: the new file stands, the old one waits read-only
-# under the backup name; the run succeeds, and so does the update run
-# again, over that backup, leaving the same state.
+# Tests that a read-only destination loses nothing. Windows (and Wine) let
+# a read-only file be moved, so it goes to its backup name and is replaced
+# like any other; the backup then refuses its delete, whose result the
+# installer does not look at. The new file stands, the old one waits
+# read-only under the backup name; the run succeeds, and so does the update
+# run again, over that backup, leaving the same state.
 def scenario_read_only_destination(s):
     s.put_target_file("readme.txt", b"old readme")
     (s.target / "readme.txt").chmod(0o444)  # Wine shows it as FILE_ATTRIBUTE_READONLY
@@ -154,11 +156,11 @@ def scenario_read_only_destination(s):
         expect_equal(s.level(), 1, "patch level after run %d" % run)
 
 
-# Tests a package taken away from Linux while the installer runs, once the
-# third of six large files is being installed: a package file deleted, and
-# a self-applying update's own executable renamed. Wine enforces no Windows
-# sharing on Linux operations, and the view of the file stays valid: the
-# update goes on to its end with every file whole.
+# Tests that a package taken away from Linux while the installer runs, once
+# the third of six large files is being installed, still installs whole: a
+# package file deleted, and a self-applying update's own executable renamed.
+# Wine enforces no Windows sharing on Linux operations, and the view of the
+# file stays valid.
 def scenario_package_taken_away_while_running(s):
     contents = {"part%d.bin" % i: os.urandom(2 * MIB) for i in range(6)}
     entries = [pb.Entry(":RegistryKeys", s.registry_keys(1))]

@@ -63,7 +63,7 @@ def scenario_reads_boxes_and_endings(s):
                                          flags=["--no-click"]))
 
 
-# Tests the two CPU measures against a window thread of known behaviour:
+# Tests that the two CPU measures see a window thread of known behaviour:
 # the robot's CPU figure finds CPU time the thread really spent, and the
 # Linux-side watch tells a polling message loop from a blocked one by its
 # context switches, which, unlike its CPU share, do not shrink when the

@@ -25,7 +25,8 @@ def _expect_window(report):
                  [b"", b""], "the two lines at first sight")
     expect(not report.buttons[0][0], "the button shows at first sight")
     corner = []
-    for near, far, screen in (("left", "right", "screen_width"), ("top", "bottom", "screen_height")):
+    for near, far, screen in (("left", "right", "screen_width"),
+                              ("top", "bottom", "screen_height")):
         free = window[screen] - (window[far] - window[near])
         corner.append(-((-free) // 2) if free < 0 else free // 2)
     expect_equal([window["left"], window["top"]], corner,
@@ -33,14 +34,15 @@ def _expect_window(report):
                  % (window["screen_width"], window["screen_height"]))
 
 
-# Tests the window and both boxes in one confirmed run. The window: its
-# caption, controls and centred position. The package's question
-# (caption and text byte for byte, OK and Cancel, information icon), then
-# the level warning (fixed text, caption "!", OK and Cancel, warning icon),
-# each owned by the window while its lines are empty and its button hidden.
-# The caption's close box, tried at the start and once "OK" shows, and the
-# button's command sent while the worker runs: neither ends the run. At the
-# end the success text, "OK", and the window kept until it is clicked.
+# Tests that the window and both boxes show as the user must see them, in
+# one confirmed run. The window: its caption, controls and centred position.
+# The package's question (caption and text byte for byte, OK and Cancel,
+# information icon), then the level warning (fixed text, caption "!", OK
+# and Cancel, warning icon), each owned by the window while its lines are
+# empty and its button hidden. The caption's close box, tried at the start
+# and once "OK" shows, and the button's command sent while the worker runs:
+# neither ends the run. At the end the success text, "OK", and the window
+# kept until it is clicked.
 def scenario_window_and_boxes(s):
     s.install_target(level=4)
     package = s.write_package([
