@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/user_texts.h"
+#include "run/user_texts.h"
 
 namespace brx {
 

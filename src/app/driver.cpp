@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "app/user_texts.h"
+#include "run/user_texts.h"
 #include "steps/phases.h"
 
 namespace brx {

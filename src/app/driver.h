@@ -1,9 +1,9 @@
 #pragma once
 // The installation driver: the fixed order of the phases and the common end
 // of every run.
-#include "app/run_state.h"
-#include "app/worker_state.h"
 #include "package/reader.h"
+#include "run/run_state.h"
+#include "run/worker_state.h"
 #include "system/system.h"
 
 namespace brx {

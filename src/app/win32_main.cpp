@@ -6,8 +6,8 @@
 
 #include "app/win32_message_loop.h"
 #include "app/worker.h"
-#include "app/worker_state.h"
 #include "resources/resource_ids.h"
+#include "run/worker_state.h"
 #include "system/win32_system.h"
 
 namespace {

@@ -3,9 +3,9 @@
 #include "app/builder.h"
 #include "app/command_line.h"
 #include "app/driver.h"
-#include "app/run_state.h"
-#include "app/status.h"
-#include "app/user_texts.h"
+#include "run/run_state.h"
+#include "run/status.h"
+#include "run/user_texts.h"
 
 namespace brx {
 

@@ -3,11 +3,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/status.h"
-#include "app/user_texts.h"
 #include "package/entry_lookup.h"
 #include "package/inflate_stream.h"
 #include "package/signed_image.h"
+#include "run/status.h"
+#include "run/user_texts.h"
 
 namespace brx {
 

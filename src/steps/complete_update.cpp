@@ -1,8 +1,8 @@
 // Completion: reports success and records the package's patch level, so a
 // second run of the same package brings the level warning.
-#include "app/status.h"
-#include "app/user_texts.h"
 #include "package/format.h"
+#include "run/status.h"
+#include "run/user_texts.h"
 #include "steps/phases.h"
 
 namespace brx {

@@ -3,12 +3,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/bounded_text.h"
-#include "app/status.h"
-#include "app/user_texts.h"
 #include "package/format.h"
 #include "package/section_names.h"
 #include "package/section_readers.h"
+#include "run/bounded_text.h"
+#include "run/status.h"
+#include "run/user_texts.h"
 #include "steps/phases.h"
 #include "steps/read_registry_value.h"
 

@@ -1,8 +1,8 @@
 #include <cstring>
 
-#include "app/status.h"
-#include "app/user_texts.h"
 #include "package/entry_lookup.h"
+#include "run/status.h"
+#include "run/user_texts.h"
 #include "steps/phases.h"
 #include "steps/replace_file.h"
 #include "steps/target_path.h"

@@ -2,8 +2,8 @@
 // One file entry installed under its installed name. The file standing there
 // waits under its backup name until its successor is complete, and is put
 // back when the successor cannot be written.
-#include "app/run_state.h"
 #include "package/format.h"
+#include "run/run_state.h"
 #include "system/system.h"
 
 namespace brx {

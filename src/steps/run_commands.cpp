@@ -1,7 +1,7 @@
-#include "app/user_texts.h"
 #include "package/entry_lookup.h"
 #include "package/section_names.h"
 #include "package/section_readers.h"
+#include "run/user_texts.h"
 #include "steps/phases.h"
 
 namespace brx {

@@ -1,8 +1,8 @@
 #pragma once
 // Paths of the installation steps: the run's target folder followed directly
 // by a stored relative name, as stored (no translation, no separator added).
-#include "app/bounded_text.h"
-#include "app/run_state.h"
+#include "run/bounded_text.h"
+#include "run/run_state.h"
 
 namespace brx {
 

@@ -6,7 +6,7 @@
 // fuzz glob builds every *_fuzzer.cpp beside it.
 #include <string>
 
-#include "app/user_texts.h"
+#include "run/user_texts.h"
 #include "support/fake_system.h"
 
 namespace brx::fuzz {

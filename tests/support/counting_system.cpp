@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/user_texts.h"
+#include "run/user_texts.h"
 
 namespace brx::test {
 namespace {

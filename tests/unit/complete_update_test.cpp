@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/user_texts.h"
+#include "run/user_texts.h"
 #include "steps/phases.h"
 #include "support/target_fixture.h"
 

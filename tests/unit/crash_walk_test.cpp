@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "app/user_texts.h"
 #include "app/worker.h"
 #include "package/section_encoders.h"
 #include "package/section_names.h"
 #include "package/section_readers.h"
 #include "package/writer.h"
+#include "run/user_texts.h"
 #include "support/crashing_system.h"
 #include "support/fake_system.h"
 #include "support/steps_fixture.h"

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app/user_texts.h"
 #include "package/section_encoders.h"
 #include "package/section_names.h"
+#include "run/user_texts.h"
 #include "steps/phases.h"
 #include "support/steps_fixture.h"
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "app/user_texts.h"
 #include "package/section_encoders.h"
 #include "package/section_names.h"
+#include "run/user_texts.h"
 #include "support/fake_system.h"
 #include "support/package_samples.h"
 

@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "app/user_texts.h"
 #include "package/section_encoders.h"
 #include "package/section_names.h"
 #include "package/section_readers.h"
+#include "run/user_texts.h"
 #include "steps/phases.h"
 #include "support/steps_fixture.h"
 

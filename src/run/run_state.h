@@ -3,9 +3,9 @@
 // CloseInstallation.
 #include <cstdint>
 
-#include "app/bounded_text.h"
 #include "package/entry_lookup.h"
 #include "package/reader.h"
+#include "run/bounded_text.h"
 
 namespace brx {
 
