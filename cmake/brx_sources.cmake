@@ -6,6 +6,8 @@
 #                                         after it in that list
 #     win32_*.cpp                         only in the win32 preset
 #     src/app/win32_main.cpp              WinMain: only in PATCH.EXE
+#   src/authoring/*.cpp                   brx_authoring, the publisher's half of the
+#                                         format: brxpack, tests and fuzzers, never PATCH.EXE
 #   src/resources/*.rc                    PATCH.EXE resources (see brx_win32.cmake)
 #   tests/support/*.cpp                   brx_test_support (include root tests/)
 #   tests/unit/*_test.cpp                 brx_unit_tests
@@ -44,6 +46,8 @@ brx_glob(BRX_LIBRARY_SOURCES
 set(BRX_WINMAIN_SOURCE ${BRX_SRC}/app/win32_main.cpp)
 list(REMOVE_ITEM BRX_LIBRARY_SOURCES ${BRX_WINMAIN_SOURCE})
 brx_only_this_platform(BRX_LIBRARY_SOURCES)
+
+brx_glob(BRX_AUTHORING_SOURCES ${BRX_SRC}/authoring/*.cpp)
 
 brx_glob(BRX_TEST_SUPPORT_SOURCES ${BRX_TESTS}/support/*.cpp)
 brx_only_this_platform(BRX_TEST_SUPPORT_SOURCES)

@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "app/worker.h"
+#include "authoring/section_encoders.h"
+#include "authoring/writer.h"
 #include "installed_target.h"
-#include "package/section_encoders.h"
 #include "package/section_names.h"
-#include "package/writer.h"
 
 namespace brx {
 namespace {

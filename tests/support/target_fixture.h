@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "package/section_encoders.h"
-#include "package/writer.h"
+#include "authoring/section_encoders.h"
+#include "authoring/writer.h"
 #include "run/run_state.h"
 #include "support/fake_system.h"
 

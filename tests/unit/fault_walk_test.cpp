@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "app/worker.h"
-#include "package/section_encoders.h"
+#include "authoring/section_encoders.h"
+#include "authoring/writer.h"
 #include "package/section_names.h"
 #include "package/section_readers.h"
-#include "package/writer.h"
 #include "run/user_texts.h"
 #include "support/fake_system.h"
 #include "support/steps_fixture.h"

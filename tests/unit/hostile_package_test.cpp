@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "authoring/section_encoders.h"
 #include "package/entry_lookup.h"
 #include "package/reader.h"
-#include "package/section_encoders.h"
 #include "package/section_names.h"
 #include "run/user_texts.h"
 #include "support/heap_watch.h"

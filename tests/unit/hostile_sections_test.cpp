@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "package/section_encoders.h"
+#include "authoring/section_encoders.h"
 #include "package/section_names.h"
 #include "run/user_texts.h"
 #include "support/counting_system.h"

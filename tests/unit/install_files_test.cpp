@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "package/section_encoders.h"
+#include "authoring/section_encoders.h"
 #include "package/section_names.h"
 #include "run/user_texts.h"
 #include "steps/phases.h"

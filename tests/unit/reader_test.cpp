@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "package/section_encoders.h"
+#include "authoring/section_encoders.h"
 #include "package/section_names.h"
 #include "run/user_texts.h"
 #include "support/fake_system.h"

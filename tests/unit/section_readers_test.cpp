@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "package/section_encoders.h"
+#include "authoring/section_encoders.h"
 #include "support/package_samples.h"
 
 namespace brx {

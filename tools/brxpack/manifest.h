@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "package/section_encoders.h"
+#include "authoring/section_encoders.h"
 
 namespace brxpack {
 

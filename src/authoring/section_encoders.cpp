@@ -1,4 +1,4 @@
-#include "package/section_encoders.h"
+#include "authoring/section_encoders.h"
 
 #include "package/format.h"
 
