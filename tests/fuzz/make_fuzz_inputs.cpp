@@ -58,8 +58,8 @@ Bytes Selected(Section section, const Bytes& payload) {
   return input;
 }
 
-RegistryKeysSpec AtlasKeys() {
-  RegistryKeysSpec keys;
+RegistryKeysInput AtlasKeys() {
+  RegistryKeysInput keys;
   keys.keyPath = "SOFTWARE\\Brindlex\\Atlas";
   keys.packageLevel = 2;
   return keys;

@@ -21,7 +21,7 @@ std::vector<uint8_t> Bytes(const std::string& text) {
 }
 
 std::vector<PackageEntrySource> FullScript(EntryStorage storage) {
-  RegistryKeysSpec keys;
+  RegistryKeysInput keys;
   keys.keyPath = "SOFTWARE\\Brindlex\\Atlas";
   keys.packageLevel = 2;
   const uint32_t bit20 = 0x100000;

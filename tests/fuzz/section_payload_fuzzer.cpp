@@ -33,7 +33,7 @@ std::vector<uint8_t> Bytes(const std::string& text) {
 }
 
 std::vector<uint8_t> PackageWith(const char* section, const uint8_t* payload, size_t size) {
-  RegistryKeysSpec keys;
+  RegistryKeysInput keys;
   keys.keyPath = fuzz::kTargetKey;
   keys.packageLevel = 2;
   std::vector<PackageEntrySource> entries;

@@ -8,8 +8,8 @@
 
 namespace brx {
 
-RegistryKeysSpec TargetKeys(int32_t packageLevel) {
-  RegistryKeysSpec keys;
+RegistryKeysInput TargetKeys(int32_t packageLevel) {
+  RegistryKeysInput keys;
   keys.keyPath = kTargetKey;
   keys.packageLevel = packageLevel;
   return keys;

@@ -19,7 +19,7 @@ inline constexpr char kTargetKey[] = "SOFTWARE\\Brindlex\\Viewer";
 inline constexpr char kTargetFolder[] = "C:\\Program Files\\Viewer";
 inline constexpr char kTargetProgram[] = "viewer.exe";
 
-RegistryKeysSpec TargetKeys(int32_t packageLevel = 1);
+RegistryKeysInput TargetKeys(int32_t packageLevel = 1);
 
 PackageEntrySource Entry(const std::string& name, const std::vector<uint8_t>& content,
                          EntryStorage storage = EntryStorage::kCompressed);

@@ -56,7 +56,7 @@ const std::map<std::string, std::string> kUntouched = {{"user.ini", "the user's 
 const std::map<std::string, std::string> kRemoved = {{"old\\gone.txt", "obsolete"}};
 
 std::vector<uint8_t> UpdatePackage() {
-  RegistryKeysSpec keys;
+  RegistryKeysInput keys;
   keys.keyPath = kKey;
   keys.packageLevel = 5;
   std::vector<PackageEntrySource> entries = {

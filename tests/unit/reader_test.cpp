@@ -32,7 +32,7 @@ enum SampleRecord : uint32_t { kKeysRecord, kTextRecord, kProgramRecord, kFolder
 std::vector<uint8_t> SamplePackage(bool compressDirectory) {
   PackageWriterOptions options;
   options.compressDirectory = compressDirectory;
-  RegistryKeysSpec keys;
+  RegistryKeysInput keys;
   keys.keyPath = "SOFTWARE\\Brindlex\\Atlas";
   return BuildPackage(
       {
@@ -306,7 +306,7 @@ constexpr uint32_t kExampleDirectoryStream = 136;
 // Lays out the example's entries; the size of the program entry is the free
 // choice that makes the directory stream come to exactly 136 bytes.
 std::vector<uint8_t> ExamplePackage() {
-  RegistryKeysSpec keys;
+  RegistryKeysInput keys;
   keys.keyPath = "SOFTWARE\\Brindlex\\Atlas";
   const std::vector<uint8_t> keysPayload = EncodeRegistryKeys(keys);
   const std::vector<uint8_t> messagePayload =

@@ -37,8 +37,8 @@ bool DecodeRegistryKeys(const SectionBytes& payload, ScriptSections& script) {
     return false;
   }
   script.target =
-      brx::RegistryKeysSpec{items.keyPath, items.folderValueName, items.programValueName,
-                            items.levelValueName, items.packageLevel};
+      brx::RegistryKeysInput{items.keyPath, items.folderValueName, items.programValueName,
+                             items.levelValueName, items.packageLevel};
   return true;
 }
 
@@ -72,7 +72,7 @@ std::optional<std::vector<std::string>> DecodeTextList(const SectionBytes& paylo
 }
 
 bool DecodeCommands(const SectionBytes& payload, ScriptSections& script) {
-  std::vector<brx::CommandSpec> commands;
+  std::vector<brx::CommandInput> commands;
   brx::PayloadCursor cursor(payload.range());
   brx::CommandRecord record;
   while (brx::ReadCommandRecord(cursor, &record)) {
@@ -87,7 +87,7 @@ bool DecodeCommands(const SectionBytes& payload, ScriptSections& script) {
 }
 
 bool DecodeRegistry(const SectionBytes& payload, ScriptSections& script) {
-  std::vector<brx::RegistryValueSpec> records;
+  std::vector<brx::RegistryValueInput> records;
   brx::PayloadCursor cursor(payload.range());
   brx::RegistryRecord record;
   while (brx::ReadRegistryRecord(cursor, &record)) {
@@ -209,7 +209,7 @@ class Exporter {
     }
     if (script_.folders) out_ << "\n[folders]\ncreate = " << TomlList(*script_.folders) << "\n";
     if (script_.commands) {
-      for (const brx::CommandSpec& command : *script_.commands) {
+      for (const brx::CommandInput& command : *script_.commands) {
         out_ << "\n[[command]]\nprogram = " << Toml(command.program)
              << "\narguments = " << Toml(command.arguments)
              << "\nwait = " << ((command.flags & brx::kCommandWait) ? "true" : "false")
@@ -219,7 +219,7 @@ class Exporter {
     }
     if (script_.removals) out_ << "\n[remove]\npaths = " << TomlList(*script_.removals) << "\n";
     if (script_.registry) {
-      for (const brx::RegistryValueSpec& record : *script_.registry) WriteRegistryValue(record);
+      for (const brx::RegistryValueInput& record : *script_.registry) WriteRegistryValue(record);
     }
     for (const RawSection& raw : script_.raw) {
       out_ << "\n# Carried byte for byte: the tables above cannot say exactly these bytes.\n"
@@ -228,7 +228,7 @@ class Exporter {
     }
   }
 
-  void WriteRegistryValue(const brx::RegistryValueSpec& record) {
+  void WriteRegistryValue(const brx::RegistryValueInput& record) {
     out_ << "\n[[registry]]\nroot = '" << *RootName(record.root) << "'\nkey = " << Toml(record.key)
          << "\nname = " << Toml(record.valueName) << "\ntype = '" << *TypeName(record.type)
          << "'\n";
