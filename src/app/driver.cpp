@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "app/usage.h"
 #include "run/user_texts.h"
 #include "steps/phases.h"
 
@@ -24,8 +25,12 @@ void ReleaseTargetInfo(TargetInfo* target) {
 }
 
 void ApplyPackage(System& system, RunState& run, const char* packageFile, PackageSource source) {
-  // A failed open has shown the usage text and released what it took.
-  if (OpenPackage(system, packageFile, source, &run.package) != PackageError::kNone) return;
+  // A failed open has released what it took. Every cause gets the one text
+  // that tells how the program is meant to be called.
+  if (OpenPackage(system, packageFile, source, &run.package) != PackageError::kNone) {
+    ShowUsage(system);
+    return;
+  }
   run.packageOpened = true;
   if (!DiscoverTarget(system, run)) return;
   if (!ConfirmInstallation(system, run)) return;

@@ -6,8 +6,6 @@
 #include "package/entry_lookup.h"
 #include "package/inflate_stream.h"
 #include "package/signed_image.h"
-#include "run/status.h"
-#include "run/user_texts.h"
 
 namespace brx {
 
@@ -221,11 +219,7 @@ PackageError OpenPackage(System& system, const char* fileName, PackageSource sou
   if (error == PackageError::kNone) {
     error = ParsePackage({package->view, fileSize}, source, package);
   }
-  if (error != PackageError::kNone) {
-    // One text for every cause: it tells how the program is meant to be called.
-    ShowStatus(system, "%s", kUsageText);
-    ReleasePackage(system, package);
-  }
+  if (error != PackageError::kNone) ReleasePackage(system, package);
   return error;
 }
 
