@@ -9,6 +9,7 @@
 #include "run/bounded_text.h"
 #include "run/status.h"
 #include "run/user_texts.h"
+#include "steps/backup_path.h"
 #include "steps/phases.h"
 #include "steps/read_registry_value.h"
 
@@ -54,7 +55,8 @@ bool ProgramPresent(System& system, const TargetInfo& target) {
   PathText path;
   if (!path.Assign(target.targetFolder) || !path.Append(target.programFile)) return false;
   if (system.PathExists(path.c_str())) return true;
-  return path.Append(kBackupSuffix) && system.PathExists(path.c_str());
+  PathText backup;
+  return FormBackupPath(path, &backup) && system.PathExists(backup.c_str());
 }
 
 }  // namespace

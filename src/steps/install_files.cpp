@@ -3,6 +3,7 @@
 #include "package/entry_lookup.h"
 #include "run/status.h"
 #include "run/user_texts.h"
+#include "steps/backup_path.h"
 #include "steps/phases.h"
 #include "steps/replace_file.h"
 #include "steps/target_path.h"
@@ -112,8 +113,7 @@ bool ReplaceFile(System& system, RunState& run, const DirectoryEntry& entry) {
   PathText destination;
   PathText backup;
   const bool destinationFits = JoinTargetPath(run, installedName, &destination);
-  const bool backupFits =
-      destinationFits && backup.Assign(destination.c_str()) && backup.Append(kBackupSuffix);
+  const bool backupFits = destinationFits && FormBackupPath(destination, &backup);
   ShowStatus(system, kUpdatingFileFormat, installedName);
 
   // An empty installed name (a source name of the table without its

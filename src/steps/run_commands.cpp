@@ -8,6 +8,11 @@ namespace brx {
 
 namespace {
 
+// The started program sees DUMMY as its own name; the program path alone
+// decides what runs.
+constexpr char kCommandLineProgramName[] = "DUMMY ";
+// A started program reports failure by leaving this file in the target folder.
+constexpr char kCommandErrorFileName[] = "brx_patch_apply_err.txt";
 constexpr uint32_t kCommandsFailed = 1;
 
 // The error file's path always fits the command buffer: the target folder
@@ -22,8 +27,6 @@ bool BuildCommand(const RunState& run, const CommandRecord& record, CommandText*
   if ((record.flags & kCommandRelative) && !program->Append(run.targetFolder.c_str())) {
     return false;
   }
-  // The started program sees DUMMY as its own name; the program path alone
-  // decides what runs.
   return program->Append(record.program) && commandLine->Assign(kCommandLineProgramName) &&
          commandLine->Append(record.arguments);
 }

@@ -14,7 +14,7 @@ namespace brx {
 namespace {
 
 const std::string kFolder = kStepsFolder;
-const std::string kErrorFile = kFolder + kCommandErrorFileName;
+const std::string kErrorFile = kFolder + "brx_patch_apply_err.txt";
 
 struct Program {
   std::string path;
