@@ -1,28 +1,10 @@
 #include "app/driver.h"
 
-#include <cstdlib>
-
 #include "app/usage.h"
 #include "run/user_texts.h"
 #include "steps/phases.h"
 
 namespace brx {
-
-namespace {
-
-void ReleaseText(char** text) {
-  std::free(*text);
-  *text = nullptr;
-}
-
-}  // namespace
-
-void ReleaseTargetInfo(TargetInfo* target) {
-  ReleaseText(&target->keyPath);
-  ReleaseText(&target->targetFolder);
-  ReleaseText(&target->programFile);
-  ReleaseText(&target->levelValueName);
-}
 
 void ApplyPackage(System& system, RunState& run, const char* packageFile, PackageSource source) {
   // A failed open has released what it took. Every cause gets the one text
@@ -35,8 +17,9 @@ void ApplyPackage(System& system, RunState& run, const char* packageFile, Packag
   if (!DiscoverTarget(system, run)) return;
   if (!ConfirmInstallation(system, run)) return;
   // From here on nothing ends the run early: failures only gather in
-  // run.updateFailed, which decides what completion does.
+  // run.updateFailed, cleared here, which decides what completion does.
   LoadNameTable(run);
+  run.updateFailed = 0;
   CreateFolders(system, run);
   InstallFiles(system, run);
   RunCommands(system, run);
@@ -47,7 +30,6 @@ void ApplyPackage(System& system, RunState& run, const char* packageFile, Packag
 }
 
 void CloseInstallation(System& system, RunState& run, WorkerState& workerState) {
-  ReleaseTargetInfo(&run.target);
   if (run.packageOpened) {
     ReleasePackage(system, &run.package);
     run.packageOpened = false;

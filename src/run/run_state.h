@@ -9,25 +9,36 @@
 
 namespace brx {
 
-// What target discovery learns of the program to be updated. The texts are
-// heap copies owned by the run, released by CloseInstallation.
+// The length offered to the registry for one value: a longer value cannot be
+// read. A value stored without its terminator can give 512 characters.
+inline constexpr uint32_t kRegistryValueCapacity = 512;
+
+// A registry value's text, or a :RegistryKeys text used beside such values.
+using RegistryText = BoundedText<kRegistryValueCapacity + 1>;
+// The target folder: a registry value and the backslash appended to it.
+using FolderText = BoundedText<kRegistryValueCapacity + 2>;
+
+// What target discovery learns of the program to be updated.
 struct TargetInfo {
-  char* keyPath = nullptr;
-  char* targetFolder = nullptr;  // always ends in a backslash
-  char* programFile = nullptr;
-  char* levelValueName = nullptr;
+  RegistryText keyPath;         // from :RegistryKeys
+  FolderText targetFolder;      // from the registry; ends in a backslash once discovered
+  RegistryText programFile;     // from the registry
+  RegistryText levelValueName;  // from :RegistryKeys
   int32_t installedLevel = 0;
   int32_t packageLevel = 0;
 };
 
 struct RunState {
   bool waitForButton = true;
-  uint32_t updateFailed = 0;  // bit 0 set by a failed file or command
+  uint32_t updateFailed = 0;  // bit 0 set by MarkUpdateFailed
   Package package;
   bool packageOpened = false;
   TargetInfo target;
   SectionBlock nameTable;  // :XlatNamesTable, or an empty table
-  PathText targetFolder;   // the target folder for the steps, ends in a backslash
+
+  // A file or a command failed: completion then neither reports success nor
+  // records the package's level.
+  void MarkUpdateFailed() { updateFailed |= 1; }
 };
 
 }  // namespace brx

@@ -35,8 +35,7 @@ std::string AsString(const std::vector<uint8_t>& bytes);
 void InstallTarget(FakeSystem& system, std::optional<int32_t> installedLevel);
 
 // A run whose package is parsed straight from writer bytes, with no file
-// behind it: for the tests of single phases. Releases the package and the
-// target's texts at its end.
+// behind it: for the tests of single phases. Releases the package at its end.
 class PhaseRun {
  public:
   explicit PhaseRun(const std::vector<PackageEntrySource>& entries);

@@ -355,7 +355,7 @@ TEST(InstallFilesTest, ReadOnlyFileReplacedAndItsBackupStays) {
   }
 }
 
-// Tests that a target folder too long for the steps' copy fails every file
+// Tests that a target folder too long for a path fails every file
 // without a single file call, and that the failure text still shows the
 // whole path.
 TEST(InstallFilesTest, TargetFolderThatDoesNotFit) {
