@@ -10,6 +10,7 @@
 #include "commands.h"
 #include "display_text.h"
 #include "exit_codes.h"
+#include "folded_name.h"
 #include "host_path.h"
 #include "installed_path.h"
 #include "output_file.h"
@@ -33,13 +34,6 @@ struct Outcome {
   bool damaged = false;
   std::string error;  // a message for the console, empty on success
 };
-
-std::string Folded(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
-  }
-  return text;
-}
 
 // Where every file entry goes. Fails, naming each, when an installed path
 // would leave the folder: then nothing at all is written.
@@ -69,7 +63,7 @@ Result<std::vector<Job>> PlanJobs(const brx::Package& package, const std::filesy
     for (const std::string& component : components) {
       target /= PathFromUtf8(Windows1251ToUtf8(component));
     }
-    auto [place, added] = byPath.emplace(Folded(Utf8FromPath(target)), jobs.size());
+    auto [place, added] = byPath.emplace(FoldedName(Utf8FromPath(target)), jobs.size());
     if (added) {
       jobs.push_back({&entry, target});
     } else {

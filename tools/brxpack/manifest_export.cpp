@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "display_text.h"
+#include "folded_name.h"
 #include "hex_text.h"
 #include "installed_path.h"
 #include "manifest.h"
@@ -144,13 +145,6 @@ std::string Toml(const std::string& windows1251) {
   return TomlString(Windows1251ToUtf8(windows1251));
 }
 
-std::string Folded(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
-  }
-  return text;
-}
-
 class Exporter {
  public:
   Exporter(const brx::Package& package, std::string shownFile, std::string payloadFolder)
@@ -178,7 +172,7 @@ class Exporter {
         Warn("section " + QuotedForDisplay(entry.name) + " is damaged and left out");
         continue;
       }
-      const bool first = seen.emplace(Folded(entry.name), true).second;
+      const bool first = seen.emplace(FoldedName(entry.name), true).second;
       if (first && TakeSection(entry.name, *payload, script_, pairs_)) continue;
       script_.raw.push_back({entry.name, payload->payload(), ""});
     }
@@ -263,7 +257,7 @@ class Exporter {
         Warn(label + ": its name has a byte without a character; left out");
         continue;
       }
-      if (!names.emplace(Folded(entry.name), i).second) {
+      if (!names.emplace(FoldedName(entry.name), i).second) {
         Warn(label + ": repeats an earlier entry's name; left out");
         continue;
       }
@@ -279,7 +273,7 @@ class Exporter {
         source.push_back('/');
         source += Windows1251ToUtf8(component);
       }
-      if (!paths.emplace(Folded(installed), i).second) {
+      if (!paths.emplace(FoldedName(installed), i).second) {
         Warn(label +
              ": installed at the same path as an earlier entry; extract keeps only the "
              "later one's bytes for both");

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "display_text.h"
+#include "folded_name.h"
 #include "installed_path.h"
 #include "package/entry_lookup.h"
 #include "package/section_names.h"
@@ -27,13 +28,6 @@ bool IsKnownSection(const char* name) {
     if (brx::EntryNamesEqual(name, known)) return true;
   }
   return false;
-}
-
-std::string Folded(std::string name) {
-  for (char& c : name) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
-  }
-  return name;
 }
 
 class Verifier {
@@ -117,7 +111,7 @@ class Verifier {
   void CheckRepeatedNames() {
     std::map<std::string, uint32_t> first;
     for (uint32_t i = 0; i < names_.size(); ++i) {
-      auto [place, added] = first.emplace(Folded(names_[i]), i);
+      auto [place, added] = first.emplace(FoldedName(names_[i]), i);
       if (added) continue;
       Problem(Label(i) + ": repeats the name of entry " + std::to_string(place->second + 1) +
               (names_[i][0] == ':' ? "; the installer reads only the first"
@@ -140,8 +134,8 @@ class Verifier {
       if (std::optional<std::string> problem = InstalledPathProblem(installed)) {
         Problem(Label(i) + shownPath + ": the installed path " + *problem);
       }
-      auto [place, added] = installedBy.emplace(Folded(installed), i);
-      if (!added && Folded(names_[i]) != Folded(names_[place->second])) {
+      auto [place, added] = installedBy.emplace(FoldedName(installed), i);
+      if (!added && FoldedName(names_[i]) != FoldedName(names_[place->second])) {
         Problem(Label(i) + shownPath + ": is installed at the same path as entry " +
                 std::to_string(place->second + 1) + "; the later one wins");
       }
