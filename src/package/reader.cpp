@@ -15,16 +15,6 @@ static_assert(sizeof(DirectoryEntry) == kDirectoryEntrySize, "DirectoryEntry mus
 
 namespace {
 
-// Deflate cannot expand its input by more than about 1032:1. A claimed size
-// beyond this bound cannot come from its stream, so it is refused before
-// anything of that size is allocated.
-constexpr uint64_t kMaxInflateRatio = 1032;
-constexpr uint64_t kInflateSlack = 1024;
-
-bool CouldInflateTo(uint32_t compressedSize, uint64_t size) {
-  return size <= uint64_t{compressedSize} * kMaxInflateRatio + kInflateSlack;
-}
-
 // All arithmetic in 64 bits, so no sum of two 32-bit numbers can wrap.
 bool FitsInPackage(uint32_t offset, uint64_t length, uint32_t packageSize) {
   return uint64_t{offset} + length <= packageSize;

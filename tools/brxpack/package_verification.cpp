@@ -8,6 +8,7 @@
 #include "folded_name.h"
 #include "installed_path.h"
 #include "package/entry_lookup.h"
+#include "package/inflate_stream.h"
 #include "package/section_names.h"
 #include "package_walk.h"
 #include "section_bytes.h"
@@ -16,10 +17,6 @@
 namespace brxpack {
 
 namespace {
-
-bool CouldInflateTo(uint64_t compressedSize, uint64_t size) {
-  return size <= compressedSize * 1032 + 1024;
-}
 
 bool IsKnownSection(const char* name) {
   for (const char* known : {brx::kRegistryKeysSection, brx::kStartupMsgSection,
@@ -94,7 +91,7 @@ class Verifier {
   // into buffer_; stored ones cannot fail.
   bool Produce(uint32_t index, const brx::DirectoryEntry& entry) {
     if (!entry.IsCompressed()) return true;
-    if (!CouldInflateTo(entry.compressedSize, entry.size)) {
+    if (!brx::CouldInflateTo(entry.compressedSize, entry.size)) {
       Problem(Label(index) + ": claims " + std::to_string(entry.size) + " bytes, more than its " +
               std::to_string(entry.compressedSize) + " compressed bytes can hold");
       return false;
