@@ -15,6 +15,7 @@
 #include "installed_path.h"
 #include "output_file.h"
 #include "package/entry_lookup.h"
+#include "package/name_translation.h"
 #include "package/section_names.h"
 #include "package_file.h"
 #include "progress_meter.h"
@@ -47,7 +48,7 @@ Result<std::vector<Job>> PlanJobs(const brx::Package& package, const std::filesy
   for (uint32_t i = 0; i < package.entryCount(); ++i) {
     const brx::DirectoryEntry& entry = package.directory[i];
     if (entry.IsSection()) continue;
-    const std::string installed = TranslateEntryName(table, entry.name);
+    const std::string installed = brx::InstalledName(table, entry.name);
     std::optional<std::string> problem = EscapeProblem(installed);
     const std::vector<std::string> components = PathComponents(installed);
     if (!problem && components.empty()) problem = "names no file";

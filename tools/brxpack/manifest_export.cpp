@@ -11,6 +11,7 @@
 #include "installed_path.h"
 #include "manifest.h"
 #include "package/entry_lookup.h"
+#include "package/name_translation.h"
 #include "package/section_names.h"
 #include "package/section_readers.h"
 #include "package_plan.h"
@@ -261,7 +262,7 @@ class Exporter {
         Warn(label + ": repeats an earlier entry's name; left out");
         continue;
       }
-      const std::string installed = TranslateEntryName(table, entry.name);
+      const std::string installed = brx::InstalledName(table, entry.name);
       if (std::optional<std::string> problem = EscapeProblem(installed)) {
         Warn(label + ": its installed path " + *problem +
              ", so extract will not write it; left "

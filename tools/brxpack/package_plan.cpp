@@ -10,6 +10,7 @@
 #include "installed_path.h"
 #include "package/entry_lookup.h"
 #include "package/format.h"
+#include "package/name_translation.h"
 #include "package/section_names.h"
 #include "payload_folder.h"
 #include "section_bytes.h"
@@ -216,7 +217,7 @@ class Planner {
     for (const Candidate& candidate : candidates_) {
       PlannedFile file;
       file.entryName = *candidate.entry;
-      file.installedPath = TranslateEntryName(table.range(), file.entryName);
+      file.installedPath = brx::InstalledName(table.range(), file.entryName.c_str());
       file.source = candidate.source;
       file.shownSource = candidate.shown;
       file.stored = candidate.stored;

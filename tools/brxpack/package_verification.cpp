@@ -9,6 +9,7 @@
 #include "installed_path.h"
 #include "package/entry_lookup.h"
 #include "package/inflate_stream.h"
+#include "package/name_translation.h"
 #include "package/section_names.h"
 #include "package_walk.h"
 #include "section_bytes.h"
@@ -122,7 +123,7 @@ class Verifier {
       const brx::DirectoryEntry& entry = package_.directory[i];
       if (names_[i].empty() || names_[i][0] == ':') continue;
       const std::string installed =
-          nameTable_ ? TranslateEntryName(nameTable_->range(), names_[i]) : names_[i];
+          nameTable_ ? brx::InstalledName(nameTable_->range(), names_[i].c_str()) : names_[i];
       const std::string shownPath =
           installed == names_[i] ? "" : " (installed as " + QuotedForDisplay(installed) + ")";
       if (entry.size == 0) {
