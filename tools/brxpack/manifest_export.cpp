@@ -109,20 +109,29 @@ bool DecodeRegistry(const SectionBytes& payload, ScriptSections& script) {
 
 bool Decode(const std::string& name, const SectionBytes& payload, ScriptSections& script,
             Pairs& pairs) {
-  if (name == brx::kRegistryKeysSection) return DecodeRegistryKeys(payload, script);
-  if (name == brx::kStartupMsgSection) return DecodeStartup(payload, script);
-  if (name == brx::kNameTableSection) return DecodeNameTable(payload, pairs);
-  if (name == brx::kFoldersSection) return (script.folders = DecodeTextList(payload)).has_value();
-  if (name == brx::kFilesToRemoveSection) {
-    return (script.removals = DecodeTextList(payload)).has_value();
+  switch (brx::ClassifySection(name.c_str())) {
+    case brx::SectionKind::kRegistryKeys:
+      return DecodeRegistryKeys(payload, script);
+    case brx::SectionKind::kStartupMsg:
+      return DecodeStartup(payload, script);
+    case brx::SectionKind::kNameTable:
+      return DecodeNameTable(payload, pairs);
+    case brx::SectionKind::kFolders:
+      return (script.folders = DecodeTextList(payload)).has_value();
+    case brx::SectionKind::kFilesToRemove:
+      return (script.removals = DecodeTextList(payload)).has_value();
+    case brx::SectionKind::kCommands:
+      return DecodeCommands(payload, script);
+    case brx::SectionKind::kRegistryTable:
+      return DecodeRegistry(payload, script);
+    case brx::SectionKind::kUnknown:
+      break;
   }
-  if (name == brx::kCommandsSection) return DecodeCommands(payload, script);
-  if (name == brx::kRegistryTableSection) return DecodeRegistry(payload, script);
   return false;
 }
 
 // Takes a section into the publisher's tables only when a build from them
-// gives back exactly this section's bytes.
+// gives back exactly this section: its name as spelt and its bytes.
 bool TakeSection(const std::string& name, const SectionBytes& payload, ScriptSections& script,
                  Pairs& pairs) {
   ScriptSections single;

@@ -19,15 +19,6 @@ namespace brxpack {
 
 namespace {
 
-bool IsKnownSection(const char* name) {
-  for (const char* known : {brx::kRegistryKeysSection, brx::kStartupMsgSection,
-                            brx::kNameTableSection, brx::kFoldersSection, brx::kCommandsSection,
-                            brx::kFilesToRemoveSection, brx::kRegistryTableSection}) {
-    if (brx::EntryNamesEqual(name, known)) return true;
-  }
-  return false;
-}
-
 class Verifier {
  public:
   Verifier(const brx::Package& package, VerifyReport& report)
@@ -80,7 +71,7 @@ class Verifier {
     for (const std::string& fault : CheckSection(names_[index], payload)) {
       Problem(Label(index) + ": " + fault);
     }
-    if (!IsKnownSection(entry.name)) {
+    if (brx::ClassifySection(entry.name) == brx::SectionKind::kUnknown) {
       report_.notes.push_back(Label(index) + " is not a section the installer reads");
     }
     if (!nameTable_ && brx::EntryNamesEqual(entry.name, brx::kNameTableSection)) {
