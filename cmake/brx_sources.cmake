@@ -3,7 +3,7 @@
 #   src/{app,steps,run,package,system}/*.cpp
 #                                         the library brx (include root src/); each
 #                                         floor includes only itself and the floors
-#                                         after it in that list
+#                                         after it in that list (scripts/check-layers)
 #     win32_*.cpp                         only in the win32 preset
 #     src/app/win32_main.cpp              WinMain: only in PATCH.EXE
 #   src/authoring/*.cpp                   brx_authoring, the publisher's half of the
