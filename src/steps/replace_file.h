@@ -9,8 +9,8 @@
 namespace brx {
 
 // Installs one file entry (a name that does not begin with ':'), showing its
-// progress and its result in the status line. A failed file sets bit 0 of
-// run.updateFailed. True when the new file was written whole.
+// progress and its result in the status line. A failed file marks the run
+// failed. True when the new file was written whole.
 bool ReplaceFile(System& system, RunState& run, const DirectoryEntry& entry);
 
 }  // namespace brx
