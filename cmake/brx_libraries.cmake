@@ -1,4 +1,5 @@
-# The core library brx and the test-support library brx_test_support.
+# The core library brx, the authoring library brx_authoring and the
+# test-support library brx_test_support.
 
 if(BRX_WIN32)
   # Static zlib, so PATCH.EXE imports no zlib1.dll.
@@ -23,6 +24,13 @@ if(BRX_WIN32)
   target_link_libraries(brx ${brx_scope} comctl32)
 endif()
 
+# The publisher's half of the format (writer, section encoders), built on
+# brx's format records. PATCH.EXE links brx alone, never this.
+add_library(brx_authoring STATIC ${BRX_AUTHORING_SOURCES})
+brx_strict(brx_authoring)
+brx_no_exceptions(brx_authoring)
+target_link_libraries(brx_authoring PUBLIC brx ZLIB::ZLIB)
+
 if(BRX_TEST_SUPPORT_SOURCES)
   add_library(brx_test_support STATIC ${BRX_TEST_SUPPORT_SOURCES})
   brx_strict(brx_test_support)
@@ -36,4 +44,4 @@ if(BRX_FUZZ AND BRX_TEST_SUPPORT_SOURCES)
   # Built only when a fuzzer links it (with GoogleTest behind it).
   set_target_properties(brx_test_support PROPERTIES EXCLUDE_FROM_ALL ON)
 endif()
-target_link_libraries(brx_test_support ${support_scope} brx gmock)
+target_link_libraries(brx_test_support ${support_scope} brx_authoring brx gmock)

@@ -1,8 +1,13 @@
 # Where sources are found. Adding or removing a file needs no edit here: the
 # globs are re-checked at every build.
-#   src/{package,app,steps,system}/*.cpp  the library brx (include root src/)
+#   src/{app,steps,run,package,system}/*.cpp
+#                                         the library brx (include root src/); each
+#                                         floor includes only itself and the floors
+#                                         after it in that list (scripts/check-layers)
 #     win32_*.cpp                         only in the win32 preset
 #     src/app/win32_main.cpp              WinMain: only in PATCH.EXE
+#   src/authoring/*.cpp                   brx_authoring, the publisher's half of the
+#                                         format: brxpack, tests and fuzzers, never PATCH.EXE
 #   src/resources/*.rc                    PATCH.EXE resources (see brx_win32.cmake)
 #   tests/support/*.cpp                   brx_test_support (include root tests/)
 #   tests/unit/*_test.cpp                 brx_unit_tests
@@ -38,10 +43,13 @@ set(BRX_SRC ${PROJECT_SOURCE_DIR}/src)
 set(BRX_TESTS ${PROJECT_SOURCE_DIR}/tests)
 
 brx_glob(BRX_LIBRARY_SOURCES
-  ${BRX_SRC}/package/*.cpp ${BRX_SRC}/app/*.cpp ${BRX_SRC}/steps/*.cpp ${BRX_SRC}/system/*.cpp)
+  ${BRX_SRC}/app/*.cpp ${BRX_SRC}/steps/*.cpp ${BRX_SRC}/run/*.cpp ${BRX_SRC}/package/*.cpp
+  ${BRX_SRC}/system/*.cpp)
 set(BRX_WINMAIN_SOURCE ${BRX_SRC}/app/win32_main.cpp)
 list(REMOVE_ITEM BRX_LIBRARY_SOURCES ${BRX_WINMAIN_SOURCE})
 brx_only_this_platform(BRX_LIBRARY_SOURCES)
+
+brx_glob(BRX_AUTHORING_SOURCES ${BRX_SRC}/authoring/*.cpp)
 
 brx_glob(BRX_TEST_SUPPORT_SOURCES ${BRX_TESTS}/support/*.cpp)
 brx_only_this_platform(BRX_TEST_SUPPORT_SOURCES)

@@ -75,9 +75,7 @@ bool WriteOutput(System& system, const char* outputFile, const InputFile& stub,
   if (!CreateOutput(system, outputFile, total + kTrailerSize, output)) return false;
   if (!CopyInput(system, stub, output->view)) return false;
   if (!CopyInput(system, package, output->view + stub.size)) return false;
-  PackageTrailer trailer = {stub.size, {}};
-  std::memcpy(trailer.magic, kTrailerMagic, sizeof kTrailerMagic);
-  EncodeTrailer(trailer, output->view + total);
+  WriteTrailer(output->view + total, stub.size);
   return true;
 }
 

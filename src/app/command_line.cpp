@@ -3,13 +3,13 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/user_texts.h"
-
 namespace brx {
 
 namespace {
 
 constexpr char kQuote = '"';
+// Argument 4 that asks for builder mode; compared exactly, case included.
+constexpr char kBuilderKeyword[] = "MAKEEXE";
 
 // Bytes 0x80 to 0xFF are ordinary argument bytes, so an unquoted path in
 // Windows-1251 Cyrillic stays whole; only the control bytes and the space

@@ -1,37 +1,25 @@
 #include "app/driver.h"
 
-#include <cstdlib>
-
-#include "app/user_texts.h"
+#include "app/usage.h"
+#include "run/user_texts.h"
 #include "steps/phases.h"
 
 namespace brx {
 
-namespace {
-
-void ReleaseText(char** text) {
-  std::free(*text);
-  *text = nullptr;
-}
-
-}  // namespace
-
-void ReleaseTargetInfo(TargetInfo* target) {
-  ReleaseText(&target->keyPath);
-  ReleaseText(&target->targetFolder);
-  ReleaseText(&target->programFile);
-  ReleaseText(&target->levelValueName);
-}
-
 void ApplyPackage(System& system, RunState& run, const char* packageFile, PackageSource source) {
-  // A failed open has shown the usage text and released what it took.
-  if (OpenPackage(system, packageFile, source, &run.package) != PackageError::kNone) return;
+  // A failed open has released what it took. Every cause gets the one text
+  // that tells how the program is meant to be called.
+  if (OpenPackage(system, packageFile, source, &run.package) != PackageError::kNone) {
+    ShowUsage(system);
+    return;
+  }
   run.packageOpened = true;
   if (!DiscoverTarget(system, run)) return;
   if (!ConfirmInstallation(system, run)) return;
   // From here on nothing ends the run early: failures only gather in
-  // run.updateFailed, which decides what completion does.
+  // run.updateFailed, cleared here, which decides what completion does.
   LoadNameTable(run);
+  run.updateFailed = 0;
   CreateFolders(system, run);
   InstallFiles(system, run);
   RunCommands(system, run);
@@ -42,7 +30,6 @@ void ApplyPackage(System& system, RunState& run, const char* packageFile, Packag
 }
 
 void CloseInstallation(System& system, RunState& run, WorkerState& workerState) {
-  ReleaseTargetInfo(&run.target);
   if (run.packageOpened) {
     ReleasePackage(system, &run.package);
     run.packageOpened = false;

@@ -1,9 +1,9 @@
 #pragma once
 // The installation driver: the fixed order of the phases and the common end
 // of every run.
-#include "app/run_state.h"
-#include "app/worker_state.h"
 #include "package/reader.h"
+#include "run/run_state.h"
+#include "run/worker_state.h"
 #include "system/system.h"
 
 namespace brx {
@@ -13,14 +13,10 @@ namespace brx {
 // every phase runs. What the run holds stays for CloseInstallation.
 void ApplyPackage(System& system, RunState& run, const char* packageFile, PackageSource source);
 
-// Frees each text of the target that was set and clears it.
-void ReleaseTargetInfo(TargetInfo* target);
-
-// The common end of every run: releases the target's texts and the package,
-// shows the "OK" button and then, as the worker's last touch of shared
-// state, stores kFinished (the window waits for the click) or kExit. The
-// window thread stops serving calls once it sees kExit, so no window call
-// may follow the store.
+// The common end of every run: releases the package, shows the "OK" button
+// and then, as the worker's last touch of shared state, stores kFinished (the
+// window waits for the click) or kExit. The window thread stops serving calls
+// once it sees kExit, so no window call may follow the store.
 void CloseInstallation(System& system, RunState& run, WorkerState& workerState);
 
 }  // namespace brx

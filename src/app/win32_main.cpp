@@ -6,8 +6,9 @@
 
 #include "app/win32_message_loop.h"
 #include "app/worker.h"
-#include "app/worker_state.h"
 #include "resources/resource_ids.h"
+#include "run/user_texts.h"
+#include "run/worker_state.h"
 #include "system/win32_system.h"
 
 namespace {
@@ -37,7 +38,7 @@ INT_PTR CALLBACK ProgressDialogProc(HWND window, UINT message, WPARAM wParam, LP
       // Drop the template's placeholder texts.
       SetDlgItemTextA(window, BRX_CONTROL_STATUS, "");
       SetDlgItemTextA(window, BRX_CONTROL_SECOND_LINE, "");
-      SetDlgItemTextA(window, IDOK, "Done");
+      SetDlgItemTextA(window, IDOK, brx::kButtonTextInitial);
       CentreOnScreen(window);
       return FALSE;  // the system sets no keyboard focus
     case WM_COMMAND:

@@ -1,7 +1,7 @@
 #pragma once
 #include <windows.h>
 
-#include "app/worker_state.h"
+#include "run/worker_state.h"
 
 namespace brx {
 

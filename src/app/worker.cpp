@@ -3,9 +3,8 @@
 #include "app/builder.h"
 #include "app/command_line.h"
 #include "app/driver.h"
-#include "app/run_state.h"
-#include "app/status.h"
-#include "app/user_texts.h"
+#include "app/usage.h"
+#include "run/run_state.h"
 
 namespace brx {
 
@@ -19,7 +18,7 @@ void RunChosenMode(System& system, const ArgumentList& arguments, bool split, Ru
   switch (mode) {
     case RunMode::kApplyOwnFile:
       // No argument at all means no file name: the empty name fails to open,
-      // which takes the reader's usage-text path.
+      // which ends in the usage text.
       ApplyPackage(system, run, arguments.count != 0 ? arguments.items[0] : "",
                    PackageSource::kOwnFile);
       break;
@@ -32,7 +31,7 @@ void RunChosenMode(System& system, const ArgumentList& arguments, bool split, Ru
       run.waitForButton = false;
       break;
     case RunMode::kUsage:
-      ShowStatus(system, "%s", kUsageText);
+      ShowUsage(system);
       break;
   }
 }

@@ -1,5 +1,5 @@
 #pragma once
-#include "app/worker_state.h"
+#include "run/worker_state.h"
 #include "system/system.h"
 
 namespace brx {

@@ -7,22 +7,6 @@
 
 namespace brx {
 
-namespace {
-
-// Only the letters A to Z fold; Cyrillic and every other byte compare as they are.
-char FoldLatin(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
-}
-
-}  // namespace
-
-bool EntryNamesEqual(const char* a, const char* b) {
-  for (;; ++a, ++b) {
-    if (FoldLatin(*a) != FoldLatin(*b)) return false;
-    if (*a == '\0') return true;
-  }
-}
-
 uint32_t FindEntry(const Package& package, const char* name) {
   if (package.directory == nullptr) return kEntryNotFound;
   for (uint32_t index = 0; index < package.entryCount(); ++index) {

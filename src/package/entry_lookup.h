@@ -2,15 +2,13 @@
 // Finding entries by name and producing their bytes.
 #include <cstdint>
 
+#include "package/entry_names.h"
 #include "package/memory_range.h"
 #include "package/reader.h"
 
 namespace brx {
 
 inline constexpr uint32_t kEntryNotFound = 0xFFFFFFFFu;
-
-// Whole-name comparison with only the letters A to Z folded to lower case.
-bool EntryNamesEqual(const char* a, const char* b);
 
 // Index of the first entry whose name equals `name`, or kEntryNotFound.
 uint32_t FindEntry(const Package& package, const char* name);

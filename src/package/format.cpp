@@ -61,9 +61,9 @@ PackageTrailer DecodeTrailer(const uint8_t* bytes) {
   return trailer;
 }
 
-void EncodeTrailer(const PackageTrailer& trailer, uint8_t* bytes) {
-  WriteLe32(bytes, trailer.packageStart);
-  std::memcpy(bytes + 4, trailer.magic, sizeof trailer.magic);
+void WriteTrailer(uint8_t* bytes, uint32_t packageStart) {
+  WriteLe32(bytes, packageStart);
+  std::memcpy(bytes + 4, kTrailerMagic, sizeof kTrailerMagic);
 }
 
 }  // namespace brx

@@ -59,6 +59,7 @@ void EncodeHeader(const PackageHeader& header, uint8_t* bytes);
 DirectoryEntry DecodeDirectoryEntry(const uint8_t* bytes);  // kDirectoryEntrySize bytes
 void EncodeDirectoryEntry(const DirectoryEntry& entry, uint8_t* bytes);
 PackageTrailer DecodeTrailer(const uint8_t* bytes);  // kTrailerSize bytes
-void EncodeTrailer(const PackageTrailer& trailer, uint8_t* bytes);
+// The trailer of a package that starts at packageStart, with its magic.
+void WriteTrailer(uint8_t* bytes, uint32_t packageStart);  // kTrailerSize bytes
 
 }  // namespace brx

@@ -3,8 +3,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/status.h"
-#include "app/user_texts.h"
 #include "package/entry_lookup.h"
 #include "package/inflate_stream.h"
 #include "package/signed_image.h"
@@ -16,16 +14,6 @@ namespace brx {
 static_assert(sizeof(DirectoryEntry) == kDirectoryEntrySize, "DirectoryEntry must be packed");
 
 namespace {
-
-// Deflate cannot expand its input by more than about 1032:1. A claimed size
-// beyond this bound cannot come from its stream, so it is refused before
-// anything of that size is allocated.
-constexpr uint64_t kMaxInflateRatio = 1032;
-constexpr uint64_t kInflateSlack = 1024;
-
-bool CouldInflateTo(uint32_t compressedSize, uint64_t size) {
-  return size <= uint64_t{compressedSize} * kMaxInflateRatio + kInflateSlack;
-}
 
 // All arithmetic in 64 bits, so no sum of two 32-bit numbers can wrap.
 bool FitsInPackage(uint32_t offset, uint64_t length, uint32_t packageSize) {
@@ -221,11 +209,7 @@ PackageError OpenPackage(System& system, const char* fileName, PackageSource sou
   if (error == PackageError::kNone) {
     error = ParsePackage({package->view, fileSize}, source, package);
   }
-  if (error != PackageError::kNone) {
-    // One text for every cause: it tells how the program is meant to be called.
-    ShowStatus(system, "%s", kUsageText);
-    ReleasePackage(system, package);
-  }
+  if (error != PackageError::kNone) ReleasePackage(system, package);
   return error;
 }
 

@@ -62,8 +62,8 @@ PackageError ParsePackage(MemoryRange fileBytes, PackageSource source, Package* 
 // allocated; on success package->directory is a malloc'd block.
 PackageError LoadPackageDirectory(MemoryRange fileBytes, PackageSource source, Package* package);
 
-// Opens and maps the file, then ParsePackage. On failure shows the usage text,
-// releases what was taken and gives the reason; on success the package stays
+// Opens and maps the file, then ParsePackage. On failure releases what was
+// taken and gives the reason, showing nothing; on success the package stays
 // open until ReleasePackage.
 PackageError OpenPackage(System& system, const char* fileName, PackageSource source,
                          Package* package);

@@ -1,4 +1,5 @@
 #pragma once
+// The script sections by name, and which one a name means.
 
 namespace brx {
 
@@ -9,5 +10,20 @@ inline constexpr char kFoldersSection[] = ":Folders";
 inline constexpr char kCommandsSection[] = ":CommandsToExecute";
 inline constexpr char kFilesToRemoveSection[] = ":FilesToRemove";
 inline constexpr char kRegistryTableSection[] = ":RegistryTable";
+
+enum class SectionKind {
+  kRegistryKeys,
+  kStartupMsg,
+  kNameTable,
+  kFolders,
+  kCommands,
+  kFilesToRemove,
+  kRegistryTable,
+  kUnknown,  // a name the installer never asks for
+};
+
+// The section an entry name means, compared as the installer looks sections
+// up: whole name, A to Z folded.
+SectionKind ClassifySection(const char* name);
 
 }  // namespace brx

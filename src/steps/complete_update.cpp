@@ -1,8 +1,8 @@
 // Completion: reports success and records the package's patch level, so a
 // second run of the same package brings the level warning.
-#include "app/status.h"
-#include "app/user_texts.h"
 #include "package/format.h"
+#include "run/status.h"
+#include "run/user_texts.h"
 #include "steps/phases.h"
 
 namespace brx {
@@ -13,7 +13,7 @@ void CompleteUpdate(System& system, RunState& run) {
   ShowStatus(system, "%s", kUpdateInstalledText);
   RegistryKey key = 0;
   // Opened, never created: a key that vanished means the target went with it.
-  if (system.OpenRegistryKey(RegistryRoot::kLocalMachine, run.target.keyPath,
+  if (system.OpenRegistryKey(RegistryRoot::kLocalMachine, run.target.keyPath.c_str(),
                              kKeySetValueAndCreateSubKey, &key) != kRegistrySuccess) {
     return;
   }
@@ -21,7 +21,7 @@ void CompleteUpdate(System& system, RunState& run) {
   WriteLe32(level, static_cast<uint32_t>(run.target.packageLevel));
   // Not looked at: the success text already stands, and nothing reports a
   // level that could not be recorded.
-  system.SetRegistryValue(key, run.target.levelValueName, kRegDword, level, sizeof level);
+  system.SetRegistryValue(key, run.target.levelValueName.c_str(), kRegDword, level, sizeof level);
   system.CloseRegistryKey(key);
 }
 

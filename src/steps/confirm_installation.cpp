@@ -1,8 +1,8 @@
 // Confirmation and patch-level check: the user's two chances to stop before
 // anything on disk or in the registry changes.
-#include "app/user_texts.h"
 #include "package/section_names.h"
 #include "package/section_readers.h"
+#include "run/user_texts.h"
 #include "steps/phases.h"
 
 namespace brx {

@@ -6,26 +6,7 @@
 
 namespace brx {
 
-namespace {
-
-// The folder copy for the later steps, ending in a backslash. A folder that
-// does not fit leaves the copy empty, which every step then treats as a path
-// that does not fit.
-void PrepareTargetFolder(RunState& run) {
-  run.targetFolder.Clear();
-  if (run.target.targetFolder == nullptr) return;
-  if (!run.targetFolder.Assign(run.target.targetFolder)) return;
-  if (run.targetFolder.last() != '\\' && !run.targetFolder.AppendChar('\\')) {
-    run.targetFolder.Clear();
-  }
-}
-
-}  // namespace
-
 void CreateFolders(System& system, RunState& run) {
-  PrepareTargetFolder(run);
-  run.updateFailed = 0;
-
   SectionBlock folders = LoadSection(run.package, kFoldersSection);
   if (!folders.loaded()) return;
   PayloadCursor cursor(folders.bytes());

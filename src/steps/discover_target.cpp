@@ -1,30 +1,19 @@
 // Target discovery: where the program to be updated lives, which patch level
 // it has, and which level this package brings.
-#include <cstdlib>
-#include <cstring>
-
-#include "app/bounded_text.h"
-#include "app/status.h"
-#include "app/user_texts.h"
 #include "package/format.h"
 #include "package/section_names.h"
 #include "package/section_readers.h"
+#include "run/bounded_text.h"
+#include "run/status.h"
+#include "run/user_texts.h"
+#include "steps/backup_path.h"
 #include "steps/phases.h"
 #include "steps/read_registry_value.h"
+#include "steps/target_path.h"
 
 namespace brx {
 
 namespace {
-
-// The folder value as read, plus the backslash that may be appended to it.
-using FolderText = BoundedText<kRegistryValueCapacity + 2>;
-
-char* CopyText(const char* text) {
-  const size_t size = std::strlen(text) + 1;
-  char* copy = static_cast<char*>(std::malloc(size));
-  if (copy != nullptr) std::memcpy(copy, text, size);
-  return copy;
-}
 
 bool NotFound(System& system) {
   ShowStatus(system, "%s", kTargetNotFoundText);
@@ -50,11 +39,12 @@ int32_t InstalledLevel(System& system, const char* keyPath, const char* levelVal
 // its successor leaves it there, and only the same update run again (whose
 // file phase writes the program and then deletes that backup) can finish
 // the job.
-bool ProgramPresent(System& system, const TargetInfo& target) {
+bool ProgramPresent(System& system, const RunState& run) {
   PathText path;
-  if (!path.Assign(target.targetFolder) || !path.Append(target.programFile)) return false;
+  if (!JoinTargetPath(run, run.target.programFile.c_str(), &path)) return false;
   if (system.PathExists(path.c_str())) return true;
-  return path.Append(kBackupSuffix) && system.PathExists(path.c_str());
+  PathText backup;
+  return FormBackupPath(path, &backup) && system.PathExists(backup.c_str());
 }
 
 }  // namespace
@@ -67,33 +57,31 @@ bool DiscoverTarget(System& system, RunState& run) {
   // A section missing any of its five items cannot name a target: as absent.
   if (!section.loaded() || !ReadRegistryKeys(section.bytes(), &keys)) return NotFound(system);
 
-  target.keyPath = CopyText(keys.keyPath);
+  // A key path or level value name too long for its buffer cannot serve the
+  // completion, which writes the level there: like a missing value, the
+  // target is not found.
+  const bool keysFit =
+      target.keyPath.Assign(keys.keyPath) && target.levelValueName.Assign(keys.levelValueName);
 
   RegistryValueBuffer value;
   uint32_t type = 0;
   const bool folderRead = ReadRegistryValue(system, RegistryRoot::kLocalMachine, keys.keyPath,
                                             keys.folderValueName, &value, &type, false);
-  FolderText folder;
-  folder.Assign(value.text());  // at most 512 characters: always fits
-  if (folder.last() != '\\') folder.AppendChar('\\');
-  target.targetFolder = CopyText(folder.c_str());
+  // At most 512 characters and the backslash: always fits. This is the one
+  // place the target folder is prepared; every step joins its paths to it.
+  target.targetFolder.Assign(value.text());
+  if (target.targetFolder.last() != '\\') target.targetFolder.AppendChar('\\');
 
   const bool programRead = ReadRegistryValue(system, RegistryRoot::kLocalMachine, keys.keyPath,
                                              keys.programValueName, &value, &type, false);
-  if (programRead) target.programFile = CopyText(value.text());
+  if (programRead) target.programFile.Assign(value.text());  // at most 512 characters: fits
 
-  target.levelValueName = CopyText(keys.levelValueName);
   target.packageLevel = keys.packageLevel;
   target.installedLevel = InstalledLevel(system, keys.keyPath, keys.levelValueName, &value);
   section.Release();
 
-  if (!folderRead || !programRead) return NotFound(system);
-  // A text that could not be copied leaves the later phases nothing to work with.
-  if (target.keyPath == nullptr || target.targetFolder == nullptr ||
-      target.programFile == nullptr || target.levelValueName == nullptr) {
-    return NotFound(system);
-  }
-  if (!ProgramPresent(system, target)) return NotFound(system);
+  if (!folderRead || !programRead || !keysFit) return NotFound(system);
+  if (!ProgramPresent(system, run)) return NotFound(system);
   return true;
 }
 

@@ -1,8 +1,9 @@
 #include <cstring>
 
-#include "app/status.h"
-#include "app/user_texts.h"
 #include "package/entry_lookup.h"
+#include "run/status.h"
+#include "run/user_texts.h"
+#include "steps/backup_path.h"
 #include "steps/phases.h"
 #include "steps/replace_file.h"
 #include "steps/target_path.h"
@@ -11,14 +12,12 @@ namespace brx {
 
 namespace {
 
-constexpr uint32_t kFileFailed = 1;
-
 // Creates each folder on the way to the installed name below the target
 // folder; one leading backslash is skipped and the file's own name is never
 // made a folder. False when the walk path does not fit.
 bool CreateIntermediateFolders(System& system, const RunState& run, const char* installedName) {
   PathText walk;
-  if (!walk.Assign(run.targetFolder.c_str())) return false;
+  if (!JoinTargetPath(run, "", &walk)) return false;
   const char* position = installedName[0] == '\\' ? installedName + 1 : installedName;
   for (const char* slash = std::strchr(position, '\\'); slash != nullptr;
        slash = std::strchr(position, '\\')) {
@@ -81,10 +80,6 @@ bool WriteNewFile(System& system, const Package& package, const DirectoryEntry& 
 // name go to the formatted print apart ("(%s)" becomes "(%s%s)"), so the
 // text shows the whole path and nothing is cut.
 void ShowUnbuiltPathFailure(System& system, const RunState& run, const char* installedName) {
-  const char* folder = run.targetFolder.c_str();
-  if (run.targetFolder.empty() && run.target.targetFolder != nullptr) {
-    folder = run.target.targetFolder;
-  }
   const char* argument = std::strstr(kFileFailedFormat, "%s");
   CommandText format;
   if (argument == nullptr ||
@@ -92,12 +87,12 @@ void ShowUnbuiltPathFailure(System& system, const RunState& run, const char* ins
       !format.Append("%s") || !format.Append(argument)) {
     return;  // The failure text is a constant of a few dozen bytes; it always fits.
   }
-  ShowStatus(system, format.c_str(), folder, installedName);
+  ShowStatus(system, format.c_str(), run.target.targetFolder.c_str(), installedName);
 }
 
 void FailWithoutTouching(System& system, RunState& run, const char* installedName,
                          const PathText& destination) {
-  run.updateFailed |= kFileFailed;
+  run.MarkUpdateFailed();
   if (destination.empty()) {
     ShowUnbuiltPathFailure(system, run, installedName);
   } else {
@@ -112,8 +107,7 @@ bool ReplaceFile(System& system, RunState& run, const DirectoryEntry& entry) {
   PathText destination;
   PathText backup;
   const bool destinationFits = JoinTargetPath(run, installedName, &destination);
-  const bool backupFits =
-      destinationFits && backup.Assign(destination.c_str()) && backup.Append(kBackupSuffix);
+  const bool backupFits = destinationFits && FormBackupPath(destination, &backup);
   ShowStatus(system, kUpdatingFileFormat, installedName);
 
   // An empty installed name (a source name of the table without its
@@ -138,7 +132,7 @@ bool ReplaceFile(System& system, RunState& run, const DirectoryEntry& entry) {
     ShowStatus(system, kFileUpdatedFormat, destination.c_str());
     return true;
   }
-  run.updateFailed |= kFileFailed;
+  run.MarkUpdateFailed();
   system.DeletePath(destination.c_str());
   system.MovePath(backup.c_str(), destination.c_str());
   ShowStatus(system, kFileFailedFormat, destination.c_str());

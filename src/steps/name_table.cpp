@@ -1,6 +1,6 @@
 #include "package/entry_lookup.h"
+#include "package/name_translation.h"
 #include "package/section_names.h"
-#include "package/section_readers.h"
 #include "steps/phases.h"
 
 namespace brx {
@@ -14,12 +14,7 @@ void LoadNameTable(RunState& run) {
 }
 
 const char* TranslateName(const RunState& run, const char* entryName) {
-  PayloadCursor cursor(run.nameTable.bytes());
-  NamePair pair;
-  while (ReadNamePair(cursor, &pair)) {
-    if (EntryNamesEqual(pair.source, entryName)) return pair.installed;
-  }
-  return entryName;
+  return InstalledName(run.nameTable.bytes(), entryName);
 }
 
 }  // namespace brx

@@ -2,7 +2,7 @@
 // The installation phases in the order the driver runs them. Each phase
 // reads its section through LoadSection and talks to Windows only through
 // System.
-#include "app/run_state.h"
+#include "run/run_state.h"
 #include "system/system.h"
 
 namespace brx {

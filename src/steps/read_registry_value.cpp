@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "app/status.h"
-#include "app/user_texts.h"
+#include "run/status.h"
+#include "run/user_texts.h"
 
 namespace brx {
 

@@ -1,12 +1,10 @@
 #pragma once
 #include <cstdint>
 
+#include "run/run_state.h"
 #include "system/system.h"
 
 namespace brx {
-
-// The length offered to the registry: a longer value cannot be read.
-inline constexpr uint32_t kRegistryValueCapacity = 512;
 
 // One registry value's bytes. Behind the longest value there is room for the
 // terminator ReadRegistryValue adds, so a text stored without its own ends

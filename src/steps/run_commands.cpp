@@ -1,29 +1,29 @@
-#include "app/user_texts.h"
 #include "package/entry_lookup.h"
 #include "package/section_names.h"
 #include "package/section_readers.h"
+#include "run/user_texts.h"
 #include "steps/phases.h"
+#include "steps/target_path.h"
 
 namespace brx {
 
 namespace {
 
-constexpr uint32_t kCommandsFailed = 1;
-
+// The started program sees DUMMY as its own name; the program path alone
+// decides what runs.
+constexpr char kCommandLineProgramName[] = "DUMMY ";
+// A started program reports failure by leaving this file in the target folder.
+constexpr char kCommandErrorFileName[] = "brx_patch_apply_err.txt";
 // The error file's path always fits the command buffer: the target folder
-// copy is a path text, and the file name is a short constant.
+// is a path text, and the file name is a short constant.
 static_assert(PathText::kCapacity + sizeof(kCommandErrorFileName) <= CommandText::kCapacity);
 
 // Program path and command line of one record. False when either does not
 // fit its buffer.
-bool BuildCommand(const RunState& run, const CommandRecord& record, CommandText* program,
+bool BuildCommand(const PathText& folder, const CommandRecord& record, CommandText* program,
                   CommandText* commandLine) {
   program->Clear();
-  if ((record.flags & kCommandRelative) && !program->Append(run.targetFolder.c_str())) {
-    return false;
-  }
-  // The started program sees DUMMY as its own name; the program path alone
-  // decides what runs.
+  if ((record.flags & kCommandRelative) && !program->Append(folder.c_str())) return false;
   return program->Append(record.program) && commandLine->Assign(kCommandLineProgramName) &&
          commandLine->Append(record.arguments);
 }
@@ -32,13 +32,16 @@ bool BuildCommand(const RunState& run, const CommandRecord& record, CommandText*
 // False when the command failed: it could not be built or started, or it
 // left the error file (which is then deleted).
 bool RunCommand(System& system, const RunState& run, const CommandRecord& record) {
+  // Without a target folder that fits a path there is no current directory
+  // to give the program.
+  PathText folder;
   CommandText program;
   CommandText commandLine;
-  // Without a target folder there is no current directory to give the program.
-  if (run.targetFolder.empty() || !BuildCommand(run, record, &program, &commandLine)) return false;
+  if (!JoinTargetPath(run, "", &folder) || !BuildCommand(folder, record, &program, &commandLine)) {
+    return false;
+  }
   ProcessHandles handles;
-  if (!system.StartProcess(program.c_str(), commandLine.data(), run.targetFolder.c_str(),
-                           &handles)) {
+  if (!system.StartProcess(program.c_str(), commandLine.data(), folder.c_str(), &handles)) {
     return false;
   }
   // The wait's result and the exit code are not read: only a failed start or
@@ -48,7 +51,7 @@ bool RunCommand(System& system, const RunState& run, const CommandRecord& record
   system.Close(handles.thread);
 
   CommandText errorFile;
-  errorFile.Assign(run.targetFolder.c_str());  // fits, see the static_assert
+  errorFile.Assign(folder.c_str());  // fits, see the static_assert
   errorFile.Append(kCommandErrorFileName);
   if (!system.PathExists(errorFile.c_str())) return true;
   system.DeletePath(errorFile.c_str());  // not looked at: the failure stands either way
@@ -70,7 +73,7 @@ void RunCommands(System& system, RunState& run) {
   commands.Release();
   if (!failed) return;
   system.AskUser(kCommandsFailedText, kCommandsFailedCaption, kMbOk | kMbIconExclamation);
-  run.updateFailed |= kCommandsFailed;
+  run.MarkUpdateFailed();
 }
 
 }  // namespace brx

@@ -3,10 +3,9 @@
 namespace brx {
 
 bool JoinTargetPath(const RunState& run, const char* name, PathText* path) {
+  const FolderText& folder = run.target.targetFolder;
   path->Clear();
-  if (!run.targetFolder.empty() && path->Append(run.targetFolder.c_str()) && path->Append(name)) {
-    return true;
-  }
+  if (!folder.empty() && path->Append(folder.c_str()) && path->Append(name)) return true;
   path->Clear();
   return false;
 }

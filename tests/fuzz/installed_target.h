@@ -6,7 +6,6 @@
 // fuzz glob builds every *_fuzzer.cpp beside it.
 #include <string>
 
-#include "app/user_texts.h"
 #include "support/fake_system.h"
 
 namespace brx::fuzz {
@@ -25,7 +24,7 @@ inline void InstallTarget(FakeSystem& system) {
   system.AddFile("C:\\Atlas\\old.map", "old");
   const auto failsWhenAsked = [](FakeSystem& s, const FakeSystem::ProcessStart& start) {
     if (start.commandLine.find("fail") != std::string::npos) {
-      s.AddFile(start.currentFolder + "\\" + kCommandErrorFileName, "failed");
+      s.AddFile(start.currentFolder + "\\brx_patch_apply_err.txt", "failed");
     }
   };
   system.AddProgram("C:\\Atlas\\tools\\conv.exe", failsWhenAsked);

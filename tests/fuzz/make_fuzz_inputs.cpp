@@ -4,9 +4,9 @@
 // section tests, in sizes a fuzzer can run often). Not part of the build;
 // rebuild the inputs when the format or the cases change, from the
 // repository's root:
-//   g++ -std=c++20 -Isrc -Itests src/package/{format,section_encoders,writer}.cpp
-//       tests/support/hostile_packages.cpp tests/fuzz/make_fuzz_inputs.cpp -lz
-//       -o /tmp/make_fuzz_inputs
+//   g++ -std=c++20 -Isrc -Itests src/package/format.cpp
+//       src/authoring/{section_encoders,writer}.cpp tests/support/hostile_packages.cpp
+//       tests/fuzz/make_fuzz_inputs.cpp -lz -o /tmp/make_fuzz_inputs
 //   /tmp/make_fuzz_inputs tests/fuzz
 // The driver fuzzer's seeds are the package fuzzer's (make_seeds.cpp), whose
 // target the driver fuzzer installs.
@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "package/section_encoders.h"
+#include "authoring/section_encoders.h"
 #include "package/section_names.h"
 #include "support/hostile_packages.h"
 #include "support/pe_samples.h"
@@ -58,8 +58,8 @@ Bytes Selected(Section section, const Bytes& payload) {
   return input;
 }
 
-RegistryKeysSpec AtlasKeys() {
-  RegistryKeysSpec keys;
+RegistryKeysInput AtlasKeys() {
+  RegistryKeysInput keys;
   keys.keyPath = "SOFTWARE\\Brindlex\\Atlas";
   keys.packageLevel = 2;
   return keys;

@@ -2,16 +2,16 @@
 // with the writer, in both directory forms and behind a program stub.
 // Not part of the build; rebuild the seeds when the format changes, from
 // the repository's root:
-//   g++ -std=c++20 -Isrc src/package/{format,section_encoders,writer}.cpp
+//   g++ -std=c++20 -Isrc src/package/format.cpp src/authoring/{section_encoders,writer}.cpp
 //       tests/fuzz/make_seeds.cpp -lz -o /tmp/make_seeds
 //   /tmp/make_seeds tests/fuzz/corpus/package_fuzzer
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "package/section_encoders.h"
+#include "authoring/section_encoders.h"
+#include "authoring/writer.h"
 #include "package/section_names.h"
-#include "package/writer.h"
 
 namespace brx {
 namespace {
@@ -21,7 +21,7 @@ std::vector<uint8_t> Bytes(const std::string& text) {
 }
 
 std::vector<PackageEntrySource> FullScript(EntryStorage storage) {
-  RegistryKeysSpec keys;
+  RegistryKeysInput keys;
   keys.keyPath = "SOFTWARE\\Brindlex\\Atlas";
   keys.packageLevel = 2;
   const uint32_t bit20 = 0x100000;

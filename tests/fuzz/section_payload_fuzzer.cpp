@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "app/worker.h"
+#include "authoring/section_encoders.h"
+#include "authoring/writer.h"
 #include "installed_target.h"
-#include "package/section_encoders.h"
 #include "package/section_names.h"
-#include "package/writer.h"
 
 namespace brx {
 namespace {
@@ -33,7 +33,7 @@ std::vector<uint8_t> Bytes(const std::string& text) {
 }
 
 std::vector<uint8_t> PackageWith(const char* section, const uint8_t* payload, size_t size) {
-  RegistryKeysSpec keys;
+  RegistryKeysInput keys;
   keys.keyPath = fuzz::kTargetKey;
   keys.packageLevel = 2;
   std::vector<PackageEntrySource> entries;

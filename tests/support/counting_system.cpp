@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "app/user_texts.h"
-
 namespace brx::test {
 namespace {
 
@@ -61,7 +59,7 @@ bool CountingSystem::Close(Handle handle) {
 }
 
 bool CountingSystem::PathExists(const char* path) {
-  if (!EndsWith(path, kCommandErrorFileName)) return FakeSystem::PathExists(path);
+  if (!EndsWith(path, "brx_patch_apply_err.txt")) return FakeSystem::PathExists(path);
   ++errorFileChecks;
   return false;
 }

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "authoring/writer.h"
 #include "package/format.h"
-#include "package/writer.h"
 
 namespace brx::hostile {
 

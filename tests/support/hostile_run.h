@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/worker_state.h"
+#include "run/worker_state.h"
 #include "support/fake_system.h"
 
 namespace brx::test {

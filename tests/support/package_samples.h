@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "authoring/writer.h"
 #include "package/format.h"
 #include "package/memory_range.h"
 #include "package/reader.h"
-#include "package/writer.h"
 
 namespace brx::test {
 

@@ -50,8 +50,7 @@ inline std::vector<uint8_t> SelfApplying(const std::vector<uint8_t>& stub,
   std::vector<uint8_t> file = stub;
   file.insert(file.end(), package.begin(), package.end());
   uint8_t trailer[kTrailerSize];
-  WriteLe32(trailer, static_cast<uint32_t>(stub.size()));
-  for (int i = 0; i < 4; ++i) trailer[4 + i] = kTrailerMagic[i];
+  WriteTrailer(trailer, static_cast<uint32_t>(stub.size()));
   file.insert(file.end(), trailer, trailer + kTrailerSize);
   return file;
 }

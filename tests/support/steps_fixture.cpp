@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <cstring>
-
 #include "steps/phases.h"
 
 namespace brx {
@@ -30,13 +27,11 @@ StepsRun::StepsRun(const std::vector<PackageEntrySource>& entries,
   EXPECT_EQ(ParsePackage({bytes_.data(), static_cast<uint32_t>(bytes_.size())},
                          PackageSource::kPackageFile, &run.package),
             PackageError::kNone);
-  run.target.targetFolder = static_cast<char*>(std::malloc(targetFolder.size() + 1));
-  std::memcpy(run.target.targetFolder, targetFolder.c_str(), targetFolder.size() + 1);
+  EXPECT_TRUE(run.target.targetFolder.Assign(targetFolder.c_str()));
   system.AddFolder(targetFolder);
 }
 
 StepsRun::~StepsRun() {
-  std::free(run.target.targetFolder);
   ReleasePackage(system, &run.package);
 }
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/run_state.h"
-#include "package/writer.h"
+#include "authoring/writer.h"
+#include "run/run_state.h"
 #include "support/fake_system.h"
 
 namespace brx {

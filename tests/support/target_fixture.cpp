@@ -2,14 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include "app/driver.h"
 #include "package/reader.h"
 #include "package/section_names.h"
 
 namespace brx {
 
-RegistryKeysSpec TargetKeys(int32_t packageLevel) {
-  RegistryKeysSpec keys;
+RegistryKeysInput TargetKeys(int32_t packageLevel) {
+  RegistryKeysInput keys;
   keys.keyPath = kTargetKey;
   keys.packageLevel = packageLevel;
   return keys;
@@ -60,7 +59,6 @@ PhaseRun::PhaseRun(const std::vector<PackageEntrySource>& entries) : bytes_(Make
 }
 
 PhaseRun::~PhaseRun() {
-  ReleaseTargetInfo(&run.target);
   // A parsed package holds no handle or view, only its directory.
   FakeSystem noHandles;
   ReleasePackage(noHandles, &run.package);

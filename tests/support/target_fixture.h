@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "app/run_state.h"
-#include "package/section_encoders.h"
-#include "package/writer.h"
+#include "authoring/section_encoders.h"
+#include "authoring/writer.h"
+#include "run/run_state.h"
 #include "support/fake_system.h"
 
 namespace brx {
@@ -19,7 +19,7 @@ inline constexpr char kTargetKey[] = "SOFTWARE\\Brindlex\\Viewer";
 inline constexpr char kTargetFolder[] = "C:\\Program Files\\Viewer";
 inline constexpr char kTargetProgram[] = "viewer.exe";
 
-RegistryKeysSpec TargetKeys(int32_t packageLevel = 1);
+RegistryKeysInput TargetKeys(int32_t packageLevel = 1);
 
 PackageEntrySource Entry(const std::string& name, const std::vector<uint8_t>& content,
                          EntryStorage storage = EntryStorage::kCompressed);
@@ -35,8 +35,7 @@ std::string AsString(const std::vector<uint8_t>& bytes);
 void InstallTarget(FakeSystem& system, std::optional<int32_t> installedLevel);
 
 // A run whose package is parsed straight from writer bytes, with no file
-// behind it: for the tests of single phases. Releases the package and the
-// target's texts at its end.
+// behind it: for the tests of single phases. Releases the package at its end.
 class PhaseRun {
  public:
   explicit PhaseRun(const std::vector<PackageEntrySource>& entries);

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/worker_state.h"
+#include "run/worker_state.h"
 
 namespace brx {
 

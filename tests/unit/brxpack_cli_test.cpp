@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "authoring/writer.h"
 #include "brxpack/brxpack.h"
-#include "package/writer.h"
 #include "support/brxpack_workspace.h"
 #include "support/pe_samples.h"
 

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "authoring/writer.h"
 #include "package/format.h"
-#include "package/writer.h"
 #include "support/brxpack_workspace.h"
 
 namespace brxpack {

@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "authoring/writer.h"
 #include "brxpack/package_file.h"
 #include "brxpack/section_bytes.h"
-#include "package/writer.h"
 #include "support/brxpack_workspace.h"
 
 namespace brxpack {

@@ -67,7 +67,7 @@ TEST(ManifestParserTest, ReadsEveryTable) {
   EXPECT_EQ((*script.commands)[1].flags, 0);
   EXPECT_EQ(script.removals, (std::vector<std::string>{"old.dll"}));
   ASSERT_EQ(script.registry->size(), 3u);
-  const brx::RegistryValueSpec& dword = (*script.registry)[0];
+  const brx::RegistryValueInput& dword = (*script.registry)[0];
   EXPECT_EQ(dword.root, 1u);
   EXPECT_EQ(dword.type, 1u);
   EXPECT_EQ(dword.data, "-1");

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "authoring/writer.h"
 #include "brxpack/package_stream_writer.h"
 #include "package/format.h"
-#include "package/writer.h"
 #include "support/brxpack_workspace.h"
 
 namespace brxpack {

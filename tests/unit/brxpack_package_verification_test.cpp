@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "authoring/writer.h"
 #include "brxpack/package_verification.h"
 #include "package/format.h"
 #include "package/reader.h"
-#include "package/writer.h"
 #include "support/brxpack_workspace.h"
 #include "support/pe_samples.h"
 

@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
-#include "app/user_texts.h"
+#include "run/user_texts.h"
 #include "steps/phases.h"
 #include "support/target_fixture.h"
 
@@ -14,18 +12,12 @@ namespace {
 
 constexpr RegistryRoot kHklm = RegistryRoot::kLocalMachine;
 
-char* CopyText(const char* text) {
-  char* copy = static_cast<char*>(std::malloc(std::strlen(text) + 1));
-  std::strcpy(copy, text);
-  return copy;
-}
-
 class CompleteUpdateTest : public ::testing::Test {
  protected:
   CompleteUpdateTest() : phase_({RegistryKeysEntry(1)}) {
     TargetInfo& target = phase_.run.target;
-    target.keyPath = CopyText(kTargetKey);
-    target.levelValueName = CopyText("PatchLevel");
+    target.keyPath.Assign(kTargetKey);
+    target.levelValueName.Assign("PatchLevel");
   }
   PhaseRun phase_;
   FakeSystem system_;

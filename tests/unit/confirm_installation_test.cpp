@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "app/user_texts.h"
 #include "package/section_names.h"
+#include "run/user_texts.h"
 #include "steps/phases.h"
 #include "support/target_fixture.h"
 

@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "app/user_texts.h"
 #include "app/worker.h"
-#include "package/section_encoders.h"
+#include "authoring/section_encoders.h"
+#include "authoring/writer.h"
 #include "package/section_names.h"
 #include "package/section_readers.h"
-#include "package/writer.h"
+#include "run/user_texts.h"
 #include "support/crashing_system.h"
 #include "support/fake_system.h"
 #include "support/steps_fixture.h"
@@ -56,7 +56,7 @@ const std::map<std::string, std::string> kUntouched = {{"user.ini", "the user's 
 const std::map<std::string, std::string> kRemoved = {{"old\\gone.txt", "obsolete"}};
 
 std::vector<uint8_t> UpdatePackage() {
-  RegistryKeysSpec keys;
+  RegistryKeysInput keys;
   keys.keyPath = kKey;
   keys.packageLevel = 5;
   std::vector<PackageEntrySource> entries = {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "package/section_encoders.h"
+#include "authoring/section_encoders.h"
 #include "package/section_names.h"
 #include "steps/phases.h"
 #include "support/steps_fixture.h"
@@ -42,31 +42,6 @@ TEST(CreateFoldersTest, CreatesListedFoldersInOrder) {
     for (const std::string& folder : c.absent) {
       EXPECT_FALSE(steps.system.HasFolder(kStepsFolder + folder)) << folder;
     }
-  }
-}
-
-struct TargetFolderCase {
-  std::string discovered;
-  std::string copy;  // the steps' copy; empty when it cannot be held
-};
-
-// Tests that the steps' copy of the target folder ends in exactly one
-// backslash, and stays empty when the folder does not fit a path.
-TEST(CreateFoldersTest, PreparesTargetFolderCopy) {
-  const std::string longFolder = "C:\\" + std::string(508, 'f');  // 511 characters
-  const TargetFolderCase cases[] = {
-      {"C:\\App\\", "C:\\App\\"},
-      {"C:\\App", "C:\\App\\"},
-      {longFolder, ""},
-      {longFolder.substr(0, 510), longFolder.substr(0, 510) + "\\"},
-  };
-  for (const TargetFolderCase& c : cases) {
-    SCOPED_TRACE(c.discovered.size());
-    StepsRun steps({FileEntry("a.txt", "a")}, c.discovered);
-    steps.run.updateFailed = 1;
-    steps.Prepare();
-    EXPECT_EQ(steps.run.targetFolder.c_str(), c.copy);
-    EXPECT_EQ(steps.run.updateFailed, 0u);
   }
 }
 

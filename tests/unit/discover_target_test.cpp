@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/user_texts.h"
 #include "package/section_names.h"
+#include "run/user_texts.h"
 #include "steps/phases.h"
 #include "support/target_fixture.h"
 
@@ -94,6 +94,13 @@ TEST(DiscoverTargetTest, FailureTable) {
          s.AddFile(folder + "\\" + program, "MZ");
        },
        {notFound}},
+      // The level is written under this name at the end; one that does not
+      // fit its buffer cannot name the target.
+      {"level value name too long for its buffer",
+       {Entry(kRegistryKeysSection, EncodeRegistryKeys({kTargetKey, "ProgramPath", "ProgramName",
+                                                        std::string(513, 'n'), 1}))},
+       [](FakeSystem& s) { InstallTarget(s, 0); },
+       {notFound}},
       // 512 bytes without a terminator: read whole, then too long to join.
       {"unterminated folder of 512 bytes",
        {RegistryKeysEntry()},
@@ -158,8 +165,7 @@ TEST(DiscoverTargetTest, FolderEndsInOneBackslash) {
     const std::string path = c.targetFolder + "v.exe";
     if (path.size() < 512) system.AddFile(path, "MZ");
     EXPECT_EQ(DiscoverTarget(system, phase.run), path.size() < 512) << c.targetFolder;
-    ASSERT_NE(phase.run.target.targetFolder, nullptr);
-    EXPECT_EQ(phase.run.target.targetFolder, c.targetFolder);
+    EXPECT_EQ(phase.run.target.targetFolder.c_str(), c.targetFolder);
     if (path.size() < 512) {
       EXPECT_TRUE(Called(system, "PathExists " + path)) << path;
     }
@@ -207,10 +213,10 @@ TEST(DiscoverTargetTest, FillsTargetInfo) {
   PhaseRun phase({RegistryKeysEntry(3)});
   ASSERT_TRUE(DiscoverTarget(system, phase.run));
   const TargetInfo& target = phase.run.target;
-  EXPECT_STREQ(target.keyPath, kTargetKey);
-  EXPECT_EQ(std::string(target.targetFolder), std::string(kTargetFolder) + "\\");
-  EXPECT_STREQ(target.programFile, "bin");
-  EXPECT_STREQ(target.levelValueName, "PatchLevel");
+  EXPECT_STREQ(target.keyPath.c_str(), kTargetKey);
+  EXPECT_EQ(target.targetFolder.c_str(), std::string(kTargetFolder) + "\\");
+  EXPECT_STREQ(target.programFile.c_str(), "bin");
+  EXPECT_STREQ(target.levelValueName.c_str(), "PatchLevel");
   EXPECT_EQ(target.installedLevel, 7);
   EXPECT_EQ(target.packageLevel, 3);
   EXPECT_TRUE(system.statusTexts.empty());

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "app/user_texts.h"
 #include "app/worker.h"
 #include "package/section_names.h"
 #include "package/section_readers.h"
+#include "run/user_texts.h"
 #include "support/target_fixture.h"
 
 namespace brx {

@@ -13,9 +13,9 @@
 #include <thread>
 #include <vector>
 
-#include "app/user_texts.h"
 #include "app/worker.h"
 #include "package/section_names.h"
+#include "run/user_texts.h"
 #include "support/target_fixture.h"
 
 namespace brx {

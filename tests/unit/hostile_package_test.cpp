@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "app/user_texts.h"
+#include "authoring/section_encoders.h"
 #include "package/entry_lookup.h"
 #include "package/reader.h"
-#include "package/section_encoders.h"
 #include "package/section_names.h"
+#include "run/user_texts.h"
 #include "support/heap_watch.h"
 #include "support/hostile_packages.h"
 #include "support/hostile_run.h"

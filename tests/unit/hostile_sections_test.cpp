@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "app/user_texts.h"
-#include "package/section_encoders.h"
+#include "authoring/section_encoders.h"
 #include "package/section_names.h"
+#include "run/user_texts.h"
 #include "support/counting_system.h"
 #include "support/hostile_packages.h"
 #include "support/hostile_run.h"

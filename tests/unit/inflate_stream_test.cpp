@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "package/writer.h"
+#include "authoring/writer.h"
 
 namespace brx {
 namespace {

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app/user_texts.h"
-#include "package/section_encoders.h"
+#include "authoring/section_encoders.h"
 #include "package/section_names.h"
+#include "run/user_texts.h"
 #include "steps/phases.h"
 #include "support/steps_fixture.h"
 
@@ -355,7 +355,7 @@ TEST(InstallFilesTest, ReadOnlyFileReplacedAndItsBackupStays) {
   }
 }
 
-// Tests that a target folder too long for the steps' copy fails every file
+// Tests that a target folder too long for a path fails every file
 // without a single file call, and that the failure text still shows the
 // whole path.
 TEST(InstallFilesTest, TargetFolderThatDoesNotFit) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/user_texts.h"
+#include "run/user_texts.h"
 #include "support/fake_system.h"
 
 namespace brx {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "package/section_encoders.h"
+#include "authoring/section_encoders.h"
 #include "package/section_names.h"
 #include "package/section_readers.h"
 #include "steps/phases.h"

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "package/section_encoders.h"
+#include "authoring/section_encoders.h"
 #include "package/section_names.h"
 #include "steps/phases.h"
 #include "support/steps_fixture.h"

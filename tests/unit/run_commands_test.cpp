@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "app/user_texts.h"
-#include "package/section_encoders.h"
+#include "authoring/section_encoders.h"
 #include "package/section_names.h"
 #include "package/section_readers.h"
+#include "run/user_texts.h"
 #include "steps/phases.h"
 #include "support/steps_fixture.h"
 
@@ -14,7 +14,7 @@ namespace brx {
 namespace {
 
 const std::string kFolder = kStepsFolder;
-const std::string kErrorFile = kFolder + kCommandErrorFileName;
+const std::string kErrorFile = kFolder + "brx_patch_apply_err.txt";
 
 struct Program {
   std::string path;

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "package/section_encoders.h"
+#include "authoring/section_encoders.h"
 #include "support/package_samples.h"
 
 namespace brx {
@@ -23,19 +23,19 @@ std::string Raw(const char (&literal)[N]) {
   return std::string(literal, N - 1);
 }
 
-RegistryKeysSpec AtlasKeys(int32_t level) {
-  RegistryKeysSpec keys;
+RegistryKeysInput AtlasKeys(int32_t level) {
+  RegistryKeysInput keys;
   keys.keyPath = "SOFTWARE\\Brindlex\\Atlas";
   keys.packageLevel = level;
   return keys;
 }
 
-const std::vector<CommandSpec> kCommands = {
+const std::vector<CommandInput> kCommands = {
     {kCommandWait | kCommandRelative, "tools\\conv.exe", "-q maps"},
     {0, "C:\\Windows\\notepad.exe", ""},
 };
 
-const std::vector<RegistryValueSpec> kRegistryValues = {
+const std::vector<RegistryValueInput> kRegistryValues = {
     {1, 1, "Software\\Brindlex\\Atlas", 1, "Level", "0x1F"},
     {2, 2, "Software\\Brindlex\\Skipped", 2, "", "x"},
     {1, 0, "Software\\Brindlex\\Atlas", 2, "Maps", "north"},

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "authoring/writer.h"
 #include "package/reader.h"
-#include "package/writer.h"
 #include "support/pe_samples.h"
 
 namespace brx {

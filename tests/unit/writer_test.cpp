@@ -1,4 +1,4 @@
-#include "package/writer.h"
+#include "authoring/writer.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

@@ -10,10 +10,12 @@
 #include "commands.h"
 #include "display_text.h"
 #include "exit_codes.h"
+#include "folded_name.h"
 #include "host_path.h"
 #include "installed_path.h"
 #include "output_file.h"
 #include "package/entry_lookup.h"
+#include "package/name_translation.h"
 #include "package/section_names.h"
 #include "package_file.h"
 #include "progress_meter.h"
@@ -34,13 +36,6 @@ struct Outcome {
   std::string error;  // a message for the console, empty on success
 };
 
-std::string Folded(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
-  }
-  return text;
-}
-
 // Where every file entry goes. Fails, naming each, when an installed path
 // would leave the folder: then nothing at all is written.
 Result<std::vector<Job>> PlanJobs(const brx::Package& package, const std::filesystem::path& folder,
@@ -53,7 +48,7 @@ Result<std::vector<Job>> PlanJobs(const brx::Package& package, const std::filesy
   for (uint32_t i = 0; i < package.entryCount(); ++i) {
     const brx::DirectoryEntry& entry = package.directory[i];
     if (entry.IsSection()) continue;
-    const std::string installed = TranslateEntryName(table, entry.name);
+    const std::string installed = brx::InstalledName(table, entry.name);
     std::optional<std::string> problem = EscapeProblem(installed);
     const std::vector<std::string> components = PathComponents(installed);
     if (!problem && components.empty()) problem = "names no file";
@@ -69,7 +64,7 @@ Result<std::vector<Job>> PlanJobs(const brx::Package& package, const std::filesy
     for (const std::string& component : components) {
       target /= PathFromUtf8(Windows1251ToUtf8(component));
     }
-    auto [place, added] = byPath.emplace(Folded(Utf8FromPath(target)), jobs.size());
+    auto [place, added] = byPath.emplace(FoldedName(Utf8FromPath(target)), jobs.size());
     if (added) {
       jobs.push_back({&entry, target});
     } else {

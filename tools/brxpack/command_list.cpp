@@ -7,6 +7,7 @@
 #include "exit_codes.h"
 #include "host_path.h"
 #include "package/entry_lookup.h"
+#include "package/name_translation.h"
 #include "package/section_names.h"
 #include "package_file.h"
 #include "package_verification.h"
@@ -70,7 +71,7 @@ void ListEntries(const OpenedPackage& opened, brx::MemoryRange nameTable, Consol
                 << RightAligned(std::to_string(stored), 12)
                 << RightAligned(Ratio(stored, entry.size), 7) << "\n";
     if (!entry.IsSection()) {
-      const std::string installed = TranslateEntryName(nameTable, entry.name);
+      const std::string installed = brx::InstalledName(nameTable, entry.name);
       if (installed != entry.name) {
         console.out << "       installed as " << PlainForDisplay(installed) << "\n";
       }

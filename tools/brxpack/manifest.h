@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "package/section_encoders.h"
+#include "authoring/section_encoders.h"
 
 namespace brxpack {
 
@@ -41,13 +41,13 @@ struct StartupText {
 
 // The script sections; an absent optional means the section is left out.
 struct ScriptSections {
-  std::optional<brx::RegistryKeysSpec> target;
+  std::optional<brx::RegistryKeysInput> target;
   std::optional<StartupText> startup;
   std::vector<NamePairItem> renames;
   std::optional<std::vector<std::string>> folders;
-  std::optional<std::vector<brx::CommandSpec>> commands;
+  std::optional<std::vector<brx::CommandInput>> commands;
   std::optional<std::vector<std::string>> removals;
-  std::optional<std::vector<brx::RegistryValueSpec>> registry;
+  std::optional<std::vector<brx::RegistryValueInput>> registry;
   std::vector<RawSection> raw;
 };
 

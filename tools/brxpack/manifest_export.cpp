@@ -6,10 +6,12 @@
 #include <sstream>
 
 #include "display_text.h"
+#include "folded_name.h"
 #include "hex_text.h"
 #include "installed_path.h"
 #include "manifest.h"
 #include "package/entry_lookup.h"
+#include "package/name_translation.h"
 #include "package/section_names.h"
 #include "package/section_readers.h"
 #include "package_plan.h"
@@ -37,8 +39,8 @@ bool DecodeRegistryKeys(const SectionBytes& payload, ScriptSections& script) {
     return false;
   }
   script.target =
-      brx::RegistryKeysSpec{items.keyPath, items.folderValueName, items.programValueName,
-                            items.levelValueName, items.packageLevel};
+      brx::RegistryKeysInput{items.keyPath, items.folderValueName, items.programValueName,
+                             items.levelValueName, items.packageLevel};
   return true;
 }
 
@@ -72,7 +74,7 @@ std::optional<std::vector<std::string>> DecodeTextList(const SectionBytes& paylo
 }
 
 bool DecodeCommands(const SectionBytes& payload, ScriptSections& script) {
-  std::vector<brx::CommandSpec> commands;
+  std::vector<brx::CommandInput> commands;
   brx::PayloadCursor cursor(payload.range());
   brx::CommandRecord record;
   while (brx::ReadCommandRecord(cursor, &record)) {
@@ -87,7 +89,7 @@ bool DecodeCommands(const SectionBytes& payload, ScriptSections& script) {
 }
 
 bool DecodeRegistry(const SectionBytes& payload, ScriptSections& script) {
-  std::vector<brx::RegistryValueSpec> records;
+  std::vector<brx::RegistryValueInput> records;
   brx::PayloadCursor cursor(payload.range());
   brx::RegistryRecord record;
   while (brx::ReadRegistryRecord(cursor, &record)) {
@@ -107,20 +109,29 @@ bool DecodeRegistry(const SectionBytes& payload, ScriptSections& script) {
 
 bool Decode(const std::string& name, const SectionBytes& payload, ScriptSections& script,
             Pairs& pairs) {
-  if (name == brx::kRegistryKeysSection) return DecodeRegistryKeys(payload, script);
-  if (name == brx::kStartupMsgSection) return DecodeStartup(payload, script);
-  if (name == brx::kNameTableSection) return DecodeNameTable(payload, pairs);
-  if (name == brx::kFoldersSection) return (script.folders = DecodeTextList(payload)).has_value();
-  if (name == brx::kFilesToRemoveSection) {
-    return (script.removals = DecodeTextList(payload)).has_value();
+  switch (brx::ClassifySection(name.c_str())) {
+    case brx::SectionKind::kRegistryKeys:
+      return DecodeRegistryKeys(payload, script);
+    case brx::SectionKind::kStartupMsg:
+      return DecodeStartup(payload, script);
+    case brx::SectionKind::kNameTable:
+      return DecodeNameTable(payload, pairs);
+    case brx::SectionKind::kFolders:
+      return (script.folders = DecodeTextList(payload)).has_value();
+    case brx::SectionKind::kFilesToRemove:
+      return (script.removals = DecodeTextList(payload)).has_value();
+    case brx::SectionKind::kCommands:
+      return DecodeCommands(payload, script);
+    case brx::SectionKind::kRegistryTable:
+      return DecodeRegistry(payload, script);
+    case brx::SectionKind::kUnknown:
+      break;
   }
-  if (name == brx::kCommandsSection) return DecodeCommands(payload, script);
-  if (name == brx::kRegistryTableSection) return DecodeRegistry(payload, script);
   return false;
 }
 
 // Takes a section into the publisher's tables only when a build from them
-// gives back exactly this section's bytes.
+// gives back exactly this section: its name as spelt and its bytes.
 bool TakeSection(const std::string& name, const SectionBytes& payload, ScriptSections& script,
                  Pairs& pairs) {
   ScriptSections single;
@@ -142,13 +153,6 @@ bool TakeSection(const std::string& name, const SectionBytes& payload, ScriptSec
 
 std::string Toml(const std::string& windows1251) {
   return TomlString(Windows1251ToUtf8(windows1251));
-}
-
-std::string Folded(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
-  }
-  return text;
 }
 
 class Exporter {
@@ -178,7 +182,7 @@ class Exporter {
         Warn("section " + QuotedForDisplay(entry.name) + " is damaged and left out");
         continue;
       }
-      const bool first = seen.emplace(Folded(entry.name), true).second;
+      const bool first = seen.emplace(FoldedName(entry.name), true).second;
       if (first && TakeSection(entry.name, *payload, script_, pairs_)) continue;
       script_.raw.push_back({entry.name, payload->payload(), ""});
     }
@@ -209,7 +213,7 @@ class Exporter {
     }
     if (script_.folders) out_ << "\n[folders]\ncreate = " << TomlList(*script_.folders) << "\n";
     if (script_.commands) {
-      for (const brx::CommandSpec& command : *script_.commands) {
+      for (const brx::CommandInput& command : *script_.commands) {
         out_ << "\n[[command]]\nprogram = " << Toml(command.program)
              << "\narguments = " << Toml(command.arguments)
              << "\nwait = " << ((command.flags & brx::kCommandWait) ? "true" : "false")
@@ -219,7 +223,7 @@ class Exporter {
     }
     if (script_.removals) out_ << "\n[remove]\npaths = " << TomlList(*script_.removals) << "\n";
     if (script_.registry) {
-      for (const brx::RegistryValueSpec& record : *script_.registry) WriteRegistryValue(record);
+      for (const brx::RegistryValueInput& record : *script_.registry) WriteRegistryValue(record);
     }
     for (const RawSection& raw : script_.raw) {
       out_ << "\n# Carried byte for byte: the tables above cannot say exactly these bytes.\n"
@@ -228,7 +232,7 @@ class Exporter {
     }
   }
 
-  void WriteRegistryValue(const brx::RegistryValueSpec& record) {
+  void WriteRegistryValue(const brx::RegistryValueInput& record) {
     out_ << "\n[[registry]]\nroot = '" << *RootName(record.root) << "'\nkey = " << Toml(record.key)
          << "\nname = " << Toml(record.valueName) << "\ntype = '" << *TypeName(record.type)
          << "'\n";
@@ -263,11 +267,11 @@ class Exporter {
         Warn(label + ": its name has a byte without a character; left out");
         continue;
       }
-      if (!names.emplace(Folded(entry.name), i).second) {
+      if (!names.emplace(FoldedName(entry.name), i).second) {
         Warn(label + ": repeats an earlier entry's name; left out");
         continue;
       }
-      const std::string installed = TranslateEntryName(table, entry.name);
+      const std::string installed = brx::InstalledName(table, entry.name);
       if (std::optional<std::string> problem = EscapeProblem(installed)) {
         Warn(label + ": its installed path " + *problem +
              ", so extract will not write it; left "
@@ -279,7 +283,7 @@ class Exporter {
         source.push_back('/');
         source += Windows1251ToUtf8(component);
       }
-      if (!paths.emplace(Folded(installed), i).second) {
+      if (!paths.emplace(FoldedName(installed), i).second) {
         Warn(label +
              ": installed at the same path as an earlier entry; extract keeps only the "
              "later one's bytes for both");

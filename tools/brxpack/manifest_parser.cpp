@@ -250,7 +250,7 @@ void ReadTarget(const toml::table& root, ScriptSections& script, Problems& probl
   TableReader reader(*table, "target.", problems);
   reader.RejectUnknownKeys(
       {"registry_key", "folder_value", "program_value", "level_value", "patch_level"});
-  brx::RegistryKeysSpec keys;
+  brx::RegistryKeysInput keys;
   std::optional<std::string> key = reader.Text("registry_key", true);
   if (key && key->empty()) reader.Problem("registry_key", "is empty");
   std::optional<std::string> folder = reader.Text("folder_value", false);
@@ -341,11 +341,11 @@ void ReadRemovals(const toml::table& root, ScriptSections& script, Problems& pro
 void ReadCommands(const toml::table& root, ScriptSections& script, Problems& problems) {
   const std::vector<const toml::table*> tables = TablesOf(root, "command", problems);
   if (tables.empty()) return;
-  std::vector<brx::CommandSpec> commands;
+  std::vector<brx::CommandInput> commands;
   for (size_t i = 0; i < tables.size(); ++i) {
     TableReader reader(*tables[i], Indexed("command", i), problems);
     reader.RejectUnknownKeys({"program", "arguments", "wait", "relative"});
-    brx::CommandSpec command;
+    brx::CommandInput command;
     std::optional<std::string> program = reader.Text("program", true);
     std::optional<std::string> arguments = reader.Text("arguments", false);
     // Waiting and a program shipped under the target folder are what a
@@ -415,11 +415,11 @@ std::optional<std::string> RegistryData(TableReader& reader, const toml::table& 
 void ReadRegistry(const toml::table& root, ScriptSections& script, Problems& problems) {
   const std::vector<const toml::table*> tables = TablesOf(root, "registry", problems);
   if (tables.empty()) return;
-  std::vector<brx::RegistryValueSpec> records;
+  std::vector<brx::RegistryValueInput> records;
   for (size_t i = 0; i < tables.size(); ++i) {
     TableReader reader(*tables[i], Indexed("registry", i), problems);
     reader.RejectUnknownKeys({"root", "key", "name", "type", "data", "operation"});
-    brx::RegistryValueSpec record;
+    brx::RegistryValueInput record;
     record.root = CodeOf(reader, "root", "\"HKCU\" or \"HKLM\"", RootCode, nullptr);
     record.type =
         CodeOf(reader, "type", "\"dword\", \"string\" or \"key-only\"", TypeCode, nullptr);

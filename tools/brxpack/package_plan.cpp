@@ -5,10 +5,12 @@
 #include <system_error>
 
 #include "display_text.h"
+#include "folded_name.h"
 #include "host_path.h"
 #include "installed_path.h"
 #include "package/entry_lookup.h"
 #include "package/format.h"
+#include "package/name_translation.h"
 #include "package/section_names.h"
 #include "payload_folder.h"
 #include "section_bytes.h"
@@ -29,15 +31,6 @@ struct Candidate {
   bool stored = false;
   uint64_t size = 0;
 };
-
-// Entry names compare as the installer compares them: A to Z folded.
-std::string Folded(const std::string& name) {
-  std::string folded = name;
-  for (char& c : folded) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
-  }
-  return folded;
-}
 
 std::string BackslashPath(const std::string& relativeUtf8) {
   std::string path = relativeUtf8;
@@ -126,9 +119,9 @@ class Planner {
       // A hand-written entry for a file of the payload folder replaces it,
       // which is how a payload file gets its own settings.
       if (candidate.install) {
-        const std::string key = Folded(*candidate.install);
+        const std::string key = FoldedName(*candidate.install);
         for (size_t i = 0; i < payloadCount_; ++i) {
-          if (candidates_[i].install && Folded(*candidates_[i].install) == key) {
+          if (candidates_[i].install && FoldedName(*candidates_[i].install) == key) {
             candidates_.erase(candidates_.begin() + static_cast<std::ptrdiff_t>(i));
             --payloadCount_;
             break;
@@ -142,7 +135,7 @@ class Planner {
   void NameEntries() {
     std::map<std::string, std::string> taken;  // folded name -> where it was given
     const auto take = [&](const std::string& name, const std::string& where) {
-      auto [place, added] = taken.emplace(Folded(name), where);
+      auto [place, added] = taken.emplace(FoldedName(name), where);
       if (!added) {
         problems_.push_back(where + ": entry name " + Shown(name) + " is already used by " +
                             place->second);
@@ -171,7 +164,7 @@ class Planner {
       std::string name;
       do {
         name = GeneratedEntryName(++number, *candidate.install);
-      } while (taken.count(Folded(name)) != 0);
+      } while (taken.count(FoldedName(name)) != 0);
       take(name, candidate.where);
       candidate.entry = name;
     }
@@ -224,7 +217,7 @@ class Planner {
     for (const Candidate& candidate : candidates_) {
       PlannedFile file;
       file.entryName = *candidate.entry;
-      file.installedPath = TranslateEntryName(table.range(), file.entryName);
+      file.installedPath = brx::InstalledName(table.range(), file.entryName.c_str());
       file.source = candidate.source;
       file.shownSource = candidate.shown;
       file.stored = candidate.stored;
@@ -233,7 +226,7 @@ class Planner {
         problems_.push_back(candidate.where + ": installed path " + Shown(file.installedPath) +
                             " " + *problem);
       }
-      auto [place, added] = installedBy.emplace(Folded(file.installedPath), candidate.where);
+      auto [place, added] = installedBy.emplace(FoldedName(file.installedPath), candidate.where);
       if (!added) {
         problems_.push_back(candidate.where + ": installed path " + Shown(file.installedPath) +
                             " is already installed by " + place->second);
@@ -245,7 +238,7 @@ class Planner {
   void WarnAboutRepeatedSections() {
     std::map<std::string, bool> seen;
     for (const SectionEntry& section : plan_.sections) {
-      if (!seen.emplace(Folded(section.name), true).second) {
+      if (!seen.emplace(FoldedName(section.name), true).second) {
         plan_.warnings.push_back("section " + Shown(section.name) +
                                  " repeats an earlier section of that name; the installer "
                                  "never reads it");

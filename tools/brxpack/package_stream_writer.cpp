@@ -7,10 +7,10 @@
 #include <optional>
 #include <thread>
 
+#include "authoring/writer.h"
 #include "host_path.h"
 #include "mapped_file.h"
 #include "package/format.h"
-#include "package/writer.h"
 #include "windows1251.h"
 
 namespace brxpack {

@@ -5,8 +5,11 @@
 #include <optional>
 
 #include "display_text.h"
+#include "folded_name.h"
 #include "installed_path.h"
 #include "package/entry_lookup.h"
+#include "package/inflate_stream.h"
+#include "package/name_translation.h"
 #include "package/section_names.h"
 #include "package_walk.h"
 #include "section_bytes.h"
@@ -15,26 +18,6 @@
 namespace brxpack {
 
 namespace {
-
-bool CouldInflateTo(uint64_t compressedSize, uint64_t size) {
-  return size <= compressedSize * 1032 + 1024;
-}
-
-bool IsKnownSection(const char* name) {
-  for (const char* known : {brx::kRegistryKeysSection, brx::kStartupMsgSection,
-                            brx::kNameTableSection, brx::kFoldersSection, brx::kCommandsSection,
-                            brx::kFilesToRemoveSection, brx::kRegistryTableSection}) {
-    if (brx::EntryNamesEqual(name, known)) return true;
-  }
-  return false;
-}
-
-std::string Folded(std::string name) {
-  for (char& c : name) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
-  }
-  return name;
-}
 
 class Verifier {
  public:
@@ -88,7 +71,7 @@ class Verifier {
     for (const std::string& fault : CheckSection(names_[index], payload)) {
       Problem(Label(index) + ": " + fault);
     }
-    if (!IsKnownSection(entry.name)) {
+    if (brx::ClassifySection(entry.name) == brx::SectionKind::kUnknown) {
       report_.notes.push_back(Label(index) + " is not a section the installer reads");
     }
     if (!nameTable_ && brx::EntryNamesEqual(entry.name, brx::kNameTableSection)) {
@@ -100,7 +83,7 @@ class Verifier {
   // into buffer_; stored ones cannot fail.
   bool Produce(uint32_t index, const brx::DirectoryEntry& entry) {
     if (!entry.IsCompressed()) return true;
-    if (!CouldInflateTo(entry.compressedSize, entry.size)) {
+    if (!brx::CouldInflateTo(entry.compressedSize, entry.size)) {
       Problem(Label(index) + ": claims " + std::to_string(entry.size) + " bytes, more than its " +
               std::to_string(entry.compressedSize) + " compressed bytes can hold");
       return false;
@@ -117,7 +100,7 @@ class Verifier {
   void CheckRepeatedNames() {
     std::map<std::string, uint32_t> first;
     for (uint32_t i = 0; i < names_.size(); ++i) {
-      auto [place, added] = first.emplace(Folded(names_[i]), i);
+      auto [place, added] = first.emplace(FoldedName(names_[i]), i);
       if (added) continue;
       Problem(Label(i) + ": repeats the name of entry " + std::to_string(place->second + 1) +
               (names_[i][0] == ':' ? "; the installer reads only the first"
@@ -131,7 +114,7 @@ class Verifier {
       const brx::DirectoryEntry& entry = package_.directory[i];
       if (names_[i].empty() || names_[i][0] == ':') continue;
       const std::string installed =
-          nameTable_ ? TranslateEntryName(nameTable_->range(), names_[i]) : names_[i];
+          nameTable_ ? brx::InstalledName(nameTable_->range(), names_[i].c_str()) : names_[i];
       const std::string shownPath =
           installed == names_[i] ? "" : " (installed as " + QuotedForDisplay(installed) + ")";
       if (entry.size == 0) {
@@ -140,8 +123,8 @@ class Verifier {
       if (std::optional<std::string> problem = InstalledPathProblem(installed)) {
         Problem(Label(i) + shownPath + ": the installed path " + *problem);
       }
-      auto [place, added] = installedBy.emplace(Folded(installed), i);
-      if (!added && Folded(names_[i]) != Folded(names_[place->second])) {
+      auto [place, added] = installedBy.emplace(FoldedName(installed), i);
+      if (!added && FoldedName(names_[i]) != FoldedName(names_[place->second])) {
         Problem(Label(i) + shownPath + ": is installed at the same path as entry " +
                 std::to_string(place->second + 1) + "; the later one wins");
       }

@@ -3,7 +3,6 @@
 // cursor relies on, so the section readers can be used on it.
 #include <cstdint>
 #include <optional>
-#include <string>
 #include <vector>
 
 #include "package/memory_range.h"
@@ -33,11 +32,5 @@ class SectionBytes {
 // nothing when it does not give exactly its size.
 std::optional<SectionBytes> ProduceEntry(const brx::Package& package,
                                          const brx::DirectoryEntry& entry);
-
-// The installed name of an entry through a name table payload (followed in
-// memory by a zero byte, as SectionBytes and SectionBlock are), by the
-// installer's rules: the first pair whose source name equals the entry's
-// name (A to Z folded) gives it; otherwise the entry's own name.
-std::string TranslateEntryName(brx::MemoryRange nameTable, const std::string& entryName);
 
 }  // namespace brxpack

@@ -1,16 +1,11 @@
 #include "section_checks.h"
 
-#include "package/entry_lookup.h"
 #include "package/section_names.h"
 #include "package/section_readers.h"
 
 namespace brxpack {
 
 namespace {
-
-bool Is(const std::string& name, const char* section) {
-  return brx::EntryNamesEqual(name.c_str(), section);
-}
 
 const char kUnclosed[] = "is cut short: its closing empty item is missing";
 
@@ -90,14 +85,23 @@ std::vector<std::string> RegistryTable(const SectionBytes& payload) {
 }  // namespace
 
 std::vector<std::string> CheckSection(const std::string& name, const SectionBytes& payload) {
-  if (Is(name, brx::kRegistryKeysSection)) return RegistryKeys(payload);
-  if (Is(name, brx::kStartupMsgSection)) return StartupMessage(payload);
-  if (Is(name, brx::kNameTableSection)) return NameTable(payload);
-  if (Is(name, brx::kFoldersSection) || Is(name, brx::kFilesToRemoveSection)) {
-    return TextList(payload);
+  switch (brx::ClassifySection(name.c_str())) {
+    case brx::SectionKind::kRegistryKeys:
+      return RegistryKeys(payload);
+    case brx::SectionKind::kStartupMsg:
+      return StartupMessage(payload);
+    case brx::SectionKind::kNameTable:
+      return NameTable(payload);
+    case brx::SectionKind::kFolders:
+    case brx::SectionKind::kFilesToRemove:
+      return TextList(payload);
+    case brx::SectionKind::kCommands:
+      return Commands(payload);
+    case brx::SectionKind::kRegistryTable:
+      return RegistryTable(payload);
+    case brx::SectionKind::kUnknown:
+      break;
   }
-  if (Is(name, brx::kCommandsSection)) return Commands(payload);
-  if (Is(name, brx::kRegistryTableSection)) return RegistryTable(payload);
   return {};
 }
 

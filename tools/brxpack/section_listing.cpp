@@ -1,17 +1,12 @@
 #include "section_listing.h"
 
 #include "display_text.h"
-#include "package/entry_lookup.h"
 #include "package/section_names.h"
 #include "package/section_readers.h"
 
 namespace brxpack {
 
 namespace {
-
-bool Is(const std::string& name, const char* section) {
-  return brx::EntryNamesEqual(name.c_str(), section);
-}
 
 std::vector<std::string> RegistryKeys(const SectionBytes& payload) {
   brx::RegistryKeysItems items;
@@ -92,14 +87,23 @@ std::vector<std::string> RegistryTable(const SectionBytes& payload) {
 }  // namespace
 
 std::vector<std::string> DescribeSection(const std::string& name, const SectionBytes& payload) {
-  if (Is(name, brx::kRegistryKeysSection)) return RegistryKeys(payload);
-  if (Is(name, brx::kStartupMsgSection)) return StartupMessage(payload);
-  if (Is(name, brx::kNameTableSection)) return NameTable(payload);
-  if (Is(name, brx::kFoldersSection) || Is(name, brx::kFilesToRemoveSection)) {
-    return TextList(payload);
+  switch (brx::ClassifySection(name.c_str())) {
+    case brx::SectionKind::kRegistryKeys:
+      return RegistryKeys(payload);
+    case brx::SectionKind::kStartupMsg:
+      return StartupMessage(payload);
+    case brx::SectionKind::kNameTable:
+      return NameTable(payload);
+    case brx::SectionKind::kFolders:
+    case brx::SectionKind::kFilesToRemove:
+      return TextList(payload);
+    case brx::SectionKind::kCommands:
+      return Commands(payload);
+    case brx::SectionKind::kRegistryTable:
+      return RegistryTable(payload);
+    case brx::SectionKind::kUnknown:
+      break;
   }
-  if (Is(name, brx::kCommandsSection)) return Commands(payload);
-  if (Is(name, brx::kRegistryTableSection)) return RegistryTable(payload);
   return {"(a section the installer does not read; " + std::to_string(payload.range().size) +
           " bytes)"};
 }

@@ -1,17 +1,12 @@
 #include "self_applying.h"
 
-#include <cstring>
-
 #include "package/format.h"
 
 namespace brxpack {
 
 Status WriteTrailer(uint32_t packageStart, AtomicOutputFile& output) {
-  brx::PackageTrailer trailer = {};
-  trailer.packageStart = packageStart;
-  std::memcpy(trailer.magic, brx::kTrailerMagic, sizeof brx::kTrailerMagic);
   uint8_t bytes[brx::kTrailerSize];
-  brx::EncodeTrailer(trailer, bytes);
+  brx::WriteTrailer(bytes, packageStart);
   return output.Write(bytes, sizeof bytes);
 }
 

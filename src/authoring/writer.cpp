@@ -1,4 +1,4 @@
-#include "package/writer.h"
+#include "authoring/writer.h"
 
 #include <zlib.h>
 
@@ -117,11 +117,8 @@ std::vector<uint8_t> AppendPackageToStub(const std::vector<uint8_t>& stub,
   out.reserve(stub.size() + package.size() + kTrailerSize);
   AppendBytes(out, stub);
   AppendBytes(out, package);
-  PackageTrailer trailer = {};
-  trailer.packageStart = static_cast<uint32_t>(stub.size());
-  std::memcpy(trailer.magic, kTrailerMagic, sizeof kTrailerMagic);
   uint8_t bytes[kTrailerSize];
-  EncodeTrailer(trailer, bytes);
+  WriteTrailer(bytes, static_cast<uint32_t>(stub.size()));
   out.insert(out.end(), bytes, bytes + kTrailerSize);
   return out;
 }

@@ -12,14 +12,14 @@
 
 namespace brx {
 
-struct RegistryKeysSpec {
+struct RegistryKeysInput {
   std::string keyPath;
   std::string folderValueName = "ProgramPath";
   std::string programValueName = "ProgramName";
   std::string levelValueName = "PatchLevel";
   int32_t packageLevel = 1;
 };
-std::vector<uint8_t> EncodeRegistryKeys(const RegistryKeysSpec& keys);
+std::vector<uint8_t> EncodeRegistryKeys(const RegistryKeysInput& keys);
 
 std::vector<uint8_t> EncodeStartupMessage(const std::string& caption, const std::string& question);
 
@@ -28,14 +28,14 @@ std::vector<uint8_t> EncodeNameTable(const std::vector<std::pair<std::string, st
 // :Folders and :FilesToRemove.
 std::vector<uint8_t> EncodeTextList(const std::vector<std::string>& items);
 
-struct CommandSpec {
+struct CommandInput {
   uint8_t flags = 0;  // kCommandWait | kCommandRelative
   std::string program;
   std::string arguments;
 };
-std::vector<uint8_t> EncodeCommands(const std::vector<CommandSpec>& commands);
+std::vector<uint8_t> EncodeCommands(const std::vector<CommandInput>& commands);
 
-struct RegistryValueSpec {
+struct RegistryValueInput {
   uint32_t operation = 1;
   uint32_t root = 2;  // 1 HKEY_CURRENT_USER, anything else HKEY_LOCAL_MACHINE
   std::string key;
@@ -43,6 +43,6 @@ struct RegistryValueSpec {
   std::string valueName;
   std::string data;
 };
-std::vector<uint8_t> EncodeRegistryTable(const std::vector<RegistryValueSpec>& records);
+std::vector<uint8_t> EncodeRegistryTable(const std::vector<RegistryValueInput>& records);
 
 }  // namespace brx

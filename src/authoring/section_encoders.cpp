@@ -1,4 +1,4 @@
-#include "package/section_encoders.h"
+#include "authoring/section_encoders.h"
 
 #include "package/format.h"
 
@@ -23,7 +23,7 @@ void AppendUint32(std::vector<uint8_t>& out, uint32_t value) {
 
 }  // namespace
 
-std::vector<uint8_t> EncodeRegistryKeys(const RegistryKeysSpec& keys) {
+std::vector<uint8_t> EncodeRegistryKeys(const RegistryKeysInput& keys) {
   std::vector<uint8_t> out;
   AppendText(out, keys.keyPath);
   AppendText(out, keys.folderValueName);
@@ -62,9 +62,9 @@ std::vector<uint8_t> EncodeTextList(const std::vector<std::string>& items) {
   return out;
 }
 
-std::vector<uint8_t> EncodeCommands(const std::vector<CommandSpec>& commands) {
+std::vector<uint8_t> EncodeCommands(const std::vector<CommandInput>& commands) {
   std::vector<uint8_t> out;
-  for (const CommandSpec& command : commands) {
+  for (const CommandInput& command : commands) {
     out.push_back(command.flags);
     AppendText(out, command.program);
     AppendText(out, command.arguments);
@@ -76,9 +76,9 @@ std::vector<uint8_t> EncodeCommands(const std::vector<CommandSpec>& commands) {
   return out;
 }
 
-std::vector<uint8_t> EncodeRegistryTable(const std::vector<RegistryValueSpec>& records) {
+std::vector<uint8_t> EncodeRegistryTable(const std::vector<RegistryValueInput>& records) {
   std::vector<uint8_t> out;
-  for (const RegistryValueSpec& record : records) {
+  for (const RegistryValueInput& record : records) {
     AppendUint32(out, record.operation);
     AppendUint32(out, record.root);
     AppendText(out, record.key);

@@ -1,9 +1,9 @@
-#include "app/status.h"
+#include "run/status.h"
 
 #include <cstdarg>
 #include <cstdlib>
 
-#include "app/format_text.h"
+#include "run/format_text.h"
 
 namespace brx {
 

@@ -1,4 +1,4 @@
-#include "app/format_text.h"
+#include "run/format_text.h"
 
 namespace brx {
 

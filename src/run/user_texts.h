@@ -4,7 +4,6 @@
 namespace brx {
 
 inline constexpr char kUsageText[] = "Usage: PATCH.EXE resource_nm [output_nm MAKEEXE]";
-inline constexpr char kBuilderKeyword[] = "MAKEEXE";
 inline constexpr char kButtonTextOk[] = "OK";
 inline constexpr char kButtonTextInitial[] = "Done";
 
@@ -60,9 +59,5 @@ inline constexpr char kCommandsFailedCaption[] = "!";
 inline constexpr char kUpdateInstalledText[] =
     "\xCE\xE1\xED\xEE\xE2\xEB\xE5\xED\xE8\xE5 \xF3\xF1\xEF\xE5\xF8\xED\xEE "
     "\xF3\xF1\xF2\xE0\xED\xEE\xE2\xEB\xE5\xED\xEE!\r\n";
-
-inline constexpr char kCommandLineProgramName[] = "DUMMY ";
-inline constexpr char kCommandErrorFileName[] = "brx_patch_apply_err.txt";
-inline constexpr char kBackupSuffix[] = ".bak";
 
 }  // namespace brx
