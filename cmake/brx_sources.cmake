@@ -13,7 +13,14 @@
 #   tests/unit/*_test.cpp                 brx_unit_tests
 #     win32_*_test.cpp                    only in the win32 preset
 #     brxpack_*_test.cpp                  brxpack_tests instead (host preset)
-#   tools/brxpack/*.cpp                   brxpack; all but main.cpp also in brxpack_tests
+#   tools/brxpack/*.cpp, */*.cpp          brxpack (include root tools/, includes name the folder:
+#                                         "brxpack/host/..."); all but main.cpp also in
+#                                         brxpack_tests. By role, each folder including only
+#                                         the ones after it: commands/ (one file per command),
+#                                         reading/ (opening, checking, listing packages),
+#                                         authoring/ (manifest to package or executable),
+#                                         contents/ (texts, names, paths, section payloads as
+#                                         both halves see them), host/ (files, console, process)
 #   tests/fuzz/*_fuzzer.cpp               one libFuzzer executable each (fuzz preset)
 #   tools/ui_robot/*.cpp                  the UI robot and its Wine helpers (tests, demo, bench):
 #                                         one Win32 program each, build/win32/tools/<name>.exe
@@ -60,7 +67,8 @@ list(FILTER BRX_BRXPACK_TEST_SOURCES INCLUDE REGEX "/brxpack_[^/]*_test\\.cpp$")
 list(FILTER BRX_UNIT_TEST_SOURCES EXCLUDE REGEX "/brxpack_[^/]*_test\\.cpp$")
 brx_only_this_platform(BRX_UNIT_TEST_SOURCES)
 
-brx_glob(BRX_BRXPACK_SOURCES ${PROJECT_SOURCE_DIR}/tools/brxpack/*.cpp)
+brx_glob(BRX_BRXPACK_SOURCES ${PROJECT_SOURCE_DIR}/tools/brxpack/*.cpp
+  ${PROJECT_SOURCE_DIR}/tools/brxpack/*/*.cpp)
 set(BRX_BRXPACK_MAIN ${PROJECT_SOURCE_DIR}/tools/brxpack/main.cpp)
 
 brx_glob(BRX_FUZZER_SOURCES ${BRX_TESTS}/fuzz/*_fuzzer.cpp)

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "brxpack/brxpack.h"
+#include "brxpack/commands/brxpack_cli.h"
 
 namespace brxpack::test {
 

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "brxpack/authenticode.h"
+#include "brxpack/authoring/authenticode.h"
 #include "package/format.h"
 #include "support/pe_samples.h"
 

@@ -1,10 +1,11 @@
+#include "brxpack/commands/brxpack_cli.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "authoring/writer.h"
-#include "brxpack/brxpack.h"
 #include "support/brxpack_workspace.h"
 #include "support/pe_samples.h"
 

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "authoring/writer.h"
-#include "brxpack/package_file.h"
-#include "brxpack/section_bytes.h"
+#include "brxpack/contents/section_bytes.h"
+#include "brxpack/reading/package_file.h"
 #include "support/brxpack_workspace.h"
 
 namespace brxpack {

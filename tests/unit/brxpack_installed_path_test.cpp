@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "brxpack/installed_path.h"
+#include "brxpack/contents/installed_path.h"
 
 namespace brxpack {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "brxpack/manifest_parser.h"
+#include "brxpack/authoring/manifest_parser.h"
 
 namespace brxpack {
 namespace {

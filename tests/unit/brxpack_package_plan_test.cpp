@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "brxpack/manifest_parser.h"
-#include "brxpack/package_plan.h"
+#include "brxpack/authoring/manifest_parser.h"
+#include "brxpack/authoring/package_plan.h"
 #include "support/brxpack_workspace.h"
 
 namespace brxpack {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "authoring/writer.h"
-#include "brxpack/package_stream_writer.h"
+#include "brxpack/authoring/package_stream_writer.h"
 #include "package/format.h"
 #include "support/brxpack_workspace.h"
 

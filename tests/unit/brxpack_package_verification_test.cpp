@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "authoring/writer.h"
-#include "brxpack/package_verification.h"
+#include "brxpack/reading/package_verification.h"
 #include "package/format.h"
 #include "package/reader.h"
 #include "support/brxpack_workspace.h"

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "brxpack/hex_text.h"
-#include "brxpack/registry_terms.h"
+#include "brxpack/authoring/hex_text.h"
+#include "brxpack/authoring/registry_terms.h"
 
 namespace brxpack {
 namespace {

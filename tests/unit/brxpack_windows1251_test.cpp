@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "brxpack/windows1251.h"
+#include "brxpack/contents/windows1251.h"
 
 namespace brxpack {
 namespace {

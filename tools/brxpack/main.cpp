@@ -1,8 +1,8 @@
 // brxpack's entry point; everything else is in RunBrxpack, which tests call.
 #include <iostream>
 
-#include "brxpack.h"
-#include "process_environment.h"
+#include "brxpack/commands/brxpack_cli.h"
+#include "brxpack/host/process_environment.h"
 
 int main(int argc, char** argv) {
   brxpack::PrepareConsoleForUtf8();

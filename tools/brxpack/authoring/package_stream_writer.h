@@ -1,0 +1,47 @@
+#pragma once
+// Writes a package straight to its output file: entries are compressed on
+// several threads, and written in their given order as each is ready, so
+// the output is the same whatever the number of threads, and memory holds
+// only the few entries in flight. An entry is stored when compression would
+// not make it smaller.
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "brxpack/host/output_file.h"
+#include "brxpack/host/progress_meter.h"
+#include "brxpack/result.h"
+
+namespace brxpack {
+
+struct EntryToWrite {
+  std::string name;  // Windows-1251, at most 31 bytes
+  // The content: these bytes, or the file when fromFile is set.
+  std::vector<uint8_t> bytes;
+  bool fromFile = false;
+  std::filesystem::path file;
+  bool stored = false;  // never compress
+};
+
+struct WrittenEntry {
+  std::string name;
+  uint32_t size = 0;
+  uint32_t storedSize = 0;
+  bool compressed = false;
+};
+
+struct StreamWriterOptions {
+  int level = 9;         // zlib level for entries and the directory
+  unsigned threads = 2;  // at least 1
+  ProgressMeter* progress = nullptr;
+};
+
+// Writes the package at the output's current end (behind a stub, for a
+// self-applying executable) and leaves committing to the caller. Fails for an unreadable file, an
+// entry or a package past 4 GiB, or a write error.
+Result<std::vector<WrittenEntry>> WritePackageStream(const std::vector<EntryToWrite>& entries,
+                                                     const StreamWriterOptions& options,
+                                                     AtomicOutputFile& output);
+
+}  // namespace brxpack

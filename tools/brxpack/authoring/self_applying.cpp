@@ -1,0 +1,31 @@
+#include "brxpack/authoring/self_applying.h"
+
+#include "package/format.h"
+
+namespace brxpack {
+
+Status WriteTrailer(uint32_t packageStart, AtomicOutputFile& output) {
+  uint8_t bytes[brx::kTrailerSize];
+  brx::WriteTrailer(bytes, packageStart);
+  return output.Write(bytes, sizeof bytes);
+}
+
+bool FitsSelfApplying(uint64_t stubSize, uint64_t packageSize) {
+  return stubSize + packageSize + brx::kTrailerSize <= UINT32_MAX;
+}
+
+Status WriteSelfApplying(brx::MemoryRange stub, brx::MemoryRange package,
+                         const std::filesystem::path& outputPath) {
+  if (!FitsSelfApplying(stub.size, package.size)) {
+    return Error{"the stub and the package together pass 4 GiB"};
+  }
+  Result<AtomicOutputFile> output = AtomicOutputFile::Create(outputPath);
+  if (!output.ok()) return output.TakeError();
+  Status status = output->Write(stub.data, stub.size);
+  if (status.ok()) status = output->Write(package.data, package.size);
+  if (status.ok()) status = WriteTrailer(stub.size, *output);
+  if (status.ok()) status = output->Commit();
+  return status;
+}
+
+}  // namespace brxpack

@@ -1,0 +1,127 @@
+#include "brxpack/commands/brxpack_cli.h"
+
+#include <CLI/CLI.hpp>
+
+#include "brxpack/commands/commands.h"
+#include "brxpack/commands/exit_codes.h"
+
+namespace brxpack {
+
+namespace {
+
+constexpr char kDescription[] =
+    "brxpack: authors packages for the Brindlex Updater and makes self-applying executables.\n"
+    "Exit codes: 0 done, 1 verification found damage, 2 bad use or bad input.";
+
+// Which command the arguments chose, with its options.
+struct Choice {
+  BuildOptions build;
+  ExeOptions exe;
+  std::string listFile;
+  std::string verifyFile;
+  ExtractOptions extract;
+  ManifestOptions manifest;
+  int level = -1;
+};
+
+void AddBuild(CLI::App& app, Choice& choice) {
+  CLI::App* command = app.add_subcommand(
+      "build",
+      "Build a package from a manifest (UTF-8 TOML) and its payload; optionally the "
+      "self-applying executable at once.");
+  command->add_option("MANIFEST", choice.build.manifest, "The manifest file")->required();
+  command->add_option("-o,--output", choice.build.output,
+                      "The package file to write (default: the manifest's package.output, or "
+                      "the manifest's name with .brx)");
+  command->add_option("--exe", choice.build.exe,
+                      "Also write the self-applying executable (with only --exe, no package "
+                      "file is written)");
+  command->add_option("--stub", choice.build.stub,
+                      "The installer's program for --exe (default: PATCH.EXE beside brxpack)");
+  command->add_option("--level", choice.level, "zlib level 0-9 (default: the manifest's, or 9)")
+      ->check(CLI::Range(0, 9));
+  command->add_option("--jobs", choice.build.threads, "Threads that compress entries (default 2)")
+      ->check(CLI::Range(1, 64));
+}
+
+void AddExe(CLI::App& app, Choice& choice) {
+  CLI::App* command = app.add_subcommand(
+      "exe",
+      "Make the self-applying executable from a package: stub, package and trailer, as "
+      "'PATCH.EXE PACKAGE OUT.exe MAKEEXE' does; a signed stub loses its signature first.");
+  command->add_option("PACKAGE", choice.exe.package, "The package file")->required();
+  command->add_option("-o,--output", choice.exe.output, "The executable to write")->required();
+  command->add_option("--stub", choice.exe.stub,
+                      "The installer's program (default: PATCH.EXE beside brxpack)");
+}
+
+void AddReaders(CLI::App& app, Choice& choice) {
+  CLI::App* list = app.add_subcommand(
+      "list", "Show a package's or self-applying executable's header, entries and sections.");
+  list->add_option("FILE", choice.listFile, "A package or a self-applying executable")->required();
+
+  CLI::App* verify = app.add_subcommand(
+      "verify",
+      "Check a package or self-applying executable as the installer reads it, and more: every "
+      "entry's bytes and checksum, every section's form, names and installed paths. Exit 0 "
+      "when clean, 1 when damaged.");
+  verify->add_option("FILE", choice.verifyFile, "A package or a self-applying executable")
+      ->required();
+
+  CLI::App* extract = app.add_subcommand(
+      "extract",
+      "Write the file entries under their installed names below a folder; names that would "
+      "leave the folder are refused.");
+  extract->add_option("FILE", choice.extract.file, "A package or a self-applying executable")
+      ->required();
+  extract->add_option("-C,--folder", choice.extract.folder, "The folder (default: .)");
+  extract->add_option("--jobs", choice.extract.threads, "Threads that extract (default 2)")
+      ->check(CLI::Range(1, 64));
+
+  CLI::App* manifest = app.add_subcommand(
+      "manifest",
+      "Print a manifest that rebuilds an equivalent package from the files that extract "
+      "writes.");
+  manifest->add_option("FILE", choice.manifest.file, "A package or a self-applying executable")
+      ->required();
+  manifest->add_option("-o,--output", choice.manifest.output,
+                       "Write the manifest to this file instead of printing it");
+  manifest->add_option("--payload", choice.manifest.payload,
+                       "The folder, relative to the manifest, that holds the extracted files "
+                       "(default: payload)");
+}
+
+}  // namespace
+
+int RunBrxpack(const std::vector<std::string>& arguments, Console& console) {
+  CLI::App app(kDescription, "brxpack");
+  app.require_subcommand(1);
+  app.failure_message(CLI::FailureMessage::simple);
+  Choice choice;
+  AddBuild(app, choice);
+  AddExe(app, choice);
+  AddReaders(app, choice);
+
+  // CLI11 takes the arguments without the program's name, last one first.
+  std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+  if (!reversed.empty()) reversed.pop_back();
+  try {
+    app.parse(reversed);
+  } catch (const CLI::ParseError& error) {
+    const int code = app.exit(error, console.out, console.err);
+    return code == 0 ? kExitOk : kExitBadInput;
+  }
+
+  const std::string chosen = app.get_subcommands().front()->get_name();
+  if (chosen == "build") {
+    if (choice.level >= 0) choice.build.level = choice.level;
+    return RunBuild(choice.build, console);
+  }
+  if (chosen == "exe") return RunExe(choice.exe, console);
+  if (chosen == "list") return RunList(choice.listFile, console);
+  if (chosen == "verify") return RunVerify(choice.verifyFile, console);
+  if (chosen == "extract") return RunExtract(choice.extract, console);
+  return RunManifest(choice.manifest, console);
+}
+
+}  // namespace brxpack

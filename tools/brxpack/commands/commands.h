@@ -1,0 +1,47 @@
+#pragma once
+// The tool's commands. Each returns the process exit code (exit_codes.h)
+// and prints its results and messages to the console.
+#include <optional>
+#include <string>
+
+#include "brxpack/host/console.h"
+
+namespace brxpack {
+
+inline constexpr unsigned kDefaultThreads = 2;
+
+struct BuildOptions {
+  std::string manifest;
+  std::string output;  // empty: the manifest's package.output, or the manifest's name with .brx
+  std::string exe;     // empty: no self-applying executable
+  std::string stub;    // empty: PATCH.EXE beside the tool
+  std::optional<int> level;
+  unsigned threads = kDefaultThreads;
+};
+int RunBuild(const BuildOptions& options, Console& console);
+
+struct ExeOptions {
+  std::string package;
+  std::string output;
+  std::string stub;
+};
+int RunExe(const ExeOptions& options, Console& console);
+
+int RunList(const std::string& file, Console& console);
+int RunVerify(const std::string& file, Console& console);
+
+struct ExtractOptions {
+  std::string file;
+  std::string folder = ".";
+  unsigned threads = kDefaultThreads;
+};
+int RunExtract(const ExtractOptions& options, Console& console);
+
+struct ManifestOptions {
+  std::string file;
+  std::string output;               // empty: standard output
+  std::string payload = "payload";  // the folder the manifest takes file bytes from
+};
+int RunManifest(const ManifestOptions& options, Console& console);
+
+}  // namespace brxpack

@@ -1,0 +1,138 @@
+#include "brxpack/contents/windows1251.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+
+namespace brxpack {
+
+namespace {
+
+// Code points of the bytes 0x80 to 0xFF; 0 marks 0x98, which has none.
+constexpr char16_t kHighHalf[128] = {
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021,  //
+    0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F,  //
+    0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  //
+    0x0000, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F,  //
+    0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7,  //
+    0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407,  //
+    0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7,  //
+    0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,  //
+    0x0410, 0x0411, 0x0412, 0x0413, 0x0414, 0x0415, 0x0416, 0x0417,  //
+    0x0418, 0x0419, 0x041A, 0x041B, 0x041C, 0x041D, 0x041E, 0x041F,  //
+    0x0420, 0x0421, 0x0422, 0x0423, 0x0424, 0x0425, 0x0426, 0x0427,  //
+    0x0428, 0x0429, 0x042A, 0x042B, 0x042C, 0x042D, 0x042E, 0x042F,  //
+    0x0430, 0x0431, 0x0432, 0x0433, 0x0434, 0x0435, 0x0436, 0x0437,  //
+    0x0438, 0x0439, 0x043A, 0x043B, 0x043C, 0x043D, 0x043E, 0x043F,  //
+    0x0440, 0x0441, 0x0442, 0x0443, 0x0444, 0x0445, 0x0446, 0x0447,  //
+    0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,
+};
+
+std::optional<uint8_t> ByteOf(char32_t character) {
+  if (character < 0x80) return static_cast<uint8_t>(character);
+  for (unsigned index = 0; index < 128; ++index) {
+    if (kHighHalf[index] != 0 && kHighHalf[index] == character) {
+      return static_cast<uint8_t>(0x80 + index);
+    }
+  }
+  return std::nullopt;
+}
+
+void AppendUtf8(char32_t character, std::string* out) {
+  if (character < 0x80) {
+    out->push_back(static_cast<char>(character));
+  } else if (character < 0x800) {
+    out->push_back(static_cast<char>(0xC0 | (character >> 6)));
+    out->push_back(static_cast<char>(0x80 | (character & 0x3F)));
+  } else {
+    out->push_back(static_cast<char>(0xE0 | (character >> 12)));
+    out->push_back(static_cast<char>(0x80 | ((character >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (character & 0x3F)));
+  }
+}
+
+// One UTF-8 sequence at text[*position]; nothing for a malformed one
+// (overlong forms and surrogates included).
+std::optional<char32_t> NextCharacter(std::string_view text, size_t* position) {
+  const auto byte = [&](size_t at) { return static_cast<uint8_t>(text[at]); };
+  const uint8_t lead = byte(*position);
+  size_t length = 0;
+  char32_t value = 0;
+  if (lead < 0x80) {
+    ++*position;
+    return lead;
+  } else if ((lead & 0xE0) == 0xC0) {
+    length = 2;
+    value = lead & 0x1F;
+  } else if ((lead & 0xF0) == 0xE0) {
+    length = 3;
+    value = lead & 0x0F;
+  } else if ((lead & 0xF8) == 0xF0) {
+    length = 4;
+    value = lead & 0x07;
+  } else {
+    return std::nullopt;
+  }
+  if (*position + length > text.size()) return std::nullopt;
+  for (size_t i = 1; i < length; ++i) {
+    if ((byte(*position + i) & 0xC0) != 0x80) return std::nullopt;
+    value = value << 6 | (byte(*position + i) & 0x3F);
+  }
+  constexpr char32_t kSmallest[5] = {0, 0, 0x80, 0x800, 0x10000};
+  if (value < kSmallest[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+    return std::nullopt;
+  }
+  *position += length;
+  return value;
+}
+
+std::string Describe(std::string_view utf8, size_t start, size_t end, char32_t character) {
+  char code[16];
+  std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(character));
+  return "the character '" + std::string(utf8.substr(start, end - start)) + "' (" + code +
+         ") has no Windows-1251 form";
+}
+
+}  // namespace
+
+Result<std::string> Utf8ToWindows1251(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  size_t position = 0;
+  while (position < utf8.size()) {
+    const size_t start = position;
+    const std::optional<char32_t> character = NextCharacter(utf8, &position);
+    if (!character) {
+      return Error{"the text is not valid UTF-8 (at byte " + std::to_string(start + 1) + ")"};
+    }
+    if (*character == 0) {
+      return Error{"the text holds a NUL character, which would end it early"};
+    }
+    const std::optional<uint8_t> converted = ByteOf(*character);
+    if (!converted) return Error{Describe(utf8, start, position, *character)};
+    out.push_back(static_cast<char>(*converted));
+  }
+  return out;
+}
+
+std::string Windows1251ToUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size() * 2);
+  for (const char c : bytes) {
+    const uint8_t byte = static_cast<uint8_t>(c);
+    if (byte < 0x80) {
+      out.push_back(c);
+    } else {
+      const char16_t character = kHighHalf[byte - 0x80];
+      AppendUtf8(character != 0 ? character : 0xFFFD, &out);
+    }
+  }
+  return out;
+}
+
+bool SurvivesUtf8RoundTrip(std::string_view bytes) {
+  const Result<std::string> back = Utf8ToWindows1251(Windows1251ToUtf8(bytes));
+  return back.ok() && *back == bytes;
+}
+
+}  // namespace brxpack

@@ -1,0 +1,118 @@
+#include "brxpack/host/mapped_file.h"
+
+#include <utility>
+
+#include "brxpack/host/host_path.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace brxpack {
+
+namespace {
+
+Error OpenError(const std::filesystem::path& path, const char* what) {
+  return Error{Utf8FromPath(path) + ": " + what + ": " + LastSystemErrorText()};
+}
+
+}  // namespace
+
+#ifdef _WIN32
+
+Result<MappedFile> MappedFile::Open(const std::filesystem::path& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return OpenError(path, "cannot open");
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(file, &size)) {
+    Error error = OpenError(path, "cannot read its size");
+    CloseHandle(file);
+    return error;
+  }
+  MappedFile mapped;
+  mapped.size_ = static_cast<uint64_t>(size.QuadPart);
+  if (mapped.size_ != 0) {
+    HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    if (mapping == nullptr) {
+      Error error = OpenError(path, "cannot map");
+      CloseHandle(file);
+      return error;
+    }
+    mapped.data_ = static_cast<const uint8_t*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
+    // The view keeps the mapping and the file alive on its own.
+    CloseHandle(mapping);
+    if (mapped.data_ == nullptr) {
+      Error error = OpenError(path, "cannot map");
+      CloseHandle(file);
+      mapped.size_ = 0;
+      return error;
+    }
+  }
+  CloseHandle(file);
+  return mapped;
+}
+
+void MappedFile::Unmap() {
+  if (data_ != nullptr) UnmapViewOfFile(data_);
+}
+
+#else
+
+Result<MappedFile> MappedFile::Open(const std::filesystem::path& path) {
+  const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (file < 0) return OpenError(path, "cannot open");
+  struct stat status;
+  if (fstat(file, &status) != 0) {
+    Error error = OpenError(path, "cannot read its size");
+    close(file);
+    return error;
+  }
+  if (!S_ISREG(status.st_mode)) {
+    close(file);
+    return Error{Utf8FromPath(path) + ": not a regular file"};
+  }
+  MappedFile mapped;
+  mapped.size_ = static_cast<uint64_t>(status.st_size);
+  if (mapped.size_ != 0) {
+    void* view = mmap(nullptr, mapped.size_, PROT_READ, MAP_PRIVATE, file, 0);
+    if (view == MAP_FAILED) {
+      Error error = OpenError(path, "cannot map");
+      close(file);
+      return error;
+    }
+    madvise(view, mapped.size_, MADV_SEQUENTIAL);
+    mapped.data_ = static_cast<const uint8_t*>(view);
+  }
+  close(file);
+  return mapped;
+}
+
+void MappedFile::Unmap() {
+  if (data_ != nullptr) munmap(const_cast<uint8_t*>(data_), size_);
+}
+
+#endif
+
+MappedFile::MappedFile(MappedFile&& other) noexcept
+    : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)) {}
+
+MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
+  if (this != &other) {
+    Unmap();
+    data_ = std::exchange(other.data_, nullptr);
+    size_ = std::exchange(other.size_, 0);
+  }
+  return *this;
+}
+
+MappedFile::~MappedFile() {
+  Unmap();
+}
+
+}  // namespace brxpack

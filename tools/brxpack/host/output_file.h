@@ -1,0 +1,46 @@
+#pragma once
+// An output that appears whole or not at all: bytes go to a temporary file
+// beside the final name, which is renamed over the final name only by
+// Commit. Dropping the object without Commit deletes the temporary file.
+#include <cstdint>
+#include <filesystem>
+
+#include "brxpack/result.h"
+
+namespace brxpack {
+
+class AtomicOutputFile {
+ public:
+  static Result<AtomicOutputFile> Create(const std::filesystem::path& finalPath);
+
+  AtomicOutputFile(AtomicOutputFile&& other) noexcept;
+  AtomicOutputFile& operator=(AtomicOutputFile&&) = delete;
+  AtomicOutputFile(const AtomicOutputFile&) = delete;
+  AtomicOutputFile& operator=(const AtomicOutputFile&) = delete;
+  ~AtomicOutputFile();
+
+  // Appends; large writes go to the system in one call where it allows.
+  Status Write(const void* data, size_t size);
+  // Overwrites bytes already written (a header that is known only at the end).
+  Status WriteAt(uint64_t offset, const void* data, size_t size);
+  uint64_t written() const { return written_; }
+  // Closes the file and renames it to the final name.
+  Status Commit();
+
+ private:
+  AtomicOutputFile() = default;
+  Status Failure(const char* what) const;
+  void Abandon();
+
+  std::filesystem::path finalPath_;
+  std::filesystem::path temporaryPath_;
+#ifdef _WIN32
+  void* handle_ = nullptr;
+#else
+  int descriptor_ = -1;
+#endif
+  uint64_t written_ = 0;
+  bool open_ = false;
+};
+
+}  // namespace brxpack

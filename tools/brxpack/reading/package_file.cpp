@@ -1,0 +1,109 @@
+#include "brxpack/reading/package_file.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "brxpack/host/host_path.h"
+#include "package/format.h"
+#include "package/signed_image.h"
+
+namespace brxpack {
+
+namespace {
+
+SignatureInfo InspectSignature(brx::MemoryRange bytes) {
+  SignatureInfo info;
+  const std::optional<brx::PeSecurityDirectory> directory = brx::LocatePeSecurityDirectory(bytes);
+  if (!directory) return info;
+  info.isPe = true;
+  info.present = directory->tableSize != 0;
+  info.tableOffset = directory->tableOffset;
+  info.tableSize = directory->tableSize;
+  info.atEnd =
+      info.present && uint64_t{directory->tableOffset} + directory->tableSize == bytes.size;
+  return info;
+}
+
+}  // namespace
+
+Result<PackageFile> MapPackageFile(const std::filesystem::path& path) {
+  Result<MappedFile> mapped = MappedFile::Open(path);
+  if (!mapped.ok()) return mapped.TakeError();
+  PackageFile file;
+  file.shown = Utf8FromPath(path);
+  if (!mapped->FitsIn32Bits()) {
+    return Error{file.shown + ": 4 GiB or larger; packages hold 32-bit offsets"};
+  }
+  file.file = std::move(*mapped);
+  const brx::MemoryRange bytes = file.file.range();
+  const bool startsWithMagic =
+      bytes.size >= sizeof brx::kHeaderMagic &&
+      std::memcmp(bytes.data, brx::kHeaderMagic, sizeof brx::kHeaderMagic) == 0;
+  file.source = startsWithMagic ? brx::PackageSource::kPackageFile : brx::PackageSource::kOwnFile;
+  file.signature = InspectSignature(bytes);
+  return file;
+}
+
+ParsedPackage::ParsedPackage(const PackageFile& file)
+    : error_(brx::ParsePackage(file.file.range(), file.source, &package_)) {}
+
+// The reader allocates the directory with malloc and ReleasePackage frees it
+// so; nothing else of a parse (no handle, no view) needs releasing.
+ParsedPackage::~ParsedPackage() {
+  std::free(package_.directory);
+}
+
+std::string DescribePackageError(brx::PackageError error) {
+  using brx::PackageError;
+  switch (error) {
+    case PackageError::kNone:
+      return "no problem";
+    case PackageError::kCannotOpen:
+      return "the file cannot be opened";
+    case PackageError::kCannotMap:
+      return "the file cannot be mapped (an empty file among others)";
+    case PackageError::kNoTrailer:
+      return "no trailer: the last eight bytes do not end in \"BRDX\" (not a package, nor a "
+             "self-applying executable)";
+    case PackageError::kBadStart:
+      return "the trailer's package start leaves no room for a package header";
+    case PackageError::kBadMagic:
+      return "the package header's magic is wrong";
+    case PackageError::kEmptyDirectory:
+      return "the header says the directory has no entries";
+    case PackageError::kNoDirectoryOffset:
+      return "the header's directory offset is 0";
+    case PackageError::kBadDirectoryMethod:
+      return "the directory's storage method is 1, which the installer refuses";
+    case PackageError::kDirectoryOutOfRange:
+      return "the directory reaches past the end of the package";
+    case PackageError::kDirectoryTooLarge:
+      return "the directory's size is impossible (too many entries for its bytes)";
+    case PackageError::kDirectoryDamaged:
+      return "the compressed directory is damaged (it does not inflate to its size)";
+    case PackageError::kNameNotTerminated:
+      return "an entry's name fills all 32 bytes of its field without a terminating zero";
+    case PackageError::kEntryOutOfRange:
+      return "an entry's stored bytes reach past the end of the package";
+    case PackageError::kSectionDamaged:
+      return "a section entry is damaged (it does not produce its size)";
+    case PackageError::kOutOfMemory:
+      return "out of memory while reading the package";
+  }
+  return "unknown reader error";
+}
+
+Result<OpenedPackage> OpenPackageForReading(const std::filesystem::path& path) {
+  Result<PackageFile> file = MapPackageFile(path);
+  if (!file.ok()) return file.TakeError();
+  OpenedPackage opened;
+  opened.file = std::move(*file);
+  opened.parsed = std::make_unique<ParsedPackage>(opened.file);
+  if (!opened.parsed->ok()) {
+    return Error{opened.file.shown + ": the installer would refuse it: " +
+                 DescribePackageError(opened.parsed->error()) + " (brxpack verify says more)"};
+  }
+  return opened;
+}
+
+}  // namespace brxpack

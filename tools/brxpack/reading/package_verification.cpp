@@ -1,0 +1,194 @@
+#include "brxpack/reading/package_verification.h"
+
+#include <cstring>
+#include <map>
+#include <optional>
+
+#include "brxpack/contents/display_text.h"
+#include "brxpack/contents/folded_name.h"
+#include "brxpack/contents/installed_path.h"
+#include "brxpack/contents/section_bytes.h"
+#include "brxpack/reading/package_walk.h"
+#include "brxpack/reading/section_checks.h"
+#include "package/entry_lookup.h"
+#include "package/inflate_stream.h"
+#include "package/name_translation.h"
+#include "package/section_names.h"
+
+namespace brxpack {
+
+namespace {
+
+class Verifier {
+ public:
+  Verifier(const brx::Package& package, VerifyReport& report)
+      : package_(package), report_(report) {}
+
+  void Run() {
+    const uint32_t count = package_.entryCount();
+    names_.resize(count);
+    for (uint32_t i = 0; i < count; ++i) CheckEntry(i);
+    CheckRepeatedNames();
+    if (brx::FindEntry(package_, brx::kRegistryKeysSection) == brx::kEntryNotFound) {
+      Problem("no :RegistryKeys section: the installer cannot find the program to update");
+    }
+    CheckFileEntries();
+    if (storedCount_ != 0) {
+      report_.notes.push_back(std::to_string(storedCount_) +
+                              " entries are stored without compression; stored bytes carry no "
+                              "checksum, so damage inside them cannot be seen");
+    }
+  }
+
+ private:
+  void Problem(const std::string& text) { report_.problems.push_back(text); }
+
+  std::string Label(uint32_t index) const {
+    return "entry " + std::to_string(index + 1) + " " + QuotedForDisplay(names_[index]);
+  }
+
+  void CheckEntry(uint32_t index) {
+    const brx::DirectoryEntry& entry = package_.directory[index];
+    const void* terminator = std::memchr(entry.name, 0, brx::kEntryNameSize);
+    names_[index] = terminator != nullptr ? std::string(entry.name)
+                                          : std::string(entry.name, brx::kEntryNameSize);
+    if (terminator == nullptr) {
+      Problem(Label(index) + ": its name fills all 32 bytes without a terminating zero");
+    }
+    const uint64_t packageSize = package_.packageEnd - package_.packageStart;
+    if (uint64_t{entry.offset} + entry.StoredSize() > packageSize) {
+      Problem(Label(index) + ": its " + std::to_string(entry.StoredSize()) +
+              " stored bytes at offset " + std::to_string(entry.offset) +
+              " reach past the end of the package");
+      return;
+    }
+    if (!entry.IsCompressed()) ++storedCount_;
+    const bool section = entry.IsSection() && terminator != nullptr;
+    if (!Produce(index, entry) || !section) return;
+
+    const SectionBytes payload(
+        entry.IsCompressed() ? buffer_.data() : package_.StoredBytes(entry).data, entry.size);
+    for (const std::string& fault : CheckSection(names_[index], payload)) {
+      Problem(Label(index) + ": " + fault);
+    }
+    if (brx::ClassifySection(entry.name) == brx::SectionKind::kUnknown) {
+      report_.notes.push_back(Label(index) + " is not a section the installer reads");
+    }
+    if (!nameTable_ && brx::EntryNamesEqual(entry.name, brx::kNameTableSection)) {
+      nameTable_ = payload;
+    }
+  }
+
+  // Compressed entries are inflated with the installer's own extraction
+  // into buffer_; stored ones cannot fail.
+  bool Produce(uint32_t index, const brx::DirectoryEntry& entry) {
+    if (!entry.IsCompressed()) return true;
+    if (!brx::CouldInflateTo(entry.compressedSize, entry.size)) {
+      Problem(Label(index) + ": claims " + std::to_string(entry.size) + " bytes, more than its " +
+              std::to_string(entry.compressedSize) + " compressed bytes can hold");
+      return false;
+    }
+    buffer_.resize(entry.size);
+    if (!brx::ExtractEntry(package_, entry, buffer_.data())) {
+      Problem(Label(index) + ": damaged: its zlib stream does not give exactly its " +
+              std::to_string(entry.size) + " bytes with a good Adler-32 checksum");
+      return false;
+    }
+    return true;
+  }
+
+  void CheckRepeatedNames() {
+    std::map<std::string, uint32_t> first;
+    for (uint32_t i = 0; i < names_.size(); ++i) {
+      auto [place, added] = first.emplace(FoldedName(names_[i]), i);
+      if (added) continue;
+      Problem(Label(i) + ": repeats the name of entry " + std::to_string(place->second + 1) +
+              (names_[i][0] == ':' ? "; the installer reads only the first"
+                                   : "; both are installed, the later one wins"));
+    }
+  }
+
+  void CheckFileEntries() {
+    std::map<std::string, uint32_t> installedBy;
+    for (uint32_t i = 0; i < names_.size(); ++i) {
+      const brx::DirectoryEntry& entry = package_.directory[i];
+      if (names_[i].empty() || names_[i][0] == ':') continue;
+      const std::string installed =
+          nameTable_ ? brx::InstalledName(nameTable_->range(), names_[i].c_str()) : names_[i];
+      const std::string shownPath =
+          installed == names_[i] ? "" : " (installed as " + QuotedForDisplay(installed) + ")";
+      if (entry.size == 0) {
+        Problem(Label(i) + ": is empty; the installer fails on a file of 0 bytes");
+      }
+      if (std::optional<std::string> problem = InstalledPathProblem(installed)) {
+        Problem(Label(i) + shownPath + ": the installed path " + *problem);
+      }
+      auto [place, added] = installedBy.emplace(FoldedName(installed), i);
+      if (!added && FoldedName(names_[i]) != FoldedName(names_[place->second])) {
+        Problem(Label(i) + shownPath + ": is installed at the same path as entry " +
+                std::to_string(place->second + 1) + "; the later one wins");
+      }
+    }
+  }
+
+  const brx::Package& package_;
+  VerifyReport& report_;
+  std::vector<std::string> names_;
+  std::vector<uint8_t> buffer_;
+  std::optional<SectionBytes> nameTable_;
+  unsigned storedCount_ = 0;
+};
+
+}  // namespace
+
+std::string DescribeSignature(const SignatureInfo& signature) {
+  if (!signature.isPe) return "none (not a Windows program)";
+  if (!signature.present) return "none";
+  const std::string table = "Authenticode certificate table of " +
+                            std::to_string(signature.tableSize) + " bytes at offset " +
+                            std::to_string(signature.tableOffset);
+  if (signature.atEnd) return "present: " + table + ", ending the file";
+  return "stale: the PE header names an " + table +
+         " that does not end the file (a signed stub's?); it does not sign this file";
+}
+
+std::string DescribeForm(const PackageFile& file, const brx::Package& package) {
+  const uint32_t packageSize = package.packageEnd - package.packageStart;
+  if (file.source == brx::PackageSource::kPackageFile) {
+    return "package file of " + std::to_string(file.file.size()) + " bytes";
+  }
+  return "self-applying executable of " + std::to_string(file.file.size()) + " bytes: stub " +
+         std::to_string(package.packageStart) + " bytes, package " + std::to_string(packageSize) +
+         " bytes, trailer at offset " + std::to_string(package.packageEnd);
+}
+
+VerifyReport VerifyPackage(const PackageFile& file) {
+  VerifyReport report;
+  ParsedPackage parsed(file);
+  std::optional<WalkedPackage> walked;
+  const brx::Package* package = nullptr;
+  if (parsed.ok()) {
+    package = &parsed.package();
+  } else {
+    report.problems.push_back("the installer's reader refuses it: " +
+                              DescribePackageError(parsed.error()));
+    walked = WalkPackage(file);
+    if (walked) package = &walked->package;
+  }
+  if (package != nullptr) {
+    report.facts.push_back(DescribeForm(file, *package) + ", " +
+                           std::to_string(package->entryCount()) + " entries");
+  } else if (file.source == brx::PackageSource::kOwnFile) {
+    report.facts.push_back("not a package file; read as a self-applying executable");
+  }
+  if (file.source == brx::PackageSource::kOwnFile) {
+    report.facts.push_back("signature: " + DescribeSignature(file.signature));
+    if (file.signature.present && !file.signature.atEnd) {
+      report.notes.push_back("the signature named in the PE header does not sign this file");
+    }
+  }
+  if (package != nullptr) Verifier(*package, report).Run();
+  return report;
+}
+
+}  // namespace brxpack
