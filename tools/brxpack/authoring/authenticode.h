@@ -14,6 +14,8 @@ struct UnsignedStub {
   std::vector<uint8_t> bytes;
   bool removed = false;  // a certificate table was taken off
   uint32_t removedBytes = 0;
+  // Only for stubs below 4 GiB, as LoadStub gives.
+  brx::MemoryRange range() const { return {bytes.data(), static_cast<uint32_t>(bytes.size())}; }
 };
 
 // The stub without its certificate table: the table cut from the file's

@@ -4,6 +4,7 @@
 
 #include "brxpack/commands/commands.h"
 #include "brxpack/commands/exit_codes.h"
+#include "brxpack/commands/refuse.h"
 #include "brxpack/contents/display_text.h"
 #include "brxpack/contents/section_bytes.h"
 #include "brxpack/host/host_path.h"
@@ -105,10 +106,7 @@ void ListSections(const OpenedPackage& opened, Console& console) {
 
 int RunList(const std::string& file, Console& console) {
   Result<OpenedPackage> opened = OpenPackageForReading(PathFromUtf8(file));
-  if (!opened.ok()) {
-    console.err << "brxpack: " << opened.error() << "\n";
-    return kExitBadInput;
-  }
+  if (!opened.ok()) return Refuse(console, opened.error());
   // The name table as the installer loads it: the first section of that name.
   const brx::SectionBlock nameTable = brx::LoadSection(opened->package(), brx::kNameTableSection);
   ListHeader(*opened, console);

@@ -1,6 +1,7 @@
 // brxpack manifest: a manifest that rebuilds an equivalent package.
 #include "brxpack/commands/commands.h"
 #include "brxpack/commands/exit_codes.h"
+#include "brxpack/commands/refuse.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/output_file.h"
 #include "brxpack/reading/manifest_export.h"
@@ -10,14 +11,11 @@ namespace brxpack {
 
 int RunManifest(const ManifestOptions& options, Console& console) {
   Result<OpenedPackage> opened = OpenPackageForReading(PathFromUtf8(options.file));
-  if (!opened.ok()) {
-    console.err << "brxpack: " << opened.error() << "\n";
-    return kExitBadInput;
-  }
+  if (!opened.ok()) return Refuse(console, opened.error());
   const ExportedManifest manifest =
       ExportManifest(opened->package(), opened->file.shown, options.payload);
   for (const std::string& warning : manifest.warnings) {
-    console.err << "brxpack: warning: " << opened->file.shown << ": " << warning << "\n";
+    Warn(console, opened->file.shown + ": " + warning);
   }
   if (options.output.empty()) {
     console.out << manifest.text;
@@ -27,10 +25,7 @@ int RunManifest(const ManifestOptions& options, Console& console) {
   Status status =
       output.ok() ? output->Write(manifest.text.data(), manifest.text.size()) : output.TakeError();
   if (status.ok()) status = output->Commit();
-  if (!status.ok()) {
-    console.err << "brxpack: " << status.error() << "\n";
-    return kExitBadInput;
-  }
+  if (!status.ok()) return Refuse(console, status.error());
   return kExitOk;
 }
 

@@ -2,6 +2,7 @@
 // line per problem.
 #include "brxpack/commands/commands.h"
 #include "brxpack/commands/exit_codes.h"
+#include "brxpack/commands/refuse.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/reading/package_file.h"
 #include "brxpack/reading/package_verification.h"
@@ -10,10 +11,7 @@ namespace brxpack {
 
 int RunVerify(const std::string& file, Console& console) {
   Result<PackageFile> mapped = MapPackageFile(PathFromUtf8(file));
-  if (!mapped.ok()) {
-    console.err << "brxpack: " << mapped.error() << "\n";
-    return kExitBadInput;
-  }
+  if (!mapped.ok()) return Refuse(console, mapped.error());
   const VerifyReport report = VerifyPackage(*mapped);
   const std::string& shown = mapped->shown;
   for (const std::string& fact : report.facts) console.out << shown << ": " << fact << "\n";

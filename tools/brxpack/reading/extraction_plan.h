@@ -1,0 +1,29 @@
+#pragma once
+// Where extract writes each file entry: its installed path (through the
+// package's name table) below a folder, names in UTF-8.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "brxpack/result.h"
+#include "package/reader.h"
+
+namespace brxpack {
+
+struct ExtractionJob {
+  const brx::DirectoryEntry* entry;
+  std::filesystem::path target;
+};
+
+// One job per installed path, in the order of first appearance; a later
+// entry of the same path (A to Z folded) replaces the earlier one, as it
+// would when installing. Fails, one line per entry, when any installed path
+// would leave the folder or names no file: then nothing may be written.
+Result<std::vector<ExtractionJob>> PlanExtraction(const brx::Package& package,
+                                                  const std::filesystem::path& folder,
+                                                  const std::string& shownFile);
+
+// The folder and every folder the jobs write into.
+Status CreateFolders(const std::vector<ExtractionJob>& jobs, const std::filesystem::path& folder);
+
+}  // namespace brxpack

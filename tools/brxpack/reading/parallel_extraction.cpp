@@ -1,0 +1,99 @@
+#include "brxpack/reading/parallel_extraction.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <new>
+#include <thread>
+
+#include "brxpack/contents/display_text.h"
+#include "brxpack/host/host_path.h"
+#include "brxpack/host/output_file.h"
+#include "package/entry_lookup.h"
+
+namespace brxpack {
+
+namespace {
+
+class ParallelExtractor {
+ public:
+  ParallelExtractor(const brx::Package& package, const std::vector<ExtractionJob>& jobs)
+      : package_(package), jobs_(jobs), outcomes_(jobs.size()) {}
+
+  std::vector<ExtractionOutcome> Run(unsigned threads, ProgressMeter& progress) {
+    std::vector<std::thread> workers;
+    for (unsigned i = 0; i < (threads == 0 ? 1 : threads); ++i) {
+      workers.emplace_back([this] { Work(); });
+    }
+    uint64_t reported = 0;
+    for (;;) {
+      std::unique_lock<std::mutex> lock(mutex_);
+      changed_.wait(lock, [&] { return finished_ == jobs_.size() || doneBytes_ != reported; });
+      const uint64_t done = doneBytes_;
+      const bool all = finished_ == jobs_.size();
+      lock.unlock();
+      progress.Advance(done - reported);
+      reported = done;
+      if (all) break;
+    }
+    for (std::thread& worker : workers) worker.join();
+    return std::move(outcomes_);
+  }
+
+ private:
+  void Work() {
+    std::vector<uint8_t> buffer;
+    for (;;) {
+      const size_t index = next_.fetch_add(1);
+      if (index >= jobs_.size()) return;
+      outcomes_[index] = Extract(jobs_[index], buffer);
+      std::lock_guard<std::mutex> lock(mutex_);
+      doneBytes_ += jobs_[index].entry->size;
+      ++finished_;
+      changed_.notify_all();
+    }
+  }
+
+  ExtractionOutcome Extract(const ExtractionJob& job, std::vector<uint8_t>& buffer) {
+    const brx::DirectoryEntry& entry = *job.entry;
+    const uint8_t* bytes = package_.StoredBytes(entry).data;
+    if (entry.IsCompressed()) {
+      try {
+        buffer.resize(entry.size);
+      } catch (const std::bad_alloc&) {
+        return {false, Utf8FromPath(job.target) + ": out of memory"};
+      }
+      if (!brx::ExtractEntry(package_, entry, buffer.data())) {
+        return {true, "entry " + QuotedForDisplay(entry.name) +
+                          " is damaged (its stream does not give its size with a good "
+                          "Adler-32); not written"};
+      }
+      bytes = buffer.data();
+    }
+    Result<AtomicOutputFile> output = AtomicOutputFile::Create(job.target);
+    if (!output.ok()) return {false, output.error()};
+    Status status = output->Write(bytes, entry.size);
+    if (status.ok()) status = output->Commit();
+    if (!status.ok()) return {false, status.error()};
+    return {};
+  }
+
+  const brx::Package& package_;
+  const std::vector<ExtractionJob>& jobs_;
+  std::vector<ExtractionOutcome> outcomes_;
+  std::atomic<size_t> next_{0};
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  uint64_t doneBytes_ = 0;
+  size_t finished_ = 0;
+};
+
+}  // namespace
+
+std::vector<ExtractionOutcome> ExtractInParallel(const brx::Package& package,
+                                                 const std::vector<ExtractionJob>& jobs,
+                                                 unsigned threads, ProgressMeter& progress) {
+  return ParallelExtractor(package, jobs).Run(threads, progress);
+}
+
+}  // namespace brxpack
