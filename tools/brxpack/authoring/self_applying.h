@@ -15,9 +15,9 @@ namespace brxpack {
 // Appends the trailer of a package that starts at packageStart.
 Status WriteTrailer(uint32_t packageStart, AtomicOutputFile& output);
 
-// Whether a stub of this size can carry a package of this size: the whole
-// file must stay below 4 GiB, as the installer reads 32-bit sizes.
-bool FitsSelfApplying(uint64_t stubSize, uint64_t packageSize);
+// Fails when a stub of this size cannot carry a package of this size: the
+// whole file must stay below 4 GiB, as the installer reads 32-bit sizes.
+Status CheckSelfApplyingSize(uint64_t stubSize, uint64_t packageSize);
 
 // Writes stub, package and trailer to the output's name, atomically.
 Status WriteSelfApplying(brx::MemoryRange stub, brx::MemoryRange package,

@@ -1,5 +1,5 @@
-// brxpack build: a package (and optionally the self-applying executable)
-// from a manifest.
+// brxpack build: a package file, the self-applying executable or both, from
+// a manifest.
 #include "brxpack/authoring/manifest_parser.h"
 #include "brxpack/authoring/package_plan.h"
 #include "brxpack/authoring/package_stream_writer.h"
@@ -7,6 +7,7 @@
 #include "brxpack/authoring/stub_file.h"
 #include "brxpack/commands/commands.h"
 #include "brxpack/commands/exit_codes.h"
+#include "brxpack/commands/refuse.h"
 #include "brxpack/host/byte_size.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/mapped_file.h"
@@ -15,6 +16,13 @@
 namespace brxpack {
 
 namespace {
+
+// What both ways of building share: the plan and how its entries are written.
+struct Build {
+  PackagePlan plan;
+  std::vector<EntryToWrite> entries;
+  StreamWriterOptions writer;
+};
 
 std::filesystem::path PackagePath(const BuildOptions& options, const Manifest& manifest) {
   if (!options.output.empty()) return PathFromUtf8(options.output);
@@ -48,6 +56,18 @@ uint64_t InputBytes(const PackagePlan& plan) {
   return total;
 }
 
+// Streams the package behind whatever the output already holds, drawing
+// progress on a terminal.
+Result<std::vector<WrittenEntry>> WriteEntries(const Build& build, AtomicOutputFile& output,
+                                               Console& console) {
+  ProgressMeter progress(console.err, console.errIsTerminal, "building", InputBytes(build.plan));
+  StreamWriterOptions options = build.writer;
+  options.progress = &progress;
+  Result<std::vector<WrittenEntry>> written = WritePackageStream(build.entries, options, output);
+  progress.Finish();
+  return written;
+}
+
 void Summarize(const std::string& what, const std::vector<WrittenEntry>& written,
                const PackagePlan& plan, uint64_t packageBytes, Console& console) {
   uint64_t content = 0;
@@ -62,107 +82,67 @@ void Summarize(const std::string& what, const std::vector<WrittenEntry>& written
               << ReadableSize(packageBytes) << "\n";
 }
 
+// The package file and, given a stub, the executable made from the finished
+// file exactly as the exe command (and the installer's own builder mode)
+// would.
+int BuildPackageFile(const Build& build, const std::filesystem::path& packagePath,
+                     const UnsignedStub* stub, const std::string& exe, Console& console) {
+  Result<AtomicOutputFile> output = AtomicOutputFile::Create(packagePath);
+  if (!output.ok()) return Refuse(console, output.error());
+  Result<std::vector<WrittenEntry>> written = WriteEntries(build, *output, console);
+  const uint64_t packageBytes = output->written();
+  const Status status = written.ok() ? output->Commit() : written.TakeError();
+  if (!status.ok()) return Refuse(console, status.error());
+  Summarize(Utf8FromPath(packagePath), *written, build.plan, packageBytes, console);
+  if (stub == nullptr) return kExitOk;
+
+  Result<MappedFile> package = MappedFile::Open(packagePath);
+  if (!package.ok()) return Refuse(console, package.error());
+  const Status made = WriteSelfApplying(stub->range(), package->range(), PathFromUtf8(exe));
+  if (!made.ok()) return Refuse(console, made.error());
+  console.out << "brxpack: wrote " << exe << "\n";
+  return kExitOk;
+}
+
+// Only the executable: stub, package and trailer in one pass.
+int BuildExecutableOnly(const Build& build, const UnsignedStub& stub, const std::string& exe,
+                        Console& console) {
+  Result<AtomicOutputFile> output = AtomicOutputFile::Create(PathFromUtf8(exe));
+  if (!output.ok()) return Refuse(console, output.error());
+  Status status = output->Write(stub.bytes.data(), stub.bytes.size());
+  if (!status.ok()) return Refuse(console, status.error());
+  Result<std::vector<WrittenEntry>> written = WriteEntries(build, *output, console);
+  const uint64_t packageBytes = output->written() - stub.bytes.size();
+  status =
+      written.ok() ? CheckSelfApplyingSize(stub.bytes.size(), packageBytes) : written.TakeError();
+  if (status.ok()) status = WriteTrailer(static_cast<uint32_t>(stub.bytes.size()), *output);
+  if (status.ok()) status = output->Commit();
+  if (!status.ok()) return Refuse(console, status.error());
+  Summarize(exe, *written, build.plan, packageBytes, console);
+  return kExitOk;
+}
+
 }  // namespace
 
 int RunBuild(const BuildOptions& options, Console& console) {
   Result<Manifest> manifest = ReadManifestFile(PathFromUtf8(options.manifest));
-  if (!manifest.ok()) {
-    console.err << manifest.error() << "\n";
-    return kExitBadInput;
-  }
+  if (!manifest.ok()) return Refuse(console, manifest.error());
   Result<PackagePlan> plan = PlanPackage(*manifest);
-  if (!plan.ok()) {
-    console.err << plan.error() << "\n";
-    return kExitBadInput;
-  }
-  for (const std::string& warning : plan->warnings) {
-    console.err << "brxpack: warning: " << warning << "\n";
-  }
+  if (!plan.ok()) return Refuse(console, plan.error());
+  for (const std::string& warning : plan->warnings) Warn(console, warning);
 
-  std::optional<UnsignedStub> stub;
-  if (!options.exe.empty()) {
-    Result<UnsignedStub> loaded = LoadStub(options.stub, console);
-    if (!loaded.ok()) {
-      console.err << "brxpack: " << loaded.error() << "\n";
-      return kExitBadInput;
-    }
-    stub = std::move(*loaded);
+  Build build;
+  build.entries = EntriesOf(*plan);
+  build.plan = std::move(*plan);
+  build.writer.level = options.level.value_or(manifest->level.value_or(kDefaultLevel));
+  build.writer.threads = options.threads;
+  if (options.exe.empty()) {
+    return BuildPackageFile(build, PackagePath(options, *manifest), nullptr, "", console);
   }
-
-  StreamWriterOptions writerOptions;
-  writerOptions.level = options.level.value_or(manifest->level.value_or(kDefaultLevel));
-  writerOptions.threads = options.threads;
-  const std::vector<EntryToWrite> entries = EntriesOf(*plan);
-  const bool writePackageFile = !options.output.empty() || options.exe.empty();
-
-  if (writePackageFile) {
-    const std::filesystem::path packagePath = PackagePath(options, *manifest);
-    Result<AtomicOutputFile> output = AtomicOutputFile::Create(packagePath);
-    if (!output.ok()) {
-      console.err << "brxpack: " << output.error() << "\n";
-      return kExitBadInput;
-    }
-    ProgressMeter progress(console.err, console.errIsTerminal, "building", InputBytes(*plan));
-    writerOptions.progress = &progress;
-    Result<std::vector<WrittenEntry>> written = WritePackageStream(entries, writerOptions, *output);
-    progress.Finish();
-    const uint64_t packageBytes = output->written();
-    Status status = written.ok() ? output->Commit() : written.TakeError();
-    if (!status.ok()) {
-      console.err << "brxpack: " << status.error() << "\n";
-      return kExitBadInput;
-    }
-    Summarize(Utf8FromPath(packagePath), *written, *plan, packageBytes, console);
-    if (!stub) return kExitOk;
-
-    // The executable is made from the finished package file, exactly as the
-    // exe command (and the installer's own builder mode) would.
-    Result<MappedFile> package = MappedFile::Open(packagePath);
-    if (!package.ok()) {
-      console.err << "brxpack: " << package.error() << "\n";
-      return kExitBadInput;
-    }
-    const brx::MemoryRange stubBytes = {stub->bytes.data(),
-                                        static_cast<uint32_t>(stub->bytes.size())};
-    status = WriteSelfApplying(stubBytes, package->range(), PathFromUtf8(options.exe));
-    if (!status.ok()) {
-      console.err << "brxpack: " << status.error() << "\n";
-      return kExitBadInput;
-    }
-    console.out << "brxpack: wrote " << options.exe << "\n";
-    return kExitOk;
-  }
-
-  // Only the executable: stub, package and trailer in one pass.
-  Result<AtomicOutputFile> output = AtomicOutputFile::Create(PathFromUtf8(options.exe));
-  if (!output.ok()) {
-    console.err << "brxpack: " << output.error() << "\n";
-    return kExitBadInput;
-  }
-  Status status = output->Write(stub->bytes.data(), stub->bytes.size());
-  if (!status.ok()) {
-    console.err << "brxpack: " << status.error() << "\n";
-    return kExitBadInput;
-  }
-  ProgressMeter progress(console.err, console.errIsTerminal, "building", InputBytes(*plan));
-  writerOptions.progress = &progress;
-  Result<std::vector<WrittenEntry>> written = WritePackageStream(entries, writerOptions, *output);
-  progress.Finish();
-  const uint64_t packageBytes = output->written() - stub->bytes.size();
-  if (!written.ok()) {
-    status = written.TakeError();
-  } else if (!FitsSelfApplying(stub->bytes.size(), packageBytes)) {
-    status = Error{"the stub and the package together pass 4 GiB"};
-  } else {
-    status = WriteTrailer(static_cast<uint32_t>(stub->bytes.size()), *output);
-    if (status.ok()) status = output->Commit();
-  }
-  if (!status.ok()) {
-    console.err << "brxpack: " << status.error() << "\n";
-    return kExitBadInput;
-  }
-  Summarize(options.exe, *written, *plan, packageBytes, console);
-  return kExitOk;
+  Result<UnsignedStub> stub = LoadStub(options.stub, console);
+  if (!stub.ok()) return Refuse(console, stub.error());
+  if (options.output.empty()) return BuildExecutableOnly(build, *stub, options.exe, console);
+  return BuildPackageFile(build, PackagePath(options, *manifest), &*stub, options.exe, console);
 }
 
 }  // namespace brxpack
