@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "brxpack/authoring/entry_naming.h"
 #include "brxpack/authoring/manifest_parser.h"
 #include "brxpack/authoring/package_plan.h"
 #include "support/brxpack_workspace.h"

@@ -52,6 +52,10 @@ std::string Enclosed(char quote, std::string_view text) {
   return out;
 }
 
+std::string ShownName(std::string_view windows1251) {
+  return Enclosed('\'', Windows1251ToUtf8(windows1251));
+}
+
 std::string QuotedForDisplay(std::string_view windows1251) {
   return Enclosed('"', PlainForDisplay(windows1251));
 }

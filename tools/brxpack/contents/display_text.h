@@ -13,6 +13,10 @@ std::string QuotedForDisplay(std::string_view windows1251);
 // UTF-8 without quotes, control characters escaped as above.
 std::string PlainForDisplay(std::string_view windows1251);
 
+// A name or path in a build's messages: UTF-8 in single quotes, as the
+// manifest writes it.
+std::string ShownName(std::string_view windows1251);
+
 // The text between two quote characters.
 std::string Enclosed(char quote, std::string_view text);
 

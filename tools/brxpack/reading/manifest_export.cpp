@@ -7,8 +7,8 @@
 
 #include "brxpack/authoring/hex_text.h"
 #include "brxpack/authoring/manifest.h"
-#include "brxpack/authoring/package_plan.h"
 #include "brxpack/authoring/registry_terms.h"
+#include "brxpack/authoring/script_sections.h"
 #include "brxpack/contents/display_text.h"
 #include "brxpack/contents/folded_name.h"
 #include "brxpack/contents/installed_path.h"

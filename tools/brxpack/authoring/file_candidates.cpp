@@ -1,0 +1,97 @@
+#include "brxpack/authoring/file_candidates.h"
+
+#include <system_error>
+
+#include "brxpack/authoring/payload_folder.h"
+#include "brxpack/contents/folded_name.h"
+#include "brxpack/contents/windows1251.h"
+#include "brxpack/host/host_path.h"
+
+namespace brxpack {
+
+namespace {
+
+std::string BackslashPath(const std::string& relativeUtf8) {
+  std::string path = relativeUtf8;
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+std::vector<FileCandidate> PayloadFolderFiles(const Manifest& manifest,
+                                              std::vector<std::string>& problems) {
+  std::vector<FileCandidate> candidates;
+  if (!manifest.payloadFolder) return candidates;
+  const std::filesystem::path folder = manifest.folder / PathFromUtf8(*manifest.payloadFolder);
+  Result<std::vector<PayloadFile>> files = ScanPayloadFolder(folder, manifest.payloadWhere);
+  if (!files.ok()) {
+    problems.push_back(files.error());
+    return candidates;
+  }
+  for (PayloadFile& file : *files) {
+    FileCandidate candidate;
+    candidate.source = file.path;
+    candidate.shown = Utf8FromPath(file.path);
+    candidate.where = candidate.shown;
+    candidate.size = file.size;
+    Result<std::string> install = Utf8ToWindows1251(BackslashPath(file.relative));
+    if (!install.ok()) {
+      problems.push_back(candidate.shown + ": the file's name: " + install.error());
+      continue;
+    }
+    candidate.install = *install;
+    candidates.push_back(std::move(candidate));
+  }
+  return candidates;
+}
+
+std::optional<FileCandidate> ExplicitFile(const Manifest& manifest, const FileItem& item,
+                                          std::vector<std::string>& problems) {
+  FileCandidate candidate;
+  candidate.source = manifest.folder / PathFromUtf8(item.source);
+  candidate.shown = Utf8FromPath(candidate.source);
+  candidate.where = item.where;
+  candidate.entry = item.entry;
+  candidate.install = item.install;
+  candidate.installGiven = item.install.has_value();
+  candidate.stored = item.stored;
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(candidate.source, error)) {
+    problems.push_back(item.where + ".source: " + candidate.shown + ": no such file");
+    return std::nullopt;
+  }
+  candidate.size = std::filesystem::file_size(candidate.source, error);
+  if (error) {
+    problems.push_back(item.where + ".source: " + candidate.shown +
+                       ": cannot read its size: " + SystemErrorText(error));
+    return std::nullopt;
+  }
+  return candidate;
+}
+
+}  // namespace
+
+std::vector<FileCandidate> GatherFileCandidates(const Manifest& manifest,
+                                                std::vector<std::string>& problems) {
+  std::vector<FileCandidate> candidates = PayloadFolderFiles(manifest, problems);
+  size_t payloadCount = candidates.size();
+  for (const FileItem& item : manifest.files) {
+    std::optional<FileCandidate> candidate = ExplicitFile(manifest, item, problems);
+    if (!candidate) continue;
+    if (candidate->install) {
+      const std::string key = FoldedName(*candidate->install);
+      for (size_t i = 0; i < payloadCount; ++i) {
+        if (FoldedName(*candidates[i].install) == key) {
+          candidates.erase(candidates.begin() + static_cast<std::ptrdiff_t>(i));
+          --payloadCount;
+          break;
+        }
+      }
+    }
+    candidates.push_back(std::move(*candidate));
+  }
+  return candidates;
+}
+
+}  // namespace brxpack
