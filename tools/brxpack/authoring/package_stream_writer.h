@@ -5,24 +5,15 @@
 // only the few entries in flight. An entry is stored when compression would
 // not make it smaller.
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "brxpack/authoring/entry_preparation.h"
 #include "brxpack/host/output_file.h"
 #include "brxpack/host/progress_meter.h"
 #include "brxpack/result.h"
 
 namespace brxpack {
-
-struct EntryToWrite {
-  std::string name;  // Windows-1251, at most 31 bytes
-  // The content: these bytes, or the file when fromFile is set.
-  std::vector<uint8_t> bytes;
-  bool fromFile = false;
-  std::filesystem::path file;
-  bool stored = false;  // never compress
-};
 
 struct WrittenEntry {
   std::string name;
@@ -38,8 +29,8 @@ struct StreamWriterOptions {
 };
 
 // Writes the package at the output's current end (behind a stub, for a
-// self-applying executable) and leaves committing to the caller. Fails for an unreadable file, an
-// entry or a package past 4 GiB, or a write error.
+// self-applying executable) and leaves committing to the caller. Fails for
+// an unreadable file, an entry or a package past 4 GiB, or a write error.
 Result<std::vector<WrittenEntry>> WritePackageStream(const std::vector<EntryToWrite>& entries,
                                                      const StreamWriterOptions& options,
                                                      AtomicOutputFile& output);

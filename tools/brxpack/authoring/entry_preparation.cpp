@@ -1,0 +1,56 @@
+#include "brxpack/authoring/entry_preparation.h"
+
+#include <new>
+
+#include "authoring/writer.h"
+#include "brxpack/contents/windows1251.h"
+#include "brxpack/host/host_path.h"
+
+namespace brxpack {
+
+namespace {
+
+std::string Describe(const EntryToWrite& entry) {
+  return entry.fromFile ? Utf8FromPath(entry.file) : "section " + Windows1251ToUtf8(entry.name);
+}
+
+}  // namespace
+
+PreparedEntry PrepareEntry(const EntryToWrite& entry, int level) {
+  PreparedEntry ready;
+  try {
+    if (entry.fromFile) {
+      Result<MappedFile> mapping = MappedFile::Open(entry.file);
+      if (!mapping.ok()) {
+        ready.error = mapping.error();
+        return ready;
+      }
+      ready.mapping = std::move(*mapping);
+      ready.content = ready.mapping.data();
+      ready.size = ready.mapping.size();
+    } else {
+      ready.content = entry.bytes.data();
+      ready.size = entry.bytes.size();
+    }
+    if (ready.size > UINT32_MAX) {
+      ready.error = Describe(entry) + " is 4 GiB or larger; entries hold 32-bit sizes";
+      return ready;
+    }
+    if (!entry.stored && ready.size != 0) {
+      std::vector<uint8_t> compressed = brx::CompressZlib(ready.content, ready.size, level);
+      if (compressed.empty()) {
+        ready.error = Describe(entry) + ": zlib could not compress it";
+        return ready;
+      }
+      if (compressed.size() < ready.size) {
+        ready.compressed = std::move(compressed);
+        ready.isCompressed = true;
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    ready.error = Describe(entry) + ": out of memory";
+  }
+  return ready;
+}
+
+}  // namespace brxpack

@@ -1,0 +1,40 @@
+#pragma once
+// One entry of a package made ready to write: read (or mapped) and
+// compressed, or kept as it is where compression would not make it smaller.
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "brxpack/host/mapped_file.h"
+
+namespace brxpack {
+
+struct EntryToWrite {
+  std::string name;  // Windows-1251, at most 31 bytes
+  // The content: these bytes, or the file when fromFile is set.
+  std::vector<uint8_t> bytes;
+  bool fromFile = false;
+  std::filesystem::path file;
+  bool stored = false;  // never compress
+};
+
+struct PreparedEntry {
+  std::optional<std::string> error;  // set: nothing else is
+  MappedFile mapping;                // holds content for an entry from a file
+  const uint8_t* content = nullptr;  // the entry's own bytes
+  uint64_t size = 0;
+  std::vector<uint8_t> compressed;  // empty when the entry is stored
+  bool isCompressed = false;
+
+  const uint8_t* stored() const { return isCompressed ? compressed.data() : content; }
+  uint64_t storedSize() const { return isCompressed ? compressed.size() : size; }
+};
+
+// Reads `entry` for writing at this zlib level. Fails for an unreadable
+// file, content of 4 GiB or more, or memory running out. The entry's own
+// bytes must outlive the result, which points into them.
+PreparedEntry PrepareEntry(const EntryToWrite& entry, int level);
+
+}  // namespace brxpack
