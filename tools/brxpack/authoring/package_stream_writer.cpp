@@ -42,7 +42,7 @@ Result<std::vector<WrittenEntry>> WriteInOrder(const std::vector<EntryToWrite>& 
     entry.flags = ready.isCompressed ? brx::kEntryCompressed : 0;
     entry.compressedSize = static_cast<uint32_t>(ready.storedSize());
     brx::EncodeDirectoryEntry(entry, directory.data() + index * brx::kDirectoryEntrySize);
-    written.push_back({name, entry.size, entry.compressedSize, ready.isCompressed});
+    written.push_back({entry.size, ready.isCompressed});
     offset += ready.storedSize();
     if (options.progress != nullptr) options.progress->Advance(ready.size);
   }

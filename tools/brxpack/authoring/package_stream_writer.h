@@ -5,7 +5,6 @@
 // only the few entries in flight. An entry is stored when compression would
 // not make it smaller.
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "brxpack/authoring/entry_preparation.h"
@@ -15,10 +14,9 @@
 
 namespace brxpack {
 
+// What the build's summary counts.
 struct WrittenEntry {
-  std::string name;
   uint32_t size = 0;
-  uint32_t storedSize = 0;
   bool compressed = false;
 };
 
