@@ -1,17 +1,18 @@
 #pragma once
 // A fresh folder for one brxpack test, removed at its end, with helpers to
-// write and read files in it and to run the tool as its command line would.
+// write and read files in it, to compose packages and to run the tool as its
+// command line would.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <initializer_list>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "authoring/writer.h"
 #include "brxpack/commands/brxpack_cli.h"
 
 namespace brxpack::test {
@@ -67,6 +68,19 @@ class Workspace {
   std::filesystem::path root_;
 };
 
+inline std::vector<uint8_t> Bytes(const std::string& text) {
+  return {text.begin(), text.end()};
+}
+
+// A package from the library's writer; a refusal fails the test.
+inline std::vector<uint8_t> PackageOf(const std::vector<brx::PackageEntrySource>& entries,
+                                      const brx::PackageWriterOptions& options = {}) {
+  std::string error;
+  std::vector<uint8_t> package = brx::WritePackage(entries, options, &error);
+  EXPECT_FALSE(package.empty()) << error;
+  return package;
+}
+
 struct ToolRun {
   int code;
   std::string out;
@@ -74,7 +88,7 @@ struct ToolRun {
 };
 
 // Runs brxpack with these arguments (the program's name is added).
-inline ToolRun RunTool(std::initializer_list<std::string> arguments) {
+inline ToolRun RunTool(const std::vector<std::string>& arguments) {
   std::vector<std::string> all = {"brxpack"};
   all.insert(all.end(), arguments.begin(), arguments.end());
   std::ostringstream out;

@@ -1,17 +1,19 @@
-#include "brxpack/commands/brxpack_cli.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "authoring/writer.h"
+#include "brxpack/authoring/authenticode.h"
+#include "package/format.h"
 #include "support/brxpack_workspace.h"
 #include "support/pe_samples.h"
 
 namespace brxpack {
 namespace {
 
+using namespace std::string_literals;
+using brx::EntryStorage;
+using test::Bytes;
 using test::RunTool;
 using test::Workspace;
 
@@ -24,122 +26,101 @@ void WriteProject(const Workspace& workspace) {
   workspace.Write("brxpack.toml", kManifest);
   workspace.Write("payload/readme.txt", "Read me. Read me. Read me. Read me.");
   workspace.Write("payload/a rather long folder name/and a long file name.txt", "long");
+  workspace.Write("PATCH.EXE", brx::test::SamplePe32(0x400));
 }
 
-// Tests that every command answers --help with exit code 0, and that bad use
-// gives exit code 2 with a message.
-TEST(BrxpackCliTest, HelpAndBadUse) {
-  for (const char* command : {"build", "exe", "list", "verify", "extract", "manifest"}) {
-    SCOPED_TRACE(command);
-    const test::ToolRun help = RunTool({command, "--help"});
-    EXPECT_EQ(help.code, 0);
-    EXPECT_NE(help.out.find(std::string("Usage: brxpack ") + command), std::string::npos)
-        << help.out;
-    const test::ToolRun missing = RunTool({command});
-    EXPECT_EQ(missing.code, 2);
-    EXPECT_FALSE(missing.err.empty());
-  }
-  EXPECT_EQ(RunTool({"--help"}).code, 0);
-  EXPECT_EQ(RunTool({}).code, 2);
-  EXPECT_EQ(RunTool({"bogus"}).code, 2);
-  EXPECT_EQ(RunTool({"build", "m.toml", "--level", "10"}).code, 2);
-  EXPECT_EQ(RunTool({"list", "/no/such/file.brx"}).code, 2);
-  EXPECT_EQ(RunTool({"verify", "/no/such/file.brx"}).code, 2);
-}
-
-// Tests that a build's errors name the file, the line and the field, exit 2
-// and leave no output behind.
-TEST(BrxpackCliTest, BuildErrorsNameTheirPlace) {
+// Tests that help ends with exit code 0 and bad use with exit code 2 and a
+// message.
+TEST(BrxpackCliTest, ExitCodesOfHelpAndBadUse) {
   struct Case {
-    std::string manifest;
-    std::string message;
+    std::vector<std::string> arguments;
+    int code;
   };
   const Case cases[] = {
-      {std::string(kManifest) + "[remove]\npaths = ['a']\nfiles = ['b']\n",
-       "brxpack.toml:11:1: remove.files: unknown key"},
-      {std::string(kManifest) + "[folders]\ncreate = ['Карты', 'Ωmega']\n",
-       "brxpack.toml:10:20: folders.create[2]: the character 'Ω' (U+03A9) has no Windows-1251 "
-       "form"},
-      {std::string(kManifest) + "[[file]]\nsource = 'nothing/here.bin'\ninstall = 'here.bin'\n",
-       "brxpack.toml:9:1: file[1].source: "},
+      {{"manifest", "--help"}, 0},
+      {{"list", "/no/such/file.brx"}, 2},
+      {{"verify", "/no/such/file.brx"}, 2},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.message);
-    Workspace workspace;
-    WriteProject(workspace);
-    workspace.Write("brxpack.toml", c.manifest);
-    const test::ToolRun run =
-        RunTool({"build", workspace.Text("brxpack.toml"), "-o", workspace.Text("out.brx")});
-    EXPECT_EQ(run.code, 2);
-    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
-    EXPECT_FALSE(workspace.Exists("out.brx"));
+    const test::ToolRun run = RunTool(c.arguments);
+    EXPECT_EQ(run.code, c.code) << c.arguments.size();
+    EXPECT_EQ(run.err.empty(), c.code == 0) << run.err;
   }
 }
 
-// Tests that build, list and verify agree on a package: the long path shows
-// as installed through the name table and the texts come out in UTF-8.
+// Tests that build names the package after the manifest, and that list and
+// verify agree on it: the long path installed through the name table, texts
+// in UTF-8, columns aligned.
 TEST(BrxpackCliTest, BuildListVerify) {
   Workspace workspace;
   WriteProject(workspace);
   const test::ToolRun build = RunTool({"build", workspace.Text("brxpack.toml")});
   ASSERT_EQ(build.code, 0) << build.err;
-  ASSERT_TRUE(workspace.Exists("brxpack.brx"));  // named after the manifest
-
   const test::ToolRun list = RunTool({"list", workspace.Text("brxpack.brx")});
   ASSERT_EQ(list.code, 0) << list.err;
-  for (const char* expected : {"package file of ", "~1~and a long file name.txt",
-                               "installed as a rather long folder "
-                               "name\\and a long file name.txt",
-                               "question  \"Установить?\\r\\nOK\"",
-                               "registry key    HKLM\\SOFTWARE\\Pub\\App", "patch level     2"}) {
+  for (const std::string& expected : std::vector<std::string>{
+           "package file of ", "     # Name" + std::string(28, ' ') + "Kind     Method  ",
+           "installed as a rather long folder name\\and a long file name.txt",
+           "~1~and a long file name.txt", "question  \"Установить?\\r\\nOK\"",
+           "registry key    HKLM\\SOFTWARE\\Pub\\App", "patch level     2"}) {
     EXPECT_NE(list.out.find(expected), std::string::npos) << expected << "\n" << list.out;
   }
   EXPECT_EQ(RunTool({"verify", workspace.Text("brxpack.brx")}).code, 0);
 }
 
 // Tests that exe writes stub, package and trailer exactly as the installer's
-// builder mode lays them, that build --exe makes the same file, and that a
-// signed stub loses its signature first and says so.
+// builder mode lays them, that build --exe makes the same file alone, that
+// a signed stub loses its signature first and says so, that list and verify
+// see a signature added afterwards, and that a package the installer would
+// refuse makes no executable.
 TEST(BrxpackCliTest, MakesSelfApplyingExecutables) {
   Workspace workspace;
   WriteProject(workspace);
-  const std::vector<uint8_t> stub = brx::test::SamplePe32(0x400);
-  workspace.Write("PATCH.EXE", stub);
   ASSERT_EQ(RunTool({"build", workspace.Text("brxpack.toml"), "-o", workspace.Text("u.brx")}).code,
             0);
+  const std::vector<uint8_t> package = workspace.ReadBytes("u.brx");
+  const std::vector<uint8_t> expected =
+      brx::AppendPackageToStub(workspace.ReadBytes("PATCH.EXE"), package);
   const test::ToolRun exe = RunTool({"exe", workspace.Text("u.brx"), "-o", workspace.Text("u.exe"),
                                      "--stub", workspace.Text("PATCH.EXE")});
   ASSERT_EQ(exe.code, 0) << exe.err;
-  const std::vector<uint8_t> expected =
-      brx::AppendPackageToStub(stub, workspace.ReadBytes("u.brx"));
   EXPECT_EQ(workspace.ReadBytes("u.exe"), expected);
-
   const test::ToolRun direct =
       RunTool({"build", workspace.Text("brxpack.toml"), "--exe", workspace.Text("direct.exe"),
                "--stub", workspace.Text("PATCH.EXE")});
   ASSERT_EQ(direct.code, 0) << direct.err;
   EXPECT_EQ(workspace.ReadBytes("direct.exe"), expected);
-  EXPECT_FALSE(workspace.Exists("brxpack.brx"));  // only the executable was asked for
+  EXPECT_FALSE(workspace.Exists("brxpack.brx"));
 
-  const test::ToolRun list = RunTool({"list", workspace.Text("u.exe")});
-  EXPECT_NE(list.out.find("Signature:  none"), std::string::npos) << list.out;
-
-  std::vector<uint8_t> signedStub = stub;
+  std::vector<uint8_t> signedStub = workspace.ReadBytes("PATCH.EXE");
   brx::test::AppendCertificateTable(signedStub, 256);
   workspace.Write("SIGNED.EXE", signedStub);
   const test::ToolRun stripped =
-      RunTool({"exe", workspace.Text("u.brx"), "-o", workspace.Text("s.exe"), "--stub",
-               workspace.Text("SIGNED.EXE")});
+      RunTool({"build", workspace.Text("brxpack.toml"), "-o", workspace.Text("u.brx"), "--exe",
+               workspace.Text("s.exe"), "--stub", workspace.Text("SIGNED.EXE")});
   ASSERT_EQ(stripped.code, 0) << stripped.err;
   EXPECT_NE(stripped.err.find("carries an Authenticode signature; removed it (256 bytes"),
             std::string::npos)
       << stripped.err;
-  const std::vector<uint8_t> result = workspace.ReadBytes("s.exe");
-  EXPECT_EQ(brx::ReadLe32(result.data() + brx::test::kSampleSecurityEntry + 4), 0u);
-  EXPECT_EQ(brx::ReadLe32(result.data() + result.size() - 8), 0x400u);
-  EXPECT_EQ(RunTool({"verify", workspace.Text("s.exe")}).code, 0);
+  const Result<UnsignedStub> unsignedStub =
+      RemoveSignature({signedStub.data(), static_cast<uint32_t>(signedStub.size())});
+  ASSERT_TRUE(unsignedStub.ok());
+  EXPECT_EQ(workspace.ReadBytes("s.exe"), brx::AppendPackageToStub(unsignedStub->bytes, package));
+  EXPECT_NE(RunTool({"list", workspace.Text("s.exe")}).out.find("Signature:  none"),
+            std::string::npos);
 
-  // A package that the installer would refuse makes no executable.
+  // Signed after the build: list and verify read the package in front of
+  // the signature and report it.
+  std::vector<uint8_t> signedExe = workspace.ReadBytes("s.exe");
+  brx::test::AppendCertificateTable(signedExe, 128);
+  workspace.Write("signed.exe", signedExe);
+  EXPECT_NE(RunTool({"list", workspace.Text("signed.exe")})
+                .out.find("Signature:  present: Authenticode certificate table of 128 bytes"),
+            std::string::npos);
+  const test::ToolRun verify = RunTool({"verify", workspace.Text("signed.exe")});
+  EXPECT_EQ(verify.code, 0) << verify.out;
+  EXPECT_NE(verify.out.find("signature: present"), std::string::npos) << verify.out;
+
   workspace.Write("bad.brx", std::string("Brindlex data  \x1A", 16));
   EXPECT_EQ(RunTool({"exe", workspace.Text("bad.brx"), "-o", workspace.Text("bad.exe"), "--stub",
                      workspace.Text("PATCH.EXE")})
@@ -148,27 +129,70 @@ TEST(BrxpackCliTest, MakesSelfApplyingExecutables) {
   EXPECT_FALSE(workspace.Exists("bad.exe"));
 }
 
-// Tests that list and verify report a signature that ends a self-applying
-// executable, and read the package in front of it.
-TEST(BrxpackCliTest, ReportsASignature) {
+const brx::PackageEntrySource kKeys = {":RegistryKeys", Bytes("K\0P\0N\0L\0\1\0\0\0\0"s),
+                                       EntryStorage::kStored};
+
+// Tests that files are written under their installed names (through the
+// name table, Windows-1251 names as UTF-8), that a later entry for the same
+// path wins as it does when installing, and that sections are not written.
+TEST(ExtractCommandTest, WritesInstalledNames) {
   Workspace workspace;
-  WriteProject(workspace);
-  workspace.Write("PATCH.EXE", brx::test::SamplePe32(0x400));
-  ASSERT_EQ(RunTool({"build", workspace.Text("brxpack.toml"), "--exe", workspace.Text("u.exe"),
-                     "--stub", workspace.Text("PATCH.EXE")})
-                .code,
-            0);
-  std::vector<uint8_t> signedExe = workspace.ReadBytes("u.exe");
-  brx::test::AppendCertificateTable(signedExe, 128);
-  workspace.Write("signed.exe", signedExe);
-  const test::ToolRun list = RunTool({"list", workspace.Text("signed.exe")});
-  ASSERT_EQ(list.code, 0) << list.err;
-  EXPECT_NE(list.out.find("Signature:  present: Authenticode certificate table of 128 bytes"),
-            std::string::npos)
-      << list.out;
-  const test::ToolRun verify = RunTool({"verify", workspace.Text("signed.exe")});
-  EXPECT_EQ(verify.code, 0) << verify.out;
-  EXPECT_NE(verify.out.find("signature: present"), std::string::npos) << verify.out;
+  workspace.Write("p.brx",
+                  test::PackageOf({kKeys,
+                                   {":XlatNamesTable", Bytes("~1~n.txt\0deep\\er\\n.txt\0\0"s),
+                                    EntryStorage::kStored},
+                                   {"~1~n.txt", Bytes("translated"), EntryStorage::kCompressed},
+                                   {"\xCA\xE0\xF0\xF2\xFB\\a.map", Bytes(std::string(100000, 'm')),
+                                    EntryStorage::kCompressed},
+                                   {"same.txt", Bytes("first"), EntryStorage::kStored},
+                                   {"SAME.txt", Bytes("second"), EntryStorage::kStored}}));
+  const test::ToolRun run =
+      RunTool({"extract", workspace.Text("p.brx"), "-C", workspace.Text("out")});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(workspace.Files(), (std::vector<std::string>{"out/deep/er/n.txt", "out/same.txt",
+                                                         "out/Карты/a.map", "p.brx"}));
+  EXPECT_EQ(workspace.Read("out/deep/er/n.txt"), "translated");
+  EXPECT_EQ(workspace.Read("out/Карты/a.map"), std::string(100000, 'm'));
+  EXPECT_EQ(workspace.Read("out/same.txt"), "second");
+}
+
+// Tests that names that would leave the folder refuse the whole extraction:
+// nothing is written, and every such name is reported.
+TEST(ExtractCommandTest, RefusesNamesThatEscape) {
+  Workspace workspace;
+  workspace.Write("p.brx",
+                  test::PackageOf({kKeys,
+                                   {"fine.txt", Bytes("fine"), EntryStorage::kStored},
+                                   {"..\\evil.dll", Bytes("evil"), EntryStorage::kStored},
+                                   {"C:\\evil.dll", Bytes("evil"), EntryStorage::kStored}}));
+  const test::ToolRun run =
+      RunTool({"extract", workspace.Text("p.brx"), "-C", workspace.Text("out/inner")});
+  EXPECT_EQ(run.code, 2);
+  for (const char* name : {"..\\evil.dll", "C:\\evil.dll"}) {
+    EXPECT_NE(run.err.find("p.brx: entry \"" + std::string(name) + "\" installed as"),
+              std::string::npos)
+        << run.err;
+  }
+  EXPECT_NE(run.err.find("\nbrxpack: nothing extracted"), std::string::npos) << run.err;
+  EXPECT_EQ(workspace.Files(), std::vector<std::string>{"p.brx"});
+}
+
+// Tests that a damaged file entry is reported (exit 1) and not written,
+// while the sound ones are.
+TEST(ExtractCommandTest, ReportsDamagedEntries) {
+  Workspace workspace;
+  std::vector<uint8_t> package =
+      test::PackageOf({kKeys,
+                       {"good.txt", Bytes("good good good"), EntryStorage::kCompressed},
+                       {"bad.txt", Bytes(std::string(500, 'b')), EntryStorage::kCompressed}});
+  // The last byte before the directory is the bad entry's Adler-32.
+  package[brx::ReadLe32(package.data() + 20) - 1] ^= 0xFF;
+  workspace.Write("p.brx", package);
+  const test::ToolRun run =
+      RunTool({"extract", workspace.Text("p.brx"), "-C", workspace.Text("out")});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_NE(run.err.find("entry \"bad.txt\" is damaged"), std::string::npos) << run.err;
+  EXPECT_EQ(workspace.Files(), (std::vector<std::string>{"out/good.txt", "p.brx"}));
 }
 
 }  // namespace
