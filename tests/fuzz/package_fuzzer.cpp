@@ -10,7 +10,6 @@
 
 #include "package/entry_lookup.h"
 #include "package/reader.h"
-#include "package/section_names.h"
 #include "package/section_readers.h"
 
 namespace brx {
@@ -19,11 +18,6 @@ namespace {
 // Larger file entries are skipped: their extraction adds nothing the small
 // ones do not, only memory.
 constexpr uint32_t kLargestExtractedFile = 1u << 20;
-
-const char* const kSectionNames[] = {
-    kRegistryKeysSection, kStartupMsgSection,    kNameTableSection,     kFoldersSection,
-    kCommandsSection,     kFilesToRemoveSection, kRegistryTableSection,
-};
 
 void Require(bool promise) {
   if (!promise) __builtin_trap();
@@ -97,7 +91,7 @@ void RunReadersOverRawBytes(const uint8_t* data, uint32_t size) {
 
 void LoadAndReadSection(const Package& package, const char* name) {
   SectionBlock block = LoadSection(package, name);
-  if (name[0] == ':') Require(block.status() != SectionBlock::Status::kDamaged);
+  Require(block.status() != SectionBlock::Status::kDamaged);
   if (!block.loaded()) return;
   Require(block.data()[block.size()] == 0);
   RunReaders(block.bytes());
@@ -120,7 +114,6 @@ void ExploreOpenPackage(const Package& package, MemoryRange file) {
       std::free(destination);
     }
   }
-  for (const char* name : kSectionNames) LoadAndReadSection(package, name);
 }
 
 }  // namespace
