@@ -38,6 +38,7 @@ TestProgressWindow::TestProgressWindow(WorkerState& workerState) : workerState_(
                   reinterpret_cast<HMENU>(BRX_CONTROL_STATUS), windowClass.hInstance, nullptr);
   CreateWindowExA(0, "BUTTON", "Done", WS_CHILD | BS_DEFPUSHBUTTON, 10, 60, 80, 24, window_,
                   reinterpret_cast<HMENU>(IDOK), windowClass.hInstance, nullptr);
+  SetTimer(window_, 1, 20000, nullptr);
 }
 
 TestProgressWindow::~TestProgressWindow() {
@@ -66,9 +67,8 @@ LRESULT CALLBACK TestProgressWindow::Procedure(HWND window, UINT message, WPARAM
   if (self != nullptr) {
     switch (message) {
       case kPing:
-        ++self->pings;
         return 1;
-      case kForceExit:
+      case WM_TIMER:
         self->workerState_.store(kExit);
         return 0;
       case WM_COMMAND:
@@ -146,15 +146,6 @@ DWORD WINAPI TestThread::Start(void* self) {
   auto* thread = static_cast<TestThread*>(self);
   thread->body_(thread->context_);
   return 0;
-}
-
-double ThreadCpuMilliseconds(HANDLE thread) {
-  FILETIME created, exited, kernel, user;
-  if (!GetThreadTimes(thread, &created, &exited, &kernel, &user)) return -1;
-  auto ticks = [](const FILETIME& time) {
-    return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-  };
-  return static_cast<double>(ticks(kernel) + ticks(user)) / 10000.0;  // 100 ns units
 }
 
 }  // namespace brx
