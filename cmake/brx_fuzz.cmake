@@ -22,3 +22,9 @@ foreach(source ${BRX_FUZZER_SOURCES})
     TIMEOUT 1800
     ENVIRONMENT "BRX_SOURCE=${PROJECT_SOURCE_DIR};BRX_BUILD=${CMAKE_BINARY_DIR};BRX_FUZZ_DEFAULT_RUNS=${runs}")
 endforeach()
+
+# The writer of the fuzzers' seeds and regressions, built on request only
+# (see tests/fuzz/make_fuzz_inputs.cpp).
+add_executable(make_fuzz_inputs EXCLUDE_FROM_ALL ${BRX_TESTS}/fuzz/make_fuzz_inputs.cpp)
+brx_strict(make_fuzz_inputs)
+target_link_libraries(make_fuzz_inputs PRIVATE brx_test_support)
