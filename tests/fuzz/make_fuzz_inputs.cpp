@@ -35,9 +35,7 @@ const std::string kRegistryRecord =
 
 // Every payload without its terminator, and a registry record cut in each field.
 Inputs PayloadRegressions() {
-  const std::string command =
-      Raw("\x01"
-          "C:\\Tools\\tool.exe\0");
+  const std::string command = Raw("\1C:\\Tools\\tool.exe\0");
   Inputs inputs = {
       {"keys_without_last_zero", Selected(kKeys, kKeysPayload.substr(0, kKeysPayload.size() - 1))},
       {"keys_cut_in_last_text",

@@ -164,11 +164,6 @@ void FakeSystem::PutRegistryValue(RegistryRoot root, const std::string& key,
   registry_[RegistryPath(root, key)][Lower(name)] = {type, bytes};
 }
 
-void FakeSystem::PutRegistryText(RegistryRoot root, const std::string& key, const std::string& name,
-                                 const std::string& text) {
-  PutRegistryValue(root, key, name, kRegSz, text + '\0');
-}
-
 void FakeSystem::PutRegistryDword(RegistryRoot root, const std::string& key,
                                   const std::string& name, uint32_t value) {
   std::string bytes(4, '\0');

@@ -41,8 +41,6 @@ class FakeSystem : public System {
   void AddRegistryKey(RegistryRoot root, const std::string& key);
   void PutRegistryValue(RegistryRoot root, const std::string& key, const std::string& name,
                         uint32_t type, const std::string& bytes);
-  void PutRegistryText(RegistryRoot root, const std::string& key, const std::string& name,
-                       const std::string& text);  // REG_SZ with its terminator
   void PutRegistryDword(RegistryRoot root, const std::string& key, const std::string& name,
                         uint32_t value);
   void RemoveRegistryValue(RegistryRoot root, const std::string& key, const std::string& name);

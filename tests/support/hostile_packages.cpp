@@ -112,13 +112,9 @@ std::vector<HostilePackage> HostilePackages(uint32_t many) {
        "RemoveFolder", many);
   list("many_name_pairs.pkg", kNameTableSection, Raw("a.txt\0b.txt\0"),
        Raw("readme.txt\0r.txt\0\0"), Ending::kInstalled, "CreateFileForWriting", 1);
-  list("many_commands.pkg", kCommandsSection,
-       Raw("\x01"
-           "C:\\Tools\\tool.exe\0-x\0"),
-       Raw("\0\0"), Ending::kInstalled, "WaitForProcess", many);
-  list("many_commands_first_failing.pkg", kCommandsSection,
-       Raw("\x01"
-           "C:\\Tools\\tool.exe\0fail\0"),
+  list("many_commands.pkg", kCommandsSection, Raw("\1C:\\Tools\\tool.exe\0-x\0"), Raw("\0\0"),
+       Ending::kInstalled, "WaitForProcess", many);
+  list("many_commands_first_failing.pkg", kCommandsSection, Raw("\1C:\\Tools\\tool.exe\0fail\0"),
        Raw("\0\0"), Ending::kFailed, "StartProcess", 1);
   list("many_registry_records.pkg", kRegistryTableSection, record, Raw("\0\0\0\0"),
        Ending::kInstalled, "CreateRegistryKey", many);

@@ -6,8 +6,8 @@
 namespace brx::test {
 
 void InstallTarget(FakeSystem& system) {
-  system.PutRegistryText(kHklm, kTargetKey, "ProgramPath", "C:\\Atlas");
-  system.PutRegistryText(kHklm, kTargetKey, "ProgramName", "atlas.exe");
+  system.PutRegistryValue(kHklm, kTargetKey, "ProgramPath", kRegSz, Raw("C:\\Atlas\0"));
+  system.PutRegistryValue(kHklm, kTargetKey, "ProgramName", kRegSz, Raw("atlas.exe\0"));
   system.PutRegistryDword(kHklm, kTargetKey, "PatchLevel", 1);
   system.AddFile("C:\\Atlas\\atlas.exe", "MZ atlas 1");
   system.AddFile("C:\\Atlas\\readme.txt", "Atlas 1");

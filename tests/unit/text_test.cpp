@@ -44,16 +44,10 @@ TEST(CommandLineTest, FollowsTheSplittingRules) {
       {"\"\" PATCH.EXE", {}},
       {"PATCH.EXE \"C:\\a b", {"PATCH.EXE", "C:\\a b"}},
       {"P.EXE C:\\x\\\"y\"", {"P.EXE", "C:\\x\\\"y\""}},
-      {"a\x01\x1F\x20"
-       "b\tc\x7F",
-       {"a", "b", "c\x7F"}},
+      {"a\1\37 b\tc\x7F", {"a", "b", "c\x7F"}},
       {"  a   b  ", {"a", "b"}},
       {program + " \"" + program + "\"", {program, program}},
-      {"\xFF"
-       "a \x80\xA0\xC0\xFF",
-       {"\xFF"
-        "a",
-        "\x80\xA0\xC0\xFF"}},
+      {"\377a \x80\xA0\xC0\xFF", {"\377a", "\x80\xA0\xC0\xFF"}},
   };
   for (const auto& [commandLine, expected] : cases)
     EXPECT_EQ(Split(commandLine), expected) << commandLine;
