@@ -118,7 +118,7 @@ void FakeSystem::AddFolder(const std::string& path) {
 void FakeSystem::AddFile(const std::string& path, const std::string& content) {
   const std::string key = NormalizePath(path);
   AddFolder(ParentOf(key));
-  nodes_[key] = {false, false,
+  nodes_[key] = {false, false, false,
                  std::make_shared<std::vector<uint8_t>>(content.begin(), content.end())};
 }
 
@@ -127,8 +127,10 @@ void FakeSystem::AddProgram(const std::string& path, Program behaviour) {
   if (behaviour) programs_[NormalizePath(path)] = std::move(behaviour);
 }
 
-void FakeSystem::SetReadOnly(const std::string& path) {
-  nodes_.at(NormalizePath(path)).readOnly = true;
+void FakeSystem::SetAttributes(const std::string& path, bool readOnly, bool hidden) {
+  Node& node = nodes_.at(NormalizePath(path));
+  node.readOnly = readOnly;
+  node.hidden = hidden;
 }
 
 void FakeSystem::Remove(const std::string& path) {
@@ -183,7 +185,7 @@ std::map<std::string, std::string> FakeSystem::Snapshot() const {
       state[key + "\\"] = "(folder)";
     } else {
       state[key] = std::string(node.content->begin(), node.content->end()) +
-                   (node.readOnly ? " (read-only)" : "");
+                   (node.readOnly ? " (read-only)" : "") + (node.hidden ? " (hidden)" : "");
     }
   }
   for (const auto& [path, values] : registry_) {
@@ -215,7 +217,7 @@ Handle FakeSystem::CreateFileForWriting(const char* path) {
   const std::string key = NormalizePath(path);
   const auto it = nodes_.find(key);
   if (!ParentIsFolder(key) || InUse(key) ||
-      (it != nodes_.end() && (it->second.isFolder || it->second.readOnly))) {
+      (it != nodes_.end() && (it->second.isFolder || it->second.readOnly || it->second.hidden))) {
     return kNoHandle;
   }
   Node& node = nodes_[key];

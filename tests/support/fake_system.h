@@ -34,7 +34,9 @@ class FakeSystem : public System {
   void AddFolder(const std::string& path);
   void AddFile(const std::string& path, const std::string& content);
   void AddProgram(const std::string& path, Program behaviour = nullptr);
-  void SetReadOnly(const std::string& path);
+  // FILE_ATTRIBUTE_READONLY refuses deletes and CREATE_ALWAYS; HIDDEN refuses
+  // CREATE_ALWAYS with FILE_ATTRIBUTE_NORMAL over the file, as Windows does.
+  void SetAttributes(const std::string& path, bool readOnly, bool hidden);
   void Remove(const std::string& path);  // a file, or a folder with all it holds
   std::optional<std::string> FileContent(const std::string& path) const;
   bool HasFolder(const std::string& path) const;
@@ -112,6 +114,7 @@ class FakeSystem : public System {
   struct Node {
     bool isFolder = false;
     bool readOnly = false;
+    bool hidden = false;
     Bytes content;
   };
   struct HandleInfo {

@@ -42,8 +42,8 @@ TEST(FindEntryTest, MatchesWholeNamesFoldingOnlyLatinLetters) {
 
 // Tests that a payload gives the same block stored and compressed, whatever
 // other flag bits are set, terminated in memory behind its size; that the
-// flag alone decides the method; and that a stored entry's compressedSize
-// is not read.
+// flag alone decides the method; that a stored entry's compressedSize is
+// not read; and that blocks are freed when replaced or not produced.
 TEST(LoadSectionTest, StoredAndCompressedFormsGiveTheSameBlock) {
   std::string noise;
   for (int i = 0; i < 4000; ++i) noise.push_back(static_cast<char>((i * 7919) >> 3));
@@ -71,6 +71,17 @@ TEST(LoadSectionTest, StoredAndCompressedFormsGiveTheSameBlock) {
       WriteTestPackage({Section(":Stream", stream, EntryStorage::kStored)});
   ParsedPackage parsed(file);
   EXPECT_EQ(BlockBytes(LoadSection(parsed.package, ":Stream")), stream);
+
+  // An entry that cannot be produced gives no block; a block moved onto a
+  // loaded one frees what that one held.
+  std::vector<uint8_t> damaged = WriteTestPackage({FileEntry("a.txt", "content")});
+  PutLe32(damaged, RecordAt(damaged, 0) + kEntrySizeAt, 8);
+  ParsedPackage broken(damaged);
+  EXPECT_EQ(LoadSection(broken.package, "a.txt").status(), SectionBlock::Status::kDamaged);
+  SectionBlock block = SectionBlock::Empty();
+  block = SectionBlock::Empty();
+  SectionBlock moved(std::move(block));
+  EXPECT_TRUE(moved.loaded());
 }
 
 // Tests that only a stream that ends with exactly the destination's length

@@ -38,8 +38,8 @@ Edit Folder(const std::string& path) {
 Edit Gone(const std::string& path) {
   return [=](FakeSystem& s) { s.Remove(At(path)); };
 }
-Edit ReadOnly(const std::string& path) {
-  return [=](FakeSystem& s) { s.SetReadOnly(At(path)); };
+Edit Attributes(const std::string& path, bool readOnly, bool hidden) {
+  return [=](FakeSystem& s) { s.SetAttributes(At(path), readOnly, hidden); };
 }
 Edit Value(RegistryRoot root, const std::string& key, const std::string& name, uint32_t type,
            const std::string& bytes) {
@@ -351,22 +351,26 @@ TEST(OutcomeTest, InstallsFiles) {
   const std::string backupTooLong(499, 'b');  // the file's path fits, its backup's does not
   const std::string fits(498, 'f');
   ExpectRows({
-      {.what = "new, replaced, stored, nested, empty and read-only files; the later of two wins",
+      // A hidden file with a backup left by a killed run: the move to the
+      // backup name fails, so only the delete lets the new file be created.
+      {.what = "new, replaced, stored, nested, empty, read-only and hidden files; the later wins",
        .entries = {Keys(), FileEntry("a.txt", "first"),
                    FileEntry("b.txt", "stored", EntryStorage::kStored),
-                   FileEntry("c\\d\\e.txt", "nested"), FileEntry("\\x.txt", "lead"),
+                   FileEntry("c\\d\\e.txt", "nested"), FileEntry("\\d\\x.txt", "lead"),
                    FileEntry("empty.cfg", ""), FileEntry("old.cfg", "", EntryStorage::kStored),
-                   FileEntry("ro.txt", "new"), FileEntry("A.TXT", "second"),
-                   Section(":Unknown", Bytes("not a file"))},
+                   FileEntry("ro.txt", "new"), FileEntry("h.txt", "new"),
+                   FileEntry("A.TXT", "second"), Section(":Unknown", Bytes("not a file"))},
        .before = {File("a.txt", "old"), File("old.cfg", "old"), File("ro.txt", "old"),
-                  ReadOnly("ro.txt")},
+                  Attributes("ro.txt", true, false), File("h.txt", "half"),
+                  Attributes("h.txt", false, true), File("h.txt.bak", "old")},
        .after = {File("a.txt", "second"), File("b.txt", "stored"), File("c\\d\\e.txt", "nested"),
-                 File("x.txt", "lead"), File("empty.cfg", ""), File("old.cfg", ""),
-                 File("ro.txt", "new"), File("ro.txt.bak", "old"), ReadOnly("ro.txt.bak"),
+                 File("d\\x.txt", "lead"), File("empty.cfg", ""), File("old.cfg", ""),
+                 File("ro.txt", "new"), File("ro.txt.bak", "old"),
+                 Attributes("ro.txt.bak", true, false), File("h.txt", "new"), Gone("h.txt.bak"),
                  Level(2)},
        .texts = {Installed("a.txt"), Installed("b.txt"), Installed("c\\d\\e.txt"),
-                 Installed("\\x.txt"), Installed("empty.cfg"), Installed("old.cfg"),
-                 Installed("ro.txt"), Installed("A.TXT"), kSuccess}},
+                 Installed("\\d\\x.txt"), Installed("empty.cfg"), Installed("old.cfg"),
+                 Installed("ro.txt"), Installed("h.txt"), Installed("A.TXT"), kSuccess}},
       {.what = "names from the table; listed folders made in list order",
        .entries = {Keys(),
                    Section(kNameTableSection,
