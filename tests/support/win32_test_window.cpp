@@ -108,20 +108,7 @@ void MessageBoxAnswerer::Answer(HWND box) {
   ++boxes;
   owner = GetWindow(box, GW_OWNER);
   caption = TextOf(box);
-  texts.clear();
   hasCancel = GetDlgItem(box, IDCANCEL) != nullptr;
-  hasIcon = false;
-  for (HWND child = GetWindow(box, GW_CHILD); child != nullptr;
-       child = GetWindow(child, GW_HWNDNEXT)) {
-    if (!HasClass(child, "STATIC")) continue;
-    LONG style = GetWindowLongA(child, GWL_STYLE);
-    if ((style & SS_TYPEMASK) == SS_ICON) {
-      hasIcon = hasIcon || (style & WS_VISIBLE) != 0;
-    } else if (!TextOf(child).empty()) {
-      if (!texts.empty()) texts += "|";
-      texts += TextOf(child);
-    }
-  }
   // Posted: the box's own loop picks it up once the hook has returned.
   PostMessageA(box, WM_COMMAND, MAKEWPARAM(answer_, BN_CLICKED), 0);
 }

@@ -38,7 +38,8 @@ class TestProgressWindow {
 };
 
 // Answers every message box that the calling thread opens while it lives,
-// and records what the last one showed.
+// and records the last one's owner, caption and buttons. (Its text and icon
+// are the e2e window scenario's.)
 class MessageBoxAnswerer {
  public:
   explicit MessageBoxAnswerer(int answer);
@@ -49,9 +50,7 @@ class MessageBoxAnswerer {
   int boxes = 0;
   HWND owner = nullptr;
   std::string caption;
-  std::string texts;  // the box's static texts, joined by "|"
   bool hasCancel = false;
-  bool hasIcon = false;
 
  private:
   static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
