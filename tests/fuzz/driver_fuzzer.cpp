@@ -1,18 +1,17 @@
 // Arbitrary bytes as the package a whole run applies: RunWorker over
-// FakeSystem with an installed target, once with the bytes as a package file
-// and once as the program's own file. Beyond the sanitizers it checks that
-// every run ends with its state stored and nothing left open. Inputs whose
-// entries would produce more than a few megabytes are skipped: they test
-// the fake's memory, not the installer's.
+// FakeSystem with the installed target, once with the bytes as a package
+// file and once as the program's own file. Beyond the sanitizers it checks
+// that every run ends with its state stored and nothing left open. Inputs
+// whose entries would produce more than a few megabytes are skipped: they
+// test the fake's memory, not the installer's.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
-#include "app/worker.h"
-#include "installed_target.h"
 #include "package/reader.h"
+#include "support/target_fixture.h"
 
-namespace brx {
+namespace brx::test {
 namespace {
 
 constexpr uint32_t kLargestFile = 1u << 20;
@@ -22,7 +21,6 @@ void Require(bool promise) {
   if (!promise) __builtin_trap();
 }
 
-// False when an entry of the package would make the run too large for a fuzz input.
 bool SmallEnough(const std::string& bytes, PackageSource source) {
   Package package;
   const MemoryRange file = {reinterpret_cast<const uint8_t*>(bytes.data()),
@@ -37,29 +35,26 @@ bool SmallEnough(const std::string& bytes, PackageSource source) {
   return small;
 }
 
-void Apply(const std::string& bytes, const char* path, const std::string& commandLine) {
+void Apply(const std::string& bytes, PackageSource source) {
+  if (!SmallEnough(bytes, source)) return;
   FakeSystem system;
-  fuzz::InstallTarget(system);
-  system.AddFile(path, bytes);
-  WorkerState state{kRunning};
-  RunWorker(system, commandLine.c_str(), state);
-  Require(state.load() == kFinished || state.load() == kExit);
+  InstallTarget(system);
+  system.AddFile(kPackageFile, bytes);
+  const int32_t state =
+      RunInstaller(system, source == PackageSource::kOwnFile ? kPackageFile : kApplyPackageFile);
+  Require(state == kFinished || state == kExit);
   Require(system.buttonShown);
   Require(system.OpenHandleCount() == 0);
 }
 
 }  // namespace
-}  // namespace brx
+}  // namespace brx::test
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace brx;
   if (size > UINT32_MAX) return 0;
   const std::string bytes(reinterpret_cast<const char*>(data), size);
-  if (SmallEnough(bytes, PackageSource::kPackageFile)) {
-    Apply(bytes, "C:\\Upd\\update.brx", "PATCH.EXE C:\\Upd\\update.brx");
-  }
-  if (SmallEnough(bytes, PackageSource::kOwnFile)) {
-    Apply(bytes, "C:\\Upd\\PATCH.EXE", "C:\\Upd\\PATCH.EXE");
-  }
+  test::Apply(bytes, PackageSource::kPackageFile);
+  test::Apply(bytes, PackageSource::kOwnFile);
   return 0;
 }

@@ -10,7 +10,6 @@
 
 #include "package/entry_lookup.h"
 #include "package/reader.h"
-#include "package/section_names.h"
 #include "package/section_readers.h"
 
 namespace brx {
@@ -20,30 +19,17 @@ namespace {
 // ones do not, only memory.
 constexpr uint32_t kLargestExtractedFile = 1u << 20;
 
-const char* const kSectionNames[] = {
-    kRegistryKeysSection, kStartupMsgSection,    kNameTableSection,     kFoldersSection,
-    kCommandsSection,     kFilesToRemoveSection, kRegistryTableSection,
-};
-
 void Require(bool promise) {
   if (!promise) __builtin_trap();
 }
 
+// A text a reader gives ends inside its block or on the guard byte; a
+// missing item may read as an empty text of its own.
 void CheckText(MemoryRange block, const char* text) {
-  if (text == nullptr) return;
   const auto* start = reinterpret_cast<const uint8_t*>(text);
-  Require(start >= block.data && start <= block.data + block.size);
-  Require(start + std::strlen(text) <= block.data + block.size);
-}
-
-// Texts that may stand for a missing item: inside the block, or empty.
-void CheckTextOrEmpty(MemoryRange block, const char* text) {
-  const auto* start = reinterpret_cast<const uint8_t*>(text);
-  if (start >= block.data && start <= block.data + block.size) {
-    CheckText(block, text);
-  } else {
-    Require(text[0] == '\0');
-  }
+  const bool inside = start >= block.data && start <= block.data + block.size;
+  if (text == nullptr || (!inside && text[0] == '\0')) return;
+  Require(inside && start + std::strlen(text) <= block.data + block.size);
 }
 
 void RunReaders(MemoryRange block) {
@@ -55,8 +41,8 @@ void RunReaders(MemoryRange block) {
     CheckText(block, keys.levelValueName);
   }
   const StartupMessage message = ReadStartupMessage(block);
-  CheckTextOrEmpty(block, message.caption);
-  CheckTextOrEmpty(block, message.question);
+  CheckText(block, message.caption);
+  CheckText(block, message.question);
 
   PayloadCursor commands(block);
   CommandRecord command;
@@ -75,7 +61,7 @@ void RunReaders(MemoryRange block) {
   NamePair pair;
   while (ReadNamePair(names, &pair)) {
     CheckText(block, pair.source);
-    CheckTextOrEmpty(block, pair.installed);
+    CheckText(block, pair.installed);
   }
   PayloadCursor list(block);
   while (const char* item = list.ReadListItem()) CheckText(block, item);
@@ -97,7 +83,7 @@ void RunReadersOverRawBytes(const uint8_t* data, uint32_t size) {
 
 void LoadAndReadSection(const Package& package, const char* name) {
   SectionBlock block = LoadSection(package, name);
-  if (name[0] == ':') Require(block.status() != SectionBlock::Status::kDamaged);
+  Require(block.status() != SectionBlock::Status::kDamaged);
   if (!block.loaded()) return;
   Require(block.data()[block.size()] == 0);
   RunReaders(block.bytes());
@@ -120,7 +106,6 @@ void ExploreOpenPackage(const Package& package, MemoryRange file) {
       std::free(destination);
     }
   }
-  for (const char* name : kSectionNames) LoadAndReadSection(package, name);
 }
 
 }  // namespace

@@ -1,17 +1,18 @@
 #pragma once
 // An in-memory Windows for tests: a file tree with open handles and mapped
 // views, a registry, scripted programs, the progress window's texts and
-// scripted answers to message boxes, a log of every call, and fault
-// injection ("the Nth call fails"). Paths compare like Windows paths: A to Z
-// case-insensitive, doubled backslashes and a trailing backslash ignored.
+// answers to its message boxes, a log of every seam call, and faults: the
+// Nth call fails, or the process is killed at a call. Paths compare like
+// Windows paths: A to Z case-insensitive, doubled and trailing backslashes
+// ignored.
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "system/system.h"
@@ -20,79 +21,70 @@ namespace brx {
 
 class FakeSystem : public System {
  public:
-  struct RegistryValue {
-    uint32_t type = 0;
-    std::string bytes;
-  };
-  struct MessageBoxSeen {
-    std::string text;
-    std::string caption;
-    uint32_t style;
-  };
   struct ProcessStart {
     std::string application;
     std::string commandLine;
     std::string currentFolder;
+    bool waited = false;
   };
   // What a started program does, run at its start.
-  using ProgramBehaviour = std::function<void(FakeSystem&, const ProcessStart&)>;
+  using Program = std::function<void(FakeSystem&, const ProcessStart&)>;
 
-  FakeSystem();
-  ~FakeSystem() override;
-
-  // File tree set-up and inspection. Drive roots ("C:") always exist.
-  void AddFolder(const std::string& path);                            // with its parents
-  void AddFile(const std::string& path, const std::string& content);  // creates parents
-  void SetReadOnly(const std::string& path, bool readOnly);
-  bool HasFile(const std::string& path) const;
-  bool HasFolder(const std::string& path) const;
+  // Set-up and inspection; parents are made as needed, drive roots always exist.
+  void AddFolder(const std::string& path);
+  void AddFile(const std::string& path, const std::string& content);
+  void AddProgram(const std::string& path, Program behaviour = nullptr);
+  // FILE_ATTRIBUTE_READONLY refuses deletes and CREATE_ALWAYS; HIDDEN refuses
+  // CREATE_ALWAYS with FILE_ATTRIBUTE_NORMAL over the file, as Windows does.
+  void SetAttributes(const std::string& path, bool readOnly, bool hidden);
+  void Remove(const std::string& path);  // a file, or a folder with all it holds
   std::optional<std::string> FileContent(const std::string& path) const;
-  // Every file, as "path=content" keyed by display path; folders listed as "path\".
-  std::map<std::string, std::string> Snapshot() const;
-  size_t OpenHandleCount() const { return handles_.size(); }
-
-  // Registry set-up and inspection.
+  bool HasFolder(const std::string& path) const;
   void AddRegistryKey(RegistryRoot root, const std::string& key);
   void PutRegistryValue(RegistryRoot root, const std::string& key, const std::string& name,
                         uint32_t type, const std::string& bytes);
-  void PutRegistryText(RegistryRoot root, const std::string& key, const std::string& name,
-                       const std::string& text);  // REG_SZ with its terminator
   void PutRegistryDword(RegistryRoot root, const std::string& key, const std::string& name,
                         uint32_t value);
-  bool HasRegistryKey(RegistryRoot root, const std::string& key) const;
-  std::optional<RegistryValue> GetRegistryValue(RegistryRoot root, const std::string& key,
-                                                const std::string& name) const;
-  void DenyRegistryWrites(RegistryRoot root, const std::string& key);
-
-  // Programs: a file must stand at the path for a start to succeed.
-  void AddProgram(const std::string& path, ProgramBehaviour behaviour = nullptr);
+  void RemoveRegistryValue(RegistryRoot root, const std::string& key, const std::string& name);
+  // Every file, folder, registry key and value, one entry each: whole states compare at once.
+  std::map<std::string, std::string> Snapshot() const;
+  // File, mapping, process and thread handles, views and registry keys still held.
+  size_t OpenHandleCount() const;
+  static std::string NormalizePath(std::string_view path);
 
   // The window.
-  std::vector<std::string> statusTexts;  // every text shown, in order
-  std::string statusText;                // the latest
-  std::vector<MessageBoxSeen> messageBoxes;
-  std::deque<int> answers;  // answers to message boxes in turn; kIdOk when empty
+  std::vector<std::string> statusTexts;   // every text shown, in order
+  std::vector<std::string> messageBoxes;  // "caption | text | style"
+  std::deque<int> answers;                // to the boxes in turn; kIdOk once used up
   bool buttonShown = false;
   std::string buttonText;
 
-  std::vector<ProcessStart> started;
-  std::vector<uint32_t> registryOpenAccesses;  // the access of every OpenRegistryKey call
-  std::vector<std::string> calls;              // "Name arg1 | arg2" for every seam call
+  std::vector<ProcessStart> started;  // programs that started, in order
+  // FileSize reports these sizes (by normalized path): files no test can hold.
+  std::map<std::string, uint32_t> reportedSizes;
 
-  // Fault injection. Calls are counted from 0 across the whole seam.
-  int failCallIndex = -1;                  // this call fails
-  std::map<std::string, int> failNthCall;  // "MovePath" -> the Nth (0-based) call of it fails
+  // The log and the faults. Calls are numbered from 0 across the whole seam.
+  std::vector<std::string> calls;  // "Name argument | argument" for every call
+  bool logCalls = true;            // false: neither calls nor started grow
+  std::map<std::string, uint64_t, std::less<>> callCounts;  // by name
   int callCount = 0;
+  int failCallIndex = -1;  // this call fails
+  std::map<std::string, int, std::less<>>
+      failNthCall;  // "MovePath" -> its Nth (0-based) call fails
+  // The process dies at this call: it and every later call fail without
+  // effect, and what it held is released as Windows releases what a killed
+  // process held. What it wrote into a view stays in the file.
+  int killAtCall = -1;
+  bool killed = false;
 
-  // System.
   Handle OpenFileForReading(const char* path) override;
   Handle CreateFileForWriting(const char* path) override;
   std::optional<uint32_t> FileSize(Handle file) override;
   Handle CreateMapping(Handle file, MapAccess access, uint32_t size) override;
   uint8_t* MapView(Handle mapping, MapAccess access) override;
   bool UnmapView(const uint8_t* view) override;
-  // An injected fault stands for a page that could not be backed: the fill
-  // runs, then the second half of the view reads as never written (zero).
+  // An injected fault stands for a page the disk could not back: the fill
+  // runs, then the second half of the view reads as never written.
   bool FillView(uint8_t* view, uint32_t size, ViewFill fill, void* context) override;
   bool Close(Handle handle) override;
   bool CreateFolder(const char* path) override;
@@ -117,44 +109,42 @@ class FakeSystem : public System {
   void ShowButton() override;
   void SetButtonText(const char* text) override;
 
-  static std::string NormalizePath(const std::string& path);
-
  private:
+  using Bytes = std::shared_ptr<std::vector<uint8_t>>;
   struct Node {
-    std::string displayPath;
     bool isFolder = false;
     bool readOnly = false;
-    std::shared_ptr<std::vector<uint8_t>> content;
+    bool hidden = false;
+    Bytes content;
   };
   struct HandleInfo {
-    enum Kind { kFile, kMapping, kProcess, kThread } kind;
-    std::string key;  // normalized path of the file
+    std::string key;  // normalized path of the file, empty for a process or thread
     bool writable = false;
-    std::shared_ptr<std::vector<uint8_t>> content;
+    bool mapping = false;
+    Bytes content;
   };
-  struct RegistryKeyNode {
-    std::map<std::string, std::pair<std::string, RegistryValue>>
-        values;  // lower name -> (name, value)
-    bool denyWrites = false;
-  };
+  using RegistryValues =
+      std::map<std::string, std::pair<uint32_t, std::string>>;  // by lower-case name
   struct OpenKey {
     std::string key;
     uint32_t access;
   };
 
-  bool InjectFault(const std::string& call, const std::string& detail);
-  bool ParentExists(const std::string& key) const;
-  bool IsOpen(const std::string& key) const;
+  // Counts and logs the call; true when it is to fail.
+  bool Fails(std::string_view call, std::string_view detail = {}, std::string_view more = {});
+  bool ParentIsFolder(const std::string& key) const;
+  bool InUse(const std::string& key) const;
   Handle NewHandle(HandleInfo info);
-  static std::string RegistryPath(RegistryRoot root, const std::string& key);
+  RegistryKey OpenKeyHandle(std::string key, uint32_t access);
+  static std::string RegistryPath(RegistryRoot root, std::string_view key);
 
   std::map<std::string, Node> nodes_;  // normalized path -> node
   std::map<Handle, HandleInfo> handles_;
-  std::map<const uint8_t*, Handle> views_;  // view -> its mapping
-  std::map<std::string, ProgramBehaviour> programs_;
-  std::map<std::string, RegistryKeyNode> registry_;  // "HKLM\lower\path" -> key
+  std::map<const uint8_t*, std::string> views_;  // view -> normalized path of its file
+  std::map<std::string, Program> programs_;
+  std::map<std::string, RegistryValues> registry_;  // "hklm\lower\path" -> key
   std::map<RegistryKey, OpenKey> openKeys_;
-  std::map<std::string, int> callsByName_;
+  std::map<Handle, size_t> processes_;  // process handle -> its entry in started
   uintptr_t nextHandle_ = 0x100;
 };
 

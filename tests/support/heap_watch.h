@@ -1,17 +1,14 @@
 #pragma once
 // Measures the heap a piece of code takes, so a test can show that hostile
-// input keeps memory bounded. Counts every allocation and release through
-// the address sanitizer's hooks; in a build without it, available() is
-// false and every figure stays 0.
+// input keeps memory bounded. Counts allocations and releases through the
+// address sanitizer's hooks; without it the figures stay 0.
 #include <cstddef>
 
 namespace brx::test {
 
+// Counts from construction until destruction; watches do not nest.
 class HeapWatch {
  public:
-  static bool available();
-
-  // Counts from construction until destruction; watches do not nest.
   HeapWatch();
   ~HeapWatch();
   HeapWatch(const HeapWatch&) = delete;
@@ -19,7 +16,6 @@ class HeapWatch {
 
   // The most bytes held at once beyond those held when the watch started.
   size_t peakGrowth() const;
-  // The largest single block asked for.
   size_t largestBlock() const;
 };
 

@@ -1,45 +1,28 @@
 #pragma once
-// Package bytes for tests: valid packages made with the writer, and helpers
-// that patch single fields where a test needs a package the writer would
-// never make.
-#include <gtest/gtest.h>
-
-#include <algorithm>
+// Package bytes for tests: where the fields of a package the writer made
+// lie, so a test can give it the damage the writer would never make, and
+// holders of parsed packages and payload blocks.
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
-#include "authoring/writer.h"
 #include "package/format.h"
 #include "package/memory_range.h"
 #include "package/reader.h"
 
 namespace brx::test {
 
-inline std::vector<uint8_t> Bytes(const std::string& text) {
-  return std::vector<uint8_t>(text.begin(), text.end());
-}
-
-inline PackageEntrySource Entry(const std::string& name, const std::string& content,
-                                EntryStorage storage = EntryStorage::kCompressed,
-                                uint32_t extraFlags = 0) {
-  return {name, Bytes(content), storage, extraFlags};
-}
-
-inline std::vector<uint8_t> BuildPackage(const std::vector<PackageEntrySource>& entries,
-                                         const PackageWriterOptions& options = {}) {
-  std::string error;
-  std::vector<uint8_t> package = WritePackage(entries, options, &error);
-  EXPECT_FALSE(package.empty()) << error;
-  return package;
-}
-
-inline PackageWriterOptions StoredDirectory() {
-  PackageWriterOptions options;
-  options.compressDirectory = false;
-  return options;
-}
+// Header fields, by their offsets in the package.
+inline constexpr size_t kEntryCountAt = 16;
+inline constexpr size_t kDirectoryOffsetAt = 20;
+inline constexpr size_t kDirectoryFlagsAt = 24;
+inline constexpr size_t kDirectoryStreamSizeAt = 28;
+// Fields of a directory record, by their offsets in the record.
+inline constexpr size_t kEntryOffsetAt = 32;
+inline constexpr size_t kEntrySizeAt = 36;
+inline constexpr size_t kEntryCompressedSizeAt = 44;
 
 inline uint32_t GetLe32(const std::vector<uint8_t>& bytes, size_t offset) {
   return ReadLe32(bytes.data() + offset);
@@ -47,29 +30,20 @@ inline uint32_t GetLe32(const std::vector<uint8_t>& bytes, size_t offset) {
 inline void PutLe32(std::vector<uint8_t>& bytes, size_t offset, uint32_t value) {
   WriteLe32(bytes.data() + offset, value);
 }
-
-// Header fields, by their offsets in the package.
-inline constexpr size_t kEntryCountAt = 16;
-inline constexpr size_t kDirectoryOffsetAt = 20;
-inline constexpr size_t kDirectoryFlagsAt = 24;
-inline constexpr size_t kDirectoryCompressedSizeAt = 28;
-
-// Fields of a directory record, by their offsets in the record.
-inline constexpr size_t kEntryOffsetAt = 32;
-inline constexpr size_t kEntrySizeAt = 36;
-inline constexpr size_t kEntryFlagsAt = 40;
-inline constexpr size_t kEntryCompressedSizeAt = 44;
-
 // Where record `index` of a package with a stored directory begins.
 inline size_t RecordAt(const std::vector<uint8_t>& package, uint32_t index) {
   return GetLe32(package, kDirectoryOffsetAt) + size_t{index} * kDirectoryEntrySize;
+}
+
+inline MemoryRange Range(const std::vector<uint8_t>& bytes) {
+  return {bytes.data(), static_cast<uint32_t>(bytes.size())};
 }
 
 // A parsed package whose directory goes with it. The bytes must outlive it.
 struct ParsedPackage {
   explicit ParsedPackage(const std::vector<uint8_t>& file,
                          PackageSource source = PackageSource::kPackageFile)
-      : error(ParsePackage({file.data(), static_cast<uint32_t>(file.size())}, source, &package)) {}
+      : error(ParsePackage(Range(file), source, &package)) {}
   ParsedPackage(const ParsedPackage&) = delete;
   ParsedPackage& operator=(const ParsedPackage&) = delete;
   ~ParsedPackage() { std::free(package.directory); }
@@ -85,11 +59,9 @@ class GuardedBlock {
   explicit GuardedBlock(const std::string& bytes)
       : data_(static_cast<uint8_t*>(std::malloc(bytes.size() + 1))),
         size_(static_cast<uint32_t>(bytes.size())) {
-    std::copy(bytes.begin(), bytes.end(), data_);
+    std::memcpy(data_, bytes.data(), bytes.size());
     data_[size_] = 0;
   }
-  explicit GuardedBlock(const std::vector<uint8_t>& bytes)
-      : GuardedBlock(std::string(bytes.begin(), bytes.end())) {}
   GuardedBlock(const GuardedBlock&) = delete;
   GuardedBlock& operator=(const GuardedBlock&) = delete;
   ~GuardedBlock() { std::free(data_); }

@@ -1,67 +1,65 @@
 #include "support/target_fixture.h"
 
-#include <gtest/gtest.h>
-
-#include "package/reader.h"
+#include "app/worker.h"
 #include "package/section_names.h"
 
-namespace brx {
+namespace brx::test {
 
-RegistryKeysInput TargetKeys(int32_t packageLevel) {
+void InstallTarget(FakeSystem& system) {
+  system.PutRegistryValue(kHklm, kTargetKey, "ProgramPath", kRegSz, Raw("C:\\Atlas\0"));
+  system.PutRegistryValue(kHklm, kTargetKey, "ProgramName", kRegSz, Raw("atlas.exe\0"));
+  system.PutRegistryDword(kHklm, kTargetKey, "PatchLevel", 1);
+  system.AddFile("C:\\Atlas\\atlas.exe", "MZ atlas 1");
+  system.AddFile("C:\\Atlas\\readme.txt", "Atlas 1");
+  system.AddFile("C:\\Atlas\\Maps\\north.map", "north 1");
+  system.AddFile("C:\\Atlas\\old.map", "old");
+  const auto failsWhenAsked = [](FakeSystem& s, const FakeSystem::ProcessStart& start) {
+    if (start.commandLine.find("fail") != std::string::npos) {
+      s.AddFile(start.currentFolder + "brx_patch_apply_err.txt", "failed");
+    }
+  };
+  system.AddProgram(std::string(kTargetFolder) + kRelativeTool, failsWhenAsked);
+  system.AddProgram(kTool, failsWhenAsked);
+}
+
+std::vector<uint8_t> Bytes(const std::string& text) {
+  return {text.begin(), text.end()};
+}
+
+std::string Text(const std::vector<uint8_t>& bytes) {
+  return {bytes.begin(), bytes.end()};
+}
+
+PackageEntrySource FileEntry(const std::string& name, const std::string& content,
+                             EntryStorage storage) {
+  return {name, Bytes(content), storage, 0};
+}
+
+PackageEntrySource Section(const std::string& name, const std::vector<uint8_t>& payload,
+                           EntryStorage storage) {
+  return {name, payload, storage, 0};
+}
+
+PackageEntrySource Keys(int32_t packageLevel) {
   RegistryKeysInput keys;
   keys.keyPath = kTargetKey;
   keys.packageLevel = packageLevel;
-  return keys;
+  return Section(kRegistryKeysSection, EncodeRegistryKeys(keys));
 }
 
-PackageEntrySource Entry(const std::string& name, const std::vector<uint8_t>& content,
-                         EntryStorage storage) {
-  PackageEntrySource entry;
-  entry.name = name;
-  entry.content = content;
-  entry.storage = storage;
-  return entry;
-}
-
-PackageEntrySource RegistryKeysEntry(int32_t packageLevel) {
-  return Entry(kRegistryKeysSection, EncodeRegistryKeys(TargetKeys(packageLevel)));
-}
-
-PackageEntrySource StartupMsgEntry(const std::string& caption, const std::string& question) {
-  return Entry(kStartupMsgSection, EncodeStartupMessage(caption, question));
-}
-
-std::vector<uint8_t> MakePackage(const std::vector<PackageEntrySource>& entries) {
+std::vector<uint8_t> WriteTestPackage(const std::vector<PackageEntrySource>& entries,
+                                      bool compressDirectory, int level) {
+  PackageWriterOptions options;
+  options.compressDirectory = compressDirectory;
+  options.level = level;
   std::string error;
-  std::vector<uint8_t> package = WritePackage(entries, PackageWriterOptions{}, &error);
-  EXPECT_FALSE(package.empty()) << error;
-  return package;
+  return WritePackage(entries, options, &error);
 }
 
-std::string AsString(const std::vector<uint8_t>& bytes) {
-  return std::string(bytes.begin(), bytes.end());
+int32_t RunInstaller(System& system, const std::string& commandLine) {
+  WorkerState state{kRunning};
+  RunWorker(system, commandLine.c_str(), state);
+  return state.load();
 }
 
-void InstallTarget(FakeSystem& system, std::optional<int32_t> installedLevel) {
-  system.PutRegistryText(RegistryRoot::kLocalMachine, kTargetKey, "ProgramPath", kTargetFolder);
-  system.PutRegistryText(RegistryRoot::kLocalMachine, kTargetKey, "ProgramName", kTargetProgram);
-  if (installedLevel) {
-    system.PutRegistryDword(RegistryRoot::kLocalMachine, kTargetKey, "PatchLevel",
-                            static_cast<uint32_t>(*installedLevel));
-  }
-  system.AddFile(std::string(kTargetFolder) + "\\" + kTargetProgram, "MZ viewer");
-}
-
-PhaseRun::PhaseRun(const std::vector<PackageEntrySource>& entries) : bytes_(MakePackage(entries)) {
-  const MemoryRange bytes = {bytes_.data(), static_cast<uint32_t>(bytes_.size())};
-  EXPECT_EQ(ParsePackage(bytes, PackageSource::kPackageFile, &run.package), PackageError::kNone);
-  run.packageOpened = true;
-}
-
-PhaseRun::~PhaseRun() {
-  // A parsed package holds no handle or view, only its directory.
-  FakeSystem noHandles;
-  ReleasePackage(noHandles, &run.package);
-}
-
-}  // namespace brx
+}  // namespace brx::test

@@ -1,52 +1,52 @@
 #pragma once
-// Packages and an installed target program for the tests of the driver and
-// its phases. Packages are composed with the writer, as the authoring tool
-// composes them.
+// The installed program that tests and fuzzers update, and the packages
+// written for it. Atlas lives in C:\Atlas, registered under
+// HKLM\SOFTWARE\Brindlex\Atlas at patch level 1. Beside its program it
+// holds a few files and two helper programs for command lists, which leave
+// the error file when their command line holds "fail".
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "authoring/section_encoders.h"
 #include "authoring/writer.h"
-#include "run/run_state.h"
+#include "run/worker_state.h"
 #include "support/fake_system.h"
 
-namespace brx {
+namespace brx::test {
 
-// The target as the packages in use describe it.
-inline constexpr char kTargetKey[] = "SOFTWARE\\Brindlex\\Viewer";
-inline constexpr char kTargetFolder[] = "C:\\Program Files\\Viewer";
-inline constexpr char kTargetProgram[] = "viewer.exe";
+inline constexpr RegistryRoot kHklm = RegistryRoot::kLocalMachine;
+inline constexpr RegistryRoot kHkcu = RegistryRoot::kCurrentUser;
+inline constexpr char kTargetKey[] = "SOFTWARE\\Brindlex\\Atlas";
+inline constexpr char kTargetFolder[] = "C:\\Atlas\\";  // as discovery completes it
+inline constexpr char kTool[] = "C:\\Tools\\tool.exe";
+inline constexpr char kRelativeTool[] = "tools\\conv.exe";
+inline constexpr char kErrorFile[] = "C:\\Atlas\\brx_patch_apply_err.txt";
+inline constexpr char kPackageFile[] = "C:\\Upd\\update.brx";
+inline constexpr char kApplyPackageFile[] = "PATCH.EXE C:\\Upd\\update.brx";
 
-RegistryKeysInput TargetKeys(int32_t packageLevel = 1);
+void InstallTarget(FakeSystem& system);
 
-PackageEntrySource Entry(const std::string& name, const std::vector<uint8_t>& content,
-                         EntryStorage storage = EntryStorage::kCompressed);
-PackageEntrySource RegistryKeysEntry(int32_t packageLevel = 1);
-PackageEntrySource StartupMsgEntry(const std::string& caption, const std::string& question);
+std::vector<uint8_t> Bytes(const std::string& text);
+std::string Text(const std::vector<uint8_t>& bytes);
+// A literal's bytes, its zeros included (not its own terminator).
+template <size_t N>
+std::string Raw(const char (&literal)[N]) {
+  return std::string(literal, N - 1);
+}
 
-// A package file's bytes; the test fails on a writer error.
-std::vector<uint8_t> MakePackage(const std::vector<PackageEntrySource>& entries);
-std::string AsString(const std::vector<uint8_t>& bytes);
+PackageEntrySource FileEntry(const std::string& name, const std::string& content,
+                             EntryStorage storage = EntryStorage::kCompressed);
+PackageEntrySource Section(const std::string& name, const std::vector<uint8_t>& payload,
+                           EntryStorage storage = EntryStorage::kCompressed);
+// :RegistryKeys naming the target.
+PackageEntrySource Keys(int32_t packageLevel = 2);
+// A package file's bytes, its directory stored (records stay where a test
+// can change them) unless asked otherwise; empty when the writer refuses.
+std::vector<uint8_t> WriteTestPackage(const std::vector<PackageEntrySource>& entries,
+                                      bool compressDirectory = false, int level = 9);
 
-// Registers the target's folder, program name and (if given) patch level as
-// REG_DWORD under HKLM, and puts the program file in its folder.
-void InstallTarget(FakeSystem& system, std::optional<int32_t> installedLevel);
+// One whole run of the worker, as PATCH.EXE makes it; gives the state stored.
+int32_t RunInstaller(System& system, const std::string& commandLine = kApplyPackageFile);
 
-// A run whose package is parsed straight from writer bytes, with no file
-// behind it: for the tests of single phases. Releases the package at its end.
-class PhaseRun {
- public:
-  explicit PhaseRun(const std::vector<PackageEntrySource>& entries);
-  ~PhaseRun();
-  PhaseRun(const PhaseRun&) = delete;
-  PhaseRun& operator=(const PhaseRun&) = delete;
-
-  RunState run;
-
- private:
-  std::vector<uint8_t> bytes_;
-};
-
-}  // namespace brx
+}  // namespace brx::test

@@ -38,6 +38,7 @@ TestProgressWindow::TestProgressWindow(WorkerState& workerState) : workerState_(
                   reinterpret_cast<HMENU>(BRX_CONTROL_STATUS), windowClass.hInstance, nullptr);
   CreateWindowExA(0, "BUTTON", "Done", WS_CHILD | BS_DEFPUSHBUTTON, 10, 60, 80, 24, window_,
                   reinterpret_cast<HMENU>(IDOK), windowClass.hInstance, nullptr);
+  SetTimer(window_, 1, 20000, nullptr);
 }
 
 TestProgressWindow::~TestProgressWindow() {
@@ -66,9 +67,8 @@ LRESULT CALLBACK TestProgressWindow::Procedure(HWND window, UINT message, WPARAM
   if (self != nullptr) {
     switch (message) {
       case kPing:
-        ++self->pings;
         return 1;
-      case kForceExit:
+      case WM_TIMER:
         self->workerState_.store(kExit);
         return 0;
       case WM_COMMAND:
@@ -108,20 +108,7 @@ void MessageBoxAnswerer::Answer(HWND box) {
   ++boxes;
   owner = GetWindow(box, GW_OWNER);
   caption = TextOf(box);
-  texts.clear();
   hasCancel = GetDlgItem(box, IDCANCEL) != nullptr;
-  hasIcon = false;
-  for (HWND child = GetWindow(box, GW_CHILD); child != nullptr;
-       child = GetWindow(child, GW_HWNDNEXT)) {
-    if (!HasClass(child, "STATIC")) continue;
-    LONG style = GetWindowLongA(child, GWL_STYLE);
-    if ((style & SS_TYPEMASK) == SS_ICON) {
-      hasIcon = hasIcon || (style & WS_VISIBLE) != 0;
-    } else if (!TextOf(child).empty()) {
-      if (!texts.empty()) texts += "|";
-      texts += TextOf(child);
-    }
-  }
   // Posted: the box's own loop picks it up once the hook has returned.
   PostMessageA(box, WM_COMMAND, MAKEWPARAM(answer_, BN_CLICKED), 0);
 }
@@ -146,15 +133,6 @@ DWORD WINAPI TestThread::Start(void* self) {
   auto* thread = static_cast<TestThread*>(self);
   thread->body_(thread->context_);
   return 0;
-}
-
-double ThreadCpuMilliseconds(HANDLE thread) {
-  FILETIME created, exited, kernel, user;
-  if (!GetThreadTimes(thread, &created, &exited, &kernel, &user)) return -1;
-  auto ticks = [](const FILETIME& time) {
-    return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-  };
-  return static_cast<double>(ticks(kernel) + ticks(user)) / 10000.0;  // 100 ns units
 }
 
 }  // namespace brx

@@ -11,11 +11,11 @@ namespace brx {
 // A stand-in for the progress window: a hidden top-level window holding the
 // status line (1000) and the hidden button (1). Its procedure plays the
 // dialog's part in the run's end: a click on the button of a finished run
-// stores kExit. Tests reach the loop through two messages of its own.
+// stores kExit. After 20 seconds its timer wakes the message loop and
+// stores kExit, so a loop that does not return by itself is stopped.
 class TestProgressWindow {
  public:
-  static constexpr UINT kPing = WM_APP + 1;       // counted; answers 1 when served
-  static constexpr UINT kForceExit = WM_APP + 2;  // stores kExit: a way out of a stuck loop
+  static constexpr UINT kPing = WM_APP + 1;  // answers 1 when served
 
   explicit TestProgressWindow(WorkerState& workerState);
   ~TestProgressWindow();
@@ -23,11 +23,11 @@ class TestProgressWindow {
   TestProgressWindow& operator=(const TestProgressWindow&) = delete;
 
   HWND window() const { return window_; }
+  WorkerState& workerState() const { return workerState_; }
   std::string StatusText() const;
   std::string ButtonText() const;
   bool ButtonVisible() const;  // its own WS_VISIBLE: the window itself stays hidden
 
-  int pings = 0;
   int clicks = 0;  // clicks that ended a finished run
 
  private:
@@ -38,7 +38,8 @@ class TestProgressWindow {
 };
 
 // Answers every message box that the calling thread opens while it lives,
-// and records what the last one showed.
+// and records the last one's owner, caption and buttons. (Its text and icon
+// are the e2e window scenario's.)
 class MessageBoxAnswerer {
  public:
   explicit MessageBoxAnswerer(int answer);
@@ -49,9 +50,7 @@ class MessageBoxAnswerer {
   int boxes = 0;
   HWND owner = nullptr;
   std::string caption;
-  std::string texts;  // the box's static texts, joined by "|"
   bool hasCancel = false;
-  bool hasIcon = false;
 
  private:
   static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
@@ -81,9 +80,5 @@ class TestThread {
   void* context_;
   HANDLE handle_ = nullptr;
 };
-
-// CPU time (user and kernel) a thread has used, in milliseconds; -1 when
-// it cannot be read.
-double ThreadCpuMilliseconds(HANDLE thread = GetCurrentThread());
 
 }  // namespace brx

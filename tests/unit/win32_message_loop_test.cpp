@@ -1,210 +1,88 @@
+// The hand-over on real threads, as in PATCH.EXE: this thread runs the
+// window thread's message loop over a test window while the worker runs on
+// its own thread with Win32System. Every wait is bounded; the test window
+// stops a loop that does not return by itself.
 #include "app/win32_message_loop.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdio>
 #include <memory>
 #include <string>
 
+#include "app/worker.h"
+#include "run/user_texts.h"
 #include "support/win32_test_window.h"
 #include "system/win32_system.h"
 
 namespace brx {
 namespace {
 
-// Every wait in these tests is bounded; a loop that fails to wake is ended by
-// a watchdog that posts kForceExit, and the test fails on watchdogFired.
-constexpr DWORD kWatchdogMs = 20000;
+constexpr DWORD kBoundMs = 20000;
 
 struct LoopRun {
-  WorkerState state{kRunning};
-  HWND window = nullptr;
-  HANDLE worker = nullptr;  // set before the helper threads start
-  HANDLE done = nullptr;    // set once the loop has returned
-  int served = 0;           // window calls of the worker that returned
-  int failed = 0;           // window calls that timed out
-  int answer = 0;           // the worker's message box answer
-  DWORD workMs = 0;         // how long the worker's long step lasts
-  DWORD readMs = 0;         // how long the user reads before clicking
-  // The idle span, from the worker's long step to the loop's return: the
-  // window thread's CPU time and the tick count at both ends.
-  HANDLE windowThread = nullptr;
-  std::atomic<bool> watchdogFired{false};
-  double idleStartCpuMs = -1;
-  ULONGLONG idleStartTick = 0;
-  double returnCpuMs = -1;
-  ULONGLONG returnTick = 0;
+  TestProgressWindow* window;
+  const char* commandLine;
+  HANDLE worker = nullptr;
+  bool servedAfterTheWorker = false;
 };
 
-// Guards the loop: when it has not returned in time, says so and posts
-// kForceExit. The flag, not the message, tells: a loop that wakes for the
-// message may see kExit and return before dispatching it.
-void Watchdog(void* context) {
+// The run, with its one store of the state held back a while after its last
+// window call: the loop is asleep by then and must wake when the worker's
+// thread ends, for the store posts nothing.
+void Worker(void* context) {
   auto* run = static_cast<LoopRun*>(context);
-  if (WaitForSingleObject(run->done, kWatchdogMs) != WAIT_OBJECT_0) {
-    run->watchdogFired.store(true);
-    PostMessageA(run->window, TestProgressWindow::kForceExit, 0, 0);
-  }
-}
-
-// Spends a while doing nothing: a wait on an event nobody sets stands for a
-// long program or a slow reader. It measures a span, it synchronises nothing.
-void Linger(DWORD milliseconds) {
-  if (milliseconds == 0) return;
+  Win32System system(run->window->window());
+  WorkerState stored{kRunning};
+  RunWorker(system, run->commandLine, stored);
   HANDLE never = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  WaitForSingleObject(never, milliseconds);
+  WaitForSingleObject(never, 300);  // a span, not a synchronisation
   CloseHandle(never);
-}
-
-// A SendMessage from the worker that fails loudly instead of blocking for good.
-bool SendFromWorker(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  DWORD_PTR result = 0;
-  return SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, 10000, &result) != 0;
-}
-
-// The worker of a whole run: every window call Win32System makes, a long step
-// that posts nothing, then the final state, stored without any message.
-void WorkerOfARun(void* context, int32_t finalState) {
-  auto* run = static_cast<LoopRun*>(context);
-  Win32System system(run->window);
-  for (int i = 0; i < 200; ++i) {
-    std::string text = "status " + std::to_string(i);
-    system.SetStatusText(text.c_str());
-    ++run->served;
-  }
-  {
-    MessageBoxAnswerer answerer(kIdOk);
-    run->answer = system.AskUser("question", "caption", kMbOkCancel | kMbIconExclamation);
-  }
-  run->idleStartCpuMs = ThreadCpuMilliseconds(run->windowThread);
-  run->idleStartTick = GetTickCount64();
-  Linger(run->workMs);
-  system.ShowButton();
-  system.SetButtonText("OK");
-  run->state.store(finalState);
-}
-
-void WorkerThatExits(void* context) {
-  WorkerOfARun(context, kExit);
-}
-void WorkerThatFinishes(void* context) {
-  WorkerOfARun(context, kFinished);
+  run->window->workerState().store(stored.load());
 }
 
 // The user of a finished run: once the worker has ended, checks that the
 // window is still served, then clicks the button.
-void UserWhoClicks(void* context) {
+void User(void* context) {
   auto* run = static_cast<LoopRun*>(context);
-  if (WaitForSingleObject(run->worker, kWatchdogMs) != WAIT_OBJECT_0) return;
-  Linger(run->readMs);
-  if (SendFromWorker(run->window, TestProgressWindow::kPing, 0, 0)) {
-    ++run->served;
-  } else {
-    ++run->failed;
-  }
-  PostMessageA(run->window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  if (WaitForSingleObject(run->worker, kBoundMs) != WAIT_OBJECT_0) return;
+  DWORD_PTR result = 0;
+  run->servedAfterTheWorker = SendMessageTimeoutA(run->window->window(), TestProgressWindow::kPing,
+                                                  0, 0, SMTO_NORMAL, kBoundMs, &result) != 0;
+  PostMessageA(run->window->window(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
 }
 
-class MessageLoopTest : public testing::Test {
- protected:
-  void SetUp() override {
-    run_.window = window_.window();
-    run_.done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    // GetCurrentThread() names the caller: the worker needs a real handle.
-    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(),
-                                &run_.windowThread, THREAD_QUERY_INFORMATION, FALSE, 0));
+// Tests that the loop serves every window call of the worker at once; that
+// a finished run (the usage text) keeps the window served after the worker
+// has ended, until the click; and that builder mode ends the loop without
+// one, once the worker has stored kExit and ended, which posts nothing.
+TEST(MessageLoopTest, HandsTheWindowOverAsTheRunAsks) {
+  struct Case {
+    const char* commandLine;
+    std::string statusText;
+    int clicks;
+  };
+  const Case cases[] = {{"PATCH.EXE a b c", kUsageText, 1},
+                        {"PATCH.EXE C:\\missing.brx out MAKEEXE", "", 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.commandLine);
+    WorkerState state{kRunning};
+    TestProgressWindow window(state);
+    LoopRun run{&window, c.commandLine};
+    TestThread worker(Worker, &run);
+    run.worker = worker.handle();
+    std::unique_ptr<TestThread> user;
+    if (c.clicks != 0) user = std::make_unique<TestThread>(User, &run);
+    const ULONGLONG start = GetTickCount64();
+    PumpMessagesUntilExit(window.window(), worker.handle(), state);
+    EXPECT_LT(GetTickCount64() - start, kBoundMs / 2) << "the loop did not return by itself";
+    EXPECT_TRUE(worker.Join(kBoundMs));
+    user.reset();
+    EXPECT_EQ(window.clicks, c.clicks);
+    EXPECT_EQ(run.servedAfterTheWorker, c.clicks != 0);
+    EXPECT_EQ(window.StatusText(), c.statusText);
+    EXPECT_TRUE(window.ButtonVisible());
+    EXPECT_EQ(window.ButtonText(), kButtonTextOk);
   }
-  void TearDown() override {
-    CloseHandle(run_.windowThread);
-    CloseHandle(run_.done);
-  }
-
-  // Runs the loop on this thread with body as the worker.
-  void Pump(TestThread::Body body, TestThread::Body user = nullptr) {
-    TestThread worker(body, &run_);
-    run_.worker = worker.handle();
-    TestThread watchdog(Watchdog, &run_);
-    std::unique_ptr<TestThread> clicker;
-    if (user != nullptr) clicker = std::make_unique<TestThread>(user, &run_);
-    PumpMessagesUntilExit(run_.window, worker.handle(), run_.state);
-    run_.returnCpuMs = ThreadCpuMilliseconds();
-    run_.returnTick = GetTickCount64();
-    SetEvent(run_.done);
-    EXPECT_TRUE(worker.Join(kWatchdogMs));
-  }
-
-  LoopRun run_;
-  TestProgressWindow window_{run_.state};
-};
-
-// Tests that the loop serves every window call of a worker at once (status
-// texts, an owned message box, the button) and returns by itself when the
-// worker stores kExit and ends, which posts no message.
-TEST_F(MessageLoopTest, ServesTheWorkerAndLeavesOnExit) {
-  Pump(WorkerThatExits);
-  EXPECT_FALSE(run_.watchdogFired.load()) << "the loop did not wake when the worker ended";
-  EXPECT_EQ(run_.state.load(), kExit);
-  EXPECT_EQ(run_.served, 200);
-  EXPECT_EQ(window_.StatusText(), "status 199");
-  EXPECT_EQ(run_.answer, kIdOk);
-  EXPECT_TRUE(window_.ButtonVisible());
-  EXPECT_EQ(window_.ButtonText(), "OK");
-  EXPECT_EQ(window_.clicks, 0);
-}
-
-// Tests that after a finished run the loop keeps serving the window, without
-// the worker, until the button is clicked, and then returns.
-TEST_F(MessageLoopTest, AFinishedRunWaitsForTheClick) {
-  Pump(WorkerThatFinishes, UserWhoClicks);
-  EXPECT_FALSE(run_.watchdogFired.load()) << "the click did not end the loop";
-  EXPECT_EQ(run_.failed, 0);
-  EXPECT_EQ(run_.served, 201) << "the window was not served after the worker ended";
-  EXPECT_EQ(window_.pings, 1);
-  EXPECT_EQ(window_.clicks, 1);
-  EXPECT_EQ(run_.state.load(), kExit);
-}
-
-// Tests that the measure below sees a thread's CPU time through a real
-// handle, as the worker reads the window thread's: a busy thread's time
-// grows within a bounded wall time.
-TEST(ThreadCpuTimeTest, SeesABusyThread) {
-  HANDLE self = nullptr;
-  ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &self,
-                              THREAD_QUERY_INFORMATION, FALSE, 0));
-  double start = ThreadCpuMilliseconds(self);
-  ULONGLONG deadline = GetTickCount64() + 10000;
-  volatile uint32_t spin = 0;
-  bool counted = start >= 0;
-  while (counted && ThreadCpuMilliseconds(self) - start < 50) {
-    counted = GetTickCount64() < deadline;
-    for (int i = 0; i < 100000; ++i) spin = spin + 1;
-  }
-  CloseHandle(self);
-  EXPECT_TRUE(counted) << "GetThreadTimes does not count this thread's time";
-}
-
-// Tests that the window thread sleeps through a long run: over a one-second
-// step of the worker and two seconds in which the finished run waits for the
-// click, the loop uses next to no CPU. A polling loop, or one still waiting on
-// the ended worker's signalled handle, spins; under Wine much of a spin's
-// time is the server's, so the thread's own share is what the bound is set by.
-TEST_F(MessageLoopTest, UsesNextToNoCpuThroughALongRun) {
-  run_.workMs = 1000;
-  run_.readMs = 2000;
-  Pump(WorkerThatFinishes, UserWhoClicks);
-  ASSERT_GE(run_.idleStartCpuMs, 0) << "the window thread's CPU time could not be read";
-  double cpuMs = run_.returnCpuMs - run_.idleStartCpuMs;
-  ULONGLONG wallMs = run_.returnTick - run_.idleStartTick;
-  EXPECT_FALSE(run_.watchdogFired.load());
-  EXPECT_EQ(window_.clicks, 1);
-  EXPECT_GE(wallMs, 3000u);
-  EXPECT_LT(cpuMs, 60.0) << "the window thread used " << cpuMs << " ms of CPU in " << wallMs
-                         << " ms";
-  RecordProperty("window_thread_cpu_ms", std::to_string(cpuMs));
-  RecordProperty("wall_ms", std::to_string(wallMs));
-  std::printf("window thread: %.1f ms CPU over %llu ms\n", cpuMs,
-              static_cast<unsigned long long>(wallMs));
 }
 
 }  // namespace

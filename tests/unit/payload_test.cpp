@@ -1,0 +1,154 @@
+// Section payloads read through the cursor, which never reads past a block:
+// the readers of every section and the name translation over a table. (The
+// encoders' bytes are held by brxpack's package plan tests.)
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "authoring/section_encoders.h"
+#include "package/name_translation.h"
+#include "package/payload_cursor.h"
+#include "package/section_readers.h"
+#include "support/package_samples.h"
+#include "support/target_fixture.h"
+
+namespace brx::test {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const std::vector<CommandInput> kCommands = {
+    {kCommandWait | kCommandRelative, "tools\\conv.exe", "-q maps"},
+    {0, "C:\\Windows\\notepad.exe", ""},
+};
+const std::vector<RegistryValueInput> kRegistryValues = {
+    {1, 1, "Software\\Brindlex\\Atlas", 1, "Level", "0x1F"},
+    {2, 2, "Software\\Brindlex\\Skipped", 2, "", "x"},
+};
+
+// Tests that :RegistryKeys gives its five items, and that a payload cut
+// anywhere before its number's last byte counts as absent.
+TEST(SectionReadersTest, RegistryKeysNeedAllFiveItems) {
+  const std::string payload = Text(EncodeRegistryKeys({kTargetKey, "P", "N", "L", -2}));
+  for (size_t length = 0; length <= payload.size(); ++length) {
+    GuardedBlock block(payload.substr(0, length));
+    RegistryKeysItems items;
+    const bool complete = length >= payload.size() - 1;  // the extra zero is not needed
+    ASSERT_EQ(ReadRegistryKeys(block.range(), &items), complete) << length;
+    if (!complete) continue;
+    EXPECT_EQ(std::string(items.keyPath) + items.folderValueName + items.programValueName +
+                  items.levelValueName,
+              std::string(kTargetKey) + "PNL");
+    EXPECT_EQ(items.packageLevel, -2);
+  }
+}
+
+std::string Message(const std::string& payload) {
+  GuardedBlock block(payload);
+  const StartupMessage message = ReadStartupMessage(block.range());
+  return std::string(message.caption) + "|" + message.question;
+}
+std::string FormatCommand(const CommandRecord& r) {
+  return std::to_string(r.flags) + " " + r.program + " [" + r.arguments + "]";
+}
+std::string FormatRegistry(const RegistryRecord& r) {
+  return std::to_string(r.operation) + " " + std::to_string(r.root) + " " + r.key + " " +
+         std::to_string(r.type) + " " + r.valueName + "=" + r.data;
+}
+std::string FormatPair(const NamePair& p) {
+  return std::string(p.source) + "->" + p.installed;
+}
+// Reads records with `read` until it says the end; each as one line.
+template <typename Record, typename Reader, typename Format>
+Lines ReadAll(const std::string& payload, Reader read, Format format) {
+  GuardedBlock block(payload);
+  PayloadCursor cursor(block.range());
+  Lines records;
+  Record record;
+  while (read(cursor, &record)) records.push_back(format(record));
+  return records;
+}
+Lines Commands(const std::string& payload) {
+  return ReadAll<CommandRecord>(payload, ReadCommandRecord, FormatCommand);
+}
+Lines Registry(const std::string& payload) {
+  return ReadAll<RegistryRecord>(payload, ReadRegistryRecord, FormatRegistry);
+}
+Lines Pairs(const std::string& payload) {
+  return ReadAll<NamePair>(payload, ReadNamePair, FormatPair);
+}
+
+// Tests where each list ends: at its closing item whatever its flags, at an
+// empty installed name, at the block's end; a text the block's end cuts
+// short is read up to that end, and a missing caption or question reads as
+// empty. (Records cut short are the next test's.)
+TEST(SectionReadersTest, ListsEndAtTheirCloseOrTheBlocksEnd) {
+  const std::tuple<const char*, Lines (*)(const std::string&), std::string, Lines> cases[] = {
+      {"commands",
+       Commands,
+       Text(EncodeCommands(kCommands)),
+       {"3 tools\\conv.exe [-q maps]", "0 C:\\Windows\\notepad.exe []"}},
+      {"closing record with flags", Commands, Raw("\1a.exe\0\0\3\0b.exe\0\0"), {"1 a.exe []"}},
+      {"registry table",
+       Registry,
+       Text(EncodeRegistryTable(kRegistryValues)),
+       {"1 1 Software\\Brindlex\\Atlas 1 Level=0x1F", "2 2 Software\\Brindlex\\Skipped 2 =x"}},
+      {"name table",
+       Pairs,
+       Text(EncodeNameTable({{"Docs\\Readme.txt", "help\\r.txt"}, {"a", "b"}})),
+       {"Docs\\Readme.txt->help\\r.txt", "a->b"}},
+      {"source name as the last text", Pairs, Raw("a\0b\0c\0"), {"a->b", "c->"}},
+      {"empty installed name ends the table", Pairs, Raw("a\0\0c\0d\0"), {"a->"}},
+      {"installed name cut by the end", Pairs, Raw("a\0bc"), {"a->bc"}},
+      {"empty block", Pairs, "", {}},
+  };
+  for (const auto& [what, read, payload, expected] : cases)
+    EXPECT_EQ(read(payload), expected) << what;
+  EXPECT_EQ(Message(Text(EncodeStartupMessage("Atlas", "Install?"))), "Atlas|Install?");
+  EXPECT_EQ(Message(Raw("Atlas\0Install?")), "Atlas|Install?");
+  EXPECT_EQ(Message("Atlas"), "Atlas|");
+  EXPECT_EQ(Message(""), "|");
+}
+
+// Tests that a command list or registry table cut at any byte gives exactly
+// its complete records, each with its whole arguments or data.
+TEST(SectionReadersTest, CutPayloadsGiveOnlyCompleteRecords) {
+  for (const auto& [read, payload] :
+       {std::pair{&Commands, Text(EncodeCommands(kCommands))},
+        std::pair{&Registry, Text(EncodeRegistryTable(kRegistryValues))}}) {
+    const Lines all = read(payload);
+    for (size_t length = 0; length < payload.size(); ++length) {
+      const Lines some = read(payload.substr(0, length));
+      ASSERT_LE(some.size(), all.size()) << length;
+      EXPECT_EQ(some, Lines(all.begin(), all.begin() + some.size())) << length;
+    }
+  }
+}
+
+// Tests that the first pair whose source name matches (A to Z folded, every
+// other byte exact) gives the installed name, and anything else the entry's
+// own name.
+TEST(NameTranslationTest, TranslatesByTheFirstMatchingSourceName) {
+  const std::tuple<std::string, const char*, const char*> cases[] = {
+      {Raw("\0\0"), "docs\\readme.txt", "docs\\readme.txt"},
+      {"", "docs\\readme.txt", "docs\\readme.txt"},
+      {Raw("Docs\\Readme.txt\0help\\readme.txt\0\0"), "docs\\readme.txt", "help\\readme.txt"},
+      {Raw("a.txt\0first.txt\0A.TXT\0second.txt\0\0"), "a.txt", "first.txt"},
+      {Raw("a.txt\0b.txt\0c.txt\0d.txt\0\0"), "C.txt", "d.txt"},
+      {Raw("\xC4\xEE\xEA.txt\0x.txt\0\0"), "\xE4\xEE\xEA.txt", "\xE4\xEE\xEA.txt"},
+      {Raw("\xC4\xEE\xEA.txt\0x.txt\0\0"), "\xC4\xEE\xEA.txt", "x.txt"},
+      {Raw("a.txt\0b.txt\0\0"), "b.txt", "b.txt"},
+      {Raw("a.tx\0b.txt\0\0"), "a.txt", "a.txt"},
+      {Raw("a.txt\0\0c.txt\0d.txt\0\0"), "c.txt", "c.txt"},
+  };
+  for (const auto& [table, name, installed] : cases) {
+    GuardedBlock block(table);
+    EXPECT_STREQ(InstalledName(block.range(), name), installed) << name;
+  }
+}
+
+}  // namespace
+}  // namespace brx::test
