@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "package/block_memory.h"
 #include "package/inflate_stream.h"
 
 namespace brx {
@@ -55,21 +56,6 @@ void SectionBlock::Release() {
   status_ = Status::kNotFound;
 }
 
-// A fresh 16-byte zero block whose size is 1: one empty text, which every
-// list reader takes as the list's end.
-SectionBlock SectionBlock::Empty() {
-  constexpr size_t kEmptyBlockSize = 16;
-  SectionBlock block;
-  block.data_ = static_cast<uint8_t*>(std::calloc(kEmptyBlockSize, 1));
-  if (block.data_ == nullptr) {
-    block.status_ = Status::kNoMemory;
-    return block;
-  }
-  block.size_ = 1;
-  block.status_ = Status::kLoaded;
-  return block;
-}
-
 SectionBlock LoadSection(const Package& package, const char* name) {
   SectionBlock block;
   const uint32_t index = FindEntry(package, name);
@@ -81,7 +67,7 @@ SectionBlock LoadSection(const Package& package, const char* name) {
     block.status_ = SectionBlock::Status::kNoMemory;
     return block;
   }
-  uint8_t* data = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(entry.size) + 1));
+  auto* data = static_cast<uint8_t*>(AllocateBlock(static_cast<size_t>(entry.size) + 1));
   if (data == nullptr) {
     block.status_ = SectionBlock::Status::kNoMemory;
     return block;

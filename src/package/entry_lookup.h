@@ -19,7 +19,8 @@ bool ExtractEntry(const Package& package, const DirectoryEntry& entry, uint8_t* 
 
 // A section's extracted payload. The block holds size bytes and one more zero
 // byte behind them, so a text cut short by the block's end is still
-// terminated in memory; readers never go past size (see PayloadCursor).
+// terminated in memory; readers never go past size (see PayloadCursor). Its
+// memory comes from AllocateBlock.
 class SectionBlock {
  public:
   enum class Status { kLoaded, kNotFound, kDamaged, kNoMemory };
@@ -30,10 +31,6 @@ class SectionBlock {
   SectionBlock(const SectionBlock&) = delete;
   SectionBlock& operator=(const SectionBlock&) = delete;
   ~SectionBlock();
-
-  // An empty table: a fresh 16-byte zero block whose size() is 1, one empty
-  // text, which ends every list. kNoMemory when it cannot be allocated.
-  static SectionBlock Empty();
 
   Status status() const { return status_; }
   bool loaded() const { return status_ == Status::kLoaded; }

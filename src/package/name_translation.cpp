@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 
+#include "package/block_memory.h"
 #include "package/entry_names.h"
 #include "package/payload_cursor.h"
 #include "package/section_readers.h"
@@ -78,7 +78,7 @@ bool NameTable::Build(MemoryRange nameTable) {
   while (ReadNamePair(counter, &pair)) ++count;
   if (count == 0) return true;
   if (count > SIZE_MAX / sizeof(uint32_t)) return false;
-  sources_ = static_cast<uint32_t*>(std::malloc(count * sizeof(uint32_t)));
+  sources_ = static_cast<uint32_t*>(AllocateBlock(count * sizeof(uint32_t)));
   if (sources_ == nullptr) return false;
   PayloadCursor cursor(nameTable);
   while (ReadNamePair(cursor, &pair)) {
@@ -113,13 +113,12 @@ const char* NameTable::Translate(const char* entryName) const {
     }
   }
   if (low == count_ || CompareSource(sources_[low], entryName) != 0) return entryName;
-  // The installed name follows the source's terminator; a source cut by the
-  // table's end has none, and the zero byte behind the table reads as empty.
+  // The pair read again from its source by the section's own reader, so
+  // the installed name is exactly what a scan would give.
   const uint32_t source = sources_[low];
-  const size_t length = std::strlen(reinterpret_cast<const char*>(table_ + source));
-  const uint32_t installed =
-      static_cast<uint32_t>(std::min<uint64_t>(uint64_t{source} + length + 1, tableSize_));
-  return reinterpret_cast<const char*>(table_ + installed);
+  PayloadCursor cursor({table_ + source, tableSize_ - source});
+  NamePair pair;
+  return ReadNamePair(cursor, &pair) ? pair.installed : entryName;
 }
 
 }  // namespace brx

@@ -103,7 +103,10 @@ void FailWithoutTouching(System& system, RunState& run, const char* installedNam
 }  // namespace
 
 bool ReplaceFile(System& system, RunState& run, const DirectoryEntry& entry) {
-  const char* installedName = TranslateName(run, entry.name);
+  // Without its installed name (the name table could not be loaded) the
+  // file is shown under its entry name and fails untouched.
+  const char* translated = TranslateName(run, entry.name);
+  const char* installedName = translated != nullptr ? translated : entry.name;
   PathText destination;
   PathText backup;
   const bool destinationFits = JoinTargetPath(run, installedName, &destination);
@@ -115,7 +118,8 @@ bool ReplaceFile(System& system, RunState& run, const DirectoryEntry& entry) {
   // to a backup name; it can never be written as a file anyway. Nor may any
   // other folder that stands at the destination: moved aside whole, with
   // the user's files in it, it would never come back.
-  if (!backupFits || installedName[0] == '\0' || system.IsFolder(destination.c_str()) ||
+  if (translated == nullptr || !backupFits || installedName[0] == '\0' ||
+      system.IsFolder(destination.c_str()) ||
       !CreateIntermediateFolders(system, run, installedName)) {
     FailWithoutTouching(system, run, installedName, destination);
     return false;

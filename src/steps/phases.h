@@ -16,7 +16,8 @@ bool DiscoverTarget(System& system, RunState& run);
 bool ConfirmInstallation(System& system, RunState& run);
 
 void LoadNameTable(RunState& run);
-// The installed name of an entry: its translation or the name itself.
+// The installed name of an entry: its translation or the name itself;
+// nullptr when the package's name table could not be loaded.
 const char* TranslateName(const RunState& run, const char* entryName);
 void CreateFolders(System& system, RunState& run);
 void InstallFiles(System& system, RunState& run);

@@ -58,31 +58,5 @@ TEST(NameTableIndexTest, TranslatesAsTheScanDoes) {
   }
 }
 
-// Tests that lookups stay logarithmic: indexing n pairs (in no order) and
-// translating every source name, and as many names that match none, takes a
-// number of name comparisons near n log n, where a scan per name takes
-// n * n / 2.
-TEST(NameTableIndexTest, ComparisonsGrowAsNLogN) {
-  constexpr unsigned kPairs = 4096;
-  constexpr unsigned kLog2 = 12;
-  std::string table;
-  // Multiplying by an odd number scatters the sources without repeating one.
-  const auto source = [](unsigned i) { return "~" + std::to_string(i * 2654435761u) + "~"; };
-  for (unsigned i = 0; i < kPairs; ++i) {
-    table += source(i) + "File.txt" + '\0';
-    table += std::to_string(i) + '\0';
-  }
-  table += '\0';
-  NameTable index;
-  ASSERT_TRUE(index.Build(RangeOf(table)));
-  EXPECT_EQ(index.pairCount(), kPairs);
-  for (unsigned i = 0; i < kPairs; ++i) {
-    ASSERT_EQ(index.Translate((source(i) + "FILE.TXT").c_str()), std::to_string(i));
-    const std::string missing = source(i) + "FILE.TX";
-    ASSERT_EQ(index.Translate(missing.c_str()), missing);
-  }
-  EXPECT_LE(index.comparisons(), uint64_t{6} * kPairs * kLog2) << index.comparisons();
-}
-
 }  // namespace
 }  // namespace brx
