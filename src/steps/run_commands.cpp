@@ -62,8 +62,10 @@ bool RunCommand(System& system, const RunState& run, const CommandRecord& record
 
 void RunCommands(System& system, RunState& run) {
   SectionBlock commands = LoadSection(run.package, kCommandsSection);
-  if (!commands.loaded()) return;
-  bool failed = false;
+  if (commands.status() == SectionBlock::Status::kNotFound) return;
+  // A list that cannot be produced (no memory for its block) counts as a
+  // failed first command: none is started, and the user is told.
+  bool failed = !commands.loaded();
   PayloadCursor cursor(commands.bytes());
   CommandRecord record;
   // The first failure ends the list: no later command is started.
