@@ -113,13 +113,14 @@ bool ReplaceFile(System& system, RunState& run, const DirectoryEntry& entry) {
   const bool backupFits = destinationFits && FormBackupPath(destination, &backup);
   ShowStatus(system, kUpdatingFileFormat, installedName);
 
-  // An empty installed name (a source name of the table without its
-  // translation) names the target folder itself, which must never be moved
-  // to a backup name; it can never be written as a file anyway. Nor may any
-  // other folder that stands at the destination: moved aside whole, with
-  // the user's files in it, it would never come back.
-  if (translated == nullptr || !backupFits || installedName[0] == '\0' ||
-      system.IsFolder(destination.c_str()) ||
+  // An entry claiming more than its stream can give fails before a file of
+  // that size is made. An empty installed name (a source name of the table
+  // without its translation) names the target folder itself, which must
+  // never be moved to a backup name; it can never be written as a file
+  // anyway. Nor may any other folder that stands at the destination: moved
+  // aside whole, with the user's files in it, it would never come back.
+  if (translated == nullptr || !SizeFitsStream(entry) || !backupFits ||
+      installedName[0] == '\0' || system.IsFolder(destination.c_str()) ||
       !CreateIntermediateFolders(system, run, installedName)) {
     FailWithoutTouching(system, run, installedName, destination);
     return false;
