@@ -16,13 +16,43 @@ uint32_t FindEntry(const Package& package, const char* name) {
   return kEntryNotFound;
 }
 
-bool ExtractEntry(const Package& package, const DirectoryEntry& entry, uint8_t* destination) {
+namespace {
+
+bool Produce(const Package& package, const DirectoryEntry& entry, uint8_t* destination,
+             InflateState& state) {
   const MemoryRange stored = package.StoredBytes(entry);
   if (!entry.IsCompressed()) {
     if (entry.size != 0) std::memcpy(destination, stored.data, entry.size);
     return true;
   }
-  return InflateStream(stored.data, stored.size, destination, entry.size);
+  return state.Inflate(stored.data, stored.size, destination, entry.size);
+}
+
+// What the view's fill needs; nothing in it has a destructor, as a fault
+// leaves the fill's frames without running any.
+struct EntryFill {
+  const Package* package;
+  const DirectoryEntry* entry;
+  InflateState* state;
+};
+
+bool FillFromEntry(void* context, uint8_t* view) {
+  const auto* fill = static_cast<const EntryFill*>(context);
+  return Produce(*fill->package, *fill->entry, view, *fill->state);
+}
+
+}  // namespace
+
+bool ExtractEntry(const Package& package, const DirectoryEntry& entry, uint8_t* destination) {
+  InflateState state;
+  return Produce(package, entry, destination, state);
+}
+
+bool ExtractEntryIntoView(System& system, const Package& package, const DirectoryEntry& entry,
+                          uint8_t* view) {
+  InflateState state;
+  EntryFill fill{&package, &entry, &state};
+  return system.FillView(view, entry.size, FillFromEntry, &fill);
 }
 
 SectionBlock::SectionBlock(SectionBlock&& other) noexcept

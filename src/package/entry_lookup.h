@@ -5,6 +5,7 @@
 #include "package/entry_names.h"
 #include "package/memory_range.h"
 #include "package/reader.h"
+#include "system/system.h"
 
 namespace brx {
 
@@ -16,6 +17,13 @@ uint32_t FindEntry(const Package& package, const char* name);
 // Produces exactly entry.size bytes into destination (stored: copied;
 // compressed: inflated). True only when the entry produced exactly its size.
 bool ExtractEntry(const Package& package, const DirectoryEntry& entry, uint8_t* destination);
+
+// ExtractEntry into a new file's writable view of entry.size bytes, through
+// system.FillView: a fault of the view (a disk that cannot back its pages)
+// fails the entry instead of the program, and the inflate state is ended
+// here whether the fill returned or was cut short.
+bool ExtractEntryIntoView(System& system, const Package& package, const DirectoryEntry& entry,
+                          uint8_t* view);
 
 // A section's extracted payload. The block holds size bytes and one more zero
 // byte behind them, so a text cut short by the block's end is still
