@@ -13,7 +13,7 @@ import sys
 import bench
 import checks
 import package_builder as pb
-from checks import expect_equal
+from checks import expect, expect_equal
 from live_run import ROBOT_TIMEOUT_S
 from wine import FLAG_TIMEOUT_S, DriveLetter, start_windows_program, wait_for_file, windows_path
 
@@ -82,8 +82,9 @@ def _fill(folder, leave_free):
 # makes the file sparse) and the disk runs out while the view is written;
 # the fault is caught. Either way the file fails with its text, the
 # half-written file goes and the old one is back, no backup is left, the
-# level is not recorded and the program ends normally. With space again,
-# the update finishes.
+# level is not recorded and the program ends normally; and a MAKEEXE build
+# onto the volume fails the same way, its window closing by itself with no
+# output left. With space again, the update finishes.
 def scenario_full_disk(s):
     old = os.urandom(MIB)
     new = os.urandom(3 * MIB)
@@ -106,6 +107,10 @@ def scenario_full_disk(s):
                                       .encode("cp1251"))
             s.expect_target_tree({"big.bin": old, "first.txt": b"first"}, folder)
             expect_equal(s.level(), 0, "patch level with %d bytes left free" % leave_free)
+            built = disk.mount_point / "update.exe"
+            checks.expect_closes_by_itself(s.run(
+                [package, '"%s"' % drive.windows_path(built), "MAKEEXE"], flags=["--no-click"]))
+            expect(not built.exists(), "the build left %s with %d bytes free" % (built, leave_free))
             (disk.mount_point / "filler").unlink()
         checks.expect_success(s.run([package]))
         s.expect_target_tree({"big.bin": new, "first.txt": b"first"}, folder)
