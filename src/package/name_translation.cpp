@@ -77,8 +77,10 @@ bool NameTable::Build(MemoryRange nameTable) {
   NamePair pair;
   while (ReadNamePair(counter, &pair)) ++count;
   if (count == 0) return true;
-  if (count > SIZE_MAX / sizeof(uint32_t)) return false;
-  sources_ = static_cast<uint32_t*>(AllocateBlock(count * sizeof(uint32_t)));
+  // Wraps only where size_t has 32 bits, and then the division tells.
+  const size_t bytes = size_t{count} * sizeof(uint32_t);
+  if (bytes / sizeof(uint32_t) != count) return false;
+  sources_ = static_cast<uint32_t*>(AllocateBlock(bytes));
   if (sources_ == nullptr) return false;
   PayloadCursor cursor(nameTable);
   while (ReadNamePair(cursor, &pair)) {
