@@ -87,10 +87,10 @@ Lines Items(const std::string& payload) {
   return items;
 }
 
-// Tests where each list ends: at its closing item whatever its flags, at an
-// empty installed name, at the block's end; a caption or question the
-// block's end cuts short is read up to that end, and a missing one reads as
-// empty. (Lists cut short are the next test's.)
+// Tests where each list ends: at its closing item whatever its flags, at the
+// block's end; a caption or question the block's end cuts short is read up
+// to that end, and a missing one reads as empty. (Lists cut short are the
+// next test's; the name table's end is the name table's tests'.)
 TEST(SectionReadersTest, ListsEndAtTheirCloseOrTheBlocksEnd) {
   const std::tuple<const char*, Lines (*)(const std::string&), std::string, Lines> cases[] = {
       {"commands",
@@ -102,11 +102,6 @@ TEST(SectionReadersTest, ListsEndAtTheirCloseOrTheBlocksEnd) {
        Registry,
        Text(EncodeRegistryTable(kRegistryValues)),
        {"1 1 Software\\Brindlex\\Atlas 1 Level=0x1F", "2 2 Software\\Brindlex\\Skipped 2 =x"}},
-      {"name table",
-       Pairs,
-       Text(EncodeNameTable({{"Docs\\Readme.txt", "help\\r.txt"}, {"a", "b"}})),
-       {"Docs\\Readme.txt->help\\r.txt", "a->b"}},
-      {"empty installed name ends the table", Pairs, Raw("a\0\0c\0d\0"), {"a->"}},
   };
   for (const auto& [what, read, payload, expected] : cases)
     EXPECT_EQ(read(payload), expected) << what;
