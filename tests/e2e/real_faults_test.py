@@ -117,26 +117,6 @@ def scenario_full_disk(s):
         expect_equal(s.level(), 1, "patch level once there was space again")
 
 
-# Tests that a destination which is a folder holding the user's files is
-# not moved aside (it would never come back): the file fails with its text,
-# the folder and everything in it stay, no backup is left, the other files
-# are installed and the level is not recorded.
-def scenario_destination_is_a_folder(s):
-    s.put_target_file("docs\\manual.txt", b"the user's manual")
-    s.put_target_file("docs\\notes\\mine.txt", b"the user's notes")
-    s.install_target(level=0)
-    report = s.run([s.write_package([
-        pb.Entry(":RegistryKeys", s.registry_keys(1)),
-        pb.Entry("first.txt", b"first"),
-        pb.Entry("docs", b"a file where a folder stands"),
-    ])])
-    checks.expect_file_failed(report, s.target_path("docs"))
-    s.expect_target_tree({"docs": None, "docs\\manual.txt": b"the user's manual",
-                          "docs\\notes": None, "docs\\notes\\mine.txt": b"the user's notes",
-                          "first.txt": b"first"})
-    expect_equal(s.level(), 0, "patch level")
-
-
 # Tests that a read-only destination loses nothing. Windows (and Wine) let
 # a read-only file be moved, so it goes to its backup name and is replaced
 # like any other; the backup then refuses its delete, whose result the
