@@ -5,7 +5,7 @@
 namespace brx {
 
 namespace {
-// Read and changed by the worker's thread alone.
+// Changed only by tests, between runs; read by the thread that runs them.
 BlockAllocator allocator = nullptr;
 }  // namespace
 
