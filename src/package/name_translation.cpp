@@ -77,8 +77,10 @@ bool NameTable::Build(MemoryRange nameTable) {
   NamePair pair;
   while (ReadNamePair(counter, &pair)) ++count;
   if (count == 0) return true;
-  if (count > SIZE_MAX / sizeof(uint32_t)) return false;
-  sources_ = static_cast<uint32_t*>(std::malloc(count * sizeof(uint32_t)));
+  // A 32-bit size_t cannot hold every count's bytes.
+  const uint64_t bytes = uint64_t{count} * sizeof(uint32_t);
+  if (bytes != static_cast<size_t>(bytes)) return false;
+  sources_ = static_cast<uint32_t*>(std::malloc(static_cast<size_t>(bytes)));
   if (sources_ == nullptr) return false;
   PayloadCursor cursor(nameTable);
   while (ReadNamePair(cursor, &pair)) {
