@@ -13,9 +13,16 @@ if(EXISTS ${BRX_WINMAIN_SOURCE})
   # Resources. A .rc finds the files it names in src/resources and in
   # build/win32/resources, where each src/resources/make_*.py writes what it
   # generates: it is run as `python3 make_X.py OUTPUT_DIR` whenever anything
-  # in src/resources changes.
+  # in src/resources changes. Each src/resources/X.in is configured there as
+  # X (the version, for one), and the .rc sees the generated brx_version.h.
   set(generated ${CMAKE_BINARY_DIR}/resources)
   file(MAKE_DIRECTORY ${generated})
+  brx_glob(resource_templates ${BRX_SRC}/resources/*.in)
+  foreach(template ${resource_templates})
+    get_filename_component(name ${template} NAME)
+    string(REGEX REPLACE "\\.in$" "" name ${name})
+    configure_file(${template} ${generated}/${name} @ONLY)
+  endforeach()
   brx_glob(resource_inputs ${BRX_SRC}/resources/*)
   brx_glob(resource_generators ${BRX_SRC}/resources/make_*.py)
   set(stamps)
@@ -34,10 +41,10 @@ if(EXISTS ${BRX_WINMAIN_SOURCE})
   if(BRX_RESOURCE_SOURCES)
     target_sources(PATCH PRIVATE ${stamps})
     target_include_directories(PATCH PRIVATE
-      "$<$<COMPILE_LANGUAGE:RC>:${BRX_SRC}/resources;${generated}>")
+      "$<$<COMPILE_LANGUAGE:RC>:${BRX_SRC}/resources;${generated};${BRX_GENERATED}>")
     # windres reports no dependencies: rebuild the .rc when any input changes.
     set_source_files_properties(${BRX_RESOURCE_SOURCES} PROPERTIES
-      OBJECT_DEPENDS "${resource_inputs};${stamps}")
+      OBJECT_DEPENDS "${resource_inputs};${stamps};${BRX_GENERATED}/brx_version.h")
   endif()
 
   # Its size is a tracked figure: print it with every build that relinks it.
