@@ -10,6 +10,7 @@
 #include "brxpack/authoring/brand.h"
 #include "brxpack/authoring/brand_icon.h"
 #include "brxpack/authoring/brand_version_info.h"
+#include "brxpack/authoring/manifest_parser.h"
 #include "brxpack/authoring/pe_resources.h"
 #include "brxpack/authoring/pe_resources_headers.h"
 #include "package/format.h"
@@ -184,6 +185,50 @@ std::vector<uint8_t> IconFile(const std::vector<IconImage>& images) {
 
 const std::vector<IconImage> kIcon = {{32, 32, 0, 1, 32, std::vector<uint8_t>(0x1100, 0x77)},
                                       {16, 16, 0, 1, 32, std::vector<uint8_t>(0x300, 0x66)}};
+
+// Tests that a [brand] table and its icon file are refused, with the field
+// and the reason, unless they make a brand.
+TEST(BrandTest, RefusesWhatIsNoBrand) {
+  const std::string good = "[brand]\nproduct = 'P'\nversion = '2.0.1.17'\n";
+  const std::vector<uint8_t> icon = IconFile(kIcon);
+  std::vector<uint8_t> cut = icon;
+  cut.resize(0x1000);
+  struct Case {
+    std::string table;
+    std::vector<uint8_t> icon;
+    std::string message;
+  };
+  const Case cases[] = {
+      {good + "icon = 'i.ico'\n", icon, ""},
+      {"[brand]\nversion = '2'\ncolour = 'red'\n",
+       {},
+       "m.toml:6:1: brand.colour: unknown key\nm.toml:4:1: brand.product: is required"},
+      {"[brand]\nproduct = 'P'\nversion = '2.x'\n", {}, "m.toml:6:11: brand.version: must be one"},
+      {"[brand]\nproduct = 'P'\nversion = '1.2.3.4.5'\n", {}, "m.toml:6:11: brand.version"},
+      {"[brand]\nproduct = 'P'\nversion = '65536'\n", {}, "m.toml:6:11: brand.version"},
+      {good + "icon = 'i.ico'\n", {0, 0, 2, 0, 1, 0}, "m.toml:4:1: brand.icon: "},
+      {good + "icon = 'i.ico'\n", {icon.begin(), icon.begin() + 20}, "directory passes the end"},
+      {good + "icon = 'i.ico'\n", cut, "image 1 of the icon passes the end of the file"},
+  };
+  for (const Case& c : cases) {
+    Workspace workspace;
+    workspace.Write("m.toml", "[target]\nregistry_key = 'K'\npatch_level = 3\n" + c.table);
+    workspace.Write("i.ico", c.icon);
+    Result<Manifest> manifest = ReadManifestFile(workspace.Path("m.toml"));
+    std::string message = manifest.ok() ? "" : manifest.error();
+    if (manifest.ok()) {
+      const std::vector<uint8_t> image = SampleImage();
+      Result<std::vector<uint8_t>> branded =
+          ApplyBrand(Range(image), *manifest->brand, workspace.Path(""));
+      message = branded.ok() ? "" : branded.error();
+    }
+    const std::string placed = workspace.Text("");
+    for (size_t at; (at = message.find(placed)) != std::string::npos;)
+      message.erase(at, placed.size());
+    EXPECT_NE(message.find(c.message), std::string::npos) << c.message << "\n" << message;
+    EXPECT_EQ(message.empty(), c.message.empty()) << message;
+  }
+}
 
 // Tests that branding replaces the version information and the program's
 // icon images, keeps every other resource and the icon group's id and

@@ -17,6 +17,7 @@ constexpr char kDescription[] =
 struct Choice {
   BuildOptions build;
   ExeOptions exe;
+  BrandOptions brand;
   std::string listFile;
   std::string verifyFile;
   ExtractOptions extract;
@@ -52,6 +53,18 @@ void AddExe(CLI::App& app, Choice& choice) {
   command->add_option("PACKAGE", choice.exe.package, "The package file")->required();
   command->add_option("-o,--output", choice.exe.output, "The executable to write")->required();
   command->add_option("--stub", choice.exe.stub,
+                      "The installer's program (default: PATCH.EXE beside brxpack)");
+}
+
+void AddBrand(CLI::App& app, Choice& choice) {
+  CLI::App* command = app.add_subcommand(
+      "brand",
+      "Write the installer's program with the manifest's [brand]: the publisher's version "
+      "information and icon, for exe --stub and for its own MAKEEXE (build --exe applies the "
+      "brand by itself).");
+  command->add_option("MANIFEST", choice.brand.manifest, "The manifest file")->required();
+  command->add_option("-o,--output", choice.brand.output, "The program to write")->required();
+  command->add_option("--stub", choice.brand.stub,
                       "The installer's program (default: PATCH.EXE beside brxpack)");
 }
 
@@ -100,6 +113,7 @@ int RunBrxpack(const std::vector<std::string>& arguments, Console& console) {
   Choice choice;
   AddBuild(app, choice);
   AddExe(app, choice);
+  AddBrand(app, choice);
   AddReaders(app, choice);
 
   // CLI11 takes the arguments without the program's name, last one first.
@@ -118,6 +132,7 @@ int RunBrxpack(const std::vector<std::string>& arguments, Console& console) {
     return RunBuild(choice.build, console);
   }
   if (chosen == "exe") return RunExe(choice.exe, console);
+  if (chosen == "brand") return RunBrand(choice.brand, console);
   if (chosen == "list") return RunList(choice.listFile, console);
   if (chosen == "verify") return RunVerify(choice.verifyFile, console);
   if (chosen == "extract") return RunExtract(choice.extract, console);

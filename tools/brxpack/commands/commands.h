@@ -27,6 +27,13 @@ struct ExeOptions {
 };
 int RunExe(const ExeOptions& options, Console& console);
 
+struct BrandOptions {
+  std::string manifest;
+  std::string output;
+  std::string stub;
+};
+int RunBrand(const BrandOptions& options, Console& console);
+
 int RunList(const std::string& file, Console& console);
 int RunVerify(const std::string& file, Console& console);
 
