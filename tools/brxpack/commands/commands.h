@@ -34,6 +34,9 @@ struct BrandOptions {
 };
 int RunBrand(const BrandOptions& options, Console& console);
 
+// The tool's version, and which stub it would use with its version.
+std::string VersionReport();
+
 int RunList(const std::string& file, Console& console);
 int RunVerify(const std::string& file, Console& console);
 
