@@ -145,6 +145,8 @@ int RunBuild(const BuildOptions& options, Console& console) {
   if (manifest->brand) {
     const Status branded = BrandStub(*stub, *manifest->brand, manifest->folder);
     if (!branded.ok()) return Refuse(console, branded.error());
+    console.out << "brxpack: the installer carries the brand of " << manifest->brand->product << " "
+                << manifest->brand->version << "\n";
   }
   if (options.output.empty()) return BuildExecutableOnly(build, *stub, options.exe, console);
   return BuildPackageFile(build, PackagePath(options, *manifest), &*stub, options.exe, console);
