@@ -80,7 +80,8 @@ function(brx_add_win32_programs prefix folder)
       OUTPUT_NAME ${name} RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/${folder})
     brx_strict(${prefix}_${name})
     brx_strip(${prefix}_${name})
-    target_link_libraries(${prefix}_${name} PRIVATE brx)
+    # An import library adds its DLL only to the programs that call it.
+    target_link_libraries(${prefix}_${name} PRIVATE brx version)
   endforeach()
 endfunction()
 
