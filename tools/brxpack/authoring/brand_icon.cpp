@@ -1,5 +1,6 @@
 #include "brxpack/authoring/brand_icon.h"
 
+#include "brxpack/authoring/pe_resources_bytes.h"
 #include "package/format.h"
 
 namespace brxpack {
@@ -14,15 +15,6 @@ constexpr uint32_t kHeaderSize = 6;
 constexpr uint32_t kFileEntrySize = 16;
 constexpr uint32_t kGroupEntrySize = 14;
 constexpr uint32_t kIdField = 12;  // in a group entry
-
-uint16_t ReadLe16(const uint8_t* bytes) {
-  return static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
-}
-
-void AppendLe16(std::vector<uint8_t>& bytes, uint16_t value) {
-  bytes.push_back(static_cast<uint8_t>(value));
-  bytes.push_back(static_cast<uint8_t>(value >> 8));
-}
 
 }  // namespace
 
@@ -60,9 +52,7 @@ std::vector<uint8_t> IconGroupOf(const std::vector<IconImage>& images,
     group.insert(group.end(), {image.width, image.height, image.colors, 0});
     AppendLe16(group, image.planes);
     AppendLe16(group, image.bitCount);
-    const uint32_t size = static_cast<uint32_t>(image.bytes.size());
-    AppendLe16(group, static_cast<uint16_t>(size));
-    AppendLe16(group, static_cast<uint16_t>(size >> 16));
+    AppendLe32(group, static_cast<uint32_t>(image.bytes.size()));
     AppendLe16(group, ids[i]);
   }
   return group;

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <utility>
 
+#include "brxpack/authoring/pe_resources_bytes.h"
 #include "package/format.h"
 
 namespace brxpack {
@@ -16,16 +17,6 @@ constexpr uint32_t kFixedInfoSize = 52;
 constexpr uint32_t kFixedInfoOffset = 40;
 constexpr uint16_t kBinary = 0;
 constexpr uint16_t kText = 1;
-
-void AppendLe16(std::vector<uint8_t>& bytes, uint32_t value) {
-  bytes.push_back(static_cast<uint8_t>(value));
-  bytes.push_back(static_cast<uint8_t>(value >> 8));
-}
-
-void AppendLe32(std::vector<uint8_t>& bytes, uint32_t value) {
-  AppendLe16(bytes, value & 0xFFFF);
-  AppendLe16(bytes, value >> 16);
-}
 
 void PadTo4(std::vector<uint8_t>& bytes) {
   bytes.resize((bytes.size() + 3) / 4 * 4, 0);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "brxpack/authoring/pe_resources_bytes.h"
 #include "package/format.h"
 
 namespace brxpack {
@@ -20,10 +21,6 @@ constexpr uint32_t kDirectoryCountField = 92;
 constexpr uint32_t kMaxDirectories = 16;
 constexpr uint32_t kSectionRecordSize = 40;
 constexpr uint32_t kSectionCharacteristicsField = 36;
-
-uint16_t ReadLe16(const uint8_t* bytes) {
-  return static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
-}
 
 bool Inside(brx::MemoryRange image, uint64_t offset, uint64_t length) {
   return offset + length <= image.size;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "brxpack/authoring/pe_resources_bytes.h"
 #include "package/format.h"
 
 namespace brxpack {
@@ -15,15 +16,6 @@ constexpr uint32_t kNamedCountField = 12;
 constexpr uint32_t kIdCountField = 14;
 constexpr uint32_t kHighBit = 0x80000000;
 constexpr int kLanguageLevel = 2;
-
-uint16_t ReadLe16(const uint8_t* bytes) {
-  return static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
-}
-
-void WriteLe16(uint8_t* bytes, uint16_t value) {
-  bytes[0] = static_cast<uint8_t>(value);
-  bytes[1] = static_cast<uint8_t>(value >> 8);
-}
 
 class TreeReader {
  public:
