@@ -138,6 +138,8 @@ TEST(PeResourcesTest, RefusesWhatItCannotRewrite) {
        "its sections are not in address order"},
       {[](auto& i) { brx::WriteLe32(&i[kSectionTable + 80 + 16], 0x10000); },
        "section .reloc passes the end of the file"},
+      {[](auto& i) { brx::WriteLe32(&i[kSectionTable + 20], 0x100); },
+       "section .text overlaps the headers"},
       {[](auto& i) { brx::WriteLe32(&i[kOptional + 96 + 16], 0); }, "it carries no resources"},
       {[](auto& i) { brx::WriteLe32(&i[kOptional + 96 + 16], kResourcesAt + 16); },
        "its resources do not begin a section of their own"},

@@ -55,13 +55,16 @@ Status CheckMovable(brx::MemoryRange image, const ResourceSection& found) {
                  "installer's own program"};
   }
   const PeSection& resources = headers.sections[found.index];
+  if (resources.rawSize == 0) return Error{"its resource section holds no bytes in the file"};
   for (size_t i = found.index + 1; i < headers.sections.size(); ++i) {
     const PeSection& section = headers.sections[i];
     if ((section.characteristics & kSectionDiscardable) == 0) {
       return Error{"section " + section.name + " follows the resources and cannot be moved"};
     }
-    if (section.rawSize != 0 && section.rawOffset < resources.rawOffset + resources.rawSize) {
-      return Error{"section " + section.name + " overlaps the resources in the file"};
+    if ((section.rawSize != 0 && section.rawOffset < resources.rawOffset + resources.rawSize) ||
+        section.virtualAddress < AlignUp(uint64_t{resources.virtualAddress} + Extent(resources),
+                                         headers.sectionAlignment)) {
+      return Error{"section " + section.name + " overlaps the resources"};
     }
   }
   for (uint32_t d = 0; d < headers.directories.size(); ++d) {

@@ -95,6 +95,9 @@ Result<PeHeaders> ReadPeHeaders(brx::MemoryRange image) {
       if (!Inside(image, section.rawOffset, section.rawSize)) {
         return Error{"section " + section.name + " passes the end of the file"};
       }
+      if (section.rawOffset < table + uint64_t{sectionCount} * kSectionRecordSize) {
+        return Error{"section " + section.name + " overlaps the headers"};
+      }
       headers.sectionsEnd = std::max(headers.sectionsEnd, section.rawOffset + section.rawSize);
     }
     headers.sections.push_back(section);
