@@ -32,7 +32,7 @@ target_include_directories(brxpack_core ${core_scope} ${PROJECT_SOURCE_DIR}/tool
 if(BRX_WIN32)
   target_include_directories(brxpack_core SYSTEM ${core_scope} ${third_party})
 endif()
-target_link_libraries(brxpack_core ${core_scope} brx_authoring brx ZLIB::ZLIB)
+target_link_libraries(brxpack_core ${core_scope} brx_authoring brx brx_version ZLIB::ZLIB)
 
 set(brxpack_entry ${BRX_BRXPACK_SOURCES})
 list(FILTER brxpack_entry INCLUDE REGEX "/tools/brxpack/main\\.cpp$")

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "authoring/section_encoders.h"
+#include "brxpack/authoring/brand.h"
 
 namespace brxpack {
 
@@ -60,6 +61,7 @@ struct Manifest {
   std::string payloadWhere;
   std::vector<FileItem> files;
   ScriptSections script;
+  std::optional<Brand> brand;  // applied to the stub of a self-applying executable
 };
 
 inline constexpr int kDefaultLevel = 9;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "brxpack/authoring/brand_version_info.h"
 #include "brxpack/authoring/hex_text.h"
 #include "brxpack/authoring/registry_terms.h"
 #include "brxpack/contents/windows1251.h"
@@ -457,6 +458,30 @@ void ReadRawSections(const toml::table& root, ScriptSections& script, Problems& 
   }
 }
 
+// Texts for the stub's version information stay UTF-8: it stores UTF-16.
+void ReadBrand(const toml::table& root, Manifest& manifest, Problems& problems) {
+  const toml::table* table = TableOf(root, "brand", problems);
+  if (table == nullptr) return;
+  TableReader reader(*table, "brand.", problems);
+  reader.RejectUnknownKeys({"company", "product", "version", "description", "copyright", "icon"});
+  Brand brand;
+  const std::optional<std::string> product = reader.Utf8("product", true);
+  const std::optional<std::string> version = reader.Utf8("version", true);
+  if (version && !ParseVersionNumbers(*version)) {
+    reader.Problem("version",
+                   "must be one to four numbers 0-65535 joined by dots, such as \"2.0\"");
+  }
+  brand.company = reader.Utf8("company", false).value_or("");
+  brand.description = reader.Utf8("description", false).value_or("");
+  brand.copyright = reader.Utf8("copyright", false).value_or("");
+  brand.icon = reader.Utf8("icon", false).value_or("");
+  brand.where = reader.Where();
+  if (!product || !version) return;
+  brand.product = *product;
+  brand.version = *version;
+  manifest.brand = std::move(brand);
+}
+
 }  // namespace
 
 Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::path& path) {
@@ -473,7 +498,7 @@ Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::pat
   Problems problems(shownPath);
   TableReader top(root, "", problems);
   top.RejectUnknownKeys({"package", "target", "startup", "payload", "file", "rename", "folders",
-                         "command", "remove", "registry", "section"});
+                         "command", "remove", "registry", "section", "brand"});
   Manifest manifest;
   manifest.path = path;
   manifest.folder = path.parent_path();
@@ -488,6 +513,7 @@ Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::pat
   ReadRemovals(root, manifest.script, problems);
   ReadRegistry(root, manifest.script, problems);
   ReadRawSections(root, manifest.script, problems);
+  ReadBrand(root, manifest, problems);
   // Without :RegistryKeys the installer cannot find the program to update;
   // a section carried byte for byte may stand in for the table.
   bool hasTarget = manifest.script.target.has_value() || root.get("target") != nullptr;

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
+#include "brxpack/authoring/stub_location.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/mapped_file.h"
-#include "brxpack/host/process_environment.h"
 #include "package/format.h"
 
 namespace brxpack {
@@ -13,13 +13,7 @@ namespace {
 
 Result<std::filesystem::path> StubPath(const std::string& given) {
   if (!given.empty()) return PathFromUtf8(given);
-  const std::optional<std::filesystem::path> own = OwnExecutablePath();
-  if (own) {
-    std::filesystem::path beside = own->parent_path() / "PATCH.EXE";
-    std::error_code error;
-    if (std::filesystem::is_regular_file(beside, error)) return beside;
-  }
-  return Error{"no stub: give the installer's program with --stub PATCH.EXE"};
+  return FindStub();
 }
 
 }  // namespace

@@ -17,6 +17,7 @@ constexpr char kDescription[] =
 struct Choice {
   BuildOptions build;
   ExeOptions exe;
+  BrandOptions brand;
   std::string listFile;
   std::string verifyFile;
   ExtractOptions extract;
@@ -36,8 +37,9 @@ void AddBuild(CLI::App& app, Choice& choice) {
   command->add_option("--exe", choice.build.exe,
                       "Also write the self-applying executable (with only --exe, no package "
                       "file is written)");
-  command->add_option("--stub", choice.build.stub,
-                      "The installer's program for --exe (default: PATCH.EXE beside brxpack)");
+  command->add_option(
+      "--stub", choice.build.stub,
+      "The installer's program for --exe (default: the one brxpack --version names)");
   command->add_option("--level", choice.level, "zlib level 0-9 (default: the manifest's, or 9)")
       ->check(CLI::Range(0, 9));
   command->add_option("--jobs", choice.build.threads, "Threads that compress entries (default 2)")
@@ -52,7 +54,19 @@ void AddExe(CLI::App& app, Choice& choice) {
   command->add_option("PACKAGE", choice.exe.package, "The package file")->required();
   command->add_option("-o,--output", choice.exe.output, "The executable to write")->required();
   command->add_option("--stub", choice.exe.stub,
-                      "The installer's program (default: PATCH.EXE beside brxpack)");
+                      "The installer's program (default: the one brxpack --version names)");
+}
+
+void AddBrand(CLI::App& app, Choice& choice) {
+  CLI::App* command = app.add_subcommand(
+      "brand",
+      "Write the installer's program with the manifest's [brand]: the publisher's version "
+      "information and icon, for exe --stub and for its own MAKEEXE (build --exe applies the "
+      "brand by itself).");
+  command->add_option("MANIFEST", choice.brand.manifest, "The manifest file")->required();
+  command->add_option("-o,--output", choice.brand.output, "The program to write")->required();
+  command->add_option("--stub", choice.brand.stub,
+                      "The installer's program (default: the one brxpack --version names)");
 }
 
 void AddReaders(CLI::App& app, Choice& choice) {
@@ -100,7 +114,10 @@ int RunBrxpack(const std::vector<std::string>& arguments, Console& console) {
   Choice choice;
   AddBuild(app, choice);
   AddExe(app, choice);
+  AddBrand(app, choice);
   AddReaders(app, choice);
+  app.set_version_flag("--version", VersionReport,
+                       "Print the tool's version and the installer's program (stub) it would use");
 
   // CLI11 takes the arguments without the program's name, last one first.
   std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
@@ -118,6 +135,7 @@ int RunBrxpack(const std::vector<std::string>& arguments, Console& console) {
     return RunBuild(choice.build, console);
   }
   if (chosen == "exe") return RunExe(choice.exe, console);
+  if (chosen == "brand") return RunBrand(choice.brand, console);
   if (chosen == "list") return RunList(choice.listFile, console);
   if (chosen == "verify") return RunVerify(choice.verifyFile, console);
   if (chosen == "extract") return RunExtract(choice.extract, console);

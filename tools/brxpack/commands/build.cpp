@@ -1,5 +1,6 @@
 // brxpack build: a package file, the self-applying executable or both, from
 // a manifest.
+#include "brxpack/authoring/brand.h"
 #include "brxpack/authoring/manifest_parser.h"
 #include "brxpack/authoring/package_plan.h"
 #include "brxpack/authoring/package_stream_writer.h"
@@ -141,6 +142,12 @@ int RunBuild(const BuildOptions& options, Console& console) {
   }
   Result<UnsignedStub> stub = LoadStub(options.stub, console);
   if (!stub.ok()) return Refuse(console, stub.error());
+  if (manifest->brand) {
+    const Status branded = BrandStub(*stub, *manifest->brand, manifest->folder);
+    if (!branded.ok()) return Refuse(console, branded.error());
+    console.out << "brxpack: the installer carries the brand of " << manifest->brand->product << " "
+                << manifest->brand->version << "\n";
+  }
   if (options.output.empty()) return BuildExecutableOnly(build, *stub, options.exe, console);
   return BuildPackageFile(build, PackagePath(options, *manifest), &*stub, options.exe, console);
 }

@@ -27,6 +27,16 @@ struct ExeOptions {
 };
 int RunExe(const ExeOptions& options, Console& console);
 
+struct BrandOptions {
+  std::string manifest;
+  std::string output;
+  std::string stub;
+};
+int RunBrand(const BrandOptions& options, Console& console);
+
+// The tool's version, and which stub it would use with its version.
+std::string VersionReport();
+
 int RunList(const std::string& file, Console& console);
 int RunVerify(const std::string& file, Console& console);
 
