@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "brxpack/authoring/package_stream_writer.h"
+#include "brxpack/host/interrupt_cleanup.h"
 #include "support/brxpack_workspace.h"
 
 namespace brxpack {
@@ -93,6 +94,25 @@ TEST(PackageStreamWriterTest, FailsWithoutLeavingAnOutput) {
   EXPECT_FALSE(WriteToFile(workspace, longName, 2).ok());
   EXPECT_FALSE(WriteToFile(workspace, {}, 2).ok());
   EXPECT_TRUE(workspace.Files().empty());
+}
+
+// Tests that an interruption (Ctrl-C, or a termination request) while
+// outputs are being written removes their temporary files before the
+// process ends as the signal would end it.
+TEST(PackageStreamWriterTest, InterruptionLeavesNoTemporaryFile) {
+  Workspace workspace;
+  for (const int signal : {SIGINT, SIGTERM}) {
+    EXPECT_EXIT(
+        {
+          RemoveTemporariesOnInterrupt();
+          Result<AtomicOutputFile> first = AtomicOutputFile::Create(workspace.Path("a.brx"));
+          Result<AtomicOutputFile> second = AtomicOutputFile::Create(workspace.Path("b.exe"));
+          if (!first.ok() || !second.ok() || !first->Write("partial", 7).ok()) std::_Exit(3);
+          raise(signal);
+        },
+        testing::KilledBySignal(signal), "");
+    EXPECT_TRUE(workspace.Files().empty()) << workspace.Files().size() << " files left";
+  }
 }
 
 }  // namespace

@@ -20,13 +20,14 @@ int RunExe(const ExeOptions& options, Console& console) {
   const ParsedPackage parsed(*package);
   if (!parsed.ok()) {
     return Refuse(console, package->shown + ": the installer would refuse it: " +
-                               DescribePackageError(parsed.error()));
+                               DescribeRefusal(*package, parsed.error()));
   }
   Result<UnsignedStub> stub = LoadStub(options.stub, console);
   if (!stub.ok()) return Refuse(console, stub.error());
   const Status status =
       WriteSelfApplying(stub->range(), package->file.range(), PathFromUtf8(options.output));
   if (!status.ok()) return Refuse(console, status.error());
+  if (console.quiet) return kExitOk;
   console.out << "brxpack: wrote " << options.output << ": stub " << stub->bytes.size()
               << " bytes, package " << package->file.size() << " bytes, trailer 8 bytes\n";
   return kExitOk;
