@@ -78,6 +78,10 @@ TEST(BrxpackCliTest, KeepsTheConventions) {
        2,
        "-",
        "readme.txt: the output would overwrite a file the package takes"},
+      {{"manifest", "@brxpack.brx", "-o", "@brxpack.brx"},
+       2,
+       "-",
+       "brxpack.brx: the output would overwrite the package"},
       {{"build", "-q", "@brxpack.toml", "-o", "@quiet.brx"}, 0, "-", ""},
       {{"build", "@warn.toml", "-o", "@w.brx"},
        0,
@@ -99,8 +103,8 @@ TEST(BrxpackCliTest, KeepsTheConventions) {
        ""},
       {{"list", "--json", "@brxpack.brx"},
        0,
-       "\"kind\":\"file\",\"compressed\":true,\"size\":4,\"storedSize\":15,"
-       "\"installedAs\":\"a rather long folder name\\\\and a long file name.txt\"}",
+       "\"size\":4,\"storedSize\":15,\"installedAs\":\"a rather long folder name\\\\and a long "
+       "file name.txt\"}",
        ""},
   };
   for (const Case& c : cases) {
