@@ -153,6 +153,7 @@ void PrintJson(const OpenedPackage& opened, const std::vector<EntryRow>& rows, C
     json.Field("name", Windows1251ToUtf8(entry.name));
     json.Field("kind", entry.IsSection() ? "section" : "file");
     json.Field("compressed", entry.IsCompressed());
+    json.Field("offset", entry.offset);
     json.Field("size", entry.size);
     json.Field("storedSize", entry.StoredSize());
     if (entry.IsSection()) {
