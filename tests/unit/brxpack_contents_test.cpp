@@ -79,6 +79,7 @@ TEST(PackagePathTest, RefusesWhatWouldLeaveOrBreak) {
       {"x\\aux", kFolder, "has the component 'aux', a Windows device name"},
       {"nul.tar.gz", kRemoval, "has the component 'nul.tar.gz', a Windows device name"},
       {"Lpt9 .log", kInstalledFile, "has the component 'Lpt9 .log', a Windows device name"},
+      {"logs\\com3.log", kRemoval, "has the component 'com3.log', a Windows device name"},
       {"what?.txt", kInstalledFile, "holds '?'"},
       {"docs\\", kInstalledFile, "ends in a separator"},
       {"tools\\", kProgram, "ends in a separator"},
@@ -92,7 +93,8 @@ TEST(PackagePathTest, RefusesWhatWouldLeaveOrBreak) {
     EXPECT_EQ(problem.has_value(), !c.problem.empty()) << c.path;
   }
   // Programs declared not relative must be absolute instead.
-  EXPECT_FALSE(ProgramProblem("C:\\Tools\\x.exe", false));
+  EXPECT_FALSE(ProgramProblem("z:\\Tools\\x.exe", false));
+  EXPECT_FALSE(ProgramProblem("Z:/Tools/x.exe", false));
   EXPECT_FALSE(ProgramProblem("\\\\server\\share\\x.exe", false));
   EXPECT_TRUE(ProgramProblem("x.exe", false));
   EXPECT_TRUE(ProgramProblem("C:\\x\n.exe", false));

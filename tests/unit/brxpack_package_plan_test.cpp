@@ -41,8 +41,8 @@ TEST(PackagePlanTest, RefusesWithFileLineAndField) {
   };
   const Case cases[] = {
       {kTarget + "[startup]\ncaption = 'a'\nquestoin = 'b'\n",
-       "@brxpack.toml:6:1: startup.questoin: unknown key\n"
-       "@brxpack.toml:4:1: startup.question: is required but missing"},
+       "@brxpack.toml:4:1: startup.question: is required but missing\n"
+       "@brxpack.toml:6:1: startup.questoin: unknown key"},
       {kTarget + "[payloads]\nfolder = 'x'\n", "@brxpack.toml:4:2: payloads: unknown key"},
       {kTarget + "[startup]\ncaption = 'Ωmega'\nquestion = ''\n",
        "@brxpack.toml:5:11: startup.caption: the character 'Ω' (U+03A9) has no Windows-1251 "
@@ -90,17 +90,17 @@ TEST(PackagePlanTest, RefusesWithFileLineAndField) {
       {kTarget + "[remove]\npaths = ['..\\Common Files\\Acme', 'C:\\Windows\\win.ini', '\\Users']\n"
                  "[folders]\ncreate = ['..\\outside', 'D:\\x']\n"
                  "[[command]]\nprogram = '..\\..\\x.exe'\n",
+       "@brxpack.toml:5:10: remove.paths[1]: '..\\Common Files\\Acme' climbs out of the "
+       "program's folder with \"..\"\n"
+       "@brxpack.toml:5:34: remove.paths[2]: 'C:\\Windows\\win.ini' holds a colon (a drive "
+       "letter or a stream name)\n"
+       "@brxpack.toml:5:56: remove.paths[3]: '\\Users' is absolute (begins with a separator)\n"
        "@brxpack.toml:7:11: folders.create[1]: '..\\outside' climbs out of the program's folder "
        "with \"..\"\n"
        "@brxpack.toml:7:25: folders.create[2]: 'D:\\x' holds a colon (a drive letter or a "
        "stream name)\n"
        "@brxpack.toml:9:11: command[1].program: '..\\..\\x.exe' climbs out of the program's "
-       "folder with \"..\"\n"
-       "@brxpack.toml:5:10: remove.paths[1]: '..\\Common Files\\Acme' climbs out of the "
-       "program's folder with \"..\"\n"
-       "@brxpack.toml:5:34: remove.paths[2]: 'C:\\Windows\\win.ini' holds a colon (a drive "
-       "letter or a stream name)\n"
-       "@brxpack.toml:5:56: remove.paths[3]: '\\Users' is absolute (begins with a separator)"},
+       "folder with \"..\""},
       {kTarget + "[remove]\npaths = [\"data\\new.txt\"]\n",
        "@brxpack.toml:5:10: remove.paths[1]: 'data<U+000A>ew.txt' holds a control character "
        "(U+000A)"},

@@ -2,6 +2,7 @@
 
 #include <toml++/toml.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <fstream>
 #include <initializer_list>
@@ -26,7 +27,8 @@ namespace brxpack {
 
 namespace {
 
-// Collects every problem of one manifest with its place.
+// Collects every problem of one manifest with its place, to be told in the
+// order of the file, as a compiler does.
 class Problems {
  public:
   explicit Problems(std::string file) : file_(std::move(file)) {}
@@ -37,18 +39,21 @@ class Problems {
   }
   void Add(const toml::source_region& region, const std::string& field,
            const std::string& message) {
-    lines_.push_back(Place(region) + ": " + field + ": " + message);
+    lines_.push_back(
+        {{region.begin.line, region.begin.column}, Place(region) + ": " + field + ": " + message});
   }
   bool empty() const { return lines_.empty(); }
-  std::string Joined() const {
+  std::string Joined() {
+    std::stable_sort(lines_.begin(), lines_.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
     std::string text;
-    for (const std::string& line : lines_) text += (text.empty() ? "" : "\n") + line;
+    for (const auto& line : lines_) text += (text.empty() ? "" : "\n") + line.second;
     return text;
   }
 
  private:
   std::string file_;
-  std::vector<std::string> lines_;
+  std::vector<std::pair<std::pair<uint32_t, uint32_t>, std::string>> lines_;
 };
 
 // Typed reads of one table's keys, each reporting its own problems under the

@@ -1,14 +1,12 @@
 #include "brxpack/authoring/path_pattern.h"
 
+#include "package/entry_names.h"
+
 namespace brxpack {
 
 namespace {
 
 constexpr std::string_view kAnyFolders = "**";
-
-char Folded(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
-}
 
 std::vector<std::string> Components(std::string_view path) {
   std::vector<std::string> parts;
@@ -35,7 +33,8 @@ bool NameMatches(std::string_view pattern, std::string_view name) {
     if (p < pattern.size() && pattern[p] == '*') {
       star = p++;
       resume = n;
-    } else if (p < pattern.size() && (pattern[p] == '?' || Folded(pattern[p]) == Folded(name[n]))) {
+    } else if (p < pattern.size() &&
+               (pattern[p] == '?' || brx::FoldLatin(pattern[p]) == brx::FoldLatin(name[n]))) {
       ++p;
       ++n;
     } else if (star != std::string_view::npos) {

@@ -4,6 +4,7 @@
 
 #include "brxpack/contents/display_text.h"
 #include "brxpack/contents/windows1251.h"
+#include "package/entry_names.h"
 
 namespace brxpack {
 
@@ -16,10 +17,6 @@ bool IsSeparator(char c) {
 bool IsControl(char c) {
   const unsigned char byte = static_cast<unsigned char>(c);
   return byte < 0x20 || byte == 0x7F;
-}
-
-char FoldAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
 }
 
 std::vector<std::string_view> SplitAll(std::string_view path) {
@@ -39,7 +36,7 @@ std::vector<std::string_view> SplitAll(std::string_view path) {
 bool IsDeviceName(std::string_view component) {
   std::string base(component.substr(0, component.find('.')));
   while (!base.empty() && base.back() == ' ') base.pop_back();
-  for (char& c : base) c = FoldAscii(c);
+  for (char& c : base) c = brx::FoldLatin(c);
   if (base == "con" || base == "prn" || base == "aux" || base == "nul") return true;
   return base.size() == 4 && (base.compare(0, 3, "com") == 0 || base.compare(0, 3, "lpt") == 0) &&
          base[3] >= '1' && base[3] <= '9';
@@ -115,8 +112,9 @@ std::optional<std::string> PackagePathProblem(std::string_view path, PathUse use
 std::optional<std::string> ProgramProblem(std::string_view program, bool relative) {
   if (relative) return PackagePathProblem(program, PathUse::kProgram);
   if (std::optional<std::string> control = ControlCharacterProblem(program)) return control;
-  const bool drive = program.size() >= 3 && FoldAscii(program[0]) >= 'a' &&
-                     FoldAscii(program[0]) <= 'z' && program[1] == ':' && IsSeparator(program[2]);
+  const bool drive = program.size() >= 3 && brx::FoldLatin(program[0]) >= 'a' &&
+                     brx::FoldLatin(program[0]) <= 'z' && program[1] == ':' &&
+                     IsSeparator(program[2]);
   const bool share = program.size() >= 2 && IsSeparator(program[0]) && IsSeparator(program[1]);
   if (!drive && !share) {
     return "is not an absolute path (such as C:\\Tools\\setup.exe); a program that is not "
