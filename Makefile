@@ -2,7 +2,7 @@
 # and builds what it needs, and the test targets end with the line
 # "N passed, N failed, N skipped". See scripts/run-tests.
 
-.PHONY: test build bootstrap test-host test-win32 test-e2e test-fuzz demo bench fuzz crash-test clean
+.PHONY: test build bootstrap test-host test-win32 test-e2e test-fuzz demo dist bench fuzz crash-test clean
 
 # Everything: host unit tests, Win32 unit tests and e2e scenarios under Wine,
 # fuzz smoke runs.
@@ -38,6 +38,13 @@ demo:
 	@cmake --preset release >/dev/null && cmake --build --preset release --target brxpack
 	@scripts/with-wine /usr/bin/python3 scripts/demo.py
 
+# The release packages in build/dist/: the Debian package (brxpack with
+# PATCH.EXE beside it, docs, the example) and the Windows zip (brxpack.exe,
+# PATCH.EXE, the same docs). See scripts/dist.
+dist:
+	@scripts/bootstrap
+	@scripts/dist
+
 # Apply and build figures against unzip, bsdtar, zip and NSIS (not part of
 # make test; takes several minutes). See scripts/bench.
 bench:
@@ -59,4 +66,4 @@ crash-test:
 
 # Removes the build trees but keeps the Wine prefix, which is slow to create.
 clean:
-	rm -rf build/host build/win32 build/fuzz build/release build/test-results
+	rm -rf build/host build/win32 build/fuzz build/release build/dist build/test-results

@@ -13,9 +13,16 @@ if(EXISTS ${BRX_WINMAIN_SOURCE})
   # Resources. A .rc finds the files it names in src/resources and in
   # build/win32/resources, where each src/resources/make_*.py writes what it
   # generates: it is run as `python3 make_X.py OUTPUT_DIR` whenever anything
-  # in src/resources changes.
+  # in src/resources changes. Each src/resources/X.in is configured there as
+  # X (the version, for one), and the .rc sees the generated brx_version.h.
   set(generated ${CMAKE_BINARY_DIR}/resources)
   file(MAKE_DIRECTORY ${generated})
+  brx_glob(resource_templates ${BRX_SRC}/resources/*.in)
+  foreach(template ${resource_templates})
+    get_filename_component(name ${template} NAME)
+    string(REGEX REPLACE "\\.in$" "" name ${name})
+    configure_file(${template} ${generated}/${name} @ONLY)
+  endforeach()
   brx_glob(resource_inputs ${BRX_SRC}/resources/*)
   brx_glob(resource_generators ${BRX_SRC}/resources/make_*.py)
   set(stamps)
@@ -34,10 +41,10 @@ if(EXISTS ${BRX_WINMAIN_SOURCE})
   if(BRX_RESOURCE_SOURCES)
     target_sources(PATCH PRIVATE ${stamps})
     target_include_directories(PATCH PRIVATE
-      "$<$<COMPILE_LANGUAGE:RC>:${BRX_SRC}/resources;${generated}>")
+      "$<$<COMPILE_LANGUAGE:RC>:${BRX_SRC}/resources;${generated};${BRX_GENERATED}>")
     # windres reports no dependencies: rebuild the .rc when any input changes.
     set_source_files_properties(${BRX_RESOURCE_SOURCES} PROPERTIES
-      OBJECT_DEPENDS "${resource_inputs};${stamps}")
+      OBJECT_DEPENDS "${resource_inputs};${stamps};${BRX_GENERATED}/brx_version.h")
   endif()
 
   # Its size is a tracked figure: print it with every build that relinks it.
@@ -73,7 +80,8 @@ function(brx_add_win32_programs prefix folder)
       OUTPUT_NAME ${name} RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/${folder})
     brx_strict(${prefix}_${name})
     brx_strip(${prefix}_${name})
-    target_link_libraries(${prefix}_${name} PRIVATE brx)
+    # An import library adds its DLL only to the programs that call it.
+    target_link_libraries(${prefix}_${name} PRIVATE brx version)
   endforeach()
 endfunction()
 
@@ -85,7 +93,11 @@ brx_add_win32_programs(bench bench ${BRX_BENCH_WIN32_PROGRAMS})
 # --- End-to-end scenarios: one ctest test per tests/e2e/*_test.py ----------
 # Each runs with /usr/bin/python3 inside the Wine batch, told where the build
 # and the sources are; they share one prefix, so they run one at a time. Exit
-# code 77 reports a skip.
+# code 77 reports a skip. The dist scenario takes the release packages that
+# scripts/dist writes first (it builds the release preset's brxpack).
+add_test(NAME dist.packages COMMAND ${BRX_SCRIPTS}/dist)
+set_tests_properties(dist.packages PROPERTIES
+  LABELS e2e RUN_SERIAL ON TIMEOUT 1200 FIXTURES_SETUP dist_packages)
 foreach(scenario ${BRX_E2E_SCENARIOS})
   get_filename_component(name ${scenario} NAME_WE)
   string(REGEX REPLACE "_test$" "" name ${name})
@@ -100,4 +112,7 @@ foreach(scenario ${BRX_E2E_SCENARIOS})
     TIMEOUT 600
     SKIP_RETURN_CODE 77
     ENVIRONMENT "BRX_BUILD=${CMAKE_BINARY_DIR};BRX_SOURCE=${PROJECT_SOURCE_DIR};PYTHONDONTWRITEBYTECODE=1")
+  if(name STREQUAL "dist")
+    set_tests_properties(e2e.${name} PROPERTIES FIXTURES_REQUIRED dist_packages)
+  endif()
 endforeach()

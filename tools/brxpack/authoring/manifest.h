@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "authoring/section_encoders.h"
+#include "brxpack/authoring/brand.h"
+#include "brxpack/authoring/payload_folder.h"
 
 namespace brxpack {
 
@@ -46,20 +48,27 @@ struct ScriptSections {
   std::vector<NamePairItem> renames;
   std::optional<std::vector<std::string>> folders;
   std::optional<std::vector<brx::CommandInput>> commands;
+  std::vector<std::string> commandWhere;  // "FILE:LINE:COLUMN: command[N]", one per command
   std::optional<std::vector<std::string>> removals;
   std::optional<std::vector<brx::RegistryValueInput>> registry;
   std::vector<RawSection> raw;
+};
+
+struct PayloadSettings {
+  std::string folder;  // host path (UTF-8), relative to the manifest's folder
+  PayloadRules rules;
+  std::string where;  // "FILE:LINE:COLUMN: payload.folder", for messages
 };
 
 struct Manifest {
   std::filesystem::path path;
   std::filesystem::path folder;  // what relative host paths start from
   std::optional<int> level;
-  std::optional<std::string> output;         // UTF-8, relative to folder
-  std::optional<std::string> payloadFolder;  // UTF-8, relative to folder
-  std::string payloadWhere;
+  std::optional<std::string> output;  // UTF-8, relative to folder
+  std::optional<PayloadSettings> payload;
   std::vector<FileItem> files;
   ScriptSections script;
+  std::optional<Brand> brand;  // applied to the stub of a self-applying executable
 };
 
 inline constexpr int kDefaultLevel = 9;

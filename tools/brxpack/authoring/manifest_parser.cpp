@@ -2,15 +2,21 @@
 
 #include <toml++/toml.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <fstream>
 #include <initializer_list>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <vector>
 
+#include "brxpack/authoring/brand_version_info.h"
 #include "brxpack/authoring/hex_text.h"
 #include "brxpack/authoring/registry_terms.h"
+#include "brxpack/contents/display_text.h"
+#include "brxpack/contents/package_path.h"
+#include "brxpack/contents/section_checks.h"
 #include "brxpack/contents/windows1251.h"
 #include "brxpack/host/host_path.h"
 #include "package/entry_lookup.h"
@@ -22,7 +28,8 @@ namespace brxpack {
 
 namespace {
 
-// Collects every problem of one manifest with its place.
+// Collects every problem of one manifest with its place, to be told in the
+// order of the file, as a compiler does.
 class Problems {
  public:
   explicit Problems(std::string file) : file_(std::move(file)) {}
@@ -33,18 +40,21 @@ class Problems {
   }
   void Add(const toml::source_region& region, const std::string& field,
            const std::string& message) {
-    lines_.push_back(Place(region) + ": " + field + ": " + message);
+    lines_.push_back(
+        {{region.begin.line, region.begin.column}, Place(region) + ": " + field + ": " + message});
   }
   bool empty() const { return lines_.empty(); }
-  std::string Joined() const {
+  std::string Joined() {
+    std::stable_sort(lines_.begin(), lines_.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
     std::string text;
-    for (const std::string& line : lines_) text += (text.empty() ? "" : "\n") + line;
+    for (const auto& line : lines_) text += (text.empty() ? "" : "\n") + line.second;
     return text;
   }
 
  private:
   std::string file_;
-  std::vector<std::string> lines_;
+  std::vector<std::pair<std::pair<uint32_t, uint32_t>, std::string>> lines_;
 };
 
 // Typed reads of one table's keys, each reporting its own problems under the
@@ -137,9 +147,9 @@ class TableReader {
     return node->as_boolean()->get();
   }
 
-  // A list of texts for the package. An empty item would end the list where
-  // it stands, so it is refused.
-  std::optional<std::vector<std::string>> TextList(std::string_view key) {
+  // A list of paths for the package, each judged by the one path rule (an
+  // empty item, which would end the list where it stands, among others).
+  std::optional<std::vector<std::string>> PathList(std::string_view key, PathUse use) {
     const toml::node* node = table_.get(key);
     if (node == nullptr) {
       Missing(key);
@@ -166,11 +176,51 @@ class TableReader {
         continue;
       }
       std::optional<std::string> text = Convert(item, field, item.as_string()->get());
-      good = good && text.has_value();
+      const bool fine = text.has_value() && PathIsFine(item, field, *text, use);
+      good = good && fine;
       if (text) items.push_back(std::move(*text));
     }
     if (!good) return std::nullopt;
     return items;
+  }
+
+  // A list of texts as they are (UTF-8); nothing when the key is absent.
+  std::vector<std::pair<const toml::node*, std::string>> Utf8List(std::string_view key) {
+    std::vector<std::pair<const toml::node*, std::string>> items;
+    const toml::node* node = table_.get(key);
+    if (node == nullptr) return items;
+    const toml::array* array = node->as_array();
+    if (array == nullptr) {
+      problems_.Add(node->source(), Field(key), "must be a list of texts in [ ]");
+      return items;
+    }
+    for (size_t i = 0; i < array->size(); ++i) {
+      const toml::node& item = *array->get(i);
+      if (item.is_string()) {
+        items.emplace_back(&item, item.as_string()->get());
+      } else {
+        problems_.Add(item.source(), Field(key) + "[" + std::to_string(i + 1) + "]",
+                      "must be a text in quotes");
+      }
+    }
+    return items;
+  }
+
+  // False, with a problem, when the package path must not be used.
+  bool PathIsFine(const toml::node& node, const std::string& field, const std::string& path,
+                  PathUse use) {
+    return Judged(node, field, path, PackagePathProblem(path, use));
+  }
+  bool Judged(const toml::node& node, const std::string& field, const std::string& text,
+              const std::optional<std::string>& problem) {
+    if (problem) problems_.Add(node.source(), field, ShownName(text) + " " + *problem);
+    return !problem;
+  }
+  // The key's text judged: a package path, a program or a registry name.
+  bool KeyIsFine(std::string_view key, const std::string& text,
+                 const std::optional<std::string>& problem) {
+    const toml::node* node = table_.get(key);
+    return node == nullptr || Judged(*node, Field(key), text, problem);
   }
 
   void Problem(std::string_view key, const std::string& message) {
@@ -257,7 +307,13 @@ void ReadTarget(const toml::table& root, ScriptSections& script, Problems& probl
   std::optional<std::string> program = reader.Text("program_value", false);
   std::optional<std::string> level = reader.Text("level_value", false);
   std::optional<int64_t> patchLevel = reader.Integer("patch_level", INT32_MIN, INT32_MAX, true);
-  if (!key || !patchLevel) return;
+  bool fine = true;
+  for (const auto& [name, text] :
+       {std::pair{"registry_key", &key}, std::pair{"folder_value", &folder},
+        std::pair{"program_value", &program}, std::pair{"level_value", &level}}) {
+    if (*text) fine = reader.KeyIsFine(name, **text, ControlCharacterProblem(**text)) && fine;
+  }
+  if (!key || !patchLevel || !fine) return;
   keys.keyPath = *key;
   if (folder) keys.folderValueName = *folder;
   if (program) keys.programValueName = *program;
@@ -280,9 +336,29 @@ void ReadPayload(const toml::table& root, Manifest& manifest, Problems& problems
   const toml::table* table = TableOf(root, "payload", problems);
   if (table == nullptr) return;
   TableReader reader(*table, "payload.", problems);
-  reader.RejectUnknownKeys({"folder"});
-  manifest.payloadFolder = reader.Utf8("folder", true);
-  manifest.payloadWhere = reader.Where() + ".folder";
+  reader.RejectUnknownKeys({"folder", "symlinks", "exclude", "include"});
+  PayloadSettings payload;
+  const std::optional<std::string> folder = reader.Utf8("folder", true);
+  payload.rules.followLinks = reader.Boolean("symlinks").value_or(false);
+  bool fine = true;
+  for (const auto& [key, patterns] : {std::pair{"exclude", &payload.rules.exclude},
+                                      std::pair{"include", &payload.rules.include}}) {
+    const auto items = reader.Utf8List(key);
+    for (size_t i = 0; i < items.size(); ++i) {
+      Result<PathPattern> pattern = PathPattern::Parse(items[i].second);
+      if (pattern.ok()) {
+        patterns->push_back(std::move(*pattern));
+        continue;
+      }
+      problems.Add(items[i].first->source(), reader.Field(key) + "[" + std::to_string(i + 1) + "]",
+                   pattern.error());
+      fine = false;
+    }
+  }
+  if (!folder || !fine) return;
+  payload.folder = *folder;
+  payload.where = reader.Where() + ".folder";
+  manifest.payload = std::move(payload);
 }
 
 void ReadFiles(const toml::table& root, Manifest& manifest, Problems& problems) {
@@ -301,6 +377,11 @@ void ReadFiles(const toml::table& root, Manifest& manifest, Problems& problems) 
       continue;
     }
     if (item.entry) CheckEntryName(reader, "entry", *item.entry, false);
+    if (item.install &&
+        !reader.KeyIsFine("install", *item.install,
+                          PackagePathProblem(*item.install, PathUse::kInstalledFile))) {
+      continue;
+    }
     if (!source) continue;
     item.source = *source;
     manifest.files.push_back(std::move(item));
@@ -315,10 +396,10 @@ void ReadRenames(const toml::table& root, ScriptSections& script, Problems& prob
     std::optional<std::string> entry = reader.Text("entry", true);
     std::optional<std::string> install = reader.Text("install", true);
     if (entry) CheckEntryName(reader, "entry", *entry, false);
-    if (install && install->empty()) {
-      reader.Problem("install", "is empty, which would end the name table early");
-    }
-    if (entry && install) script.renames.push_back({*entry, *install, reader.Where()});
+    const bool fine =
+        install && reader.KeyIsFine("install", *install,
+                                    PackagePathProblem(*install, PathUse::kInstalledFile));
+    if (entry && fine) script.renames.push_back({*entry, *install, reader.Where()});
   }
 }
 
@@ -327,7 +408,7 @@ void ReadFolders(const toml::table& root, ScriptSections& script, Problems& prob
   if (table == nullptr) return;
   TableReader reader(*table, "folders.", problems);
   reader.RejectUnknownKeys({"create"});
-  script.folders = reader.TextList("create");
+  script.folders = reader.PathList("create", PathUse::kFolder);
 }
 
 void ReadRemovals(const toml::table& root, ScriptSections& script, Problems& problems) {
@@ -335,7 +416,7 @@ void ReadRemovals(const toml::table& root, ScriptSections& script, Problems& pro
   if (table == nullptr) return;
   TableReader reader(*table, "remove.", problems);
   reader.RejectUnknownKeys({"paths"});
-  script.removals = reader.TextList("paths");
+  script.removals = reader.PathList("paths", PathUse::kRemoval);
 }
 
 void ReadCommands(const toml::table& root, ScriptSections& script, Problems& problems) {
@@ -354,13 +435,17 @@ void ReadCommands(const toml::table& root, ScriptSections& script, Problems& pro
     const bool relative = reader.Boolean("relative").value_or(true);
     if (program && program->empty()) {
       reader.Problem("program", "is empty, which would end the command list early");
+      continue;
     }
-    if (!program) continue;
+    if (!program || !reader.KeyIsFine("program", *program, ProgramProblem(*program, relative))) {
+      continue;
+    }
     command.program = *program;
     command.arguments = arguments.value_or("");
     command.flags = static_cast<uint8_t>((wait ? brx::kCommandWait : 0) |
                                          (relative ? brx::kCommandRelative : 0));
     commands.push_back(std::move(command));
+    script.commandWhere.push_back(reader.Where());
   }
   script.commands = std::move(commands);
 }
@@ -428,8 +513,10 @@ void ReadRegistry(const toml::table& root, ScriptSections& script, Problems& pro
     const std::optional<std::string> name = reader.Text("name", false);
     const std::optional<std::string> data =
         record.type != kNoCode ? RegistryData(reader, *tables[i], record.type) : std::nullopt;
+    const bool fine = (!key || reader.KeyIsFine("key", *key, ControlCharacterProblem(*key))) &&
+                      (!name || reader.KeyIsFine("name", *name, ControlCharacterProblem(*name)));
     if (record.root == kNoCode || record.type == kNoCode || record.operation == kNoCode || !key ||
-        (!name && reader.Has("name")) || !data) {
+        (!name && reader.Has("name")) || !data || !fine) {
       continue;
     }
     record.key = *key;
@@ -453,8 +540,37 @@ void ReadRawSections(const toml::table& root, ScriptSections& script, Problems& 
       bytes = BytesFromHex(*hex);
       if (!bytes) reader.Problem("bytes", "must be pairs of hexadecimal digits");
     }
-    if (name && bytes) script.raw.push_back({*name, std::move(*bytes), reader.Where()});
+    if (!name || !bytes) continue;
+    // The tables' checks stand for what they write; bytes carried as they
+    // are get the checks verify makes of a section.
+    const std::vector<std::string> faults = CheckSection(*name, SectionBytes(*bytes));
+    for (const std::string& fault : faults) reader.Problem("bytes", fault);
+    if (faults.empty()) script.raw.push_back({*name, std::move(*bytes), reader.Where()});
   }
+}
+
+// Texts for the stub's version information stay UTF-8: it stores UTF-16.
+void ReadBrand(const toml::table& root, Manifest& manifest, Problems& problems) {
+  const toml::table* table = TableOf(root, "brand", problems);
+  if (table == nullptr) return;
+  TableReader reader(*table, "brand.", problems);
+  reader.RejectUnknownKeys({"company", "product", "version", "description", "copyright", "icon"});
+  Brand brand;
+  const std::optional<std::string> product = reader.Utf8("product", true);
+  const std::optional<std::string> version = reader.Utf8("version", true);
+  if (version && !ParseVersionNumbers(*version)) {
+    reader.Problem("version",
+                   "must be one to four numbers 0-65535 joined by dots, such as \"2.0\"");
+  }
+  brand.company = reader.Utf8("company", false).value_or("");
+  brand.description = reader.Utf8("description", false).value_or("");
+  brand.copyright = reader.Utf8("copyright", false).value_or("");
+  brand.icon = reader.Utf8("icon", false).value_or("");
+  brand.where = reader.Where();
+  if (!product || !version) return;
+  brand.product = *product;
+  brand.version = *version;
+  manifest.brand = std::move(brand);
 }
 
 }  // namespace
@@ -473,7 +589,7 @@ Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::pat
   Problems problems(shownPath);
   TableReader top(root, "", problems);
   top.RejectUnknownKeys({"package", "target", "startup", "payload", "file", "rename", "folders",
-                         "command", "remove", "registry", "section"});
+                         "command", "remove", "registry", "section", "brand"});
   Manifest manifest;
   manifest.path = path;
   manifest.folder = path.parent_path();
@@ -488,6 +604,7 @@ Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::pat
   ReadRemovals(root, manifest.script, problems);
   ReadRegistry(root, manifest.script, problems);
   ReadRawSections(root, manifest.script, problems);
+  ReadBrand(root, manifest, problems);
   // Without :RegistryKeys the installer cannot find the program to update;
   // a section carried byte for byte may stand in for the table.
   bool hasTarget = manifest.script.target.has_value() || root.get("target") != nullptr;
@@ -503,6 +620,11 @@ Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::pat
 }
 
 Result<Manifest> ReadManifestFile(const std::filesystem::path& path) {
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) {
+    return Error{Utf8FromPath(path) + ": a folder; build takes the manifest file (such as " +
+                 Utf8FromPath(path / "brxpack.toml") + ")"};
+  }
   std::ifstream stream(path, std::ios::binary);
   if (!stream) return Error{Utf8FromPath(path) + ": cannot open: " + LastSystemErrorText()};
   std::ostringstream text;

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
+#include "brxpack/authoring/stub_location.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/mapped_file.h"
-#include "brxpack/host/process_environment.h"
 #include "package/format.h"
 
 namespace brxpack {
@@ -13,13 +13,7 @@ namespace {
 
 Result<std::filesystem::path> StubPath(const std::string& given) {
   if (!given.empty()) return PathFromUtf8(given);
-  const std::optional<std::filesystem::path> own = OwnExecutablePath();
-  if (own) {
-    std::filesystem::path beside = own->parent_path() / "PATCH.EXE";
-    std::error_code error;
-    if (std::filesystem::is_regular_file(beside, error)) return beside;
-  }
-  return Error{"no stub: give the installer's program with --stub PATCH.EXE"};
+  return FindStub();
 }
 
 }  // namespace
@@ -33,7 +27,7 @@ Result<UnsignedStub> LoadStub(const std::string& given, Console& console) {
   if (!mapped->FitsIn32Bits()) return Error{shown + ": 4 GiB or larger"};
   Result<UnsignedStub> stub = RemoveSignature(mapped->range());
   if (!stub.ok()) return Error{shown + ": " + stub.error()};
-  if (stub->removed) {
+  if (stub->removed && !console.quiet) {
     console.err << "brxpack: " << shown << " carries an Authenticode signature; removed it ("
                 << stub->removedBytes
                 << " bytes of certificate table, its directory entry cleared, the PE checksum "

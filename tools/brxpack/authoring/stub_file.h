@@ -1,6 +1,6 @@
 #pragma once
 // The stub of a self-applying executable: the installer's program, given
-// with --stub or found as PATCH.EXE beside the tool, without its signature.
+// with --stub or found where stub_location.h looks, without its signature.
 #include <string>
 
 #include "brxpack/authoring/authenticode.h"

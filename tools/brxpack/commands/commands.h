@@ -3,6 +3,7 @@
 // and prints its results and messages to the console.
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "brxpack/host/console.h"
 
@@ -17,6 +18,7 @@ struct BuildOptions {
   std::string stub;    // empty: PATCH.EXE beside the tool
   std::optional<int> level;
   unsigned threads = kDefaultThreads;
+  bool werror = false;  // warnings fail the build
 };
 int RunBuild(const BuildOptions& options, Console& console);
 
@@ -27,8 +29,27 @@ struct ExeOptions {
 };
 int RunExe(const ExeOptions& options, Console& console);
 
-int RunList(const std::string& file, Console& console);
-int RunVerify(const std::string& file, Console& console);
+struct BrandOptions {
+  std::string manifest;
+  std::string output;
+  std::string stub;
+};
+int RunBrand(const BrandOptions& options, Console& console);
+
+// The tool's version, and which stub it would use with its version.
+std::string VersionReport();
+
+struct ListOptions {
+  std::string file;
+  bool json = false;
+};
+int RunList(const ListOptions& options, Console& console);
+
+struct VerifyOptions {
+  std::vector<std::string> files;
+  bool json = false;
+};
+int RunVerify(const VerifyOptions& options, Console& console);
 
 struct ExtractOptions {
   std::string file;

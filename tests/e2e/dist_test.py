@@ -1,0 +1,116 @@
+#!/usr/bin/python3
+"""End-to-end scenarios: the release packages of build/dist/ (scripts/dist,
+which ctest runs first) as a publisher gets them. The Debian package is
+installed into this machine with dpkg and removed again; the Windows zip is
+unpacked and its brxpack.exe runs under Wine. Each builds the installed
+example from an empty folder without --stub."""
+
+import os
+import re
+import subprocess
+import time
+import zipfile
+
+import bench
+from checks import expect, expect_equal
+from publisher import brxpack, native
+from wine import SOURCE, BenchError, windows_path
+
+DIST = SOURCE / "build" / "dist"
+PACKAGE = "brindlex-updater"
+DPKG_LOCK_WAIT_S = 120
+
+
+def _dist_file(pattern):
+    """The one package file matching `pattern`, and the version in its name."""
+    found = sorted(DIST.glob(pattern))
+    if len(found) != 1:
+        raise BenchError("expected one %s in %s, found %s: run scripts/dist"
+                         % (pattern, DIST, [p.name for p in found]))
+    return found[0], re.search(r"(\d+\.\d+\.\d+)", found[0].name).group(1)
+
+
+def _expect_version(report, version, stub):
+    """brxpack --version names this version and a stub at `stub` carrying it."""
+    expect_equal(report.splitlines(), ["brxpack " + version,
+                                       "stub: %s, version %s.0" % (stub, version)],
+                 "brxpack --version")
+
+
+def _dpkg(*args):
+    """dpkg as root, waiting (bounded) while another package manager holds its lock."""
+    sudo = [] if os.geteuid() == 0 else ["sudo", "-n"]
+    deadline = time.monotonic() + DPKG_LOCK_WAIT_S
+    while True:
+        result = subprocess.run(sudo + ["dpkg"] + [str(a) for a in args], capture_output=True,
+                                stdin=subprocess.DEVNULL, timeout=120)
+        err = result.stderr.decode("utf-8", "replace")
+        if result.returncode == 0:
+            return
+        if "lock" not in err or time.monotonic() > deadline:
+            raise BenchError("dpkg %s failed (exit %d): %s" % (" ".join(map(str, args)),
+                                                               result.returncode, err))
+        time.sleep(1)
+
+
+def _known():
+    """Whether dpkg knows the package in any state: installed, or left
+    half-way by a failed install."""
+    result = subprocess.run(["dpkg-query", "-W", "-f=${db:Status-Status}", PACKAGE],
+                            capture_output=True, stdin=subprocess.DEVNULL)
+    return result.returncode == 0 and result.stdout.decode() not in ("", "not-installed")
+
+
+# Tests that the Debian package installs brxpack with its installer and
+# docs: from an empty folder the installed brxpack names its version and
+# the installed PATCH.EXE with the same version, builds the installed
+# example and its branded executable without --stub, and verifies both.
+# dpkg removes it all again, also when a step fails; a package already
+# installed is left alone and the scenario fails instead.
+def scenario_debian_package(s):
+    deb, version = _dist_file("%s_*_amd64.deb" % PACKAGE)
+    if _known():
+        raise BenchError("%s is installed on this machine; the scenario would replace it. "
+                         "Remove it first: dpkg -r %s" % (PACKAGE, PACKAGE))
+    empty = s.root / "empty"
+    empty.mkdir()
+    example = "/usr/share/doc/%s/examples/basic/brxpack.toml" % PACKAGE
+    try:
+        _dpkg("-i", deb)
+        _expect_version(native(s, "brxpack", "--version", cwd=empty), version,
+                        "/usr/share/%s/PATCH.EXE" % PACKAGE)
+        native(s, "brxpack", "build", example, "-o", "update.brx", "--exe", "update.exe",
+               cwd=empty)
+        for built in ("update.brx", "update.exe"):
+            expect(native(s, "brxpack", "verify", built, cwd=empty).rstrip().endswith(": OK"),
+                   "%s does not verify" % built)
+    finally:
+        if _known():
+            _dpkg("--purge", PACKAGE)
+    expect(not _known() and not os.path.exists("/usr/bin/brxpack")
+           and not os.path.exists("/usr/share/%s" % PACKAGE), "dpkg -r left the package behind")
+
+
+# Tests that the Windows zip holds brxpack.exe with PATCH.EXE beside it:
+# unpacked, brxpack.exe names its version and that PATCH.EXE with the same
+# version, builds the example into an empty folder without --stub, and
+# verifies the result.
+def scenario_windows_zip(s):
+    archive, version = _dist_file("%s-*-win32.zip" % PACKAGE)
+    with zipfile.ZipFile(archive) as unpacked:
+        unpacked.extractall(s.root / "tool")
+    folder = s.root / "tool" / archive.stem
+    tool = folder / "brxpack.exe"
+    _expect_version(brxpack(s, "--version", exe=tool), version,
+                    windows_path(folder / "PATCH.EXE"))
+    empty = s.root / "empty"
+    empty.mkdir()
+    brxpack(s, "build", folder / "examples" / "basic" / "brxpack.toml", "-o", empty / "update.brx",
+            "--exe", empty / "update.exe", exe=tool)
+    for built in ("update.brx", "update.exe"):
+        expect(brxpack(s, "verify", empty / built, exe=tool).rstrip().endswith(": OK"),
+               "%s does not verify" % built)
+
+
+if __name__ == "__main__":
+    bench.main(globals())

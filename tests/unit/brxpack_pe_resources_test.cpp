@@ -1,0 +1,288 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "brxpack/authoring/authenticode.h"
+#include "brxpack/authoring/brand.h"
+#include "brxpack/authoring/brand_icon.h"
+#include "brxpack/authoring/brand_version_info.h"
+#include "brxpack/authoring/manifest_parser.h"
+#include "brxpack/authoring/pe_resources.h"
+#include "brxpack/authoring/pe_resources_headers.h"
+#include "package/format.h"
+#include "support/brxpack_workspace.h"
+#include "support/pe_samples.h"
+
+namespace brxpack {
+namespace {
+
+using test::Workspace;
+
+constexpr uint32_t kCoffHeader = brx::test::kSamplePeOffset + 4;
+constexpr uint32_t kOptional = brx::test::kSampleOptionalHeader;
+constexpr uint32_t kSectionTable = kOptional + 224;
+constexpr uint32_t kResourcesAt = 0x2000;  // address
+constexpr uint32_t kResourcesRaw = 0x600;  // file offset
+constexpr uint32_t kLanguage = 1049;
+
+brx::MemoryRange Range(const std::vector<uint8_t>& bytes) {
+  return {bytes.data(), static_cast<uint32_t>(bytes.size())};
+}
+
+uint32_t Field(const std::vector<uint8_t>& image, uint32_t offset) {
+  return brx::ReadLe32(image.data() + offset);
+}
+
+uint32_t SectionField(const std::vector<uint8_t>& image, int section, uint32_t field) {
+  return Field(image, kSectionTable + 40 * section + field);
+}
+
+void SetSection(std::vector<uint8_t>& image, int section, const char* name,
+                std::vector<uint32_t> fields) {
+  std::copy(name, name + strlen(name), image.begin() + kSectionTable + 40 * section);
+  for (size_t i = 0; i < fields.size(); ++i) {
+    brx::WriteLe32(&image[kSectionTable + 40 * section + 8 + 4 * i], fields[i]);
+  }
+}
+
+Brand BrandOf(const std::string& version, const std::string& icon) {
+  Brand brand;
+  brand.product = "P";
+  brand.version = version;
+  brand.icon = icon;
+  return brand;
+}
+
+Resource Numbered(uint16_t type, uint16_t name, uint16_t language, std::vector<uint8_t> bytes) {
+  Resource resource;
+  resource.type.id = type;
+  resource.name.id = name;
+  resource.language = language;
+  resource.bytes = std::move(bytes);
+  return resource;
+}
+
+// What a linked installer holds: a dialog, a resource named by texts, the
+// program's icon group with its one image, and version information.
+std::vector<Resource> SampleResources() {
+  Resource named;
+  named.type.text = u"BRX";
+  named.name.text = u"NOTE";
+  named.bytes = {'n', 'o', 't', 'e'};
+  const std::vector<IconImage> oldIcon = {{48, 48, 0, 1, 24, std::vector<uint8_t>(100, 0x11)}};
+  return {Numbered(kResourceDialog, 101, 0, {'d', 'i', 'a', 'l', 'o', 'g'}), named,
+          Numbered(kResourceIcon, 1, kLanguage, oldIcon[0].bytes),
+          Numbered(kResourceIconGroup, 102, kLanguage, IconGroupOf(oldIcon, {1})),
+          Numbered(kResourceVersion, 1, 0, *VersionInfoOf(BrandOf("1.1", "")))};
+}
+
+// A PE32 image as the linker lays out the installer: headers, .text, the
+// resources, and the base relocations behind them.
+std::vector<uint8_t> SampleImage() {
+  const std::vector<uint8_t> tree = WriteResourceTree(SampleResources(), kResourcesAt);
+  const uint32_t treeRaw = static_cast<uint32_t>(AlignUp(tree.size(), 0x200));
+  const uint32_t relocAt = kResourcesAt + static_cast<uint32_t>(AlignUp(tree.size(), 0x1000));
+  std::vector<uint8_t> image = brx::test::SamplePe32(0x400);
+  std::fill(image.begin() + kSectionTable, image.end(), 0);
+  image[kCoffHeader + 2] = 3;
+  brx::WriteLe32(&image[kOptional + 32], 0x1000);
+  brx::WriteLe32(&image[kOptional + 36], 0x200);
+  brx::WriteLe32(&image[kOptional + 56], relocAt + 0x1000);
+  brx::WriteLe32(&image[kOptional + 96 + 2 * 8], kResourcesAt);
+  brx::WriteLe32(&image[kOptional + 96 + 2 * 8 + 4], static_cast<uint32_t>(tree.size()));
+  brx::WriteLe32(&image[kOptional + 96 + 5 * 8], relocAt);
+  brx::WriteLe32(&image[kOptional + 96 + 5 * 8 + 4], 0x80);
+  SetSection(image, 0, ".text", {0x100, 0x1000, 0x200, 0x400, 0, 0, 0, 0x60000020});
+  SetSection(image, 1, ".rsrc",
+             {static_cast<uint32_t>(tree.size()), kResourcesAt, treeRaw, kResourcesRaw, 0, 0, 0,
+              0x40000040});
+  SetSection(image, 2, ".reloc",
+             {0x80, relocAt, 0x200, kResourcesRaw + treeRaw, 0, 0, 0, 0x42000040});
+  image.resize(kResourcesRaw, 0xCC);
+  image.insert(image.end(), tree.begin(), tree.end());
+  image.resize(kResourcesRaw + treeRaw, 0);
+  for (int i = 0; i < 0x200; ++i) image.push_back(static_cast<uint8_t>(0x5A + i));
+  return image;
+}
+
+// Offset of a data record in the sample's tree: the one that points at `bytes`.
+uint32_t DataRecordOf(const std::vector<uint8_t>& image, const std::vector<uint8_t>& bytes) {
+  const auto data =
+      std::search(image.begin() + kResourcesRaw, image.end(), bytes.begin(), bytes.end());
+  const uint32_t rva = kResourcesAt + static_cast<uint32_t>(data - image.begin() - kResourcesRaw);
+  for (uint32_t at = kResourcesRaw; at + 4 <= image.size(); at += 4) {
+    if (Field(image, at) == rva) return at;
+  }
+  return 0;
+}
+
+// Tests that images the writer cannot rewrite safely, and resource trees it
+// cannot read, are refused with the reason, while the sample passes.
+TEST(PeResourcesTest, RefusesWhatItCannotRewrite) {
+  const uint32_t relocAt = SectionField(SampleImage(), 2, 12);
+  struct Case {
+    std::function<void(std::vector<uint8_t>&)> damage;
+    std::string message;
+  };
+  const Case cases[] = {
+      {[](auto&) {}, ""},
+      {[](auto& i) { i[0] = 'X'; }, "not a Windows program (no MZ header)"},
+      {[](auto& i) { i[kOptional] = 0x0B, i[kOptional + 1] = 0x02; },
+       "not a 32-bit Windows program (no PE32 optional header)"},
+      {[](auto& i) { i[kCoffHeader + 3] = 0xFF; }, "its section table passes the end of the file"},
+      {[](auto& i) { brx::WriteLe32(&i[kSectionTable + 80 + 12], 0x1000); },
+       "its sections are not in address order"},
+      {[](auto& i) { brx::WriteLe32(&i[kSectionTable + 80 + 16], 0x10000); },
+       "section .reloc passes the end of the file"},
+      {[](auto& i) { brx::WriteLe32(&i[kSectionTable + 20], 0x100); },
+       "section .text overlaps the headers"},
+      {[](auto& i) { brx::WriteLe32(&i[kOptional + 96 + 16], 0); }, "it carries no resources"},
+      {[](auto& i) { brx::WriteLe32(&i[kOptional + 96 + 16], kResourcesAt + 16); },
+       "its resources do not begin a section of their own"},
+      {[](auto& i) { i.resize(i.size() + 8); },
+       "8 bytes follow its last section (a signature or a package?)"},
+      {[](auto& i) { brx::WriteLe32(&i[kSectionTable + 80 + 36], 0x40000040); },
+       "section .reloc follows the resources and cannot be moved"},
+      {[&](auto& i) { brx::WriteLe32(&i[kOptional + 96 + 8], relocAt); },
+       "data directory 1 lies in section .reloc, which would move"},
+      {[](auto& i) { i[kResourcesRaw + 14] = 0xFF, i[kResourcesRaw + 15] = 0x7F; },
+       "its resources: its tree is larger than its bytes can hold"},
+      {[](auto& i) { i[kResourcesRaw + 16 + 7] &= 0x7F; },
+       "its resources: its tree is not three levels deep (type, name, language)"},
+      {[](auto& i) {
+         brx::WriteLe32(&i[DataRecordOf(i, {'d', 'i', 'a', 'l', 'o', 'g'})], 0x10);
+       },
+       "its resources: a resource's bytes lie outside the resource section"},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> image = SampleImage();
+    c.damage(image);
+    Result<std::vector<Resource>> read = ReadResources(Range(image));
+    Result<std::vector<uint8_t>> written = ReplaceResources(Range(image), SampleResources());
+    const std::string message = !read.ok() ? read.error() : !written.ok() ? written.error() : "";
+    EXPECT_EQ(message.substr(0, c.message.size()), c.message) << message;
+    EXPECT_EQ(message.empty(), c.message.empty()) << c.message;
+  }
+}
+
+// A .ico file of these images.
+std::vector<uint8_t> IconFile(const std::vector<IconImage>& images) {
+  std::vector<uint8_t> file = {0, 0, 1, 0, static_cast<uint8_t>(images.size()), 0};
+  uint32_t offset = 6 + 16 * static_cast<uint32_t>(images.size());
+  for (const IconImage& image : images) {
+    file.insert(file.end(), {image.width, image.height, image.colors, 0, 1, 0, 32, 0});
+    file.resize(file.size() + 8);
+    brx::WriteLe32(&file[file.size() - 8], static_cast<uint32_t>(image.bytes.size()));
+    brx::WriteLe32(&file[file.size() - 4], offset);
+    offset += static_cast<uint32_t>(image.bytes.size());
+  }
+  for (const IconImage& image : images)
+    file.insert(file.end(), image.bytes.begin(), image.bytes.end());
+  return file;
+}
+
+const std::vector<IconImage> kIcon = {{32, 32, 0, 1, 32, std::vector<uint8_t>(0x1100, 0x77)},
+                                      {16, 16, 0, 1, 32, std::vector<uint8_t>(0x300, 0x66)}};
+
+// Tests that a [brand] table and its icon file are refused, with the field
+// and the reason, unless they make a brand.
+TEST(BrandTest, RefusesWhatIsNoBrand) {
+  const std::string good = "[brand]\nproduct = 'P'\nversion = '2.0.1.17'\n";
+  const std::vector<uint8_t> icon = IconFile(kIcon);
+  std::vector<uint8_t> cut = icon;
+  cut.resize(0x1000);
+  struct Case {
+    std::string table;
+    std::vector<uint8_t> icon;
+    std::string message;
+  };
+  const Case cases[] = {
+      {good + "icon = 'i.ico'\n", icon, ""},
+      {"[brand]\nversion = '2'\ncolour = 'red'\n",
+       {},
+       "m.toml:4:1: brand.product: is required but missing\nm.toml:6:1: brand.colour: unknown key"},
+      {"[brand]\nproduct = 'P'\nversion = '2.x'\n", {}, "m.toml:6:11: brand.version: must be one"},
+      {"[brand]\nproduct = 'P'\nversion = '1.2.3.4.5'\n", {}, "m.toml:6:11: brand.version"},
+      {"[brand]\nproduct = 'P'\nversion = '65536'\n", {}, "m.toml:6:11: brand.version"},
+      {good + "icon = 'i.ico'\n", {0, 0, 2, 0, 1, 0}, "m.toml:4:1: brand.icon: "},
+      {good + "icon = 'i.ico'\n", {icon.begin(), icon.begin() + 20}, "directory passes the end"},
+      {good + "icon = 'i.ico'\n", cut, "image 1 of the icon passes the end of the file"},
+  };
+  for (const Case& c : cases) {
+    Workspace workspace;
+    workspace.Write("m.toml", "[target]\nregistry_key = 'K'\npatch_level = 3\n" + c.table);
+    workspace.Write("i.ico", c.icon);
+    Result<Manifest> manifest = ReadManifestFile(workspace.Path("m.toml"));
+    std::string message = manifest.ok() ? "" : manifest.error();
+    if (manifest.ok()) {
+      const std::vector<uint8_t> image = SampleImage();
+      Result<std::vector<uint8_t>> branded =
+          ApplyBrand(Range(image), *manifest->brand, workspace.Path(""));
+      message = branded.ok() ? "" : branded.error();
+    }
+    const std::string placed = workspace.Text("");
+    for (size_t at; (at = message.find(placed)) != std::string::npos;)
+      message.erase(at, placed.size());
+    EXPECT_NE(message.find(c.message), std::string::npos) << c.message << "\n" << message;
+    EXPECT_EQ(message.empty(), c.message.empty()) << message;
+  }
+}
+
+// Tests that branding replaces the version information and the program's
+// icon images, keeps every other resource and the icon group's id and
+// language, and that the grown resources push the relocations behind them
+// along with every header that describes the layout.
+TEST(BrandTest, ReplacesVersionAndIconAndMovesWhatFollows) {
+  Workspace workspace;
+  workspace.Write("i.ico", IconFile(kIcon));
+  const std::vector<uint8_t> image = SampleImage();
+  const Brand brand = BrandOf("2.0.1.17", "i.ico");
+  Result<std::vector<uint8_t>> branded = ApplyBrand(Range(image), brand, workspace.Path(""));
+  ASSERT_TRUE(branded.ok()) << branded.error();
+  const std::vector<uint8_t>& out = *branded;
+  Result<std::vector<Resource>> read = ReadResources(Range(out));
+  ASSERT_TRUE(read.ok()) << read.error();
+
+  const std::vector<Resource> sample = SampleResources();
+  std::vector<uint16_t> groupIds;
+  std::vector<std::vector<uint8_t>> images;
+  for (const Resource& r : *read) {
+    if (r.type.id == kResourceVersion) {
+      EXPECT_EQ(FileVersionOf(Range(r.bytes)), "2.0.1.17");
+    } else if (r.type.id == kResourceIconGroup) {
+      EXPECT_EQ(r.name.id, 102);
+      EXPECT_EQ(r.language, kLanguage);
+      groupIds = IconGroupIds(Range(r.bytes));
+    } else if (r.type.id == kResourceIcon) {
+      EXPECT_EQ(r.language, kLanguage);
+      images.push_back(r.bytes);
+    } else {
+      EXPECT_TRUE(std::any_of(sample.begin(), sample.end(), [&](const Resource& s) {
+        return s.type == r.type && s.name == r.name && s.bytes == r.bytes;
+      })) << r.type.id;
+    }
+  }
+  EXPECT_EQ(read->front().type.text, u"BRX");  // named types come first
+  EXPECT_EQ(groupIds, (std::vector<uint16_t>{1, 2}));
+  EXPECT_EQ(images, (std::vector<std::vector<uint8_t>>{kIcon[0].bytes, kIcon[1].bytes}));
+
+  const uint32_t treeSize = Field(out, kOptional + 96 + 2 * 8 + 4);
+  const uint64_t relocAt = kResourcesAt + AlignUp(treeSize, 0x1000);
+  const uint64_t relocRaw = kResourcesRaw + AlignUp(treeSize, 0x200);
+  EXPECT_GT(relocAt, SectionField(image, 2, 12));
+  EXPECT_EQ(SectionField(out, 1, 8), treeSize);
+  EXPECT_EQ(SectionField(out, 2, 12), relocAt);
+  EXPECT_EQ(SectionField(out, 2, 20), relocRaw);
+  EXPECT_EQ(Field(out, kOptional + 96 + 5 * 8), relocAt);
+  EXPECT_EQ(Field(out, kOptional + 56), relocAt + 0x1000);
+  ASSERT_EQ(out.size(), relocRaw + 0x200);
+  EXPECT_TRUE(std::equal(out.begin() + relocRaw, out.end(), image.end() - 0x200));
+  EXPECT_EQ(Field(out, kOptional + 64), PeChecksum(out.data(), out.size(), kOptional + 64));
+}
+
+}  // namespace
+}  // namespace brxpack

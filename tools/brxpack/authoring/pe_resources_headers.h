@@ -1,0 +1,70 @@
+#pragma once
+// The headers of a 32-bit Windows program (PE32) as far as rewriting its
+// resources needs them: where the optional header's fields and the section
+// table lie, the data directories, and each section's place in memory and
+// in the file. Every bounds check on the image's headers is made here.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "brxpack/result.h"
+#include "package/memory_range.h"
+
+namespace brxpack {
+
+struct PeSection {
+  std::string name;
+  uint32_t headerOffset;  // its 40-byte record in the section table
+  uint32_t virtualSize;
+  uint32_t virtualAddress;
+  uint32_t rawSize;
+  uint32_t rawOffset;
+  uint32_t characteristics;
+};
+
+struct PeDirectory {
+  uint32_t rva;
+  uint32_t size;
+};
+
+struct PeHeaders {
+  uint32_t optionalHeader;  // file offset of the optional header
+  uint32_t sectionAlignment;
+  uint32_t fileAlignment;
+  std::vector<PeDirectory> directories;  // as many as the header declares, at most 16
+  std::vector<PeSection> sections;       // in address order
+  uint32_t sectionsEnd;                  // where the last section's file bytes end
+};
+
+// Fields of the PE32 optional header, as offsets from its start.
+inline constexpr uint32_t kPeInitializedDataField = 8;
+inline constexpr uint32_t kPeImageSizeField = 56;
+inline constexpr uint32_t kPeChecksumField = 64;
+inline constexpr uint32_t kPeDirectoriesField = 96;
+// Fields of a section's record.
+inline constexpr uint32_t kSectionVirtualSizeField = 8;
+inline constexpr uint32_t kSectionAddressField = 12;
+inline constexpr uint32_t kSectionRawSizeField = 16;
+inline constexpr uint32_t kSectionRawOffsetField = 20;
+inline constexpr uint32_t kSectionDiscardable = 0x02000000;
+
+inline constexpr uint32_t kResourceDirectory = 2;
+inline constexpr uint32_t kSecurityDirectory = 4;  // a file offset, not an address
+inline constexpr uint32_t kBaseRelocationDirectory = 5;
+
+// Fails, saying why, for bytes that are no PE32 image, whose headers or
+// section table are cut short, whose sections are out of address order or
+// whose section bytes pass the file's end.
+Result<PeHeaders> ReadPeHeaders(brx::MemoryRange image);
+
+// The file offset of data directory `index`'s 8-byte record.
+inline uint32_t DirectoryRecord(const PeHeaders& headers, uint32_t index) {
+  return headers.optionalHeader + kPeDirectoriesField + index * 8;
+}
+
+// For the powers of two that ReadPeHeaders accepts as alignments.
+inline uint64_t AlignUp(uint64_t value, uint32_t alignment) {
+  return (value + alignment - 1) & ~uint64_t{alignment - 1};
+}
+
+}  // namespace brxpack

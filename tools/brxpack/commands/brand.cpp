@@ -1,0 +1,35 @@
+// brxpack brand: the installer's program with the manifest's [brand], on its
+// own, for `exe --stub` and for its own MAKEEXE.
+#include "brxpack/authoring/brand.h"
+
+#include "brxpack/authoring/manifest_parser.h"
+#include "brxpack/authoring/stub_file.h"
+#include "brxpack/commands/commands.h"
+#include "brxpack/commands/exit_codes.h"
+#include "brxpack/commands/refuse.h"
+#include "brxpack/host/host_path.h"
+#include "brxpack/host/output_file.h"
+
+namespace brxpack {
+
+int RunBrand(const BrandOptions& options, Console& console) {
+  Result<Manifest> manifest = ReadManifestFile(PathFromUtf8(options.manifest));
+  if (!manifest.ok()) return Refuse(console, manifest.error());
+  if (!manifest->brand) return Refuse(console, options.manifest + ": it has no [brand] table");
+  Result<UnsignedStub> stub = LoadStub(options.stub, console);
+  if (!stub.ok()) return Refuse(console, stub.error());
+  Status status = BrandStub(*stub, *manifest->brand, manifest->folder);
+  if (!status.ok()) return Refuse(console, status.error());
+
+  Result<AtomicOutputFile> output = AtomicOutputFile::Create(PathFromUtf8(options.output));
+  if (!output.ok()) return Refuse(console, output.error());
+  status = output->Write(stub->bytes.data(), stub->bytes.size());
+  if (status.ok()) status = output->Commit();
+  if (!status.ok()) return Refuse(console, status.error());
+  console.out << "brxpack: wrote " << options.output << ": the installer as "
+              << manifest->brand->product << " " << manifest->brand->version << ", "
+              << stub->bytes.size() << " bytes\n";
+  return kExitOk;
+}
+
+}  // namespace brxpack
