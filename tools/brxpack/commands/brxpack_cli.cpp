@@ -11,7 +11,8 @@ namespace {
 
 constexpr char kDescription[] =
     "brxpack: authors packages for the Brindlex Updater and makes self-applying executables.\n"
-    "Exit codes: 0 done, 1 verification found damage, 2 bad use or bad input.";
+    "Exit codes: 0 done, 1 verification found damage or a simulated installation failed, 2 bad "
+    "use or bad input.";
 
 // Which command the arguments chose, with its options.
 struct Choice {
@@ -22,6 +23,7 @@ struct Choice {
   std::string verifyFile;
   ExtractOptions extract;
   ManifestOptions manifest;
+  SimulateOptions simulate;
   int level = -1;
 };
 
@@ -105,6 +107,36 @@ void AddReaders(CLI::App& app, Choice& choice) {
                        "(default: payload)");
 }
 
+void AddSimulate(CLI::App& app, Choice& choice) {
+  SimulateOptions& simulate = choice.simulate;
+  CLI::App* command = app.add_subcommand(
+      "simulate",
+      "Install a package with the installer's own code on a copy of an installed release, "
+      "Windows simulated: the registry finds the release, questions are answered, commands are "
+      "listed, not run. Exit 0 when the run ends with the success text (and the result equals "
+      "--expect), 1 otherwise.");
+  command->add_option("PACKAGE", simulate.package, "A package or a self-applying executable")
+      ->required();
+  command->add_option("--installed", simulate.installed, "The installed release (a folder)")
+      ->required();
+  command->add_option("--program", simulate.program,
+                      "The program file, below the release (default: the one .exe at its top)");
+  command->add_option("--level", simulate.level, "The installed patch level (default 0)");
+  CLI::Option* output = command->add_option(
+      "--output", simulate.output, "Install into this new folder (default: a temporary one)");
+  command->add_flag("--in-place", simulate.inPlace, "Install into the release folder itself")
+      ->excludes(output);
+  command->add_flag("--keep", simulate.keep, "Keep the temporary folder and say where it is");
+  command->add_option("--answer", simulate.answer, "The answer to every question: ok or cancel")
+      ->check(CLI::IsMember({"ok", "cancel"}));
+  command
+      ->add_option("--commands", simulate.commands,
+                   "ok, or fail: every command reports failure as the installer sees it")
+      ->check(CLI::IsMember({"ok", "fail"}));
+  command->add_option("--expect", simulate.expect,
+                      "The release the result must equal (files and contents; a .bak counts)");
+}
+
 }  // namespace
 
 int RunBrxpack(const std::vector<std::string>& arguments, Console& console) {
@@ -116,6 +148,7 @@ int RunBrxpack(const std::vector<std::string>& arguments, Console& console) {
   AddExe(app, choice);
   AddBrand(app, choice);
   AddReaders(app, choice);
+  AddSimulate(app, choice);
   app.set_version_flag("--version", VersionReport,
                        "Print the tool's version and the installer's program (stub) it would use");
 
@@ -139,6 +172,7 @@ int RunBrxpack(const std::vector<std::string>& arguments, Console& console) {
   if (chosen == "list") return RunList(choice.listFile, console);
   if (chosen == "verify") return RunVerify(choice.verifyFile, console);
   if (chosen == "extract") return RunExtract(choice.extract, console);
+  if (chosen == "simulate") return RunSimulate(choice.simulate, console);
   return RunManifest(choice.manifest, console);
 }
 
