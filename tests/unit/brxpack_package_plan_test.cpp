@@ -93,6 +93,10 @@ TEST(PackagePlanTest, RefusesWithFileLineAndField) {
       {kTarget + "[payload]\nfolder = 'payload'\n",
        "@payload/Ωmega.txt: the file's name: the character 'Ω' (U+03A9) has no Windows-1251 "
        "form"},
+      {kTarget + "[payload]\nfolder = 'payload'\nonly = ['ΩMEGA.txt', 'gone.txt']\n",
+       "@brxpack.toml:6:22: payload.only[2]: 'gone.txt' is no file of the payload folder\n"
+       "@payload/Ωmega.txt: the file's name: the character 'Ω' (U+03A9) has no Windows-1251 "
+       "form"},
       {kTarget + "[[file]]\nsource = 'a.txt'\ninstall = '..\\a.txt'\n",
        "@brxpack.toml:4:1: file[1]: installed path '..\\a.txt' climbs out of the target folder "
        "with \"..\""},

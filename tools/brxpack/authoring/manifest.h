@@ -22,6 +22,12 @@ struct FileItem {
   std::string where;  // "FILE:LINE:COLUMN: file[N]", for messages
 };
 
+// A file of the payload folder named by [payload] only.
+struct PayloadPick {
+  std::string path;   // UTF-8 as written, names joined by "\\" or "/"
+  std::string where;  // "FILE:LINE:COLUMN: payload.only[N]", for messages
+};
+
 struct NamePairItem {
   std::string entry;
   std::string install;
@@ -59,6 +65,8 @@ struct Manifest {
   std::optional<std::string> output;         // UTF-8, relative to folder
   std::optional<std::string> payloadFolder;  // UTF-8, relative to folder
   std::string payloadWhere;
+  // Only these files of the payload folder (an update made by diff); unset: all.
+  std::optional<std::vector<PayloadPick>> payloadOnly;
   std::vector<FileItem> files;
   ScriptSections script;
   std::optional<Brand> brand;  // applied to the stub of a self-applying executable

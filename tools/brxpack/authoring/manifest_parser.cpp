@@ -174,6 +174,26 @@ class TableReader {
     return items;
   }
 
+  // A list of paths below a host folder, each with its place for messages.
+  std::vector<PayloadPick> Picks(std::string_view key) {
+    std::vector<PayloadPick> picks;
+    const toml::array* array = table_.get(key)->as_array();
+    if (array == nullptr) {
+      Problem(key, "must be a list of texts in [ ]");
+      return picks;
+    }
+    for (size_t i = 0; i < array->size(); ++i) {
+      const toml::node& item = *array->get(i);
+      const std::string field = Field(key) + "[" + std::to_string(i + 1) + "]";
+      if (!item.is_string() || item.as_string()->get().empty()) {
+        problems_.Add(item.source(), field, "must be a path in quotes");
+        continue;
+      }
+      picks.push_back({item.as_string()->get(), problems_.Place(item.source()) + ": " + field});
+    }
+    return picks;
+  }
+
   void Problem(std::string_view key, const std::string& message) {
     const toml::node* node = table_.get(key);
     problems_.Add(node != nullptr ? node->source() : table_.source(), Field(key), message);
@@ -281,9 +301,10 @@ void ReadPayload(const toml::table& root, Manifest& manifest, Problems& problems
   const toml::table* table = TableOf(root, "payload", problems);
   if (table == nullptr) return;
   TableReader reader(*table, "payload.", problems);
-  reader.RejectUnknownKeys({"folder"});
+  reader.RejectUnknownKeys({"folder", "only"});
   manifest.payloadFolder = reader.Utf8("folder", true);
   manifest.payloadWhere = reader.Where() + ".folder";
+  if (reader.Has("only")) manifest.payloadOnly = reader.Picks("only");
 }
 
 void ReadFiles(const toml::table& root, Manifest& manifest, Problems& problems) {
