@@ -22,4 +22,13 @@ struct PayloadFile {
 Result<std::vector<PayloadFile>> ScanPayloadFolder(const std::filesystem::path& folder,
                                                    const std::string& where);
 
+// The same walk, with the folders it passed (relative, "/", sorted): what
+// two releases are compared by, since a folder can appear or go without a
+// file.
+struct PayloadTree {
+  std::vector<PayloadFile> files;
+  std::vector<std::string> folders;
+};
+Result<PayloadTree> ScanPayloadTree(const std::filesystem::path& folder, const std::string& where);
+
 }  // namespace brxpack
