@@ -24,6 +24,7 @@ struct Choice {
   ExtractOptions extract;
   ManifestOptions manifest;
   SimulateOptions simulate;
+  DiffOptions diff;
   int level = -1;
 };
 
@@ -107,6 +108,27 @@ void AddReaders(CLI::App& app, Choice& choice) {
                        "(default: payload)");
 }
 
+void AddDiff(CLI::App& app, Choice& choice) {
+  DiffOptions& diff = choice.diff;
+  CLI::App* command = app.add_subcommand(
+      "diff",
+      "Write the manifest of the update from one release folder to the next: NEW's changed and "
+      "new files, the files and folders NEW lacks removed, new empty folders created; names "
+      "matched as Windows matches them, contents byte for byte.");
+  command->add_option("OLD", diff.older, "The installed release (a folder)")->required();
+  command->add_option("NEW", diff.newer, "The release the update brings (a folder)")->required();
+  command->add_option("-o,--output", diff.output,
+                      "Write the manifest to this file instead of printing it");
+  command->add_option("--base", diff.base,
+                      "A manifest with what two folders cannot say ([target], [startup], "
+                      "commands, registry values, [brand]), merged in");
+  command->add_flag("--stats", diff.stats,
+                    "Print counts and bytes, and the package's size against a full package of "
+                    "NEW");
+  command->add_option("--jobs", diff.threads, "Threads that compress for --stats (default 2)")
+      ->check(CLI::Range(1, 64));
+}
+
 void AddSimulate(CLI::App& app, Choice& choice) {
   SimulateOptions& simulate = choice.simulate;
   CLI::App* command = app.add_subcommand(
@@ -148,6 +170,7 @@ int RunBrxpack(const std::vector<std::string>& arguments, Console& console) {
   AddExe(app, choice);
   AddBrand(app, choice);
   AddReaders(app, choice);
+  AddDiff(app, choice);
   AddSimulate(app, choice);
   app.set_version_flag("--version", VersionReport,
                        "Print the tool's version and the installer's program (stub) it would use");
@@ -173,6 +196,7 @@ int RunBrxpack(const std::vector<std::string>& arguments, Console& console) {
   if (chosen == "verify") return RunVerify(choice.verifyFile, console);
   if (chosen == "extract") return RunExtract(choice.extract, console);
   if (chosen == "simulate") return RunSimulate(choice.simulate, console);
+  if (chosen == "diff") return RunDiff(choice.diff, console);
   return RunManifest(choice.manifest, console);
 }
 

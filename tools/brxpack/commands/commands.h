@@ -69,4 +69,14 @@ struct SimulateOptions {
 };
 int RunSimulate(const SimulateOptions& options, Console& console);
 
+struct DiffOptions {
+  std::string older;
+  std::string newer;
+  std::string output;  // empty: standard output
+  std::string base;    // empty: no base manifest
+  bool stats = false;
+  unsigned threads = kDefaultThreads;  // for --stats
+};
+int RunDiff(const DiffOptions& options, Console& console);
+
 }  // namespace brxpack
