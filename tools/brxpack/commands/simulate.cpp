@@ -50,7 +50,17 @@ Result<Workplace> PrepareWorkplace(const SimulateOptions& options, const fs::pat
     fs::create_directories(place.path, error);
     if (error) return Error{options.output + ": cannot make it: " + SystemErrorText(error)};
   }
-  fs::copy(installed, place.path, fs::copy_options::recursive, error);
+  // Entry by entry: a recursive fs::copy into an existing folder fails on
+  // some standard libraries.
+  fs::recursive_directory_iterator walk(installed, error);
+  for (; !error && walk != fs::recursive_directory_iterator(); walk.increment(error)) {
+    const fs::path copy = place.path / walk->path().lexically_relative(installed);
+    if (walk->is_directory(error)) {
+      fs::create_directory(copy, error);
+    } else if (!error) {
+      fs::copy_file(walk->path(), copy, error);
+    }
+  }
   if (error) {
     return Error{options.installed + ": cannot copy it to " + Utf8FromPath(place.path) + ": " +
                  SystemErrorText(error)};
