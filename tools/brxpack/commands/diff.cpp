@@ -27,7 +27,8 @@ constexpr char kStandInTarget[] = "\n[target]\nregistry_key = 'SOFTWARE\\P\\P'\n
 std::string Row(const char* what, const DiffTally& tally) {
   std::string row = what;
   row.resize(10, ' ');
-  return row + std::to_string(tally.files) + " files, " + ReadableSize(tally.bytes);
+  return row + std::to_string(tally.files) + (tally.files == 1 ? " file, " : " files, ") +
+         ReadableSize(tally.bytes);
 }
 
 // Both packages written as build writes them: the update, and the one that
@@ -40,7 +41,8 @@ int PrintStats(const ReleaseDiff& diff, const std::string& text, const fs::path&
       << Row("removed", Tally(diff.removed))
       << (diff.removedFolders.empty()
               ? ""
-              : ", and " + std::to_string(diff.removedFolders.size()) + " folders left empty")
+              : ", and " + std::to_string(diff.removedFolders.size()) +
+                    (diff.removedFolders.size() == 1 ? " folder" : " folders") + " left empty")
       << "\n";
   Result<Manifest> update = ParseManifest(text + (hasBase ? "" : kStandInTarget), manifestPath);
   if (!update.ok()) return Refuse(console, update.error());
