@@ -8,12 +8,6 @@ namespace brxpack {
 
 namespace {
 
-constexpr long kErrorFileNotFound = 2;
-constexpr long kErrorAccessDenied = 5;
-constexpr long kErrorInvalidHandle = 6;
-constexpr long kErrorMoreData = 234;
-constexpr uint32_t kKeySetValue = 0x0002;
-
 std::string Folded(const char* text) {
   std::string folded = text != nullptr ? text : "";
   for (char& c : folded) c = brx::FoldLatin(c);
@@ -62,7 +56,7 @@ void HostRegistry::Put(brx::RegistryRoot root, const std::string& key, const std
 long HostRegistry::Open(brx::RegistryRoot root, const char* path, uint32_t access,
                         brx::RegistryKey* key) {
   std::string folded = FoldedKey(root, path);
-  if (keys_.count(folded) == 0) return kErrorFileNotFound;
+  if (keys_.count(folded) == 0) return brx::kErrorFileNotFound;
   *key = NewHandle({std::move(folded), root, path != nullptr ? path : "", access});
   return brx::kRegistrySuccess;
 }
@@ -78,15 +72,15 @@ long HostRegistry::Create(brx::RegistryRoot root, const char* path, brx::Registr
 long HostRegistry::Query(brx::RegistryKey key, const char* name, uint32_t* type, uint8_t* data,
                          uint32_t* size) {
   const auto open = open_.find(key);
-  if (open == open_.end()) return kErrorInvalidHandle;
+  if (open == open_.end()) return brx::kErrorInvalidHandle;
   const auto& values = keys_[open->second.folded];
   const auto it = values.find(Folded(name));
-  if (it == values.end()) return kErrorFileNotFound;
+  if (it == values.end()) return brx::kErrorFileNotFound;
   const std::string& bytes = it->second.bytes;
   *type = it->second.type;
   const bool fits = bytes.size() <= *size;
   *size = static_cast<uint32_t>(bytes.size());
-  if (!fits) return kErrorMoreData;
+  if (!fits) return brx::kErrorMoreData;
   std::memcpy(data, bytes.data(), bytes.size());
   return brx::kRegistrySuccess;
 }
@@ -94,8 +88,8 @@ long HostRegistry::Query(brx::RegistryKey key, const char* name, uint32_t* type,
 long HostRegistry::Set(brx::RegistryKey key, const char* name, uint32_t type, const uint8_t* data,
                        uint32_t size) {
   const auto open = open_.find(key);
-  if (open == open_.end()) return kErrorInvalidHandle;
-  if ((open->second.access & kKeySetValue) == 0) return kErrorAccessDenied;
+  if (open == open_.end()) return brx::kErrorInvalidHandle;
+  if ((open->second.access & brx::kKeySetValue) == 0) return brx::kErrorAccessDenied;
   std::string bytes(reinterpret_cast<const char*>(data), size);
   keys_[open->second.folded][Folded(name)] = {type, bytes};
   writes_.push_back(
