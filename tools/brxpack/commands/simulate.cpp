@@ -44,6 +44,12 @@ Result<Workplace> PrepareWorkplace(const SimulateOptions& options, const fs::pat
     if (options.keep) place.scratch->Keep();
   } else {
     place.path = PathFromUtf8(options.output);
+    const fs::path inside = fs::absolute(place.path)
+                                .lexically_normal()
+                                .lexically_relative(fs::absolute(installed).lexically_normal());
+    if (!inside.empty() && *inside.begin() != "..") {
+      return Error{options.output + ": lies inside " + options.installed + ", which is copied"};
+    }
     if (fs::exists(place.path, error) && !fs::is_empty(place.path, error)) {
       return Error{options.output + ": exists and is not empty; give a new or empty folder"};
     }
@@ -179,6 +185,10 @@ int RunSimulate(const SimulateOptions& options, Console& console) {
   console.out << "result    "
               << (report->succeeded ? "installed: the run ended with the success text"
                                     : "not installed: the run did not end with the success text")
+              << "; patch level " << report->installedLevel
+              << (report->finalLevel == report->installedLevel
+                      ? " kept"
+                      : " -> " + std::to_string(report->finalLevel))
               << "\n";
 
   bool matches = true;

@@ -31,6 +31,7 @@ struct SimulationReport {
   std::vector<SeamEvent> events;
   std::vector<RegistryWrite> writes;
   bool succeeded = false;  // the run ended with the success text
+  int32_t finalLevel = 0;  // the patch level in the registry after the run
   std::optional<std::string> levelValueName;
 };
 
