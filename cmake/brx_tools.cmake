@@ -33,6 +33,13 @@ if(BRX_WIN32)
   target_include_directories(brxpack_core SYSTEM ${core_scope} ${third_party})
 endif()
 target_link_libraries(brxpack_core ${core_scope} brx_authoring brx brx_version ZLIB::ZLIB)
+if(NOT BRX_WIN32)
+  # verify checks Authenticode digests with libcrypto; brxpack.exe says it
+  # does not (no OpenSSL for MinGW in Debian).
+  find_package(OpenSSL REQUIRED COMPONENTS Crypto)
+  target_link_libraries(brxpack_core ${core_scope} OpenSSL::Crypto)
+  target_compile_definitions(brxpack_core ${core_scope} BRXPACK_HAS_LIBCRYPTO)
+endif()
 
 set(brxpack_entry ${BRX_BRXPACK_SOURCES})
 list(FILTER brxpack_entry INCLUDE REGEX "/tools/brxpack/main\\.cpp$")

@@ -63,7 +63,8 @@ std::vector<uint8_t> WritePackage(const std::vector<PackageEntrySource>& entries
     entry.flags = source.extraFlags & ~kEntryCompressed;
     std::vector<uint8_t> stored;
     if (source.storage == EntryStorage::kCompressed) {
-      stored = CompressZlib(source.content.data(), source.content.size(), options.level);
+      stored = CompressZlib(source.content.data(), source.content.size(),
+                            source.level >= 0 ? source.level : options.level);
       if (stored.empty()) {
         Fail(error, "zlib could not compress entry: " + source.name);
         return {};

@@ -15,6 +15,7 @@ struct PackageEntrySource {
   std::vector<uint8_t> content;
   EntryStorage storage = EntryStorage::kCompressed;
   uint32_t extraFlags = 0;  // further flag bits to set (ignored by readers)
+  int level = -1;           // zlib level of a compressed entry; -1: the options' level
 };
 
 struct PackageWriterOptions {

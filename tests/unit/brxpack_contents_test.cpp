@@ -3,7 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "brxpack/contents/installed_path.h"
+#include "brxpack/authoring/path_pattern.h"
+#include "brxpack/contents/package_path.h"
 #include "brxpack/contents/windows1251.h"
 
 namespace brxpack {
@@ -47,40 +48,97 @@ TEST(Windows1251Test, ConvertsOrRefuses) {
   EXPECT_FALSE(SurvivesUtf8RoundTrip("a\x98"));
 }
 
-// Tests that installed paths are judged suspicious, and escaping the target
-// folder, exactly where they should be, and split into the components
-// Windows sees.
-TEST(InstalledPathTest, JudgesAndSplitsPaths) {
+// Tests that the one path rule refuses exactly what the installer must not
+// be handed, for each use, and lets through what is merely unusual.
+TEST(PackagePathTest, RefusesWhatWouldLeaveOrBreak) {
+  using enum PathUse;
   struct Case {
     std::string path;
-    bool escapes;
-    bool suspicious;
+    PathUse use;
+    std::string problem;  // its start; empty: accepted
   };
   const Case cases[] = {
-      {"readme.txt", false, false},
-      {"docs\\help\\readme.txt", false, false},
-      {"docs\\..thing.txt", false, false},
-      {"a\\.\\b.txt", false, false},
-      {"\\x.txt", true, true},
-      {"/etc/passwd", true, true},
-      {"C:\\Windows\\evil.dll", true, true},
-      {"data:stream", true, true},
-      {"..\\outside.txt", true, true},
-      {"docs\\..\\..\\outside.txt", true, true},
-      {"docs/../../outside.txt", true, true},
-      {"docs\\", false, true},
-      {"", false, true},
-      {"what?.txt", false, true},
-      {"tab\there.txt", false, true},
-      {std::string(kLongestInstalledPath, 'a'), false, false},
-      {std::string(kLongestInstalledPath + 1, 'a'), false, true},
+      {"docs\\help\\readme.txt", kInstalledFile, ""},
+      {"docs\\..thing.txt", kInstalledFile, ""},
+      {"console.txt", kInstalledFile, ""},
+      {"COM0", kInstalledFile, ""},
+      {"data\\", kFolder, ""},
+      {"help\\", kRemoval, ""},
+      {"", kRemoval, "is empty"},
+      {"data\nnew.txt", kInstalledFile, "holds a control character (U+000A)"},
+      {"\\Users", kRemoval, "is absolute"},
+      {"/etc/passwd", kInstalledFile, "is absolute"},
+      {"C:\\Windows\\win.ini", kRemoval, "holds a colon"},
+      {"data:stream", kInstalledFile, "holds a colon"},
+      {"..\\Common Files\\Acme", kRemoval, "climbs out"},
+      {"docs/../../x", kFolder, "climbs out"},
+      {"a\\.\\b.txt", kInstalledFile, "has the component '.', ending in a dot"},
+      {"readme.txt.", kInstalledFile, "has the component 'readme.txt.', ending in a dot"},
+      {"folder \\x.txt", kInstalledFile, "has the component 'folder ', ending in a dot or a space"},
+      {"CON.txt", kInstalledFile, "has the component 'CON.txt', a Windows device name"},
+      {"x\\aux", kFolder, "has the component 'aux', a Windows device name"},
+      {"nul.tar.gz", kRemoval, "has the component 'nul.tar.gz', a Windows device name"},
+      {"Lpt9 .log", kInstalledFile, "has the component 'Lpt9 .log', a Windows device name"},
+      {"logs\\com3.log", kRemoval, "has the component 'com3.log', a Windows device name"},
+      {"what?.txt", kInstalledFile, "holds '?'"},
+      {"docs\\", kInstalledFile, "ends in a separator"},
+      {"tools\\", kProgram, "ends in a separator"},
+      {std::string(kLongestInstalledPath, 'a'), kInstalledFile, ""},
+      {std::string(kLongestInstalledPath + 1, 'a'), kInstalledFile, "is 444 bytes long"},
+      {std::string(kLongestInstalledPath + 1, 'a'), kFolder, ""},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(EscapeProblem(c.path).has_value(), c.escapes) << c.path;
-    EXPECT_EQ(InstalledPathProblem(c.path).has_value(), c.suspicious) << c.path;
+    const std::optional<std::string> problem = PackagePathProblem(c.path, c.use);
+    EXPECT_EQ(problem.value_or("").substr(0, c.problem.size()), c.problem) << c.path;
+    EXPECT_EQ(problem.has_value(), !c.problem.empty()) << c.path;
   }
-  EXPECT_EQ(PathComponents("a\\\\b\\.\\c/d.txt"),
-            (std::vector<std::string>{"a", "b", "c", "d.txt"}));
+  // Programs declared not relative must be absolute instead.
+  EXPECT_FALSE(ProgramProblem("z:\\Tools\\x.exe", false));
+  EXPECT_FALSE(ProgramProblem("Z:/Tools/x.exe", false));
+  EXPECT_FALSE(ProgramProblem("\\\\server\\share\\x.exe", false));
+  EXPECT_TRUE(ProgramProblem("x.exe", false));
+  EXPECT_TRUE(ProgramProblem("C:\\x\n.exe", false));
+}
+
+// Tests that installed paths are the same file exactly when Windows takes
+// them for one: separators of either kind and doubled, letters of either
+// case, Cyrillic ones included.
+TEST(PackagePathTest, KeysPathsAsWindowsComparesThem) {
+  EXPECT_EQ(InstalledPathKey("Data\\\\Maps/CITY.map"), "data\\maps\\city.map");
+  EXPECT_EQ(InstalledPathKey("\xCA\xE0\xF0\xF2\xFB\\\xA8\x80"), "\xEA\xE0\xF0\xF2\xFB\\\xB8\x90");
+  EXPECT_NE(InstalledPathKey("a.txt"), InstalledPathKey("a.txt2"));
+}
+
+// Tests that payload patterns pick what a publisher means: names anywhere
+// unless a separator anchors them, folders with everything below them,
+// wildcards within a name, "**" across folders, either case.
+TEST(PathPatternTest, MatchesNamesAndFolders) {
+  struct Case {
+    const char* pattern;
+    const char* path;
+    bool matches;
+  };
+  const Case cases[] = {
+      {"*.pdb", "bin/app.PDB", true},
+      {"*.pdb", "bin/app.pdb.txt", false},
+      {".git", ".git/config", true},
+      {".git", "src/.git/HEAD", true},
+      {".git", "a.git", false},
+      {"docs/drafts", "docs/drafts/x.txt", true},
+      {"docs/drafts", "old/docs/drafts", false},
+      {"**/cache/*.tmp", "a/b/cache/x.tmp", true},
+      {"**/cache/*.tmp", "cache/x.tmp", true},
+      {"data\\?.bin", "data/1.bin", true},
+      {"data\\?.bin", "data/10.bin", false},
+      {"a*b*c", "axxbyyc", true},
+  };
+  for (const Case& c : cases) {
+    const Result<PathPattern> pattern = PathPattern::Parse(c.pattern);
+    ASSERT_TRUE(pattern.ok()) << c.pattern;
+    EXPECT_EQ(pattern->Matches(c.path), c.matches) << c.pattern << " " << c.path;
+  }
+  EXPECT_FALSE(PathPattern::Parse("").ok());
+  EXPECT_FALSE(PathPattern::Parse("../x").ok());
 }
 
 }  // namespace

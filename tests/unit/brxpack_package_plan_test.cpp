@@ -41,8 +41,8 @@ TEST(PackagePlanTest, RefusesWithFileLineAndField) {
   };
   const Case cases[] = {
       {kTarget + "[startup]\ncaption = 'a'\nquestoin = 'b'\n",
-       "@brxpack.toml:6:1: startup.questoin: unknown key\n"
-       "@brxpack.toml:4:1: startup.question: is required but missing"},
+       "@brxpack.toml:4:1: startup.question: is required but missing\n"
+       "@brxpack.toml:6:1: startup.questoin: unknown key"},
       {kTarget + "[payloads]\nfolder = 'x'\n", "@brxpack.toml:4:2: payloads: unknown key"},
       {kTarget + "[startup]\ncaption = 'Ωmega'\nquestion = ''\n",
        "@brxpack.toml:5:11: startup.caption: the character 'Ω' (U+03A9) has no Windows-1251 "
@@ -54,7 +54,8 @@ TEST(PackagePlanTest, RefusesWithFileLineAndField) {
        "not 4294967296"},
       {"[startup]\ncaption = 'a'\nquestion = 'b'\n",
        "@brxpack.toml:1:1: target: is required: the [target] table names the program to update"},
-      {"[[section]]\nname = ':RegistryKeys'\nbytes = '00'\n", ""},  // stands in for [target]
+      // Stands in for [target].
+      {"[[section]]\nname = ':RegistryKeys'\nbytes = '4B 00 50 00 4E 00 4C 00 01 00 00 00'\n", ""},
       {kTarget + "[package]\nlevel = 10\n",
        "@brxpack.toml:5:9: package.level: must lie between 0 and 9, not 10"},
       {kTarget + "[[file]]\nsource = 'a'\n",
@@ -83,7 +84,48 @@ TEST(PackagePlanTest, RefusesWithFileLineAndField) {
        "@brxpack.toml:5:8: section[1].name: must begin with ':'\n"
        "@brxpack.toml:6:9: section[1].bytes: must be pairs of hexadecimal digits"},
       {kTarget + "[[rename]]\nentry = 'a'\ninstall = ''\n",
-       "@brxpack.toml:6:11: rename[1].install: is empty, which would end the name table early"},
+       "@brxpack.toml:6:11: rename[1].install: '' is empty"},
+      // Every path in every section follows one rule; only a program said
+      // not to be relative may be absolute.
+      {kTarget + "[remove]\npaths = ['..\\Common Files\\Acme', 'C:\\Windows\\win.ini', '\\Users']\n"
+                 "[folders]\ncreate = ['..\\outside', 'D:\\x']\n"
+                 "[[command]]\nprogram = '..\\..\\x.exe'\n",
+       "@brxpack.toml:5:10: remove.paths[1]: '..\\Common Files\\Acme' climbs out of the "
+       "program's folder with \"..\"\n"
+       "@brxpack.toml:5:34: remove.paths[2]: 'C:\\Windows\\win.ini' holds a colon (a drive "
+       "letter or a stream name)\n"
+       "@brxpack.toml:5:56: remove.paths[3]: '\\Users' is absolute (begins with a separator)\n"
+       "@brxpack.toml:7:11: folders.create[1]: '..\\outside' climbs out of the program's folder "
+       "with \"..\"\n"
+       "@brxpack.toml:7:25: folders.create[2]: 'D:\\x' holds a colon (a drive letter or a "
+       "stream name)\n"
+       "@brxpack.toml:9:11: command[1].program: '..\\..\\x.exe' climbs out of the program's "
+       "folder with \"..\""},
+      {kTarget + "[remove]\npaths = [\"data\\new.txt\"]\n",
+       "@brxpack.toml:5:10: remove.paths[1]: 'data<U+000A>ew.txt' holds a control character "
+       "(U+000A)"},
+      {kTarget + "[[file]]\nsource = 'a.txt'\ninstall = 'bin\\CON.txt'\n",
+       "@brxpack.toml:6:11: file[1].install: 'bin\\CON.txt' has the component 'CON.txt', a "
+       "Windows device name, not a file"},
+      {kTarget + "[[command]]\nprogram = 'setup.exe'\nrelative = false\n",
+       "@brxpack.toml:5:11: command[1].program: 'setup.exe' is not an absolute path (such as "
+       "C:\\Tools\\setup.exe); a program that is not relative to the program's folder is "
+       "started as it stands, from whatever folder the installer runs in"},
+      {kTarget + "[[registry]]\nroot = 'HKCU'\nkey = \"Soft\\tware\"\ntype = 'key-only'\n",
+       "@brxpack.toml:6:7: registry[1].key: 'Soft<U+0009>ware' holds a control character (U+0009)"},
+      {kTarget + "[[section]]\nname = ':Folders'\nbytes = '61 2E 00 00'\n",
+       "@brxpack.toml:6:9: section[1].bytes: item 1 \"a.\" has the component 'a.', ending in a "
+       "dot or a space that Windows drops"},
+      {kTarget + "[[file]]\nsource = 'a.txt'\ninstall = 'a.txt'\n"
+                 "[[rename]]\nentry = 'b.txt'\ninstall = 'c.txt'\n",
+       "@brxpack.toml:7:1: rename[1].entry: 'b.txt' names no entry of the package, so its pair "
+       "would never be used"},
+      {kTarget + "[payload]\nfolder = 'linked'\n",
+       "@linked/passwd: a symbolic link; a payload takes the files links point to only with "
+       "[payload] symlinks = true"},
+      {kTarget + "[payload]\nfolder = 'linked'\nsymlinks = true\nexclude = ['../x']\n",
+       "@brxpack.toml:7:12: payload.exclude[1]: holds a \"..\" component; patterns name paths "
+       "below the folder"},
       {"[target\n", "@brxpack.toml:1:8: Error while parsing table header: expected ']', saw '\\n'"},
       // The files the manifest names.
       {kTarget + "[[file]]\nsource = 'missing.bin'\ninstall = 'm.bin'\n",
@@ -97,12 +139,10 @@ TEST(PackagePlanTest, RefusesWithFileLineAndField) {
        "@brxpack.toml:6:22: payload.only[2]: 'gone.txt' is no file of the payload folder\n"
        "@payload/Ωmega.txt: the file's name: the character 'Ω' (U+03A9) has no Windows-1251 "
        "form"},
-      {kTarget + "[[file]]\nsource = 'a.txt'\ninstall = '..\\a.txt'\n",
-       "@brxpack.toml:4:1: file[1]: installed path '..\\a.txt' climbs out of the target folder "
-       "with \"..\""},
-      {kTarget + "[[file]]\nsource = 'empty.txt'\ninstall = 'e.txt'\n",
-       "@brxpack.toml:4:1: file[1]: @empty.txt is empty; the installer cannot write a file of 0 "
-       "bytes"},
+      {kTarget + "[payload]\nfolder = 'devices'\n",
+       "@devices/aux.txt: installed path 'aux.txt' has the component 'aux.txt', a Windows device "
+       "name, not a file"},
+      {kTarget + "[[file]]\nsource = 'empty.txt'\ninstall = 'e.txt'\n", ""},  // installed empty
       {kTarget + "[[file]]\nsource = 'a.txt'\ninstall = 'A.TXT'\n"
                  "[[file]]\nsource = 'a.txt'\ninstall = 'a.txt'\n",
        "@brxpack.toml:7:1: file[2]: entry name 'a.txt' is already used by @brxpack.toml:4:1: "
@@ -122,6 +162,9 @@ TEST(PackagePlanTest, RefusesWithFileLineAndField) {
     workspace.Write("a.txt", "a");
     workspace.Write("empty.txt", "");
     workspace.Write("payload/Ωmega.txt", "x");
+    workspace.Write("linked/readme.txt", "r");
+    workspace.Write("devices/aux.txt", "a");
+    std::filesystem::create_symlink("/etc/passwd", workspace.Path("linked/passwd"));
     const Result<PackagePlan> plan = Plan(workspace, c.manifest);
     EXPECT_EQ(plan.ok() ? "" : plan.error(), Placed(workspace, c.message));
   }
@@ -148,7 +191,7 @@ TEST(PackagePlanTest, EncodesEverySectionByteForByte) {
            "[startup]\ncaption = 'Обновление'\nquestion = \"Установить?\\r\\nOK\"\n"
            "[folders]\ncreate = ['data', 'data\\maps']\n"
            "[[command]]\nprogram = 'tools\\conv.exe'\n"
-           "[[command]]\nprogram = 'x.exe'\narguments = '-q'\nwait = false\nrelative = false\n"
+           "[[command]]\nprogram = 'C:\\x.exe'\narguments = '-q'\nwait = false\nrelative = false\n"
            "[remove]\npaths = ['old.dll', 'olddir']\n"
            "[[registry]]\nroot = 'HKCU'\nkey = 'Software\\Pub'\nname = 'Size'\ntype = 'dword'\n"
            "data = '0x1F'\n"
@@ -164,7 +207,9 @@ TEST(PackagePlanTest, EncodesEverySectionByteForByte) {
       {":StartupMsg",
        "\xCE\xE1\xED\xEE\xE2\xEB\xE5\xED\xE8\xE5\0\xD3\xF1\xF2\xE0\xED\xEE\xE2\xE8\xF2\xFC?\r\nOK\0\0"s},
       {":Folders", "data\0data\\maps\0\0\0"s},
-      {":CommandsToExecute", "\x03tools\\conv.exe\0\0\x00x.exe\0-q\0\0\0\0"s},
+      {":CommandsToExecute",
+       "\x03tools\\conv.exe\0\0\0"
+       "C:\\x.exe\0-q\0\0\0\0"s},
       {":FilesToRemove", "old.dll\0olddir\0\0\0"s},
       {":RegistryTable",
        "\x01\0\0\0\x01\0\0\0Software\\Pub\0\x01\0\0\0Size\0"
@@ -183,9 +228,11 @@ TEST(PackagePlanTest, EncodesEverySectionByteForByte) {
 }
 
 // Tests that payload folder files become entries under their relative
-// paths, sorted, that paths too long for an entry name get generated names
-// and name table pairs of their own, and that a [[file]] table replaces the
-// payload file of its installed path while a rename moves one.
+// paths, sorted, leaving out version control, the systems' own files and
+// what exclude names unless include names it; that paths too long for an
+// entry name get generated names and name table pairs of their own, and
+// that a [[file]] table replaces the payload file of its installed path
+// while a rename moves one.
 TEST(PackagePlanTest, NamesPayloadFiles) {
   Workspace workspace;
   const std::string longFolder = "a folder whose name is rather long/";
@@ -195,9 +242,15 @@ TEST(PackagePlanTest, NamesPayloadFiles) {
   workspace.Write("payload/Ёлка/ёж.txt", "3");
   workspace.Write("payload/big.bin", "big");
   workspace.Write("payload/readme.txt", "readme");
+  for (const char* leftOut : {".git/config", "Ёлка/.svn/entries", "Thumbs.db", "x/DESKTOP.INI",
+                              ".DS_Store", "b.pdb", "keep/.hg/x.pdb"}) {
+    workspace.Write("payload/" + std::string(leftOut), "x");
+  }
+  workspace.Write("payload/keep/a.pdb", "kept");
   const Result<PackagePlan> plan =
       Plan(workspace, kTarget +
-                          "[payload]\nfolder = 'payload'\n"
+                          "[payload]\nfolder = 'payload'\nexclude = ['*.pdb']\n"
+                          "include = ['keep/*.pdb']\n"
                           "[[file]]\nsource = 'payload/big.bin'\ninstall = 'BIG.bin'\n"
                           "stored = true\n"
                           "[[rename]]\nentry = 'readme.txt'\ninstall = 'docs\\readme.txt'\n");
@@ -207,6 +260,7 @@ TEST(PackagePlanTest, NamesPayloadFiles) {
       {"~1~the first document.txt", longPath + "the first document.txt"},
       {"~2~the second document.txt", longPath + "the second document.txt"},
       {"b.txt", "b.txt"},
+      {"keep\\a.pdb", "keep\\a.pdb"},
       {"readme.txt", "docs\\readme.txt"},
       {"\xA8\xEB\xEA\xE0\\\xB8\xE6.txt", "\xA8\xEB\xEA\xE0\\\xB8\xE6.txt"},
       {"BIG.bin", "BIG.bin"},
@@ -215,8 +269,8 @@ TEST(PackagePlanTest, NamesPayloadFiles) {
   for (const PlannedFile& file : plan->files)
     names.emplace_back(file.entryName, file.installedPath);
   EXPECT_EQ(names, expected);
-  EXPECT_FALSE(plan->files[3].stored);
-  EXPECT_TRUE(plan->files[5].stored);
+  EXPECT_FALSE(plan->files[4].stored);
+  EXPECT_TRUE(plan->files[6].stored);
   ASSERT_EQ(plan->sections[1].name, ":XlatNamesTable");
   EXPECT_EQ(plan->sections[1].payload,
             Bytes("readme.txt\0docs\\readme.txt\0~1~the first document.txt\0"s + longPath +

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "brxpack/authoring/package_stream_writer.h"
+#include "brxpack/host/interrupt_cleanup.h"
 #include "support/brxpack_workspace.h"
 
 namespace brxpack {
@@ -39,7 +42,8 @@ Result<std::vector<uint8_t>> WriteToFile(const Workspace& workspace,
 // writer composes for the same entries, from memory and from files, behind
 // a stub with offsets counted from the package's start, whatever the number
 // of threads: entries of very different sizes finish out of order yet keep
-// theirs, and an entry that compression would not shrink is stored.
+// theirs, and every entry is a zlib stream, in stored blocks (level 0) when
+// it is to be stored or compression would not shrink it.
 TEST(PackageStreamWriterTest, MatchesTheLibraryWriter) {
   Workspace workspace;
   workspace.Write("maps.bin", Text(300000));
@@ -50,15 +54,15 @@ TEST(PackageStreamWriterTest, MatchesTheLibraryWriter) {
   entries[1].fromFile = true;
   entries[1].file = workspace.Path("maps.bin");
   std::vector<brx::PackageEntrySource> sources = {
-      {":Folders", entries[0].bytes, EntryStorage::kStored},
+      {":Folders", entries[0].bytes, EntryStorage::kCompressed, 0, 0},
       {"maps.bin", Text(300000), EntryStorage::kCompressed}};
   for (int i = 0; i < 30; ++i) {
     EntryToWrite entry;
     entry.name = "file" + std::to_string(i);
     entry.bytes = Text(static_cast<size_t>(100 + (i * 7919) % 90000));
     entry.stored = i % 7 == 0;
-    sources.push_back({entry.name, entry.bytes,
-                       entry.stored ? EntryStorage::kStored : EntryStorage::kCompressed});
+    sources.push_back(
+        {entry.name, entry.bytes, EntryStorage::kCompressed, 0, entry.stored ? 0 : -1});
     entries.push_back(std::move(entry));
   }
   const std::string stub = "MZ stub bytes";
@@ -90,6 +94,25 @@ TEST(PackageStreamWriterTest, FailsWithoutLeavingAnOutput) {
   EXPECT_FALSE(WriteToFile(workspace, longName, 2).ok());
   EXPECT_FALSE(WriteToFile(workspace, {}, 2).ok());
   EXPECT_TRUE(workspace.Files().empty());
+}
+
+// Tests that an interruption (Ctrl-C, or a termination request) while
+// outputs are being written removes their temporary files before the
+// process ends as the signal would end it.
+TEST(PackageStreamWriterTest, InterruptionLeavesNoTemporaryFile) {
+  Workspace workspace;
+  for (const int signal : {SIGINT, SIGTERM}) {
+    EXPECT_EXIT(
+        {
+          RemoveTemporariesOnInterrupt();
+          Result<AtomicOutputFile> first = AtomicOutputFile::Create(workspace.Path("a.brx"));
+          Result<AtomicOutputFile> second = AtomicOutputFile::Create(workspace.Path("b.exe"));
+          if (!first.ok() || !second.ok() || !first->Write("partial", 7).ok()) std::_Exit(3);
+          raise(signal);
+        },
+        testing::KilledBySignal(signal), "");
+    EXPECT_TRUE(workspace.Files().empty()) << workspace.Files().size() << " files left";
+  }
 }
 
 }  // namespace

@@ -32,29 +32,43 @@ std::vector<uint8_t> CleanPackage() {
   });
 }
 
-// Tests that a clean package verifies, and that a flipped byte anywhere in
-// any entry's stored bytes is reported on a line naming that entry, sections
-// (which the installer's reader refuses) and files (which it would install
-// damaged) alike.
+// Tests that every byte a build writes is under a checksum: a flipped byte
+// anywhere in any entry's stored bytes (sections, a file that compresses, a
+// file that does not and an empty one alike) or in the directory is
+// reported, naming the entry.
 TEST(PackageVerificationTest, FindsAFlippedByteInEveryEntry) {
   Workspace workspace;
-  const std::vector<uint8_t> package = CleanPackage();
-  workspace.Write("clean.brx", package);
-  const test::ToolRun clean = RunTool({"verify", workspace.Text("clean.brx")});
-  EXPECT_EQ(clean.code, 0) << clean.out;
-  EXPECT_NE(clean.out.find("clean.brx: OK"), std::string::npos) << clean.out;
+  std::string noise(700, '\0');
+  for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 2654435761u) >> 13);
+  workspace.Write("payload/noise.bin", noise);
+  workspace.Write("payload/text.txt", std::string(2000, 't'));
+  workspace.Write("payload/empty.txt", "");
+  workspace.Write("brxpack.toml",
+                  "[target]\nregistry_key = 'K'\npatch_level = 1\n[payload]\nfolder = 'payload'\n"
+                  "[remove]\npaths = ['ledger31.hlp']\n[folders]\ncreate = ['data']\n");
+  ASSERT_EQ(RunTool({"build", workspace.Text("brxpack.toml"), "-o", workspace.Text("p.brx")}).code,
+            0);
+  const std::vector<uint8_t> package = workspace.ReadBytes("p.brx");
+  const test::ToolRun clean = RunTool({"verify", workspace.Text("p.brx")});
+  ASSERT_EQ(clean.code, 0) << clean.out;
 
   brx::Package parsed;
   ASSERT_EQ(brx::ParsePackage({package.data(), static_cast<uint32_t>(package.size())},
                               brx::PackageSource::kPackageFile, &parsed),
             brx::PackageError::kNone);
-  const std::vector<brx::DirectoryEntry> directory(parsed.directory,
-                                                   parsed.directory + parsed.entryCount());
+  std::vector<std::pair<std::string, std::pair<uint32_t, uint32_t>>> ranges;
+  for (uint32_t i = 0; i < parsed.entryCount(); ++i) {
+    const brx::DirectoryEntry& entry = parsed.directory[i];
+    EXPECT_TRUE(entry.IsCompressed()) << entry.name;
+    ranges.push_back({"PROBLEM: entry " + std::to_string(i + 1) + " \"" + entry.name,
+                      {entry.offset, entry.offset + entry.StoredSize()}});
+  }
+  ranges.push_back({"PROBLEM: the installer's reader refuses it: the compressed directory",
+                    {parsed.header.directoryOffset,
+                     parsed.header.directoryOffset + parsed.header.directoryCompressedSize}});
   std::free(parsed.directory);
-  for (size_t index = 0; index < directory.size(); ++index) {
-    const brx::DirectoryEntry& entry = directory[index];
-    const std::string label = "PROBLEM: entry " + std::to_string(index + 1) + " \"" + entry.name;
-    for (uint32_t at = entry.offset; at < entry.offset + entry.compressedSize; ++at) {
+  for (const auto& [label, range] : ranges) {
+    for (uint32_t at = range.first; at < range.second; ++at) {
       std::vector<uint8_t> damaged = package;
       damaged[at] ^= 0xFF;
       workspace.Write("damaged.brx", damaged);
@@ -93,6 +107,8 @@ TEST(PackageVerificationTest, ReportsWhatTheReaderLetsPass) {
   std::vector<uint8_t> tooLong = test::PackageOf(
       {keys, {"big.bin", Bytes("0123456789"), EntryStorage::kStored}}, storedDirectory);
   brx::WriteLe32(tooLong.data() + brx::ReadLe32(tooLong.data() + 20) + 48 + 36, 100000);
+  std::vector<uint8_t> badMagic = test::PackageOf({keys});
+  badMagic[3] = 'N';
   struct Case {
     std::vector<uint8_t> package;
     std::string problem;
@@ -108,16 +124,23 @@ TEST(PackageVerificationTest, ReportsWhatTheReaderLetsPass) {
       {of({keys, {":RegistryKeys", Bytes("K"), EntryStorage::kStored}}),
        "entry 2 \":RegistryKeys\": repeats the name of entry 1; the installer reads only the "
        "first"},
+      {of({keys, {":Folders", Bytes("data\0..\\outside\0\0"s), EntryStorage::kStored}}),
+       "entry 2 \":Folders\": item 2 \"..\\outside\" climbs out of the program's folder with "
+       "\"..\""},
       {of({keys,
-           {"A.txt", Bytes("1"), EntryStorage::kStored},
-           {"a.TXT", Bytes("2"), EntryStorage::kStored}}),
-       "entry 3 \"a.TXT\": repeats the name of entry 2; both are installed, the later one wins"},
+           {":FilesToRemove", Bytes("ledger31.hlp\0le\nger31.hlp\0\0"s), EntryStorage::kStored}}),
+       "entry 2 \":FilesToRemove\": item 2 \"le<U+000A>ger31.hlp\" holds a control character "
+       "(U+000A)"},
       {of({keys,
-           {":XlatNamesTable", Bytes("x\0C:\\x\0\0"s), EntryStorage::kStored},
-           {"x", Bytes("1"), EntryStorage::kStored}}),
-       "entry 3 \"x\" (installed as \"C:\\x\"): the installed path holds a colon"},
-      {of({keys, {"empty.txt", {}, EntryStorage::kStored}}),
-       "entry 2 \"empty.txt\": is empty; the installer fails on a file of 0 bytes"},
+           {":CommandsToExecute", Bytes("\3C:\\x.exe\0\0\1x.exe\0\0\0\0"s),
+            EntryStorage::kStored}}),
+       "entry 2 \":CommandsToExecute\": command 1: its program \"C:\\x.exe\" holds a colon\n"
+       "entry 2 \":CommandsToExecute\": command 2: its program \"x.exe\" is not an absolute "
+       "path"},
+      {of({keys,
+           {":RegistryTable", Bytes("\1\0\0\0\1\0\0\0K\tx\0\2\0\0\0N\0D\0\0\0\0\0"s),
+            EntryStorage::kStored}}),
+       "entry 2 \":RegistryTable\": value 1: its key holds a control character (U+0009)"},
       {of({{":RegistryKeys", Bytes("K\0P\0N"s), EntryStorage::kStored}}),
        "entry 1 \":RegistryKeys\": ends before its program value name"},
       {of({keys, {":CommandsToExecute", Bytes("\3run.exe\0"s), EntryStorage::kStored}}),
@@ -129,6 +152,9 @@ TEST(PackageVerificationTest, ReportsWhatTheReaderLetsPass) {
       {tooLong,
        "the installer's reader refuses it: an entry's stored bytes reach past the end of the "
        "package\nentry 2 \"big.bin\": its 100000 stored bytes at offset"},
+      {badMagic,
+       "the installer's reader refuses it: the package header's magic is damaged: the file "
+       "begins \"BriNdlex data  \\x1A\", not \"Brindlex data  \\x1A\""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.problem);
@@ -140,6 +166,87 @@ TEST(PackageVerificationTest, ReportsWhatTheReaderLetsPass) {
     for (std::string line; std::getline(problems, line);) {
       EXPECT_NE(run.out.find("clean.brx: PROBLEM: " + line), std::string::npos) << run.out;
     }
+  }
+}
+
+// Tests that verify and extract judge installed paths alike: each package
+// that verify calls damaged for an installed path, extract refuses whole
+// with the same words and the same exit code, writing nothing; a clean one
+// (raw stored entries from another writer, which verify calls unprotected)
+// passes both.
+TEST(PackageVerificationTest, VerifyAndExtractAgreeOnInstalledPaths) {
+  const brx::PackageEntrySource keys = {":RegistryKeys", Bytes(kKeys), EntryStorage::kStored};
+  const auto file = [](const std::string& name) {
+    return brx::PackageEntrySource{name, Bytes("bytes"), EntryStorage::kStored};
+  };
+  const auto table = [](const std::string& pairs) {
+    return brx::PackageEntrySource{":XlatNamesTable", Bytes(pairs), EntryStorage::kCompressed};
+  };
+  struct Case {
+    std::vector<brx::PackageEntrySource> entries;
+    std::string problem;  // "entry N \"name\": ..." as verify words it; empty: clean
+  };
+  const Case cases[] = {
+      {{keys, file("data\\a.txt"), file("b.txt")}, ""},
+      {{keys, file("..\\evil.dll")},
+       "entry 2 \"..\\evil.dll\": installed as \"..\\evil.dll\", which climbs out"},
+      {{keys, file("C:\\evil.dll")},
+       "entry 2 \"C:\\evil.dll\": installed as \"C:\\evil.dll\", which holds a colon"},
+      {{keys, file("\\evil.dll")},
+       "entry 2 \"\\evil.dll\": installed as \"\\evil.dll\", which is absolute"},
+      {{keys, file("new\nline.txt")},
+       "entry 2 \"new<U+000A>line.txt\": installed as \"new<U+000A>line.txt\", which holds a "
+       "control"},
+      {{keys, file("CON.txt")},
+       "entry 2 \"CON.txt\": installed as \"CON.txt\", which has the component 'CON.txt', a "
+       "Windows device"},
+      {{keys, file("x\\aux")},
+       "entry 2 \"x\\aux\": installed as \"x\\aux\", which has the component 'aux', a Windows "
+       "device"},
+      {{keys, file("nul.dll")},
+       "entry 2 \"nul.dll\": installed as \"nul.dll\", which has the component 'nul.dll', a "
+       "Windows device"},
+      {{keys, file("end.")},
+       "entry 2 \"end.\": installed as \"end.\", which has the component 'end.', ending in a dot"},
+      {{keys, file("end ")},
+       "entry 2 \"end \": installed as \"end \", which has the component 'end ', ending in a dot "
+       "or a space"},
+      {{keys, file(".")},
+       "entry 2 \".\": installed as \".\", which has the component '.', ending in a dot"},
+      {{keys, file("docs\\")},
+       "entry 2 \"docs\\\": installed as \"docs\\\", which ends in a separator"},
+      {{keys, file("same.txt"), file("SAME.TXT")},
+       "entry 3 \"SAME.TXT\": installed as \"SAME.TXT\", the path of entry 2; the installer "
+       "writes both and the later one wins"},
+      {{keys, file("\xEA\xE0\xF0\xF2\xE0"), file("\xCA\xC0\xD0\xD2\xC0")},
+       "entry 3 \"КАРТА\": installed as \"КАРТА\", the path of entry 2"},
+      {{keys, table("a\0b\\c\0\0"s), file("a"), file("B/C")},
+       "entry 4 \"B/C\": installed as \"B/C\", the path of entry 3"},
+      {{keys, table("gone\0\0"s), file("gone")},
+       "entry 3 \"gone\": installed as \"\", which is empty"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.problem);
+    Workspace workspace;
+    workspace.Write("p.brx", test::PackageOf(c.entries));
+    const test::ToolRun verify = RunTool({"verify", workspace.Text("p.brx")});
+    const test::ToolRun extract =
+        RunTool({"extract", workspace.Text("p.brx"), "-C", workspace.Text("out")});
+    EXPECT_EQ(verify.code, c.problem.empty() ? 0 : 1) << verify.out;
+    EXPECT_EQ(extract.code, verify.code) << extract.err;
+    if (c.problem.empty()) {
+      EXPECT_NE(verify.out.find("entries are stored raw, without a zlib stream: unprotected"),
+                std::string::npos)
+          << verify.out;
+      continue;
+    }
+    EXPECT_NE(verify.out.find("p.brx: PROBLEM: " + c.problem), std::string::npos) << verify.out;
+    const std::string label = c.problem.substr(0, c.problem.find(' ', 6));  // "entry N"
+    const std::string words = "entry" + c.problem.substr(label.size());
+    EXPECT_NE(extract.err.find("brxpack: " + workspace.Text("p.brx") + ": " + words),
+              std::string::npos)
+        << extract.err;
+    EXPECT_EQ(workspace.Files(), std::vector<std::string>{"p.brx"});
   }
 }
 

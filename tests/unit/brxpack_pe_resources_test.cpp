@@ -204,7 +204,7 @@ TEST(BrandTest, RefusesWhatIsNoBrand) {
       {good + "icon = 'i.ico'\n", icon, ""},
       {"[brand]\nversion = '2'\ncolour = 'red'\n",
        {},
-       "m.toml:6:1: brand.colour: unknown key\nm.toml:4:1: brand.product: is required"},
+       "m.toml:4:1: brand.product: is required but missing\nm.toml:6:1: brand.colour: unknown key"},
       {"[brand]\nproduct = 'P'\nversion = '2.x'\n", {}, "m.toml:6:11: brand.version: must be one"},
       {"[brand]\nproduct = 'P'\nversion = '1.2.3.4.5'\n", {}, "m.toml:6:11: brand.version"},
       {"[brand]\nproduct = 'P'\nversion = '65536'\n", {}, "m.toml:6:11: brand.version"},

@@ -63,8 +63,18 @@ Result<std::string> ComposeDiffManifest(const DiffManifestRequest& request) {
     if (!text.ends_with("\n")) text += "\n";
     text += "\n# From the diff:\n";
   }
-  text += "\n[payload]\nfolder = " + TomlString(PayloadFolder(request)) +
-          "\nonly = " + TomlList(paths->payload) + "\n";
+  text += "\n[payload]\nfolder = " + TomlString(PayloadFolder(request)) + "\n";
+  if (request.symlinks) text += "symlinks = true\n";
+  for (const auto& [key, patterns] :
+       {std::pair{"exclude", &request.exclude}, std::pair{"include", &request.include}}) {
+    if (patterns->empty()) continue;
+    text += std::string(key) + " = [";
+    for (size_t i = 0; i < patterns->size(); ++i) {
+      text += (i == 0 ? "" : ", ") + TomlString((*patterns)[i]);
+    }
+    text += "]\n";
+  }
+  text += "only = " + TomlList(paths->payload) + "\n";
   if (!base.hasFolders && !paths->newFolders.empty()) {
     text +=
         "\n[folders]\ncreate = " +

@@ -20,6 +20,10 @@ struct DiffManifestRequest {
   std::filesystem::path newer;           // the new release's folder
   std::filesystem::path manifestFolder;  // where relative paths in the manifest start
   std::optional<std::filesystem::path> base;
+  // The payload rules the diff was made with, repeated for build.
+  std::vector<std::string> exclude;
+  std::vector<std::string> include;
+  bool symlinks = false;
 };
 
 // "2 changed, 1 new, 3 removed files; 1 folder to create, 0 to remove".

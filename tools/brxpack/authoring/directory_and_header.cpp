@@ -14,11 +14,15 @@ Status WriteDirectoryAndHeader(const std::vector<uint8_t>& directory, uint32_t e
   std::memcpy(header.magic, brx::kHeaderMagic, sizeof brx::kHeaderMagic);
   header.entryCount = entryCount;
   header.directoryOffset = static_cast<uint32_t>(directoryOffset);
-  std::vector<uint8_t> compressed = brx::CompressZlib(directory.data(), directory.size(), level);
-  const bool compress = !compressed.empty() && compressed.size() < directory.size();
-  const std::vector<uint8_t>& stored = compress ? compressed : directory;
-  header.directoryFlags = compress ? brx::kDirectoryCompressed : brx::kDirectoryStored;
-  header.directoryCompressedSize = compress ? static_cast<uint32_t>(compressed.size()) : 0;
+  // A zlib stream always, as every entry is: stored blocks when it does not
+  // shrink, so the installer's checksum covers the directory too.
+  std::vector<uint8_t> stored = brx::CompressZlib(directory.data(), directory.size(), level);
+  if (stored.empty() || stored.size() >= directory.size()) {
+    stored = brx::CompressZlib(directory.data(), directory.size(), 0);
+  }
+  if (stored.empty()) return Error{"zlib could not compress the directory"};
+  header.directoryFlags = brx::kDirectoryCompressed;
+  header.directoryCompressedSize = static_cast<uint32_t>(stored.size());
   if (directoryOffset + stored.size() > UINT32_MAX) {
     return Error{"the package would pass 4 GiB, the limit of its 32-bit offsets"};
   }

@@ -4,7 +4,6 @@
 
 #include "brxpack/contents/display_text.h"
 #include "brxpack/contents/folded_name.h"
-#include "brxpack/contents/installed_path.h"
 #include "package/format.h"
 
 namespace brxpack {
@@ -35,17 +34,6 @@ void NameEntries(std::vector<FileCandidate>& candidates, std::vector<std::string
     }
   };
   for (FileCandidate& candidate : candidates) {
-    if (candidate.install) {
-      if (std::optional<std::string> problem = InstalledPathProblem(*candidate.install)) {
-        problems.push_back(candidate.where + ": installed path " + ShownName(*candidate.install) +
-                           " " + *problem);
-        continue;
-      }
-    }
-    if (candidate.size == 0) {
-      problems.push_back(candidate.where + ": " + candidate.shown +
-                         " is empty; the installer cannot write a file of 0 bytes");
-    }
     if (!candidate.entry && candidate.install->size() < brx::kEntryNameSize) {
       candidate.entry = candidate.install;
     }

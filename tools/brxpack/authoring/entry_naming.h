@@ -9,8 +9,8 @@ namespace brxpack {
 
 // Gives every candidate an entry name: the one given, else its installed
 // path when that fits the name field, else a generated name that no other
-// entry has. Refuses (appending one line each) an unsuitable installed path,
-// an empty file, and an entry name used twice (A to Z folded).
+// entry has. Refuses (appending one line each) an entry name used twice (A
+// to Z folded).
 void NameEntries(std::vector<FileCandidate>& candidates, std::vector<std::string>& problems);
 
 // An entry name for a file whose installed path is too long for the 32-byte

@@ -36,18 +36,17 @@ PreparedEntry PrepareEntry(const EntryToWrite& entry, int level) {
       ready.error = Describe(entry) + " is 4 GiB or larger; entries hold 32-bit sizes";
       return ready;
     }
-    if (!entry.stored && ready.size != 0) {
-      std::vector<uint8_t> compressed = brx::CompressZlib(ready.content, ready.size, level);
-      if (compressed.empty()) {
-        ready.error = Describe(entry) + ": zlib could not compress it";
-        return ready;
-      }
-      if (compressed.size() < ready.size) {
-        ready.compressed = std::move(compressed);
-        ready.isCompressed = true;
-      }
+    // Every entry is a zlib stream, so the installer's Adler-32 check
+    // covers every byte; what does not shrink goes into stored blocks
+    // (level 0), a few bytes per 64 KB more than the bytes themselves.
+    if (!entry.stored && level != 0) {
+      ready.compressed = brx::CompressZlib(ready.content, ready.size, level);
+      if (!ready.compressed.empty() && ready.compressed.size() < ready.size) return ready;
     }
+    ready.compressed = brx::CompressZlib(ready.content, ready.size, 0);
+    if (ready.compressed.empty()) ready.error = Describe(entry) + ": zlib could not compress it";
   } catch (const std::bad_alloc&) {
+    ready.compressed.clear();
     ready.error = Describe(entry) + ": out of memory";
   }
   return ready;

@@ -1,6 +1,7 @@
 #pragma once
-// One entry of a package made ready to write: read (or mapped) and
-// compressed, or kept as it is where compression would not make it smaller.
+// One entry of a package made ready to write: read (or mapped) and made a
+// zlib stream, compressed, or in stored blocks where compression would not
+// make it smaller.
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -17,7 +18,7 @@ struct EntryToWrite {
   std::vector<uint8_t> bytes;
   bool fromFile = false;
   std::filesystem::path file;
-  bool stored = false;  // never compress
+  bool stored = false;  // never compress: stored blocks only
 };
 
 struct PreparedEntry {
@@ -25,11 +26,10 @@ struct PreparedEntry {
   MappedFile mapping;                // holds content for an entry from a file
   const uint8_t* content = nullptr;  // the entry's own bytes
   uint64_t size = 0;
-  std::vector<uint8_t> compressed;  // empty when the entry is stored
-  bool isCompressed = false;
+  std::vector<uint8_t> compressed;  // the zlib stream written for it
 
-  const uint8_t* stored() const { return isCompressed ? compressed.data() : content; }
-  uint64_t storedSize() const { return isCompressed ? compressed.size() : size; }
+  // Whether compression shrank it (else its stream holds stored blocks).
+  bool shrank() const { return compressed.size() < size; }
 };
 
 // Reads `entry` for writing at this zlib level. Fails for an unreadable

@@ -52,14 +52,15 @@ void KeepPicked(const std::vector<PayloadPick>& picks, std::vector<PayloadFile>&
 std::vector<FileCandidate> PayloadFolderFiles(const Manifest& manifest,
                                               std::vector<std::string>& problems) {
   std::vector<FileCandidate> candidates;
-  if (!manifest.payloadFolder) return candidates;
-  const std::filesystem::path folder = manifest.folder / PathFromUtf8(*manifest.payloadFolder);
-  Result<std::vector<PayloadFile>> files = ScanPayloadFolder(folder, manifest.payloadWhere);
+  if (!manifest.payload) return candidates;
+  const PayloadSettings& payload = *manifest.payload;
+  const std::filesystem::path folder = manifest.folder / PathFromManifest(payload.folder);
+  Result<std::vector<PayloadFile>> files = ScanPayloadFolder(folder, payload.rules, payload.where);
   if (!files.ok()) {
     problems.push_back(files.error());
     return candidates;
   }
-  if (manifest.payloadOnly) KeepPicked(*manifest.payloadOnly, *files, problems);
+  if (payload.only) KeepPicked(*payload.only, *files, problems);
   for (PayloadFile& file : *files) {
     FileCandidate candidate;
     candidate.source = file.path;
@@ -80,7 +81,7 @@ std::vector<FileCandidate> PayloadFolderFiles(const Manifest& manifest,
 std::optional<FileCandidate> ExplicitFile(const Manifest& manifest, const FileItem& item,
                                           std::vector<std::string>& problems) {
   FileCandidate candidate;
-  candidate.source = manifest.folder / PathFromUtf8(item.source);
+  candidate.source = manifest.folder / PathFromManifest(item.source);
   candidate.shown = Utf8FromPath(candidate.source);
   candidate.where = item.where;
   candidate.entry = item.entry;
@@ -106,23 +107,28 @@ std::optional<FileCandidate> ExplicitFile(const Manifest& manifest, const FileIt
 std::vector<FileCandidate> GatherFileCandidates(const Manifest& manifest,
                                                 std::vector<std::string>& problems) {
   std::vector<FileCandidate> candidates = PayloadFolderFiles(manifest, problems);
-  size_t payloadCount = candidates.size();
+  std::unordered_map<std::string, size_t> payloadByPath;  // folded installed path -> candidate
+  for (size_t i = 0; i < candidates.size(); ++i) {
+    payloadByPath.emplace(FoldedName(*candidates[i].install), i);
+  }
+  std::vector<bool> replaced(candidates.size(), false);
+  std::vector<FileCandidate> explicitFiles;
   for (const FileItem& item : manifest.files) {
     std::optional<FileCandidate> candidate = ExplicitFile(manifest, item, problems);
     if (!candidate) continue;
     if (candidate->install) {
-      const std::string key = FoldedName(*candidate->install);
-      for (size_t i = 0; i < payloadCount; ++i) {
-        if (FoldedName(*candidates[i].install) == key) {
-          candidates.erase(candidates.begin() + static_cast<std::ptrdiff_t>(i));
-          --payloadCount;
-          break;
-        }
-      }
+      const auto payload = payloadByPath.find(FoldedName(*candidate->install));
+      if (payload != payloadByPath.end()) replaced[payload->second] = true;
     }
-    candidates.push_back(std::move(*candidate));
+    explicitFiles.push_back(std::move(*candidate));
   }
-  return candidates;
+  std::vector<FileCandidate> gathered;
+  gathered.reserve(candidates.size() + explicitFiles.size());
+  for (size_t i = 0; i < candidates.size(); ++i) {
+    if (!replaced[i]) gathered.push_back(std::move(candidates[i]));
+  }
+  for (FileCandidate& candidate : explicitFiles) gathered.push_back(std::move(candidate));
+  return gathered;
 }
 
 }  // namespace brxpack

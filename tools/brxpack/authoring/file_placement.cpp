@@ -1,11 +1,9 @@
 #include "brxpack/authoring/file_placement.h"
 
-#include <map>
-#include <optional>
+#include <unordered_map>
 
 #include "brxpack/contents/display_text.h"
-#include "brxpack/contents/folded_name.h"
-#include "brxpack/contents/installed_path.h"
+#include "brxpack/contents/package_path.h"
 #include "brxpack/contents/section_bytes.h"
 #include "package/entry_names.h"
 #include "package/name_translation.h"
@@ -23,23 +21,32 @@ std::vector<PlannedFile> PlaceFiles(const std::vector<FileCandidate>& candidates
       break;
     }
   }
+  brx::NameTable names;
+  if (!names.Build(table.range())) {
+    problems.push_back("out of memory for the name table's index");
+    return {};
+  }
   std::vector<PlannedFile> files;
-  std::map<std::string, std::string> installedBy;
+  files.reserve(candidates.size());
+  std::unordered_map<std::string, const std::string*> installedBy;
   for (const FileCandidate& candidate : candidates) {
     PlannedFile file;
     file.entryName = *candidate.entry;
-    file.installedPath = brx::InstalledName(table.range(), file.entryName.c_str());
+    file.installedPath = names.Translate(file.entryName.c_str());
     file.source = candidate.source;
     file.stored = candidate.stored;
     file.size = candidate.size;
-    if (std::optional<std::string> problem = InstalledPathProblem(file.installedPath)) {
-      problems.push_back(candidate.where + ": installed path " + ShownName(file.installedPath) +
-                         " " + *problem);
-    }
-    auto [place, added] = installedBy.emplace(FoldedName(file.installedPath), candidate.where);
-    if (!added) {
-      problems.push_back(candidate.where + ": installed path " + ShownName(file.installedPath) +
-                         " is already installed by " + place->second);
+    const std::string shown = "installed path " + ShownName(file.installedPath);
+    if (std::optional<std::string> problem =
+            PackagePathProblem(file.installedPath, PathUse::kInstalledFile)) {
+      problems.push_back(candidate.where + ": " + shown + " " + *problem);
+    } else {
+      auto [place, added] =
+          installedBy.emplace(InstalledPathKey(file.installedPath), &candidate.where);
+      if (!added) {
+        problems.push_back(candidate.where + ": " + shown + " is already installed by " +
+                           *place->second);
+      }
     }
     files.push_back(std::move(file));
   }

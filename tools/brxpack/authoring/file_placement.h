@@ -20,8 +20,9 @@ struct PlannedFile {
 
 // The named candidates as planned files, installed where the installer will
 // really put them: through the first name table among the sections, as it
-// loads that. Refuses (appending a line each) an unsuitable installed path
-// and a second file at one path (A to Z folded).
+// loads that. Refuses (appending a line each) an installed path that
+// PackagePathProblem refuses and a second file at one path, as Windows
+// compares paths.
 std::vector<PlannedFile> PlaceFiles(const std::vector<FileCandidate>& candidates,
                                     const std::vector<SectionEntry>& sections,
                                     std::vector<std::string>& problems);

@@ -10,6 +10,7 @@
 
 #include "authoring/section_encoders.h"
 #include "brxpack/authoring/brand.h"
+#include "brxpack/authoring/payload_folder.h"
 
 namespace brxpack {
 
@@ -53,20 +54,26 @@ struct ScriptSections {
   std::vector<NamePairItem> renames;
   std::optional<std::vector<std::string>> folders;
   std::optional<std::vector<brx::CommandInput>> commands;
+  std::vector<std::string> commandWhere;  // "FILE:LINE:COLUMN: command[N]", one per command
   std::optional<std::vector<std::string>> removals;
   std::optional<std::vector<brx::RegistryValueInput>> registry;
   std::vector<RawSection> raw;
+};
+
+struct PayloadSettings {
+  std::string folder;  // host path (UTF-8), relative to the manifest's folder
+  PayloadRules rules;
+  // Only these files of the folder (an update made by diff); unset: all.
+  std::optional<std::vector<PayloadPick>> only;
+  std::string where;  // "FILE:LINE:COLUMN: payload.folder", for messages
 };
 
 struct Manifest {
   std::filesystem::path path;
   std::filesystem::path folder;  // what relative host paths start from
   std::optional<int> level;
-  std::optional<std::string> output;         // UTF-8, relative to folder
-  std::optional<std::string> payloadFolder;  // UTF-8, relative to folder
-  std::string payloadWhere;
-  // Only these files of the payload folder (an update made by diff); unset: all.
-  std::optional<std::vector<PayloadPick>> payloadOnly;
+  std::optional<std::string> output;  // UTF-8, relative to folder
+  std::optional<PayloadSettings> payload;
   std::vector<FileItem> files;
   ScriptSections script;
   std::optional<Brand> brand;  // applied to the stub of a self-applying executable

@@ -2,16 +2,21 @@
 
 #include <toml++/toml.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <fstream>
 #include <initializer_list>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "brxpack/authoring/brand_version_info.h"
 #include "brxpack/authoring/hex_text.h"
 #include "brxpack/authoring/registry_terms.h"
+#include "brxpack/contents/display_text.h"
+#include "brxpack/contents/package_path.h"
+#include "brxpack/contents/section_checks.h"
 #include "brxpack/contents/windows1251.h"
 #include "brxpack/host/host_path.h"
 #include "package/entry_lookup.h"
@@ -23,7 +28,8 @@ namespace brxpack {
 
 namespace {
 
-// Collects every problem of one manifest with its place.
+// Collects every problem of one manifest with its place, to be told in the
+// order of the file, as a compiler does.
 class Problems {
  public:
   explicit Problems(std::string file) : file_(std::move(file)) {}
@@ -34,18 +40,21 @@ class Problems {
   }
   void Add(const toml::source_region& region, const std::string& field,
            const std::string& message) {
-    lines_.push_back(Place(region) + ": " + field + ": " + message);
+    lines_.push_back(
+        {{region.begin.line, region.begin.column}, Place(region) + ": " + field + ": " + message});
   }
   bool empty() const { return lines_.empty(); }
-  std::string Joined() const {
+  std::string Joined() {
+    std::stable_sort(lines_.begin(), lines_.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
     std::string text;
-    for (const std::string& line : lines_) text += (text.empty() ? "" : "\n") + line;
+    for (const auto& line : lines_) text += (text.empty() ? "" : "\n") + line.second;
     return text;
   }
 
  private:
   std::string file_;
-  std::vector<std::string> lines_;
+  std::vector<std::pair<std::pair<uint32_t, uint32_t>, std::string>> lines_;
 };
 
 // Typed reads of one table's keys, each reporting its own problems under the
@@ -138,9 +147,9 @@ class TableReader {
     return node->as_boolean()->get();
   }
 
-  // A list of texts for the package. An empty item would end the list where
-  // it stands, so it is refused.
-  std::optional<std::vector<std::string>> TextList(std::string_view key) {
+  // A list of paths for the package, each judged by the one path rule (an
+  // empty item, which would end the list where it stands, among others).
+  std::optional<std::vector<std::string>> PathList(std::string_view key, PathUse use) {
     const toml::node* node = table_.get(key);
     if (node == nullptr) {
       Missing(key);
@@ -167,7 +176,8 @@ class TableReader {
         continue;
       }
       std::optional<std::string> text = Convert(item, field, item.as_string()->get());
-      good = good && text.has_value();
+      const bool fine = text.has_value() && PathIsFine(item, field, *text, use);
+      good = good && fine;
       if (text) items.push_back(std::move(*text));
     }
     if (!good) return std::nullopt;
@@ -177,21 +187,55 @@ class TableReader {
   // A list of paths below a host folder, each with its place for messages.
   std::vector<PayloadPick> Picks(std::string_view key) {
     std::vector<PayloadPick> picks;
-    const toml::array* array = table_.get(key)->as_array();
+    size_t number = 0;
+    for (const auto& [node, path] : Utf8List(key)) {
+      const std::string field = Field(key) + "[" + std::to_string(++number) + "]";
+      if (path.empty()) {
+        problems_.Add(node->source(), field, "must be a path in quotes");
+        continue;
+      }
+      picks.push_back({path, problems_.Place(node->source()) + ": " + field});
+    }
+    return picks;
+  }
+
+  // A list of texts as they are (UTF-8); nothing when the key is absent.
+  std::vector<std::pair<const toml::node*, std::string>> Utf8List(std::string_view key) {
+    std::vector<std::pair<const toml::node*, std::string>> items;
+    const toml::node* node = table_.get(key);
+    if (node == nullptr) return items;
+    const toml::array* array = node->as_array();
     if (array == nullptr) {
-      Problem(key, "must be a list of texts in [ ]");
-      return picks;
+      problems_.Add(node->source(), Field(key), "must be a list of texts in [ ]");
+      return items;
     }
     for (size_t i = 0; i < array->size(); ++i) {
       const toml::node& item = *array->get(i);
-      const std::string field = Field(key) + "[" + std::to_string(i + 1) + "]";
-      if (!item.is_string() || item.as_string()->get().empty()) {
-        problems_.Add(item.source(), field, "must be a path in quotes");
-        continue;
+      if (item.is_string()) {
+        items.emplace_back(&item, item.as_string()->get());
+      } else {
+        problems_.Add(item.source(), Field(key) + "[" + std::to_string(i + 1) + "]",
+                      "must be a text in quotes");
       }
-      picks.push_back({item.as_string()->get(), problems_.Place(item.source()) + ": " + field});
     }
-    return picks;
+    return items;
+  }
+
+  // False, with a problem, when the package path must not be used.
+  bool PathIsFine(const toml::node& node, const std::string& field, const std::string& path,
+                  PathUse use) {
+    return Judged(node, field, path, PackagePathProblem(path, use));
+  }
+  bool Judged(const toml::node& node, const std::string& field, const std::string& text,
+              const std::optional<std::string>& problem) {
+    if (problem) problems_.Add(node.source(), field, ShownName(text) + " " + *problem);
+    return !problem;
+  }
+  // The key's text judged: a package path, a program or a registry name.
+  bool KeyIsFine(std::string_view key, const std::string& text,
+                 const std::optional<std::string>& problem) {
+    const toml::node* node = table_.get(key);
+    return node == nullptr || Judged(*node, Field(key), text, problem);
   }
 
   void Problem(std::string_view key, const std::string& message) {
@@ -278,7 +322,13 @@ void ReadTarget(const toml::table& root, ScriptSections& script, Problems& probl
   std::optional<std::string> program = reader.Text("program_value", false);
   std::optional<std::string> level = reader.Text("level_value", false);
   std::optional<int64_t> patchLevel = reader.Integer("patch_level", INT32_MIN, INT32_MAX, true);
-  if (!key || !patchLevel) return;
+  bool fine = true;
+  for (const auto& [name, text] :
+       {std::pair{"registry_key", &key}, std::pair{"folder_value", &folder},
+        std::pair{"program_value", &program}, std::pair{"level_value", &level}}) {
+    if (*text) fine = reader.KeyIsFine(name, **text, ControlCharacterProblem(**text)) && fine;
+  }
+  if (!key || !patchLevel || !fine) return;
   keys.keyPath = *key;
   if (folder) keys.folderValueName = *folder;
   if (program) keys.programValueName = *program;
@@ -301,10 +351,30 @@ void ReadPayload(const toml::table& root, Manifest& manifest, Problems& problems
   const toml::table* table = TableOf(root, "payload", problems);
   if (table == nullptr) return;
   TableReader reader(*table, "payload.", problems);
-  reader.RejectUnknownKeys({"folder", "only"});
-  manifest.payloadFolder = reader.Utf8("folder", true);
-  manifest.payloadWhere = reader.Where() + ".folder";
-  if (reader.Has("only")) manifest.payloadOnly = reader.Picks("only");
+  reader.RejectUnknownKeys({"folder", "only", "symlinks", "exclude", "include"});
+  PayloadSettings payload;
+  const std::optional<std::string> folder = reader.Utf8("folder", true);
+  payload.rules.followLinks = reader.Boolean("symlinks").value_or(false);
+  bool fine = true;
+  for (const auto& [key, patterns] : {std::pair{"exclude", &payload.rules.exclude},
+                                      std::pair{"include", &payload.rules.include}}) {
+    const auto items = reader.Utf8List(key);
+    for (size_t i = 0; i < items.size(); ++i) {
+      Result<PathPattern> pattern = PathPattern::Parse(items[i].second);
+      if (pattern.ok()) {
+        patterns->push_back(std::move(*pattern));
+        continue;
+      }
+      problems.Add(items[i].first->source(), reader.Field(key) + "[" + std::to_string(i + 1) + "]",
+                   pattern.error());
+      fine = false;
+    }
+  }
+  if (reader.Has("only")) payload.only = reader.Picks("only");
+  if (!folder || !fine) return;
+  payload.folder = *folder;
+  payload.where = reader.Where() + ".folder";
+  manifest.payload = std::move(payload);
 }
 
 void ReadFiles(const toml::table& root, Manifest& manifest, Problems& problems) {
@@ -323,6 +393,11 @@ void ReadFiles(const toml::table& root, Manifest& manifest, Problems& problems) 
       continue;
     }
     if (item.entry) CheckEntryName(reader, "entry", *item.entry, false);
+    if (item.install &&
+        !reader.KeyIsFine("install", *item.install,
+                          PackagePathProblem(*item.install, PathUse::kInstalledFile))) {
+      continue;
+    }
     if (!source) continue;
     item.source = *source;
     manifest.files.push_back(std::move(item));
@@ -337,10 +412,10 @@ void ReadRenames(const toml::table& root, ScriptSections& script, Problems& prob
     std::optional<std::string> entry = reader.Text("entry", true);
     std::optional<std::string> install = reader.Text("install", true);
     if (entry) CheckEntryName(reader, "entry", *entry, false);
-    if (install && install->empty()) {
-      reader.Problem("install", "is empty, which would end the name table early");
-    }
-    if (entry && install) script.renames.push_back({*entry, *install, reader.Where()});
+    const bool fine =
+        install && reader.KeyIsFine("install", *install,
+                                    PackagePathProblem(*install, PathUse::kInstalledFile));
+    if (entry && fine) script.renames.push_back({*entry, *install, reader.Where()});
   }
 }
 
@@ -349,7 +424,7 @@ void ReadFolders(const toml::table& root, ScriptSections& script, Problems& prob
   if (table == nullptr) return;
   TableReader reader(*table, "folders.", problems);
   reader.RejectUnknownKeys({"create"});
-  script.folders = reader.TextList("create");
+  script.folders = reader.PathList("create", PathUse::kFolder);
 }
 
 void ReadRemovals(const toml::table& root, ScriptSections& script, Problems& problems) {
@@ -357,7 +432,7 @@ void ReadRemovals(const toml::table& root, ScriptSections& script, Problems& pro
   if (table == nullptr) return;
   TableReader reader(*table, "remove.", problems);
   reader.RejectUnknownKeys({"paths"});
-  script.removals = reader.TextList("paths");
+  script.removals = reader.PathList("paths", PathUse::kRemoval);
 }
 
 void ReadCommands(const toml::table& root, ScriptSections& script, Problems& problems) {
@@ -376,13 +451,17 @@ void ReadCommands(const toml::table& root, ScriptSections& script, Problems& pro
     const bool relative = reader.Boolean("relative").value_or(true);
     if (program && program->empty()) {
       reader.Problem("program", "is empty, which would end the command list early");
+      continue;
     }
-    if (!program) continue;
+    if (!program || !reader.KeyIsFine("program", *program, ProgramProblem(*program, relative))) {
+      continue;
+    }
     command.program = *program;
     command.arguments = arguments.value_or("");
     command.flags = static_cast<uint8_t>((wait ? brx::kCommandWait : 0) |
                                          (relative ? brx::kCommandRelative : 0));
     commands.push_back(std::move(command));
+    script.commandWhere.push_back(reader.Where());
   }
   script.commands = std::move(commands);
 }
@@ -450,8 +529,10 @@ void ReadRegistry(const toml::table& root, ScriptSections& script, Problems& pro
     const std::optional<std::string> name = reader.Text("name", false);
     const std::optional<std::string> data =
         record.type != kNoCode ? RegistryData(reader, *tables[i], record.type) : std::nullopt;
+    const bool fine = (!key || reader.KeyIsFine("key", *key, ControlCharacterProblem(*key))) &&
+                      (!name || reader.KeyIsFine("name", *name, ControlCharacterProblem(*name)));
     if (record.root == kNoCode || record.type == kNoCode || record.operation == kNoCode || !key ||
-        (!name && reader.Has("name")) || !data) {
+        (!name && reader.Has("name")) || !data || !fine) {
       continue;
     }
     record.key = *key;
@@ -475,7 +556,12 @@ void ReadRawSections(const toml::table& root, ScriptSections& script, Problems& 
       bytes = BytesFromHex(*hex);
       if (!bytes) reader.Problem("bytes", "must be pairs of hexadecimal digits");
     }
-    if (name && bytes) script.raw.push_back({*name, std::move(*bytes), reader.Where()});
+    if (!name || !bytes) continue;
+    // The tables' checks stand for what they write; bytes carried as they
+    // are get the checks verify makes of a section.
+    const std::vector<std::string> faults = CheckSection(*name, SectionBytes(*bytes));
+    for (const std::string& fault : faults) reader.Problem("bytes", fault);
+    if (faults.empty()) script.raw.push_back({*name, std::move(*bytes), reader.Where()});
   }
 }
 
@@ -550,6 +636,11 @@ Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::pat
 }
 
 Result<Manifest> ReadManifestFile(const std::filesystem::path& path) {
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) {
+    return Error{Utf8FromPath(path) + ": a folder; build takes the manifest file (such as " +
+                 Utf8FromPath(path / "brxpack.toml") + ")"};
+  }
   std::ifstream stream(path, std::ios::binary);
   if (!stream) return Error{Utf8FromPath(path) + ": cannot open: " + LastSystemErrorText()};
   std::ostringstream text;

@@ -1,9 +1,10 @@
 #include "brxpack/authoring/name_pairs.h"
 
-#include <optional>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "brxpack/contents/display_text.h"
-#include "package/entry_names.h"
+#include "brxpack/contents/folded_name.h"
 
 namespace brxpack {
 
@@ -12,29 +13,36 @@ NamePairs BuildNamePairs(const std::vector<NamePairItem>& renames,
                          std::vector<std::string>& problems) {
   NamePairs pairs;
   std::vector<std::string> pairWhere;
-  for (const NamePairItem& rename : renames) {
-    pairs.emplace_back(rename.entry, rename.install);
-    pairWhere.push_back(rename.where);
-  }
+  std::unordered_map<std::string, size_t> pairOf;  // folded entry name -> its first pair
+  const auto add = [&](const std::string& entry, const std::string& install,
+                       const std::string& where) {
+    pairOf.emplace(FoldedName(entry), pairs.size());
+    pairs.emplace_back(entry, install);
+    pairWhere.push_back(where);
+  };
+  for (const NamePairItem& rename : renames) add(rename.entry, rename.install, rename.where);
+  std::unordered_set<std::string> entries;
   for (const FileCandidate& candidate : candidates) {
-    if (!candidate.install || !candidate.entry) continue;
+    if (!candidate.entry) continue;
     const std::string& entry = *candidate.entry;
-    std::optional<size_t> match;
-    for (size_t i = 0; i < pairs.size() && !match; ++i) {
-      if (brx::EntryNamesEqual(pairs[i].first.c_str(), entry.c_str())) match = i;
-    }
-    // The same pair again, or a rename that moves a payload folder file.
-    if (match && (pairs[*match].second == *candidate.install || !candidate.installGiven)) {
-      continue;
-    }
-    if (match) {
+    entries.insert(FoldedName(entry));
+    if (!candidate.install) continue;
+    const auto match = pairOf.find(FoldedName(entry));
+    if (match != pairOf.end()) {
+      const size_t pair = match->second;
+      // The same pair again, or a rename that moves a payload folder file.
+      if (pairs[pair].second == *candidate.install || !candidate.installGiven) continue;
       problems.push_back(candidate.where + ": entry " + ShownName(entry) + " is installed as " +
-                         ShownName(pairs[*match].second) + " by " + pairWhere[*match]);
+                         ShownName(pairs[pair].second) + " by " + pairWhere[pair]);
       continue;
     }
-    if (entry == *candidate.install) continue;
-    pairs.emplace_back(entry, *candidate.install);
-    pairWhere.push_back(candidate.where);
+    if (entry != *candidate.install) add(entry, *candidate.install, candidate.where);
+  }
+  for (const NamePairItem& rename : renames) {
+    if (entries.count(FoldedName(rename.entry)) == 0) {
+      problems.push_back(rename.where + ".entry: " + ShownName(rename.entry) +
+                         " names no entry of the package, so its pair would never be used");
+    }
   }
   return pairs;
 }

@@ -13,8 +13,9 @@ using NamePairs = std::vector<std::pair<std::string, std::string>>;
 
 // The [[rename]] tables' pairs first, then one for every named file whose
 // entry name is not its installed path. A rename of a payload folder file
-// is what moves it elsewhere; one that contradicts a [[file]]'s install is
-// refused (appending a line to problems).
+// is what moves it elsewhere; one that contradicts a [[file]]'s install,
+// and one whose entry names no file of the build, are refused (appending a
+// line to problems each).
 NamePairs BuildNamePairs(const std::vector<NamePairItem>& renames,
                          const std::vector<FileCandidate>& candidates,
                          std::vector<std::string>& problems);

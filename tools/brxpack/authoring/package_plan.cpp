@@ -1,8 +1,13 @@
 #include "brxpack/authoring/package_plan.h"
 
+#include <unordered_set>
+
 #include "brxpack/authoring/entry_naming.h"
 #include "brxpack/authoring/file_candidates.h"
 #include "brxpack/authoring/name_pairs.h"
+#include "brxpack/contents/display_text.h"
+#include "brxpack/contents/package_path.h"
+#include "package/section_readers.h"
 
 namespace brxpack {
 
@@ -12,6 +17,25 @@ Error Failure(const std::vector<std::string>& problems) {
   std::string text;
   for (const std::string& line : problems) text += (text.empty() ? "" : "\n") + line;
   return Error{text};
+}
+
+// A program run from the program's folder that the package does not bring
+// may be there already, or may be a typo: worth a warning, not a refusal.
+std::vector<std::string> MissingProgramWarnings(const ScriptSections& script,
+                                                const std::vector<PlannedFile>& files) {
+  std::vector<std::string> warnings;
+  if (!script.commands) return warnings;
+  std::unordered_set<std::string> installed;
+  for (const PlannedFile& file : files) installed.insert(InstalledPathKey(file.installedPath));
+  for (size_t i = 0; i < script.commands->size(); ++i) {
+    const brx::CommandInput& command = (*script.commands)[i];
+    if ((command.flags & brx::kCommandRelative) == 0) continue;
+    if (installed.count(InstalledPathKey(command.program)) != 0) continue;
+    warnings.push_back(script.commandWhere[i] + ".program: " + ShownName(command.program) +
+                       " is not among the package's files; it must already be in the "
+                       "program's folder");
+  }
+  return warnings;
 }
 
 }  // namespace
@@ -29,6 +53,9 @@ Result<PackagePlan> PlanPackage(const Manifest& manifest) {
   plan.files = PlaceFiles(candidates, plan.sections, problems);
   if (!problems.empty()) return Failure(problems);
   plan.warnings = RepeatedSectionWarnings(plan.sections);
+  for (std::string& warning : MissingProgramWarnings(manifest.script, plan.files)) {
+    plan.warnings.push_back(std::move(warning));
+  }
   return plan;
 }
 

@@ -28,10 +28,11 @@ Result<std::vector<WrittenEntry>> WriteInOrder(const std::vector<EntryToWrite>& 
   for (size_t index = 0; index < entries.size(); ++index) {
     const PreparedEntry ready = pool.Take();
     if (ready.error) return Error{*ready.error};
-    if (offset + ready.storedSize() > UINT32_MAX) {
+    const std::vector<uint8_t>& stream = ready.compressed;
+    if (offset + stream.size() > UINT32_MAX) {
       return Error{"the package would pass 4 GiB, the limit of its 32-bit offsets"};
     }
-    status = output.Write(ready.stored(), ready.storedSize());
+    status = output.Write(stream.data(), stream.size());
     if (!status.ok()) return status.TakeError();
 
     brx::DirectoryEntry entry = {};
@@ -39,11 +40,11 @@ Result<std::vector<WrittenEntry>> WriteInOrder(const std::vector<EntryToWrite>& 
     std::memcpy(entry.name, name.data(), name.size());
     entry.offset = static_cast<uint32_t>(offset);
     entry.size = static_cast<uint32_t>(ready.size);
-    entry.flags = ready.isCompressed ? brx::kEntryCompressed : 0;
-    entry.compressedSize = static_cast<uint32_t>(ready.storedSize());
+    entry.flags = brx::kEntryCompressed;
+    entry.compressedSize = static_cast<uint32_t>(stream.size());
     brx::EncodeDirectoryEntry(entry, directory.data() + index * brx::kDirectoryEntrySize);
-    written.push_back({entry.size, ready.isCompressed});
-    offset += ready.storedSize();
+    written.push_back({entry.size, ready.shrank()});
+    offset += stream.size();
     if (options.progress != nullptr) options.progress->Advance(ready.size);
   }
   status = WriteDirectoryAndHeader(directory, static_cast<uint32_t>(entries.size()), offset, start,

@@ -2,8 +2,9 @@
 // Writes a package straight to its output file: entries are compressed on
 // several threads, and written in their given order as each is ready, so
 // the output is the same whatever the number of threads, and memory holds
-// only the few entries in flight. An entry is stored when compression would
-// not make it smaller.
+// only the few entries in flight. Every entry and the directory are zlib
+// streams; what compression would not make smaller is kept in stored
+// blocks, still under the stream's checksum.
 #include <cstdint>
 #include <vector>
 
@@ -17,7 +18,7 @@ namespace brxpack {
 // What the build's summary counts.
 struct WrittenEntry {
   uint32_t size = 0;
-  bool compressed = false;
+  bool compressed = false;  // shrank, rather than kept in stored blocks
 };
 
 struct StreamWriterOptions {

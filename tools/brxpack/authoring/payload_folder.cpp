@@ -7,14 +7,37 @@
 
 namespace brxpack {
 
+namespace {
+
+const std::vector<PathPattern>& AlwaysLeftOut() {
+  static const std::vector<PathPattern> patterns = [] {
+    std::vector<PathPattern> list;
+    for (const char* name : {".git", ".svn", ".hg", "Thumbs.db", "desktop.ini", ".DS_Store"}) {
+      list.push_back(*PathPattern::Parse(name));
+    }
+    return list;
+  }();
+  return patterns;
+}
+
+bool LeftOut(const PayloadRules& rules, const std::string& relative) {
+  const bool excluded =
+      MatchesAny(AlwaysLeftOut(), relative) || MatchesAny(rules.exclude, relative);
+  return excluded && !MatchesAny(rules.include, relative);
+}
+
+}  // namespace
+
 Result<std::vector<PayloadFile>> ScanPayloadFolder(const std::filesystem::path& folder,
+                                                   const PayloadRules& rules,
                                                    const std::string& where) {
-  Result<PayloadTree> tree = ScanPayloadTree(folder, where);
+  Result<PayloadTree> tree = ScanPayloadTree(folder, rules, where);
   if (!tree.ok()) return tree.TakeError();
   return std::move(tree->files);
 }
 
-Result<PayloadTree> ScanPayloadTree(const std::filesystem::path& folder, const std::string& where) {
+Result<PayloadTree> ScanPayloadTree(const std::filesystem::path& folder, const PayloadRules& rules,
+                                    const std::string& where) {
   namespace fs = std::filesystem;
   std::error_code error;
   if (!fs::is_directory(folder, error)) {
@@ -22,24 +45,41 @@ Result<PayloadTree> ScanPayloadTree(const std::filesystem::path& folder, const s
   }
   PayloadTree tree;
   std::vector<PayloadFile>& files = tree.files;
-  fs::recursive_directory_iterator walk(folder, error);
+  const fs::directory_options options = rules.followLinks
+                                            ? fs::directory_options::follow_directory_symlink
+                                            : fs::directory_options::none;
+  fs::recursive_directory_iterator walk(folder, options, error);
   for (; !error && walk != fs::recursive_directory_iterator(); walk.increment(error)) {
     const fs::directory_entry& item = *walk;
+    const std::string shown = Utf8FromPath(item.path());
+    const std::string relative =
+        Utf8FromPath(item.path().lexically_relative(folder).generic_u8string());
     std::error_code itemError;
-    if (item.is_directory(itemError)) {
-      tree.folders.push_back(
-          Utf8FromPath(item.path().lexically_relative(folder).generic_u8string()));
+    const bool link = item.is_symlink(itemError);
+    const bool isFolder = item.is_directory(itemError);
+    if (LeftOut(rules, relative)) {
+      // Nothing below a folder left out is taken, unless an include names it.
+      if (isFolder && rules.include.empty()) walk.disable_recursion_pending();
       continue;
     }
-    if (!item.is_regular_file(itemError)) continue;
+    if (link && !rules.followLinks) {
+      return Error{shown +
+                   ": a symbolic link; a payload takes the files links point to only "
+                   "with [payload] symlinks = true"};
+    }
+    if (isFolder) {
+      tree.folders.push_back(relative);
+      continue;
+    }
+    if (!item.is_regular_file(itemError)) {
+      return Error{shown + (link ? ": a symbolic link that points to no file"
+                                 : ": neither a file nor a folder")};
+    }
     PayloadFile file;
     file.path = item.path();
-    file.relative = Utf8FromPath(item.path().lexically_relative(folder).generic_u8string());
+    file.relative = relative;
     file.size = item.file_size(itemError);
-    if (itemError) {
-      return Error{Utf8FromPath(item.path()) +
-                   ": cannot read its size: " + SystemErrorText(itemError)};
-    }
+    if (itemError) return Error{shown + ": cannot read its size: " + SystemErrorText(itemError)};
     files.push_back(std::move(file));
   }
   if (error) {

@@ -1,11 +1,13 @@
 #pragma once
 // The files of a payload folder, each to become a file entry installed under
-// its path relative to the folder.
+// its path relative to the folder. The one walk of a folder tree, with its
+// exclusions, for every command that takes files from one.
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "brxpack/authoring/path_pattern.h"
 #include "brxpack/result.h"
 
 namespace brxpack {
@@ -16,19 +18,33 @@ struct PayloadFile {
   uint64_t size = 0;
 };
 
-// Every regular file below the folder (links to files followed), sorted by
-// relative path so that a build is reproducible. `where` names the manifest
-// field in messages.
+// Which files of the folder are taken. Version-control folders (.git, .svn,
+// .hg) and the systems' own files (Thumbs.db, desktop.ini, .DS_Store) are
+// left out always, files matching `exclude` as well; a file matching
+// `include` is taken all the same.
+struct PayloadRules {
+  bool followLinks = false;  // else a symbolic link is refused
+  std::vector<PathPattern> exclude;
+  std::vector<PathPattern> include;
+};
+
+// Every file the rules take below the folder, sorted by relative path so
+// that a build is reproducible. Fails for a symbolic link the rules do not
+// allow (or one that points nowhere), for anything that is neither a file
+// nor a folder, and for a folder that cannot be listed. `where` names the
+// manifest field in messages.
 Result<std::vector<PayloadFile>> ScanPayloadFolder(const std::filesystem::path& folder,
+                                                   const PayloadRules& rules,
                                                    const std::string& where);
 
-// The same walk, with the folders it passed (relative, "/", sorted): what
-// two releases are compared by, since a folder can appear or go without a
-// file.
+// The same walk, with the folders the rules take (relative, "/", sorted):
+// what two releases are compared by, since a folder can appear or go
+// without a file.
 struct PayloadTree {
   std::vector<PayloadFile> files;
   std::vector<std::string> folders;
 };
-Result<PayloadTree> ScanPayloadTree(const std::filesystem::path& folder, const std::string& where);
+Result<PayloadTree> ScanPayloadTree(const std::filesystem::path& folder, const PayloadRules& rules,
+                                    const std::string& where);
 
 }  // namespace brxpack

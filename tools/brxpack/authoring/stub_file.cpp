@@ -27,7 +27,7 @@ Result<UnsignedStub> LoadStub(const std::string& given, Console& console) {
   if (!mapped->FitsIn32Bits()) return Error{shown + ": 4 GiB or larger"};
   Result<UnsignedStub> stub = RemoveSignature(mapped->range());
   if (!stub.ok()) return Error{shown + ": " + stub.error()};
-  if (stub->removed) {
+  if (stub->removed && !console.quiet) {
     console.err << "brxpack: " << shown << " carries an Authenticode signature; removed it ("
                 << stub->removedBytes
                 << " bytes of certificate table, its directory entry cleared, the PE checksum "

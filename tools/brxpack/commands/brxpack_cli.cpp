@@ -1,9 +1,12 @@
 #include "brxpack/commands/brxpack_cli.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 
 #include "brxpack/commands/commands.h"
 #include "brxpack/commands/exit_codes.h"
+#include "brxpack/commands/refuse.h"
+#include "brxpack/result.h"
 
 namespace brxpack {
 
@@ -14,18 +17,22 @@ constexpr char kDescription[] =
     "Exit codes: 0 done, 1 verification found damage or a simulated installation failed, 2 bad "
     "use or bad input.";
 
+const std::vector<std::string> kCommands = {"build",   "exe",      "brand", "list",    "verify",
+                                            "extract", "manifest", "diff",  "simulate"};
+
 // Which command the arguments chose, with its options.
 struct Choice {
   BuildOptions build;
   ExeOptions exe;
   BrandOptions brand;
-  std::string listFile;
-  std::string verifyFile;
+  ListOptions list;
+  VerifyOptions verify;
   ExtractOptions extract;
   ManifestOptions manifest;
   SimulateOptions simulate;
   DiffOptions diff;
   int level = -1;
+  bool quiet = false;
 };
 
 void AddBuild(CLI::App& app, Choice& choice) {
@@ -47,6 +54,7 @@ void AddBuild(CLI::App& app, Choice& choice) {
       ->check(CLI::Range(0, 9));
   command->add_option("--jobs", choice.build.threads, "Threads that compress entries (default 2)")
       ->check(CLI::Range(1, 64));
+  command->add_flag("--werror", choice.build.werror, "Treat warnings as errors");
 }
 
 void AddExe(CLI::App& app, Choice& choice) {
@@ -75,20 +83,22 @@ void AddBrand(CLI::App& app, Choice& choice) {
 void AddReaders(CLI::App& app, Choice& choice) {
   CLI::App* list = app.add_subcommand(
       "list", "Show a package's or self-applying executable's header, entries and sections.");
-  list->add_option("FILE", choice.listFile, "A package or a self-applying executable")->required();
+  list->add_option("FILE", choice.list.file, "A package or a self-applying executable")->required();
+  list->add_flag("--json", choice.list.json, "Print one JSON object (see the README)");
 
   CLI::App* verify = app.add_subcommand(
       "verify",
-      "Check a package or self-applying executable as the installer reads it, and more: every "
-      "entry's bytes and checksum, every section's form, names and installed paths. Exit 0 "
-      "when clean, 1 when damaged.");
-  verify->add_option("FILE", choice.verifyFile, "A package or a self-applying executable")
+      "Check packages or self-applying executables as the installer reads them, and more: "
+      "every entry's bytes and checksum, every section's form and paths, installed paths, "
+      "the signature's digest. Exit 0 when all are clean, 1 when one is damaged.");
+  verify->add_option("FILE", choice.verify.files, "Packages or self-applying executables")
       ->required();
+  verify->add_flag("--json", choice.verify.json, "Print one JSON object (see the README)");
 
   CLI::App* extract = app.add_subcommand(
       "extract",
-      "Write the file entries under their installed names below a folder; names that would "
-      "leave the folder are refused.");
+      "Write the file entries under their installed names below a folder; a package with "
+      "an installed path the installer must not use is refused whole.");
   extract->add_option("FILE", choice.extract.file, "A package or a self-applying executable")
       ->required();
   extract->add_option("-C,--folder", choice.extract.folder, "The folder (default: .)");
@@ -127,6 +137,12 @@ void AddDiff(CLI::App& app, Choice& choice) {
                     "NEW");
   command->add_option("--jobs", diff.threads, "Threads that compress for --stats (default 2)")
       ->check(CLI::Range(1, 64));
+  command->add_option("--exclude", diff.exclude,
+                      "A pattern of files both releases leave out, as [payload] exclude");
+  command->add_option("--include", diff.include,
+                      "A pattern of files taken even when excluded, as [payload] include");
+  command->add_flag("--symlinks", diff.symlinks,
+                    "Take the files symbolic links point to; else a link is an error");
 }
 
 void AddSimulate(CLI::App& app, Choice& choice) {
@@ -159,45 +175,114 @@ void AddSimulate(CLI::App& app, Choice& choice) {
                       "The release the result must equal (files and contents; a .bak counts)");
 }
 
-}  // namespace
-
-int RunBrxpack(const std::vector<std::string>& arguments, Console& console) {
-  CLI::App app(kDescription, "brxpack");
-  app.require_subcommand(1);
-  app.failure_message(CLI::FailureMessage::simple);
-  Choice choice;
-  AddBuild(app, choice);
-  AddExe(app, choice);
-  AddBrand(app, choice);
-  AddReaders(app, choice);
-  AddDiff(app, choice);
-  AddSimulate(app, choice);
-  app.set_version_flag("--version", VersionReport,
-                       "Print the tool's version and the installer's program (stub) it would use");
-
-  // CLI11 takes the arguments without the program's name, last one first.
-  std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
-  if (!reversed.empty()) reversed.pop_back();
-  try {
-    app.parse(reversed);
-  } catch (const CLI::ParseError& error) {
-    const int code = app.exit(error, console.out, console.err);
-    return code == 0 ? kExitOk : kExitBadInput;
+size_t EditDistance(const std::string& a, const std::string& b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+      diagonal = above;
+    }
   }
+  return row[b.size()];
+}
 
-  const std::string chosen = app.get_subcommands().front()->get_name();
+// The first word must be a command; a near miss is named.
+std::optional<std::string> UnknownCommand(const std::vector<std::string>& arguments) {
+  if (arguments.empty() || arguments[0].empty() || arguments[0][0] == '-') return std::nullopt;
+  const std::string& word = arguments[0];
+  if (std::find(kCommands.begin(), kCommands.end(), word) != kCommands.end()) return std::nullopt;
+  std::string closest;
+  size_t best = 3;  // more edits than this is no typo
+  for (const std::string& command : kCommands) {
+    const size_t distance = EditDistance(word, command);
+    if (distance < best) {
+      best = distance;
+      closest = command;
+    }
+  }
+  if (!closest.empty()) return "'" + word + "' is not a command; did you mean " + closest + "?";
+  return "'" + word +
+         "' is not a command; the commands are build, exe, brand, list, verify, extract, "
+         "manifest, diff and simulate (brxpack --help)";
+}
+
+// "-o=FILE" means "-o FILE", as publishers write it in other tools; an
+// empty value is refused rather than taken for a file named "".
+Result<std::vector<std::string>> SplitShortOptions(const std::vector<std::string>& arguments) {
+  std::vector<std::string> split;
+  for (const std::string& argument : arguments) {
+    const bool shortWithValue =
+        argument.size() >= 3 && argument[0] == '-' && argument[1] != '-' && argument[2] == '=';
+    if (!shortWithValue) {
+      split.push_back(argument);
+      continue;
+    }
+    if (argument.size() == 3) return Error{argument + " gives no value"};
+    split.push_back(argument.substr(0, 2));
+    split.push_back(argument.substr(3));
+  }
+  return split;
+}
+
+int Run(const std::string& chosen, Choice& choice, Console& console) {
   if (chosen == "build") {
     if (choice.level >= 0) choice.build.level = choice.level;
     return RunBuild(choice.build, console);
   }
   if (chosen == "exe") return RunExe(choice.exe, console);
   if (chosen == "brand") return RunBrand(choice.brand, console);
-  if (chosen == "list") return RunList(choice.listFile, console);
-  if (chosen == "verify") return RunVerify(choice.verifyFile, console);
+  if (chosen == "list") return RunList(choice.list, console);
+  if (chosen == "verify") return RunVerify(choice.verify, console);
   if (chosen == "extract") return RunExtract(choice.extract, console);
   if (chosen == "simulate") return RunSimulate(choice.simulate, console);
   if (chosen == "diff") return RunDiff(choice.diff, console);
   return RunManifest(choice.manifest, console);
+}
+
+}  // namespace
+
+int RunBrxpack(const std::vector<std::string>& arguments, Console& console) {
+  const std::vector<std::string> given(arguments.begin() + (arguments.empty() ? 0 : 1),
+                                       arguments.end());
+  if (std::optional<std::string> unknown = UnknownCommand(given)) return Refuse(console, *unknown);
+  Result<std::vector<std::string>> split = SplitShortOptions(given);
+  if (!split.ok()) return Refuse(console, split.error());
+
+  CLI::App app(kDescription, "brxpack");
+  app.require_subcommand(1);
+  app.fallthrough();
+  app.set_version_flag("--version", VersionReport,
+                       "Print the tool's version and the installer's program (stub) it would use");
+  Choice choice;
+  app.add_flag("-q,--quiet", choice.quiet,
+               "Print only results, warnings and errors: no summaries, notes or progress");
+  AddBuild(app, choice);
+  AddExe(app, choice);
+  AddBrand(app, choice);
+  AddReaders(app, choice);
+  AddDiff(app, choice);
+  AddSimulate(app, choice);
+
+  // CLI11 takes the arguments last one first.
+  std::vector<std::string> reversed(split->rbegin(), split->rend());
+  try {
+    app.parse(reversed);
+  } catch (const CLI::CallForHelp& help) {
+    return app.exit(help, console.out, console.err) == 0 ? kExitOk : kExitBadInput;
+  } catch (const CLI::CallForAllHelp& help) {
+    return app.exit(help, console.out, console.err) == 0 ? kExitOk : kExitBadInput;
+  } catch (const CLI::CallForVersion&) {
+    console.out << VersionReport() << "\n";
+    return kExitOk;
+  } catch (const CLI::ParseError& error) {
+    return Refuse(console, std::string(error.what()) + " (brxpack --help)");
+  }
+  console.quiet = choice.quiet;
+  return Run(app.get_subcommands().front()->get_name(), choice, console);
 }
 
 }  // namespace brxpack

@@ -2,6 +2,7 @@
 // a manifest.
 #include "brxpack/authoring/brand.h"
 #include "brxpack/authoring/manifest_parser.h"
+#include "brxpack/authoring/output_guard.h"
 #include "brxpack/authoring/package_plan.h"
 #include "brxpack/authoring/package_stream_writer.h"
 #include "brxpack/authoring/self_applying.h"
@@ -27,7 +28,7 @@ struct Build {
 
 std::filesystem::path PackagePath(const BuildOptions& options, const Manifest& manifest) {
   if (!options.output.empty()) return PathFromUtf8(options.output);
-  if (manifest.output) return manifest.folder / PathFromUtf8(*manifest.output);
+  if (manifest.output) return manifest.folder / PathFromManifest(*manifest.output);
   std::filesystem::path path = manifest.path;
   return path.replace_extension(".brx");
 }
@@ -42,7 +43,7 @@ uint64_t InputBytes(const PackagePlan& plan) {
 // progress on a terminal.
 Result<std::vector<WrittenEntry>> WriteEntries(const Build& build, AtomicOutputFile& output,
                                                Console& console) {
-  ProgressMeter progress(console.err, console.errIsTerminal, "building", InputBytes(build.plan));
+  ProgressMeter progress(console.err, console.showsProgress(), "building", InputBytes(build.plan));
   StreamWriterOptions options = build.writer;
   options.progress = &progress;
   Result<std::vector<WrittenEntry>> written = WritePackageStream(build.entries, options, output);
@@ -52,6 +53,7 @@ Result<std::vector<WrittenEntry>> WriteEntries(const Build& build, AtomicOutputF
 
 void Summarize(const std::string& what, const std::vector<WrittenEntry>& written,
                const PackagePlan& plan, uint64_t packageBytes, Console& console) {
+  if (console.quiet) return;
   uint64_t content = 0;
   unsigned compressed = 0;
   for (const WrittenEntry& entry : written) {
@@ -60,7 +62,8 @@ void Summarize(const std::string& what, const std::vector<WrittenEntry>& written
   }
   console.out << "brxpack: wrote " << what << ": " << written.size() << " entries ("
               << plan.sections.size() << " sections, " << plan.files.size() << " files; "
-              << compressed << " compressed), " << ReadableSize(content) << " in "
+              << compressed << " compressed, " << written.size() - compressed
+              << " in stored blocks), " << ReadableSize(content) << " in "
               << ReadableSize(packageBytes) << "\n";
 }
 
@@ -82,7 +85,7 @@ int BuildPackageFile(const Build& build, const std::filesystem::path& packagePat
   if (!package.ok()) return Refuse(console, package.error());
   const Status made = WriteSelfApplying(stub->range(), package->range(), PathFromUtf8(exe));
   if (!made.ok()) return Refuse(console, made.error());
-  console.out << "brxpack: wrote " << exe << "\n";
+  if (!console.quiet) console.out << "brxpack: wrote " << exe << "\n";
   return kExitOk;
 }
 
@@ -104,6 +107,20 @@ int BuildExecutableOnly(const Build& build, const UnsignedStub& stub, const std:
   return kExitOk;
 }
 
+// Everything the build reads, which its outputs must not overwrite.
+OutputInputs InputsOf(const Manifest& manifest, const PackagePlan& plan, const std::string& stub) {
+  OutputInputs inputs;
+  inputs.files.emplace_back(manifest.path, "the manifest");
+  for (const PlannedFile& file : plan.files) {
+    inputs.files.emplace_back(file.source, "a file the package takes");
+  }
+  if (!stub.empty()) inputs.files.emplace_back(PathFromUtf8(stub), "the stub");
+  if (manifest.payload) {
+    inputs.folders.push_back(manifest.folder / PathFromManifest(manifest.payload->folder));
+  }
+  return inputs;
+}
+
 }  // namespace
 
 int RunBuild(const BuildOptions& options, Console& console) {
@@ -112,6 +129,16 @@ int RunBuild(const BuildOptions& options, Console& console) {
   Result<PackagePlan> plan = PlanPackage(*manifest);
   if (!plan.ok()) return Refuse(console, plan.error());
   for (const std::string& warning : plan->warnings) Warn(console, warning);
+  if (options.werror && !plan->warnings.empty()) {
+    return Refuse(console, "the build has warnings, which --werror makes errors");
+  }
+
+  std::vector<std::filesystem::path> outputs;
+  const bool packageFile = options.exe.empty() || !options.output.empty();
+  if (packageFile) outputs.push_back(PackagePath(options, *manifest));
+  if (!options.exe.empty()) outputs.push_back(PathFromUtf8(options.exe));
+  const Status outputsFine = CheckOutputs(outputs, InputsOf(*manifest, *plan, options.stub));
+  if (!outputsFine.ok()) return Refuse(console, outputsFine.error());
 
   Build build;
   build.entries = EntriesToWrite(*plan);
@@ -119,18 +146,18 @@ int RunBuild(const BuildOptions& options, Console& console) {
   build.writer.level = options.level.value_or(manifest->level.value_or(kDefaultLevel));
   build.writer.threads = options.threads;
   if (options.exe.empty()) {
-    return BuildPackageFile(build, PackagePath(options, *manifest), nullptr, "", console);
+    return BuildPackageFile(build, outputs[0], nullptr, "", console);
   }
   Result<UnsignedStub> stub = LoadStub(options.stub, console);
   if (!stub.ok()) return Refuse(console, stub.error());
   if (manifest->brand) {
     const Status branded = BrandStub(*stub, *manifest->brand, manifest->folder);
     if (!branded.ok()) return Refuse(console, branded.error());
-    console.out << "brxpack: the installer carries the brand of " << manifest->brand->product << " "
+    if (!console.quiet) console.out << "brxpack: the installer carries the brand of " << manifest->brand->product << " "
                 << manifest->brand->version << "\n";
   }
-  if (options.output.empty()) return BuildExecutableOnly(build, *stub, options.exe, console);
-  return BuildPackageFile(build, PackagePath(options, *manifest), &*stub, options.exe, console);
+  if (!packageFile) return BuildExecutableOnly(build, *stub, options.exe, console);
+  return BuildPackageFile(build, outputs[0], &*stub, options.exe, console);
 }
 
 }  // namespace brxpack

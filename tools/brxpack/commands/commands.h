@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "brxpack/host/console.h"
 
@@ -18,6 +19,7 @@ struct BuildOptions {
   std::string stub;    // empty: PATCH.EXE beside the tool
   std::optional<int> level;
   unsigned threads = kDefaultThreads;
+  bool werror = false;  // warnings fail the build
 };
 int RunBuild(const BuildOptions& options, Console& console);
 
@@ -38,8 +40,17 @@ int RunBrand(const BrandOptions& options, Console& console);
 // The tool's version, and which stub it would use with its version.
 std::string VersionReport();
 
-int RunList(const std::string& file, Console& console);
-int RunVerify(const std::string& file, Console& console);
+struct ListOptions {
+  std::string file;
+  bool json = false;
+};
+int RunList(const ListOptions& options, Console& console);
+
+struct VerifyOptions {
+  std::vector<std::string> files;
+  bool json = false;
+};
+int RunVerify(const VerifyOptions& options, Console& console);
 
 struct ExtractOptions {
   std::string file;
@@ -76,6 +87,9 @@ struct DiffOptions {
   std::string base;    // empty: no base manifest
   bool stats = false;
   unsigned threads = kDefaultThreads;  // for --stats
+  std::vector<std::string> exclude;    // patterns, as [payload] exclude
+  std::vector<std::string> include;
+  bool symlinks = false;
 };
 int RunDiff(const DiffOptions& options, Console& console);
 

@@ -47,7 +47,7 @@ int PrintStats(const ReleaseDiff& diff, const std::string& text, const fs::path&
   Result<Manifest> update = ParseManifest(text + (hasBase ? "" : kStandInTarget), manifestPath);
   if (!update.ok()) return Refuse(console, update.error());
   Manifest full = *update;
-  full.payloadOnly.reset();
+  if (full.payload) full.payload->only.reset();
   Result<ScratchFolder> scratch = ScratchFolder::Create("brxpack-diff-");
   if (!scratch.ok()) return Refuse(console, scratch.error());
   const int level = update->level.value_or(kDefaultLevel);
@@ -63,12 +63,29 @@ int PrintStats(const ReleaseDiff& diff, const std::string& text, const fs::path&
   return kExitOk;
 }
 
+// The payload folder's rules, which the manifest repeats for build.
+Result<PayloadRules> RulesOf(const DiffOptions& options) {
+  PayloadRules rules;
+  rules.followLinks = options.symlinks;
+  for (const auto& [texts, patterns] : {std::pair{&options.exclude, &rules.exclude},
+                                        std::pair{&options.include, &rules.include}}) {
+    for (const std::string& text : *texts) {
+      Result<PathPattern> pattern = PathPattern::Parse(text);
+      if (!pattern.ok()) return Error{"'" + text + "': " + pattern.error()};
+      patterns->push_back(std::move(*pattern));
+    }
+  }
+  return rules;
+}
+
 }  // namespace
 
 int RunDiff(const DiffOptions& options, Console& console) {
-  Result<PayloadTree> older = ScanPayloadTree(PathFromUtf8(options.older), "OLD");
+  Result<PayloadRules> rules = RulesOf(options);
+  if (!rules.ok()) return Refuse(console, rules.error());
+  Result<PayloadTree> older = ScanPayloadTree(PathFromUtf8(options.older), *rules, "OLD");
   if (!older.ok()) return Refuse(console, older.error());
-  Result<PayloadTree> newer = ScanPayloadTree(PathFromUtf8(options.newer), "NEW");
+  Result<PayloadTree> newer = ScanPayloadTree(PathFromUtf8(options.newer), *rules, "NEW");
   if (!newer.ok()) return Refuse(console, newer.error());
   Result<ReleaseDiff> diff = DiffReleases(*older, *newer);
   if (!diff.ok()) return Refuse(console, diff.error());
@@ -83,6 +100,9 @@ int RunDiff(const DiffOptions& options, Console& console) {
   request.newerShown = options.newer;
   request.manifestShown = options.output.empty() ? "update.toml" : options.output;
   request.newer = PathFromUtf8(options.newer);
+  request.exclude = options.exclude;
+  request.include = options.include;
+  request.symlinks = options.symlinks;
   request.manifestFolder = manifestPath.parent_path();
   if (!options.base.empty()) request.base = PathFromUtf8(options.base);
   Result<std::string> text = ComposeDiffManifest(request);

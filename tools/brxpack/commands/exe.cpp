@@ -1,4 +1,5 @@
 // brxpack exe: the self-applying executable from a package file.
+#include "brxpack/authoring/output_guard.h"
 #include "brxpack/authoring/self_applying.h"
 #include "brxpack/authoring/stub_file.h"
 #include "brxpack/commands/commands.h"
@@ -10,6 +11,11 @@
 namespace brxpack {
 
 int RunExe(const ExeOptions& options, Console& console) {
+  OutputInputs inputs;
+  inputs.files.emplace_back(PathFromUtf8(options.package), "the package");
+  if (!options.stub.empty()) inputs.files.emplace_back(PathFromUtf8(options.stub), "the stub");
+  const Status outputFine = CheckOutputs({PathFromUtf8(options.output)}, inputs);
+  if (!outputFine.ok()) return Refuse(console, outputFine.error());
   Result<PackageFile> package = MapPackageFile(PathFromUtf8(options.package));
   if (!package.ok()) return Refuse(console, package.error());
   if (package->source != brx::PackageSource::kPackageFile) {
@@ -20,13 +26,14 @@ int RunExe(const ExeOptions& options, Console& console) {
   const ParsedPackage parsed(*package);
   if (!parsed.ok()) {
     return Refuse(console, package->shown + ": the installer would refuse it: " +
-                               DescribePackageError(parsed.error()));
+                               DescribeRefusal(*package, parsed.error()));
   }
   Result<UnsignedStub> stub = LoadStub(options.stub, console);
   if (!stub.ok()) return Refuse(console, stub.error());
   const Status status =
       WriteSelfApplying(stub->range(), package->file.range(), PathFromUtf8(options.output));
   if (!status.ok()) return Refuse(console, status.error());
+  if (console.quiet) return kExitOk;
   console.out << "brxpack: wrote " << options.output << ": stub " << stub->bytes.size()
               << " bytes, package " << package->file.size() << " bytes, trailer 8 bytes\n";
   return kExitOk;

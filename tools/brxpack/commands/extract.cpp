@@ -18,12 +18,13 @@ int RunExtract(const ExtractOptions& options, Console& console) {
   const std::filesystem::path folder = PathFromUtf8(options.folder);
   Result<std::vector<ExtractionJob>> jobs =
       PlanExtraction(opened->package(), folder, opened->file.shown);
-  if (!jobs.ok()) return Refuse(console, jobs.error());
+  // Paths the installer must not use are damage, as verify reports them.
+  if (!jobs.ok()) return Refuse(console, jobs.error(), kExitDamaged);
   const Status folders = CreateFolders(*jobs, folder);
   if (!folders.ok()) return Refuse(console, folders.error());
   uint64_t total = 0;
   for (const ExtractionJob& job : *jobs) total += job.entry->size;
-  ProgressMeter progress(console.err, console.errIsTerminal, "extracting", total);
+  ProgressMeter progress(console.err, console.showsProgress(), "extracting", total);
   const std::vector<ExtractionOutcome> outcomes =
       ExtractInParallel(opened->package(), *jobs, options.threads, progress);
   progress.Finish();
@@ -39,6 +40,7 @@ int RunExtract(const ExtractOptions& options, Console& console) {
     if (outcome.damaged && exitCode == kExitOk) exitCode = kExitDamaged;
     if (!outcome.damaged) exitCode = kExitBadInput;
   }
+  if (console.quiet) return exitCode;
   console.out << "brxpack: extracted " << written << " of " << jobs->size() << " files ("
               << ReadableSize(total) << ") to " << options.folder << "\n";
   return exitCode;

@@ -1,13 +1,17 @@
 // brxpack list: the header facts, a table of entries and the sections in
-// readable form.
+// readable form, as text or as one JSON object.
 #include <cstdio>
+#include <unordered_set>
 
 #include "brxpack/commands/commands.h"
 #include "brxpack/commands/exit_codes.h"
 #include "brxpack/commands/refuse.h"
 #include "brxpack/contents/display_text.h"
+#include "brxpack/contents/folded_name.h"
 #include "brxpack/contents/section_bytes.h"
+#include "brxpack/contents/windows1251.h"
 #include "brxpack/host/host_path.h"
+#include "brxpack/host/json_writer.h"
 #include "brxpack/reading/package_file.h"
 #include "brxpack/reading/package_verification.h"
 #include "brxpack/reading/section_listing.h"
@@ -18,6 +22,41 @@
 namespace brxpack {
 
 namespace {
+
+// One entry as both forms show it; texts are Windows-1251.
+struct EntryRow {
+  const brx::DirectoryEntry* entry;
+  std::string installed;  // file entries translated by the name table: differs from the name
+  bool repeated = false;  // a section whose name an earlier one has: never read
+  std::vector<std::string> lines;  // a section's readable form (UTF-8)
+};
+
+std::vector<EntryRow> Rows(const brx::Package& package) {
+  // The name table as the installer loads it: the first section of that name.
+  const brx::SectionBlock block = brx::LoadSection(package, brx::kNameTableSection);
+  brx::NameTable names;
+  const bool indexed = names.Build(block.loaded() ? block.bytes() : brx::MemoryRange{});
+  std::unordered_set<std::string> sectionsSeen;
+  std::vector<EntryRow> rows;
+  rows.reserve(package.entryCount());
+  for (uint32_t i = 0; i < package.entryCount(); ++i) {
+    EntryRow row{&package.directory[i], "", false, {}};
+    const brx::DirectoryEntry& entry = package.directory[i];
+    if (!entry.IsSection()) {
+      row.installed = indexed ? names.Translate(entry.name) : entry.name;
+      rows.push_back(std::move(row));
+      continue;
+    }
+    row.repeated = !sectionsSeen.insert(FoldedName(entry.name)).second;
+    // The reader has produced every section once already; this cannot fail
+    // for a package it accepted.
+    const std::optional<SectionBytes> payload = ProduceEntry(package, entry);
+    row.lines =
+        payload ? DescribeSection(entry.name, *payload) : std::vector<std::string>{"(damaged)"};
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
 
 std::string Ratio(uint32_t stored, uint32_t size) {
   if (size == 0) return "-";
@@ -37,11 +76,13 @@ std::string RightAligned(const std::string& text, size_t width) {
   return std::string(text.size() < width ? width - text.size() : 0, ' ') + text;
 }
 
-void ListHeader(const OpenedPackage& opened, Console& console) {
+bool DirectoryCompressed(const brx::Package& package) {
+  return (package.header.directoryFlags & brx::kDirectoryMethodMask) == brx::kDirectoryCompressed;
+}
+
+void PrintText(const OpenedPackage& opened, const std::vector<EntryRow>& rows, Console& console) {
   const brx::Package& package = opened.package();
   const brx::PackageHeader& header = package.header;
-  const bool compressed =
-      (header.directoryFlags & brx::kDirectoryMethodMask) == brx::kDirectoryCompressed;
   console.out << "File:       " << opened.file.shown << "\n";
   console.out << "Form:       " << DescribeForm(opened.file, package) << "\n";
   if (opened.file.source == brx::PackageSource::kOwnFile) {
@@ -49,69 +90,95 @@ void ListHeader(const OpenedPackage& opened, Console& console) {
   }
   console.out << "Directory:  " << header.entryCount << " entries at offset "
               << header.directoryOffset << ", "
-              << (compressed
+              << (DirectoryCompressed(package)
                       ? "compressed (" + std::to_string(header.directoryCompressedSize) + " bytes)"
                       : std::string("stored"))
               << "\n";
-}
 
-void ListEntries(const OpenedPackage& opened, brx::MemoryRange nameTable, Console& console) {
-  const brx::Package& package = opened.package();
   console.out << "\nEntries:\n";
   console.out << "     # " << Padded("Name", 32) << "Kind     Method      "
               << RightAligned("Size", 12) << RightAligned("Stored", 12) << RightAligned("Ratio", 7)
               << "\n";
-  for (uint32_t i = 0; i < package.entryCount(); ++i) {
-    const brx::DirectoryEntry& entry = package.directory[i];
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const brx::DirectoryEntry& entry = *rows[i].entry;
     const uint32_t stored = entry.StoredSize();
     console.out << RightAligned(std::to_string(i + 1), 6) << " "
-                << Padded(PlainForDisplay(entry.name), 32)
+                << Padded(PlainPath(entry.name), 32)
                 << (entry.IsSection() ? "section  " : "file     ")
                 << (entry.IsCompressed() ? "compressed  " : "stored      ")
                 << RightAligned(std::to_string(entry.size), 12)
                 << RightAligned(std::to_string(stored), 12)
                 << RightAligned(Ratio(stored, entry.size), 7) << "\n";
-    if (!entry.IsSection()) {
-      const std::string installed = brx::InstalledName(nameTable, entry.name);
-      if (installed != entry.name) {
-        console.out << "       installed as " << PlainForDisplay(installed) << "\n";
-      }
+    if (!entry.IsSection() && rows[i].installed != entry.name) {
+      console.out << "       installed as " << PlainPath(rows[i].installed) << "\n";
     }
+  }
+
+  console.out << "\nSections:\n";
+  for (const EntryRow& row : rows) {
+    if (!row.entry->IsSection()) continue;
+    console.out << "  " << PlainPath(row.entry->name)
+                << (row.repeated ? "  (repeated: never read)\n" : "\n");
+    for (const std::string& line : row.lines) console.out << "    " << line << "\n";
   }
 }
 
-void ListSections(const OpenedPackage& opened, Console& console) {
+void PrintJson(const OpenedPackage& opened, const std::vector<EntryRow>& rows, Console& console) {
   const brx::Package& package = opened.package();
-  console.out << "\nSections:\n";
-  for (uint32_t i = 0; i < package.entryCount(); ++i) {
-    const brx::DirectoryEntry& entry = package.directory[i];
-    if (!entry.IsSection()) continue;
-    console.out << "  " << PlainForDisplay(entry.name);
-    if (brx::FindEntry(package, entry.name) != i) console.out << "  (repeated: never read)";
-    console.out << "\n";
-    // The reader has produced every section once already; this cannot fail
-    // for a package it accepted.
-    const std::optional<SectionBytes> payload = ProduceEntry(package, entry);
-    if (!payload) {
-      console.out << "    (damaged)\n";
-      continue;
-    }
-    for (const std::string& line : DescribeSection(entry.name, *payload)) {
-      console.out << "    " << line << "\n";
-    }
+  const bool executable = opened.file.source == brx::PackageSource::kOwnFile;
+  JsonWriter json(console.out);
+  json.BeginObject();
+  json.Field("file", opened.file.shown);
+  json.Field("form", executable ? "self-applying executable" : "package file");
+  json.Field("size", opened.file.file.size());
+  json.Field("packageStart", package.packageStart);
+  json.Field("packageSize", package.packageEnd - package.packageStart);
+  json.Key("signature");
+  if (executable) {
+    json.String(DescribeSignature(opened.file.signature));
+  } else {
+    json.Null();
   }
+  json.Key("directory");
+  json.BeginObject();
+  json.Field("entries", package.header.entryCount);
+  json.Field("offset", package.header.directoryOffset);
+  json.Field("compressed", DirectoryCompressed(package));
+  json.EndObject();
+  json.Key("entries");
+  json.BeginArray();
+  for (const EntryRow& row : rows) {
+    const brx::DirectoryEntry& entry = *row.entry;
+    json.BeginObject();
+    json.Field("name", Windows1251ToUtf8(entry.name));
+    json.Field("kind", entry.IsSection() ? "section" : "file");
+    json.Field("compressed", entry.IsCompressed());
+    json.Field("offset", entry.offset);
+    json.Field("size", entry.size);
+    json.Field("storedSize", entry.StoredSize());
+    if (entry.IsSection()) {
+      json.Field("repeated", row.repeated);
+      json.Field("lines", row.lines);
+    } else {
+      json.Field("installedAs", Windows1251ToUtf8(row.installed));
+    }
+    json.EndObject();
+  }
+  json.EndArray();
+  json.EndObject();
 }
 
 }  // namespace
 
-int RunList(const std::string& file, Console& console) {
-  Result<OpenedPackage> opened = OpenPackageForReading(PathFromUtf8(file));
+int RunList(const ListOptions& options, Console& console) {
+  Result<OpenedPackage> opened = OpenPackageForReading(PathFromUtf8(options.file));
   if (!opened.ok()) return Refuse(console, opened.error());
-  // The name table as the installer loads it: the first section of that name.
-  const brx::SectionBlock nameTable = brx::LoadSection(opened->package(), brx::kNameTableSection);
-  ListHeader(*opened, console);
-  ListEntries(*opened, nameTable.loaded() ? nameTable.bytes() : brx::MemoryRange{}, console);
-  ListSections(*opened, console);
+  const std::vector<EntryRow> rows = Rows(opened->package());
+  if (options.json) {
+    PrintJson(*opened, rows, console);
+  } else {
+    PrintText(*opened, rows, console);
+  }
   return kExitOk;
 }
 

@@ -1,4 +1,5 @@
 // brxpack manifest: a manifest that rebuilds an equivalent package.
+#include "brxpack/authoring/output_guard.h"
 #include "brxpack/commands/commands.h"
 #include "brxpack/commands/exit_codes.h"
 #include "brxpack/commands/refuse.h"
@@ -21,8 +22,12 @@ int RunManifest(const ManifestOptions& options, Console& console) {
     console.out << manifest.text;
     return kExitOk;
   }
+  OutputInputs inputs;
+  inputs.files.emplace_back(PathFromUtf8(options.file), "the package");
+  Status status = CheckOutputs({PathFromUtf8(options.output)}, inputs);
+  if (!status.ok()) return Refuse(console, status.error());
   Result<AtomicOutputFile> output = AtomicOutputFile::Create(PathFromUtf8(options.output));
-  Status status =
+  status =
       output.ok() ? output->Write(manifest.text.data(), manifest.text.size()) : output.TakeError();
   if (status.ok()) status = output->Commit();
   if (!status.ok()) return Refuse(console, status.error());

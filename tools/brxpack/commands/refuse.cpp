@@ -2,11 +2,9 @@
 
 #include <string_view>
 
-#include "brxpack/commands/exit_codes.h"
-
 namespace brxpack {
 
-int Refuse(Console& console, const std::string& reason) {
+int Refuse(Console& console, const std::string& reason, int exitCode) {
   std::string_view rest = reason;
   for (;;) {
     const size_t end = rest.find('\n');
@@ -14,7 +12,7 @@ int Refuse(Console& console, const std::string& reason) {
     if (end == std::string_view::npos) break;
     rest.remove_prefix(end + 1);
   }
-  return kExitBadInput;
+  return exitCode;
 }
 
 void Warn(Console& console, const std::string& text) {

@@ -1,31 +1,100 @@
 // brxpack verify: every check the installer's reader makes, and more; one
-// line per problem.
+// line per problem, for each file given.
+#include <algorithm>
+
 #include "brxpack/commands/commands.h"
 #include "brxpack/commands/exit_codes.h"
 #include "brxpack/commands/refuse.h"
 #include "brxpack/host/host_path.h"
+#include "brxpack/host/json_writer.h"
 #include "brxpack/reading/package_file.h"
 #include "brxpack/reading/package_verification.h"
 
 namespace brxpack {
 
-int RunVerify(const std::string& file, Console& console) {
+namespace {
+
+struct Verdict {
+  std::string file;
+  std::optional<std::string> unreadable;  // why the file could not be read at all
+  VerifyReport report;
+
+  int exitCode() const {
+    if (unreadable) return kExitBadInput;
+    return report.problems.empty() ? kExitOk : kExitDamaged;
+  }
+};
+
+Verdict VerifyFile(const std::string& file) {
+  Verdict verdict;
+  verdict.file = file;
   Result<PackageFile> mapped = MapPackageFile(PathFromUtf8(file));
-  if (!mapped.ok()) return Refuse(console, mapped.error());
-  const VerifyReport report = VerifyPackage(*mapped);
-  const std::string& shown = mapped->shown;
-  for (const std::string& fact : report.facts) console.out << shown << ": " << fact << "\n";
-  for (const std::string& note : report.notes) console.out << shown << ": note: " << note << "\n";
+  if (!mapped.ok()) {
+    verdict.unreadable = mapped.error();
+    return verdict;
+  }
+  verdict.report = VerifyPackage(*mapped);
+  return verdict;
+}
+
+void PrintText(const Verdict& verdict, Console& console) {
+  if (verdict.unreadable) {
+    Refuse(console, *verdict.unreadable);
+    return;
+  }
+  const VerifyReport& report = verdict.report;
+  const std::string& shown = verdict.file;
+  if (!console.quiet) {
+    for (const std::string& fact : report.facts) console.out << shown << ": " << fact << "\n";
+    for (const std::string& note : report.notes) {
+      console.out << shown << ": note: " << note << "\n";
+    }
+  }
   for (const std::string& problem : report.problems) {
     console.out << shown << ": PROBLEM: " << problem << "\n";
   }
   if (!report.problems.empty()) {
     console.out << shown << ": DAMAGED, " << report.problems.size()
                 << (report.problems.size() == 1 ? " problem\n" : " problems\n");
-    return kExitDamaged;
+  } else if (!console.quiet) {
+    console.out << shown << ": OK\n";
   }
-  console.out << shown << ": OK\n";
-  return kExitOk;
+}
+
+void PrintJson(const std::vector<Verdict>& verdicts, Console& console) {
+  JsonWriter json(console.out);
+  json.BeginObject();
+  json.Key("files");
+  json.BeginArray();
+  for (const Verdict& verdict : verdicts) {
+    json.BeginObject();
+    json.Field("file", verdict.file);
+    const char* word = verdict.unreadable                ? "unreadable"
+                       : verdict.report.problems.empty() ? "ok"
+                                                         : "damaged";
+    json.Field("verdict", word);
+    if (verdict.unreadable) json.Field("error", *verdict.unreadable);
+    json.Field("facts", verdict.report.facts);
+    json.Field("problems", verdict.report.problems);
+    json.Field("notes", verdict.report.notes);
+    json.EndObject();
+  }
+  json.EndArray();
+  json.EndObject();
+}
+
+}  // namespace
+
+int RunVerify(const VerifyOptions& options, Console& console) {
+  std::vector<Verdict> verdicts;
+  int exitCode = kExitOk;
+  for (const std::string& file : options.files) {
+    verdicts.push_back(VerifyFile(file));
+    exitCode = std::max(exitCode, verdicts.back().exitCode());
+    if (!options.json) PrintText(verdicts.back(), console);
+  }
+  if (options.json) PrintJson(verdicts, console);
+  return exitCode;
 }
 
 }  // namespace brxpack

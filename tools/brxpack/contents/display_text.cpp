@@ -12,11 +12,21 @@ bool IsControl(unsigned char c) {
   return c < 0x20 || c == 0x7F;
 }
 
-std::string Escaped(std::string_view utf8, bool escapeQuote) {
+// Texts escape control characters as C does; paths and names show them as
+// "<U+000A>", which no path can hold ('<' is refused in Windows names), so
+// "data\new.txt" with a line break never reads like a folder "data".
+enum class Style { kText, kPath, kToml };
+
+std::string Escaped(std::string_view utf8, Style style) {
+  const bool escapeQuote = style == Style::kToml;
   std::string out;
   for (const char c : utf8) {
     const unsigned char byte = static_cast<unsigned char>(c);
-    if (c == '\r') {
+    if (style == Style::kPath && IsControl(byte)) {
+      char code[12];
+      std::snprintf(code, sizeof code, "<U+%04X>", byte);
+      out += code;
+    } else if (c == '\r') {
       out += "\\r";
     } else if (c == '\n') {
       out += "\\n";
@@ -40,7 +50,15 @@ std::string Escaped(std::string_view utf8, bool escapeQuote) {
 }  // namespace
 
 std::string PlainForDisplay(std::string_view windows1251) {
-  return Escaped(Windows1251ToUtf8(windows1251), false);
+  return Escaped(Windows1251ToUtf8(windows1251), Style::kText);
+}
+
+std::string PlainPath(std::string_view windows1251) {
+  return Escaped(Windows1251ToUtf8(windows1251), Style::kPath);
+}
+
+std::string QuotedPath(std::string_view windows1251) {
+  return Enclosed('"', PlainPath(windows1251));
 }
 
 // Texts are put between quotes by appending: GCC 12 at -O3 takes
@@ -53,7 +71,7 @@ std::string Enclosed(char quote, std::string_view text) {
 }
 
 std::string ShownName(std::string_view windows1251) {
-  return Enclosed('\'', Windows1251ToUtf8(windows1251));
+  return Enclosed('\'', PlainPath(windows1251));
 }
 
 std::string QuotedForDisplay(std::string_view windows1251) {
@@ -66,7 +84,7 @@ std::string TomlString(std::string_view utf8) {
     if (c == '\'' || IsControl(static_cast<unsigned char>(c))) literal = false;
   }
   if (literal) return Enclosed('\'', utf8);
-  return Enclosed('"', Escaped(utf8, true));
+  return Enclosed('"', Escaped(utf8, Style::kToml));
 }
 
 }  // namespace brxpack

@@ -13,8 +13,13 @@ std::string QuotedForDisplay(std::string_view windows1251);
 // UTF-8 without quotes, control characters escaped as above.
 std::string PlainForDisplay(std::string_view windows1251);
 
-// A name or path in a build's messages: UTF-8 in single quotes, as the
-// manifest writes it.
+// A name or path: UTF-8, control characters shown as "<U+000A>", which no
+// path holds, so that a line break never passes for a backslash and "n".
+std::string PlainPath(std::string_view windows1251);
+std::string QuotedPath(std::string_view windows1251);  // in double quotes
+
+// A name or path in a build's messages: as PlainPath, in single quotes as
+// the manifest writes it.
 std::string ShownName(std::string_view windows1251);
 
 // The text between two quote characters.

@@ -1,5 +1,6 @@
 #include "brxpack/contents/windows1251.h"
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <optional>
@@ -28,15 +29,47 @@ constexpr char16_t kHighHalf[128] = {
     0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,
 };
 
+constexpr char32_t kLastMappedCodePoint = 0x2122;
+
+// The byte of every code point the code page has, 0 for the others; the
+// upper half's code points are all below U+2123.
+constexpr std::array<uint8_t, kLastMappedCodePoint + 1> MakeByteTable() {
+  std::array<uint8_t, kLastMappedCodePoint + 1> bytes{};
+  for (unsigned index = 0; index < 128; ++index) {
+    if (kHighHalf[index] != 0) bytes[kHighHalf[index]] = static_cast<uint8_t>(0x80 + index);
+  }
+  return bytes;
+}
+constexpr std::array<uint8_t, kLastMappedCodePoint + 1> kByteOf = MakeByteTable();
+
 std::optional<uint8_t> ByteOf(char32_t character) {
   if (character < 0x80) return static_cast<uint8_t>(character);
-  for (unsigned index = 0; index < 128; ++index) {
-    if (kHighHalf[index] != 0 && kHighHalf[index] == character) {
-      return static_cast<uint8_t>(0x80 + index);
-    }
-  }
-  return std::nullopt;
+  if (character > kLastMappedCodePoint || kByteOf[character] == 0) return std::nullopt;
+  return kByteOf[character];
 }
+
+// Lower case of the capitals the code page holds: Latin, the Russian
+// alphabet, and the other Cyrillic letters (U+0400-U+040F, U+0490).
+constexpr char32_t LowerCase(char32_t character) {
+  if (character >= 'A' && character <= 'Z') return character + 0x20;
+  if (character >= 0x0410 && character <= 0x042F) return character + 0x20;
+  if (character >= 0x0400 && character <= 0x040F) return character + 0x50;
+  if (character == 0x0490) return 0x0491;
+  return character;
+}
+
+constexpr std::array<uint8_t, 256> MakeFoldTable() {
+  std::array<uint8_t, 256> folded{};
+  for (unsigned byte = 0; byte < 256; ++byte) {
+    const char32_t character = byte < 0x80 ? byte : kHighHalf[byte - 0x80];
+    const char32_t lower = LowerCase(character);
+    folded[byte] = lower < 0x80         ? static_cast<uint8_t>(lower)
+                   : lower != character ? kByteOf[lower]
+                                        : static_cast<uint8_t>(byte);
+  }
+  return folded;
+}
+constexpr std::array<uint8_t, 256> kFolded = MakeFoldTable();
 
 void AppendUtf8(char32_t character, std::string* out) {
   if (character < 0x80) {
@@ -128,6 +161,10 @@ std::string Windows1251ToUtf8(std::string_view bytes) {
     }
   }
   return out;
+}
+
+char FoldLikeWindowsFileNames(char byte) {
+  return static_cast<char>(kFolded[static_cast<uint8_t>(byte)]);
 }
 
 bool SurvivesUtf8RoundTrip(std::string_view bytes) {

@@ -18,6 +18,10 @@ Result<std::string> Utf8ToWindows1251(std::string_view utf8);
 // (0x98) becomes U+FFFD, which does not convert back.
 std::string Windows1251ToUtf8(std::string_view bytes);
 
+// The byte with its letter in lower case, as Windows compares file names:
+// Latin and Cyrillic letters fold, every other byte stays.
+char FoldLikeWindowsFileNames(char byte);
+
 // The byte string converted to UTF-8 and back gives the same bytes.
 bool SurvivesUtf8RoundTrip(std::string_view bytes);
 

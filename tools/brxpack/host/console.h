@@ -9,6 +9,9 @@ struct Console {
   std::ostream& out;
   std::ostream& err;
   bool errIsTerminal = false;  // progress is drawn only on a terminal
+  bool quiet = false;          // -q: only results, warnings and errors
+
+  bool showsProgress() const { return errIsTerminal && !quiet; }
 };
 
 }  // namespace brxpack

@@ -14,6 +14,14 @@ std::filesystem::path PathFromUtf8(std::string_view utf8) {
   return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
+std::filesystem::path PathFromManifest(std::string_view utf8) {
+  std::string path(utf8);
+  for (char& c : path) {
+    if (c == '\\') c = '/';
+  }
+  return PathFromUtf8(path);
+}
+
 std::string Utf8FromPath(const std::filesystem::path& path) {
   const std::u8string text = path.u8string();
   return std::string(text.begin(), text.end());

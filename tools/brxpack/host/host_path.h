@@ -10,6 +10,10 @@ namespace brxpack {
 std::filesystem::path PathFromUtf8(std::string_view utf8);
 std::string Utf8FromPath(const std::filesystem::path& path);
 
+// A host path written in a manifest: "/" and "\" both separate folders, on
+// every system, so a manifest written on Windows builds on Linux too.
+std::filesystem::path PathFromManifest(std::string_view utf8);
+
 // The text of the last system error (errno, or GetLastError on Windows).
 std::string LastSystemErrorText();
 std::string SystemErrorText(const std::error_code& error);

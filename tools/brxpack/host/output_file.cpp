@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "brxpack/host/host_path.h"
+#include "brxpack/host/interrupt_cleanup.h"
 
 #ifdef _WIN32
 #include <process.h>
@@ -48,11 +49,13 @@ Result<AtomicOutputFile> AtomicOutputFile::Create(const std::filesystem::path& f
   AtomicOutputFile file;
   file.finalPath_ = finalPath;
   file.temporaryPath_ = TemporaryNameFor(finalPath);
-  HANDLE handle = CreateFileW(file.temporaryPath_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Shared for deletion only, so that an interruption can remove it while open.
+  HANDLE handle = CreateFileW(file.temporaryPath_.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE,
+                              nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return file.Failure("cannot create").TakeError();
   file.handle_ = handle;
   file.open_ = true;
+  file.cleanupSlot_ = RegisterTemporary(file.temporaryPath_);
   return file;
 }
 
@@ -90,14 +93,15 @@ Status AtomicOutputFile::Commit() {
   if (!CloseHandle(handle_)) {
     Status status = Failure("cannot close");
     DeleteFileW(temporaryPath_.c_str());
+    ReleaseTemporary(std::exchange(cleanupSlot_, -1));
     return status;
   }
-  if (!MoveFileExW(temporaryPath_.c_str(), finalPath_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-    Status status = Failure("cannot rename the finished file to its name");
-    DeleteFileW(temporaryPath_.c_str());
-    return status;
-  }
-  return Status::Ok();
+  const bool renamed =
+      MoveFileExW(temporaryPath_.c_str(), finalPath_.c_str(), MOVEFILE_REPLACE_EXISTING);
+  Status status = renamed ? Status::Ok() : Failure("cannot rename the finished file to its name");
+  if (!renamed) DeleteFileW(temporaryPath_.c_str());
+  ReleaseTemporary(std::exchange(cleanupSlot_, -1));
+  return status;
 }
 
 void AtomicOutputFile::Abandon() {
@@ -105,6 +109,7 @@ void AtomicOutputFile::Abandon() {
   open_ = false;
   CloseHandle(handle_);
   DeleteFileW(temporaryPath_.c_str());
+  ReleaseTemporary(std::exchange(cleanupSlot_, -1));
 }
 
 AtomicOutputFile::AtomicOutputFile(AtomicOutputFile&& other) noexcept
@@ -112,7 +117,8 @@ AtomicOutputFile::AtomicOutputFile(AtomicOutputFile&& other) noexcept
       temporaryPath_(std::move(other.temporaryPath_)),
       handle_(other.handle_),
       written_(other.written_),
-      open_(std::exchange(other.open_, false)) {}
+      open_(std::exchange(other.open_, false)),
+      cleanupSlot_(std::exchange(other.cleanupSlot_, -1)) {}
 
 #else
 
@@ -124,6 +130,7 @@ Result<AtomicOutputFile> AtomicOutputFile::Create(const std::filesystem::path& f
       open(file.temporaryPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (file.descriptor_ < 0) return file.Failure("cannot create").TakeError();
   file.open_ = true;
+  file.cleanupSlot_ = RegisterTemporary(file.temporaryPath_);
   return file;
 }
 
@@ -155,17 +162,16 @@ Status AtomicOutputFile::WriteAt(uint64_t offset, const void* data, size_t size)
 
 Status AtomicOutputFile::Commit() {
   open_ = false;
+  Status status = Status::Ok();
   if (close(descriptor_) != 0) {
-    Status status = Failure("cannot close");
-    unlink(temporaryPath_.c_str());
-    return status;
+    status = Failure("cannot close");
+  } else if (std::rename(temporaryPath_.c_str(), finalPath_.c_str()) != 0) {
+    status = Failure("cannot rename the finished file to its name");
   }
-  if (std::rename(temporaryPath_.c_str(), finalPath_.c_str()) != 0) {
-    Status status = Failure("cannot rename the finished file to its name");
-    unlink(temporaryPath_.c_str());
-    return status;
-  }
-  return Status::Ok();
+  if (!status.ok()) unlink(temporaryPath_.c_str());
+  // Released only now: an interruption before the rename still finds it.
+  ReleaseTemporary(std::exchange(cleanupSlot_, -1));
+  return status;
 }
 
 void AtomicOutputFile::Abandon() {
@@ -173,6 +179,7 @@ void AtomicOutputFile::Abandon() {
   open_ = false;
   close(descriptor_);
   unlink(temporaryPath_.c_str());
+  ReleaseTemporary(std::exchange(cleanupSlot_, -1));
 }
 
 AtomicOutputFile::AtomicOutputFile(AtomicOutputFile&& other) noexcept
@@ -180,7 +187,8 @@ AtomicOutputFile::AtomicOutputFile(AtomicOutputFile&& other) noexcept
       temporaryPath_(std::move(other.temporaryPath_)),
       descriptor_(other.descriptor_),
       written_(other.written_),
-      open_(std::exchange(other.open_, false)) {}
+      open_(std::exchange(other.open_, false)),
+      cleanupSlot_(std::exchange(other.cleanupSlot_, -1)) {}
 
 #endif
 

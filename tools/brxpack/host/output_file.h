@@ -1,7 +1,8 @@
 #pragma once
 // An output that appears whole or not at all: bytes go to a temporary file
 // beside the final name, which is renamed over the final name only by
-// Commit. Dropping the object without Commit deletes the temporary file.
+// Commit. Dropping the object without Commit deletes the temporary file, and
+// so does an interruption of the process (interrupt_cleanup.h).
 #include <cstdint>
 #include <filesystem>
 
@@ -41,6 +42,7 @@ class AtomicOutputFile {
 #endif
   uint64_t written_ = 0;
   bool open_ = false;
+  int cleanupSlot_ = -1;  // see interrupt_cleanup.h
 };
 
 }  // namespace brxpack

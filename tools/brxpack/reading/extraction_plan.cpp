@@ -1,16 +1,13 @@
 #include "brxpack/reading/extraction_plan.h"
 
-#include <map>
-#include <optional>
 #include <system_error>
 
 #include "brxpack/contents/display_text.h"
-#include "brxpack/contents/folded_name.h"
-#include "brxpack/contents/installed_path.h"
+#include "brxpack/contents/package_path.h"
 #include "brxpack/contents/windows1251.h"
 #include "brxpack/host/host_path.h"
+#include "brxpack/reading/installed_files.h"
 #include "package/entry_lookup.h"
-#include "package/name_translation.h"
 #include "package/section_names.h"
 
 namespace brxpack {
@@ -19,35 +16,26 @@ Result<std::vector<ExtractionJob>> PlanExtraction(const brx::Package& package,
                                                   const std::filesystem::path& folder,
                                                   const std::string& shownFile) {
   const brx::SectionBlock nameTable = brx::LoadSection(package, brx::kNameTableSection);
-  const brx::MemoryRange table = nameTable.loaded() ? nameTable.bytes() : brx::MemoryRange{};
+  std::vector<std::string> names;
+  names.reserve(package.entryCount());
+  for (uint32_t i = 0; i < package.entryCount(); ++i) names.emplace_back(package.directory[i].name);
   std::vector<ExtractionJob> jobs;
-  std::map<std::string, size_t> byPath;
   std::string refusals;
-  for (uint32_t i = 0; i < package.entryCount(); ++i) {
-    const brx::DirectoryEntry& entry = package.directory[i];
-    if (entry.IsSection()) continue;
-    const std::string installed = brx::InstalledName(table, entry.name);
-    std::optional<std::string> problem = EscapeProblem(installed);
-    const std::vector<std::string> components = PathComponents(installed);
-    if (!problem && components.empty()) problem = "names no file";
-    if (problem) {
+  for (const InstalledFile& file :
+       JudgeInstalledFiles(names, nameTable.loaded() ? nameTable.bytes() : brx::MemoryRange{})) {
+    const brx::DirectoryEntry& entry = package.directory[file.index];
+    if (file.problem) {
       // Appended piece by piece: GCC 12 at -O3 misreads this + chain (see
       // Enclosed in display_text.cpp).
-      refusals.append(shownFile).append(": entry ");
-      refusals.append(QuotedForDisplay(entry.name)).append(" installed as ");
-      refusals.append(QuotedForDisplay(installed)).append(" ").append(*problem).append("\n");
+      refusals.append(shownFile).append(": entry ").append(QuotedPath(entry.name));
+      refusals.append(": ").append(*file.problem).append("\n");
       continue;
     }
     std::filesystem::path target = folder;
-    for (const std::string& component : components) {
+    for (const std::string& component : PathComponents(file.installed)) {
       target /= PathFromUtf8(Windows1251ToUtf8(component));
     }
-    auto [place, added] = byPath.emplace(FoldedName(Utf8FromPath(target)), jobs.size());
-    if (added) {
-      jobs.push_back({&entry, target});
-    } else {
-      jobs[place->second].entry = &entry;
-    }
+    jobs.push_back({&entry, target});
   }
   if (!refusals.empty()) return Error{refusals + "nothing extracted"};
   return jobs;

@@ -15,10 +15,10 @@ struct ExtractionJob {
   std::filesystem::path target;
 };
 
-// One job per installed path, in the order of first appearance; a later
-// entry of the same path (A to Z folded) replaces the earlier one, as it
-// would when installing. Fails, one line per entry, when any installed path
-// would leave the folder or names no file: then nothing may be written.
+// One job per file entry, in directory order. Fails, one line per entry,
+// when any installed path is one the installer must not use or two entries
+// share a path (JudgeInstalledFiles, as verify judges them): then nothing
+// may be written.
 Result<std::vector<ExtractionJob>> PlanExtraction(const brx::Package& package,
                                                   const std::filesystem::path& folder,
                                                   const std::string& shownFile);

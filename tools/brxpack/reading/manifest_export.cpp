@@ -11,11 +11,11 @@
 #include "brxpack/authoring/script_sections.h"
 #include "brxpack/contents/display_text.h"
 #include "brxpack/contents/folded_name.h"
-#include "brxpack/contents/installed_path.h"
+#include "brxpack/contents/package_path.h"
 #include "brxpack/contents/section_bytes.h"
 #include "brxpack/contents/windows1251.h"
+#include "brxpack/reading/installed_files.h"
 #include "package/entry_lookup.h"
-#include "package/name_translation.h"
 #include "package/section_names.h"
 #include "package/section_readers.h"
 
@@ -179,7 +179,7 @@ class Exporter {
       if (!entry.IsSection()) continue;
       const std::optional<SectionBytes> payload = ProduceEntry(package_, entry);
       if (!payload) {
-        Warn("section " + QuotedForDisplay(entry.name) + " is damaged and left out");
+        Warn("section " + QuotedPath(entry.name) + " is damaged and left out");
         continue;
       }
       const bool first = seen.emplace(FoldedName(entry.name), true).second;
@@ -256,41 +256,32 @@ class Exporter {
 
   void WriteFiles() {
     const brx::SectionBlock nameTable = brx::LoadSection(package_, brx::kNameTableSection);
-    const brx::MemoryRange table = nameTable.loaded() ? nameTable.bytes() : brx::MemoryRange{};
-    std::map<std::string, uint32_t> names;
-    std::map<std::string, uint32_t> paths;
+    std::vector<std::string> names;
     for (uint32_t i = 0; i < package_.entryCount(); ++i) {
-      const brx::DirectoryEntry& entry = package_.directory[i];
-      if (entry.IsSection()) continue;
-      const std::string label = "entry " + QuotedForDisplay(entry.name);
+      names.emplace_back(package_.directory[i].name);
+    }
+    for (const InstalledFile& file :
+         JudgeInstalledFiles(names, nameTable.loaded() ? nameTable.bytes() : brx::MemoryRange{})) {
+      const brx::DirectoryEntry& entry = package_.directory[file.index];
+      const std::string label = "entry " + QuotedPath(entry.name);
       if (!SurvivesUtf8RoundTrip(entry.name)) {
         Warn(label + ": its name has a byte without a character; left out");
         continue;
       }
-      if (!names.emplace(FoldedName(entry.name), i).second) {
-        Warn(label + ": repeats an earlier entry's name; left out");
-        continue;
-      }
-      const std::string installed = brx::InstalledName(table, entry.name);
-      if (std::optional<std::string> problem = EscapeProblem(installed)) {
-        Warn(label + ": its installed path " + *problem +
-             ", so extract will not write it; left "
-             "out");
+      if (file.problem) {
+        Warn(label + ": " + *file.problem + "; extract refuses such a package; left out");
         continue;
       }
       std::string source = payload_;
-      for (const std::string& component : PathComponents(installed)) {
+      for (const std::string& component : PathComponents(file.installed)) {
         source.push_back('/');
         source += Windows1251ToUtf8(component);
       }
-      if (!paths.emplace(FoldedName(installed), i).second) {
-        Warn(label +
-             ": installed at the same path as an earlier entry; extract keeps only the "
-             "later one's bytes for both");
-      }
       out_ << "\n[[file]]\nentry = " << Toml(entry.name) << "\nsource = " << TomlString(source)
            << "\n";
-      if (!entry.IsCompressed()) out_ << "stored = true\n";
+      // What did not shrink is kept in stored blocks by a build, whatever
+      // the manifest says; what was stored on purpose did not shrink either.
+      if (!entry.IsCompressed() || entry.compressedSize >= entry.size) out_ << "stored = true\n";
     }
   }
 

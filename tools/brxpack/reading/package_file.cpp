@@ -1,8 +1,10 @@
 #include "brxpack/reading/package_file.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
+#include "brxpack/contents/display_text.h"
 #include "brxpack/host/host_path.h"
 #include "package/format.h"
 #include "package/signed_image.h"
@@ -93,6 +95,27 @@ std::string DescribePackageError(brx::PackageError error) {
   return "unknown reader error";
 }
 
+std::string DescribeRefusal(const PackageFile& file, brx::PackageError error) {
+  const brx::MemoryRange bytes = file.file.range();
+  const bool executable = bytes.size >= 2 && bytes.data[0] == 'M' && bytes.data[1] == 'Z';
+  if (error != brx::PackageError::kNoTrailer || executable) return DescribePackageError(error);
+  // Neither a package file nor a program: most likely a package whose first
+  // bytes were damaged, when enough of the magic is still there.
+  const size_t head = std::min<size_t>(bytes.size, sizeof brx::kHeaderMagic);
+  size_t same = 0;
+  for (size_t i = 0; i < head; ++i) same += bytes.data[i] == brx::kHeaderMagic[i];
+  const std::string magic = QuotedForDisplay(
+      std::string(reinterpret_cast<const char*>(brx::kHeaderMagic), sizeof brx::kHeaderMagic));
+  if (same >= sizeof brx::kHeaderMagic / 2) {
+    return "the package header's magic is damaged: the file begins " +
+           QuotedForDisplay(std::string(reinterpret_cast<const char*>(bytes.data), head)) +
+           ", not " + magic;
+  }
+  return "neither a package (it does not begin with the package magic " + magic +
+         ") nor a self-applying executable (it is no Windows program ending in a \"BRDX\" "
+         "trailer)";
+}
+
 Result<OpenedPackage> OpenPackageForReading(const std::filesystem::path& path) {
   Result<PackageFile> file = MapPackageFile(path);
   if (!file.ok()) return file.TakeError();
@@ -101,7 +124,8 @@ Result<OpenedPackage> OpenPackageForReading(const std::filesystem::path& path) {
   opened.parsed = std::make_unique<ParsedPackage>(opened.file);
   if (!opened.parsed->ok()) {
     return Error{opened.file.shown + ": the installer would refuse it: " +
-                 DescribePackageError(opened.parsed->error()) + " (brxpack verify says more)"};
+                 DescribeRefusal(opened.file, opened.parsed->error()) +
+                 " (brxpack verify says more)"};
   }
   return opened;
 }

@@ -6,13 +6,13 @@
 
 #include "brxpack/contents/display_text.h"
 #include "brxpack/contents/folded_name.h"
-#include "brxpack/contents/installed_path.h"
 #include "brxpack/contents/section_bytes.h"
+#include "brxpack/contents/section_checks.h"
+#include "brxpack/reading/installed_files.h"
 #include "brxpack/reading/package_walk.h"
-#include "brxpack/reading/section_checks.h"
+#include "brxpack/reading/signature_digest.h"
 #include "package/entry_lookup.h"
 #include "package/inflate_stream.h"
-#include "package/name_translation.h"
 #include "package/section_names.h"
 
 namespace brxpack {
@@ -28,15 +28,18 @@ class Verifier {
     const uint32_t count = package_.entryCount();
     names_.resize(count);
     for (uint32_t i = 0; i < count; ++i) CheckEntry(i);
-    CheckRepeatedNames();
+    CheckRepeatedSections();
     if (brx::FindEntry(package_, brx::kRegistryKeysSection) == brx::kEntryNotFound) {
       Problem("no :RegistryKeys section: the installer cannot find the program to update");
     }
     CheckFileEntries();
+    if ((package_.header.directoryFlags & brx::kDirectoryMethodMask) != brx::kDirectoryCompressed) {
+      report_.notes.push_back("the directory is stored raw: unprotected, no checksum covers it");
+    }
     if (storedCount_ != 0) {
       report_.notes.push_back(std::to_string(storedCount_) +
-                              " entries are stored without compression; stored bytes carry no "
-                              "checksum, so damage inside them cannot be seen");
+                              " entries are stored raw, without a zlib stream: unprotected, "
+                              "since no checksum covers them, damage inside them cannot be seen");
     }
   }
 
@@ -44,7 +47,7 @@ class Verifier {
   void Problem(const std::string& text) { report_.problems.push_back(text); }
 
   std::string Label(uint32_t index) const {
-    return "entry " + std::to_string(index + 1) + " " + QuotedForDisplay(names_[index]);
+    return "entry " + std::to_string(index + 1) + " " + QuotedPath(names_[index]);
   }
 
   void CheckEntry(uint32_t index) {
@@ -97,37 +100,22 @@ class Verifier {
     return true;
   }
 
-  void CheckRepeatedNames() {
+  // Repeated file names are caught with the installed paths they share.
+  void CheckRepeatedSections() {
     std::map<std::string, uint32_t> first;
     for (uint32_t i = 0; i < names_.size(); ++i) {
+      if (names_[i].empty() || names_[i][0] != ':') continue;
       auto [place, added] = first.emplace(FoldedName(names_[i]), i);
       if (added) continue;
       Problem(Label(i) + ": repeats the name of entry " + std::to_string(place->second + 1) +
-              (names_[i][0] == ':' ? "; the installer reads only the first"
-                                   : "; both are installed, the later one wins"));
+              "; the installer reads only the first");
     }
   }
 
   void CheckFileEntries() {
-    std::map<std::string, uint32_t> installedBy;
-    for (uint32_t i = 0; i < names_.size(); ++i) {
-      const brx::DirectoryEntry& entry = package_.directory[i];
-      if (names_[i].empty() || names_[i][0] == ':') continue;
-      const std::string installed =
-          nameTable_ ? brx::InstalledName(nameTable_->range(), names_[i].c_str()) : names_[i];
-      const std::string shownPath =
-          installed == names_[i] ? "" : " (installed as " + QuotedForDisplay(installed) + ")";
-      if (entry.size == 0) {
-        Problem(Label(i) + ": is empty; the installer fails on a file of 0 bytes");
-      }
-      if (std::optional<std::string> problem = InstalledPathProblem(installed)) {
-        Problem(Label(i) + shownPath + ": the installed path " + *problem);
-      }
-      auto [place, added] = installedBy.emplace(FoldedName(installed), i);
-      if (!added && FoldedName(names_[i]) != FoldedName(names_[place->second])) {
-        Problem(Label(i) + shownPath + ": is installed at the same path as entry " +
-                std::to_string(place->second + 1) + "; the later one wins");
-      }
+    const brx::MemoryRange table = nameTable_ ? nameTable_->range() : brx::MemoryRange{};
+    for (const InstalledFile& file : JudgeInstalledFiles(names_, table)) {
+      if (file.problem) Problem(Label(file.index) + ": " + *file.problem);
     }
   }
 
@@ -162,6 +150,39 @@ std::string DescribeForm(const PackageFile& file, const brx::Package& package) {
          " bytes, trailer at offset " + std::to_string(package.packageEnd);
 }
 
+namespace {
+
+void ReportSignature(const PackageFile& file, VerifyReport& report) {
+  std::string fact = "signature: " + DescribeSignature(file.signature);
+  if (file.signature.present && !file.signature.atEnd) {
+    report.notes.push_back("the signature named in the PE header does not sign this file");
+  }
+  if (file.signature.atEnd) {
+    const SignatureDigest digest = CheckSignatureDigest(file.file.range());
+    switch (digest.verdict) {
+      case DigestVerdict::kMatches:
+        fact += "; its digest matches the image (" + digest.detail +
+                "; the certificates are not checked)";
+        break;
+      case DigestVerdict::kDiffers:
+        report.problems.push_back(
+            "the signature does not sign this file: bytes changed after "
+            "signing, its digest differs (" +
+            digest.detail + ")");
+        break;
+      case DigestVerdict::kUnreadable:
+        report.problems.push_back("the signature cannot be read: " + digest.detail);
+        break;
+      case DigestVerdict::kNotChecked:
+        fact += "; its digest is not checked: " + digest.detail;
+        break;
+    }
+  }
+  report.facts.push_back(fact);
+}
+
+}  // namespace
+
 VerifyReport VerifyPackage(const PackageFile& file) {
   VerifyReport report;
   ParsedPackage parsed(file);
@@ -171,7 +192,7 @@ VerifyReport VerifyPackage(const PackageFile& file) {
     package = &parsed.package();
   } else {
     report.problems.push_back("the installer's reader refuses it: " +
-                              DescribePackageError(parsed.error()));
+                              DescribeRefusal(file, parsed.error()));
     walked = WalkPackage(file);
     if (walked) package = &walked->package;
   }
@@ -181,12 +202,7 @@ VerifyReport VerifyPackage(const PackageFile& file) {
   } else if (file.source == brx::PackageSource::kOwnFile) {
     report.facts.push_back("not a package file; read as a self-applying executable");
   }
-  if (file.source == brx::PackageSource::kOwnFile) {
-    report.facts.push_back("signature: " + DescribeSignature(file.signature));
-    if (file.signature.present && !file.signature.atEnd) {
-      report.notes.push_back("the signature named in the PE header does not sign this file");
-    }
-  }
+  if (file.source == brx::PackageSource::kOwnFile) ReportSignature(file, report);
   if (package != nullptr) Verifier(*package, report).Run();
   return report;
 }

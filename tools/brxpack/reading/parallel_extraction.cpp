@@ -64,7 +64,7 @@ class ParallelExtractor {
         return {false, Utf8FromPath(job.target) + ": out of memory"};
       }
       if (!brx::ExtractEntry(package_, entry, buffer.data())) {
-        return {true, "entry " + QuotedForDisplay(entry.name) +
+        return {true, "entry " + QuotedPath(entry.name) +
                           " is damaged (its stream does not give its size with a good "
                           "Adler-32); not written"};
       }

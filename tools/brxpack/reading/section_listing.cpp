@@ -13,7 +13,7 @@ std::vector<std::string> RegistryKeys(const SectionBytes& payload) {
   if (!brx::ReadRegistryKeys(payload.range(), &items)) {
     return {"(ends before its five items; the installer cannot name a target)"};
   }
-  return {"registry key    HKLM\\" + PlainForDisplay(items.keyPath),
+  return {"registry key    HKLM\\" + PlainPath(items.keyPath),
           "folder value    " + QuotedForDisplay(items.folderValueName),
           "program value   " + QuotedForDisplay(items.programValueName),
           "level value     " + QuotedForDisplay(items.levelValueName),
@@ -31,7 +31,7 @@ std::vector<std::string> NameTable(const SectionBytes& payload) {
   brx::PayloadCursor cursor(payload.range());
   brx::NamePair pair;
   while (brx::ReadNamePair(cursor, &pair)) {
-    lines.push_back(PlainForDisplay(pair.source) + "  ->  " + PlainForDisplay(pair.installed));
+    lines.push_back(PlainPath(pair.source) + "  ->  " + PlainPath(pair.installed));
   }
   if (lines.empty()) lines.push_back("(no pairs)");
   return lines;
@@ -40,7 +40,7 @@ std::vector<std::string> NameTable(const SectionBytes& payload) {
 std::vector<std::string> TextList(const SectionBytes& payload) {
   std::vector<std::string> lines;
   brx::PayloadCursor cursor(payload.range());
-  while (const char* item = cursor.ReadListItem()) lines.push_back(PlainForDisplay(item));
+  while (const char* item = cursor.ReadListItem()) lines.push_back(PlainPath(item));
   if (lines.empty()) lines.push_back("(empty list)");
   return lines;
 }
@@ -52,7 +52,7 @@ std::vector<std::string> Commands(const SectionBytes& payload) {
   while (brx::ReadCommandRecord(cursor, &record)) {
     std::string how = (record.flags & brx::kCommandWait) ? "wait" : "no wait";
     how += (record.flags & brx::kCommandRelative) ? ", in the target folder" : ", path as given";
-    lines.push_back(PlainForDisplay(record.program) + "  arguments " +
+    lines.push_back(PlainPath(record.program) + "  arguments " +
                     QuotedForDisplay(record.arguments) + "  (" + how + ")");
   }
   if (lines.empty()) lines.push_back("(no commands)");
@@ -68,7 +68,7 @@ std::vector<std::string> RegistryTable(const SectionBytes& payload) {
     std::string line = record.operation == brx::kRegistryOperationWrite
                            ? ""
                            : "(skipped: operation " + std::to_string(record.operation) + ") ";
-    line += root + "\\" + PlainForDisplay(record.key) + "  ";
+    line += root + "\\" + PlainPath(record.key) + "  ";
     const std::string valueName =
         record.valueName[0] == '\0' ? "(default)" : QuotedForDisplay(record.valueName);
     if (record.type == brx::kRegistryTypeNumber) {

@@ -1,5 +1,7 @@
-#include "brxpack/reading/section_checks.h"
+#include "brxpack/contents/section_checks.h"
 
+#include "brxpack/contents/display_text.h"
+#include "brxpack/contents/package_path.h"
 #include "package/section_names.h"
 #include "package/section_readers.h"
 
@@ -22,7 +24,15 @@ std::vector<std::string> RegistryKeys(const SectionBytes& payload) {
   brx::RegistryKeysItems items;
   brx::ReadRegistryKeys(payload.range(), &items);
   if (items.keyPath[0] == '\0') return {"names an empty registry key"};
-  return {};
+  std::vector<std::string> faults;
+  const char* const texts[] = {items.keyPath, items.folderValueName, items.programValueName,
+                               items.levelValueName};
+  for (size_t i = 0; i < std::size(texts); ++i) {
+    if (std::optional<std::string> problem = ControlCharacterProblem(texts[i])) {
+      faults.push_back(std::string("its ") + kItems[i] + " " + *problem);
+    }
+  }
+  return faults;
 }
 
 std::vector<std::string> StartupMessage(const SectionBytes& payload) {
@@ -47,38 +57,68 @@ std::vector<std::string> NameTable(const SectionBytes& payload) {
   }
 }
 
-std::vector<std::string> TextList(const SectionBytes& payload) {
+std::vector<std::string> TextList(const SectionBytes& payload, PathUse use) {
+  std::vector<std::string> faults;
   brx::PayloadCursor cursor(payload.range());
-  for (;;) {
+  for (unsigned number = 1;; ++number) {
     const char* item = cursor.ReadCompleteText();
-    if (item == nullptr) return {kUnclosed};
-    if (item[0] == '\0') return {};
+    if (item == nullptr) {
+      faults.push_back(kUnclosed);
+      return faults;
+    }
+    if (item[0] == '\0') return faults;
+    if (std::optional<std::string> problem = PackagePathProblem(item, use)) {
+      faults.push_back("item " + std::to_string(number) + " " + QuotedPath(item) + " " + *problem);
+    }
   }
 }
 
 std::vector<std::string> Commands(const SectionBytes& payload) {
+  std::vector<std::string> faults;
   brx::PayloadCursor cursor(payload.range());
   for (unsigned record = 1;; ++record) {
-    if (!cursor.ReadByte()) return {"is cut short: its closing record is missing"};
-    const char* program = cursor.ReadCompleteText();
-    if (program == nullptr) return {"is cut short: its closing record is missing"};
-    if (program[0] == '\0') return {};
+    const std::optional<uint8_t> flags = cursor.ReadByte();
+    const char* program = flags ? cursor.ReadCompleteText() : nullptr;
+    if (program == nullptr) {
+      faults.push_back("is cut short: its closing record is missing");
+      return faults;
+    }
+    if (program[0] == '\0') return faults;
+    const std::string label = "command " + std::to_string(record);
     if (cursor.ReadCompleteText() == nullptr) {
-      return {"command " + std::to_string(record) + " is cut short before its arguments end"};
+      faults.push_back(label + " is cut short before its arguments end");
+      return faults;
+    }
+    const bool relative = (*flags & brx::kCommandRelative) != 0;
+    if (std::optional<std::string> problem = ProgramProblem(program, relative)) {
+      faults.push_back(label + ": its program " + QuotedPath(program) + " " + *problem);
     }
   }
 }
 
 std::vector<std::string> RegistryTable(const SectionBytes& payload) {
+  std::vector<std::string> faults;
   brx::PayloadCursor cursor(payload.range());
   for (unsigned record = 1;; ++record) {
     const std::optional<uint32_t> operation = cursor.ReadUint32();
-    if (!operation) return {"is cut short: its closing operation 0 is missing"};
-    if (*operation == brx::kRegistryOperationEnd) return {};
-    const bool complete = cursor.ReadUint32() && cursor.ReadCompleteText() != nullptr &&
-                          cursor.ReadUint32() && cursor.ReadCompleteText() != nullptr &&
-                          cursor.ReadCompleteText() != nullptr;
-    if (!complete) return {"value " + std::to_string(record) + " is cut short"};
+    if (!operation) {
+      faults.push_back("is cut short: its closing operation 0 is missing");
+      return faults;
+    }
+    if (*operation == brx::kRegistryOperationEnd) return faults;
+    const std::string label = "value " + std::to_string(record);
+    const char* key = cursor.ReadUint32() ? cursor.ReadCompleteText() : nullptr;
+    const char* name = key != nullptr && cursor.ReadUint32() ? cursor.ReadCompleteText() : nullptr;
+    if (name == nullptr || cursor.ReadCompleteText() == nullptr) {
+      faults.push_back(label + " is cut short");
+      return faults;
+    }
+    if (std::optional<std::string> problem = ControlCharacterProblem(key)) {
+      faults.push_back(label + ": its key " + *problem);
+    }
+    if (std::optional<std::string> problem = ControlCharacterProblem(name)) {
+      faults.push_back(label + ": its name " + *problem);
+    }
   }
 }
 
@@ -93,8 +133,9 @@ std::vector<std::string> CheckSection(const std::string& name, const SectionByte
     case brx::SectionKind::kNameTable:
       return NameTable(payload);
     case brx::SectionKind::kFolders:
+      return TextList(payload, PathUse::kFolder);
     case brx::SectionKind::kFilesToRemove:
-      return TextList(payload);
+      return TextList(payload, PathUse::kRemoval);
     case brx::SectionKind::kCommands:
       return Commands(payload);
     case brx::SectionKind::kRegistryTable:

@@ -1,0 +1,23 @@
+#pragma once
+// A build's outputs must not land on what it reads: a package written over
+// the manifest or a payload file destroys it, and one written into the
+// payload folder would be packed by the next build.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "brxpack/result.h"
+
+namespace brxpack {
+
+struct OutputInputs {
+  std::vector<std::pair<std::filesystem::path, std::string>> files;  // each with what it is
+  std::vector<std::filesystem::path> folders;                        // payload folders
+};
+
+// Fails, naming the output and what it would hit, when an output is one of
+// the input files, lies inside an input folder, or two outputs are the same
+// file. Paths compare after resolving links and "..", as the system would.
+Status CheckOutputs(const std::vector<std::filesystem::path>& outputs, const OutputInputs& inputs);
+
+}  // namespace brxpack

@@ -1,0 +1,60 @@
+#pragma once
+// The one rule for every path a package names inside the program's folder:
+// installed files, folders to create, files to remove and programs run from
+// the folder. The installer joins each to the target folder as it stands,
+// in 512-byte buffers, and runs as administrator, so a path that leaves the
+// folder, names a device or loses characters on the way would do harm.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace brxpack {
+
+// The installer's paths hold at most 511 characters (1,023 for a program).
+// A target folder such as "C:\Program Files (x86)\Publisher\Product\" with
+// some room to spare is assumed when judging whether a path fits, and an
+// installed file's backup name (".bak" behind it) must fit too.
+inline constexpr size_t kInstallerPathLimit = 511;
+inline constexpr size_t kInstallerProgramLimit = 1023;
+inline constexpr size_t kTypicalTargetFolderLength = 64;
+inline constexpr size_t kBackupSuffixLength = 4;
+inline constexpr size_t kLongestInstalledPath =
+    kInstallerPathLimit - kTypicalTargetFolderLength - kBackupSuffixLength;
+
+// What a path names decides whether it may end in a separator and how long
+// it may be.
+enum class PathUse {
+  kInstalledFile,  // a file entry's installed name
+  kFolder,         // :Folders
+  kRemoval,        // :FilesToRemove (a file or a folder)
+  kProgram,        // a command's program relative to the program's folder
+};
+
+// Why the path (Windows-1251) must not be used, or nothing. Refused: an
+// empty path, a control character, a leading separator, a colon (drive or
+// stream), a ".." component, a component ending in a dot or a space (which
+// Windows drops, "." among them), a Windows device name with or without an
+// extension (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, any case), a
+// character Windows refuses in names, a trailing separator for a file or
+// program, and a path too long for the installer. "\" and "/" both separate.
+std::optional<std::string> PackagePathProblem(std::string_view path, PathUse use);
+
+// A command's program: relative ones follow PackagePathProblem; one declared
+// not relative must be an absolute path (drive or network share) without
+// control characters, since the installer starts it as it stands.
+std::optional<std::string> ProgramProblem(std::string_view program, bool relative);
+
+// Why a text that names a registry key or value must not be used: it holds
+// a control character.
+std::optional<std::string> ControlCharacterProblem(std::string_view text);
+
+// The non-empty components of a path that passed PackagePathProblem.
+std::vector<std::string> PathComponents(std::string_view path);
+
+// Two installed paths name the same file on Windows exactly when their keys
+// are equal: components joined by one backslash, letters folded as Windows
+// folds file names (Latin and the Cyrillic of Windows-1251).
+std::string InstalledPathKey(std::string_view path);
+
+}  // namespace brxpack

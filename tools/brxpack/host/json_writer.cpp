@@ -1,0 +1,92 @@
+#include "brxpack/host/json_writer.h"
+
+#include <cstdio>
+#include <string>
+
+namespace brxpack {
+
+void JsonWriter::BeforeValue() {
+  if (afterKey_) {
+    afterKey_ = false;
+    return;
+  }
+  if (!first_.empty()) {
+    if (!first_.back()) out_ << ",";
+    first_.back() = false;
+  }
+}
+
+void JsonWriter::BeginObject() {
+  BeforeValue();
+  out_ << "{";
+  first_.push_back(true);
+}
+
+void JsonWriter::EndObject() {
+  first_.pop_back();
+  out_ << "}";
+  if (first_.empty()) out_ << "\n";
+}
+
+void JsonWriter::BeginArray() {
+  BeforeValue();
+  out_ << "[";
+  first_.push_back(true);
+}
+
+void JsonWriter::EndArray() {
+  first_.pop_back();
+  out_ << "]";
+}
+
+void JsonWriter::Key(std::string_view name) {
+  BeforeValue();
+  Quoted(name);
+  out_ << ":";
+  afterKey_ = true;
+}
+
+void JsonWriter::String(std::string_view utf8) {
+  BeforeValue();
+  Quoted(utf8);
+}
+
+void JsonWriter::Quoted(std::string_view utf8) {
+  out_ << '"';
+  for (const char c : utf8) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out_ << '\\' << c;
+    } else if (byte < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+      out_ << escaped;
+    } else {
+      out_ << c;
+    }
+  }
+  out_ << '"';
+}
+
+void JsonWriter::Number(int64_t value) {
+  BeforeValue();
+  out_ << value;
+}
+
+void JsonWriter::Bool(bool value) {
+  BeforeValue();
+  out_ << (value ? "true" : "false");
+}
+
+void JsonWriter::Null() {
+  BeforeValue();
+  out_ << "null";
+}
+
+void JsonWriter::Write(const std::vector<std::string>& texts) {
+  BeginArray();
+  for (const std::string& text : texts) String(text);
+  EndArray();
+}
+
+}  // namespace brxpack

@@ -1,0 +1,50 @@
+#pragma once
+// JSON for list --json and verify --json: values written in order, commas
+// and quoting taken care of. Texts must be UTF-8.
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace brxpack {
+
+class JsonWriter {
+ public:
+  explicit JsonWriter(std::ostream& out) : out_(out) {}
+
+  void BeginObject();
+  void EndObject();
+  void BeginArray();
+  void EndArray();
+  // Inside an object: the next value's name.
+  void Key(std::string_view name);
+  void String(std::string_view utf8);
+  void Number(int64_t value);
+  void Bool(bool value);
+  void Null();
+
+  // Key and value at once.
+  template <typename T>
+  void Field(std::string_view name, const T& value) {
+    Key(name);
+    Write(value);
+  }
+
+ private:
+  void Write(std::string_view utf8) { String(utf8); }
+  void Write(const char* utf8) { String(utf8); }
+  void Write(bool value) { Bool(value); }
+  void Write(int64_t value) { Number(value); }
+  void Write(uint32_t value) { Number(value); }
+  void Write(uint64_t value) { Number(static_cast<int64_t>(value)); }
+  void Write(const std::vector<std::string>& texts);
+  void BeforeValue();
+  void Quoted(std::string_view utf8);
+
+  std::ostream& out_;
+  std::vector<bool> first_;  // per open object or array: nothing written in it yet
+  bool afterKey_ = false;
+};
+
+}  // namespace brxpack

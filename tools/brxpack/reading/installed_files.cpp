@@ -1,0 +1,41 @@
+#include "brxpack/reading/installed_files.h"
+
+#include <unordered_map>
+
+#include "brxpack/contents/display_text.h"
+#include "brxpack/contents/package_path.h"
+#include "package/name_translation.h"
+
+namespace brxpack {
+
+std::vector<InstalledFile> JudgeInstalledFiles(const std::vector<std::string>& names,
+                                               brx::MemoryRange nameTable) {
+  brx::NameTable table;
+  const bool indexed = table.Build(nameTable);
+  std::vector<InstalledFile> files;
+  std::unordered_map<std::string, uint32_t> firstAt;  // path key -> entry index
+  for (uint32_t index = 0; index < names.size(); ++index) {
+    const std::string& name = names[index];
+    if (!name.empty() && name[0] == ':') continue;
+    InstalledFile file;
+    file.index = index;
+    file.installed = indexed ? table.Translate(name.c_str()) : name;
+    const std::string shown = "installed as " + QuotedPath(file.installed);
+    if (!indexed) {
+      file.problem = "cannot be placed: no memory for the name table's index";
+    } else if (std::optional<std::string> problem =
+                   PackagePathProblem(file.installed, PathUse::kInstalledFile)) {
+      file.problem = shown + ", which " + *problem;
+    } else {
+      auto [earlier, added] = firstAt.emplace(InstalledPathKey(file.installed), index);
+      if (!added) {
+        file.problem = shown + ", the path of entry " + std::to_string(earlier->second + 1) +
+                       "; the installer writes both and the later one wins";
+      }
+    }
+    files.push_back(std::move(file));
+  }
+  return files;
+}
+
+}  // namespace brxpack
