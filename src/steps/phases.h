@@ -21,6 +21,9 @@ void LoadNameTable(RunState& run);
 const char* TranslateName(const RunState& run, const char* entryName);
 void CreateFolders(System& system, RunState& run);
 void InstallFiles(System& system, RunState& run);
+// A program that RunCommands starts reports failure by leaving this file in
+// its current folder, the target folder.
+inline constexpr char kCommandErrorFileName[] = "brx_patch_apply_err.txt";
 void RunCommands(System& system, RunState& run);
 void RemoveFiles(System& system, RunState& run);
 void ApplyRegistryTable(System& system, RunState& run);

@@ -12,8 +12,6 @@ namespace {
 // The started program sees DUMMY as its own name; the program path alone
 // decides what runs.
 constexpr char kCommandLineProgramName[] = "DUMMY ";
-// A started program reports failure by leaving this file in the target folder.
-constexpr char kCommandErrorFileName[] = "brx_patch_apply_err.txt";
 // The error file's path always fits the command buffer: the target folder
 // is a path text, and the file name is a short constant.
 static_assert(PathText::kCapacity + sizeof(kCommandErrorFileName) <= CommandText::kCapacity);
