@@ -160,6 +160,7 @@ int RunSimulate(const SimulateOptions& options, Console& console) {
   SimulationSettings settings;
   settings.package = PathFromUtf8(options.package);
   settings.target = place->path;
+  settings.targetShown = options.installed;
   settings.program = options.program;
   settings.installedLevel = options.level;
   settings.cancel = options.answer == "cancel";

@@ -84,7 +84,9 @@ Result<std::string> ProgramFile(const SimulationSettings& settings) {
     if (found.size() != 1) {
       std::string listed;
       for (const std::string& name : found) listed += (listed.empty() ? " (" : ", ") + name;
-      return Error{Utf8FromPath(settings.target) + " holds " + std::to_string(found.size()) +
+      const std::string shown =
+          settings.targetShown.empty() ? Utf8FromPath(settings.target) : settings.targetShown;
+      return Error{shown + " holds " + std::to_string(found.size()) +
                    " .exe files at its top" + (listed.empty() ? "" : listed + ")") +
                    ": name the program file with --program"};
     }

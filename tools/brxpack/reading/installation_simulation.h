@@ -17,6 +17,7 @@ namespace brxpack {
 struct SimulationSettings {
   std::filesystem::path package;  // a package file or a self-applying executable
   std::filesystem::path target;   // the folder the installation changes
+  std::string targetShown;        // the release as the publisher named it, for messages
   std::string program;            // UTF-8, below target; empty: the one .exe at its top
   int32_t installedLevel = 0;
   bool cancel = false;        // Cancel to every question instead of OK
