@@ -216,16 +216,22 @@ class WineBench:
         return results
 
 
-def main():
+def batch_main(bench_class, what):
+    """The entry point of a script run in a Wine batch (wine_batch.py): CONFIG
+    in, RESULT out; a failure is printed and ends the batch with 1."""
     config = json.loads(pathlib.Path(sys.argv[1]).read_text())
     if not wine.in_wine_batch():
-        sys.exit("wine_figures.py runs inside scripts/with-wine")
+        sys.exit("%s runs inside scripts/with-wine" % pathlib.Path(sys.argv[0]).name)
     try:
-        results = WineBench(config).run()
+        results = bench_class(config).run()
     except (BenchFailure, wine.BenchError) as error:
-        print("Wine figures failed: %s" % error, flush=True)
+        print("%s failed: %s" % (what, error), flush=True)
         sys.exit(1)
     pathlib.Path(sys.argv[2]).write_text(json.dumps(results, indent=1))
+
+
+def main():
+    batch_main(WineBench, "Wine figures")
 
 
 if __name__ == "__main__":

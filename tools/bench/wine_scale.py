@@ -12,13 +12,11 @@ complete, its success text checked), pinned to one CPU with wineserver and
 the X server. The warm-up run's target is compared with the tree.
 """
 
-import json
 import pathlib
-import sys
 
-from wine_figures import PROGRAM_FILE, WineBench  # puts tools/ui_robot on the path
+from wine_figures import PROGRAM_FILE, WineBench, batch_main  # puts tools/ui_robot on the path
 import wine  # noqa: E402
-from timing import BenchFailure, Measurement, run_series  # noqa: E402
+from timing import Measurement, run_series  # noqa: E402
 from tree_check import expect_same_tree  # noqa: E402
 from wine_pinning import PinnedBatch  # noqa: E402
 
@@ -56,15 +54,7 @@ class ScaleRow(WineBench):
 
 
 def main():
-    config = json.loads(pathlib.Path(sys.argv[1]).read_text())
-    if not wine.in_wine_batch():
-        sys.exit("wine_scale.py runs inside scripts/with-wine")
-    try:
-        results = ScaleRow(config).run()
-    except (BenchFailure, wine.BenchError) as error:
-        print("Wine scale figures failed: %s" % error, flush=True)
-        sys.exit(1)
-    pathlib.Path(sys.argv[2]).write_text(json.dumps(results, indent=1))
+    batch_main(ScaleRow, "Wine scale figures")
 
 
 if __name__ == "__main__":
