@@ -21,7 +21,7 @@ struct PackageEntrySource {
 };
 
 struct PackageWriterOptions {
-  int level = kDefaultCompressionLevel;  // 0-12; streams of levels 7 and up begin 78 DA
+  int level = kDefaultCompressionLevel;  // 0-12
   bool compressDirectory = true;
   uint32_t extraDirectoryFlags = 0;  // bits above the method, ignored by readers
 };
