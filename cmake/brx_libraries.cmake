@@ -9,9 +9,11 @@ find_package(ZLIB REQUIRED)
 
 # libdeflate writes the publisher's zlib streams (brx_authoring only; the
 # installer inflates with zlib). Host: Debian's libdeflate-dev; MinGW: the
-# static library scripts/mingw-libdeflate builds from the same version.
+# library scripts/mingw-libdeflate builds from the same version. Linked
+# statically, so an installed brxpack carries the version it was tested with
+# and writes the same bytes whatever libdeflate the machine has.
 find_path(LIBDEFLATE_INCLUDE_DIR libdeflate.h)
-find_library(LIBDEFLATE_LIBRARY NAMES deflate)
+find_library(LIBDEFLATE_LIBRARY NAMES libdeflate.a)
 if(NOT LIBDEFLATE_INCLUDE_DIR OR NOT LIBDEFLATE_LIBRARY)
   message(FATAL_ERROR "libdeflate is missing: run scripts/bootstrap")
 endif()
