@@ -94,7 +94,8 @@ brx_add_win32_programs(bench bench ${BRX_BENCH_WIN32_PROGRAMS})
 # Each runs with /usr/bin/python3 inside the Wine batch, told where the build
 # and the sources are; they share one prefix, so they run one at a time. Exit
 # code 77 reports a skip. The dist scenario takes the release packages that
-# scripts/dist writes first (it builds the release preset's brxpack).
+# scripts/dist writes first (it builds the release preset's brxpack, which
+# the diff_simulate scenario runs as a publisher on Linux does).
 add_test(NAME dist.packages COMMAND ${BRX_SCRIPTS}/dist)
 set_tests_properties(dist.packages PROPERTIES
   LABELS e2e RUN_SERIAL ON TIMEOUT 1200 FIXTURES_SETUP dist_packages)
@@ -114,7 +115,7 @@ foreach(scenario ${BRX_E2E_SCENARIOS})
     ENVIRONMENT "BRX_BUILD=${CMAKE_BINARY_DIR};BRX_SOURCE=${PROJECT_SOURCE_DIR};PYTHONDONTWRITEBYTECODE=1")
   # builder compares brxpack.exe's packages with the release brxpack's,
   # which scripts/dist builds.
-  if(name STREQUAL "dist" OR name STREQUAL "builder")
+  if(name STREQUAL "dist" OR name STREQUAL "diff_simulate" OR name STREQUAL "builder")
     set_tests_properties(e2e.${name} PROPERTIES FIXTURES_REQUIRED dist_packages)
   endif()
 endforeach()

@@ -72,7 +72,7 @@ def install_target(registry):
     folder = target_folder()
     if folder.exists():
         shutil.rmtree(folder)
-    shutil.copytree(EXAMPLE / "installed", folder)
+    shutil.copytree(EXAMPLE / "releases" / "1.0", folder)
     shutil.copy(BUILD / "demo" / "notes.exe", folder / "notes.exe")
     registry.delete_key("HKLM", PROGRAM_KEY)
     registry.delete_key("HKCU", r"Software\Brindlex\Notes")

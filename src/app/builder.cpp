@@ -10,9 +10,11 @@ namespace brx {
 
 namespace {
 
-// An input file opened for reading, with its low 32-bit size.
+// An input file mapped for reading, with its low 32-bit size.
 struct InputFile {
   Handle file = kNoHandle;
+  Handle mapping = kNoHandle;
+  const uint8_t* view = nullptr;
   uint32_t size = 0;
 };
 
@@ -29,21 +31,10 @@ bool OpenInput(System& system, const char* path, InputFile* input) {
   const std::optional<uint32_t> size = system.FileSize(input->file);
   if (!size) return false;
   input->size = *size;
-  return true;
-}
-
-// Maps the whole input and copies its first input.size bytes to destination.
-// The mapping is released before returning, whatever happened.
-bool CopyInput(System& system, const InputFile& input, uint8_t* destination) {
-  const Handle mapping = system.CreateMapping(input.file, MapAccess::kRead, 0);
-  if (mapping == kNoHandle) return false;
-  const uint8_t* view = system.MapView(mapping, MapAccess::kRead);
-  if (view != nullptr) {
-    std::memcpy(destination, view, input.size);
-    system.UnmapView(view);
-  }
-  system.Close(mapping);
-  return view != nullptr;
+  input->mapping = system.CreateMapping(input->file, MapAccess::kRead, 0);
+  if (input->mapping == kNoHandle) return false;
+  input->view = system.MapView(input->mapping, MapAccess::kRead);
+  return input->view != nullptr;
 }
 
 bool CreateOutput(System& system, const char* path, uint32_t size, OutputFile* output) {
@@ -55,6 +46,13 @@ bool CreateOutput(System& system, const char* path, uint32_t size, OutputFile* o
   return output->view != nullptr;
 }
 
+void Release(System& system, InputFile* input) {
+  if (input->view != nullptr) system.UnmapView(input->view);
+  if (input->mapping != kNoHandle) system.Close(input->mapping);
+  if (input->file != kNoHandle) system.Close(input->file);
+  *input = InputFile{};
+}
+
 // Releases in the order the output is finished: its view, its mapping, the
 // output file, then the stub and the package. Close results are not looked
 // at: nothing more can be done for a handle that will not close.
@@ -62,21 +60,35 @@ void ReleaseAll(System& system, OutputFile* output, InputFile* stub, InputFile* 
   if (output->view != nullptr) system.UnmapView(output->view);
   if (output->mapping != kNoHandle) system.Close(output->mapping);
   if (output->file != kNoHandle) system.Close(output->file);
-  if (stub->file != kNoHandle) system.Close(stub->file);
-  if (package->file != kNoHandle) system.Close(package->file);
   *output = OutputFile{};
-  *stub = InputFile{};
-  *package = InputFile{};
+  Release(system, stub);
+  Release(system, package);
 }
 
+struct Inputs {
+  const InputFile* stub;
+  const InputFile* package;
+};
+
+// Only copies: a fault of the output's view (a full disk) jumps out of
+// here, and nothing is left held by the frames it skips.
+bool FillOutput(void* context, uint8_t* view) {
+  const auto* inputs = static_cast<const Inputs*>(context);
+  const uint32_t stubSize = inputs->stub->size;
+  std::memcpy(view, inputs->stub->view, stubSize);
+  std::memcpy(view + stubSize, inputs->package->view, inputs->package->size);
+  WriteTrailer(view + stubSize + inputs->package->size, stubSize);
+  return true;
+}
+
+// Writes the output through the same guard as the file phase's views, so
+// a disk that fills up fails the build instead of ending the program.
 bool WriteOutput(System& system, const char* outputFile, const InputFile& stub,
                  const InputFile& package, OutputFile* output) {
-  const uint32_t total = stub.size + package.size;
-  if (!CreateOutput(system, outputFile, total + kTrailerSize, output)) return false;
-  if (!CopyInput(system, stub, output->view)) return false;
-  if (!CopyInput(system, package, output->view + stub.size)) return false;
-  WriteTrailer(output->view + total, stub.size);
-  return true;
+  const uint32_t size = stub.size + package.size + kTrailerSize;
+  if (!CreateOutput(system, outputFile, size, output)) return false;
+  Inputs inputs{&stub, &package};
+  return system.FillView(output->view, size, FillOutput, &inputs);
 }
 
 }  // namespace

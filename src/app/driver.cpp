@@ -26,6 +26,7 @@ void ApplyPackage(System& system, RunState& run, const char* packageFile, Packag
   RemoveFiles(system, run);
   ApplyRegistryTable(system, run);
   CompleteUpdate(system, run);
+  run.nameIndex.Release();
   run.nameTable.Release();
 }
 

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "package/block_memory.h"
 #include "package/inflate_stream.h"
 
 namespace brx {
@@ -15,13 +16,43 @@ uint32_t FindEntry(const Package& package, const char* name) {
   return kEntryNotFound;
 }
 
-bool ExtractEntry(const Package& package, const DirectoryEntry& entry, uint8_t* destination) {
+namespace {
+
+bool Produce(const Package& package, const DirectoryEntry& entry, uint8_t* destination,
+             InflateState& state) {
   const MemoryRange stored = package.StoredBytes(entry);
   if (!entry.IsCompressed()) {
     if (entry.size != 0) std::memcpy(destination, stored.data, entry.size);
     return true;
   }
-  return InflateStream(stored.data, stored.size, destination, entry.size);
+  return state.Inflate(stored.data, stored.size, destination, entry.size);
+}
+
+// What the view's fill needs; nothing in it has a destructor, as a fault
+// leaves the fill's frames without running any.
+struct EntryFill {
+  const Package* package;
+  const DirectoryEntry* entry;
+  InflateState* state;
+};
+
+bool FillFromEntry(void* context, uint8_t* view) {
+  const auto* fill = static_cast<const EntryFill*>(context);
+  return Produce(*fill->package, *fill->entry, view, *fill->state);
+}
+
+}  // namespace
+
+bool ExtractEntry(const Package& package, const DirectoryEntry& entry, uint8_t* destination) {
+  InflateState state;
+  return Produce(package, entry, destination, state);
+}
+
+bool ExtractEntryIntoView(System& system, const Package& package, const DirectoryEntry& entry,
+                          uint8_t* view) {
+  InflateState state;
+  EntryFill fill{&package, &entry, &state};
+  return system.FillView(view, entry.size, FillFromEntry, &fill);
 }
 
 SectionBlock::SectionBlock(SectionBlock&& other) noexcept
@@ -55,21 +86,6 @@ void SectionBlock::Release() {
   status_ = Status::kNotFound;
 }
 
-// A fresh 16-byte zero block whose size is 1: one empty text, which every
-// list reader takes as the list's end.
-SectionBlock SectionBlock::Empty() {
-  constexpr size_t kEmptyBlockSize = 16;
-  SectionBlock block;
-  block.data_ = static_cast<uint8_t*>(std::calloc(kEmptyBlockSize, 1));
-  if (block.data_ == nullptr) {
-    block.status_ = Status::kNoMemory;
-    return block;
-  }
-  block.size_ = 1;
-  block.status_ = Status::kLoaded;
-  return block;
-}
-
 SectionBlock LoadSection(const Package& package, const char* name) {
   SectionBlock block;
   const uint32_t index = FindEntry(package, name);
@@ -81,7 +97,7 @@ SectionBlock LoadSection(const Package& package, const char* name) {
     block.status_ = SectionBlock::Status::kNoMemory;
     return block;
   }
-  uint8_t* data = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(entry.size) + 1));
+  auto* data = static_cast<uint8_t*>(AllocateBlock(static_cast<size_t>(entry.size) + 1));
   if (data == nullptr) {
     block.status_ = SectionBlock::Status::kNoMemory;
     return block;

@@ -5,6 +5,7 @@
 #include "package/entry_names.h"
 #include "package/memory_range.h"
 #include "package/reader.h"
+#include "system/system.h"
 
 namespace brx {
 
@@ -17,9 +18,17 @@ uint32_t FindEntry(const Package& package, const char* name);
 // compressed: inflated). True only when the entry produced exactly its size.
 bool ExtractEntry(const Package& package, const DirectoryEntry& entry, uint8_t* destination);
 
+// ExtractEntry into a new file's writable view of entry.size bytes, through
+// system.FillView: a fault of the view (a disk that cannot back its pages)
+// fails the entry instead of the program, and the inflate state is ended
+// here whether the fill returned or was cut short.
+bool ExtractEntryIntoView(System& system, const Package& package, const DirectoryEntry& entry,
+                          uint8_t* view);
+
 // A section's extracted payload. The block holds size bytes and one more zero
 // byte behind them, so a text cut short by the block's end is still
-// terminated in memory; readers never go past size (see PayloadCursor).
+// terminated in memory; readers never go past size (see PayloadCursor). Its
+// memory comes from AllocateBlock.
 class SectionBlock {
  public:
   enum class Status { kLoaded, kNotFound, kDamaged, kNoMemory };
@@ -30,10 +39,6 @@ class SectionBlock {
   SectionBlock(const SectionBlock&) = delete;
   SectionBlock& operator=(const SectionBlock&) = delete;
   ~SectionBlock();
-
-  // An empty table: a fresh 16-byte zero block whose size() is 1, one empty
-  // text, which ends every list. kNoMemory when it cannot be allocated.
-  static SectionBlock Empty();
 
   Status status() const { return status_; }
   bool loaded() const { return status_ == Status::kLoaded; }

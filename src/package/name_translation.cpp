@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 
+#include "package/block_memory.h"
 #include "package/entry_names.h"
 #include "package/payload_cursor.h"
 #include "package/section_readers.h"
@@ -77,10 +77,10 @@ bool NameTable::Build(MemoryRange nameTable) {
   NamePair pair;
   while (ReadNamePair(counter, &pair)) ++count;
   if (count == 0) return true;
-  // A 32-bit size_t cannot hold every count's bytes.
-  const uint64_t bytes = uint64_t{count} * sizeof(uint32_t);
-  if (bytes != static_cast<size_t>(bytes)) return false;
-  sources_ = static_cast<uint32_t*>(std::malloc(static_cast<size_t>(bytes)));
+  // Wraps only where size_t has 32 bits, and then the division tells.
+  const size_t bytes = size_t{count} * sizeof(uint32_t);
+  if (bytes / sizeof(uint32_t) != count) return false;
+  sources_ = static_cast<uint32_t*>(AllocateBlock(bytes));
   if (sources_ == nullptr) return false;
   PayloadCursor cursor(nameTable);
   while (ReadNamePair(cursor, &pair)) {
@@ -115,13 +115,12 @@ const char* NameTable::Translate(const char* entryName) const {
     }
   }
   if (low == count_ || CompareSource(sources_[low], entryName) != 0) return entryName;
-  // The installed name follows the source's terminator; a source cut by the
-  // table's end has none, and the zero byte behind the table reads as empty.
+  // The pair read again from its source by the section's own reader, so
+  // the installed name is exactly what a scan would give.
   const uint32_t source = sources_[low];
-  const size_t length = std::strlen(reinterpret_cast<const char*>(table_ + source));
-  const uint32_t installed =
-      static_cast<uint32_t>(std::min<uint64_t>(uint64_t{source} + length + 1, tableSize_));
-  return reinterpret_cast<const char*>(table_ + installed);
+  PayloadCursor cursor({table_ + source, tableSize_ - source});
+  NamePair pair;
+  return ReadNamePair(cursor, &pair) ? pair.installed : entryName;
 }
 
 }  // namespace brx

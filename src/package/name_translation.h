@@ -28,8 +28,11 @@ class NameTable {
   ~NameTable();
 
   // Indexes the table's pairs, replacing any earlier index. False when the
-  // index cannot be allocated; it then holds no pairs and translates nothing.
+  // index cannot be allocated (AllocateBlock); it then holds no pairs and
+  // translates nothing.
   bool Build(MemoryRange nameTable);
+  // Frees the index; the comparisons made so far stay counted.
+  void Release();
 
   // Exactly InstalledName(nameTable, entryName) for the table given to Build.
   const char* Translate(const char* entryName) const;
@@ -39,7 +42,6 @@ class NameTable {
   uint64_t comparisons() const { return comparisons_; }
 
  private:
-  void Release();
   // Orders source names by their A to Z folded bytes, equal names by their
   // place in the table.
   bool Precedes(uint32_t a, uint32_t b) const;

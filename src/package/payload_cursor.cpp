@@ -29,7 +29,7 @@ const char* PayloadCursor::ReadCompleteText() {
 }
 
 const char* PayloadCursor::ReadListItem() {
-  const char* item = ReadText();
+  const char* item = ReadCompleteText();
   return (item == nullptr || item[0] == '\0') ? nullptr : item;
 }
 

@@ -26,7 +26,8 @@ class PayloadCursor {
   // whose truncation must not pass as a complete record.
   const char* ReadCompleteText();
   // A list item: nullptr at the list's end, which is an empty text or the
-  // block's end.
+  // block's end. An item the block's end cuts short is no item: it ends the
+  // list unused, as a cut record does.
   const char* ReadListItem();
   // Unaligned little-endian numbers. Nothing when fewer bytes remain than the
   // number needs; the cursor then stands at the block's end.

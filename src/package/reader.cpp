@@ -102,13 +102,10 @@ PackageError CheckEntry(const DirectoryEntry& entry, uint32_t packageSize) {
   if (!FitsInPackage(entry.offset, entry.StoredSize(), packageSize)) {
     return PackageError::kEntryOutOfRange;
   }
-  // A file entry that claims more than its stream can give is left to the
-  // file phase, which extracts it and sees the shortfall; a section that
-  // does is damaged now, before a block of that size is asked for.
-  if (entry.IsSection() && entry.IsCompressed() &&
-      !CouldInflateTo(entry.compressedSize, entry.size)) {
-    return PackageError::kSectionDamaged;
-  }
+  // A file entry that claims more than its stream can give fails alone in
+  // the file phase; a section that does is damaged now, before a block of
+  // that size is asked for.
+  if (entry.IsSection() && !SizeFitsStream(entry)) return PackageError::kSectionDamaged;
   return PackageError::kNone;
 }
 
@@ -164,6 +161,10 @@ PackageError EmptiedOnFailure(PackageError error, Package* package) {
 }
 
 }  // namespace
+
+bool SizeFitsStream(const DirectoryEntry& entry) {
+  return !entry.IsCompressed() || CouldInflateTo(entry.compressedSize, entry.size);
+}
 
 MemoryRange Package::StoredBytes(const DirectoryEntry& entry) const {
   return {bytes.data + packageStart + entry.offset, entry.StoredSize()};

@@ -51,6 +51,11 @@ struct Package {
   MemoryRange StoredBytes(const DirectoryEntry& entry) const;
 };
 
+// False for a compressed entry that claims more than its stream can give
+// (past deflate's ratio). The reader refuses a package with such a section;
+// the file phase fails such a file before making one of the claimed size.
+bool SizeFitsStream(const DirectoryEntry& entry);
+
 // Validates the package held in fileBytes and loads its directory into
 // package->directory (heap). Pure: no files, no window. On failure nothing
 // is left allocated. Every section entry is produced once as a check.

@@ -63,13 +63,11 @@ bool ReadRegistryRecord(PayloadCursor& cursor, RegistryRecord* record) {
 bool ReadNamePair(PayloadCursor& cursor, NamePair* pair) {
   const char* source = cursor.ReadListItem();
   if (source == nullptr) return false;
-  const char* installed = cursor.ReadText();
-  if (installed == nullptr || installed[0] == '\0') {
-    // The last source name of the table still translates, to the empty text;
-    // nothing after it belongs to the table.
-    cursor.SkipToEnd();
-    installed = kNoText;
-  }
+  const char* installed = cursor.ReadCompleteText();
+  if (installed == nullptr) return false;
+  // A source name followed by the empty text still translates, to that
+  // empty text; nothing after it belongs to the table.
+  if (installed[0] == '\0') cursor.SkipToEnd();
   *pair = {source, installed};
   return true;
 }

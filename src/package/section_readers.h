@@ -58,8 +58,9 @@ struct RegistryRecord {
 bool ReadRegistryRecord(PayloadCursor& cursor, RegistryRecord* record);
 
 // :XlatNamesTable — one pair per call. False at the table's end: an empty
-// text where a source name stands, or the block's end. A source name with no
-// installed name after it gives an empty installed name and ends the table.
+// text where a source name stands, or a pair the block's end cuts short
+// (not used, as a cut record is not). An empty installed name gives the
+// pair and ends the table.
 struct NamePair {
   const char* source;
   const char* installed;

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "package/entry_lookup.h"
+#include "package/name_translation.h"
 #include "package/reader.h"
 #include "run/bounded_text.h"
 
@@ -34,7 +35,11 @@ struct RunState {
   Package package;
   bool packageOpened = false;
   TargetInfo target;
-  SectionBlock nameTable;  // :XlatNamesTable, or an empty table
+  SectionBlock nameTable;  // :XlatNamesTable, when the package has one
+  NameTable nameIndex;     // its pairs, indexed once; refers into nameTable
+  // False when the package has a name table that could not be loaded: then
+  // no file's installed name is known.
+  bool namesKnown = true;
 
   // A file or a command failed: completion then neither reports success nor
   // records the package's level.

@@ -8,7 +8,14 @@ namespace brx {
 
 void CreateFolders(System& system, RunState& run) {
   SectionBlock folders = LoadSection(run.package, kFoldersSection);
-  if (!folders.loaded()) return;
+  if (folders.status() == SectionBlock::Status::kNotFound) return;
+  // A list that cannot be produced (no memory for its block) creates no
+  // folder. The files still make the folders they need, but a listed one
+  // may be missing, so the update is not reported installed.
+  if (!folders.loaded()) {
+    run.MarkUpdateFailed();
+    return;
+  }
   PayloadCursor cursor(folders.bytes());
   PathText path;
   while (const char* folder = cursor.ReadListItem()) {

@@ -54,7 +54,8 @@ bool DiscoverTarget(System& system, RunState& run) {
   target = TargetInfo{};
   SectionBlock section = LoadSection(run.package, kRegistryKeysSection);
   RegistryKeysItems keys;
-  // A section missing any of its five items cannot name a target: as absent.
+  // A section missing any of its five items, or one that cannot be produced
+  // (no memory for its block), cannot name a target: as absent.
   if (!section.loaded() || !ReadRegistryKeys(section.bytes(), &keys)) return NotFound(system);
 
   // A key path or level value name too long for its buffer cannot serve the

@@ -31,16 +31,6 @@ bool CreateIntermediateFolders(System& system, const RunState& run, const char* 
   return true;
 }
 
-struct EntryToProduce {
-  const Package* package;
-  const DirectoryEntry* entry;
-};
-
-bool ProduceEntry(void* context, uint8_t* view) {
-  const auto* job = static_cast<const EntryToProduce*>(context);
-  return ExtractEntry(*job->package, *job->entry, view);
-}
-
 // Creates the file at its full size through the mapping and produces the
 // entry into the view. False when any of that fails, the entry does not
 // produce exactly its size, or writing the view faults (a disk that cannot
@@ -67,8 +57,7 @@ bool WriteNewFile(System& system, const Package& package, const DirectoryEntry& 
     system.Close(file);
     return false;
   }
-  EntryToProduce job{&package, &entry};
-  const bool produced = system.FillView(view, entry.size, ProduceEntry, &job);
+  const bool produced = ExtractEntryIntoView(system, package, entry, view);
   // Not looked at: the view's bytes are the file's, whatever the release says.
   system.UnmapView(view);
   system.Close(mapping);
@@ -103,19 +92,24 @@ void FailWithoutTouching(System& system, RunState& run, const char* installedNam
 }  // namespace
 
 bool ReplaceFile(System& system, RunState& run, const DirectoryEntry& entry) {
-  const char* installedName = TranslateName(run, entry.name);
+  // Without its installed name (the name table could not be loaded) the
+  // file is shown under its entry name and fails untouched.
+  const char* translated = TranslateName(run, entry.name);
+  const char* installedName = translated != nullptr ? translated : entry.name;
   PathText destination;
   PathText backup;
   const bool destinationFits = JoinTargetPath(run, installedName, &destination);
   const bool backupFits = destinationFits && FormBackupPath(destination, &backup);
   ShowStatus(system, kUpdatingFileFormat, installedName);
 
-  // An empty installed name (a source name of the table without its
-  // translation) names the target folder itself, which must never be moved
-  // to a backup name; it can never be written as a file anyway. Nor may any
-  // other folder that stands at the destination: moved aside whole, with
-  // the user's files in it, it would never come back.
-  if (!backupFits || installedName[0] == '\0' || system.IsFolder(destination.c_str()) ||
+  // An entry claiming more than its stream can give fails before a file of
+  // that size is made. An empty installed name (a source name of the table
+  // without its translation) names the target folder itself, which must
+  // never be moved to a backup name; it can never be written as a file
+  // anyway. Nor may any other folder that stands at the destination: moved
+  // aside whole, with the user's files in it, it would never come back.
+  if (translated == nullptr || !SizeFitsStream(entry) || !backupFits || installedName[0] == '\0' ||
+      system.IsFolder(destination.c_str()) ||
       !CreateIntermediateFolders(system, run, installedName)) {
     FailWithoutTouching(system, run, installedName, destination);
     return false;

@@ -1,5 +1,4 @@
 #include "package/entry_lookup.h"
-#include "package/name_translation.h"
 #include "package/section_names.h"
 #include "steps/phases.h"
 
@@ -7,14 +6,17 @@ namespace brx {
 
 void LoadNameTable(RunState& run) {
   run.nameTable = LoadSection(run.package, kNameTableSection);
-  // An absent section (or one that cannot be produced) translates nothing.
-  // Should even the empty block fail to allocate, TranslateName reads an
-  // unloaded block as a table without pairs.
-  if (!run.nameTable.loaded()) run.nameTable = SectionBlock::Empty();
+  // Without the section every entry keeps its own name. A table that is
+  // there but whose block or index cannot be allocated leaves every
+  // installed name unknown: an entry's own name may be the wrong path, so
+  // the file phase then fails each file without touching it, and the
+  // update is not reported installed.
+  run.namesKnown = run.nameTable.status() == SectionBlock::Status::kNotFound ||
+                   (run.nameTable.loaded() && run.nameIndex.Build(run.nameTable.bytes()));
 }
 
 const char* TranslateName(const RunState& run, const char* entryName) {
-  return InstalledName(run.nameTable.bytes(), entryName);
+  return run.namesKnown ? run.nameIndex.Translate(entryName) : nullptr;
 }
 
 }  // namespace brx

@@ -16,10 +16,14 @@ bool DiscoverTarget(System& system, RunState& run);
 bool ConfirmInstallation(System& system, RunState& run);
 
 void LoadNameTable(RunState& run);
-// The installed name of an entry: its translation or the name itself.
+// The installed name of an entry: its translation or the name itself;
+// nullptr when the package's name table could not be loaded.
 const char* TranslateName(const RunState& run, const char* entryName);
 void CreateFolders(System& system, RunState& run);
 void InstallFiles(System& system, RunState& run);
+// A program that RunCommands starts reports failure by leaving this file in
+// its current folder, the target folder.
+inline constexpr char kCommandErrorFileName[] = "brx_patch_apply_err.txt";
 void RunCommands(System& system, RunState& run);
 void RemoveFiles(System& system, RunState& run);
 void ApplyRegistryTable(System& system, RunState& run);

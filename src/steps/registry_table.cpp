@@ -39,7 +39,14 @@ void WriteRegistryValue(System& system, RegistryRoot root, const char* key, uint
 
 void ApplyRegistryTable(System& system, RunState& run) {
   SectionBlock table = LoadSection(run.package, kRegistryTableSection);
-  if (!table.loaded()) return;
+  if (table.status() == SectionBlock::Status::kNotFound) return;
+  // A table that cannot be produced (no memory for its block) writes no
+  // value; the update is not reported installed, so running it again
+  // writes them. Values that were written stay: the table is best-effort.
+  if (!table.loaded()) {
+    run.MarkUpdateFailed();
+    return;
+  }
   PayloadCursor cursor(table.bytes());
   RegistryRecord record;
   // A record cut short by the block's end ends the table unapplied.

@@ -8,7 +8,14 @@ namespace brx {
 
 void RemoveFiles(System& system, RunState& run) {
   SectionBlock names = LoadSection(run.package, kFilesToRemoveSection);
-  if (!names.loaded()) return;
+  if (names.status() == SectionBlock::Status::kNotFound) return;
+  // A list that cannot be produced (no memory for its block) removes
+  // nothing; the files it names stay, so the update is not reported
+  // installed and running it again removes them.
+  if (!names.loaded()) {
+    run.MarkUpdateFailed();
+    return;
+  }
   PayloadCursor cursor(names.bytes());
   PathText path;
   while (const char* name = cursor.ReadListItem()) {

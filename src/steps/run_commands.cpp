@@ -12,8 +12,6 @@ namespace {
 // The started program sees DUMMY as its own name; the program path alone
 // decides what runs.
 constexpr char kCommandLineProgramName[] = "DUMMY ";
-// A started program reports failure by leaving this file in the target folder.
-constexpr char kCommandErrorFileName[] = "brx_patch_apply_err.txt";
 // The error file's path always fits the command buffer: the target folder
 // is a path text, and the file name is a short constant.
 static_assert(PathText::kCapacity + sizeof(kCommandErrorFileName) <= CommandText::kCapacity);
@@ -62,8 +60,10 @@ bool RunCommand(System& system, const RunState& run, const CommandRecord& record
 
 void RunCommands(System& system, RunState& run) {
   SectionBlock commands = LoadSection(run.package, kCommandsSection);
-  if (!commands.loaded()) return;
-  bool failed = false;
+  if (commands.status() == SectionBlock::Status::kNotFound) return;
+  // A list that cannot be produced (no memory for its block) counts as a
+  // failed first command: none is started, and the user is told.
+  bool failed = !commands.loaded();
   PayloadCursor cursor(commands.bytes());
   CommandRecord record;
   // The first failure ends the list: no later command is started.

@@ -26,6 +26,12 @@ inline constexpr uint32_t kKeyWrite = 0x20006;
 inline constexpr uint32_t kRegSz = 1;
 inline constexpr uint32_t kRegDword = 4;
 inline constexpr long kRegistrySuccess = 0;  // ERROR_SUCCESS
+// Failures an in-memory registry gives as Windows gives them.
+inline constexpr uint32_t kKeySetValue = 0x0002;
+inline constexpr long kErrorFileNotFound = 2;
+inline constexpr long kErrorAccessDenied = 5;
+inline constexpr long kErrorInvalidHandle = 6;
+inline constexpr long kErrorMoreData = 234;
 inline constexpr uint32_t kMbOk = 0x00;
 inline constexpr uint32_t kMbOkCancel = 0x01;
 inline constexpr uint32_t kMbIconExclamation = 0x30;  // also MB_ICONWARNING

@@ -13,7 +13,8 @@ namespace brx {
 
 // Calls fill(context, view) and gives its result, or false when an access of
 // this thread inside [view, view + size) faulted. The fill is then cut short
-// at the fault: what it allocated by then (an inflate state) stays allocated.
+// at the fault without unwinding: its frames run no destructor, so what
+// must be released afterwards (an inflate state) belongs to the caller.
 bool FillViewGuarded(uint8_t* view, uint32_t size, System::ViewFill fill, void* context);
 
 }  // namespace brx

@@ -5,12 +5,6 @@
 namespace brx {
 namespace {
 
-constexpr long kErrorFileNotFound = 2;
-constexpr long kErrorAccessDenied = 5;
-constexpr long kErrorInvalidHandle = 6;
-constexpr long kErrorMoreData = 234;
-constexpr uint32_t kKeySetValue = 0x0002;
-
 std::string Lower(std::string_view text) {
   std::string lower(text);
   for (char& c : lower) {

@@ -93,6 +93,9 @@ std::vector<HostilePackage> HostilePackages(uint32_t many) {
       {"section_bomb.pkg", Bomb(kFilesToRemoveSection, kMiB, 100), Ending::kRefused, kMiB},
       // The mapped file holds the claimed size; nothing near the stream's.
       {"file_bomb.pkg", Bomb("readme.txt", kMiB, 1024), Ending::kFailed, kMiB},
+      // A claim past deflate's ratio fails before a file of that size is made.
+      {"file_claims_past_its_stream.pkg", Bomb("readme.txt", 16, 64 * kMiB), Ending::kFailed, kMiB,
+       "CreateFileForWriting", 0},
       {"many_records.pkg", ManyRecords(many), Ending::kInstalled,
        size_t{many} * kDirectoryEntrySize + 4 * kMiB},
   };

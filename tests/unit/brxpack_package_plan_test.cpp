@@ -135,6 +135,10 @@ TEST(PackagePlanTest, RefusesWithFileLineAndField) {
       {kTarget + "[payload]\nfolder = 'payload'\n",
        "@payload/Ωmega.txt: the file's name: the character 'Ω' (U+03A9) has no Windows-1251 "
        "form"},
+      {kTarget + "[payload]\nfolder = 'payload'\nonly = ['ΩMEGA.txt', 'gone.txt']\n",
+       "@brxpack.toml:6:22: payload.only[2]: 'gone.txt' is no file of the payload folder\n"
+       "@payload/Ωmega.txt: the file's name: the character 'Ω' (U+03A9) has no Windows-1251 "
+       "form"},
       {kTarget + "[payload]\nfolder = 'devices'\n",
        "@devices/aux.txt: installed path 'aux.txt' has the component 'aux.txt', a Windows device "
        "name, not a file"},

@@ -78,8 +78,8 @@ TEST(LoadSectionTest, StoredAndCompressedFormsGiveTheSameBlock) {
   PutLe32(damaged, RecordAt(damaged, 0) + kEntrySizeAt, 8);
   ParsedPackage broken(damaged);
   EXPECT_EQ(LoadSection(broken.package, "a.txt").status(), SectionBlock::Status::kDamaged);
-  SectionBlock block = SectionBlock::Empty();
-  block = SectionBlock::Empty();
+  SectionBlock block = LoadSection(parsed.package, ":Stream");
+  block = LoadSection(parsed.package, ":Stream");
   SectionBlock moved(std::move(block));
   EXPECT_TRUE(moved.loaded());
 }

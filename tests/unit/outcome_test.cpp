@@ -522,7 +522,7 @@ TEST(OutcomeTest, BuildsSelfApplyingExecutables) {
       // The largest output that fits is made, and deleted once its mapping fails.
       {.what = "inputs that just fit the trailer",
        .before = with({ReportedSize("C:\\Upd\\PATCH.EXE", 0xFFFFFFF0u),
-                       ReportedSize("C:\\Upd\\in.brx", 7), Fail("CreateMapping", 0)}),
+                       ReportedSize("C:\\Upd\\in.brx", 7), Fail("CreateMapping", 2)}),
        .after = {Gone("C:\\Out\\NEW.EXE")},
        .state = kExit,
        .commandLine = build},

@@ -1,6 +1,6 @@
 // Section payloads read through the cursor, which never reads past a block:
-// the readers of every section and the name translation over a table. (The
-// encoders' bytes are held by brxpack's package plan tests.)
+// the readers of every section. (The encoders' bytes are held by brxpack's
+// package plan tests; the name translation by the name table's tests.)
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "authoring/section_encoders.h"
-#include "package/name_translation.h"
 #include "package/payload_cursor.h"
 #include "package/section_readers.h"
 #include "support/package_samples.h"
@@ -80,11 +79,18 @@ Lines Registry(const std::string& payload) {
 Lines Pairs(const std::string& payload) {
   return ReadAll<NamePair>(payload, ReadNamePair, FormatPair);
 }
+Lines Items(const std::string& payload) {
+  GuardedBlock block(payload);
+  PayloadCursor cursor(block.range());
+  Lines items;
+  while (const char* item = cursor.ReadListItem()) items.push_back(item);
+  return items;
+}
 
-// Tests where each list ends: at its closing item whatever its flags, at an
-// empty installed name, at the block's end; a text the block's end cuts
-// short is read up to that end, and a missing caption or question reads as
-// empty. (Records cut short are the next test's.)
+// Tests where each list ends: at its closing item whatever its flags, at the
+// block's end; a caption or question the block's end cuts short is read up
+// to that end, and a missing one reads as empty. (Lists cut short are the
+// next test's; the name table's end is the name table's tests'.)
 TEST(SectionReadersTest, ListsEndAtTheirCloseOrTheBlocksEnd) {
   const std::tuple<const char*, Lines (*)(const std::string&), std::string, Lines> cases[] = {
       {"commands",
@@ -96,14 +102,6 @@ TEST(SectionReadersTest, ListsEndAtTheirCloseOrTheBlocksEnd) {
        Registry,
        Text(EncodeRegistryTable(kRegistryValues)),
        {"1 1 Software\\Brindlex\\Atlas 1 Level=0x1F", "2 2 Software\\Brindlex\\Skipped 2 =x"}},
-      {"name table",
-       Pairs,
-       Text(EncodeNameTable({{"Docs\\Readme.txt", "help\\r.txt"}, {"a", "b"}})),
-       {"Docs\\Readme.txt->help\\r.txt", "a->b"}},
-      {"source name as the last text", Pairs, Raw("a\0b\0c\0"), {"a->b", "c->"}},
-      {"empty installed name ends the table", Pairs, Raw("a\0\0c\0d\0"), {"a->"}},
-      {"installed name cut by the end", Pairs, Raw("a\0bc"), {"a->bc"}},
-      {"empty block", Pairs, "", {}},
   };
   for (const auto& [what, read, payload, expected] : cases)
     EXPECT_EQ(read(payload), expected) << what;
@@ -113,40 +111,21 @@ TEST(SectionReadersTest, ListsEndAtTheirCloseOrTheBlocksEnd) {
   EXPECT_EQ(Message(""), "|");
 }
 
-// Tests that a command list or registry table cut at any byte gives exactly
-// its complete records, each with its whole arguments or data.
-TEST(SectionReadersTest, CutPayloadsGiveOnlyCompleteRecords) {
+// Tests that every list cut at any byte gives exactly its complete items:
+// records with their whole arguments or data, pairs with their whole
+// installed names, folders and removals with their whole paths.
+TEST(SectionReadersTest, CutPayloadsGiveOnlyCompleteItems) {
   for (const auto& [read, payload] :
        {std::pair{&Commands, Text(EncodeCommands(kCommands))},
-        std::pair{&Registry, Text(EncodeRegistryTable(kRegistryValues))}}) {
+        std::pair{&Registry, Text(EncodeRegistryTable(kRegistryValues))},
+        std::pair{&Pairs, Text(EncodeNameTable({{"Docs\\Readme.txt", "help\\r.txt"}, {"a", ""}}))},
+        std::pair{&Items, Text(EncodeTextList({"data", "data\\maps"}))}}) {
     const Lines all = read(payload);
     for (size_t length = 0; length < payload.size(); ++length) {
       const Lines some = read(payload.substr(0, length));
       ASSERT_LE(some.size(), all.size()) << length;
       EXPECT_EQ(some, Lines(all.begin(), all.begin() + some.size())) << length;
     }
-  }
-}
-
-// Tests that the first pair whose source name matches (A to Z folded, every
-// other byte exact) gives the installed name, and anything else the entry's
-// own name.
-TEST(NameTranslationTest, TranslatesByTheFirstMatchingSourceName) {
-  const std::tuple<std::string, const char*, const char*> cases[] = {
-      {Raw("\0\0"), "docs\\readme.txt", "docs\\readme.txt"},
-      {"", "docs\\readme.txt", "docs\\readme.txt"},
-      {Raw("Docs\\Readme.txt\0help\\readme.txt\0\0"), "docs\\readme.txt", "help\\readme.txt"},
-      {Raw("a.txt\0first.txt\0A.TXT\0second.txt\0\0"), "a.txt", "first.txt"},
-      {Raw("a.txt\0b.txt\0c.txt\0d.txt\0\0"), "C.txt", "d.txt"},
-      {Raw("\xC4\xEE\xEA.txt\0x.txt\0\0"), "\xE4\xEE\xEA.txt", "\xE4\xEE\xEA.txt"},
-      {Raw("\xC4\xEE\xEA.txt\0x.txt\0\0"), "\xC4\xEE\xEA.txt", "x.txt"},
-      {Raw("a.txt\0b.txt\0\0"), "b.txt", "b.txt"},
-      {Raw("a.tx\0b.txt\0\0"), "a.txt", "a.txt"},
-      {Raw("a.txt\0\0c.txt\0d.txt\0\0"), "c.txt", "c.txt"},
-  };
-  for (const auto& [table, name, installed] : cases) {
-    GuardedBlock block(table);
-    EXPECT_STREQ(InstalledName(block.range(), name), installed) << name;
   }
 }
 

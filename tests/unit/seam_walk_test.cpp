@@ -6,11 +6,14 @@
 // level is recorded only when every file and command went through.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "package/block_memory.h"
 #include "package/section_names.h"
 #include "package/section_readers.h"
 #include "run/user_texts.h"
@@ -36,21 +39,23 @@ const std::vector<TargetFile> kFiles = {
     {"empty.cfg", std::nullopt, ""},
 };
 
-std::vector<uint8_t> UpdatePackage() {
-  return WriteTestPackage(
-      {Keys(2), Section(kStartupMsgSection, EncodeStartupMessage("Atlas", "Install update 2?")),
-       Section(kNameTableSection, EncodeNameTable({{"docs\\readme.txt", "readme.txt"}})),
-       Section(kFoldersSection, EncodeTextList({"data"})),
-       FileEntry("atlas.exe", "MZ atlas 2, rebuilt"), FileEntry("docs\\readme.txt", "Atlas 2"),
-       FileEntry("Maps\\north.map", "north 2 with more roads", EntryStorage::kStored),
-       FileEntry("data\\world.map", "a new world"),
-       FileEntry("lib\\extra\\core.dll", "a new library"), FileEntry("empty.cfg", ""),
-       Section(kCommandsSection,
-               EncodeCommands({{kCommandWait, kTool, "-x"},
-                               {kCommandWait | kCommandRelative, kRelativeTool, ""}})),
-       Section(kFilesToRemoveSection, EncodeTextList({"old.map"})),
-       Section(kRegistryTableSection,
-               EncodeRegistryTable({{1, 1, "Software\\Brindlex\\Atlas", 2, "Theme", "dark"}}))});
+std::vector<PackageEntrySource> UpdateEntries() {
+  return {Keys(2),
+          Section(kStartupMsgSection, EncodeStartupMessage("Atlas", "Install update 2?")),
+          Section(kNameTableSection, EncodeNameTable({{"docs\\readme.txt", "readme.txt"}})),
+          Section(kFoldersSection, EncodeTextList({"data", "backups"})),
+          FileEntry("atlas.exe", "MZ atlas 2, rebuilt"),
+          FileEntry("docs\\readme.txt", "Atlas 2"),
+          FileEntry("Maps\\north.map", "north 2 with more roads", EntryStorage::kStored),
+          FileEntry("data\\world.map", "a new world"),
+          FileEntry("lib\\extra\\core.dll", "a new library"),
+          FileEntry("empty.cfg", ""),
+          Section(kCommandsSection,
+                  EncodeCommands({{kCommandWait, kTool, "-x"},
+                                  {kCommandWait | kCommandRelative, kRelativeTool, ""}})),
+          Section(kFilesToRemoveSection, EncodeTextList({"old.map"})),
+          Section(kRegistryTableSection,
+                  EncodeRegistryTable({{1, 1, "Software\\Brindlex\\Atlas", 2, "Theme", "dark"}}))};
 }
 
 FakeSystem& Prepare(FakeSystem& system, const std::vector<uint8_t>& package) {
@@ -117,7 +122,7 @@ void ExpectFinished(const FakeSystem& system) {
 // file and command done; and that killing the update at each call loses
 // nothing and the update run again finishes it.
 TEST(SeamWalkTest, UpdateFailedOrKilledAtEveryCall) {
-  const std::vector<uint8_t> package = UpdatePackage();
+  const std::vector<uint8_t> package = WriteTestPackage(UpdateEntries());
   FakeSystem clean;
   RunInstaller(Prepare(clean, package));
   ExpectFinished(clean);
@@ -159,6 +164,70 @@ TEST(SeamWalkTest, UpdateFailedOrKilledAtEveryCall) {
   // Among the kills are some that leave the program only under its backup
   // name, which discovery must still take for the installed program.
   EXPECT_GT(programOnlyAtBackup, 0);
+}
+
+// Fails every block of one size while it lives: the block of a section whose
+// payload is a byte shorter, or a name index of that many bytes.
+class BlocksOfSizeFail {
+ public:
+  explicit BlocksOfSizeFail(size_t size) {
+    failing = size;
+    UseBlockAllocator(
+        [](size_t wanted) { return wanted == failing ? nullptr : std::malloc(wanted); });
+  }
+  ~BlocksOfSizeFail() { UseBlockAllocator(nullptr); }
+
+ private:
+  static inline size_t failing = 0;
+};
+
+// Tests each phase's answer when its section's block, or the name table's
+// index, cannot be allocated: its work is left undone (no file installed
+// without its name table, no command started), the run never reports
+// success or records the level, loses nothing, and the update run again
+// finishes the job.
+TEST(SeamWalkTest, UpdateWithoutMemoryForEachBlock) {
+  struct Answer {
+    int32_t state;
+    const char* fact;  // a key of the target's snapshot that shows the work undone
+    const char* value;
+    size_t programs;
+    size_t boxes;
+  };
+  const std::map<std::string, Answer> answers = {
+      {kRegistryKeysSection, {kFinished, "c:\\atlas\\readme.txt", "Atlas 1", 0, 0}},
+      {kStartupMsgSection, {kExit, "c:\\atlas\\readme.txt", "Atlas 1", 0, 0}},
+      {kNameTableSection, {kFinished, "c:\\atlas\\readme.txt", "Atlas 1", 2, 1}},
+      {kFoldersSection, {kFinished, "c:\\atlas\\backups\\", "", 2, 1}},
+      {kCommandsSection, {kFinished, "c:\\atlas\\readme.txt", "Atlas 2", 0, 2}},
+      {kFilesToRemoveSection, {kFinished, "c:\\atlas\\old.map", "old", 2, 1}},
+      {kRegistryTableSection, {kFinished, "hkcu\\software\\brindlex\\atlas @theme", "", 2, 1}},
+  };
+  const std::vector<PackageEntrySource> entries = UpdateEntries();
+  const std::vector<uint8_t> package = WriteTestPackage(entries);
+  std::vector<std::pair<std::string, size_t>> blocks = {{kNameTableSection, 4}};  // its index
+  for (const PackageEntrySource& entry : entries) {
+    if (entry.name[0] == ':') blocks.push_back({entry.name, entry.content.size() + 1});
+  }
+  std::set<size_t> sizes;
+  for (const auto& [section, size] : blocks) {
+    SCOPED_TRACE(section + ", " + std::to_string(size) + " bytes");
+    ASSERT_TRUE(sizes.insert(size).second) << "each block needs a size of its own";
+    const Answer& answer = answers.at(section);
+    FakeSystem system;
+    Prepare(system, package);
+    {
+      BlocksOfSizeFail fails(size);
+      EXPECT_EQ(RunInstaller(system), answer.state);
+    }
+    EXPECT_EQ(system.Snapshot()[answer.fact], answer.value);
+    EXPECT_EQ(system.started.size(), answer.programs);
+    EXPECT_EQ(system.messageBoxes.size(), answer.boxes);
+    EXPECT_TRUE(system.statusTexts.empty() || system.statusTexts.back() != kUpdateInstalledText);
+    ExpectNothingLost(system, false);
+    RunInstaller(system);
+    ExpectFinished(system);
+  }
 }
 
 // Tests that builder mode leaves its output whole or not at all when any

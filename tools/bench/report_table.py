@@ -100,7 +100,7 @@ def build_rows(build, facts):
     return lines
 
 
-def _goal(ok, text):
+def goal_line(ok, text):
     return "  [%s] %s" % ("met " if ok else "MISS", text)
 
 
@@ -174,21 +174,21 @@ def table(facts, native, build, wine_pinned, wine_unpinned, size_lines):
                              "per-file costs more)")]
     unpinned = wine_unpinned["PATCH.EXE"]
     lines += [
-        _goal(unzip.median / extract.median >= 2.0,
+        goal_line(unzip.median / extract.median >= 2.0,
               "brxpack extract at least 2x faster than unzip: %.2fx" % (
                   unzip.median / extract.median)),
-        _goal(extract.median <= bsdtar.median * 1.05,
+        goal_line(extract.median <= bsdtar.median * 1.05,
               "brxpack extract level with bsdtar -xf (within 5%%): %.2fx bsdtar's time" % (
                   extract.median / bsdtar.median)),
-        _goal(nsis.median / patch.median >= 1.4,
+        goal_line(nsis.median / patch.median >= 1.4,
               "Wine apply at least 1.4x faster than NSIS: %.2fx" % (nsis.median / patch.median)),
-        _goal(patch.median <= wine_floor.median * 1.1,
+        goal_line(patch.median <= wine_floor.median * 1.1,
               "Wine apply within 1.1x of the bare Wine floor: %.2fx" % (
                   patch.median / wine_floor.median)),
-        _goal(unpinned.median_cpu / unpinned.median <= 1.1,
+        goal_line(unpinned.median_cpu / unpinned.median <= 1.1,
               "the window thread adds no core: %.2f cores unpinned" % (
                   unpinned.median_cpu / unpinned.median)),
-        _goal(facts["patch_bytes"] < 81920,
+        goal_line(facts["patch_bytes"] < 81920,
               "PATCH.EXE under 80 KB: %s bytes" % format(facts["patch_bytes"], ",")),
     ]
     return lines

@@ -35,13 +35,15 @@ class ScratchVolume:
     device detached and its image deleted on the way out, also after a
     failure. `mount_point` is where it is mounted. `reserved_percent` of the
     blocks are kept for root (mkfs's default is 5); a volume that must fill
-    up under a program running as root keeps none."""
+    up under a program running as root keeps none. `inodes`, when given, is
+    how many files it must hold (mkfs's default is one per 16 KB)."""
 
-    def __init__(self, image, mount_point, size_bytes, reserved_percent=5):
+    def __init__(self, image, mount_point, size_bytes, reserved_percent=5, inodes=None):
         self.image = pathlib.Path(image)
         self.mount_point = pathlib.Path(mount_point)
         self.size_bytes = size_bytes
         self.reserved_percent = reserved_percent
+        self.inodes = inodes
         self.device = None
         self.mounted = False
 
@@ -55,8 +57,9 @@ class ScratchVolume:
         self.image.unlink(missing_ok=True)
         try:
             _run(["truncate", "-s", str(self.size_bytes), str(self.image)])
-            _run(["mkfs.ext4", "-q", "-F", "-m", str(self.reserved_percent),
-                  "-E", "lazy_itable_init=0,lazy_journal_init=0", str(self.image)])
+            _run(["mkfs.ext4", "-q", "-F", "-m", str(self.reserved_percent)] +
+                 (["-N", str(self.inodes)] if self.inodes else []) +
+                 ["-E", "lazy_itable_init=0,lazy_journal_init=0", str(self.image)])
             self.device = _run(["losetup", "--find", "--show", str(self.image)])
             self.mount_point.mkdir(parents=True, exist_ok=True)
             _run(["mount", "-t", "ext4", self.device, str(self.mount_point)])

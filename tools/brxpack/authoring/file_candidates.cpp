@@ -1,5 +1,6 @@
 #include "brxpack/authoring/file_candidates.h"
 
+#include <algorithm>
 #include <system_error>
 #include <unordered_map>
 
@@ -20,6 +21,34 @@ std::string BackslashPath(const std::string& relativeUtf8) {
   return path;
 }
 
+// Keeps the files [payload] only names, matched as Windows matches names;
+// a pick that names no file, or a file picked twice, is a problem.
+void KeepPicked(const std::vector<PayloadPick>& picks, std::vector<PayloadFile>& files,
+                std::vector<std::string>& problems) {
+  std::unordered_map<std::string, size_t> pickByPath;
+  std::vector<bool> found(picks.size(), false);
+  for (size_t i = 0; i < picks.size(); ++i) {
+    std::string key = FoldedName(picks[i].path);
+    std::replace(key.begin(), key.end(), '\\', '/');
+    const auto [it, fresh] = pickByPath.emplace(key, i);
+    if (!fresh) {
+      found[i] = true;
+      problems.push_back(picks[i].where + ": names the file of " + picks[it->second].where);
+    }
+  }
+  std::erase_if(files, [&](const PayloadFile& file) {
+    const auto it = pickByPath.find(FoldedName(file.relative));
+    if (it == pickByPath.end()) return true;
+    found[it->second] = true;
+    return false;
+  });
+  for (size_t i = 0; i < picks.size(); ++i) {
+    if (!found[i])
+      problems.push_back(picks[i].where + ": '" + picks[i].path +
+                         "' is no file of the payload folder");
+  }
+}
+
 std::vector<FileCandidate> PayloadFolderFiles(const Manifest& manifest,
                                               std::vector<std::string>& problems) {
   std::vector<FileCandidate> candidates;
@@ -31,6 +60,7 @@ std::vector<FileCandidate> PayloadFolderFiles(const Manifest& manifest,
     problems.push_back(files.error());
     return candidates;
   }
+  if (payload.only) KeepPicked(*payload.only, *files, problems);
   for (PayloadFile& file : *files) {
     FileCandidate candidate;
     candidate.source = file.path;

@@ -23,6 +23,12 @@ struct FileItem {
   std::string where;  // "FILE:LINE:COLUMN: file[N]", for messages
 };
 
+// A file of the payload folder named by [payload] only.
+struct PayloadPick {
+  std::string path;   // UTF-8 as written, names joined by "\\" or "/"
+  std::string where;  // "FILE:LINE:COLUMN: payload.only[N]", for messages
+};
+
 struct NamePairItem {
   std::string entry;
   std::string install;
@@ -57,6 +63,8 @@ struct ScriptSections {
 struct PayloadSettings {
   std::string folder;  // host path (UTF-8), relative to the manifest's folder
   PayloadRules rules;
+  // Only these files of the folder (an update made by diff); unset: all.
+  std::optional<std::vector<PayloadPick>> only;
   std::string where;  // "FILE:LINE:COLUMN: payload.folder", for messages
 };
 

@@ -185,6 +185,21 @@ class TableReader {
     return items;
   }
 
+  // A list of paths below a host folder, each with its place for messages.
+  std::vector<PayloadPick> Picks(std::string_view key) {
+    std::vector<PayloadPick> picks;
+    size_t number = 0;
+    for (const auto& [node, path] : Utf8List(key)) {
+      const std::string field = Field(key) + "[" + std::to_string(++number) + "]";
+      if (path.empty()) {
+        problems_.Add(node->source(), field, "must be a path in quotes");
+        continue;
+      }
+      picks.push_back({path, problems_.Place(node->source()) + ": " + field});
+    }
+    return picks;
+  }
+
   // A list of texts as they are (UTF-8); nothing when the key is absent.
   std::vector<std::pair<const toml::node*, std::string>> Utf8List(std::string_view key) {
     std::vector<std::pair<const toml::node*, std::string>> items;
@@ -337,7 +352,7 @@ void ReadPayload(const toml::table& root, Manifest& manifest, Problems& problems
   const toml::table* table = TableOf(root, "payload", problems);
   if (table == nullptr) return;
   TableReader reader(*table, "payload.", problems);
-  reader.RejectUnknownKeys({"folder", "symlinks", "exclude", "include"});
+  reader.RejectUnknownKeys({"folder", "only", "symlinks", "exclude", "include"});
   PayloadSettings payload;
   const std::optional<std::string> folder = reader.Utf8("folder", true);
   payload.rules.followLinks = reader.Boolean("symlinks").value_or(false);
@@ -356,6 +371,7 @@ void ReadPayload(const toml::table& root, Manifest& manifest, Problems& problems
       fine = false;
     }
   }
+  if (reader.Has("only")) payload.only = reader.Picks("only");
   if (!folder || !fine) return;
   payload.folder = *folder;
   payload.where = reader.Where() + ".folder";

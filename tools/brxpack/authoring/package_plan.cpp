@@ -59,4 +59,23 @@ Result<PackagePlan> PlanPackage(const Manifest& manifest) {
   return plan;
 }
 
+std::vector<EntryToWrite> EntriesToWrite(const PackagePlan& plan) {
+  std::vector<EntryToWrite> entries;
+  for (const SectionEntry& section : plan.sections) {
+    EntryToWrite entry;
+    entry.name = section.name;
+    entry.bytes = section.payload;
+    entries.push_back(std::move(entry));
+  }
+  for (const PlannedFile& file : plan.files) {
+    EntryToWrite entry;
+    entry.name = file.entryName;
+    entry.fromFile = true;
+    entry.file = file.source;
+    entry.stored = file.stored;
+    entries.push_back(std::move(entry));
+  }
+  return entries;
+}
+
 }  // namespace brxpack

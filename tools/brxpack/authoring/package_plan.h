@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "brxpack/authoring/entry_preparation.h"
 #include "brxpack/authoring/file_placement.h"
 #include "brxpack/authoring/manifest.h"
 #include "brxpack/authoring/script_sections.h"
@@ -20,5 +21,8 @@ struct PackagePlan {
 // Fails with every problem of the first phase that has any (gathering the
 // files, naming them, pairing names, placing them), one line each.
 Result<PackagePlan> PlanPackage(const Manifest& manifest);
+
+// The plan's entries in the order they are written: sections, then files.
+std::vector<EntryToWrite> EntriesToWrite(const PackagePlan& plan);
 
 }  // namespace brxpack

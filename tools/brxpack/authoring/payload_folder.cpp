@@ -31,12 +31,20 @@ bool LeftOut(const PayloadRules& rules, const std::string& relative) {
 Result<std::vector<PayloadFile>> ScanPayloadFolder(const std::filesystem::path& folder,
                                                    const PayloadRules& rules,
                                                    const std::string& where) {
+  Result<PayloadTree> tree = ScanPayloadTree(folder, rules, where);
+  if (!tree.ok()) return tree.TakeError();
+  return std::move(tree->files);
+}
+
+Result<PayloadTree> ScanPayloadTree(const std::filesystem::path& folder, const PayloadRules& rules,
+                                    const std::string& where) {
   namespace fs = std::filesystem;
   std::error_code error;
   if (!fs::is_directory(folder, error)) {
     return Error{where + ": " + Utf8FromPath(folder) + ": no such folder"};
   }
-  std::vector<PayloadFile> files;
+  PayloadTree tree;
+  std::vector<PayloadFile>& files = tree.files;
   const fs::directory_options options = rules.followLinks
                                             ? fs::directory_options::follow_directory_symlink
                                             : fs::directory_options::none;
@@ -59,7 +67,10 @@ Result<std::vector<PayloadFile>> ScanPayloadFolder(const std::filesystem::path& 
                    ": a symbolic link; a payload takes the files links point to only "
                    "with [payload] symlinks = true"};
     }
-    if (isFolder) continue;
+    if (isFolder) {
+      tree.folders.push_back(relative);
+      continue;
+    }
     if (!item.is_regular_file(itemError)) {
       return Error{shown + (link ? ": a symbolic link that points to no file"
                                  : ": neither a file nor a folder")};
@@ -76,7 +87,8 @@ Result<std::vector<PayloadFile>> ScanPayloadFolder(const std::filesystem::path& 
   }
   std::sort(files.begin(), files.end(),
             [](const PayloadFile& a, const PayloadFile& b) { return a.relative < b.relative; });
-  return files;
+  std::sort(tree.folders.begin(), tree.folders.end());
+  return tree;
 }
 
 }  // namespace brxpack

@@ -37,4 +37,14 @@ Result<std::vector<PayloadFile>> ScanPayloadFolder(const std::filesystem::path& 
                                                    const PayloadRules& rules,
                                                    const std::string& where);
 
+// The same walk, with the folders the rules take (relative, "/", sorted):
+// what two releases are compared by, since a folder can appear or go
+// without a file.
+struct PayloadTree {
+  std::vector<PayloadFile> files;
+  std::vector<std::string> folders;
+};
+Result<PayloadTree> ScanPayloadTree(const std::filesystem::path& folder, const PayloadRules& rules,
+                                    const std::string& where);
+
 }  // namespace brxpack

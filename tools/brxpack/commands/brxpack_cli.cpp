@@ -15,10 +15,11 @@ namespace {
 
 constexpr char kDescription[] =
     "brxpack: authors packages for the Brindlex Updater and makes self-applying executables.\n"
-    "Exit codes: 0 done, 1 verification found damage, 2 bad use or bad input.";
+    "Exit codes: 0 done, 1 verification found damage or a simulated installation failed, 2 bad "
+    "use or bad input.";
 
-const std::vector<std::string> kCommands = {"build",  "exe",     "brand",   "list",
-                                            "verify", "extract", "manifest"};
+const std::vector<std::string> kCommands = {"build",   "exe",      "brand", "list",    "verify",
+                                            "extract", "manifest", "diff",  "simulate"};
 
 // Which command the arguments chose, with its options.
 struct Choice {
@@ -29,6 +30,8 @@ struct Choice {
   VerifyOptions verify;
   ExtractOptions extract;
   ManifestOptions manifest;
+  SimulateOptions simulate;
+  DiffOptions diff;
   int level = -1;
   bool best = false;
   bool quiet = false;
@@ -125,6 +128,63 @@ void AddReaders(CLI::App& app, Choice& choice) {
                        "(default: payload)");
 }
 
+void AddDiff(CLI::App& app, Choice& choice) {
+  DiffOptions& diff = choice.diff;
+  CLI::App* command = app.add_subcommand(
+      "diff",
+      "Write the manifest of the update from one release folder to the next: NEW's changed and "
+      "new files, the files and folders NEW lacks removed, new empty folders created; names "
+      "matched as Windows matches them, contents byte for byte.");
+  command->add_option("OLD", diff.older, "The installed release (a folder)")->required();
+  command->add_option("NEW", diff.newer, "The release the update brings (a folder)")->required();
+  command->add_option("-o,--output", diff.output,
+                      "Write the manifest to this file instead of printing it");
+  command->add_option("--base", diff.base,
+                      "A manifest with what two folders cannot say ([target], [startup], "
+                      "commands, registry values, [brand]), merged in");
+  command->add_flag("--stats", diff.stats,
+                    "Print counts and bytes, and the package's size against a full package of "
+                    "NEW");
+  command->add_option("--jobs", diff.threads, "Threads that compress for --stats (default 2)")
+      ->check(CLI::Range(1, 64));
+  command->add_option("--exclude", diff.exclude,
+                      "A pattern of files both releases leave out, as [payload] exclude");
+  command->add_option("--include", diff.include,
+                      "A pattern of files taken even when excluded, as [payload] include");
+  command->add_flag("--symlinks", diff.symlinks,
+                    "Take the files symbolic links point to; else a link is an error");
+}
+
+void AddSimulate(CLI::App& app, Choice& choice) {
+  SimulateOptions& simulate = choice.simulate;
+  CLI::App* command = app.add_subcommand(
+      "simulate",
+      "Install a package with the installer's own code on a copy of an installed release, "
+      "Windows simulated: the registry finds the release, questions are answered, commands are "
+      "listed, not run. Exit 0 when the run ends with the success text (and the result equals "
+      "--expect), 1 otherwise.");
+  command->add_option("PACKAGE", simulate.package, "A package or a self-applying executable")
+      ->required();
+  command->add_option("--installed", simulate.installed, "The installed release (a folder)")
+      ->required();
+  command->add_option("--program", simulate.program,
+                      "The program file, below the release (default: the one .exe at its top)");
+  command->add_option("--level", simulate.level, "The installed patch level (default 0)");
+  CLI::Option* output = command->add_option(
+      "--output", simulate.output, "Install into this new folder (default: a temporary one)");
+  command->add_flag("--in-place", simulate.inPlace, "Install into the release folder itself")
+      ->excludes(output);
+  command->add_flag("--keep", simulate.keep, "Keep the temporary folder and say where it is");
+  command->add_option("--answer", simulate.answer, "The answer to every question: ok or cancel")
+      ->check(CLI::IsMember({"ok", "cancel"}));
+  command
+      ->add_option("--commands", simulate.commands,
+                   "ok, or fail: every command reports failure as the installer sees it")
+      ->check(CLI::IsMember({"ok", "fail"}));
+  command->add_option("--expect", simulate.expect,
+                      "The release the result must equal (files and contents; a .bak counts)");
+}
+
 size_t EditDistance(const std::string& a, const std::string& b) {
   std::vector<size_t> row(b.size() + 1);
   for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
@@ -156,8 +216,8 @@ std::optional<std::string> UnknownCommand(const std::vector<std::string>& argume
   }
   if (!closest.empty()) return "'" + word + "' is not a command; did you mean " + closest + "?";
   return "'" + word +
-         "' is not a command; the commands are build, exe, brand, list, verify, extract "
-         "and manifest (brxpack --help)";
+         "' is not a command; the commands are build, exe, brand, list, verify, extract, "
+         "manifest, diff and simulate (brxpack --help)";
 }
 
 // "-o=FILE" means "-o FILE", as publishers write it in other tools; an
@@ -189,6 +249,8 @@ int Run(const std::string& chosen, Choice& choice, Console& console) {
   if (chosen == "list") return RunList(choice.list, console);
   if (chosen == "verify") return RunVerify(choice.verify, console);
   if (chosen == "extract") return RunExtract(choice.extract, console);
+  if (chosen == "simulate") return RunSimulate(choice.simulate, console);
+  if (chosen == "diff") return RunDiff(choice.diff, console);
   return RunManifest(choice.manifest, console);
 }
 
@@ -213,6 +275,8 @@ int RunBrxpack(const std::vector<std::string>& arguments, Console& console) {
   AddExe(app, choice);
   AddBrand(app, choice);
   AddReaders(app, choice);
+  AddDiff(app, choice);
+  AddSimulate(app, choice);
 
   // CLI11 takes the arguments last one first.
   std::vector<std::string> reversed(split->rbegin(), split->rend());

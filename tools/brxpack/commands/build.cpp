@@ -33,25 +33,6 @@ std::filesystem::path PackagePath(const BuildOptions& options, const Manifest& m
   return path.replace_extension(".brx");
 }
 
-std::vector<EntryToWrite> EntriesOf(const PackagePlan& plan) {
-  std::vector<EntryToWrite> entries;
-  for (const SectionEntry& section : plan.sections) {
-    EntryToWrite entry;
-    entry.name = section.name;
-    entry.bytes = section.payload;
-    entries.push_back(std::move(entry));
-  }
-  for (const PlannedFile& file : plan.files) {
-    EntryToWrite entry;
-    entry.name = file.entryName;
-    entry.fromFile = true;
-    entry.file = file.source;
-    entry.stored = file.stored;
-    entries.push_back(std::move(entry));
-  }
-  return entries;
-}
-
 uint64_t InputBytes(const PackagePlan& plan) {
   uint64_t total = 0;
   for (const PlannedFile& file : plan.files) total += file.size;
@@ -160,7 +141,7 @@ int RunBuild(const BuildOptions& options, Console& console) {
   if (!outputsFine.ok()) return Refuse(console, outputsFine.error());
 
   Build build;
-  build.entries = EntriesOf(*plan);
+  build.entries = EntriesToWrite(*plan);
   build.plan = std::move(*plan);
   build.writer.compression.level =
       options.level.value_or(manifest->level.value_or(brx::kDefaultCompressionLevel));

@@ -1,6 +1,7 @@
 #pragma once
 // The tool's commands. Each returns the process exit code (exit_codes.h)
 // and prints its results and messages to the console.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -65,5 +66,32 @@ struct ManifestOptions {
   std::string payload = "payload";  // the folder the manifest takes file bytes from
 };
 int RunManifest(const ManifestOptions& options, Console& console);
+
+struct SimulateOptions {
+  std::string package;
+  std::string installed;
+  std::string program;  // below installed; empty: the one .exe at its top
+  int32_t level = 0;
+  std::string output;  // empty: a temporary folder
+  bool inPlace = false;
+  bool keep = false;
+  std::string answer = "ok";    // or "cancel"
+  std::string commands = "ok";  // or "fail"
+  std::string expect;           // empty: no comparison
+};
+int RunSimulate(const SimulateOptions& options, Console& console);
+
+struct DiffOptions {
+  std::string older;
+  std::string newer;
+  std::string output;  // empty: standard output
+  std::string base;    // empty: no base manifest
+  bool stats = false;
+  unsigned threads = kDefaultThreads;  // for --stats
+  std::vector<std::string> exclude;    // patterns, as [payload] exclude
+  std::vector<std::string> include;
+  bool symlinks = false;
+};
+int RunDiff(const DiffOptions& options, Console& console);
 
 }  // namespace brxpack

@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "support/brxpack_workspace.h"
+
+namespace brxpack {
+namespace {
+
+using test::RunTool;
+using test::ToolRun;
+using test::Workspace;
+
+struct Tree {
+  std::map<std::string, std::string> files;  // path -> content
+  std::vector<std::string> emptyFolders;
+};
+
+const char kBase[] = "[target]\nregistry_key = 'SOFTWARE\\Pub\\App'\npatch_level = 2\n";
+
+void WriteTree(const Workspace& workspace, const std::string& folder, const Tree& tree) {
+  workspace.Write(folder + "/app.exe", "MZ");
+  for (const auto& [path, content] : tree.files) workspace.Write(folder + "/" + path, content);
+  for (const std::string& path : tree.emptyFolders) {
+    std::filesystem::create_directories(workspace.Path(folder + "/" + path));
+  }
+}
+
+// diff with the base, build, then simulate on OLD expecting NEW (or `expected`).
+ToolRun DiffBuildSimulate(const Workspace& workspace, const std::string& base,
+                          const std::string& expected = "new") {
+  workspace.Write("conf/base.toml", base);
+  std::filesystem::create_directories(workspace.Path("out"));
+  const ToolRun diff =
+      RunTool({"diff", workspace.Text("old"), workspace.Text("new"), "--base",
+               workspace.Text("conf/base.toml"), "-o", workspace.Text("out/update.toml")});
+  if (diff.code != 0) return diff;
+  const ToolRun build =
+      RunTool({"build", workspace.Text("out/update.toml"), "-o", workspace.Text("out/update.brx")});
+  if (build.code != 0)
+    return {build.code, build.out, build.err + workspace.Read("out/update.toml")};
+  return RunTool({"simulate", workspace.Text("out/update.brx"), "--installed",
+                  workspace.Text("old"), "--expect", workspace.Text(expected)});
+}
+
+// Tests that the update diff writes turns OLD into exactly NEW when the
+// installer's own code applies it, for the changes that order matters to:
+// names whose case alone changed, new empty folders below new parents that
+// a file also needs, folders that go with their subfolders, a folder whose
+// case changed; and that unchanged files stay out of the package.
+TEST(DiffTest, TheUpdateTurnsOldIntoNew) {
+  struct Case {
+    const char* what;
+    Tree older;
+    Tree newer;
+    const char* leftOut;  // a path the manifest must not name
+  };
+  const Case cases[] = {
+      {"files changed, new, gone, renamed in case",
+       {{{"same.txt", "s"},
+         {"notes.ini", "v1"},
+         {"gone.txt", "g"},
+         {"README.TXT", "r"},
+         {"Case.txt", "c1"}},
+        {}},
+       {{{"same.txt", "s"},
+         {"notes.ini", "v2"},
+         {"new.txt", "n"},
+         {"ReadMe.txt", "r"},
+         {"case.TXT", "c2"}},
+        {}},
+       "same.txt"},
+      {"folders appear and go, parents first and deepest first",
+       {{{"old/x/y/deep.txt", "d"}, {"old/top.txt", "t"}, {"keep/k.txt", "k"}}, {"old/empty"}},
+       {{{"a/f.txt", "f"}, {"keep/k.txt", "k"}}, {"a/b/c", "keep/inner", "fresh/one/two"}},
+       "keep\\k.txt"},
+      {"a folder whose case changed keeps its name",
+       {{{"Data/x.txt", "1"}, {"Data/y.txt", "y"}}, {}},
+       {{{"data/x.txt", "2"}, {"data/y.txt", "y"}}, {}},
+       "data\\y.txt"},
+      {"nothing changed", {{{"a.txt", "a"}}, {}}, {{{"a.txt", "a"}}, {}}, "a.txt"},
+  };
+  for (const Case& c : cases) {
+    Workspace workspace;
+    WriteTree(workspace, "old", c.older);
+    WriteTree(workspace, "new", c.newer);
+    const ToolRun run = DiffBuildSimulate(workspace, kBase);
+    EXPECT_EQ(run.code, 0) << c.what << "\n" << run.out << run.err;
+    const std::string manifest = workspace.Read("out/update.toml");
+    EXPECT_EQ(manifest.find(std::string("'") + c.leftOut + "'"), std::string::npos)
+        << c.what << "\n"
+        << manifest;
+  }
+}
+
+// Tests that diff refuses what an update cannot do or say, naming both
+// sides: a path that changes between file and folder, a base that brings
+// its own payload, a base entry for a path the diff found.
+TEST(DiffTest, RefusesClashesNamingBothSides) {
+  struct Case {
+    Tree newer;
+    std::string base;
+    std::string message;
+  };
+  const Tree older{{{"notes.ini", "1"}, {"gone.txt", "g"}, {"x", "file"}}, {}};
+  const Case cases[] = {
+      {{{{"notes.ini", "1"}, {"x/y.txt", "y"}}, {}},
+       kBase,
+       "'x' is a file in OLD and a folder in NEW: the installer cannot turn one into the other"},
+      {{{{"notes.ini", "2"}, {"x", "file"}}, {}},
+       std::string(kBase) + "[payload]\nfolder = 'p'\n",
+       "base.toml:4:1: payload: the diff writes [payload] itself"},
+      {{{{"notes.ini", "2"}, {"x", "file"}}, {}},
+       std::string(kBase) + "[[file]]\nsource = 'base.toml'\ninstall = 'NOTES.INI'\n",
+       "base.toml:6:11: file[1].install 'NOTES.INI' clashes with the diff: 'notes.ini' changed "
+       "in NEW"},
+      {{{{"notes.ini", "1"}, {"x", "file"}}, {}},
+       std::string(kBase) + "[remove]\npaths = ['other.log', 'Gone.txt']\n",
+       "base.toml:5:23: remove.paths[2] 'Gone.txt' clashes with the diff: 'gone.txt' a file NEW "
+       "lacks"},
+  };
+  for (const Case& c : cases) {
+    Workspace workspace;
+    WriteTree(workspace, "old", older);
+    WriteTree(workspace, "new", c.newer);
+    const ToolRun run = DiffBuildSimulate(workspace, c.base);
+    EXPECT_EQ(run.code, 2) << c.message;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+  }
+}
+
+// Tests that a base kept in another folder merges as written: its comments
+// stay, its removals join the diff's (files first, folders last), its host
+// paths still find their files, and the update gives NEW with the base's file.
+TEST(DiffTest, MergesABaseFromAnotherFolder) {
+  Workspace workspace;
+  WriteTree(workspace, "old", {{{"logs/old.log", "l"}, {"a.txt", "1"}}, {}});
+  WriteTree(workspace, "new", {{{"a.txt", "2"}}, {}});
+  WriteTree(workspace, "expected", {{{"a.txt", "2"}, {"extra.txt", "x"}}, {}});
+  workspace.Write("conf/extra.txt", "x");
+  const ToolRun run = DiffBuildSimulate(
+      workspace,
+      std::string(kBase) +
+          "# kept as written\n[[file]]\nsource = 'extra.txt'\ninstall = 'extra.txt'\n"
+          "[remove]\npaths = ['cache.db']\n",
+      "expected");
+  EXPECT_EQ(run.code, 0) << run.out << run.err;
+  const std::string manifest = workspace.Read("out/update.toml");
+  for (const char* text : {"# kept as written\n", "source = '../conf/extra.txt'",
+                           "  'logs\\old.log',\n  # from the base\n  'cache.db',\n"
+                           "  # folders NEW lacks, deepest first\n  'logs',\n"}) {
+    EXPECT_NE(manifest.find(text), std::string::npos) << text << "\n" << manifest;
+  }
+}
+
+}  // namespace
+}  // namespace brxpack

@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+
+#include "brxpack/contents/windows1251.h"
+#include "brxpack/host/host_system.h"
+#include "support/brxpack_workspace.h"
+
+namespace brxpack {
+namespace {
+
+using test::RunTool;
+using test::Workspace;
+
+// Tests that the host seam keeps the rules of Windows that an installation
+// meets, one rule a row, each on a fresh copy of one small tree mounted as
+// C:\App: what the call gives, and what stands on the host afterwards.
+TEST(HostSystemTest, KeepsTheRulesOfWindows) {
+  using Call = std::function<bool(HostSystem&, const Workspace&)>;
+  struct Case {
+    const char* rule;
+    Call call;
+    const char* present;  // on the host afterwards, below the workspace ("" for none)
+    const char* absent;
+  };
+  const Case cases[] = {
+      {"names are found with A to Z folded, exact names first",
+       [](HostSystem& h, const Workspace&) { return h.PathExists("C:\\APP\\data\\LETTER.txt"); },
+       "", ""},
+      {"doubled and trailing separators and '/' separate",
+       [](HostSystem& h, const Workspace&) { return h.IsFolder("C:\\App\\\\Data/"); }, "", ""},
+      {"'..' never leaves the mounted folder",
+       [](HostSystem& h, const Workspace&) { return !h.PathExists("C:\\App\\..\\outside.txt"); },
+       "outside.txt", ""},
+      {"MoveFile refuses a destination that exists",
+       [](HostSystem& h, const Workspace&) {
+         return !h.MovePath("C:\\App\\notes.ini", "C:\\App\\data\\letter.txt");
+       },
+       "app/notes.ini", ""},
+      {"MoveFile changes a name's case",
+       [](HostSystem& h, const Workspace&) {
+         return h.MovePath("C:\\App\\notes.ini", "C:\\App\\NOTES.ini");
+       },
+       "app/NOTES.ini", "app/notes.ini"},
+      {"a new name lands in the folder as it is spelt on the host",
+       [](HostSystem& h, const Workspace&) {
+         return h.MovePath("C:\\App\\notes.ini", "C:\\App\\DATA\\notes.ini.bak");
+       },
+       "app/Data/notes.ini.bak", "app/DATA"},
+      {"DeleteFile refuses a folder",
+       [](HostSystem& h, const Workspace&) { return !h.DeletePath("C:\\App\\Empty"); }, "app/Empty",
+       ""},
+      {"CreateDirectory makes no parents",
+       [](HostSystem& h, const Workspace&) { return !h.CreateFolder("C:\\App\\new\\sub"); }, "",
+       "app/new"},
+      {"CreateDirectory fails where something stands",
+       [](HostSystem& h, const Workspace&) { return !h.CreateFolder("C:\\App\\data"); }, "",
+       "app/data"},
+      {"RemoveDirectory refuses a folder that holds anything",
+       [](HostSystem& h, const Workspace&) { return !h.RemoveFolder("C:\\App\\Data"); },
+       "app/Data/Letter.txt", ""},
+      {"RemoveDirectory removes an empty folder, named with its backslash",
+       [](HostSystem& h, const Workspace&) { return h.RemoveFolder("C:\\App\\EMPTY\\"); }, "",
+       "app/Empty"},
+      {"names Windows refuses are refused",
+       [](HostSystem& h, const Workspace&) { return !h.CreateFolder("C:\\App\\a:b"); }, "",
+       "app/a:b"},
+      {"a file on the way is no folder",
+       [](HostSystem& h, const Workspace&) {
+         return h.CreateFileForWriting("C:\\App\\notes.ini\\x.txt") == brx::kNoHandle;
+       },
+       "", ""},
+      {"a file open for reading can be neither created anew nor deleted nor moved",
+       [](HostSystem& h, const Workspace&) {
+         const brx::Handle file = h.OpenFileForReading("C:\\App\\notes.ini");
+         const bool refused = h.CreateFileForWriting("C:\\App\\NOTES.INI") == brx::kNoHandle &&
+                              !h.DeletePath("C:\\App\\notes.ini") &&
+                              !h.MovePath("C:\\App\\notes.ini", "C:\\App\\x");
+         return file != brx::kNoHandle && refused && h.Close(file);
+       },
+       "app/notes.ini", "app/x"},
+      {"the write mapping gives a new file its size",
+       [](HostSystem& h, const Workspace& w) {
+         const brx::Handle file = h.CreateFileForWriting("C:\\App\\Data\\new.txt");
+         const brx::Handle mapping = h.CreateMapping(file, brx::MapAccess::kWrite, 5);
+         uint8_t* view = h.MapView(mapping, brx::MapAccess::kWrite);
+         if (view == nullptr) return false;
+         std::memcpy(view, "hello", 5);
+         return h.UnmapView(view) && h.Close(mapping) && h.Close(file) &&
+                w.Read("app/Data/new.txt") == "hello";
+       },
+       "", ""},
+      {"an empty file cannot be mapped",
+       [](HostSystem& h, const Workspace&) {
+         const brx::Handle file = h.CreateFileForWriting("C:\\App\\empty.txt");
+         const bool refused = h.CreateMapping(file, brx::MapAccess::kWrite, 0) == brx::kNoHandle;
+         return refused && h.Close(file);
+       },
+       "app/empty.txt", ""},
+  };
+  for (const Case& c : cases) {
+    Workspace workspace;
+    workspace.Write("outside.txt", "outside");
+    workspace.Write("app/Data/Letter.txt", "letter");
+    workspace.Write("app/notes.ini", "ini");
+    std::filesystem::create_directories(workspace.Path("app/Empty"));
+    HostSystemOptions options;
+    options.hostName = Windows1251ToUtf8;
+    HostSystem host(options);
+    host.folders().Mount("C:\\App\\", workspace.Path("app"));
+    EXPECT_TRUE(c.call(host, workspace)) << c.rule;
+    EXPECT_TRUE(*c.present == '\0' || workspace.Exists(c.present)) << c.rule;
+    EXPECT_TRUE(*c.absent == '\0' || !workspace.Exists(c.absent)) << c.rule;
+    EXPECT_EQ(host.OpenHandleCount(), 0u) << c.rule;
+  }
+}
+
+// Tests that simulate installs a package on a copy of the release, finds the
+// program through the package's own registry names, and tells the truth:
+// exit 0 when the result equals the release it should give, exit 1 naming
+// each difference for another, exit 1 when a command reports failure; the
+// release itself is never touched.
+TEST(SimulateTest, InstallsOnACopyAndComparesTheResult) {
+  Workspace workspace;
+  workspace.Write("update.toml",
+                  "[target]\nregistry_key = 'SOFTWARE\\Pub\\App'\nfolder_value = 'Folder'\n"
+                  "patch_level = 3\n[payload]\nfolder = '2.0'\n"
+                  "[[command]]\nprogram = 'app.exe'\n[remove]\npaths = ['old.txt']\n");
+  workspace.Write("1.0/app.exe", "MZ");
+  workspace.Write("1.0/notes.ini", "version=1");
+  workspace.Write("1.0/old.txt", "old");
+  workspace.Write("2.0/app.exe", "MZ");
+  workspace.Write("2.0/notes.ini", "version=2");
+  workspace.Write("2.0/new/x.txt", "new");
+  ASSERT_EQ(RunTool({"build", workspace.Text("update.toml"), "-o", workspace.Text("u.brx")}).code,
+            0);
+
+  const auto simulate = [&](std::vector<std::string> more) {
+    std::vector<std::string> arguments = {"simulate", workspace.Text("u.brx"), "--installed",
+                                          workspace.Text("1.0")};
+    arguments.insert(arguments.end(), more.begin(), more.end());
+    return RunTool(arguments);
+  };
+  const test::ToolRun good = simulate({"--expect", workspace.Text("2.0")});
+  EXPECT_EQ(good.code, 0) << good.out << good.err;
+  for (const char* line : {"target    C:\\Program Files\\App\\, program app.exe, patch level 0",
+                           "command   C:\\Program Files\\App\\app.exe, command line \"DUMMY \"",
+                           "registry  HKLM\\SOFTWARE\\Pub\\App: PatchLevel = dword 3 (the new",
+                           "result    installed", "expect    the result equals"}) {
+    EXPECT_NE(good.out.find(line), std::string::npos) << line << "\n" << good.out;
+  }
+  const test::ToolRun other = simulate({"--expect", workspace.Text("1.0")});
+  EXPECT_EQ(other.code, 1);
+  EXPECT_NE(other.out.find("          notes.ini: contents differ\n"), std::string::npos)
+      << other.out;
+  const test::ToolRun failing = simulate({"--commands", "fail"});
+  EXPECT_EQ(failing.code, 1);
+  EXPECT_NE(failing.out.find("reports failure"), std::string::npos) << failing.out;
+  EXPECT_EQ(workspace.Read("1.0/notes.ini"), "version=1");
+}
+
+}  // namespace
+}  // namespace brxpack

@@ -1,0 +1,48 @@
+"""A bench script run in a Wine batch of its own (scripts/with-wine waits
+while another batch holds the prefix), with a JSON config in and a JSON
+result out. Interrupted, the batch is asked to end first, so it can stop
+its server and give the scratch volume back."""
+
+import json
+import os
+import pathlib
+import signal
+import subprocess
+
+from timing import BenchFailure
+
+ROOT = pathlib.Path(__file__).resolve().parents[2]
+
+
+def run_in_wine_batch(script, config, work, timeout_s):
+    """Runs tools/bench/`script` CONFIG RESULT in a batch; gives the result."""
+    config_path = work / (pathlib.Path(script).stem + "-config.json")
+    result_path = work / (pathlib.Path(script).stem + "-results.json")
+    config_path.write_text(json.dumps(config, indent=1))
+    result_path.unlink(missing_ok=True)
+    batch = subprocess.Popen(
+        [str(ROOT / "scripts" / "with-wine"), "/usr/bin/python3",
+         str(ROOT / "tools" / "bench" / script), str(config_path), str(result_path)],
+        cwd=ROOT, stdin=subprocess.DEVNULL, start_new_session=True)
+    try:
+        code = batch.wait(timeout=timeout_s)
+    except BaseException:
+        end_process_group(batch)
+        raise
+    if code != 0 or not result_path.exists():
+        raise BenchFailure("%s failed (exit %d); logs in %s and %s" % (
+            script, code, work, ROOT / "build" / "wine-logs"))
+    return json.loads(result_path.read_text())
+
+
+def end_process_group(process):
+    """SIGTERM to the group we started, then SIGKILL if it lingers."""
+    for number, wait_s in ((signal.SIGTERM, 60), (signal.SIGKILL, 10)):
+        try:
+            os.killpg(process.pid, number)
+            process.wait(timeout=wait_s)
+            return
+        except ProcessLookupError:
+            return
+        except subprocess.TimeoutExpired:
+            continue

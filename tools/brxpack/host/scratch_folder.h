@@ -1,0 +1,30 @@
+#pragma once
+// A new folder under the system's temporary folder, removed with everything
+// in it when the object goes, unless it is kept.
+#include <filesystem>
+#include <string>
+
+#include "brxpack/result.h"
+
+namespace brxpack {
+
+class ScratchFolder {
+ public:
+  // prefix: the start of the folder's name ("brxpack-simulate-").
+  static Result<ScratchFolder> Create(const std::string& prefix);
+
+  ScratchFolder(ScratchFolder&& other) noexcept;
+  ScratchFolder& operator=(ScratchFolder&&) = delete;
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  ~ScratchFolder();
+
+  const std::filesystem::path& path() const { return path_; }
+  void Keep() { path_.clear(); }
+
+ private:
+  explicit ScratchFolder(std::filesystem::path path) : path_(std::move(path)) {}
+  std::filesystem::path path_;
+};
+
+}  // namespace brxpack

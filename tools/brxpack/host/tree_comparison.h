@@ -1,0 +1,20 @@
+#pragma once
+// How a folder an installation left differs from the folder it should
+// equal: file names and contents as they are, folders as Windows sees them
+// (the installer cannot change a folder's case, so a case change there is
+// no difference). Nothing is left out: a ".bak" file is a backup the
+// installation left behind.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "brxpack/result.h"
+
+namespace brxpack {
+
+// One line per difference, "PATH: what", PATH relative with backslashes;
+// sorted by path. Fails when either folder cannot be listed or read.
+Result<std::vector<std::string>> CompareTrees(const std::filesystem::path& result,
+                                              const std::filesystem::path& expected);
+
+}  // namespace brxpack
