@@ -113,7 +113,9 @@ foreach(scenario ${BRX_E2E_SCENARIOS})
     TIMEOUT 600
     SKIP_RETURN_CODE 77
     ENVIRONMENT "BRX_BUILD=${CMAKE_BINARY_DIR};BRX_SOURCE=${PROJECT_SOURCE_DIR};PYTHONDONTWRITEBYTECODE=1")
-  if(name STREQUAL "dist" OR name STREQUAL "diff_simulate")
+  # builder compares brxpack.exe's packages with the release brxpack's,
+  # which scripts/dist builds.
+  if(name STREQUAL "dist" OR name STREQUAL "diff_simulate" OR name STREQUAL "builder")
     set_tests_properties(e2e.${name} PROPERTIES FIXTURES_REQUIRED dist_packages)
   endif()
 endforeach()

@@ -10,9 +10,10 @@ set(CMAKE_CXX_COMPILER ${BRX_MINGW_TRIPLE}-g++-posix)
 set(CMAKE_RC_COMPILER ${BRX_MINGW_TRIPLE}-windres)
 set(CMAKE_OBJDUMP ${BRX_MINGW_TRIPLE}-objdump)
 
-# Headers and libraries come from the MinGW sysroot only; host paths such as
-# /usr/include must never leak into a Windows build.
-set(CMAKE_FIND_ROOT_PATH /usr/${BRX_MINGW_TRIPLE})
+# Headers and libraries come from the MinGW sysroot only (and the prefix
+# scripts/mingw-libdeflate installs into); host paths such as /usr/include
+# must never leak into a Windows build.
+set(CMAKE_FIND_ROOT_PATH /usr/${BRX_MINGW_TRIPLE} /usr/local/${BRX_MINGW_TRIPLE})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

@@ -1,9 +1,8 @@
 #include "authoring/writer.h"
 
-#include <zlib.h>
-
 #include <cstring>
 
+#include "authoring/zlib_compressor.h"
 #include "package/format.h"
 
 namespace brx {
@@ -23,18 +22,8 @@ void AppendBytes(std::vector<uint8_t>& out, const std::vector<uint8_t>& bytes) {
 }  // namespace
 
 std::vector<uint8_t> CompressZlib(const uint8_t* data, size_t size, int level) {
-  // compress2 takes 32-bit lengths on some targets; nothing that large fits a
-  // package anyway.
-  if (size > kMaxPackageSize) return {};
-  uLongf length = compressBound(static_cast<uLong>(size));
-  std::vector<uint8_t> out(length);
-  static const uint8_t kNothing = 0;
-  if (compress2(out.data(), &length, size != 0 ? data : &kNothing, static_cast<uLong>(size),
-                level) != Z_OK) {
-    return {};
-  }
-  out.resize(length);
-  return out;
+  ZlibCompressor compressor(Compression{level});
+  return compressor.Compress(data, size);
 }
 
 std::vector<uint8_t> WritePackage(const std::vector<PackageEntrySource>& entries,

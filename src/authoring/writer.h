@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "authoring/zlib_compressor.h"
+
 namespace brx {
 
 enum class EntryStorage { kStored, kCompressed };
@@ -15,21 +17,22 @@ struct PackageEntrySource {
   std::vector<uint8_t> content;
   EntryStorage storage = EntryStorage::kCompressed;
   uint32_t extraFlags = 0;  // further flag bits to set (ignored by readers)
-  int level = -1;           // zlib level of a compressed entry; -1: the options' level
+  int level = -1;           // level of a compressed entry (0-12); -1: the options' level
 };
 
 struct PackageWriterOptions {
-  int level = 9;  // zlib level; level 9 streams begin 78 DA
+  int level = kDefaultCompressionLevel;  // 0-12
   bool compressDirectory = true;
   uint32_t extraDirectoryFlags = 0;  // bits above the method, ignored by readers
 };
 
-// Compresses one buffer into a zlib stream; empty when zlib fails.
+// Compresses one buffer into a zlib stream with libdeflate at this level
+// (0-12), as brxpack does; empty for a level out of range.
 std::vector<uint8_t> CompressZlib(const uint8_t* data, size_t size, int level);
 
 // Composes a package file. Fails (empty result, reason in *error) only for an
 // entry name longer than 31 bytes, no entries, a package past 4 GiB, or a
-// zlib level that zlib refuses. The stored bit of extraFlags is ignored: the
+// level out of range. The stored bit of extraFlags is ignored: the
 // storage field alone decides it.
 std::vector<uint8_t> WritePackage(const std::vector<PackageEntrySource>& entries,
                                   const PackageWriterOptions& options, std::string* error);

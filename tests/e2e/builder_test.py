@@ -12,8 +12,8 @@ import checks
 import user_texts
 from checks import expect, expect_equal
 from publisher import brxpack as _brxpack
-from publisher import sign
-from wine import windows_path
+from publisher import native, sign
+from wine import SOURCE, windows_path
 
 # Paths longer than an entry name's 31 bytes, with Cyrillic components; and
 # a file that does not compress, which travels in stored blocks.
@@ -25,6 +25,7 @@ PAYLOAD = {
     LONG_NAME: "Настройка карт.\r\n".encode("cp1251") * 10,
 }
 QUESTION = "Установить обновление?\r\nInstall the update?"
+LINUX_BRXPACK = SOURCE / "build" / "release" / "brxpack"
 
 
 def _project(s, startup=True):
@@ -45,11 +46,12 @@ def _project(s, startup=True):
     return manifest
 
 
-def _expect_installed(s, report):
+def _expect_installed(s, report, extra=None):
     checks.expect_success(report)
     tree = {"data": None, "data\\maps": None, "справка": None,
             "справка\\разделы для опытных пользователей": None}
     tree.update(PAYLOAD)
+    tree.update(extra or {})
     s.expect_target_tree(tree)
     expect_equal(s.level(), 1, "patch level")
 
@@ -102,6 +104,28 @@ def scenario_signed_executable_applies(s):
     expect("signature: present" in verify and "its digest is not checked" in verify
            and verify.rstrip().endswith(": OK"), verify)
     _expect_installed(s, s.run(application=windows_path(signed)))
+
+
+# Tests that brxpack.exe writes byte for byte what the Linux brxpack (the
+# release build, made by scripts/dist first) writes from the same manifest,
+# at the default level, at level 1 and at --best (12); and that the level-12
+# package installs everything.
+def scenario_linux_and_windows_builds_agree(s):
+    s.install_target(level=0)
+    manifest = _project(s, startup=False)
+    # Large enough for many deflate blocks and matches across the window.
+    rng = random.Random(15)
+    words = ["карта", "map", "north", "sheet", "region", "река", "road", "1:50000"]
+    atlas = " ".join(rng.choice(words) + str(rng.randrange(999)) for _ in range(90000))
+    extra = {"atlas.txt": atlas.encode("utf-8")}
+    (manifest.parent / "payload" / "atlas.txt").write_bytes(extra["atlas.txt"])
+    for name, level in (("default", []), ("fast", ["--level", "1"]), ("best", ["--best"])):
+        package, linux = s.root / (name + ".brx"), s.root / (name + ".linux.brx")
+        _brxpack(s, "build", manifest, "-o", package, *level)
+        native(s, LINUX_BRXPACK, "build", manifest, "-o", linux, *level)
+        expect(package.read_bytes() == linux.read_bytes(),
+               "brxpack.exe and brxpack differ at %s" % " ".join(level or ["the default"]))
+    _expect_installed(s, s.run(['"%s"' % windows_path(s.root / "best.brx")]), extra)
 
 
 def _clear_target(s):

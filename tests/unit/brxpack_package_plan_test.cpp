@@ -56,8 +56,8 @@ TEST(PackagePlanTest, RefusesWithFileLineAndField) {
        "@brxpack.toml:1:1: target: is required: the [target] table names the program to update"},
       // Stands in for [target].
       {"[[section]]\nname = ':RegistryKeys'\nbytes = '4B 00 50 00 4E 00 4C 00 01 00 00 00'\n", ""},
-      {kTarget + "[package]\nlevel = 10\n",
-       "@brxpack.toml:5:9: package.level: must lie between 0 and 9, not 10"},
+      {kTarget + "[package]\nlevel = 13\n",
+       "@brxpack.toml:5:9: package.level: must lie between 0 and 12, not 13"},
       {kTarget + "[[file]]\nsource = 'a'\n",
        "@brxpack.toml:4:1: file[1].install: is required (the installed path), unless entry is "
        "given"},

@@ -15,7 +15,6 @@ import sys
 from timing import BenchFailure
 
 HERE = pathlib.Path(__file__).resolve().parent
-LEVEL = 9
 # The registry key the package's target is found under (HKEY_LOCAL_MACHINE).
 TARGET_KEY = "SOFTWARE\\BrindlexBench"
 NSIS_TIMEOUT_S = 1800
@@ -56,15 +55,14 @@ def make_corpus(inputs, total_mb, seed, log):
 
 
 def write_manifest(manifest, payload, patch_level=1):
-    """Every file of `payload` at its path (all fit an entry name), level 9,
-    and the one section an update needs: where its target is found. No
+    """Every file of `payload` at its path (all fit an entry name), at
+    brxpack's default level, and the one section an update needs: where its target is found. No
     question, so a run asks nothing; an NSIS installer run with /S asks
     nothing either."""
     manifest.write_text(
         "# Written by make bench: a folder of files as one update.\n"
-        "[package]\nlevel = %d\n\n"
         "[target]\nregistry_key = '%s'\npatch_level = %d\n\n"
-        "[payload]\nfolder = \"%s\"\n" % (LEVEL, TARGET_KEY, patch_level,
+        "[payload]\nfolder = \"%s\"\n" % (TARGET_KEY, patch_level,
                                           os.path.relpath(payload, manifest.parent)),
         encoding="utf-8")
 

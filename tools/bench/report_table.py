@@ -1,6 +1,8 @@
 """The table make bench prints: every figure with its spread and its
 ratios, then the goals each ratio is held against."""
 
+import compression_figures
+
 
 def _seconds(value):
     return "%7.3f" % value
@@ -76,6 +78,28 @@ def extra_calls(facts, patch, floor, single_patch, single_floor):
     return lines
 
 
+def build_rows(build, facts):
+    """brxpack's builds of each tree, each against zlib level 9 in bytes and
+    time; then zip's of the corpus."""
+    lines = []
+    for tree in compression_figures.TREES:
+        base = build.get(compression_figures.name(tree, compression_figures.BASELINE))
+        if base is None:
+            continue
+        lines.append("  %s" % tree)
+        for variant, _ in compression_figures.VARIANTS:
+            figure = build[compression_figures.name(tree, variant)]
+            size = figure.median_extra("bytes")
+            label = variant.replace("default level",
+                                    "default level (%s)" % facts.get("default_level", "?"))
+            lines.append(figure_row("  " + label, figure, None,
+                                    [(base.median / figure.median, "zlib9 time/this")])
+                         + "  %s bytes, %.2f%% of zlib 9's" % (
+                             format(int(size), ","), 100.0 * size / base.median_extra("bytes")))
+    lines.append(figure_row("zip -9 -r (corpus)", build["zip -9 -r"]))
+    return lines
+
+
 def goal_line(ok, text):
     return "  [%s] %s" % ("met " if ok else "MISS", text)
 
@@ -89,8 +113,8 @@ def table(facts, native, build, wine_pinned, wine_unpinned, size_lines):
     lines = [
         "Brindlex Updater benchmark",
         "  corpus: %(files)d files, %(corpus_mb).1f MB (seed %(seed)d, %(compressible)s)" % facts,
-        "  package %(package_mb).1f MB, zip %(zip_mb).1f MB, NSIS installer %(nsis_mb).1f MB "
-        "(zlib level 9 each)" % facts,
+        "  package %(package_mb).1f MB (brxpack's default level), zip %(zip_mb).1f MB and "
+        "NSIS installer %(nsis_mb).1f MB (zlib level 9)" % facts,
         "  on a fresh loop-mounted ext4 (%(volume)s), page cache warm, outputs removed and "
         "synced off the clock" % facts,
         "  each figure: median of %(runs)d runs, taken in rounds after one warm-up run; "
@@ -129,10 +153,9 @@ def table(facts, native, build, wine_pinned, wine_unpinned, size_lines):
     lines += [
         "",
         "%-36s %7s %14s" % ("build (seconds)", "median", "min-max"),
-        figure_row("brxpack build --level 9", build["brxpack build"], None,
-                   [(build["zip -9 -r"].median / build["brxpack build"].median,
-                     "zip/this")]),
-        figure_row("zip -9 -r", build["zip -9 -r"]),
+    ]
+    lines += build_rows(build, facts)
+    lines += [
         "",
         "CPU of PATCH.EXE during the apply (process CPU from /proc, to the OK button)",
     ]

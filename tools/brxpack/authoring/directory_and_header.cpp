@@ -2,25 +2,22 @@
 
 #include <cstring>
 
-#include "authoring/writer.h"
 #include "package/format.h"
 
 namespace brxpack {
 
 Status WriteDirectoryAndHeader(const std::vector<uint8_t>& directory, uint32_t entryCount,
-                               uint64_t directoryOffset, uint64_t packageStart, int level,
-                               AtomicOutputFile& output) {
+                               uint64_t directoryOffset, uint64_t packageStart,
+                               brx::Compression compression, AtomicOutputFile& output) {
   brx::PackageHeader header = {};
   std::memcpy(header.magic, brx::kHeaderMagic, sizeof brx::kHeaderMagic);
   header.entryCount = entryCount;
   header.directoryOffset = static_cast<uint32_t>(directoryOffset);
   // A zlib stream always, as every entry is: stored blocks when it does not
   // shrink, so the installer's checksum covers the directory too.
-  std::vector<uint8_t> stored = brx::CompressZlib(directory.data(), directory.size(), level);
-  if (stored.empty() || stored.size() >= directory.size()) {
-    stored = brx::CompressZlib(directory.data(), directory.size(), 0);
-  }
-  if (stored.empty()) return Error{"zlib could not compress the directory"};
+  brx::ZlibCompressor compressor(compression);
+  std::vector<uint8_t> stored = compressor.CompressOrStore(directory.data(), directory.size());
+  if (stored.empty()) return Error{"could not compress the directory"};
   header.directoryFlags = brx::kDirectoryCompressed;
   header.directoryCompressedSize = static_cast<uint32_t>(stored.size());
   if (directoryOffset + stored.size() > UINT32_MAX) {

@@ -2,7 +2,6 @@
 
 #include <new>
 
-#include "authoring/writer.h"
 #include "brxpack/contents/windows1251.h"
 #include "brxpack/host/host_path.h"
 
@@ -16,7 +15,7 @@ std::string Describe(const EntryToWrite& entry) {
 
 }  // namespace
 
-PreparedEntry PrepareEntry(const EntryToWrite& entry, int level) {
+PreparedEntry PrepareEntry(const EntryToWrite& entry, brx::ZlibCompressor& compressor) {
   PreparedEntry ready;
   try {
     if (entry.fromFile) {
@@ -37,14 +36,11 @@ PreparedEntry PrepareEntry(const EntryToWrite& entry, int level) {
       return ready;
     }
     // Every entry is a zlib stream, so the installer's Adler-32 check
-    // covers every byte; what does not shrink goes into stored blocks
-    // (level 0), a few bytes per 64 KB more than the bytes themselves.
-    if (!entry.stored && level != 0) {
-      ready.compressed = brx::CompressZlib(ready.content, ready.size, level);
-      if (!ready.compressed.empty() && ready.compressed.size() < ready.size) return ready;
-    }
-    ready.compressed = brx::CompressZlib(ready.content, ready.size, 0);
-    if (ready.compressed.empty()) ready.error = Describe(entry) + ": zlib could not compress it";
+    // covers every byte; what does not shrink goes into stored blocks, a
+    // few bytes per 64 KB more than the bytes themselves.
+    ready.compressed = entry.stored ? compressor.Store(ready.content, ready.size)
+                                    : compressor.CompressOrStore(ready.content, ready.size);
+    if (ready.compressed.empty()) ready.error = Describe(entry) + ": could not compress it";
   } catch (const std::bad_alloc&) {
     ready.compressed.clear();
     ready.error = Describe(entry) + ": out of memory";

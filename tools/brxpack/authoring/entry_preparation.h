@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "authoring/zlib_compressor.h"
 #include "brxpack/host/mapped_file.h"
 
 namespace brxpack {
@@ -32,9 +33,9 @@ struct PreparedEntry {
   bool shrank() const { return compressed.size() < size; }
 };
 
-// Reads `entry` for writing at this zlib level. Fails for an unreadable
+// Reads `entry` and makes its stream with this thread's compressor. Fails for an unreadable
 // file, content of 4 GiB or more, or memory running out. The entry's own
 // bytes must outlive the result, which points into them.
-PreparedEntry PrepareEntry(const EntryToWrite& entry, int level);
+PreparedEntry PrepareEntry(const EntryToWrite& entry, brx::ZlibCompressor& compressor);
 
 }  // namespace brxpack

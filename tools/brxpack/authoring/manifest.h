@@ -79,6 +79,4 @@ struct Manifest {
   std::optional<Brand> brand;  // applied to the stub of a self-applying executable
 };
 
-inline constexpr int kDefaultLevel = 9;
-
 }  // namespace brxpack

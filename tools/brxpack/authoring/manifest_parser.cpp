@@ -11,6 +11,7 @@
 #include <system_error>
 #include <vector>
 
+#include "authoring/zlib_compressor.h"
 #include "brxpack/authoring/brand_version_info.h"
 #include "brxpack/authoring/hex_text.h"
 #include "brxpack/authoring/registry_terms.h"
@@ -303,7 +304,7 @@ void ReadPackageTable(const toml::table& root, Manifest& manifest, Problems& pro
   if (table == nullptr) return;
   TableReader reader(*table, "package.", problems);
   reader.RejectUnknownKeys({"level", "output"});
-  if (std::optional<int64_t> level = reader.Integer("level", 0, 9, false)) {
+  if (std::optional<int64_t> level = reader.Integer("level", 0, brx::kMaxCompressionLevel, false)) {
     manifest.level = static_cast<int>(*level);
   }
   manifest.output = reader.Utf8("output", false);

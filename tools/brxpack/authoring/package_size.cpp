@@ -12,7 +12,7 @@ Result<uint64_t> PackageSize(const Manifest& manifest, int level, unsigned threa
   Result<AtomicOutputFile> output = AtomicOutputFile::Create(scratch / "measured.brx");
   if (!output.ok()) return output.TakeError();
   StreamWriterOptions options;
-  options.level = level;
+  options.compression.level = level;
   options.threads = threads;
   Result<std::vector<WrittenEntry>> written =
       WritePackageStream(EntriesToWrite(*plan), options, *output);

@@ -24,7 +24,7 @@ Result<std::vector<WrittenEntry>> WriteInOrder(const std::vector<EntryToWrite>& 
   std::vector<WrittenEntry> written;
   uint64_t offset = brx::kHeaderSize;
 
-  PreparationPool pool(entries, options.level, options.threads);
+  PreparationPool pool(entries, options.compression, options.threads);
   for (size_t index = 0; index < entries.size(); ++index) {
     const PreparedEntry ready = pool.Take();
     if (ready.error) return Error{*ready.error};
@@ -48,7 +48,7 @@ Result<std::vector<WrittenEntry>> WriteInOrder(const std::vector<EntryToWrite>& 
     if (options.progress != nullptr) options.progress->Advance(ready.size);
   }
   status = WriteDirectoryAndHeader(directory, static_cast<uint32_t>(entries.size()), offset, start,
-                                   options.level, output);
+                                   options.compression, output);
   if (!status.ok()) return status.TakeError();
   return written;
 }

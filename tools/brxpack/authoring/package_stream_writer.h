@@ -22,8 +22,8 @@ struct WrittenEntry {
 };
 
 struct StreamWriterOptions {
-  int level = 9;         // zlib level for entries and the directory
-  unsigned threads = 2;  // at least 1
+  brx::Compression compression;  // for entries and the directory
+  unsigned threads = 2;          // at least 1
   ProgressMeter* progress = nullptr;
 };
 

@@ -2,9 +2,12 @@
 
 namespace brxpack {
 
-PreparationPool::PreparationPool(const std::vector<EntryToWrite>& entries, int level,
-                                 unsigned threads)
-    : entries_(entries), level_(level), slots_(entries.size()), ready_(entries.size(), false) {
+PreparationPool::PreparationPool(const std::vector<EntryToWrite>& entries,
+                                 brx::Compression compression, unsigned threads)
+    : entries_(entries),
+      compression_(compression),
+      slots_(entries.size()),
+      ready_(entries.size(), false) {
   const unsigned count = threads == 0 ? 1 : threads;
   // A few entries beyond the threads keep every thread busy while the
   // writer catches up; more would only hold memory.
@@ -35,6 +38,7 @@ PreparedEntry PreparationPool::Take() {
 }
 
 void PreparationPool::Work() {
+  brx::ZlibCompressor compressor(compression_);
   for (;;) {
     size_t index = 0;
     {
@@ -45,7 +49,7 @@ void PreparationPool::Work() {
       if (stop_ || nextClaim_ >= entries_.size()) return;
       index = nextClaim_++;
     }
-    PreparedEntry entry = PrepareEntry(entries_[index], level_);
+    PreparedEntry entry = PrepareEntry(entries_[index], compressor);
     {
       std::lock_guard<std::mutex> lock(mutex_);
       slots_[index] = std::move(entry);

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 
+#include "authoring/zlib_compressor.h"
 #include "brxpack/commands/commands.h"
 #include "brxpack/commands/exit_codes.h"
 #include "brxpack/commands/refuse.h"
@@ -32,6 +33,7 @@ struct Choice {
   SimulateOptions simulate;
   DiffOptions diff;
   int level = -1;
+  bool best = false;
   bool quiet = false;
 };
 
@@ -50,8 +52,16 @@ void AddBuild(CLI::App& app, Choice& choice) {
   command->add_option(
       "--stub", choice.build.stub,
       "The installer's program for --exe (default: the one brxpack --version names)");
-  command->add_option("--level", choice.level, "zlib level 0-9 (default: the manifest's, or 9)")
-      ->check(CLI::Range(0, 9));
+  CLI::Option* level =
+      command
+          ->add_option("--level", choice.level,
+                       "Compression level 0-12: 0 stores, 12 is the smallest and slowest "
+                       "(default: the manifest's, or " +
+                           std::to_string(brx::kDefaultCompressionLevel) + ")")
+          ->check(CLI::Range(0, brx::kMaxCompressionLevel));
+  command->add_flag("--best", choice.best, "Level 12, for release builds")->excludes(level);
+  // The bench's baseline: not for publishers, so not in the help.
+  command->add_flag("--zlib", choice.build.zlib)->group("");
   command->add_option("--jobs", choice.build.threads, "Threads that compress entries (default 2)")
       ->check(CLI::Range(1, 64));
   command->add_flag("--werror", choice.build.werror, "Treat warnings as errors");
@@ -231,6 +241,7 @@ Result<std::vector<std::string>> SplitShortOptions(const std::vector<std::string
 int Run(const std::string& chosen, Choice& choice, Console& console) {
   if (chosen == "build") {
     if (choice.level >= 0) choice.build.level = choice.level;
+    if (choice.best) choice.build.level = brx::kMaxCompressionLevel;
     return RunBuild(choice.build, console);
   }
   if (chosen == "exe") return RunExe(choice.exe, console);

@@ -143,7 +143,12 @@ int RunBuild(const BuildOptions& options, Console& console) {
   Build build;
   build.entries = EntriesToWrite(*plan);
   build.plan = std::move(*plan);
-  build.writer.level = options.level.value_or(manifest->level.value_or(kDefaultLevel));
+  build.writer.compression.level =
+      options.level.value_or(manifest->level.value_or(brx::kDefaultCompressionLevel));
+  if (options.zlib) {
+    if (build.writer.compression.level > 9) return Refuse(console, "--zlib takes levels 0-9");
+    build.writer.compression.deflater = brx::Deflater::kZlib;
+  }
   build.writer.threads = options.threads;
   if (options.exe.empty()) {
     return BuildPackageFile(build, outputs[0], nullptr, "", console);

@@ -18,6 +18,7 @@ struct BuildOptions {
   std::string exe;     // empty: no self-applying executable
   std::string stub;    // empty: PATCH.EXE beside the tool
   std::optional<int> level;
+  bool zlib = false;  // zlib's deflate, to measure builds against it
   unsigned threads = kDefaultThreads;
   bool werror = false;  // warnings fail the build
 };

@@ -2,6 +2,7 @@
 // into another, with the figures of what it takes and leaves out.
 #include <system_error>
 
+#include "authoring/zlib_compressor.h"
 #include "brxpack/authoring/diff_manifest.h"
 #include "brxpack/authoring/manifest_parser.h"
 #include "brxpack/authoring/package_size.h"
@@ -50,7 +51,7 @@ int PrintStats(const ReleaseDiff& diff, const std::string& text, const fs::path&
   if (full.payload) full.payload->only.reset();
   Result<ScratchFolder> scratch = ScratchFolder::Create("brxpack-diff-");
   if (!scratch.ok()) return Refuse(console, scratch.error());
-  const int level = update->level.value_or(kDefaultLevel);
+  const int level = update->level.value_or(brx::kDefaultCompressionLevel);
   Result<uint64_t> updateSize = PackageSize(*update, level, options.threads, scratch->path());
   if (!updateSize.ok()) return Refuse(console, updateSize.error());
   Result<uint64_t> fullSize = PackageSize(full, level, options.threads, scratch->path());

@@ -1,0 +1,52 @@
+#pragma once
+// The publisher's zlib streams, written by libdeflate: the same bytes for the
+// same input and level on every machine and build of it. A compressor holds
+// a few hundred kilobytes of match-finder state, so each thread keeps one.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+struct libdeflate_compressor;
+
+namespace brx {
+
+inline constexpr int kMaxCompressionLevel = 12;
+// brxpack's default: the lowest level whose packages came out at most 1 %
+// larger than zlib's level 9, at a fraction of its time (tools/bench/README.md).
+inline constexpr int kDefaultCompressionLevel = 6;
+
+enum class Deflater {
+  kLibdeflate,
+  kZlib,  // zlib's deflate (levels 0-9): only to measure builds against it
+};
+
+struct Compression {
+  int level = kDefaultCompressionLevel;  // 0 (stored blocks only) to kMaxCompressionLevel
+  Deflater deflater = Deflater::kLibdeflate;
+};
+
+// Not thread-safe: one per thread.
+class ZlibCompressor {
+ public:
+  explicit ZlibCompressor(Compression compression);
+  ~ZlibCompressor();
+  ZlibCompressor(const ZlibCompressor&) = delete;
+  ZlibCompressor& operator=(const ZlibCompressor&) = delete;
+
+  // A zlib stream of `data` at this level. Empty for a level out of range,
+  // memory running out, or 4 GiB of data or more (no entry holds that).
+  std::vector<uint8_t> Compress(const uint8_t* data, size_t size);
+  // A zlib stream of stored blocks only, whatever the level.
+  std::vector<uint8_t> Store(const uint8_t* data, size_t size);
+  // The smaller of the two: compressed when that shrinks the data, else
+  // stored blocks, so the stream's Adler-32 still covers every byte. Empty
+  // when Compress fails.
+  std::vector<uint8_t> CompressOrStore(const uint8_t* data, size_t size);
+
+ private:
+  Compression compression_;
+  libdeflate_compressor* compressor_ = nullptr;
+  libdeflate_compressor* storer_ = nullptr;
+};
+
+}  // namespace brx
