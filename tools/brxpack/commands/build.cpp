@@ -158,8 +158,9 @@ int RunBuild(const BuildOptions& options, Console& console) {
   if (manifest->brand) {
     const Status branded = BrandStub(*stub, *manifest->brand, manifest->folder);
     if (!branded.ok()) return Refuse(console, branded.error());
-    if (!console.quiet) console.out << "brxpack: the installer carries the brand of " << manifest->brand->product << " "
-                << manifest->brand->version << "\n";
+    if (!console.quiet)
+      console.out << "brxpack: the installer carries the brand of " << manifest->brand->product
+                  << " " << manifest->brand->version << "\n";
   }
   if (!packageFile) return BuildExecutableOnly(build, *stub, options.exe, console);
   return BuildPackageFile(build, outputs[0], &*stub, options.exe, console);

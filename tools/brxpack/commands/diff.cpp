@@ -68,8 +68,8 @@ int PrintStats(const ReleaseDiff& diff, const std::string& text, const fs::path&
 Result<PayloadRules> RulesOf(const DiffOptions& options) {
   PayloadRules rules;
   rules.followLinks = options.symlinks;
-  for (const auto& [texts, patterns] : {std::pair{&options.exclude, &rules.exclude},
-                                        std::pair{&options.include, &rules.include}}) {
+  for (const auto& [texts, patterns] :
+       {std::pair{&options.exclude, &rules.exclude}, std::pair{&options.include, &rules.include}}) {
     for (const std::string& text : *texts) {
       Result<PathPattern> pattern = PathPattern::Parse(text);
       if (!pattern.ok()) return Error{"'" + text + "': " + pattern.error()};

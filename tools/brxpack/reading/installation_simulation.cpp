@@ -86,9 +86,8 @@ Result<std::string> ProgramFile(const SimulationSettings& settings) {
       for (const std::string& name : found) listed += (listed.empty() ? " (" : ", ") + name;
       const std::string shown =
           settings.targetShown.empty() ? Utf8FromPath(settings.target) : settings.targetShown;
-      return Error{shown + " holds " + std::to_string(found.size()) +
-                   " .exe files at its top" + (listed.empty() ? "" : listed + ")") +
-                   ": name the program file with --program"};
+      return Error{shown + " holds " + std::to_string(found.size()) + " .exe files at its top" +
+                   (listed.empty() ? "" : listed + ")") + ": name the program file with --program"};
     }
     utf8 = found.front();
   }
