@@ -92,6 +92,7 @@ TEST(BrxpackCliTest, KeepsTheConventions) {
        2,
        "-",
        "brxpack: the build has warnings, which --werror makes errors"},
+      {{"build", "@brxpack.toml", "--level", "0", "-o", "@stored.brx"}, 0, "; 0 compressed,", ""},
       {{"build", "@brxpack.toml", "--best", "--level", "3"}, 2, "-", "--level excludes --best"},
       {{"build", "@brxpack.toml", "--zlib", "--best"}, 2, "-", "--zlib takes levels 0-9"},
       {{"verify", "@brxpack.brx", "@quiet.brx", "/no/such"},

@@ -127,7 +127,9 @@ TEST(SimulateTest, InstallsOnACopyAndComparesTheResult) {
   workspace.Write("update.toml",
                   "[target]\nregistry_key = 'SOFTWARE\\Pub\\App'\nfolder_value = 'Folder'\n"
                   "patch_level = 3\n[payload]\nfolder = '2.0'\n"
-                  "[[command]]\nprogram = 'app.exe'\n[remove]\npaths = ['old.txt']\n");
+                  "[[command]]\nprogram = 'app.exe'\n[remove]\npaths = ['old.txt']\n"
+                  "[[registry]]\nroot = 'HKLM'\nkey = 'SOFTWARE\\Pub\\App'\nname = 'Version'\n"
+                  "type = 'string'\ndata = '2.0'\n");
   workspace.Write("1.0/app.exe", "MZ");
   workspace.Write("1.0/notes.ini", "version=1");
   workspace.Write("1.0/old.txt", "old");
@@ -147,6 +149,7 @@ TEST(SimulateTest, InstallsOnACopyAndComparesTheResult) {
   EXPECT_EQ(good.code, 0) << good.out << good.err;
   for (const char* line : {"target    C:\\Program Files\\App\\, program app.exe, patch level 0",
                            "command   C:\\Program Files\\App\\app.exe, command line \"DUMMY \"",
+                           "registry  HKLM\\SOFTWARE\\Pub\\App: Version = string \"2.0\"\n",
                            "registry  HKLM\\SOFTWARE\\Pub\\App: PatchLevel = dword 3 (the new",
                            "result    installed", "expect    the result equals"}) {
     EXPECT_NE(good.out.find(line), std::string::npos) << line << "\n" << good.out;
