@@ -96,6 +96,7 @@ TEST(ParseNumberTest, NumberTable) {
       {"16 ", 16},
       {"0x123456789", 0x23456789},
       {"0x1F ", 31},
+      {"0xaAfF", 0xAAFF},
       {"0x1Fz9", 31},
       {"\t\r\n 42", 42},
       {"\xA0\xFF\x37", 7},
