@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "brxpack/authoring/pe_resources_bytes.h"
+#include "brxpack/contents/utf8.h"
 #include "package/format.h"
 
 namespace brxpack {
@@ -27,28 +28,15 @@ void PadTo4(std::vector<uint8_t>& bytes) {
 std::optional<std::u16string> Utf16(std::string_view utf8) {
   std::u16string text;
   for (size_t i = 0; i < utf8.size();) {
-    const uint8_t lead = static_cast<uint8_t>(utf8[i]);
-    const size_t length = lead < 0x80           ? 1
-                          : (lead >> 5) == 0x6  ? 2
-                          : (lead >> 4) == 0xE  ? 3
-                          : (lead >> 3) == 0x1E ? 4
-                                                : 0;
-    if (length == 0 || i + length > utf8.size()) return std::nullopt;
-    uint32_t code = length == 1 ? lead : lead & (0x7F >> length);
-    for (size_t k = 1; k < length; ++k) {
-      const uint8_t next = static_cast<uint8_t>(utf8[i + k]);
-      if ((next & 0xC0) != 0x80) return std::nullopt;
-      code = code << 6 | (next & 0x3F);
-    }
-    if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return std::nullopt;
-    if (code >= 0x10000) {
-      code -= 0x10000;
-      text.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
-      text.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
+    const std::optional<char32_t> character = NextUtf8Character(utf8, &i);
+    if (!character || *character == 0) return std::nullopt;
+    if (*character >= 0x10000) {
+      const char32_t above = *character - 0x10000;
+      text.push_back(static_cast<char16_t>(0xD800 + (above >> 10)));
+      text.push_back(static_cast<char16_t>(0xDC00 + (above & 0x3FF)));
     } else {
-      text.push_back(static_cast<char16_t>(code));
+      text.push_back(static_cast<char16_t>(*character));
     }
-    i += length;
   }
   return text;
 }

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <optional>
 
+#include "brxpack/contents/utf8.h"
+
 namespace brxpack {
 
 namespace {
@@ -84,41 +86,6 @@ void AppendUtf8(char32_t character, std::string* out) {
   }
 }
 
-// One UTF-8 sequence at text[*position]; nothing for a malformed one
-// (overlong forms and surrogates included).
-std::optional<char32_t> NextCharacter(std::string_view text, size_t* position) {
-  const auto byte = [&](size_t at) { return static_cast<uint8_t>(text[at]); };
-  const uint8_t lead = byte(*position);
-  size_t length = 0;
-  char32_t value = 0;
-  if (lead < 0x80) {
-    ++*position;
-    return lead;
-  } else if ((lead & 0xE0) == 0xC0) {
-    length = 2;
-    value = lead & 0x1F;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3;
-    value = lead & 0x0F;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4;
-    value = lead & 0x07;
-  } else {
-    return std::nullopt;
-  }
-  if (*position + length > text.size()) return std::nullopt;
-  for (size_t i = 1; i < length; ++i) {
-    if ((byte(*position + i) & 0xC0) != 0x80) return std::nullopt;
-    value = value << 6 | (byte(*position + i) & 0x3F);
-  }
-  constexpr char32_t kSmallest[5] = {0, 0, 0x80, 0x800, 0x10000};
-  if (value < kSmallest[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
-    return std::nullopt;
-  }
-  *position += length;
-  return value;
-}
-
 std::string Describe(std::string_view utf8, size_t start, size_t end, char32_t character) {
   char code[16];
   std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(character));
@@ -134,7 +101,7 @@ Result<std::string> Utf8ToWindows1251(std::string_view utf8) {
   size_t position = 0;
   while (position < utf8.size()) {
     const size_t start = position;
-    const std::optional<char32_t> character = NextCharacter(utf8, &position);
+    const std::optional<char32_t> character = NextUtf8Character(utf8, &position);
     if (!character) {
       return Error{"the text is not valid UTF-8 (at byte " + std::to_string(start + 1) + ")"};
     }

@@ -1,0 +1,15 @@
+#pragma once
+// Decoding UTF-8, the form every text of a manifest and the command line
+// arrives in.
+#include <cstddef>
+#include <optional>
+#include <string_view>
+
+namespace brxpack {
+
+// One character at text[*position], which moves past it; nothing, and the
+// position unmoved, for a malformed sequence (overlong forms, surrogates
+// and values past U+10FFFF included). *position must be below text.size().
+std::optional<char32_t> NextUtf8Character(std::string_view text, size_t* position);
+
+}  // namespace brxpack
