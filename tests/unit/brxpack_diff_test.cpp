@@ -31,12 +31,19 @@ void WriteTree(const Workspace& workspace, const std::string& folder, const Tree
 
 // diff with the base, build, then simulate on OLD expecting NEW (or `expected`).
 ToolRun DiffBuildSimulate(const Workspace& workspace, const std::string& base,
-                          const std::string& expected = "new") {
+                          const std::string& expected = "new",
+                          const std::vector<std::string>& diffOptions = {}) {
   workspace.Write("conf/base.toml", base);
   std::filesystem::create_directories(workspace.Path("out"));
-  const ToolRun diff =
-      RunTool({"diff", workspace.Text("old"), workspace.Text("new"), "--base",
-               workspace.Text("conf/base.toml"), "-o", workspace.Text("out/update.toml")});
+  std::vector<std::string> arguments = {"diff",
+                                        workspace.Text("old"),
+                                        workspace.Text("new"),
+                                        "--base",
+                                        workspace.Text("conf/base.toml"),
+                                        "-o",
+                                        workspace.Text("out/update.toml")};
+  arguments.insert(arguments.end(), diffOptions.begin(), diffOptions.end());
+  const ToolRun diff = RunTool(arguments);
   if (diff.code != 0) return diff;
   const ToolRun build =
       RunTool({"build", workspace.Text("out/update.toml"), "-o", workspace.Text("out/update.brx")});
@@ -154,6 +161,25 @@ TEST(DiffTest, MergesABaseFromAnotherFolder) {
                            "  # folders NEW lacks, deepest first\n  'logs',\n"}) {
     EXPECT_NE(manifest.find(text), std::string::npos) << text << "\n" << manifest;
   }
+}
+
+// Tests that diff takes the releases as a payload folder is taken, and that
+// the manifest carries its rules to build: version-control and system files
+// stay out, --exclude drops a file unless --include names it.
+TEST(DiffTest, LeavesOutWhatAPayloadFolderLeavesOut) {
+  Workspace workspace;
+  WriteTree(workspace, "old", {{{"a.txt", "1"}}, {}});
+  WriteTree(workspace, "new",
+            {{{"a.txt", "2"},
+              {".git/HEAD", "h"},
+              {"Thumbs.db", "t"},
+              {"debug.pdb", "d"},
+              {"keep.pdb", "k"}},
+             {}});
+  WriteTree(workspace, "expected", {{{"a.txt", "2"}, {"keep.pdb", "k"}}, {}});
+  const ToolRun run = DiffBuildSimulate(workspace, kBase, "expected",
+                                        {"--exclude", "*.pdb", "--include", "keep.pdb"});
+  EXPECT_EQ(run.code, 0) << run.out << run.err << workspace.Read("out/update.toml");
 }
 
 }  // namespace

@@ -67,12 +67,8 @@ Result<std::string> ComposeDiffManifest(const DiffManifestRequest& request) {
   if (request.symlinks) text += "symlinks = true\n";
   for (const auto& [key, patterns] :
        {std::pair{"exclude", &request.exclude}, std::pair{"include", &request.include}}) {
-    if (patterns->empty()) continue;
-    text += std::string(key) + " = [";
-    for (size_t i = 0; i < patterns->size(); ++i) {
-      text += (i == 0 ? "" : ", ") + TomlString((*patterns)[i]);
-    }
-    text += "]\n";
+    if (!patterns->empty())
+      text += std::string(key) + " = " + TomlList({{"", *patterns, {}}}) + "\n";
   }
   text += "only = " + TomlList(paths->payload) + "\n";
   if (!base.hasFolders && !paths->newFolders.empty()) {
