@@ -20,19 +20,6 @@ bool NotFound(System& system) {
   return false;
 }
 
-// The installed level: only a REG_DWORD of at least four bytes counts; any
-// other value (a text holding digits among them) reads as level 0.
-int32_t InstalledLevel(System& system, const char* keyPath, const char* levelValueName,
-                       RegistryValueBuffer* buffer) {
-  uint32_t type = 0;
-  if (!ReadRegistryValue(system, RegistryRoot::kLocalMachine, keyPath, levelValueName, buffer,
-                         &type, /*quiet=*/true)) {
-    return 0;
-  }
-  if (type != kRegDword || buffer->size < 4) return 0;
-  return static_cast<int32_t>(ReadLe32(buffer->bytes));
-}
-
 // The program's full path must fit a path buffer; one that does not cannot
 // name the installed program. A program that waits under its backup name
 // counts as present: an update killed between moving it aside and writing

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "package/format.h"
 #include "run/status.h"
 #include "run/user_texts.h"
 
@@ -43,6 +44,17 @@ bool ReadRegistryValue(System& system, RegistryRoot root, const char* keyPath,
   *type = valueType;
   system.CloseRegistryKey(key);
   return true;
+}
+
+int32_t InstalledLevel(System& system, const char* keyPath, const char* levelValueName,
+                       RegistryValueBuffer* buffer) {
+  uint32_t type = 0;
+  if (!ReadRegistryValue(system, RegistryRoot::kLocalMachine, keyPath, levelValueName, buffer,
+                         &type, /*quiet=*/true)) {
+    return 0;
+  }
+  if (type != kRegDword || buffer->size < 4) return 0;
+  return static_cast<int32_t>(ReadLe32(buffer->bytes));
 }
 
 }  // namespace brx

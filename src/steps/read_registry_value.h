@@ -24,4 +24,10 @@ bool ReadRegistryValue(System& system, RegistryRoot root, const char* keyPath,
                        const char* valueName, RegistryValueBuffer* value, uint32_t* type,
                        bool quiet);
 
+// The installed patch level under HKEY_LOCAL_MACHINE\keyPath, as discovery
+// reads it: only a REG_DWORD of at least four bytes counts; any other value
+// (a text holding digits among them), or none, reads as level 0. Quiet.
+int32_t InstalledLevel(System& system, const char* keyPath, const char* levelValueName,
+                       RegistryValueBuffer* buffer);
+
 }  // namespace brx

@@ -12,6 +12,7 @@
 #include "package/section_names.h"
 #include "package/section_readers.h"
 #include "run/user_texts.h"
+#include "steps/read_registry_value.h"
 
 namespace brxpack {
 
@@ -121,23 +122,6 @@ std::string PackageWindowsPath(bool executable, const fs::path& path) {
   return kUpdatesFolder + (usable ? *name : std::string(executable ? "update.exe" : "update.brx"));
 }
 
-// The patch level as the next run of an update would read it.
-int32_t LevelAfterRun(HostSystem& host, const TargetKeys& keys, int32_t seeded) {
-  brx::RegistryKey key = 0;
-  if (host.OpenRegistryKey(brx::RegistryRoot::kLocalMachine, keys.keyPath.c_str(),
-                           brx::kKeyQueryValue, &key) != brx::kRegistrySuccess) {
-    return seeded;
-  }
-  uint32_t type = 0;
-  uint8_t bytes[4] = {};
-  uint32_t size = sizeof bytes;
-  const long read = host.QueryRegistryValue(key, keys.levelValueName.c_str(), &type, bytes, &size);
-  host.CloseRegistryKey(key);
-  if (read != brx::kRegistrySuccess || type != brx::kRegDword || size != 4) return seeded;
-  return static_cast<int32_t>(bytes[0] | bytes[1] << 8 | bytes[2] << 16 |
-                              static_cast<uint32_t>(bytes[3]) << 24);
-}
-
 }  // namespace
 
 Result<SimulationReport> SimulateInstallation(const SimulationSettings& settings) {
@@ -177,7 +161,12 @@ Result<SimulationReport> SimulateInstallation(const SimulationSettings& settings
   brx::WorkerState state{brx::kRunning};
   brx::RunWorker(host, commandLine.c_str(), state);
 
-  report.finalLevel = keys ? LevelAfterRun(host, *keys, report.installedLevel) : 0;
+  if (keys) {
+    // As the next run of an update reads it.
+    brx::RegistryValueBuffer buffer;
+    report.finalLevel =
+        brx::InstalledLevel(host, keys->keyPath.c_str(), keys->levelValueName.c_str(), &buffer);
+  }
   report.events = host.events();
   report.writes = host.registry().writes();
   for (auto it = report.events.rbegin(); it != report.events.rend(); ++it) {
