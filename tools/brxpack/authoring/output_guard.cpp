@@ -31,6 +31,10 @@ bool IsInside(const std::filesystem::path& path, const std::filesystem::path& fo
 
 }  // namespace
 
+bool LiesInside(const std::filesystem::path& path, const std::filesystem::path& folder) {
+  return IsInside(Resolved(path), Resolved(folder));
+}
+
 Status CheckOutputs(const std::vector<std::filesystem::path>& outputs, const OutputInputs& inputs) {
   std::vector<std::filesystem::path> resolvedOutputs;
   for (const std::filesystem::path& output : outputs) {
@@ -46,7 +50,7 @@ Status CheckOutputs(const std::vector<std::filesystem::path>& outputs, const Out
       }
     }
     for (const std::filesystem::path& folder : inputs.folders) {
-      if (IsInside(resolved, Resolved(folder))) {
+      if (LiesInside(resolved, folder)) {
         return Error{shown + ": the output would lie inside the payload folder " +
                      Utf8FromPath(folder) + ", whose every file the next build packs"};
       }

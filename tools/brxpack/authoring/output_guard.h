@@ -15,6 +15,10 @@ struct OutputInputs {
   std::vector<std::filesystem::path> folders;                        // payload folders
 };
 
+// True when path lies below folder (not the folder itself), both compared
+// after resolving links and "..".
+bool LiesInside(const std::filesystem::path& path, const std::filesystem::path& folder);
+
 // Fails, naming the output and what it would hit, when an output is one of
 // the input files, lies inside an input folder, or two outputs are the same
 // file. Paths compare after resolving links and "..", as the system would.

@@ -3,6 +3,7 @@
 // with the release it should give.
 #include <system_error>
 
+#include "brxpack/authoring/output_guard.h"
 #include "brxpack/commands/commands.h"
 #include "brxpack/commands/exit_codes.h"
 #include "brxpack/commands/refuse.h"
@@ -44,10 +45,7 @@ Result<Workplace> PrepareWorkplace(const SimulateOptions& options, const fs::pat
     if (options.keep) place.scratch->Keep();
   } else {
     place.path = PathFromUtf8(options.output);
-    const fs::path inside = fs::absolute(place.path)
-                                .lexically_normal()
-                                .lexically_relative(fs::absolute(installed).lexically_normal());
-    if (!inside.empty() && *inside.begin() != "..") {
+    if (LiesInside(place.path, installed)) {
       return Error{options.output + ": lies inside " + options.installed + ", which is copied"};
     }
     if (fs::exists(place.path, error) && !fs::is_empty(place.path, error)) {
