@@ -29,7 +29,10 @@ static_assert(kRegistrySuccess == ERROR_SUCCESS);
 static_assert(kMbOkCancel == MB_OKCANCEL && kMbIconExclamation == MB_ICONEXCLAMATION &&
               kMbIconInformation == MB_ICONINFORMATION);
 static_assert(kIdOk == IDOK && kIdCancel == IDCANCEL);
-static_assert(sizeof(STARTUPINFOA) == 68, "the start-up record is 68 bytes on 32-bit Windows");
+// The start-up record's size is part of the CreateProcessA contract: 68 bytes
+// on 32-bit Windows, 104 on 64-bit (its pointers and handles widen).
+static_assert(sizeof(STARTUPINFOA) == (sizeof(void*) == 4 ? 68 : 104),
+              "the start-up record has the size Windows expects");
 
 }  // namespace
 
