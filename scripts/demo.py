@@ -22,10 +22,9 @@ sys.path.insert(0, str(ROOT / "tools" / "ui_robot"))
 
 from registry import REG_DWORD, REG_SZ, Registry  # noqa: E402
 from robot_report import RobotReport, robot_arguments  # noqa: E402
-from wine import (BenchError, check_code_page, drive_c, program,  # noqa: E402
+from wine import (BUILD, BenchError, check_code_page, drive_c, program,  # noqa: E402
                   run_windows_program, start_windows_program, windows_path)
 
-BUILD = ROOT / "build" / "win32"
 BRXPACK = ROOT / "build" / "release" / "brxpack"
 PATCH_EXE = BUILD / "PATCH.EXE"
 OUT = ROOT / "build" / "demo"

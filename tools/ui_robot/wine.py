@@ -7,7 +7,10 @@ import subprocess
 import time
 
 SOURCE = pathlib.Path(os.environ.get("BRX_SOURCE") or pathlib.Path(__file__).resolve().parents[2])
-BUILD = pathlib.Path(os.environ.get("BRX_BUILD") or SOURCE / "build" / "win32")
+# The Windows build under test: the one ctest names, else the one of the
+# batch's architecture (scripts/wine-env), else the x86 build.
+BUILD = pathlib.Path(os.environ.get("BRX_BUILD") or os.environ.get("BRX_WINDOWS_BUILD")
+                     or SOURCE / "build" / "win32")
 # Where the programs of tools/ui_robot are built.
 TOOLS = BUILD / "tools"
 PATCH_EXE = BUILD / "PATCH.EXE"
