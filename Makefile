@@ -4,12 +4,13 @@
 
 .PHONY: test build bootstrap test-host test-win32 test-e2e test-fuzz demo dist bench fuzz crash-test clean
 
-# Everything: host unit tests, Win32 unit tests and e2e scenarios under Wine,
-# fuzz smoke runs.
+# Everything: host unit tests, Windows unit tests and e2e scenarios under Wine
+# on every architecture the machine runs (scripts/windows-arch; BRX_X64_ONLY=1
+# forces the x64 build alone), fuzz smoke runs.
 test:
 	@scripts/run-tests host win32 e2e fuzz
 
-# Configure and build the host, win32 and fuzz presets.
+# Configure and build the host, win32, win64 and fuzz presets.
 build:
 	@scripts/run-tests --no-tests host win32 fuzz
 
@@ -19,7 +20,7 @@ bootstrap:
 test-host:
 	@scripts/run-tests host
 
-# Win32 unit tests and e2e scenarios, in one Wine batch.
+# Windows unit tests and e2e scenarios, one Wine batch per architecture.
 test-win32:
 	@scripts/run-tests win32 e2e
 
@@ -31,7 +32,8 @@ test-fuzz:
 
 # The main job on a fresh machine: builds everything, installs a sample
 # program into a private Wine prefix, authors an update for it with brxpack
-# and applies it, showing what changed (see scripts/demo).
+# and applies it, showing what changed (see scripts/demo.py), with the stub
+# of the first architecture the machine runs.
 demo:
 	@scripts/bootstrap
 	@scripts/run-tests --no-tests win32

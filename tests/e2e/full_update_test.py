@@ -4,6 +4,7 @@ nested folders and Cyrillic names, registry values under HKLM and HKCU,
 removal, commands started as real processes, the recorded level and the
 warning of a second run; and the window thread while a long command runs."""
 
+import os
 import shutil
 
 import bench
@@ -159,6 +160,35 @@ def scenario_window_thread_idle_during_long_command(s):
     expect(switch_rate < MAX_BLOCKED_SWITCH_RATE,
            "the window thread switched %.0f times a second while the worker waited: its loop "
            "does not block" % switch_rate)
+
+
+# Tests that the x64 stub reads and writes the 64-bit registry view, as the
+# 64-bit programs it serves do: a program recorded only under WOW6432Node,
+# where a 32-bit program's values land, is not found; recorded under
+# HKLM\SOFTWARE itself, it is found and its new level is written there.
+# (The x86 build runs in a 32-bit prefix, which has one view.)
+def scenario_x64_stub_uses_the_64_bit_registry_view(s):
+    if os.environ.get("BRX_WINDOWS_ARCH") != "x64":
+        print("    the x86 build's prefix has one registry view: nothing to tell apart")
+        return
+    wow_key = s.key.replace("SOFTWARE\\", "SOFTWARE\\WOW6432Node\\", 1)
+    s.registry.delete_key("HKLM", wow_key)
+    s.registry.set_text("HKLM", wow_key, "ProgramPath", s.win_target[:-1])
+    s.registry.set_text("HKLM", wow_key, "ProgramName", s.PROGRAM_FILE)
+    package = s.write_package([pb.Entry(":RegistryKeys", s.registry_keys(4)),
+                               pb.Entry("x64.txt", b"64-bit view")])
+    report = s.run([package])
+    expect_equal(report.final_status, user_texts.TARGET_NOT_FOUND,
+                 "the status with the program recorded under WOW6432Node only")
+    s.expect_target_tree({})
+    s.install_target(level=0)
+    checks.expect_success(s.run([package], answers=["OK"]))
+    s.expect_target_tree({"x64.txt": b"64-bit view"})
+    expect_equal(s.level(), 4, "the level in the 64-bit view")
+    expect_equal(s.registry.read([("HKLM", wow_key, "PatchLevel")]), [None],
+                 "a level under WOW6432Node")
+    s.registry.delete_key("HKLM", wow_key)
+    s.registry.flush()
 
 
 if __name__ == "__main__":

@@ -120,15 +120,16 @@ def _per_file_us(figure, files):
     return figure.median / files * 1e6
 
 
-def table(rows, runs):
-    """The lines of the scale table and its goals, from measure's rows."""
+def table(rows, runs, stub):
+    """The lines of the scale table and its goals, from measure's rows;
+    `stub` names the PATCH.EXE that applied them (x86 or x64)."""
     lines = [
         "Scale: small files (100-2,000 bytes, text-like) in folders of at most 100, two "
         "deep; plain names",
         "  fit an entry name, long ones all go through the name table. Each figure: median "
         "of %d run%s" % (runs, "" if runs == 1 else "s"),
-        "  after a warm-up, in seconds and microseconds per file; apply is PATCH.EXE under "
-        "Wine, pinned;",
+        "  after a warm-up, in seconds and microseconds per file; apply is PATCH.EXE (%s "
+        "stub) under Wine, pinned;" % stub,
         "  the Wine floor writes the plain package with nothing else (Wine's own cost per "
         "file).",
         "",

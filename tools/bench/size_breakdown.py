@@ -19,7 +19,8 @@ import tempfile
 
 from timing import BenchFailure
 
-TOOL_PREFIX = "i686-w64-mingw32-"
+# The x86_64 binutils read both the PE32 and the PE32+ stub.
+TOOL_PREFIX = "x86_64-w64-mingw32-"
 # An input section's placement: address, size and the file it comes from.
 # The section's name is on the same line or on the line before.
 PLACED = re.compile(r"^\s+(?:(\S+)\s+)?(0x[0-9a-f]+)\s+(0x[0-9a-f]+)\s+(\S.*)$")

@@ -12,10 +12,24 @@ import subprocess
 from timing import BenchFailure
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
+PRESETS = {"x86": "win32", "x64": "win64"}
 
 
-def run_in_wine_batch(script, config, work, timeout_s):
-    """Runs tools/bench/`script` CONFIG RESULT in a batch; gives the result."""
+def windows_arches():
+    """The architectures whose builds this machine runs, the first being
+    the one a single series uses (scripts/windows-arch)."""
+    return subprocess.run([str(ROOT / "scripts" / "windows-arch")], check=True,
+                          stdout=subprocess.PIPE).stdout.decode().split()
+
+
+def windows_build(arch):
+    return ROOT / "build" / PRESETS[arch]
+
+
+def run_in_wine_batch(script, config, work, timeout_s, arch=None):
+    """Runs tools/bench/`script` CONFIG RESULT in a batch; gives the result.
+    `arch` (x86 or x64) picks the build and prefix; by default the first
+    architecture the machine runs (scripts/wine-env)."""
     config_path = work / (pathlib.Path(script).stem + "-config.json")
     result_path = work / (pathlib.Path(script).stem + "-results.json")
     config_path.write_text(json.dumps(config, indent=1))
@@ -23,7 +37,8 @@ def run_in_wine_batch(script, config, work, timeout_s):
     batch = subprocess.Popen(
         [str(ROOT / "scripts" / "with-wine"), "/usr/bin/python3",
          str(ROOT / "tools" / "bench" / script), str(config_path), str(result_path)],
-        cwd=ROOT, stdin=subprocess.DEVNULL, start_new_session=True)
+        cwd=ROOT, stdin=subprocess.DEVNULL, start_new_session=True,
+        env=dict(os.environ, **({"BRX_WINDOWS_ARCH": arch} if arch else {})))
     try:
         code = batch.wait(timeout=timeout_s)
     except BaseException:
