@@ -370,10 +370,14 @@ class Robot {
     RECT rect;
     GetWindowRect(window, &rect);
     std::string base = options_.pause_dir + "\\" + moment;
+    // Written under another name and renamed, so the observer, which waits
+    // for the name to appear, never reads a file still being written.
     std::string ready = base + ".ready";
-    if (FILE* file = std::fopen(ready.c_str(), "wb")) {
+    std::string writing = ready + ".part";
+    if (FILE* file = std::fopen(writing.c_str(), "wb")) {
       std::fprintf(file, "%ld %ld %ld %ld\n", rect.left, rect.top, rect.right, rect.bottom);
       std::fclose(file);
+      MoveFileA(writing.c_str(), ready.c_str());
     }
     std::string done = base + ".done";
     ULONGLONG until = report_.Now() + kPauseLimitMs;
