@@ -154,16 +154,17 @@ def table(facts, native, build, wine_pinned, wine_unpinned, size_lines):
         figure_row("PATCH.EXE package (robot clicks OK)", patch, wine_floor.median,
                    [(nsis.median / patch.median, "NSIS/this")]),
         figure_row("NSIS installer /S", nsis, wine_floor.median),
-    ] + [figure_row(name.replace(", 1 file", ", 1-file package") if "1 file" in name
-                    else name + " package", figure, wine_floor.median)
-         for name, figure in other_stubs] + [
+    ] + [figure_row(name + " package", figure, wine_floor.median)
+         for name, figure in other_stubs if not name.endswith(", 1 file")] + [
         "",
     ]
     single_patch, single_floor = (wine_pinned.get("PATCH.EXE, 1 file"),
                                   wine_pinned.get("Wine floor, 1 file"))
     if single_patch and single_floor:
         lines += [figure_row("floor, 1-file package", single_floor),
-                  figure_row("PATCH.EXE, 1-file package", single_patch), ""]
+                  figure_row("PATCH.EXE, 1-file package", single_patch)]
+        lines += [figure_row(name.replace(", 1 file", ", 1-file package"), figure)
+                  for name, figure in other_stubs if name.endswith(", 1 file")] + [""]
     lines += extra_calls(facts, patch, wine_floor, single_patch, single_floor)
     lines += [
         "",
