@@ -46,6 +46,11 @@ Handle Win32System::CreateFileForWriting(const char* path) {
                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
+Handle Win32System::CreateNewFile(const char* path) {
+  return FromWin32(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
 std::optional<uint32_t> Win32System::FileSize(Handle file) {
   // A size whose low part is 0xFFFFFFFF is told from a failure only by the
   // last error, which a success does not reset.

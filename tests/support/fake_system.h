@@ -79,6 +79,7 @@ class FakeSystem : public System {
 
   Handle OpenFileForReading(const char* path) override;
   Handle CreateFileForWriting(const char* path) override;
+  Handle CreateNewFile(const char* path) override;
   std::optional<uint32_t> FileSize(Handle file) override;
   Handle CreateMapping(Handle file, MapAccess access, uint32_t size) override;
   uint8_t* MapView(Handle mapping, MapAccess access) override;

@@ -351,8 +351,8 @@ TEST(OutcomeTest, InstallsFiles) {
   const std::string backupTooLong(499, 'b');  // the file's path fits, its backup's does not
   const std::string fits(498, 'f');
   ExpectRows({
-      // A hidden file with a backup left by a killed run: the move to the
-      // backup name fails, so only the delete lets the new file be created.
+      // A hidden file with a backup left by a killed run: the backup waits
+      // under the next free name, and the older one is left as it was.
       {.what = "new, replaced, stored, nested, empty, read-only and hidden files; the later wins",
        .entries = {Keys(), FileEntry("a.txt", "first"),
                    FileEntry("b.txt", "stored", EntryStorage::kStored),
@@ -366,8 +366,7 @@ TEST(OutcomeTest, InstallsFiles) {
        .after = {File("a.txt", "second"), File("b.txt", "stored"), File("c\\d\\e.txt", "nested"),
                  File("d\\x.txt", "lead"), File("empty.cfg", ""), File("old.cfg", ""),
                  File("ro.txt", "new"), File("ro.txt.bak", "old"),
-                 Attributes("ro.txt.bak", true, false), File("h.txt", "new"), Gone("h.txt.bak"),
-                 Level(2)},
+                 Attributes("ro.txt.bak", true, false), File("h.txt", "new"), Level(2)},
        .texts = {Installed("a.txt"), Installed("b.txt"), Installed("c\\d\\e.txt"),
                  Installed("\\d\\x.txt"), Installed("empty.cfg"), Installed("old.cfg"),
                  Installed("ro.txt"), Installed("h.txt"), Installed("A.TXT"), kSuccess}},
@@ -393,8 +392,7 @@ TEST(OutcomeTest, InstallsFiles) {
                    Commands({{kCommandWait, kTool, "ok"}})},
        .before = {File("a", "a file"), File("e.txt", "partial"), File("e.txt.bak", "original"),
                   File("docs\\inner.txt", "user data"), File(backupTooLong, "old")},
-       .after = {File("e.txt", "original"), Gone("e.txt.bak"), File(fits, "fits"),
-                 File("z.txt", "last")},
+       .after = {File(fits, "fits"), File("z.txt", "last")},
        .texts = {Failed("a\\b.txt"), Failed("e.txt"), Failed("f.txt"), Failed("docs"),
                  Failed(tooLong), Failed(backupTooLong), Installed(fits), Failed(""),
                  Installed("z.txt")},
@@ -404,6 +402,47 @@ TEST(OutcomeTest, InstallsFiles) {
            [](auto& p) {
              for (uint32_t entry : {3u, 4u}) PutLe32(p, RecordAt(p, entry) + kEntrySizeAt, 8);
            }},
+  });
+}
+
+// Tests that no file this run did not create is deleted or overwritten: a
+// backup name that is taken (the user's own file) is passed over for the
+// next free one, kept whether the file is written or fails, and a file that
+// cannot be moved aside fails untouched.
+TEST(OutcomeTest, KeepsWhatTheRunDidNotCreate) {
+  ExpectRows({
+      {.what = "written beside the user's own backups",
+       .entries = {Keys(), FileEntry("readme.txt", "Atlas 2"), FileEntry("a.txt", "new a"),
+                   FileEntry("n.txt", "new n")},
+       .before = {File("readme.txt.bak", "the user's"), File("a.txt", "old a"),
+                  File("a.txt.bak", "user 1"), File("a.txt.bak.1", "user 2"),
+                  File("n.txt.bak", "the user's n")},
+       .after = {File("readme.txt", "Atlas 2"), File("a.txt", "new a"), File("n.txt", "new n"),
+                 Level(2)},
+       .texts = {Installed("readme.txt"), Installed("a.txt"), Installed("n.txt"), kSuccess}},
+      {.what = "failed beside the user's own backup",
+       .entries = {Keys(), FileEntry("readme.txt", "damaged"), FileEntry("n.txt", "damaged")},
+       .before = {File("readme.txt.bak", "the user's"), File("n.txt.bak", "the user's n")},
+       .texts = {Failed("readme.txt"), Failed("n.txt")},
+       .damage =
+           [](auto& p) {
+             for (uint32_t entry : {1u, 2u}) PutLe32(p, RecordAt(p, entry) + kEntrySizeAt, 8);
+           }},
+      {.what = "every backup name taken",
+       .entries = {Keys(), FileEntry("readme.txt", "Atlas 2")},
+       .before = {[](FakeSystem& s) {
+         s.AddFile(At("readme.txt.bak"), "0");
+         for (int n = 1; n <= 99; ++n) s.AddFile(At("readme.txt.bak." + std::to_string(n)), "n");
+       }},
+       .texts = {Failed("readme.txt")}},
+      {.what = "a file that cannot be moved aside",
+       .entries = {Keys(), FileEntry("readme.txt", "Atlas 2")},
+       .before = {Fail("MovePath", 0)},
+       .texts = {Failed("readme.txt")}},
+      {.what = "something at the path after the check: never overwritten",
+       .entries = {Keys(), FileEntry("new.txt", "new")},
+       .before = {File("new.txt", "appeared"), Fail("PathExists", 1)},
+       .texts = {Failed("new.txt")}},
   });
 }
 

@@ -60,6 +60,7 @@ class HostSystem : public brx::System {
 
   brx::Handle OpenFileForReading(const char* path) override;
   brx::Handle CreateFileForWriting(const char* path) override;
+  brx::Handle CreateNewFile(const char* path) override;
   std::optional<uint32_t> FileSize(brx::Handle file) override;
   brx::Handle CreateMapping(brx::Handle file, brx::MapAccess access, uint32_t size) override;
   uint8_t* MapView(brx::Handle mapping, brx::MapAccess access) override;
