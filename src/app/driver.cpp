@@ -14,11 +14,20 @@ void ApplyPackage(System& system, RunState& run, const char* packageFile, Packag
     return;
   }
   run.packageOpened = true;
+  // The name table belongs to reading the package: without it no file's
+  // installed name is known, and an entry's own name may be the wrong path.
+  // A table that cannot be loaded (no memory for its block or index) ends
+  // the run before anything is asked or changed, as a package that cannot
+  // be read does. Discovery needs it too, to know which files the package
+  // writes.
+  if (!LoadNameTable(run)) {
+    ShowUsage(system);
+    return;
+  }
   if (!DiscoverTarget(system, run)) return;
   if (!ConfirmInstallation(system, run)) return;
   // From here on nothing ends the run early: failures only gather in
   // run.updateFailed, cleared here, which decides what completion does.
-  LoadNameTable(run);
   run.updateFailed = 0;
   CreateFolders(system, run);
   InstallFiles(system, run);
@@ -26,11 +35,11 @@ void ApplyPackage(System& system, RunState& run, const char* packageFile, Packag
   RemoveFiles(system, run);
   ApplyRegistryTable(system, run);
   CompleteUpdate(system, run);
-  run.nameIndex.Release();
-  run.nameTable.Release();
 }
 
 void CloseInstallation(System& system, RunState& run, WorkerState& workerState) {
+  run.nameIndex.Release();
+  run.nameTable.Release();
   if (run.packageOpened) {
     ReleasePackage(system, &run.package);
     run.packageOpened = false;

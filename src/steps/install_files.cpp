@@ -91,8 +91,9 @@ void FailWithoutTouching(System& system, RunState& run, const char* installedNam
 }  // namespace
 
 bool ReplaceFile(System& system, RunState& run, const DirectoryEntry& entry) {
-  // Without its installed name (the name table could not be loaded) the
-  // file is shown under its entry name and fails untouched.
+  // Without its installed name (its pair in the name table is cut short by
+  // the section's end) the file is shown under its entry name and fails
+  // untouched.
   const char* translated = TranslateName(run, entry.name);
   const char* installedName = translated != nullptr ? translated : entry.name;
   PathText destination;

@@ -149,6 +149,11 @@ TEST(PackageVerificationTest, ReportsWhatTheReaderLetsPass) {
        "entry 2 \":RegistryTable\": value 1 is cut short"},
       {of({keys, {":XlatNamesTable", Bytes("a\0\0"s), EntryStorage::kStored}}),
        "entry 2 \":XlatNamesTable\": pair 1 has no installed name, which ends the table there"},
+      {of({keys,
+           {":XlatNamesTable", Bytes("x\0y\0a.txt\0b"s), EntryStorage::kStored},
+           {"A.TXT", Bytes("a"), EntryStorage::kStored}}),
+       "entry 3 \"A.TXT\": has no installed name: the pair the name table's end cuts short may "
+       "name it, so the installer fails it"},
       {tooLong,
        "the installer's reader refuses it: an entry's stored bytes reach past the end of the "
        "package\nentry 2 \"big.bin\": its 100000 stored bytes at offset"},

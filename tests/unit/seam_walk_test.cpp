@@ -215,10 +215,10 @@ class BlocksOfSizeFail {
 };
 
 // Tests each phase's answer when its section's block, or the name table's
-// index, cannot be allocated: its work is left undone (no file installed
-// without its name table, no command started), the run never reports
-// success or records the level, loses nothing, and the update run again
-// finishes the job.
+// index, cannot be allocated: its work is left undone (without its name
+// table the run ends before the question, with the refusal of an unreadable
+// package; no command started), the run never reports success or records
+// the level, loses nothing, and the update run again finishes the job.
 TEST(SeamWalkTest, UpdateWithoutMemoryForEachBlock) {
   struct Answer {
     int32_t state;
@@ -230,7 +230,7 @@ TEST(SeamWalkTest, UpdateWithoutMemoryForEachBlock) {
   const std::map<std::string, Answer> answers = {
       {kRegistryKeysSection, {kFinished, "c:\\atlas\\readme.txt", "Atlas 1", 0, 0}},
       {kStartupMsgSection, {kExit, "c:\\atlas\\readme.txt", "Atlas 1", 0, 0}},
-      {kNameTableSection, {kFinished, "c:\\atlas\\readme.txt", "Atlas 1", 2, 1}},
+      {kNameTableSection, {kFinished, "c:\\atlas\\readme.txt", "Atlas 1", 0, 0}},
       {kFoldersSection, {kFinished, "c:\\atlas\\backups\\", "", 2, 1}},
       {kCommandsSection, {kFinished, "c:\\atlas\\readme.txt", "Atlas 2", 0, 2}},
       {kFilesToRemoveSection, {kFinished, "c:\\atlas\\old.map", "old", 2, 1}},
@@ -257,6 +257,11 @@ TEST(SeamWalkTest, UpdateWithoutMemoryForEachBlock) {
     EXPECT_EQ(system.started.size(), answer.programs);
     EXPECT_EQ(system.messageBoxes.size(), answer.boxes);
     EXPECT_TRUE(system.statusTexts.empty() || system.statusTexts.back() != kUpdateInstalledText);
+    if (section == kNameTableSection) {
+      EXPECT_EQ(system.statusTexts, std::vector<std::string>{kUsageText});
+      FakeSystem untouched;
+      EXPECT_EQ(system.Snapshot(), Prepare(untouched, package).Snapshot());
+    }
     ExpectNothingLost(system, false);
     RunInstaller(system);
     ExpectFinished(system);
