@@ -1,15 +1,33 @@
 #include "app/driver.h"
 
 #include "app/usage.h"
+#include "run/bounded_text.h"
 #include "run/user_texts.h"
 #include "steps/phases.h"
 
 namespace brx {
 
+namespace {
+
+// Opens the package. The program's own path as the command line gives it
+// may name no file: typed without its extension ("update" for update.exe),
+// or missing altogether. Then the package behind the program's own file is
+// found through the module's file name, which always names it.
+PackageError OpenRunPackage(System& system, const char* packageFile, PackageSource source,
+                            Package* package) {
+  const PackageError error = OpenPackage(system, packageFile, source, package);
+  if (error != PackageError::kCannotOpen || source != PackageSource::kOwnFile) return error;
+  char ownPath[PathText::kCapacity];
+  if (!system.OwnProgramPath(ownPath, sizeof ownPath)) return error;
+  return OpenPackage(system, ownPath, source, package);
+}
+
+}  // namespace
+
 void ApplyPackage(System& system, RunState& run, const char* packageFile, PackageSource source) {
   // A failed open has released what it took. Every cause gets the one text
   // that tells how the program is meant to be called.
-  if (OpenPackage(system, packageFile, source, &run.package) != PackageError::kNone) {
+  if (OpenRunPackage(system, packageFile, source, &run.package) != PackageError::kNone) {
     ShowUsage(system);
     return;
   }

@@ -81,6 +81,10 @@ class System {
   // GetFileAttributesA succeeds and gives FILE_ATTRIBUTE_DIRECTORY.
   virtual bool IsFolder(const char* path) = 0;
 
+  // GetModuleFileNameA of the program itself into a buffer of `capacity`
+  // bytes. False when it fails or the name does not fit.
+  virtual bool OwnProgramPath(char* buffer, uint32_t capacity) = 0;
+
   // Processes.
   // CreateProcessA(application, commandLine, no attributes, no inheritance,
   // flags 0, inherited environment, currentFolder, STARTUPINFOA of size 68).

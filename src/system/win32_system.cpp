@@ -111,6 +111,12 @@ bool Win32System::IsFolder(const char* path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+bool Win32System::OwnProgramPath(char* buffer, uint32_t capacity) {
+  // A name that fills the buffer was cut (and is unterminated before XP SP3).
+  const DWORD length = GetModuleFileNameA(nullptr, buffer, capacity);
+  return length != 0 && length < capacity;
+}
+
 bool Win32System::StartProcess(const char* application, char* commandLine,
                                const char* currentFolder, ProcessHandles* started) {
   STARTUPINFOA startup = {};

@@ -29,6 +29,7 @@ class Win32System final : public System {
   bool DeletePath(const char* path) override;
   bool PathExists(const char* path) override;
   bool IsFolder(const char* path) override;
+  bool OwnProgramPath(char* buffer, uint32_t capacity) override;
 
   bool StartProcess(const char* application, char* commandLine, const char* currentFolder,
                     ProcessHandles* started) override;

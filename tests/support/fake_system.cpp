@@ -345,6 +345,14 @@ bool FakeSystem::IsFolder(const char* path) {
   return IsDriveRoot(key) || HasFolder(key);
 }
 
+bool FakeSystem::OwnProgramPath(char* buffer, uint32_t capacity) {
+  if (Fails("OwnProgramPath") || ownProgramPath.empty() || ownProgramPath.size() >= capacity) {
+    return false;
+  }
+  std::memcpy(buffer, ownProgramPath.c_str(), ownProgramPath.size() + 1);
+  return true;
+}
+
 bool FakeSystem::StartProcess(const char* application, char* commandLine, const char* currentFolder,
                               ProcessHandles* startedProcess) {
   if (Fails("StartProcess", Text(application), Text(commandLine))) return false;

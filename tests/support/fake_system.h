@@ -59,6 +59,9 @@ class FakeSystem : public System {
   bool buttonShown = false;
   std::string buttonText;
 
+  // What OwnProgramPath gives; empty: the call fails.
+  std::string ownProgramPath;
+
   std::vector<ProcessStart> started;  // programs that started, in order
   // FileSize reports these sizes (by normalized path): files no test can hold.
   std::map<std::string, uint32_t> reportedSizes;
@@ -94,6 +97,7 @@ class FakeSystem : public System {
   bool DeletePath(const char* path) override;
   bool PathExists(const char* path) override;
   bool IsFolder(const char* path) override;
+  bool OwnProgramPath(char* buffer, uint32_t capacity) override;
   bool StartProcess(const char* application, char* commandLine, const char* currentFolder,
                     ProcessHandles* startedProcess) override;
   void WaitForProcess(Handle process) override;

@@ -71,6 +71,9 @@ Edit Answers(std::deque<int> answers) {
 Edit Fail(const std::string& call, int nth) {
   return [=](FakeSystem& s) { s.failNthCall[call] = nth; };
 }
+Edit OwnProgram(const std::string& path) {
+  return [=](FakeSystem& s) { s.ownProgramPath = path; };
+}
 Edit ReportedSize(const std::string& path, uint32_t size) {
   return [=](FakeSystem& s) { s.reportedSizes[FakeSystem::NormalizePath(path)] = size; };
 }
@@ -282,6 +285,27 @@ TEST(OutcomeTest, ConfirmsAndRecordsTheLevel) {
        .after = {Level(2)},
        .texts = {kSuccess},
        .commandLine = kPackageFile,
+       .damage = [](auto& p) { p = AppendPackageToStub(Bytes("MZ stub"), p); }},
+      // Typed without its extension, the program's own name opens no file;
+      // the module's file name does. Only that failure falls back.
+      {.what = "own file named without its extension",
+       .entries = {Keys()},
+       .before = {OwnProgram(kPackageFile)},
+       .after = {Level(2)},
+       .texts = {kSuccess},
+       .commandLine = "update",
+       .damage = [](auto& p) { p = AppendPackageToStub(Bytes("MZ stub"), p); }},
+      {.what = "own file that opens but carries no package",
+       .entries = {Keys()},
+       .before = {OwnProgram(kPackageFile), File("C:\\Upd\\PATCH.EXE", "MZ stub")},
+       .texts = {kUsage},
+       .commandLine = "C:\\Upd\\PATCH.EXE",
+       .damage = [](auto& p) { p = AppendPackageToStub(Bytes("MZ stub"), p); }},
+      {.what = "a package file that opens no file",
+       .entries = {Keys()},
+       .before = {OwnProgram(kPackageFile)},
+       .texts = {kUsage},
+       .commandLine = "PATCH.EXE missing.brx",
        .damage = [](auto& p) { p = AppendPackageToStub(Bytes("MZ stub"), p); }},
       {.what = "level installed already",
        .entries = {Keys(2)},

@@ -73,6 +73,9 @@ class HostSystem : public brx::System {
   bool DeletePath(const char* path) override;
   bool PathExists(const char* path) override;
   bool IsFolder(const char* path) override;
+  // The simulation applies a package file it was given by name: the
+  // installer never needs its own program's name there.
+  bool OwnProgramPath(char*, uint32_t) override { return false; }
   bool StartProcess(const char* application, char* commandLine, const char* currentFolder,
                     brx::ProcessHandles* started) override;
   void WaitForProcess(brx::Handle process) override;
