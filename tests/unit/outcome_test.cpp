@@ -127,6 +127,7 @@ struct Row {
   int32_t state = kFinished;
   std::string commandLine = kApplyPackageFile;
   std::function<void(std::vector<uint8_t>&)> damage = {};  // to the package's bytes
+  bool digest = false;  // the package carries a digest, as brxpack writes it
 };
 
 void Prepare(FakeSystem& system, const Row& row, const std::vector<uint8_t>& package) {
@@ -138,7 +139,7 @@ void Prepare(FakeSystem& system, const Row& row, const std::vector<uint8_t>& pac
 void ExpectRows(const std::vector<Row>& rows) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
-    std::vector<uint8_t> package = WriteTestPackage(row.entries);
+    std::vector<uint8_t> package = WriteTestPackage(row.entries, false, 9, row.digest);
     if (row.damage) row.damage(package);
     FakeSystem system;
     FakeSystem expected;
@@ -445,6 +446,50 @@ TEST(OutcomeTest, InstallsFiles) {
            [](auto& p) {
              for (uint32_t entry : {3u, 4u}) PutLe32(p, RecordAt(p, entry) + kEntrySizeAt, 8);
            }},
+  });
+}
+
+// Tests that a package carrying a digest is refused whole, before the
+// question and with the usage text, when one byte of an entry's stored bytes
+// or of a directory record differs (even a flag bit readers ignore), and
+// installs as any other when it is intact; without a digest the same damage
+// fails that file alone.
+TEST(OutcomeTest, RefusesADamagedDownloadWhole) {
+  const std::vector<PackageEntrySource> entries =
+      Changing({Keys(), Startup("Atlas", "Install?"), FileEntry("a.txt", "new a")});
+  const auto flipInFile = [](std::vector<uint8_t>& p) {
+    p[GetLe32(p, RecordAt(p, 2) + kEntryOffsetAt) + 2] ^= 0x01;
+  };
+  ExpectRows({
+      {.what = "intact",
+       .entries = entries,
+       .after = {File("a.txt", "new a"), File("readme.txt", "Atlas 2"), Folder("Docs"),
+                 Gone("old.map"), Sz(kHkcu, "Software\\Brindlex", "Theme", "dark"), Level(2)},
+       .texts = {Installed("a.txt"), Installed("readme.txt"), kSuccess},
+       .boxes = {Question("Atlas", "Install?")},
+       .digest = true},
+      {.what = "a byte of a file's stream",
+       .entries = entries,
+       .texts = {kUsage},
+       .damage = flipInFile,
+       .digest = true},
+      {.what = "a flag bit of a record",
+       .entries = entries,
+       .texts = {kUsage},
+       .damage = [](auto& p) { p[RecordAt(p, 3) + 42] ^= 0x10; },
+       .digest = true},
+      {.what = "the digest's own bytes",
+       .entries = entries,
+       .texts = {kUsage},
+       .damage = [](auto& p) { p[GetLe32(p, kDirectoryOffsetAt) - 1] ^= 0x80; },
+       .digest = true},
+      {.what = "a byte of a file's stream, no digest",
+       .entries = entries,
+       .after = {File("readme.txt", "Atlas 2"), Folder("Docs"), Gone("old.map"),
+                 Sz(kHkcu, "Software\\Brindlex", "Theme", "dark")},
+       .texts = {Failed("a.txt"), Installed("readme.txt")},
+       .boxes = {Question("Atlas", "Install?")},
+       .damage = flipInFile},
   });
 }
 
