@@ -26,6 +26,7 @@
 #                                         one Win32 program each, build/win32/tools/<name>.exe
 #   tests/e2e/programs/*.cpp              one Win32 program each: build/win32/e2e/<name>.exe;
 #                                         a first line "// subsystem: windows" makes it GUI
+#   tests/e2e/dlls/*.cpp                  one Win32 DLL each: build/win32/e2e/<name>.dll
 #   tests/e2e/*_test.py                   one e2e ctest each (win32 preset)
 #   examples/demo/programs/*.cpp          the demo's Win32 programs: build/win32/demo/<name>.exe
 #   tools/bench/host_*.cpp                benchmark programs: build/<preset>/bench/<name> (not win32)
@@ -76,6 +77,7 @@ brx_glob(BRX_FUZZER_SOURCES ${BRX_TESTS}/fuzz/*_fuzzer.cpp)
 brx_glob(BRX_RESOURCE_SOURCES ${BRX_SRC}/resources/*.rc)
 brx_glob(BRX_ROBOT_PROGRAMS ${PROJECT_SOURCE_DIR}/tools/ui_robot/*.cpp)
 brx_glob(BRX_E2E_PROGRAMS ${BRX_TESTS}/e2e/programs/*.cpp)
+brx_glob(BRX_E2E_DLLS ${BRX_TESTS}/e2e/dlls/*.cpp)
 brx_glob(BRX_E2E_SCENARIOS ${BRX_TESTS}/e2e/*_test.py)
 brx_glob(BRX_DEMO_PROGRAMS ${PROJECT_SOURCE_DIR}/examples/demo/programs/*.cpp)
 brx_glob(BRX_BENCH_HOST_PROGRAMS ${PROJECT_SOURCE_DIR}/tools/bench/host_*.cpp)

@@ -99,6 +99,16 @@ endfunction()
 brx_add_win32_programs(tools tools ${BRX_ROBOT_PROGRAMS})
 brx_add_win32_programs(e2e e2e ${BRX_E2E_PROGRAMS})
 brx_add_win32_programs(demo demo ${BRX_DEMO_PROGRAMS})
+
+# DLLs of the e2e scenarios: build/win32/e2e/<name>.dll, static runtime.
+foreach(dll ${BRX_E2E_DLLS})
+  get_filename_component(name ${dll} NAME_WE)
+  add_library(e2e_dll_${name} SHARED ${dll})
+  set_target_properties(e2e_dll_${name} PROPERTIES
+    OUTPUT_NAME ${name} PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/e2e)
+  brx_strict(e2e_dll_${name})
+  brx_strip(e2e_dll_${name})
+endforeach()
 brx_add_win32_programs(bench bench ${BRX_BENCH_WIN32_PROGRAMS})
 
 # What the checks and the e2e scenarios run, and nothing else: scripts/run-tests

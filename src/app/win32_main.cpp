@@ -4,6 +4,7 @@
 #include <process.h>
 #include <windows.h>
 
+#include "app/win32_dll_search.h"
 #include "app/win32_message_loop.h"
 #include "app/worker.h"
 #include "resources/resource_ids.h"
@@ -67,6 +68,8 @@ unsigned __stdcall WorkerThread(void* commandLine) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  // Before anything can load a DLL by bare name.
+  brx::RestrictDllSearch();
   workerState.store(brx::kRunning);
   // The template is not visible: WM_INITDIALOG fills and centres it first.
   progressWindow = CreateDialogParamA(instance, MAKEINTRESOURCEA(BRX_DIALOG_PROGRESS), nullptr,

@@ -4,6 +4,7 @@
 
 #include "authoring/zlib_compressor.h"
 #include "package/format.h"
+#include "package/package_digest.h"
 
 namespace brx {
 
@@ -33,7 +34,9 @@ std::vector<uint8_t> WritePackage(const std::vector<PackageEntrySource>& entries
     return {};
   }
   std::vector<uint8_t> package(kHeaderSize, 0);
-  std::vector<uint8_t> directory(entries.size() * kDirectoryEntrySize, 0);
+  std::vector<uint8_t> directory((entries.size() + (options.digest ? 1 : 0)) * kDirectoryEntrySize,
+                                 0);
+  PackageDigest digest;
   for (size_t i = 0; i < entries.size(); ++i) {
     const PackageEntrySource& source = entries[i];
     if (source.name.size() >= kEntryNameSize) {
@@ -70,11 +73,23 @@ std::vector<uint8_t> WritePackage(const std::vector<PackageEntrySource>& entries
     }
     AppendBytes(package, stored);
     EncodeDirectoryEntry(entry, directory.data() + i * kDirectoryEntrySize);
+    digest.AddEntry(entry, {stored.data(), static_cast<uint32_t>(stored.size())});
+  }
+  if (options.digest) {
+    DirectoryEntry entry = {};
+    std::memcpy(entry.name, kDigestSection, sizeof kDigestSection);
+    entry.offset = static_cast<uint32_t>(package.size());
+    entry.size = entry.compressedSize = kDigestSize;
+    EncodeDirectoryEntry(entry, directory.data() + entries.size() * kDirectoryEntrySize);
+    digest.AddDigestEntry(entry);
+    uint8_t value[kDigestSize];
+    WriteLe32(value, digest.value());
+    package.insert(package.end(), value, value + kDigestSize);
   }
 
   PackageHeader header = {};
   std::memcpy(header.magic, kHeaderMagic, sizeof kHeaderMagic);
-  header.entryCount = static_cast<uint32_t>(entries.size());
+  header.entryCount = static_cast<uint32_t>(directory.size() / kDirectoryEntrySize);
   header.directoryOffset = static_cast<uint32_t>(package.size());
   header.directoryFlags = options.extraDirectoryFlags & ~kDirectoryMethodMask;
   std::vector<uint8_t> storedDirectory;

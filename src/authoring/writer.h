@@ -24,6 +24,7 @@ struct PackageWriterOptions {
   int level = kDefaultCompressionLevel;  // 0-12
   bool compressDirectory = true;
   uint32_t extraDirectoryFlags = 0;  // bits above the method, ignored by readers
+  bool digest = false;  // a package digest behind the entries, its record last, as brxpack writes
 };
 
 // Compresses one buffer into a zlib stream with libdeflate at this level

@@ -21,21 +21,33 @@ int CompareFolded(const char* a, const char* b) {
   }
 }
 
+// Whether entryName may be the file the cut pair names.
+bool CutPairMayName(const CutNamePair& cut, const char* entryName) {
+  if (cut.source == nullptr) return false;
+  if (cut.sourceWhole) return CompareFolded(cut.source, entryName) == 0;
+  for (const char* source = cut.source; *source != '\0'; ++source, ++entryName) {
+    if (FoldLatin(*source) != FoldLatin(*entryName)) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 const char* InstalledName(MemoryRange nameTable, const char* entryName) {
   PayloadCursor cursor(nameTable);
   NamePair pair;
-  while (ReadNamePair(cursor, &pair)) {
+  CutNamePair cut;
+  while (ReadNamePair(cursor, &pair, &cut)) {
     if (EntryNamesEqual(pair.source, entryName)) return pair.installed;
   }
-  return entryName;
+  return CutPairMayName(cut, entryName) ? nullptr : entryName;
 }
 
 NameTable::NameTable(NameTable&& other) noexcept
     : table_(other.table_),
       tableSize_(other.tableSize_),
       sources_(other.sources_),
+      cut_(other.cut_),
       count_(other.count_),
       comparisons_(other.comparisons_) {
   other.sources_ = nullptr;
@@ -47,6 +59,7 @@ NameTable& NameTable::operator=(NameTable&& other) noexcept {
     Release();
     table_ = other.table_;
     tableSize_ = other.tableSize_;
+    cut_ = other.cut_;
     sources_ = other.sources_;
     count_ = other.count_;
     comparisons_ = other.comparisons_;
@@ -64,6 +77,7 @@ void NameTable::Release() {
   std::free(sources_);
   sources_ = nullptr;
   count_ = 0;
+  cut_ = {};
 }
 
 bool NameTable::Build(MemoryRange nameTable) {
@@ -75,7 +89,7 @@ bool NameTable::Build(MemoryRange nameTable) {
   uint32_t count = 0;
   PayloadCursor counter(nameTable);
   NamePair pair;
-  while (ReadNamePair(counter, &pair)) ++count;
+  while (ReadNamePair(counter, &pair, &cut_)) ++count;
   if (count == 0) return true;
   // Wraps only where size_t has 32 bits, and then the division tells.
   const size_t bytes = size_t{count} * sizeof(uint32_t);
@@ -114,7 +128,9 @@ const char* NameTable::Translate(const char* entryName) const {
       high = middle;
     }
   }
-  if (low == count_ || CompareSource(sources_[low], entryName) != 0) return entryName;
+  if (low == count_ || CompareSource(sources_[low], entryName) != 0) {
+    return CutPairMayName(cut_, entryName) ? nullptr : entryName;
+  }
   // The pair read again from its source by the section's own reader, so
   // the installed name is exactly what a scan would give.
   const uint32_t source = sources_[low];

@@ -4,13 +4,17 @@
 #include <cstdint>
 
 #include "package/memory_range.h"
+#include "package/section_readers.h"
 
 namespace brx {
 
 // The installed name of the file entry entryName: the installed name of the
 // first pair whose source name equals it (whole name, A to Z folded), or
-// entryName itself. The table is the section's payload followed in memory by
-// a zero byte, as every section block is; an empty range holds no pairs. The
+// entryName itself. Nothing (nullptr) when no whole pair names it but the
+// pair that the table's end cuts short may: its source name equals entryName
+// or, cut itself, begins entryName. Such a file's installed name is lost
+// with the pair. The table is the section's payload followed in memory by a
+// zero byte, as every section block is; an empty range holds no pairs. The
 // result points into the table or is entryName; nothing is allocated.
 const char* InstalledName(MemoryRange nameTable, const char* entryName);
 
@@ -50,6 +54,7 @@ class NameTable {
   const uint8_t* table_ = nullptr;
   uint32_t tableSize_ = 0;
   uint32_t* sources_ = nullptr;  // source name offsets, sorted by Precedes
+  CutNamePair cut_;              // the pair the table's end cut short, if any
   uint32_t count_ = 0;
   mutable uint64_t comparisons_ = 0;
 };

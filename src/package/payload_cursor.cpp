@@ -19,9 +19,13 @@ const char* PayloadCursor::ReadText() {
   return reinterpret_cast<const char*>(text);
 }
 
+bool PayloadCursor::TextIsComplete() const {
+  return !AtEnd() && std::memchr(block_.data + position_, 0, remaining()) != nullptr;
+}
+
 const char* PayloadCursor::ReadCompleteText() {
   if (AtEnd()) return nullptr;
-  if (std::memchr(block_.data + position_, 0, remaining()) == nullptr) {
+  if (!TextIsComplete()) {
     SkipToEnd();
     return nullptr;
   }

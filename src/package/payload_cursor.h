@@ -21,6 +21,9 @@ class PayloadCursor {
   // terminator; a text without terminator ends at the block's end. Nothing
   // (nullptr) when no byte is left.
   const char* ReadText();
+  // Whether the text at the cursor ends with its terminator inside the
+  // block (false at the block's end).
+  bool TextIsComplete() const;
   // Like ReadText, but a text that the block's end cuts short gives nothing
   // (the cursor then stands at the end): for the last field of a record,
   // whose truncation must not pass as a complete record.

@@ -5,6 +5,7 @@
 
 #include "package/entry_lookup.h"
 #include "package/inflate_stream.h"
+#include "package/package_digest.h"
 #include "package/signed_image.h"
 
 namespace brx {
@@ -124,6 +125,31 @@ PackageError CheckSections(const Package& package) {
   return PackageError::kNone;
 }
 
+// A package that carries a digest is checked whole before the run reads
+// any entry for its work: one byte changed in any entry's stored bytes or
+// in any directory record refuses it, so a damaged download changes
+// nothing. Without the section every file is still checked as it is
+// produced, and fails alone.
+PackageError CheckDigest(const Package& package) {
+  const uint32_t digestIndex = FindEntry(package, kDigestSection);
+  if (digestIndex == kEntryNotFound) return PackageError::kNone;
+  const DirectoryEntry& digestEntry = package.directory[digestIndex];
+  uint8_t stored[kDigestSize];
+  if (digestEntry.size != kDigestSize || !ExtractEntry(package, digestEntry, stored)) {
+    return PackageError::kDigestMismatch;
+  }
+  PackageDigest digest;
+  for (uint32_t i = 0; i < package.entryCount(); ++i) {
+    const DirectoryEntry& entry = package.directory[i];
+    if (i == digestIndex) {
+      digest.AddDigestEntry(entry);
+    } else {
+      digest.AddEntry(entry, package.StoredBytes(entry));
+    }
+  }
+  return digest.value() == ReadLe32(stored) ? PackageError::kNone : PackageError::kDigestMismatch;
+}
+
 PackageError LoadInto(MemoryRange fileBytes, PackageSource source, Package* package) {
   PackageError error =
       LocatePackage(fileBytes, source, &package->packageStart, &package->packageEnd);
@@ -144,7 +170,8 @@ PackageError CheckEntries(const Package& package) {
     const PackageError error = CheckEntry(package.directory[i], packageSize);
     if (error != PackageError::kNone) return error;
   }
-  return CheckSections(package);
+  const PackageError error = CheckSections(package);
+  return error != PackageError::kNone ? error : CheckDigest(package);
 }
 
 // Leaves the package empty after a failure, with nothing allocated.

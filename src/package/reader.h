@@ -31,6 +31,7 @@ enum class PackageError {
   kNameNotTerminated,  // a name fills all 32 bytes
   kEntryOutOfRange,    // an entry's stored bytes reach past the package
   kSectionDamaged,     // a section entry does not produce exactly its size
+  kDigestMismatch,     // the stored bytes or records differ from the package digest
   kOutOfMemory,
 };
 
@@ -58,7 +59,8 @@ bool SizeFitsStream(const DirectoryEntry& entry);
 
 // Validates the package held in fileBytes and loads its directory into
 // package->directory (heap). Pure: no files, no window. On failure nothing
-// is left allocated. Every section entry is produced once as a check.
+// is left allocated. Every section entry is produced once as a check, and a
+// package that carries a digest must match it.
 PackageError ParsePackage(MemoryRange fileBytes, PackageSource source, Package* package);
 
 // The first half of ParsePackage: locates the package, checks its header and

@@ -17,6 +17,7 @@ SectionKind ClassifySection(const char* name) {
       {kCommandsSection, SectionKind::kCommands},
       {kFilesToRemoveSection, SectionKind::kFilesToRemove},
       {kRegistryTableSection, SectionKind::kRegistryTable},
+      {kDigestSection, SectionKind::kDigest},
   };
   for (const Known& known : kKnown) {
     if (EntryNamesEqual(name, known.name)) return known.kind;

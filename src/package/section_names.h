@@ -10,6 +10,8 @@ inline constexpr char kFoldersSection[] = ":Folders";
 inline constexpr char kCommandsSection[] = ":CommandsToExecute";
 inline constexpr char kFilesToRemoveSection[] = ":FilesToRemove";
 inline constexpr char kRegistryTableSection[] = ":RegistryTable";
+// Not a script section: the package digest (package/package_digest.h).
+inline constexpr char kDigestSection[] = ":PackageDigest";
 
 enum class SectionKind {
   kRegistryKeys,
@@ -19,6 +21,7 @@ enum class SectionKind {
   kCommands,
   kFilesToRemove,
   kRegistryTable,
+  kDigest,
   kUnknown,  // a name the installer never asks for
 };
 

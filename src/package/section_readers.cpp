@@ -60,11 +60,15 @@ bool ReadRegistryRecord(PayloadCursor& cursor, RegistryRecord* record) {
   return true;
 }
 
-bool ReadNamePair(PayloadCursor& cursor, NamePair* pair) {
-  const char* source = cursor.ReadListItem();
-  if (source == nullptr) return false;
-  const char* installed = cursor.ReadCompleteText();
-  if (installed == nullptr) return false;
+bool ReadNamePair(PayloadCursor& cursor, NamePair* pair, CutNamePair* cut) {
+  const bool sourceWhole = cursor.TextIsComplete();
+  const char* source = cursor.ReadText();
+  if (source == nullptr || source[0] == '\0') return false;
+  const char* installed = sourceWhole ? cursor.ReadCompleteText() : nullptr;
+  if (installed == nullptr) {
+    if (cut != nullptr) *cut = {source, sourceWhole};
+    return false;
+  }
   // A source name followed by the empty text still translates, to that
   // empty text; nothing after it belongs to the table.
   if (installed[0] == '\0') cursor.SkipToEnd();

@@ -59,13 +59,20 @@ bool ReadRegistryRecord(PayloadCursor& cursor, RegistryRecord* record);
 
 // :XlatNamesTable — one pair per call. False at the table's end: an empty
 // text where a source name stands, or a pair the block's end cuts short
-// (not used, as a cut record is not). An empty installed name gives the
-// pair and ends the table.
+// (not used, as a cut record is not; *cut then tells what is left of it).
+// An empty installed name gives the pair and ends the table.
 struct NamePair {
   const char* source;
   const char* installed;
 };
-bool ReadNamePair(PayloadCursor& cursor, NamePair* pair);
+// The pair the block's end cut short: its source name, whole or as far as
+// the block goes. Its installed name is lost, so a file that may be the one
+// it names has no known installed name.
+struct CutNamePair {
+  const char* source = nullptr;  // nullptr: no pair was cut
+  bool sourceWhole = false;      // false: the source name itself is cut
+};
+bool ReadNamePair(PayloadCursor& cursor, NamePair* pair, CutNamePair* cut = nullptr);
 
 // :Folders and :FilesToRemove are plain lists: PayloadCursor::ReadListItem.
 

@@ -37,9 +37,6 @@ struct RunState {
   TargetInfo target;
   SectionBlock nameTable;  // :XlatNamesTable, when the package has one
   NameTable nameIndex;     // its pairs, indexed once; refers into nameTable
-  // False when the package has a name table that could not be loaded: then
-  // no file's installed name is known.
-  bool namesKnown = true;
 
   // A file or a command failed: completion then neither reports success nor
   // records the package's level.

@@ -1,5 +1,6 @@
 // Target discovery: where the program to be updated lives, which patch level
 // it has, and which level this package brings.
+#include "package/entry_names.h"
 #include "package/format.h"
 #include "package/section_names.h"
 #include "package/section_readers.h"
@@ -20,18 +21,35 @@ bool NotFound(System& system) {
   return false;
 }
 
+// Whether a file entry of the package is installed at the program's path:
+// its installed name, past one leading backslash, is the program file's
+// name as Windows compares names (A to Z folded).
+bool PackageWritesProgram(const RunState& run) {
+  const char* program = run.target.programFile.c_str();
+  for (uint32_t index = 0; index < run.package.entryCount(); ++index) {
+    const DirectoryEntry& entry = run.package.directory[index];
+    if (entry.IsSection()) continue;
+    const char* installed = TranslateName(run, entry.name);
+    if (installed == nullptr) continue;
+    if (installed[0] == '\\') ++installed;
+    if (EntryNamesEqual(installed, program)) return true;
+  }
+  return false;
+}
+
 // The program's full path must fit a path buffer; one that does not cannot
 // name the installed program. A program that waits under its backup name
-// counts as present: an update killed between moving it aside and writing
-// its successor leaves it there, and only the same update run again (whose
-// file phase writes the program and then deletes that backup) can finish
-// the job.
+// counts as present only for a package that writes the program: an update
+// killed between moving it aside and writing its successor leaves it there,
+// and only that update run again can finish the job. For any other package
+// the program is missing.
 bool ProgramPresent(System& system, const RunState& run) {
   PathText path;
   if (!JoinTargetPath(run, run.target.programFile.c_str(), &path)) return false;
   if (system.PathExists(path.c_str())) return true;
   PathText backup;
-  return FormBackupPath(path, &backup) && system.PathExists(backup.c_str());
+  return FormBackupPath(path, &backup) && PackageWritesProgram(run) &&
+         system.PathExists(backup.c_str());
 }
 
 }  // namespace

@@ -31,38 +31,37 @@ bool CreateIntermediateFolders(System& system, const RunState& run, const char* 
   return true;
 }
 
-// Creates the file at its full size through the mapping and produces the
-// entry into the view. False when any of that fails, the entry does not
-// produce exactly its size, or writing the view faults (a disk that cannot
-// back its pages); the handles are closed either way.
-bool WriteNewFile(System& system, const Package& package, const DirectoryEntry& entry,
-                  const char* path) {
-  const Handle file = system.CreateFileForWriting(path);
-  if (file == kNoHandle) return false;
+enum class NewFile {
+  kWritten,
+  kNotCreated,  // nothing of this run stands at the path
+  kFailed,      // created by this run, but not complete
+};
+
+// Creates the file where nothing stands, at its full size through the
+// mapping, and produces the entry into the view. Fails when any of that
+// fails, the entry does not produce exactly its size, or writing the view
+// faults (a disk that cannot back its pages); the handles are closed either
+// way.
+NewFile WriteNewFile(System& system, const Package& package, const DirectoryEntry& entry,
+                     const char* path) {
+  const Handle file = system.CreateNewFile(path);
+  if (file == kNoHandle) return NewFile::kNotCreated;
+  bool produced = false;
   if (entry.size == 0) {
     // An empty file cannot be mapped, and created empty it is complete. The
     // entry is still produced (into no room) so a damaged stream fails.
-    const bool produced = ExtractEntry(package, entry, nullptr);
-    system.Close(file);
-    return produced;
-  }
-  const Handle mapping = system.CreateMapping(file, MapAccess::kWrite, entry.size);
-  if (mapping == kNoHandle) {
-    system.Close(file);
-    return false;
-  }
-  uint8_t* view = system.MapView(mapping, MapAccess::kWrite);
-  if (view == nullptr) {
+    produced = ExtractEntry(package, entry, nullptr);
+  } else if (const Handle mapping = system.CreateMapping(file, MapAccess::kWrite, entry.size);
+             mapping != kNoHandle) {
+    if (uint8_t* view = system.MapView(mapping, MapAccess::kWrite); view != nullptr) {
+      produced = ExtractEntryIntoView(system, package, entry, view);
+      // Not looked at: the view's bytes are the file's, whatever the release says.
+      system.UnmapView(view);
+    }
     system.Close(mapping);
-    system.Close(file);
-    return false;
   }
-  const bool produced = ExtractEntryIntoView(system, package, entry, view);
-  // Not looked at: the view's bytes are the file's, whatever the release says.
-  system.UnmapView(view);
-  system.Close(mapping);
   system.Close(file);
-  return produced;
+  return produced ? NewFile::kWritten : NewFile::kFailed;
 }
 
 // The failure text for a destination that no path buffer holds: folder and
@@ -92,8 +91,9 @@ void FailWithoutTouching(System& system, RunState& run, const char* installedNam
 }  // namespace
 
 bool ReplaceFile(System& system, RunState& run, const DirectoryEntry& entry) {
-  // Without its installed name (the name table could not be loaded) the
-  // file is shown under its entry name and fails untouched.
+  // Without its installed name (its pair in the name table is cut short by
+  // the section's end) the file is shown under its entry name and fails
+  // untouched.
   const char* translated = TranslateName(run, entry.name);
   const char* installedName = translated != nullptr ? translated : entry.name;
   PathText destination;
@@ -115,20 +115,29 @@ bool ReplaceFile(System& system, RunState& run, const DirectoryEntry& entry) {
     return false;
   }
 
-  // The order keeps the user's file safe: it waits under the backup name
-  // until its successor is complete. A backup left by an earlier run is not
-  // deleted first: after a crash it holds the user's original, which the
-  // rollback then restores. Moves and deletes here are not looked at.
-  system.MovePath(destination.c_str(), backup.c_str());
-  system.DeletePath(destination.c_str());
-  if (WriteNewFile(system, run.package, entry, destination.c_str())) {
-    system.DeletePath(backup.c_str());
+  // The file standing at the destination waits under a backup name of this
+  // run until its successor is complete. Nothing this run did not create is
+  // deleted or overwritten: a backup name that is taken (the user's own, or
+  // one a killed run left) is passed over, a file that cannot be moved aside
+  // fails untouched, and the new file is only ever created where nothing
+  // stands.
+  const bool backedUp = system.PathExists(destination.c_str());
+  if (backedUp && (!ChooseBackupPath(system, destination, &backup) ||
+                   !system.MovePath(destination.c_str(), backup.c_str()))) {
+    FailWithoutTouching(system, run, installedName, destination);
+    return false;
+  }
+  const NewFile written = WriteNewFile(system, run.package, entry, destination.c_str());
+  // The results of the deletes and the move back are not looked at: what
+  // they leave is this run's own backup, which holds the previous file.
+  if (written == NewFile::kWritten) {
+    if (backedUp) system.DeletePath(backup.c_str());
     ShowStatus(system, kFileUpdatedFormat, destination.c_str());
     return true;
   }
   run.MarkUpdateFailed();
-  system.DeletePath(destination.c_str());
-  system.MovePath(backup.c_str(), destination.c_str());
+  if (written == NewFile::kFailed) system.DeletePath(destination.c_str());
+  if (backedUp) system.MovePath(backup.c_str(), destination.c_str());
   ShowStatus(system, kFileFailedFormat, destination.c_str());
   return false;
 }

@@ -15,9 +15,12 @@ bool DiscoverTarget(System& system, RunState& run);
 // a refusal (run.waitForButton is then cleared); the run ends.
 bool ConfirmInstallation(System& system, RunState& run);
 
-void LoadNameTable(RunState& run);
+// Loads and indexes the package's name table. False when the table is there
+// but its block or its index cannot be allocated: then no file's installed
+// name is known.
+bool LoadNameTable(RunState& run);
 // The installed name of an entry: its translation or the name itself;
-// nullptr when the package's name table could not be loaded.
+// nullptr when the name table's cut last pair may name it.
 const char* TranslateName(const RunState& run, const char* entryName);
 void CreateFolders(System& system, RunState& run);
 void InstallFiles(System& system, RunState& run);

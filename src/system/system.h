@@ -54,6 +54,9 @@ class System {
   // CreateFileA: GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS,
   // FILE_ATTRIBUTE_NORMAL.
   virtual Handle CreateFileForWriting(const char* path) = 0;
+  // CreateFileA: the same, but CREATE_NEW: fails when anything stands at the
+  // path, so whatever was there is never truncated.
+  virtual Handle CreateNewFile(const char* path) = 0;
   // GetFileSize; nothing for a failure or a file of 4 GiB or more.
   virtual std::optional<uint32_t> FileSize(Handle file) = 0;
   // CreateFileMappingA: PAGE_READONLY with size 0 (the whole file) for kRead,
@@ -77,6 +80,10 @@ class System {
   virtual bool PathExists(const char* path) = 0;                // GetFileAttributesA succeeds
   // GetFileAttributesA succeeds and gives FILE_ATTRIBUTE_DIRECTORY.
   virtual bool IsFolder(const char* path) = 0;
+
+  // GetModuleFileNameA of the program itself into a buffer of `capacity`
+  // bytes. False when it fails or the name does not fit.
+  virtual bool OwnProgramPath(char* buffer, uint32_t capacity) = 0;
 
   // Processes.
   // CreateProcessA(application, commandLine, no attributes, no inheritance,

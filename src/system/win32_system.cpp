@@ -46,6 +46,11 @@ Handle Win32System::CreateFileForWriting(const char* path) {
                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
+Handle Win32System::CreateNewFile(const char* path) {
+  return FromWin32(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
 std::optional<uint32_t> Win32System::FileSize(Handle file) {
   // A size whose low part is 0xFFFFFFFF is told from a failure only by the
   // last error, which a success does not reset.
@@ -104,6 +109,12 @@ bool Win32System::PathExists(const char* path) {
 bool Win32System::IsFolder(const char* path) {
   const DWORD attributes = GetFileAttributesA(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool Win32System::OwnProgramPath(char* buffer, uint32_t capacity) {
+  // A name that fills the buffer was cut (and is unterminated before XP SP3).
+  const DWORD length = GetModuleFileNameA(nullptr, buffer, capacity);
+  return length != 0 && length < capacity;
 }
 
 bool Win32System::StartProcess(const char* application, char* commandLine,

@@ -16,6 +16,7 @@ class Win32System final : public System {
 
   Handle OpenFileForReading(const char* path) override;
   Handle CreateFileForWriting(const char* path) override;
+  Handle CreateNewFile(const char* path) override;
   std::optional<uint32_t> FileSize(Handle file) override;
   Handle CreateMapping(Handle file, MapAccess access, uint32_t size) override;
   uint8_t* MapView(Handle mapping, MapAccess access) override;
@@ -28,6 +29,7 @@ class Win32System final : public System {
   bool DeletePath(const char* path) override;
   bool PathExists(const char* path) override;
   bool IsFolder(const char* path) override;
+  bool OwnProgramPath(char* buffer, uint32_t capacity) override;
 
   bool StartProcess(const char* application, char* commandLine, const char* currentFolder,
                     ProcessHandles* started) override;

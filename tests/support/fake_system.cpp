@@ -219,6 +219,15 @@ Handle FakeSystem::CreateFileForWriting(const char* path) {
   return NewHandle({key, true, false, node.content});
 }
 
+Handle FakeSystem::CreateNewFile(const char* path) {
+  if (Fails("CreateNewFile", Text(path))) return kNoHandle;
+  const std::string key = NormalizePath(path);
+  if (nodes_.count(key) != 0 || !ParentIsFolder(key)) return kNoHandle;
+  Node& node = nodes_[key];
+  node.content = std::make_shared<std::vector<uint8_t>>();
+  return NewHandle({key, true, false, node.content});
+}
+
 std::optional<uint32_t> FakeSystem::FileSize(Handle file) {
   if (Fails("FileSize")) return std::nullopt;
   const auto it = handles_.find(file);
@@ -334,6 +343,14 @@ bool FakeSystem::IsFolder(const char* path) {
   if (Fails("IsFolder", Text(path))) return false;
   const std::string key = NormalizePath(path);
   return IsDriveRoot(key) || HasFolder(key);
+}
+
+bool FakeSystem::OwnProgramPath(char* buffer, uint32_t capacity) {
+  if (Fails("OwnProgramPath") || ownProgramPath.empty() || ownProgramPath.size() >= capacity) {
+    return false;
+  }
+  std::memcpy(buffer, ownProgramPath.c_str(), ownProgramPath.size() + 1);
+  return true;
 }
 
 bool FakeSystem::StartProcess(const char* application, char* commandLine, const char* currentFolder,

@@ -59,6 +59,9 @@ class FakeSystem : public System {
   bool buttonShown = false;
   std::string buttonText;
 
+  // What OwnProgramPath gives; empty: the call fails.
+  std::string ownProgramPath;
+
   std::vector<ProcessStart> started;  // programs that started, in order
   // FileSize reports these sizes (by normalized path): files no test can hold.
   std::map<std::string, uint32_t> reportedSizes;
@@ -79,6 +82,7 @@ class FakeSystem : public System {
 
   Handle OpenFileForReading(const char* path) override;
   Handle CreateFileForWriting(const char* path) override;
+  Handle CreateNewFile(const char* path) override;
   std::optional<uint32_t> FileSize(Handle file) override;
   Handle CreateMapping(Handle file, MapAccess access, uint32_t size) override;
   uint8_t* MapView(Handle mapping, MapAccess access) override;
@@ -93,6 +97,7 @@ class FakeSystem : public System {
   bool DeletePath(const char* path) override;
   bool PathExists(const char* path) override;
   bool IsFolder(const char* path) override;
+  bool OwnProgramPath(char* buffer, uint32_t capacity) override;
   bool StartProcess(const char* application, char* commandLine, const char* currentFolder,
                     ProcessHandles* startedProcess) override;
   void WaitForProcess(Handle process) override;

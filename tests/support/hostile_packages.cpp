@@ -95,7 +95,7 @@ std::vector<HostilePackage> HostilePackages(uint32_t many) {
       {"file_bomb.pkg", Bomb("readme.txt", kMiB, 1024), Ending::kFailed, kMiB},
       // A claim past deflate's ratio fails before a file of that size is made.
       {"file_claims_past_its_stream.pkg", Bomb("readme.txt", 16, 64 * kMiB), Ending::kFailed, kMiB,
-       "CreateFileForWriting", 0},
+       "CreateNewFile", 0},
       {"many_records.pkg", ManyRecords(many), Ending::kInstalled,
        size_t{many} * kDirectoryEntrySize + 4 * kMiB},
   };
@@ -114,7 +114,7 @@ std::vector<HostilePackage> HostilePackages(uint32_t many) {
   list("many_removals.pkg", kFilesToRemoveSection, Raw("old.map\0"), Raw("\0"), Ending::kInstalled,
        "RemoveFolder", many);
   list("many_name_pairs.pkg", kNameTableSection, Raw("a.txt\0b.txt\0"),
-       Raw("readme.txt\0r.txt\0\0"), Ending::kInstalled, "CreateFileForWriting", 1);
+       Raw("readme.txt\0r.txt\0\0"), Ending::kInstalled, "CreateNewFile", 1);
   list("many_commands.pkg", kCommandsSection, Raw("\1C:\\Tools\\tool.exe\0-x\0"), Raw("\0\0"),
        Ending::kInstalled, "WaitForProcess", many);
   list("many_commands_first_failing.pkg", kCommandsSection, Raw("\1C:\\Tools\\tool.exe\0fail\0"),

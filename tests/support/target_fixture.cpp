@@ -48,8 +48,9 @@ PackageEntrySource Keys(int32_t packageLevel) {
 }
 
 std::vector<uint8_t> WriteTestPackage(const std::vector<PackageEntrySource>& entries,
-                                      bool compressDirectory, int level) {
+                                      bool compressDirectory, int level, bool digest) {
   PackageWriterOptions options;
+  options.digest = digest;
   options.compressDirectory = compressDirectory;
   options.level = level;
   std::string error;

@@ -42,9 +42,11 @@ PackageEntrySource Section(const std::string& name, const std::vector<uint8_t>& 
 // :RegistryKeys naming the target.
 PackageEntrySource Keys(int32_t packageLevel = 2);
 // A package file's bytes, its directory stored (records stay where a test
-// can change them) unless asked otherwise; empty when the writer refuses.
+// can change them) unless asked otherwise, with a package digest when asked;
+// empty when the writer refuses.
 std::vector<uint8_t> WriteTestPackage(const std::vector<PackageEntrySource>& entries,
-                                      bool compressDirectory = false, int level = 9);
+                                      bool compressDirectory = false, int level = 9,
+                                      bool digest = false);
 
 // One whole run of the worker, as PATCH.EXE makes it; gives the state stored.
 int32_t RunInstaller(System& system, const std::string& commandLine = kApplyPackageFile);

@@ -43,7 +43,8 @@ Result<std::vector<uint8_t>> WriteToFile(const Workspace& workspace,
 // a stub with offsets counted from the package's start, whatever the number
 // of threads: entries of very different sizes finish out of order yet keep
 // theirs, and every entry is a zlib stream, in stored blocks (level 0) when
-// it is to be stored or compression would not shrink it.
+// it is to be stored or compression would not shrink it; the package digest
+// follows them.
 TEST(PackageStreamWriterTest, MatchesTheLibraryWriter) {
   Workspace workspace;
   workspace.Write("maps.bin", Text(300000));
@@ -67,7 +68,9 @@ TEST(PackageStreamWriterTest, MatchesTheLibraryWriter) {
   }
   const std::string stub = "MZ stub bytes";
   std::vector<uint8_t> expected(stub.begin(), stub.end());
-  const std::vector<uint8_t> package = test::PackageOf(sources);
+  brx::PackageWriterOptions withDigest;
+  withDigest.digest = true;
+  const std::vector<uint8_t> package = test::PackageOf(sources, withDigest);
   expected.insert(expected.end(), package.begin(), package.end());
   for (unsigned threads : {1u, 3u}) {
     const Result<std::vector<uint8_t>> written = WriteToFile(workspace, entries, threads, stub);

@@ -7,6 +7,7 @@
 
 #include "package/format.h"
 #include "package/reader.h"
+#include "package/section_names.h"
 #include "support/brxpack_workspace.h"
 #include "support/pe_samples.h"
 
@@ -34,8 +35,9 @@ std::vector<uint8_t> CleanPackage() {
 
 // Tests that every byte a build writes is under a checksum: a flipped byte
 // anywhere in any entry's stored bytes (sections, a file that compresses, a
-// file that does not and an empty one alike) or in the directory is
-// reported, naming the entry.
+// file that does not and an empty one alike, the digest itself) or in the
+// directory is reported, naming the entry, and the installer's reader
+// refuses the whole package.
 TEST(PackageVerificationTest, FindsAFlippedByteInEveryEntry) {
   Workspace workspace;
   std::string noise(700, '\0');
@@ -57,10 +59,15 @@ TEST(PackageVerificationTest, FindsAFlippedByteInEveryEntry) {
                               brx::PackageSource::kPackageFile, &parsed),
             brx::PackageError::kNone);
   std::vector<std::pair<std::string, std::pair<uint32_t, uint32_t>>> ranges;
+  const std::string refused = "PROBLEM: the installer's reader refuses it: ";
   for (uint32_t i = 0; i < parsed.entryCount(); ++i) {
     const brx::DirectoryEntry& entry = parsed.directory[i];
-    EXPECT_TRUE(entry.IsCompressed()) << entry.name;
-    ranges.push_back({"PROBLEM: entry " + std::to_string(i + 1) + " \"" + entry.name,
+    // The digest, last, is stored raw: it is the checksum of all the rest.
+    const bool digest = i + 1 == parsed.entryCount();
+    EXPECT_EQ(entry.IsCompressed(), !digest) << entry.name;
+    EXPECT_EQ(brx::ClassifySection(entry.name) == brx::SectionKind::kDigest, digest);
+    ranges.push_back({digest ? refused + "its stored bytes differ from the package digest"
+                             : "PROBLEM: entry " + std::to_string(i + 1) + " \"" + entry.name,
                       {entry.offset, entry.offset + entry.StoredSize()}});
   }
   ranges.push_back({"PROBLEM: the installer's reader refuses it: the compressed directory",
@@ -75,6 +82,7 @@ TEST(PackageVerificationTest, FindsAFlippedByteInEveryEntry) {
       const test::ToolRun run = RunTool({"verify", workspace.Text("damaged.brx")});
       ASSERT_EQ(run.code, 1) << label << " byte " << at << "\n" << run.out;
       ASSERT_NE(run.out.find(label), std::string::npos) << label << " byte " << at << run.out;
+      ASSERT_NE(run.out.find(refused), std::string::npos) << label << " byte " << at << run.out;
     }
   }
 }
@@ -149,6 +157,11 @@ TEST(PackageVerificationTest, ReportsWhatTheReaderLetsPass) {
        "entry 2 \":RegistryTable\": value 1 is cut short"},
       {of({keys, {":XlatNamesTable", Bytes("a\0\0"s), EntryStorage::kStored}}),
        "entry 2 \":XlatNamesTable\": pair 1 has no installed name, which ends the table there"},
+      {of({keys,
+           {":XlatNamesTable", Bytes("x\0y\0a.txt\0b"s), EntryStorage::kStored},
+           {"A.TXT", Bytes("a"), EntryStorage::kStored}}),
+       "entry 3 \"A.TXT\": has no installed name: the pair the name table's end cuts short may "
+       "name it, so the installer fails it"},
       {tooLong,
        "the installer's reader refuses it: an entry's stored bytes reach past the end of the "
        "package\nentry 2 \"big.bin\": its 100000 stored bytes at offset"},

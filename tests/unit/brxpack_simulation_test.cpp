@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
 
 #include "brxpack/contents/windows1251.h"
 #include "brxpack/host/host_system.h"
+#include "package/entry_lookup.h"
 #include "support/brxpack_workspace.h"
 
 namespace brxpack {
@@ -120,8 +122,10 @@ TEST(HostSystemTest, KeepsTheRulesOfWindows) {
 // Tests that simulate installs a package on a copy of the release, finds the
 // program through the package's own registry names, and tells the truth:
 // exit 0 when the result equals the release it should give, exit 1 naming
-// each difference for another, exit 1 when a command reports failure; the
-// release itself is never touched.
+// each difference for another, exit 1 when a command reports failure, and a
+// package with one byte of a file damaged is refused whole before the
+// question, with the usage text, as the installer refuses it; the release
+// itself is never touched.
 TEST(SimulateTest, InstallsOnACopyAndComparesTheResult) {
   Workspace workspace;
   workspace.Write("update.toml",
@@ -161,6 +165,22 @@ TEST(SimulateTest, InstallsOnACopyAndComparesTheResult) {
   const test::ToolRun failing = simulate({"--commands", "fail"});
   EXPECT_EQ(failing.code, 1);
   EXPECT_NE(failing.out.find("reports failure"), std::string::npos) << failing.out;
+
+  std::vector<uint8_t> package = workspace.ReadBytes("u.brx");
+  brx::Package parsed;
+  ASSERT_EQ(brx::ParsePackage({package.data(), static_cast<uint32_t>(package.size())},
+                              brx::PackageSource::kPackageFile, &parsed),
+            brx::PackageError::kNone);
+  const uint32_t notes = brx::FindEntry(parsed, "notes.ini");
+  ASSERT_NE(notes, brx::kEntryNotFound);
+  package[parsed.directory[notes].offset + 3] ^= 0x01;
+  std::free(parsed.directory);
+  workspace.Write("u.brx", package);
+  const test::ToolRun damaged = simulate({"--expect", workspace.Text("2.0")});
+  EXPECT_EQ(damaged.code, 1);
+  EXPECT_NE(damaged.out.find("status    Usage: PATCH.EXE"), std::string::npos) << damaged.out;
+  EXPECT_EQ(damaged.out.find("question"), std::string::npos) << damaged.out;
+  EXPECT_EQ(damaged.out.find("Обновляем"), std::string::npos) << damaged.out;
   EXPECT_EQ(workspace.Read("1.0/notes.ini"), "version=1");
 }
 

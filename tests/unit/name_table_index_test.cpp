@@ -16,7 +16,8 @@ using namespace std::string_literals;
 // equal source names (wherever the others stand), installed names never
 // matched, and the table's end: a source name followed by the empty text
 // translates to it and ends the table, and a pair the payload's end cuts
-// short is not used.
+// short is not used: a file it may name (its whole source name, or one that
+// begins with its cut source name) has no known installed name.
 TEST(NameTableIndexTest, TranslatesAsTheScanDoes) {
   struct Case {
     const char* what;
@@ -41,9 +42,13 @@ TEST(NameTableIndexTest, TranslatesAsTheScanDoes) {
       {"empty name never matches", "a\0b\0\0"s, "", ""},
       {"lone last source", "a.txt\0\0"s, "a.txt", ""},
       {"table ends at the lone source", "a.txt\0\0c.txt\0d.txt\0\0"s, "c.txt", "c.txt"},
-      {"installed name cut by the end", "a.txt\0b.txt"s, "a.txt", "a.txt"},
-      {"installed name missing at the end", "x\0y\0a.txt\0"s, "A.TXT", "A.TXT"},
-      {"source name cut by the end", "x\0y\0a.txt"s, "A.TXT", "A.TXT"},
+      {"installed name cut by the end", "a.txt\0b.txt"s, "a.txt", nullptr},
+      {"installed name missing at the end", "x\0y\0a.txt\0"s, "A.TXT", nullptr},
+      {"other names past a cut pair", "x\0y\0a.txt\0"s, "a.txt2", "a.txt2"},
+      {"source name cut by the end", "x\0y\0a.txt"s, "A.TXT", nullptr},
+      {"a name the cut source name begins", "x\0y\0a.t"s, "A.TXT", nullptr},
+      {"a name the cut source name does not begin", "x\0y\0a.t"s, "b.txt", "b.txt"},
+      {"a whole pair before the cut one wins", "a.txt\0b\0a.txt\0c"s, "a.txt", "b"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -71,6 +71,9 @@ Edit Answers(std::deque<int> answers) {
 Edit Fail(const std::string& call, int nth) {
   return [=](FakeSystem& s) { s.failNthCall[call] = nth; };
 }
+Edit OwnProgram(const std::string& path) {
+  return [=](FakeSystem& s) { s.ownProgramPath = path; };
+}
 Edit ReportedSize(const std::string& path, uint32_t size) {
   return [=](FakeSystem& s) { s.reportedSizes[FakeSystem::NormalizePath(path)] = size; };
 }
@@ -124,6 +127,7 @@ struct Row {
   int32_t state = kFinished;
   std::string commandLine = kApplyPackageFile;
   std::function<void(std::vector<uint8_t>&)> damage = {};  // to the package's bytes
+  bool digest = false;  // the package carries a digest, as brxpack writes it
 };
 
 void Prepare(FakeSystem& system, const Row& row, const std::vector<uint8_t>& package) {
@@ -135,7 +139,7 @@ void Prepare(FakeSystem& system, const Row& row, const std::vector<uint8_t>& pac
 void ExpectRows(const std::vector<Row>& rows) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
-    std::vector<uint8_t> package = WriteTestPackage(row.entries);
+    std::vector<uint8_t> package = WriteTestPackage(row.entries, false, 9, row.digest);
     if (row.damage) row.damage(package);
     FakeSystem system;
     FakeSystem expected;
@@ -244,6 +248,19 @@ TEST(OutcomeTest, FindsTheTarget) {
        .before = {TargetValue("ProgramPath", kRegSz, "C:\\Atlas")},
        .after = {File("a.txt", "new"), Level(2)},
        .texts = {Installed("a.txt"), kSuccess}},
+      // A killed update may leave the program under its backup name: only a
+      // package that writes the program can take that for the program.
+      {.what = "program at its backup name, written by the package under a translated name",
+       .entries = {Keys(),
+                   Section(kNameTableSection, EncodeNameTable({{"new.exe", "\\Atlas.EXE"}})),
+                   FileEntry("new.exe", "MZ 2")},
+       .before = {Gone("atlas.exe"), File("atlas.exe.bak", "MZ 1")},
+       .after = {File("atlas.exe", "MZ 2"), Level(2)},
+       .texts = {Installed("\\Atlas.EXE"), kSuccess}},
+      {.what = "program at its backup name, not written by the package",
+       .entries = {Keys(), FileEntry("a.txt", "new")},
+       .before = {Gone("atlas.exe"), File("atlas.exe.bak", "MZ 1")},
+       .texts = {kNotFound}},
       {.what = "empty folder value: the folder is a backslash",
        .entries = aFile,
        .before = {TargetValue("ProgramPath", kRegSz, Raw("\0")), File("\\atlas.exe", "MZ")},
@@ -269,6 +286,27 @@ TEST(OutcomeTest, ConfirmsAndRecordsTheLevel) {
        .after = {Level(2)},
        .texts = {kSuccess},
        .commandLine = kPackageFile,
+       .damage = [](auto& p) { p = AppendPackageToStub(Bytes("MZ stub"), p); }},
+      // Typed without its extension, the program's own name opens no file;
+      // the module's file name does. Only that failure falls back.
+      {.what = "own file named without its extension",
+       .entries = {Keys()},
+       .before = {OwnProgram(kPackageFile)},
+       .after = {Level(2)},
+       .texts = {kSuccess},
+       .commandLine = "update",
+       .damage = [](auto& p) { p = AppendPackageToStub(Bytes("MZ stub"), p); }},
+      {.what = "own file that opens but carries no package",
+       .entries = {Keys()},
+       .before = {OwnProgram(kPackageFile), File("C:\\Upd\\PATCH.EXE", "MZ stub")},
+       .texts = {kUsage},
+       .commandLine = "C:\\Upd\\PATCH.EXE",
+       .damage = [](auto& p) { p = AppendPackageToStub(Bytes("MZ stub"), p); }},
+      {.what = "a package file that opens no file",
+       .entries = {Keys()},
+       .before = {OwnProgram(kPackageFile)},
+       .texts = {kUsage},
+       .commandLine = "PATCH.EXE missing.brx",
        .damage = [](auto& p) { p = AppendPackageToStub(Bytes("MZ stub"), p); }},
       {.what = "level installed already",
        .entries = {Keys(2)},
@@ -351,8 +389,8 @@ TEST(OutcomeTest, InstallsFiles) {
   const std::string backupTooLong(499, 'b');  // the file's path fits, its backup's does not
   const std::string fits(498, 'f');
   ExpectRows({
-      // A hidden file with a backup left by a killed run: the move to the
-      // backup name fails, so only the delete lets the new file be created.
+      // A hidden file with a backup left by a killed run: the backup waits
+      // under the next free name, and the older one is left as it was.
       {.what = "new, replaced, stored, nested, empty, read-only and hidden files; the later wins",
        .entries = {Keys(), FileEntry("a.txt", "first"),
                    FileEntry("b.txt", "stored", EntryStorage::kStored),
@@ -366,8 +404,7 @@ TEST(OutcomeTest, InstallsFiles) {
        .after = {File("a.txt", "second"), File("b.txt", "stored"), File("c\\d\\e.txt", "nested"),
                  File("d\\x.txt", "lead"), File("empty.cfg", ""), File("old.cfg", ""),
                  File("ro.txt", "new"), File("ro.txt.bak", "old"),
-                 Attributes("ro.txt.bak", true, false), File("h.txt", "new"), Gone("h.txt.bak"),
-                 Level(2)},
+                 Attributes("ro.txt.bak", true, false), File("h.txt", "new"), Level(2)},
        .texts = {Installed("a.txt"), Installed("b.txt"), Installed("c\\d\\e.txt"),
                  Installed("\\d\\x.txt"), Installed("empty.cfg"), Installed("old.cfg"),
                  Installed("ro.txt"), Installed("h.txt"), Installed("A.TXT"), kSuccess}},
@@ -381,6 +418,12 @@ TEST(OutcomeTest, InstallsFiles) {
        .after = {File("help\\r.txt", "new"), Folder("data\\maps"), Folder("x"), Folder(longest),
                  Level(2)},
        .texts = {Installed("help\\r.txt"), kSuccess}},
+      {.what = "the name table's last pair cut by its end: a file it may name fails untouched",
+       .entries = {Keys(),
+                   Section(kNameTableSection, Bytes(Raw("b.txt\0c.txt\0readme.txt\0help\\r"))),
+                   FileEntry("readme.txt", "new"), FileEntry("B.txt", "b")},
+       .after = {File("c.txt", "b")},
+       .texts = {Failed("readme.txt"), Installed("c.txt")}},
       {.what = "failed files keep what stood there; the files after them follow",
        .entries = {Keys(),
                    Section(kNameTableSection,
@@ -393,8 +436,7 @@ TEST(OutcomeTest, InstallsFiles) {
                    Commands({{kCommandWait, kTool, "ok"}})},
        .before = {File("a", "a file"), File("e.txt", "partial"), File("e.txt.bak", "original"),
                   File("docs\\inner.txt", "user data"), File(backupTooLong, "old")},
-       .after = {File("e.txt", "original"), Gone("e.txt.bak"), File(fits, "fits"),
-                 File("z.txt", "last")},
+       .after = {File(fits, "fits"), File("z.txt", "last")},
        .texts = {Failed("a\\b.txt"), Failed("e.txt"), Failed("f.txt"), Failed("docs"),
                  Failed(tooLong), Failed(backupTooLong), Installed(fits), Failed(""),
                  Installed("z.txt")},
@@ -404,6 +446,91 @@ TEST(OutcomeTest, InstallsFiles) {
            [](auto& p) {
              for (uint32_t entry : {3u, 4u}) PutLe32(p, RecordAt(p, entry) + kEntrySizeAt, 8);
            }},
+  });
+}
+
+// Tests that a package carrying a digest is refused whole, before the
+// question and with the usage text, when one byte of an entry's stored bytes
+// or of a directory record differs (even a flag bit readers ignore), and
+// installs as any other when it is intact; without a digest the same damage
+// fails that file alone.
+TEST(OutcomeTest, RefusesADamagedDownloadWhole) {
+  const std::vector<PackageEntrySource> entries =
+      Changing({Keys(), Startup("Atlas", "Install?"), FileEntry("a.txt", "new a")});
+  const auto flipInFile = [](std::vector<uint8_t>& p) {
+    p[GetLe32(p, RecordAt(p, 2) + kEntryOffsetAt) + 2] ^= 0x01;
+  };
+  ExpectRows({
+      {.what = "intact",
+       .entries = entries,
+       .after = {File("a.txt", "new a"), File("readme.txt", "Atlas 2"), Folder("Docs"),
+                 Gone("old.map"), Sz(kHkcu, "Software\\Brindlex", "Theme", "dark"), Level(2)},
+       .texts = {Installed("a.txt"), Installed("readme.txt"), kSuccess},
+       .boxes = {Question("Atlas", "Install?")},
+       .digest = true},
+      {.what = "a byte of a file's stream",
+       .entries = entries,
+       .texts = {kUsage},
+       .damage = flipInFile,
+       .digest = true},
+      {.what = "a flag bit of a record",
+       .entries = entries,
+       .texts = {kUsage},
+       .damage = [](auto& p) { p[RecordAt(p, 3) + 42] ^= 0x10; },
+       .digest = true},
+      {.what = "the digest's own bytes",
+       .entries = entries,
+       .texts = {kUsage},
+       .damage = [](auto& p) { p[GetLe32(p, kDirectoryOffsetAt) - 1] ^= 0x80; },
+       .digest = true},
+      {.what = "a byte of a file's stream, no digest",
+       .entries = entries,
+       .after = {File("readme.txt", "Atlas 2"), Folder("Docs"), Gone("old.map"),
+                 Sz(kHkcu, "Software\\Brindlex", "Theme", "dark")},
+       .texts = {Failed("a.txt"), Installed("readme.txt")},
+       .boxes = {Question("Atlas", "Install?")},
+       .damage = flipInFile},
+  });
+}
+
+// Tests that no file this run did not create is deleted or overwritten: a
+// backup name that is taken (the user's own file) is passed over for the
+// next free one, kept whether the file is written or fails, and a file that
+// cannot be moved aside fails untouched.
+TEST(OutcomeTest, KeepsWhatTheRunDidNotCreate) {
+  ExpectRows({
+      {.what = "written beside the user's own backups",
+       .entries = {Keys(), FileEntry("readme.txt", "Atlas 2"), FileEntry("a.txt", "new a"),
+                   FileEntry("n.txt", "new n")},
+       .before = {File("readme.txt.bak", "the user's"), File("a.txt", "old a"),
+                  File("a.txt.bak", "user 1"), File("a.txt.bak.1", "user 2"),
+                  File("n.txt.bak", "the user's n")},
+       .after = {File("readme.txt", "Atlas 2"), File("a.txt", "new a"), File("n.txt", "new n"),
+                 Level(2)},
+       .texts = {Installed("readme.txt"), Installed("a.txt"), Installed("n.txt"), kSuccess}},
+      {.what = "failed beside the user's own backup",
+       .entries = {Keys(), FileEntry("readme.txt", "damaged"), FileEntry("n.txt", "damaged")},
+       .before = {File("readme.txt.bak", "the user's"), File("n.txt.bak", "the user's n")},
+       .texts = {Failed("readme.txt"), Failed("n.txt")},
+       .damage =
+           [](auto& p) {
+             for (uint32_t entry : {1u, 2u}) PutLe32(p, RecordAt(p, entry) + kEntrySizeAt, 8);
+           }},
+      {.what = "every backup name taken",
+       .entries = {Keys(), FileEntry("readme.txt", "Atlas 2")},
+       .before = {[](FakeSystem& s) {
+         s.AddFile(At("readme.txt.bak"), "0");
+         for (int n = 1; n <= 99; ++n) s.AddFile(At("readme.txt.bak." + std::to_string(n)), "n");
+       }},
+       .texts = {Failed("readme.txt")}},
+      {.what = "a file that cannot be moved aside",
+       .entries = {Keys(), FileEntry("readme.txt", "Atlas 2")},
+       .before = {Fail("MovePath", 0)},
+       .texts = {Failed("readme.txt")}},
+      {.what = "something at the path after the check: never overwritten",
+       .entries = {Keys(), FileEntry("new.txt", "new")},
+       .before = {File("new.txt", "appeared"), Fail("PathExists", 1)},
+       .texts = {Failed("new.txt")}},
   });
 }
 

@@ -77,7 +77,9 @@ Lines Registry(const std::string& payload) {
   return ReadAll<RegistryRecord>(payload, ReadRegistryRecord, FormatRegistry);
 }
 Lines Pairs(const std::string& payload) {
-  return ReadAll<NamePair>(payload, ReadNamePair, FormatPair);
+  return ReadAll<NamePair>(
+      payload, [](PayloadCursor& cursor, NamePair* pair) { return ReadNamePair(cursor, pair); },
+      FormatPair);
 }
 Lines Items(const std::string& payload) {
   GuardedBlock block(payload);

@@ -73,8 +73,9 @@ class Win32SystemTest : public testing::Test {
 // Tests the files the reader and the file phase make and read: a write
 // mapping gives a new file exactly its size, replacing a longer one; a
 // missing file, a folder or a bad handle give no handle and no size; an
-// empty file cannot be mapped; and sharing lets readers in beside a reader
-// but nobody beside a writer or a holder that shares nothing.
+// empty file cannot be mapped; sharing lets readers in beside a reader but
+// nobody beside a writer or a holder that shares nothing; a new file is
+// never made over one that stands; and the program's own name is found.
 TEST_F(Win32SystemTest, FilesMappingsAndSharing) {
   std::string pattern(70001, '\0');
   for (size_t i = 0; i < pattern.size(); ++i) pattern[i] = static_cast<char>(i * 7 + i / 251);
@@ -108,6 +109,19 @@ TEST_F(Win32SystemTest, FilesMappingsAndSharing) {
   const Handle writer = system_.CreateFileForWriting(held.c_str());
   EXPECT_EQ(system_.OpenFileForReading(held.c_str()), kNoHandle);
   EXPECT_TRUE(system_.Close(writer));
+
+  // CREATE_NEW never truncates what stands at the path.
+  ASSERT_TRUE(Write("kept.bin", "kept"));
+  EXPECT_EQ(system_.CreateNewFile(Path("kept.bin").c_str()), kNoHandle);
+  EXPECT_EQ(Read("kept.bin"), "kept");
+  const Handle created = system_.CreateNewFile(Path("new.bin").c_str());
+  EXPECT_NE(created, kNoHandle);
+  EXPECT_TRUE(system_.Close(created));
+  // The program's own file, whatever the command line called it.
+  char own[MAX_PATH];
+  ASSERT_TRUE(system_.OwnProgramPath(own, sizeof own));
+  EXPECT_TRUE(system_.PathExists(own));
+  EXPECT_FALSE(system_.OwnProgramPath(own, 4));
 }
 
 // Tests the results of folders, moves, deletes and the existence tests,

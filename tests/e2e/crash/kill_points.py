@@ -11,6 +11,7 @@ next file's status, and the report says so.
 
 import ctypes
 import os
+import re
 import select
 import struct
 import time
@@ -72,7 +73,9 @@ class Trigger:
         self.point = point
         self.plan = plan
         own = target / plan.files[point.index].name.replace("\\", "/")
-        self.name = own.name + ".bak" if point.kind == MOVED else own.name
+        # Moved: to NAME.bak, or NAME.bak.N when a killed run left NAME.bak.
+        self.pattern = re.compile(re.escape(own.name) + (r"\.bak(\.[0-9]+)?"
+                                                         if point.kind == MOVED else ""))
         self.events = _FolderEvents(own.parent) if point.kind != STATUS else None
         self.fired_by = None
         self._updating = user_texts.updating_file(b"")[:-len("....")]
@@ -97,7 +100,7 @@ class Trigger:
             while True:
                 if self.events is None:
                     time.sleep(_LOOK_S / 4)
-                elif self.name in self.events.names(_LOOK_S):
+                elif any(self.pattern.fullmatch(name) for name in self.events.names(_LOOK_S)):
                     self.fired_by = "event"
                     return
                 live.poll()

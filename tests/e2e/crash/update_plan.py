@@ -8,12 +8,16 @@ test kills the same update.
 
 The promise checked after a kill: no file that stood before is lost, and a
 file is unwritten under its own name only while a complete version waits
-under its backup name (or when it is new to the target: then nothing was
-there to lose).
+under a backup name (or when it is new to the target: then nothing was
+there to lose). A backup name is NAME.bak, or NAME.bak.N when that is
+taken: a run again after a kill keeps the backups the killed run made (it
+cannot tell them from a user's own files), so its own go to the next free
+name.
 """
 
 import collections
 import random
+import re
 
 import package_builder as pb
 from wine import BenchError
@@ -127,6 +131,30 @@ def _classify(path, planned):
     return FOREIGN
 
 
+def backups(own_path):
+    """The files under a backup name of own_path: NAME.bak and NAME.bak.N."""
+    pattern = re.compile(re.escape(own_path.name.lower()) + r"\.bak(\.[0-9]+)?")
+    if not own_path.parent.is_dir():
+        return []
+    return sorted(path for path in own_path.parent.iterdir()
+                  if path.is_file() and pattern.fullmatch(path.name.lower()))
+
+
+def leftover_backups(target, plan):
+    """After a run again that finished: the backups killed runs left,
+    name -> bytes. Each holds the file as it was before the update, or (after
+    two kills in a row) the half-written file the first one left."""
+    left = {}
+    for planned in plan.files:
+        own_path = target / planned.name.replace("\\", "/")
+        for path in backups(own_path):
+            state = _classify(path, planned)
+            if state not in (OLD, UNWRITTEN):
+                raise BenchError("%s was left holding %s bytes" % (path.name, state))
+            left[str(path.relative_to(target)).replace("/", "\\")] = path.read_bytes()
+    return left
+
+
 class KillState:
     """The state of every planned file after a kill (its own name and its
     backup name), judged against the promise."""
@@ -140,18 +168,19 @@ class KillState:
         for planned in plan.files:
             own_path = target / planned.name.replace("\\", "/")
             own = _classify(own_path, planned)
-            backup = _classify(own_path.with_name(own_path.name + ".bak"), planned)
-            known.update({planned.name.lower(), planned.name.lower() + ".bak"})
+            found = backups(own_path)
+            kept = [_classify(path, planned) for path in found]
+            backup = "+".join(kept) or ABSENT
+            known.add(planned.name.lower())
+            known.update(str(path.relative_to(target)).replace("/", "\\").lower()
+                         for path in found)
             self.tally["%s/%s" % (own, backup)] += 1
-            if FOREIGN in (own, backup):
+            if FOREIGN == own or FOREIGN in kept:
                 self.problems.append("%s holds bytes of no version (own %s, backup %s)"
                                      % (planned.name, own, backup))
-            if planned.replaced and own not in (OLD, NEW) and backup not in (OLD, NEW):
+            if planned.replaced and own not in (OLD, NEW) and OLD not in kept:
                 self.lost += 1
                 self.problems.append("%s is lost (own %s, backup %s)" % (planned.name, own, backup))
-            # An unwritten file at the backup name could be taken for a complete one.
-            if planned.replaced and backup == UNWRITTEN:
-                self.problems.append("%s: an unwritten file went to the backup" % planned.name)
             if planned is plan.program and own == ABSENT:
                 self.program_only_at_backup = True
         for name, data in USER_FILES.items():

@@ -32,7 +32,10 @@ std::vector<PlannedFile> PlaceFiles(const std::vector<FileCandidate>& candidates
   for (const FileCandidate& candidate : candidates) {
     PlannedFile file;
     file.entryName = *candidate.entry;
-    file.installedPath = names.Translate(file.entryName.c_str());
+    // The table is encoded from whole pairs here, so no pair is cut and
+    // every entry has an installed name.
+    const char* installed = names.Translate(file.entryName.c_str());
+    file.installedPath = installed != nullptr ? installed : file.entryName;
     file.source = candidate.source;
     file.stored = candidate.stored;
     file.size = candidate.size;

@@ -552,6 +552,9 @@ void ReadRawSections(const toml::table& root, ScriptSections& script, Problems& 
     std::optional<std::string> name = reader.Text("name", true);
     std::optional<std::string> hex = reader.Utf8("bytes", true);
     if (name) CheckEntryName(reader, "name", *name, true);
+    if (name && brx::ClassifySection(name->c_str()) == brx::SectionKind::kDigest) {
+      reader.Problem("name", "names the package digest, which every build writes itself");
+    }
     std::optional<std::vector<uint8_t>> bytes;
     if (hex) {
       bytes = BytesFromHex(*hex);

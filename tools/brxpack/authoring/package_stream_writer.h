@@ -4,7 +4,8 @@
 // the output is the same whatever the number of threads, and memory holds
 // only the few entries in flight. Every entry and the directory are zlib
 // streams; what compression would not make smaller is kept in stored
-// blocks, still under the stream's checksum.
+// blocks, still under the stream's checksum. A package digest over every
+// entry's record and stored bytes follows the entries (package_digest.h).
 #include <cstdint>
 #include <vector>
 

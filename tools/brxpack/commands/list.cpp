@@ -43,7 +43,10 @@ std::vector<EntryRow> Rows(const brx::Package& package) {
     EntryRow row{&package.directory[i], "", false, {}};
     const brx::DirectoryEntry& entry = package.directory[i];
     if (!entry.IsSection()) {
-      row.installed = indexed ? names.Translate(entry.name) : entry.name;
+      // Empty when the name table's cut last pair may name the file: the
+      // installer then fails it, knowing no installed name.
+      const char* installed = indexed ? names.Translate(entry.name) : entry.name;
+      row.installed = installed != nullptr ? installed : "";
       rows.push_back(std::move(row));
       continue;
     }

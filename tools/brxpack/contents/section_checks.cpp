@@ -2,6 +2,7 @@
 
 #include "brxpack/contents/display_text.h"
 #include "brxpack/contents/package_path.h"
+#include "package/package_digest.h"
 #include "package/section_names.h"
 #include "package/section_readers.h"
 
@@ -140,6 +141,10 @@ std::vector<std::string> CheckSection(const std::string& name, const SectionByte
       return Commands(payload);
     case brx::SectionKind::kRegistryTable:
       return RegistryTable(payload);
+    case brx::SectionKind::kDigest:
+      if (payload.range().size == brx::kDigestSize) break;
+      return {"holds " + std::to_string(payload.range().size) + " bytes, not the " +
+              std::to_string(brx::kDigestSize) + " of a package digest"};
     case brx::SectionKind::kUnknown:
       break;
   }

@@ -73,6 +73,12 @@ brx::Handle HostSystem::CreateFileForWriting(const char* path) {
   return NewHandle({HandleKind::kFile, file.host, true});
 }
 
+// CREATE_NEW: refused over anything that stands at the path.
+brx::Handle HostSystem::CreateNewFile(const char* path) {
+  if (folders_.Resolve(path).exists) return brx::kNoHandle;
+  return CreateFileForWriting(path);
+}
+
 std::optional<uint32_t> HostSystem::FileSize(brx::Handle file) {
   const auto it = handles_.find(file);
   if (it == handles_.end() || it->second.kind != HandleKind::kFile) return std::nullopt;

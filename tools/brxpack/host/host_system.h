@@ -60,6 +60,7 @@ class HostSystem : public brx::System {
 
   brx::Handle OpenFileForReading(const char* path) override;
   brx::Handle CreateFileForWriting(const char* path) override;
+  brx::Handle CreateNewFile(const char* path) override;
   std::optional<uint32_t> FileSize(brx::Handle file) override;
   brx::Handle CreateMapping(brx::Handle file, brx::MapAccess access, uint32_t size) override;
   uint8_t* MapView(brx::Handle mapping, brx::MapAccess access) override;
@@ -72,6 +73,9 @@ class HostSystem : public brx::System {
   bool DeletePath(const char* path) override;
   bool PathExists(const char* path) override;
   bool IsFolder(const char* path) override;
+  // The simulation applies a package file it was given by name: the
+  // installer never needs its own program's name there.
+  bool OwnProgramPath(char*, uint32_t) override { return false; }
   bool StartProcess(const char* application, char* commandLine, const char* currentFolder,
                     brx::ProcessHandles* started) override;
   void WaitForProcess(brx::Handle process) override;

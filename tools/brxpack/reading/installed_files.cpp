@@ -19,10 +19,15 @@ std::vector<InstalledFile> JudgeInstalledFiles(const std::vector<std::string>& n
     if (!name.empty() && name[0] == ':') continue;
     InstalledFile file;
     file.index = index;
-    file.installed = indexed ? table.Translate(name.c_str()) : name;
+    const char* installed = indexed ? table.Translate(name.c_str()) : name.c_str();
+    file.installed = installed != nullptr ? installed : "";
     const std::string shown = "installed as " + QuotedPath(file.installed);
     if (!indexed) {
       file.problem = "cannot be placed: no memory for the name table's index";
+    } else if (installed == nullptr) {
+      file.problem =
+          "has no installed name: the pair the name table's end cuts short may name it, so "
+          "the installer fails it";
     } else if (std::optional<std::string> problem =
                    PackagePathProblem(file.installed, PathUse::kInstalledFile)) {
       file.problem = shown + ", which " + *problem;

@@ -124,6 +124,7 @@ bool Decode(const std::string& name, const SectionBytes& payload, ScriptSections
       return DecodeCommands(payload, script);
     case brx::SectionKind::kRegistryTable:
       return DecodeRegistry(payload, script);
+    case brx::SectionKind::kDigest:
     case brx::SectionKind::kUnknown:
       break;
   }
@@ -176,7 +177,10 @@ class Exporter {
     std::map<std::string, bool> seen;
     for (uint32_t i = 0; i < package_.entryCount(); ++i) {
       const brx::DirectoryEntry& entry = package_.directory[i];
-      if (!entry.IsSection()) continue;
+      // Every build writes its own digest.
+      if (!entry.IsSection() || brx::ClassifySection(entry.name) == brx::SectionKind::kDigest) {
+        continue;
+      }
       const std::optional<SectionBytes> payload = ProduceEntry(package_, entry);
       if (!payload) {
         Warn("section " + QuotedPath(entry.name) + " is damaged and left out");

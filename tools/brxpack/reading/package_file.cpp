@@ -89,6 +89,9 @@ std::string DescribePackageError(brx::PackageError error) {
       return "an entry's stored bytes reach past the end of the package";
     case PackageError::kSectionDamaged:
       return "a section entry is damaged (it does not produce its size)";
+    case PackageError::kDigestMismatch:
+      return "its stored bytes differ from the package digest (:PackageDigest): bytes changed "
+             "after the build";
     case PackageError::kOutOfMemory:
       return "out of memory while reading the package";
   }

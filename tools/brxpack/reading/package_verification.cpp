@@ -65,7 +65,10 @@ class Verifier {
               " reach past the end of the package");
       return;
     }
-    if (!entry.IsCompressed()) ++storedCount_;
+    // The digest is the checksum itself: stored raw, it protects itself.
+    if (!entry.IsCompressed() && brx::ClassifySection(entry.name) != brx::SectionKind::kDigest) {
+      ++storedCount_;
+    }
     const bool section = entry.IsSection() && terminator != nullptr;
     if (!Produce(index, entry) || !section) return;
 

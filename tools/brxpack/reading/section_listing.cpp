@@ -1,6 +1,9 @@
 #include "brxpack/reading/section_listing.h"
 
+#include <cstdio>
+
 #include "brxpack/contents/display_text.h"
+#include "package/package_digest.h"
 #include "package/section_names.h"
 #include "package/section_readers.h"
 
@@ -84,6 +87,16 @@ std::vector<std::string> RegistryTable(const SectionBytes& payload) {
   return lines;
 }
 
+std::vector<std::string> Digest(const SectionBytes& payload) {
+  const brx::MemoryRange bytes = payload.range();
+  if (bytes.size != brx::kDigestSize)
+    return {"(not a digest: " + std::to_string(bytes.size) + " bytes)"};
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "%08X", brx::ReadLe32(bytes.data));
+  return {std::string("package digest  Adler-32 ") + hex +
+          " over every entry's record and stored bytes"};
+}
+
 }  // namespace
 
 std::vector<std::string> DescribeSection(const std::string& name, const SectionBytes& payload) {
@@ -101,6 +114,8 @@ std::vector<std::string> DescribeSection(const std::string& name, const SectionB
       return Commands(payload);
     case brx::SectionKind::kRegistryTable:
       return RegistryTable(payload);
+    case brx::SectionKind::kDigest:
+      return Digest(payload);
     case brx::SectionKind::kUnknown:
       break;
   }
