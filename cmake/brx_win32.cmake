@@ -108,6 +108,7 @@ foreach(dll ${BRX_E2E_DLLS})
     OUTPUT_NAME ${name} PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/e2e)
   brx_strict(e2e_dll_${name})
   brx_strip(e2e_dll_${name})
+  set_property(GLOBAL APPEND PROPERTY BRX_WIN32_PROGRAMS_e2e e2e_dll_${name})
 endforeach()
 brx_add_win32_programs(bench bench ${BRX_BENCH_WIN32_PROGRAMS})
 
