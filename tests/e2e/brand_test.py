@@ -9,7 +9,7 @@ import struct
 import bench
 import checks
 from checks import expect, expect_equal
-from publisher import brxpack, sign
+from publisher import brxpack, sign, with_stub
 from wine import run_windows_program, windows_path
 
 COLOUR = (0x20, 0x60, 0xC0)
@@ -51,9 +51,9 @@ def scenario_branded_installer(s):
     s.install_target(level=0)
     manifest = _project(s)
     branded, package, update = s.root / "branded.exe", s.root / "update.brx", s.root / "update.exe"
-    brxpack(s, "brand", manifest, "-o", branded, "--stub", s.root / "PATCH.EXE")
-    brxpack(s, "build", manifest, "-o", package, "--exe", update, "--stub", s.root / "PATCH.EXE")
-    brxpack(s, "exe", package, "-o", s.root / "exe.exe", "--stub", branded)
+    brxpack(s, "brand", manifest, "-o", branded, *with_stub(s.root / "PATCH.EXE"))
+    brxpack(s, "build", manifest, "-o", package, "--exe", update, *with_stub(s.root / "PATCH.EXE"))
+    brxpack(s, "exe", package, "-o", s.root / "exe.exe", *with_stub(branded))
     made = s.root / "made.exe"
     report = s.run(['"%s"' % windows_path(package), '"%s"' % windows_path(made), "MAKEEXE"],
                    application=windows_path(branded), flags=["--no-click"])

@@ -12,7 +12,7 @@ import checks
 import user_texts
 from checks import expect, expect_equal
 from publisher import brxpack as _brxpack
-from publisher import native, sign
+from publisher import native, sign, with_stub
 from wine import SOURCE, windows_path
 
 # Paths longer than an entry name's 31 bytes, with Cyrillic components; and
@@ -76,7 +76,7 @@ def scenario_makeexe_matches_brxpack_exe(s):
     report = s.run(['"%s"' % windows_path(package), '"%s"' % windows_path(made), "MAKEEXE"],
                    flags=["--no-click"])
     checks.expect_closes_by_itself(report)
-    _brxpack(s, "exe", package, "-o", s.root / "brxpack.exe.out", "--stub", s.root / "PATCH.EXE")
+    _brxpack(s, "exe", package, "-o", s.root / "brxpack.exe.out", *with_stub(s.root / "PATCH.EXE"))
     expect_equal(made.stat().st_size, (s.root / "PATCH.EXE").stat().st_size
                  + package.stat().st_size + 8, "size of PATCH.EXE's executable")
     expect((s.root / "brxpack.exe.out").read_bytes() == made.read_bytes(),
@@ -96,8 +96,8 @@ def scenario_makeexe_matches_brxpack_exe(s):
 def scenario_signed_executable_applies(s):
     s.install_target(level=0)
     unsigned, signed = s.root / "unsigned.exe", s.root / "update.exe"
-    _brxpack(s, "build", _project(s, startup=False), "--exe", unsigned, "--stub",
-             s.root / "PATCH.EXE")
+    _brxpack(s, "build", _project(s, startup=False), "--exe", unsigned,
+             *with_stub(s.root / "PATCH.EXE"))
     sign(s, unsigned, signed)
     # brxpack.exe has no libcrypto: it must say so rather than pass the digest.
     verify = _brxpack(s, "verify", signed)

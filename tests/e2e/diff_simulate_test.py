@@ -12,7 +12,7 @@ import bench
 import checks
 import user_texts
 from checks import expect, expect_equal
-from publisher import brxpack
+from publisher import brxpack, with_stub
 from real_faults_test import _held
 from wine import SOURCE, BenchError, windows_path
 
@@ -60,8 +60,8 @@ def _update(s):
     for line in ("2 changed, 3 new, 2 removed files; 1 folder to create, 1 to remove",
                  "unchanged 2 files", "package   "):
         expect(line in stats, "diff reports %r" % line)
-    _linux_brxpack(s, "build", "update.toml", "--exe", "update.exe", "--stub",
-                   s.root / "PATCH.EXE")
+    _linux_brxpack(s, "build", "update.toml", "--exe", "update.exe",
+                   *with_stub(s.root / "PATCH.EXE"))
     return s.work / "update.exe"
 
 

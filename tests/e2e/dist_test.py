@@ -2,8 +2,9 @@
 """End-to-end scenarios: the release packages of build/dist/ (scripts/dist,
 which ctest runs first) as a publisher gets them. The Debian package is
 installed into this machine with dpkg and removed again; the Windows zip is
-unpacked and its brxpack.exe runs under Wine. Each builds the installed
-example from an empty folder without --stub."""
+unpacked and its brxpack.exe runs under Wine. Each carries both stubs, the
+x86 PATCH.EXE and the x64 one, and builds the installed example from an
+empty folder without --stub for each."""
 
 import os
 import re
@@ -30,11 +31,27 @@ def _dist_file(pattern):
     return found[0], re.search(r"(\d+\.\d+\.\d+)", found[0].name).group(1)
 
 
-def _expect_version(report, version, stub):
-    """brxpack --version names this version and a stub at `stub` carrying it."""
+def _expect_version(report, version, stub, stub64):
+    """brxpack --version names this version and the x86 and x64 stubs at
+    `stub` and `stub64`, both carrying it."""
     expect_equal(report.splitlines(), ["brxpack " + version,
-                                       "stub: %s, version %s.0" % (stub, version)],
+                                       "stub x86: %s, version %s.0" % (stub, version),
+                                       "stub x64: %s, version %s.0" % (stub64, version)],
                  "brxpack --version")
+
+
+def _build_both(run, example, folder):
+    """Builds the example into `folder` with each stub, found without
+    --stub, and has verify name each stub's architecture and find it clean."""
+    for arch, described in (("x86", "x86 (PE32, i386)"), ("x64", "x64 (PE32+, AMD64)")):
+        exe = folder / ("update-%s.exe" % arch)
+        run("build", example, "-o", folder / "update.brx", "--exe", exe, "--arch", arch)
+        for built in (folder / "update.brx", exe):
+            verify = run("verify", built)
+            expect(verify.rstrip().endswith(": OK"), "%s does not verify:\n%s" % (built, verify))
+        # brxpack.exe ends its lines with CR LF.
+        expect(any(line.rstrip().endswith(": stub: " + described)
+                   for line in verify.splitlines()), "verify of %s:\n%s" % (exe, verify))
 
 
 def _dpkg(*args):
@@ -61,10 +78,11 @@ def _known():
     return result.returncode == 0 and result.stdout.decode() not in ("", "not-installed")
 
 
-# Tests that the Debian package installs brxpack with its installer and
-# docs: from an empty folder the installed brxpack names its version and
-# the installed PATCH.EXE with the same version, builds the installed
-# example and its branded executable without --stub, and verifies both.
+# Tests that the Debian package installs brxpack with both installers and
+# the docs: from an empty folder the installed brxpack names its version and
+# the installed x86 and x64 PATCH.EXE with the same version, builds the
+# installed example into an executable with each without --stub, and
+# verifies them.
 # dpkg removes it all again, also when a step fails; a package already
 # installed is left alone and the scenario fails instead.
 def scenario_debian_package(s):
@@ -78,12 +96,9 @@ def scenario_debian_package(s):
     try:
         _dpkg("-i", deb)
         _expect_version(native(s, "brxpack", "--version", cwd=empty), version,
-                        "/usr/share/%s/PATCH.EXE" % PACKAGE)
-        native(s, "brxpack", "build", example, "-o", "update.brx", "--exe", "update.exe",
-               cwd=empty)
-        for built in ("update.brx", "update.exe"):
-            expect(native(s, "brxpack", "verify", built, cwd=empty).rstrip().endswith(": OK"),
-                   "%s does not verify" % built)
+                        "/usr/share/%s/PATCH.EXE" % PACKAGE,
+                        "/usr/share/%s/x64/PATCH.EXE" % PACKAGE)
+        _build_both(lambda *args: native(s, "brxpack", *args, cwd=empty), example, empty)
     finally:
         if _known():
             _dpkg("--purge", PACKAGE)
@@ -91,10 +106,10 @@ def scenario_debian_package(s):
            and not os.path.exists("/usr/share/%s" % PACKAGE), "dpkg -r left the package behind")
 
 
-# Tests that the Windows zip holds brxpack.exe with PATCH.EXE beside it:
-# unpacked, brxpack.exe names its version and that PATCH.EXE with the same
-# version, builds the example into an empty folder without --stub, and
-# verifies the result.
+# Tests that the Windows zip holds brxpack.exe with PATCH.EXE beside it and
+# the x64 one in x64/: unpacked, brxpack.exe names its version and both
+# stubs with the same version, builds the example into an empty folder with
+# each without --stub, and verifies the results.
 def scenario_windows_zip(s):
     archive, version = _dist_file("%s-*-win32.zip" % PACKAGE)
     with zipfile.ZipFile(archive) as unpacked:
@@ -102,14 +117,11 @@ def scenario_windows_zip(s):
     folder = s.root / "tool" / archive.stem
     tool = folder / "brxpack.exe"
     _expect_version(brxpack(s, "--version", exe=tool), version,
-                    windows_path(folder / "PATCH.EXE"))
+                    windows_path(folder / "PATCH.EXE"), windows_path(folder / "x64" / "PATCH.EXE"))
     empty = s.root / "empty"
     empty.mkdir()
-    brxpack(s, "build", folder / "examples" / "basic" / "brxpack.toml", "-o", empty / "update.brx",
-            "--exe", empty / "update.exe", exe=tool)
-    for built in ("update.brx", "update.exe"):
-        expect(brxpack(s, "verify", empty / built, exe=tool).rstrip().endswith(": OK"),
-               "%s does not verify" % built)
+    _build_both(lambda *args: brxpack(s, *args, exe=tool),
+                folder / "examples" / "basic" / "brxpack.toml", empty)
 
 
 if __name__ == "__main__":

@@ -6,7 +6,13 @@ import pathlib
 import shutil
 import subprocess
 
-from wine import BUILD, BenchError, run_windows_program, windows_path
+from wine import ARCH, BUILD, BenchError, run_windows_program, windows_path
+
+
+def with_stub(stub):
+    """--stub for a stub of the build's architecture (PATCH.EXE, or one
+    branded from it), with the --arch that brxpack checks it against."""
+    return ("--stub", stub, "--arch", ARCH)
 
 
 def brxpack(s, *args, exe=None):

@@ -34,34 +34,37 @@ TEST(AuthenticodeTest, ComputesThePeChecksum) {
   }
 }
 
-// Tests that a signature ending the file is taken off (the table and
-// nothing else cut away, the directory entry zeroed, the checksum made
-// right), that an unsigned stub passes unchanged, and that what cannot be
-// handled cleanly is refused with a reason.
+// Tests that a signature ending the file of a PE32 or PE32+ stub is taken
+// off (the table and nothing else cut away, the directory entry zeroed, the
+// checksum made right), that an unsigned stub passes unchanged, and that
+// what cannot be handled cleanly is refused with a reason.
 TEST(AuthenticodeTest, RemovesATrailingSignature) {
-  const std::vector<uint8_t> plain = brx::test::SamplePe32(0x203);
-  std::vector<uint8_t> signed_ = plain;
-  brx::test::AppendCertificateTable(signed_, 1432);
-  const Result<UnsignedStub> stub = RemoveSignature(Range(signed_));
-  ASSERT_TRUE(stub.ok()) << stub.error();
-  EXPECT_TRUE(stub->removed);
-  EXPECT_EQ(stub->removedBytes, 1432u);
-  std::vector<uint8_t> expected = plain;
-  expected.resize(0x208, 0);  // the zero padding before the table stays
-  brx::WriteLe32(expected.data() + brx::test::kSampleChecksumOffset,
-                 PeChecksum(expected.data(), expected.size(), brx::test::kSampleChecksumOffset));
-  EXPECT_EQ(stub->bytes, expected);
+  for (const bool plus : {false, true}) {
+    SCOPED_TRACE(plus ? "PE32+" : "PE32");
+    const std::vector<uint8_t> plain = brx::test::SamplePe(0x203, plus);
+    std::vector<uint8_t> signed_ = plain;
+    brx::test::AppendCertificateTable(signed_, 1432);
+    const Result<UnsignedStub> stub = RemoveSignature(Range(signed_));
+    ASSERT_TRUE(stub.ok()) << stub.error();
+    EXPECT_TRUE(stub->removed);
+    EXPECT_EQ(stub->removedBytes, 1432u);
+    std::vector<uint8_t> expected = plain;
+    expected.resize(0x208, 0);  // the zero padding before the table stays
+    brx::WriteLe32(expected.data() + brx::test::kSampleChecksumOffset,
+                   PeChecksum(expected.data(), expected.size(), brx::test::kSampleChecksumOffset));
+    EXPECT_EQ(stub->bytes, expected);
 
-  const Result<UnsignedStub> same = RemoveSignature(Range(plain));
-  ASSERT_TRUE(same.ok());
-  EXPECT_FALSE(same->removed);
-  EXPECT_EQ(same->bytes, plain);
+    const Result<UnsignedStub> same = RemoveSignature(Range(plain));
+    ASSERT_TRUE(same.ok());
+    EXPECT_FALSE(same->removed);
+    EXPECT_EQ(same->bytes, plain);
 
-  signed_.push_back(0);
-  const Result<UnsignedStub> notAtEnd = RemoveSignature(Range(signed_));
-  EXPECT_EQ(notAtEnd.ok() ? "" : notAtEnd.error(),
-            "its certificate table (1432 bytes at 520) does not end the file, so it cannot be "
-            "taken off");
+    signed_.push_back(0);
+    const Result<UnsignedStub> notAtEnd = RemoveSignature(Range(signed_));
+    EXPECT_EQ(notAtEnd.ok() ? "" : notAtEnd.error(),
+              "its certificate table (1432 bytes at 520) does not end the file, so it cannot be "
+              "taken off");
+  }
   const std::vector<uint8_t> text = {'n', 'o', 't', ' ', 'a', ' ', 'P', 'E'};
   const Result<UnsignedStub> notPe = RemoveSignature(Range(text));
   EXPECT_EQ(notPe.ok() ? "" : notPe.error(), "not a Windows program (no PE header)");

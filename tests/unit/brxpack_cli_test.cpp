@@ -197,17 +197,99 @@ TEST(BrxpackCliTest, MakesSelfApplyingExecutables) {
   EXPECT_FALSE(workspace.Exists("bad.exe"));
 }
 
+// Tests that the stub's architecture is chosen by --arch over the
+// manifest's [target] arch over x86, that a stub of the other architecture
+// or of none is refused before anything is written, and that list and
+// verify tell the architecture of an executable's stub.
+TEST(BrxpackCliTest, ChoosesTheStubsArchitecture) {
+  Workspace workspace;
+  WriteProject(workspace);
+  const std::string target = "[target]\n";
+  const std::string manifest = std::string(kManifest).substr(target.size());
+  workspace.Write("x64.toml", target + "arch = 'x64'\n" + manifest);
+  workspace.Write("arm.toml", target + "arch = 'arm64'\n" + manifest);
+  workspace.Write("X64.EXE", brx::test::SamplePe32Plus(0x400));
+  std::vector<uint8_t> odd = brx::test::SamplePe32Plus(0x400);
+  odd[brx::test::kSamplePeOffset + 4] = 0x4C;  // i386 in a PE32+ header
+  odd[brx::test::kSamplePeOffset + 5] = 0x01;
+  workspace.Write("ODD.EXE", odd);
+  ASSERT_EQ(RunTool({"build", workspace.Text("brxpack.toml"), "-o", workspace.Text("u.brx")}).code,
+            0);
+  struct Case {
+    std::vector<std::string> arguments;
+    int code;
+    std::string out;  // found in the standard output
+    std::string err;  // found in the error output
+  };
+  const std::string mismatch = ": the stub is x64 (PE32+, AMD64), but x86 was chosen (";
+  const Case cases[] = {
+      {{"exe", "@u.brx", "-o", "@a.exe", "--stub", "@PATCH.EXE"}, 0, "wrote", ""},
+      {{"exe", "@u.brx", "-o", "@b.exe", "--stub", "@X64.EXE", "--arch", "x64"}, 0, "wrote", ""},
+      {{"exe", "@u.brx", "-o", "@c.exe", "--stub", "@X64.EXE"},
+       2,
+       "",
+       "brxpack: @X64.EXE" + mismatch + "the default); give the x86 stub, or choose --arch x64"},
+      {{"exe", "@u.brx", "-o", "@c.exe", "--stub", "@PATCH.EXE", "--arch", "x64"},
+       2,
+       "",
+       "@PATCH.EXE: the stub is x86 (PE32, i386), but x64 was chosen (--arch x64)"},
+      {{"build", "@x64.toml", "--exe", "@d.exe", "--stub", "@X64.EXE"}, 0, "wrote", ""},
+      {{"build", "@x64.toml", "-o", "@c.brx", "--exe", "@c.exe", "--stub", "@PATCH.EXE"},
+       2,
+       "",
+       "but x64 was chosen (the manifest's [target] arch)"},
+      {{"build", "@x64.toml", "--exe", "@e.exe", "--stub", "@PATCH.EXE", "--arch", "x86"},
+       0,
+       "wrote",
+       ""},
+      {{"build", "@brxpack.toml", "--exe", "@c.exe", "--stub", "@X64.EXE", "--arch", "x86"},
+       2,
+       "",
+       mismatch + "--arch x86)"},
+      {{"exe", "@u.brx", "-o", "@c.exe", "--stub", "@ODD.EXE", "--arch", "x86"},
+       2,
+       "",
+       "@ODD.EXE: no installer stub: a PE32+ image for machine 0x014C, neither PE32 for i386 "
+       "(x86) nor PE32+ for AMD64 (x64)"},
+      {{"exe", "@u.brx", "-o", "@c.exe", "--stub", "@brxpack.toml"},
+       2,
+       "",
+       "brxpack.toml: no installer stub: not a Windows program"},
+      {{"exe", "@u.brx", "-o", "@c.exe", "--arch", "arm64"}, 2, "", "brxpack: --arch: arm64"},
+      {{"build", "@arm.toml", "--exe", "@c.exe"},
+       2,
+       "",
+       "arm.toml:2:8: target.arch: must be \"x86\" or \"x64\", not 'arm64'"},
+      {{"list", "@b.exe"}, 0, "\nStub:       x64 (PE32+, AMD64)\n", ""},
+      {{"list", "--json", "@d.exe"}, 0, "\"signature\":\"none\",\"stubArch\":\"x64\"", ""},
+      {{"list", "--json", "@a.exe"}, 0, "\"stubArch\":\"x86\"", ""},
+      {{"list", "--json", "@u.brx"}, 0, "\"stubArch\":null", ""},
+      {{"verify", "@e.exe"}, 0, "@e.exe: stub: x86 (PE32, i386)\n", ""},
+      {{"verify", "--json", "@b.exe"}, 0, "\"notes\":[],\"stubArch\":\"x64\"}", ""},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> arguments;
+    for (const std::string& argument : c.arguments)
+      arguments.push_back(Placed(workspace, argument));
+    SCOPED_TRACE(arguments[0] + " " + arguments[1] + " " + arguments.back());
+    const test::ToolRun run = RunTool(arguments);
+    EXPECT_EQ(run.code, c.code) << run.err;
+    EXPECT_NE(run.out.find(Placed(workspace, c.out)), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find(Placed(workspace, c.err)), std::string::npos) << run.err;
+  }
+  EXPECT_FALSE(workspace.Exists("c.exe"));
+  EXPECT_FALSE(workspace.Exists("c.brx"));
+}
+
 // Tests that a signature added after the build is read in front of, and
-// checked: verify recomputes the image's Authenticode digest and finds it
-// equal to the signed one (osslsigncode signs here with a throw-away
-// certificate), and one byte changed afterwards is damage.
+// checked, behind a PE32 and a PE32+ stub alike: verify recomputes the
+// image's Authenticode digest and finds it equal to the signed one
+// (osslsigncode signs here with a throw-away certificate), and one byte
+// changed afterwards is damage.
 TEST(BrxpackCliTest, ChecksTheSignaturesDigest) {
   Workspace workspace;
   WriteProject(workspace);
-  ASSERT_EQ(RunTool({"build", workspace.Text("brxpack.toml"), "--exe", workspace.Text("u.exe"),
-                     "--stub", workspace.Text("PATCH.EXE")})
-                .code,
-            0);
+  workspace.Write("X64.EXE", brx::test::SamplePe32Plus(0x400));
   const std::string key = workspace.Text("key.pem");
   const std::string cert = workspace.Text("cert.pem");
   const std::string quiet = " >/dev/null 2>&1";
@@ -217,28 +299,37 @@ TEST(BrxpackCliTest, ChecksTheSignaturesDigest) {
                             .c_str()),
             0)
       << "openssl is missing (scripts/bootstrap installs it)";
-  ASSERT_EQ(std::system(("osslsigncode sign -certs " + cert + " -key " + key + " -in " +
-                         workspace.Text("u.exe") + " -out " + workspace.Text("s.exe") + quiet)
-                            .c_str()),
-            0)
-      << "osslsigncode is missing (scripts/bootstrap installs it)";
-  EXPECT_NE(RunTool({"list", workspace.Text("s.exe")})
-                .out.find("Signature:  present: Authenticode certificate table of "),
-            std::string::npos);
-  const test::ToolRun verify = RunTool({"verify", workspace.Text("s.exe")});
-  EXPECT_EQ(verify.code, 0) << verify.out;
-  EXPECT_NE(verify.out.find("its digest matches the image (SHA256 "), std::string::npos)
-      << verify.out;
+  for (const std::string arch : {"x86", "x64"}) {
+    SCOPED_TRACE(arch);
+    const std::string stub = arch == "x64" ? "X64.EXE" : "PATCH.EXE";
+    const std::string signedExe = workspace.Text("s-" + arch + ".exe");
+    ASSERT_EQ(RunTool({"build", workspace.Text("brxpack.toml"), "--exe", workspace.Text("u.exe"),
+                       "--stub", workspace.Text(stub), "--arch", arch})
+                  .code,
+              0);
+    ASSERT_EQ(std::system(("osslsigncode sign -certs " + cert + " -key " + key + " -in " +
+                           workspace.Text("u.exe") + " -out " + signedExe + quiet)
+                              .c_str()),
+              0)
+        << "osslsigncode is missing (scripts/bootstrap installs it)";
+    EXPECT_NE(RunTool({"list", signedExe})
+                  .out.find("Signature:  present: Authenticode certificate table of "),
+              std::string::npos);
+    const test::ToolRun verify = RunTool({"verify", signedExe});
+    EXPECT_EQ(verify.code, 0) << verify.out;
+    EXPECT_NE(verify.out.find("its digest matches the image (SHA256 "), std::string::npos)
+        << verify.out;
 
-  std::vector<uint8_t> changed = workspace.ReadBytes("s.exe");
-  changed[0x200] ^= 0x01;  // a byte of the stub's image, under no checksum of the package
-  workspace.Write("changed.exe", changed);
-  const test::ToolRun damaged = RunTool({"verify", workspace.Text("changed.exe")});
-  EXPECT_EQ(damaged.code, 1) << damaged.out;
-  EXPECT_NE(damaged.out.find("PROBLEM: the signature does not sign this file: bytes changed "
-                             "after signing, its digest differs (SHA256: signed "),
-            std::string::npos)
-      << damaged.out;
+    std::vector<uint8_t> changed = workspace.ReadBytes("s-" + arch + ".exe");
+    changed[0x200] ^= 0x01;  // a byte of the stub's image, under no checksum of the package
+    workspace.Write("changed.exe", changed);
+    const test::ToolRun damaged = RunTool({"verify", workspace.Text("changed.exe")});
+    EXPECT_EQ(damaged.code, 1) << damaged.out;
+    EXPECT_NE(damaged.out.find("PROBLEM: the signature does not sign this file: bytes changed "
+                               "after signing, its digest differs (SHA256: signed "),
+              std::string::npos)
+        << damaged.out;
+  }
 }
 
 const brx::PackageEntrySource kKeys = {":RegistryKeys", Bytes("K\0P\0N\0L\0\1\0\0\0\0"s),

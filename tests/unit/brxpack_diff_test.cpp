@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "brxpack/authoring/manifest_parser.h"
 #include "support/brxpack_workspace.h"
 
 namespace brxpack {
@@ -140,8 +141,9 @@ TEST(DiffTest, RefusesClashesNamingBothSides) {
 }
 
 // Tests that a base kept in another folder merges as written: its comments
-// stay, its removals join the diff's (files first, folders last), its host
-// paths still find their files, and the update gives NEW with the base's file.
+// and its stub's architecture stay, its removals join the diff's (files
+// first, folders last), its host paths still find their files, and the
+// update gives NEW with the base's file.
 TEST(DiffTest, MergesABaseFromAnotherFolder) {
   Workspace workspace;
   WriteTree(workspace, "old", {{{"logs/old.log", "l"}, {"a.txt", "1"}}, {}});
@@ -150,7 +152,7 @@ TEST(DiffTest, MergesABaseFromAnotherFolder) {
   workspace.Write("conf/extra.txt", "x");
   const ToolRun run = DiffBuildSimulate(
       workspace,
-      std::string(kBase) +
+      "[target]\narch = 'x64'\n" + std::string(kBase).substr(9) +
           "# kept as written\n[[file]]\nsource = 'extra.txt'\ninstall = 'extra.txt'\n"
           "[remove]\npaths = ['cache.db']\n",
       "expected");
@@ -161,6 +163,9 @@ TEST(DiffTest, MergesABaseFromAnotherFolder) {
                            "  # folders NEW lacks, deepest first\n  'logs',\n"}) {
     EXPECT_NE(manifest.find(text), std::string::npos) << text << "\n" << manifest;
   }
+  const Result<Manifest> merged = ReadManifestFile(workspace.Path("out/update.toml"));
+  ASSERT_TRUE(merged.ok()) << merged.error();
+  EXPECT_EQ(merged->arch, StubArch::kX64);
 }
 
 // Tests that diff takes the releases as a payload folder is taken, and that

@@ -24,7 +24,6 @@ using test::Workspace;
 
 constexpr uint32_t kCoffHeader = brx::test::kSamplePeOffset + 4;
 constexpr uint32_t kOptional = brx::test::kSampleOptionalHeader;
-constexpr uint32_t kSectionTable = kOptional + 224;
 constexpr uint32_t kResourcesAt = 0x2000;  // address
 constexpr uint32_t kResourcesRaw = 0x600;  // file offset
 constexpr uint32_t kLanguage = 1049;
@@ -37,15 +36,34 @@ uint32_t Field(const std::vector<uint8_t>& image, uint32_t offset) {
   return brx::ReadLe32(image.data() + offset);
 }
 
-uint32_t SectionField(const std::vector<uint8_t>& image, int section, uint32_t field) {
-  return Field(image, kSectionTable + 40 * section + field);
+// Where the sample's data directories and section table lie: PE32+ (the
+// x64 stub) has 16 bytes more optional header in front of its directories.
+struct Layout {
+  bool plus;
+  uint32_t directories;
+  uint32_t sectionTable;
+};
+constexpr Layout kLayouts[] = {{false, kOptional + 96, kOptional + 224},
+                               {true, kOptional + 112, kOptional + 240}};
+
+uint32_t Directory(const Layout& layout, uint32_t index) {
+  return layout.directories + 8 * index;
 }
 
-void SetSection(std::vector<uint8_t>& image, int section, const char* name,
+uint32_t Section(const Layout& layout, int section, uint32_t field) {
+  return layout.sectionTable + 40 * section + field;
+}
+
+uint32_t SectionField(const std::vector<uint8_t>& image, const Layout& layout, int section,
+                      uint32_t field) {
+  return Field(image, Section(layout, section, field));
+}
+
+void SetSection(std::vector<uint8_t>& image, const Layout& layout, int section, const char* name,
                 std::vector<uint32_t> fields) {
-  std::copy(name, name + strlen(name), image.begin() + kSectionTable + 40 * section);
+  std::copy(name, name + strlen(name), image.begin() + Section(layout, section, 0));
   for (size_t i = 0; i < fields.size(); ++i) {
-    brx::WriteLe32(&image[kSectionTable + 40 * section + 8 + 4 * i], fields[i]);
+    brx::WriteLe32(&image[Section(layout, section, 8 + 4 * i)], fields[i]);
   }
 }
 
@@ -80,27 +98,27 @@ std::vector<Resource> SampleResources() {
           Numbered(kResourceVersion, 1, 0, *VersionInfoOf(BrandOf("1.1", "")))};
 }
 
-// A PE32 image as the linker lays out the installer: headers, .text, the
-// resources, and the base relocations behind them.
-std::vector<uint8_t> SampleImage() {
+// A PE32 or PE32+ image as the linker lays out the installer: headers,
+// .text, the resources, and the base relocations behind them.
+std::vector<uint8_t> SampleImage(const Layout& layout) {
   const std::vector<uint8_t> tree = WriteResourceTree(SampleResources(), kResourcesAt);
   const uint32_t treeRaw = static_cast<uint32_t>(AlignUp(tree.size(), 0x200));
   const uint32_t relocAt = kResourcesAt + static_cast<uint32_t>(AlignUp(tree.size(), 0x1000));
-  std::vector<uint8_t> image = brx::test::SamplePe32(0x400);
-  std::fill(image.begin() + kSectionTable, image.end(), 0);
+  std::vector<uint8_t> image = brx::test::SamplePe(0x400, layout.plus);
+  std::fill(image.begin() + layout.sectionTable, image.end(), 0);
   image[kCoffHeader + 2] = 3;
   brx::WriteLe32(&image[kOptional + 32], 0x1000);
   brx::WriteLe32(&image[kOptional + 36], 0x200);
   brx::WriteLe32(&image[kOptional + 56], relocAt + 0x1000);
-  brx::WriteLe32(&image[kOptional + 96 + 2 * 8], kResourcesAt);
-  brx::WriteLe32(&image[kOptional + 96 + 2 * 8 + 4], static_cast<uint32_t>(tree.size()));
-  brx::WriteLe32(&image[kOptional + 96 + 5 * 8], relocAt);
-  brx::WriteLe32(&image[kOptional + 96 + 5 * 8 + 4], 0x80);
-  SetSection(image, 0, ".text", {0x100, 0x1000, 0x200, 0x400, 0, 0, 0, 0x60000020});
-  SetSection(image, 1, ".rsrc",
+  brx::WriteLe32(&image[Directory(layout, 2)], kResourcesAt);
+  brx::WriteLe32(&image[Directory(layout, 2) + 4], static_cast<uint32_t>(tree.size()));
+  brx::WriteLe32(&image[Directory(layout, 5)], relocAt);
+  brx::WriteLe32(&image[Directory(layout, 5) + 4], 0x80);
+  SetSection(image, layout, 0, ".text", {0x100, 0x1000, 0x200, 0x400, 0, 0, 0, 0x60000020});
+  SetSection(image, layout, 1, ".rsrc",
              {static_cast<uint32_t>(tree.size()), kResourcesAt, treeRaw, kResourcesRaw, 0, 0, 0,
               0x40000040});
-  SetSection(image, 2, ".reloc",
+  SetSection(image, layout, 2, ".reloc",
              {0x80, relocAt, 0x200, kResourcesRaw + treeRaw, 0, 0, 0, 0x42000040});
   image.resize(kResourcesRaw, 0xCC);
   image.insert(image.end(), tree.begin(), tree.end());
@@ -120,52 +138,69 @@ uint32_t DataRecordOf(const std::vector<uint8_t>& image, const std::vector<uint8
   return 0;
 }
 
-// Tests that images the writer cannot rewrite safely, and resource trees it
-// cannot read, are refused with the reason, while the sample passes.
+// Tests that PE32 and PE32+ images the writer cannot rewrite safely, and
+// resource trees it cannot read, are refused with the reason, while the
+// samples pass.
 TEST(PeResourcesTest, RefusesWhatItCannotRewrite) {
-  const uint32_t relocAt = SectionField(SampleImage(), 2, 12);
-  struct Case {
-    std::function<void(std::vector<uint8_t>&)> damage;
-    std::string message;
-  };
-  const Case cases[] = {
-      {[](auto&) {}, ""},
-      {[](auto& i) { i[0] = 'X'; }, "not a Windows program (no MZ header)"},
-      {[](auto& i) { i[kOptional] = 0x0B, i[kOptional + 1] = 0x02; },
-       "not a 32-bit Windows program (no PE32 optional header)"},
-      {[](auto& i) { i[kCoffHeader + 3] = 0xFF; }, "its section table passes the end of the file"},
-      {[](auto& i) { brx::WriteLe32(&i[kSectionTable + 80 + 12], 0x1000); },
-       "its sections are not in address order"},
-      {[](auto& i) { brx::WriteLe32(&i[kSectionTable + 80 + 16], 0x10000); },
-       "section .reloc passes the end of the file"},
-      {[](auto& i) { brx::WriteLe32(&i[kSectionTable + 20], 0x100); },
-       "section .text overlaps the headers"},
-      {[](auto& i) { brx::WriteLe32(&i[kOptional + 96 + 16], 0); }, "it carries no resources"},
-      {[](auto& i) { brx::WriteLe32(&i[kOptional + 96 + 16], kResourcesAt + 16); },
-       "its resources do not begin a section of their own"},
-      {[](auto& i) { i.resize(i.size() + 8); },
-       "8 bytes follow its last section (a signature or a package?)"},
-      {[](auto& i) { brx::WriteLe32(&i[kSectionTable + 80 + 36], 0x40000040); },
-       "section .reloc follows the resources and cannot be moved"},
-      {[&](auto& i) { brx::WriteLe32(&i[kOptional + 96 + 8], relocAt); },
-       "data directory 1 lies in section .reloc, which would move"},
-      {[](auto& i) { i[kResourcesRaw + 14] = 0xFF, i[kResourcesRaw + 15] = 0x7F; },
-       "its resources: its tree is larger than its bytes can hold"},
-      {[](auto& i) { i[kResourcesRaw + 16 + 7] &= 0x7F; },
-       "its resources: its tree is not three levels deep (type, name, language)"},
-      {[](auto& i) {
-         brx::WriteLe32(&i[DataRecordOf(i, {'d', 'i', 'a', 'l', 'o', 'g'})], 0x10);
-       },
-       "its resources: a resource's bytes lie outside the resource section"},
-  };
-  for (const Case& c : cases) {
-    std::vector<uint8_t> image = SampleImage();
-    c.damage(image);
-    Result<std::vector<Resource>> read = ReadResources(Range(image));
-    Result<std::vector<uint8_t>> written = ReplaceResources(Range(image), SampleResources());
-    const std::string message = !read.ok() ? read.error() : !written.ok() ? written.error() : "";
-    EXPECT_EQ(message.substr(0, c.message.size()), c.message) << message;
-    EXPECT_EQ(message.empty(), c.message.empty()) << c.message;
+  for (const Layout& layout : kLayouts) {
+    SCOPED_TRACE(layout.plus ? "PE32+" : "PE32");
+    const uint32_t relocAt = SectionField(SampleImage(layout), layout, 2, 12);
+    const auto at = [&](int section, uint32_t field) { return Section(layout, section, field); };
+    const uint32_t resources = Directory(layout, 2);
+    struct Case {
+      std::function<void(std::vector<uint8_t>&)> damage;
+      std::string message;
+    };
+    const Case cases[] = {
+        {[](auto&) {}, ""},
+        {[](auto& i) { i[0] = 'X'; }, "not a Windows program (no MZ header)"},
+        {[](auto& i) { i[kOptional + 1] = 0x03; },
+         "not a Windows program (no PE32 or PE32+ optional header)"},
+        {[&](auto& i) {
+           i[kCoffHeader + 16] = static_cast<uint8_t>(Directory(layout, 0) - kOptional - 1);
+         },
+         "not a Windows program (no PE32 or PE32+ optional header)"},
+        {[](auto& i) { i[kOptional + (i[kOptional + 1] == 2 ? 108 : 92)] = 17; },
+         ""},  // more than 16 directories: the 16 that exist are read
+        {[&](auto& i) {
+           i[kCoffHeader + 16] = static_cast<uint8_t>(Directory(layout, 15) - kOptional);
+         },
+         "its optional header is too short for its data directories"},
+        {[](auto& i) { i[kCoffHeader + 3] = 0xFF; },
+         "its section table passes the end of the file"},
+        {[&](auto& i) { brx::WriteLe32(&i[at(2, 12)], 0x1000); },
+         "its sections are not in address order"},
+        {[&](auto& i) { brx::WriteLe32(&i[at(2, 16)], 0x10000); },
+         "section .reloc passes the end of the file"},
+        {[&](auto& i) { brx::WriteLe32(&i[at(0, 20)], 0x100); },
+         "section .text overlaps the headers"},
+        {[&](auto& i) { brx::WriteLe32(&i[resources], 0); }, "it carries no resources"},
+        {[&](auto& i) { brx::WriteLe32(&i[resources], kResourcesAt + 16); },
+         "its resources do not begin a section of their own"},
+        {[](auto& i) { i.resize(i.size() + 8); },
+         "8 bytes follow its last section (a signature or a package?)"},
+        {[&](auto& i) { brx::WriteLe32(&i[at(2, 36)], 0x40000040); },
+         "section .reloc follows the resources and cannot be moved"},
+        {[&](auto& i) { brx::WriteLe32(&i[Directory(layout, 1)], relocAt); },
+         "data directory 1 lies in section .reloc, which would move"},
+        {[](auto& i) { i[kResourcesRaw + 14] = 0xFF, i[kResourcesRaw + 15] = 0x7F; },
+         "its resources: its tree is larger than its bytes can hold"},
+        {[](auto& i) { i[kResourcesRaw + 16 + 7] &= 0x7F; },
+         "its resources: its tree is not three levels deep (type, name, language)"},
+        {[](auto& i) {
+           brx::WriteLe32(&i[DataRecordOf(i, {'d', 'i', 'a', 'l', 'o', 'g'})], 0x10);
+         },
+         "its resources: a resource's bytes lie outside the resource section"},
+    };
+    for (const Case& c : cases) {
+      std::vector<uint8_t> image = SampleImage(layout);
+      c.damage(image);
+      Result<std::vector<Resource>> read = ReadResources(Range(image));
+      Result<std::vector<uint8_t>> written = ReplaceResources(Range(image), SampleResources());
+      const std::string message = !read.ok() ? read.error() : !written.ok() ? written.error() : "";
+      EXPECT_EQ(message.substr(0, c.message.size()), c.message) << message;
+      EXPECT_EQ(message.empty(), c.message.empty()) << c.message;
+    }
   }
 }
 
@@ -219,7 +254,7 @@ TEST(BrandTest, RefusesWhatIsNoBrand) {
     Result<Manifest> manifest = ReadManifestFile(workspace.Path("m.toml"));
     std::string message = manifest.ok() ? "" : manifest.error();
     if (manifest.ok()) {
-      const std::vector<uint8_t> image = SampleImage();
+      const std::vector<uint8_t> image = SampleImage(kLayouts[0]);
       Result<std::vector<uint8_t>> branded =
           ApplyBrand(Range(image), *manifest->brand, workspace.Path(""));
       message = branded.ok() ? "" : branded.error();
@@ -232,14 +267,10 @@ TEST(BrandTest, RefusesWhatIsNoBrand) {
   }
 }
 
-// Tests that branding replaces the version information and the program's
-// icon images, keeps every other resource and the icon group's id and
-// language, and that the grown resources push the relocations behind them
-// along with every header that describes the layout.
-TEST(BrandTest, ReplacesVersionAndIconAndMovesWhatFollows) {
+void ExpectBranded(const Layout& layout) {
   Workspace workspace;
   workspace.Write("i.ico", IconFile(kIcon));
-  const std::vector<uint8_t> image = SampleImage();
+  const std::vector<uint8_t> image = SampleImage(layout);
   const Brand brand = BrandOf("2.0.1.17", "i.ico");
   Result<std::vector<uint8_t>> branded = ApplyBrand(Range(image), brand, workspace.Path(""));
   ASSERT_TRUE(branded.ok()) << branded.error();
@@ -270,18 +301,30 @@ TEST(BrandTest, ReplacesVersionAndIconAndMovesWhatFollows) {
   EXPECT_EQ(groupIds, (std::vector<uint16_t>{1, 2}));
   EXPECT_EQ(images, (std::vector<std::vector<uint8_t>>{kIcon[0].bytes, kIcon[1].bytes}));
 
-  const uint32_t treeSize = Field(out, kOptional + 96 + 2 * 8 + 4);
+  const uint32_t treeSize = Field(out, Directory(layout, 2) + 4);
   const uint64_t relocAt = kResourcesAt + AlignUp(treeSize, 0x1000);
   const uint64_t relocRaw = kResourcesRaw + AlignUp(treeSize, 0x200);
-  EXPECT_GT(relocAt, SectionField(image, 2, 12));
-  EXPECT_EQ(SectionField(out, 1, 8), treeSize);
-  EXPECT_EQ(SectionField(out, 2, 12), relocAt);
-  EXPECT_EQ(SectionField(out, 2, 20), relocRaw);
-  EXPECT_EQ(Field(out, kOptional + 96 + 5 * 8), relocAt);
+  EXPECT_GT(relocAt, SectionField(image, layout, 2, 12));
+  EXPECT_EQ(SectionField(out, layout, 1, 8), treeSize);
+  EXPECT_EQ(SectionField(out, layout, 2, 12), relocAt);
+  EXPECT_EQ(SectionField(out, layout, 2, 20), relocRaw);
+  EXPECT_EQ(Field(out, Directory(layout, 5)), relocAt);
   EXPECT_EQ(Field(out, kOptional + 56), relocAt + 0x1000);
   ASSERT_EQ(out.size(), relocRaw + 0x200);
   EXPECT_TRUE(std::equal(out.begin() + relocRaw, out.end(), image.end() - 0x200));
   EXPECT_EQ(Field(out, kOptional + 64), PeChecksum(out.data(), out.size(), kOptional + 64));
+}
+
+// Tests that branding a PE32 or PE32+ image replaces the version
+// information and the program's icon images, keeps every other resource and
+// the icon group's id and language, and that the grown resources push the
+// relocations behind them along with every header that describes the
+// layout.
+TEST(BrandTest, ReplacesVersionAndIconAndMovesWhatFollows) {
+  for (const Layout& layout : kLayouts) {
+    SCOPED_TRACE(layout.plus ? "PE32+" : "PE32");
+    ExpectBranded(layout);
+  }
 }
 
 }  // namespace

@@ -38,19 +38,21 @@ Bytes8 SamplePackage(bool compressDirectory) {
       compressDirectory);
 }
 
-// A program image with the sample package and its trailer behind it.
-Bytes8 SampleExecutable() {
-  return SelfApplying(SamplePe32(0x200), SamplePackage(false));
+// A program image (PE32, or PE32+ for the x64 stub) with the sample package
+// and its trailer behind it.
+Bytes8 SampleExecutable(bool plus = false) {
+  return SelfApplying(SamplePe(0x200, plus), SamplePackage(false));
 }
 
 // The executable signed: `padding` bytes of `fill`, then a certificate table.
-Bytes8 Signed(size_t padding = 0, uint8_t fill = 0) {
-  Bytes8 file = SampleExecutable();
+Bytes8 Signed(size_t padding = 0, uint8_t fill = 0, bool plus = false) {
+  Bytes8 file = SampleExecutable(plus);
   file.insert(file.end(), padding, fill);
   const uint32_t table = static_cast<uint32_t>(file.size());
   file.resize(file.size() + 64, 0xC3);
-  PutLe32(file, kSampleSecurityEntry, table);
-  PutLe32(file, kSampleSecurityEntry + 4, 64);
+  const uint32_t entry = plus ? kSampleSecurityEntryPlus : kSampleSecurityEntry;
+  PutLe32(file, entry, table);
+  PutLe32(file, entry + 4, 64);
   return file;
 }
 
@@ -136,6 +138,16 @@ TEST(ParsePackageTest, RefusesMalformedPackages) {
        [](auto& f) { f = Patched(Signed(), kSampleOptionalHeader, 7); }, E::kNoTrailer},
       {"signed, too few data directories", kOwn, false,
        [](auto& f) { f = Patched(Signed(), kSampleOptionalHeader + 92, 4); }, E::kNoTrailer},
+      {"signed, the section table cut", kOwn, false,
+       [](auto& f) { f = Patched(Signed(), kSamplePeOffset + 7, 0xFF); }, E::kNoTrailer},
+      // PE32+ (the x64 stub) keeps its data directories 16 bytes further on.
+      {"signed PE32+", kOwn, false, [](auto& f) { f = Signed(5, 0, true); }, E::kNone},
+      {"signed PE32+, its security entry read as PE32's", kOwn, false,
+       [](auto& f) { f = Patched(Signed(0, 0, true), kSampleOptionalHeader + 1, 0x01); },
+       E::kNoTrailer},
+      {"signed PE32+, too few data directories", kOwn, false,
+       [](auto& f) { f = Patched(Signed(0, 0, true), kSampleOptionalHeader + 108, 4); },
+       E::kNoTrailer},
       {"PE image cut before its security entry", kOwn, false,
        [](auto& f) { f = Cut(SamplePe32(0x200), kSampleSecurityEntry + 4); }, E::kNoTrailer},
       {"PE image cut inside its DOS header", kOwn, false,

@@ -14,6 +14,8 @@ BUILD = pathlib.Path(os.environ.get("BRX_BUILD") or os.environ.get("BRX_WINDOWS_
 # Where the programs of tools/ui_robot are built.
 TOOLS = BUILD / "tools"
 PATCH_EXE = BUILD / "PATCH.EXE"
+# The architecture of BUILD's programs, PATCH.EXE among them: x86 (win32) or x64 (win64).
+ARCH = os.environ.get("BRX_WINDOWS_ARCH") or "x86"
 
 # Bounds for any bench program, and for waiting on a helper's flag file.
 PROGRAM_TIMEOUT_S = 60

@@ -11,6 +11,7 @@
 #include "authoring/section_encoders.h"
 #include "brxpack/authoring/brand.h"
 #include "brxpack/authoring/payload_folder.h"
+#include "brxpack/authoring/stub_architecture.h"
 
 namespace brxpack {
 
@@ -76,7 +77,8 @@ struct Manifest {
   std::optional<PayloadSettings> payload;
   std::vector<FileItem> files;
   ScriptSections script;
-  std::optional<Brand> brand;  // applied to the stub of a self-applying executable
+  std::optional<Brand> brand;    // applied to the stub of a self-applying executable
+  std::optional<StubArch> arch;  // [target] arch: the stub's; unset means x86
 };
 
 }  // namespace brxpack

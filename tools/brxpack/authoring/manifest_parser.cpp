@@ -310,12 +310,19 @@ void ReadPackageTable(const toml::table& root, Manifest& manifest, Problems& pro
   manifest.output = reader.Utf8("output", false);
 }
 
-void ReadTarget(const toml::table& root, ScriptSections& script, Problems& problems) {
+void ReadTarget(const toml::table& root, Manifest& manifest, Problems& problems) {
   const toml::table* table = TableOf(root, "target", problems);
   if (table == nullptr) return;
   TableReader reader(*table, "target.", problems);
   reader.RejectUnknownKeys(
-      {"registry_key", "folder_value", "program_value", "level_value", "patch_level"});
+      {"registry_key", "folder_value", "program_value", "level_value", "patch_level", "arch"});
+  if (const std::optional<std::string> arch = reader.Utf8("arch", false)) {
+    manifest.arch = ParseArch(*arch);
+    if (!manifest.arch) {
+      reader.Problem("arch", "must be \"x86\" or \"x64\", not " + TomlString(*arch));
+    }
+  }
+  ScriptSections& script = manifest.script;
   brx::RegistryKeysInput keys;
   std::optional<std::string> key = reader.Text("registry_key", true);
   if (key && key->empty()) reader.Problem("registry_key", "is empty");
@@ -614,7 +621,7 @@ Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::pat
   manifest.path = path;
   manifest.folder = path.parent_path();
   ReadPackageTable(root, manifest, problems);
-  ReadTarget(root, manifest.script, problems);
+  ReadTarget(root, manifest, problems);
   ReadStartup(root, manifest.script, problems);
   ReadPayload(root, manifest, problems);
   ReadFiles(root, manifest, problems);

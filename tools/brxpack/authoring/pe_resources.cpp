@@ -139,12 +139,12 @@ Result<std::vector<uint8_t>> ReplaceResources(brx::MemoryRange image,
   }
 
   uint8_t* optional = &out[headers.optionalHeader];
-  brx::WriteLe32(optional + kPeImageSizeField,
+  brx::WriteLe32(optional + brx::kPeImageSizeField,
                  static_cast<uint32_t>(AlignUp(imageEnd, headers.sectionAlignment)));
   brx::WriteLe32(
-      optional + kPeInitializedDataField,
-      static_cast<uint32_t>(brx::ReadLe32(optional + kPeInitializedDataField) + rawShift));
-  const uint32_t checksum = headers.optionalHeader + kPeChecksumField;
+      optional + brx::kPeInitializedDataField,
+      static_cast<uint32_t>(brx::ReadLe32(optional + brx::kPeInitializedDataField) + rawShift));
+  const uint32_t checksum = headers.optionalHeader + brx::kPeChecksumField;
   brx::WriteLe32(&out[checksum], PeChecksum(out.data(), out.size(), checksum));
   return out;
 }

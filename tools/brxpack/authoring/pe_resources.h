@@ -1,6 +1,6 @@
 #pragma once
-// Reading and replacing the resources of a 32-bit Windows program. The
-// resource section is rebuilt whole; sections behind it (the base
+// Reading and replacing the resources of a Windows program, PE32 or PE32+.
+// The resource section is rebuilt whole; sections behind it (the base
 // relocations, as linkers place them) move with it, and the headers that
 // describe the layout follow: section records, data directories, the image
 // size and the checksum.

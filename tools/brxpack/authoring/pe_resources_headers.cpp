@@ -1,7 +1,6 @@
 #include "brxpack/authoring/pe_resources_headers.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "brxpack/authoring/pe_resources_bytes.h"
 #include "package/format.h"
@@ -10,16 +9,6 @@ namespace brxpack {
 
 namespace {
 
-constexpr uint32_t kPeOffsetField = 0x3C;
-constexpr uint32_t kCoffHeaderSize = 20;
-constexpr uint32_t kSectionCountField = 2;         // in the COFF header
-constexpr uint32_t kOptionalHeaderSizeField = 16;  // in the COFF header
-constexpr uint16_t kPe32Magic = 0x10B;
-constexpr uint32_t kSectionAlignmentField = 32;
-constexpr uint32_t kFileAlignmentField = 36;
-constexpr uint32_t kDirectoryCountField = 92;
-constexpr uint32_t kMaxDirectories = 16;
-constexpr uint32_t kSectionRecordSize = 40;
 constexpr uint32_t kSectionCharacteristicsField = 36;
 
 bool Inside(brx::MemoryRange image, uint64_t offset, uint64_t length) {
@@ -43,49 +32,51 @@ PeSection ReadSection(const uint8_t* record, uint32_t offset) {
   return section;
 }
 
+std::string Refusal(brx::PeImageError error) {
+  switch (error) {
+    case brx::PeImageError::kNoMzHeader:
+      return "not a Windows program (no MZ header)";
+    case brx::PeImageError::kNoPeHeader:
+      return "not a Windows program (no PE header)";
+    case brx::PeImageError::kNoOptionalHeader:
+      return "not a Windows program (no PE32 or PE32+ optional header)";
+    case brx::PeImageError::kSectionTableCut:
+      return "its section table passes the end of the file";
+    case brx::PeImageError::kNone:
+      break;
+  }
+  return "";
+}
+
 }  // namespace
 
 Result<PeHeaders> ReadPeHeaders(brx::MemoryRange image) {
-  if (!Inside(image, 0, kPeOffsetField + 4) || image.data[0] != 'M' || image.data[1] != 'Z') {
-    return Error{"not a Windows program (no MZ header)"};
-  }
-  const uint32_t peOffset = brx::ReadLe32(image.data + kPeOffsetField);
-  const uint64_t coff = uint64_t{peOffset} + 4;
-  if (!Inside(image, peOffset, 4 + kCoffHeaderSize) ||
-      std::memcmp(image.data + peOffset, "PE\0\0", 4) != 0) {
-    return Error{"not a Windows program (no PE header)"};
-  }
-  const uint16_t sectionCount = ReadLe16(image.data + coff + kSectionCountField);
-  const uint16_t optionalSize = ReadLe16(image.data + coff + kOptionalHeaderSizeField);
+  brx::PeImage pe;
+  const brx::PeImageError error = brx::ReadPeImage(image, &pe);
+  if (error != brx::PeImageError::kNone) return Error{Refusal(error)};
   PeHeaders headers;
-  headers.optionalHeader = static_cast<uint32_t>(coff + kCoffHeaderSize);
-  if (optionalSize < kPeDirectoriesField || !Inside(image, headers.optionalHeader, optionalSize) ||
-      ReadLe16(image.data + headers.optionalHeader) != kPe32Magic) {
-    return Error{"not a 32-bit Windows program (no PE32 optional header)"};
-  }
-  const uint8_t* optional = image.data + headers.optionalHeader;
-  headers.sectionAlignment = brx::ReadLe32(optional + kSectionAlignmentField);
-  headers.fileAlignment = brx::ReadLe32(optional + kFileAlignmentField);
+  headers.optionalHeader = pe.optionalHeader;
+  headers.directoryRecords = pe.directories;
+  const uint8_t* optional = image.data + pe.optionalHeader;
+  headers.sectionAlignment = brx::ReadLe32(optional + brx::kPeSectionAlignmentField);
+  headers.fileAlignment = brx::ReadLe32(optional + brx::kPeFileAlignmentField);
   if (!PowerOfTwo(headers.sectionAlignment) || !PowerOfTwo(headers.fileAlignment)) {
     return Error{"its section or file alignment is not a power of two"};
   }
-  const uint32_t directoryCount =
-      std::min(brx::ReadLe32(optional + kDirectoryCountField), kMaxDirectories);
-  if (optionalSize < kPeDirectoriesField + 8 * directoryCount) {
+  // Rewriting must see every directory: one it missed could point into a
+  // section that moves.
+  if (pe.heldDirectories < pe.declaredDirectories) {
     return Error{"its optional header is too short for its data directories"};
   }
-  for (uint32_t i = 0; i < directoryCount; ++i) {
+  for (uint32_t i = 0; i < pe.heldDirectories; ++i) {
     const uint8_t* record = image.data + DirectoryRecord(headers, i);
     headers.directories.push_back({brx::ReadLe32(record), brx::ReadLe32(record + 4)});
   }
 
-  const uint64_t table = uint64_t{headers.optionalHeader} + optionalSize;
-  if (!Inside(image, table, uint64_t{sectionCount} * kSectionRecordSize)) {
-    return Error{"its section table passes the end of the file"};
-  }
-  headers.sectionsEnd = static_cast<uint32_t>(table + sectionCount * kSectionRecordSize);
-  for (uint32_t i = 0; i < sectionCount; ++i) {
-    const uint32_t offset = static_cast<uint32_t>(table + i * kSectionRecordSize);
+  const uint32_t tableEnd = pe.sectionTable + pe.sectionCount * brx::kPeSectionRecordSize;
+  headers.sectionsEnd = tableEnd;
+  for (uint32_t i = 0; i < pe.sectionCount; ++i) {
+    const uint32_t offset = pe.sectionTable + i * brx::kPeSectionRecordSize;
     const PeSection section = ReadSection(image.data + offset, offset);
     if (!headers.sections.empty() &&
         section.virtualAddress <= headers.sections.back().virtualAddress) {
@@ -95,7 +86,7 @@ Result<PeHeaders> ReadPeHeaders(brx::MemoryRange image) {
       if (!Inside(image, section.rawOffset, section.rawSize)) {
         return Error{"section " + section.name + " passes the end of the file"};
       }
-      if (section.rawOffset < table + uint64_t{sectionCount} * kSectionRecordSize) {
+      if (section.rawOffset < tableEnd) {
         return Error{"section " + section.name + " overlaps the headers"};
       }
       headers.sectionsEnd = std::max(headers.sectionsEnd, section.rawOffset + section.rawSize);

@@ -1,14 +1,16 @@
 #pragma once
-// The headers of a 32-bit Windows program (PE32) as far as rewriting its
+// The headers of a Windows program (PE32 or PE32+) as far as rewriting its
 // resources needs them: where the optional header's fields and the section
 // table lie, the data directories, and each section's place in memory and
-// in the file. Every bounds check on the image's headers is made here.
+// in the file. package/pe_image.h walks the headers; the sections' bounds
+// are checked here.
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "brxpack/result.h"
 #include "package/memory_range.h"
+#include "package/pe_image.h"
 
 namespace brxpack {
 
@@ -28,7 +30,8 @@ struct PeDirectory {
 };
 
 struct PeHeaders {
-  uint32_t optionalHeader;  // file offset of the optional header
+  uint32_t optionalHeader;    // file offset of the optional header
+  uint32_t directoryRecords;  // file offset of data directory 0's record
   uint32_t sectionAlignment;
   uint32_t fileAlignment;
   std::vector<PeDirectory> directories;  // as many as the header declares, at most 16
@@ -36,11 +39,6 @@ struct PeHeaders {
   uint32_t sectionsEnd;                  // where the last section's file bytes end
 };
 
-// Fields of the PE32 optional header, as offsets from its start.
-inline constexpr uint32_t kPeInitializedDataField = 8;
-inline constexpr uint32_t kPeImageSizeField = 56;
-inline constexpr uint32_t kPeChecksumField = 64;
-inline constexpr uint32_t kPeDirectoriesField = 96;
 // Fields of a section's record.
 inline constexpr uint32_t kSectionVirtualSizeField = 8;
 inline constexpr uint32_t kSectionAddressField = 12;
@@ -52,14 +50,14 @@ inline constexpr uint32_t kResourceDirectory = 2;
 inline constexpr uint32_t kSecurityDirectory = 4;  // a file offset, not an address
 inline constexpr uint32_t kBaseRelocationDirectory = 5;
 
-// Fails, saying why, for bytes that are no PE32 image, whose headers or
+// Fails, saying why, for bytes that are no PE32 or PE32+ image, whose headers or
 // section table are cut short, whose sections are out of address order or
 // whose section bytes pass the file's end.
 Result<PeHeaders> ReadPeHeaders(brx::MemoryRange image);
 
 // The file offset of data directory `index`'s 8-byte record.
 inline uint32_t DirectoryRecord(const PeHeaders& headers, uint32_t index) {
-  return headers.optionalHeader + kPeDirectoriesField + index * 8;
+  return headers.directoryRecords + index * brx::kPeDirectoryRecordSize;
 }
 
 // For the powers of two that ReadPeHeaders accepts as alignments.

@@ -11,20 +11,22 @@ namespace brxpack {
 
 namespace {
 
-Result<std::filesystem::path> StubPath(const std::string& given) {
+Result<std::filesystem::path> StubPath(const std::string& given, StubArch arch) {
   if (!given.empty()) return PathFromUtf8(given);
-  return FindStub();
+  return FindStub(arch);
 }
 
 }  // namespace
 
-Result<UnsignedStub> LoadStub(const std::string& given, Console& console) {
-  Result<std::filesystem::path> path = StubPath(given);
+Result<UnsignedStub> LoadStub(const std::string& given, const ArchChoice& arch, Console& console) {
+  Result<std::filesystem::path> path = StubPath(given, arch.arch);
   if (!path.ok()) return path.TakeError();
   const std::string shown = Utf8FromPath(*path);
   Result<MappedFile> mapped = MappedFile::Open(*path);
   if (!mapped.ok()) return mapped.TakeError();
   if (!mapped->FitsIn32Bits()) return Error{shown + ": 4 GiB or larger"};
+  Status fits = CheckStubArch(mapped->range(), shown, arch);
+  if (!fits.ok()) return fits.TakeError();
   Result<UnsignedStub> stub = RemoveSignature(mapped->range());
   if (!stub.ok()) return Error{shown + ": " + stub.error()};
   if (stub->removed && !console.quiet) {

@@ -4,13 +4,16 @@
 #include <string>
 
 #include "brxpack/authoring/authenticode.h"
+#include "brxpack/authoring/stub_architecture.h"
 #include "brxpack/host/console.h"
 #include "brxpack/result.h"
 
 namespace brxpack {
 
-// Reads the stub and takes off its Authenticode signature, saying so on
-// the console. Fails for a missing file or bytes that are no PE image.
-Result<UnsignedStub> LoadStub(const std::string& given, Console& console);
+// Reads the stub (`given`, or the chosen architecture's where the tool looks
+// by itself) and takes off its Authenticode signature, saying so on the
+// console. Fails for a missing file, bytes that are no stub, and a stub for
+// another architecture than the chosen one.
+Result<UnsignedStub> LoadStub(const std::string& given, const ArchChoice& arch, Console& console);
 
 }  // namespace brxpack

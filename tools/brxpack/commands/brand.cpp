@@ -16,7 +16,8 @@ int RunBrand(const BrandOptions& options, Console& console) {
   Result<Manifest> manifest = ReadManifestFile(PathFromUtf8(options.manifest));
   if (!manifest.ok()) return Refuse(console, manifest.error());
   if (!manifest->brand) return Refuse(console, options.manifest + ": it has no [brand] table");
-  Result<UnsignedStub> stub = LoadStub(options.stub, console);
+  Result<UnsignedStub> stub =
+      LoadStub(options.stub, ChooseArch(options.arch, manifest->arch), console);
   if (!stub.ok()) return Refuse(console, stub.error());
   Status status = BrandStub(*stub, *manifest->brand, manifest->folder);
   if (!status.ok()) return Refuse(console, status.error());

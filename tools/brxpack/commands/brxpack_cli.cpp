@@ -18,6 +18,16 @@ constexpr char kDescription[] =
     "Exit codes: 0 done, 1 verification found damage or a simulated installation failed, 2 bad "
     "use or bad input.";
 
+// --arch, beside --stub wherever a stub is taken.
+void AddArch(CLI::App& command, std::string& arch, const std::string& otherwise) {
+  command
+      .add_option("--arch", arch,
+                  "The stub's architecture: x86, or x64 for a program that records itself in "
+                  "the 64-bit registry view (default: " +
+                      otherwise + ")")
+      ->check(CLI::IsMember({"x86", "x64"}));
+}
+
 const std::vector<std::string> kCommands = {"build",   "exe",      "brand", "list",    "verify",
                                             "extract", "manifest", "diff",  "simulate"};
 
@@ -52,6 +62,7 @@ void AddBuild(CLI::App& app, Choice& choice) {
   command->add_option(
       "--stub", choice.build.stub,
       "The installer's program for --exe (default: the one brxpack --version names)");
+  AddArch(*command, choice.build.arch, "the manifest's [target] arch, or x86");
   CLI::Option* level =
       command
           ->add_option("--level", choice.level,
@@ -76,6 +87,7 @@ void AddExe(CLI::App& app, Choice& choice) {
   command->add_option("-o,--output", choice.exe.output, "The executable to write")->required();
   command->add_option("--stub", choice.exe.stub,
                       "The installer's program (default: the one brxpack --version names)");
+  AddArch(*command, choice.exe.arch, "x86");
 }
 
 void AddBrand(CLI::App& app, Choice& choice) {
@@ -88,6 +100,7 @@ void AddBrand(CLI::App& app, Choice& choice) {
   command->add_option("-o,--output", choice.brand.output, "The program to write")->required();
   command->add_option("--stub", choice.brand.stub,
                       "The installer's program (default: the one brxpack --version names)");
+  AddArch(*command, choice.brand.arch, "the manifest's [target] arch, or x86");
 }
 
 void AddReaders(CLI::App& app, Choice& choice) {
@@ -267,7 +280,8 @@ int RunBrxpack(const std::vector<std::string>& arguments, Console& console) {
   app.require_subcommand(1);
   app.fallthrough();
   app.set_version_flag("--version", VersionReport,
-                       "Print the tool's version and the installer's program (stub) it would use");
+                       "Print the tool's version and the installer's programs (stubs) it would "
+                       "use");
   Choice choice;
   app.add_flag("-q,--quiet", choice.quiet,
                "Print only results, warnings and errors: no summaries, notes or progress");

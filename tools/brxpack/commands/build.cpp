@@ -153,7 +153,8 @@ int RunBuild(const BuildOptions& options, Console& console) {
   if (options.exe.empty()) {
     return BuildPackageFile(build, outputs[0], nullptr, "", console);
   }
-  Result<UnsignedStub> stub = LoadStub(options.stub, console);
+  Result<UnsignedStub> stub =
+      LoadStub(options.stub, ChooseArch(options.arch, manifest->arch), console);
   if (!stub.ok()) return Refuse(console, stub.error());
   if (manifest->brand) {
     const Status branded = BrandStub(*stub, *manifest->brand, manifest->folder);

@@ -17,6 +17,7 @@ struct BuildOptions {
   std::string output;  // empty: the manifest's package.output, or the manifest's name with .brx
   std::string exe;     // empty: no self-applying executable
   std::string stub;    // empty: PATCH.EXE beside the tool
+  std::string arch;    // "x86" or "x64"; empty: the manifest's [target] arch
   std::optional<int> level;
   bool zlib = false;  // zlib's deflate, to measure builds against it
   unsigned threads = kDefaultThreads;
@@ -28,6 +29,7 @@ struct ExeOptions {
   std::string package;
   std::string output;
   std::string stub;
+  std::string arch;  // "x86" or "x64"; empty: x86
 };
 int RunExe(const ExeOptions& options, Console& console);
 
@@ -35,10 +37,11 @@ struct BrandOptions {
   std::string manifest;
   std::string output;
   std::string stub;
+  std::string arch;  // "x86" or "x64"; empty: the manifest's [target] arch
 };
 int RunBrand(const BrandOptions& options, Console& console);
 
-// The tool's version, and which stub it would use with its version.
+// The tool's version, and which stubs it would use with their versions.
 std::string VersionReport();
 
 struct ListOptions {

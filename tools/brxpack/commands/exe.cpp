@@ -28,7 +28,8 @@ int RunExe(const ExeOptions& options, Console& console) {
     return Refuse(console, package->shown + ": the installer would refuse it: " +
                                DescribeRefusal(*package, parsed.error()));
   }
-  Result<UnsignedStub> stub = LoadStub(options.stub, console);
+  Result<UnsignedStub> stub =
+      LoadStub(options.stub, ChooseArch(options.arch, std::nullopt), console);
   if (!stub.ok()) return Refuse(console, stub.error());
   const Status status =
       WriteSelfApplying(stub->range(), package->file.range(), PathFromUtf8(options.output));

@@ -89,6 +89,7 @@ void PrintText(const OpenedPackage& opened, const std::vector<EntryRow>& rows, C
   console.out << "File:       " << opened.file.shown << "\n";
   console.out << "Form:       " << DescribeForm(opened.file, package) << "\n";
   if (opened.file.source == brx::PackageSource::kOwnFile) {
+    console.out << "Stub:       " << DescribeStub(opened.file) << "\n";
     console.out << "Signature:  " << DescribeSignature(opened.file.signature) << "\n";
   }
   console.out << "Directory:  " << header.entryCount << " entries at offset "
@@ -139,6 +140,12 @@ void PrintJson(const OpenedPackage& opened, const std::vector<EntryRow>& rows, C
   json.Key("signature");
   if (executable) {
     json.String(DescribeSignature(opened.file.signature));
+  } else {
+    json.Null();
+  }
+  json.Key("stubArch");
+  if (opened.file.stubArch) {
+    json.String(ArchName(*opened.file.stubArch));
   } else {
     json.Null();
   }

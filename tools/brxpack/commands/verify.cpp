@@ -77,6 +77,12 @@ void PrintJson(const std::vector<Verdict>& verdicts, Console& console) {
     json.Field("facts", verdict.report.facts);
     json.Field("problems", verdict.report.problems);
     json.Field("notes", verdict.report.notes);
+    json.Key("stubArch");
+    if (verdict.report.stubArch) {
+      json.String(ArchName(*verdict.report.stubArch));
+    } else {
+      json.Null();
+    }
     json.EndObject();
   }
   json.EndArray();

@@ -43,6 +43,14 @@ Result<PackageFile> MapPackageFile(const std::filesystem::path& path) {
       std::memcmp(bytes.data, brx::kHeaderMagic, sizeof brx::kHeaderMagic) == 0;
   file.source = startsWithMagic ? brx::PackageSource::kPackageFile : brx::PackageSource::kOwnFile;
   file.signature = InspectSignature(bytes);
+  if (file.source == brx::PackageSource::kOwnFile) {
+    Result<StubArch> arch = ArchOfImage(bytes);
+    if (arch.ok()) {
+      file.stubArch = *arch;
+    } else {
+      file.noStub = arch.error();
+    }
+  }
   return file;
 }
 

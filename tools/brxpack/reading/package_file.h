@@ -3,8 +3,10 @@
 // its form recognised, and read by the installer's own package reader.
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "brxpack/authoring/stub_architecture.h"
 #include "brxpack/host/mapped_file.h"
 #include "brxpack/result.h"
 #include "package/reader.h"
@@ -24,6 +26,9 @@ struct PackageFile {
   std::string shown;          // the name as given, for messages
   brx::PackageSource source;  // a package file, or an executable with the package behind it
   SignatureInfo signature;
+  // A self-applying executable's stub: its architecture, or why it is none.
+  std::optional<StubArch> stubArch;
+  std::string noStub;
 };
 
 // Maps the file and decides its form: a file that begins with the package

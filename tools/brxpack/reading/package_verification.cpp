@@ -143,6 +143,11 @@ std::string DescribeSignature(const SignatureInfo& signature) {
          " that does not end the file (a signed stub's?); it does not sign this file";
 }
 
+std::string DescribeStub(const PackageFile& file) {
+  if (file.stubArch) return DescribeArch(*file.stubArch);
+  return "no installer stub: " + file.noStub;
+}
+
 std::string DescribeForm(const PackageFile& file, const brx::Package& package) {
   const uint32_t packageSize = package.packageEnd - package.packageStart;
   if (file.source == brx::PackageSource::kPackageFile) {
@@ -205,7 +210,11 @@ VerifyReport VerifyPackage(const PackageFile& file) {
   } else if (file.source == brx::PackageSource::kOwnFile) {
     report.facts.push_back("not a package file; read as a self-applying executable");
   }
-  if (file.source == brx::PackageSource::kOwnFile) ReportSignature(file, report);
+  if (file.source == brx::PackageSource::kOwnFile) {
+    report.facts.push_back("stub: " + DescribeStub(file));
+    report.stubArch = file.stubArch;
+    ReportSignature(file, report);
+  }
   if (package != nullptr) Verifier(*package, report).Run();
   return report;
 }

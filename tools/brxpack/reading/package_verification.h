@@ -3,6 +3,7 @@
 // (produces exactly its size with a good Adler-32), each section's form,
 // the presence of :RegistryKeys, repeated names, and the installed path of
 // every file entry.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@ struct VerifyReport {
   std::vector<std::string> facts;     // what the file is
   std::vector<std::string> problems;  // damage, one line each, naming the entry
   std::vector<std::string> notes;     // worth knowing, but no damage
+  std::optional<StubArch> stubArch;   // of a self-applying executable's stub
 };
 
 VerifyReport VerifyPackage(const PackageFile& file);
@@ -21,5 +23,7 @@ VerifyReport VerifyPackage(const PackageFile& file);
 // A one-line description of the file's form and signature, shared with list.
 std::string DescribeForm(const PackageFile& file, const brx::Package& package);
 std::string DescribeSignature(const SignatureInfo& signature);
+// A self-applying executable's stub: "x64 (PE32+, AMD64)", or why it is none.
+std::string DescribeStub(const PackageFile& file);
 
 }  // namespace brxpack
