@@ -27,6 +27,14 @@ class BenchError(AssertionError):
     """A failed expectation or a step that could not be done."""
 
 
+def machine_runs_x86():
+    """Whether 32-bit Windows programs run here at all (scripts/windows-arch,
+    which BRX_X64_ONLY=1 answers with x64 alone)."""
+    arches = subprocess.run([str(SOURCE / "scripts" / "windows-arch")], check=True,
+                            stdout=subprocess.PIPE).stdout.decode().split()
+    return "x86" in arches
+
+
 def in_wine_batch():
     return bool(os.environ.get("BRX_WINE_BATCH")) and bool(os.environ.get("WINEPREFIX"))
 
