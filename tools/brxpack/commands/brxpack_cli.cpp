@@ -165,13 +165,19 @@ void AddSimulate(CLI::App& app, Choice& choice) {
       "--expect), 1 otherwise.");
   command->add_option("PACKAGE", simulate.package, "A package or a self-applying executable")
       ->required();
-  command->add_option("--installed", simulate.installed, "The installed release (a folder)")
+  command
+      ->add_option("--installed", simulate.installed,
+                   "An installed release (a folder); given again, one installation each")
       ->required();
   command->add_option("--program", simulate.program,
                       "The program file, below the release (default: the one .exe at its top)");
-  command->add_option("--level", simulate.level, "The installed patch level (default 0)");
-  CLI::Option* output = command->add_option(
-      "--output", simulate.output, "Install into this new folder (default: a temporary one)");
+  command->add_option("--level", simulate.levels,
+                      "The installed patch level (default 0); given once for every release, or "
+                      "once per --installed in its order");
+  CLI::Option* output =
+      command->add_option("--output", simulate.output,
+                          "Install into this new folder (default: a temporary one); with "
+                          "several releases, into a folder below it named after each");
   command->add_flag("--in-place", simulate.inPlace, "Install into the release folder itself")
       ->excludes(output);
   command->add_flag("--keep", simulate.keep, "Keep the temporary folder and say where it is");
@@ -183,6 +189,7 @@ void AddSimulate(CLI::App& app, Choice& choice) {
       ->check(CLI::IsMember({"ok", "fail"}));
   command->add_option("--expect", simulate.expect,
                       "The release the result must equal (files and contents; a .bak counts)");
+  command->add_flag("--json", simulate.json, "Print one JSON object: each installation's run");
 }
 
 size_t EditDistance(const std::string& a, const std::string& b) {

@@ -69,15 +69,16 @@ int RunManifest(const ManifestOptions& options, Console& console);
 
 struct SimulateOptions {
   std::string package;
-  std::string installed;
-  std::string program;  // below installed; empty: the one .exe at its top
-  int32_t level = 0;
-  std::string output;  // empty: a temporary folder
+  std::vector<std::string> installed;  // one installation each
+  std::string program;          // below each installed release; empty: the one .exe at its top
+  std::vector<int32_t> levels;  // none (0), one for all, or one per installed release
+  std::string output;           // empty: a temporary folder; with several, one below it each
   bool inPlace = false;
   bool keep = false;
   std::string answer = "ok";    // or "cancel"
   std::string commands = "ok";  // or "fail"
   std::string expect;           // empty: no comparison
+  bool json = false;
 };
 int RunSimulate(const SimulateOptions& options, Console& console);
 
