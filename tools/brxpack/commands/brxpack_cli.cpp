@@ -132,11 +132,14 @@ void AddDiff(CLI::App& app, Choice& choice) {
   DiffOptions& diff = choice.diff;
   CLI::App* command = app.add_subcommand(
       "diff",
-      "Write the manifest of the update from one release folder to the next: NEW's changed and "
-      "new files, the files and folders NEW lacks removed, new empty folders created; names "
-      "matched as Windows matches them, contents byte for byte.");
-  command->add_option("OLD", diff.older, "The installed release (a folder)")->required();
-  command->add_option("NEW", diff.newer, "The release the update brings (a folder)")->required();
+      "Write the manifest of the update from one or several release folders to the next: NEW's "
+      "files that an old release lacks or holds otherwise, the files and folders NEW lacks "
+      "removed, new empty folders created; names matched as Windows matches them, contents "
+      "byte for byte. One update takes every old release given to NEW.");
+  command
+      ->add_option("OLD... NEW", diff.releases,
+                   "The installed releases, then the release the update brings (folders)")
+      ->required();
   command->add_option("-o,--output", diff.output,
                       "Write the manifest to this file instead of printing it");
   command->add_option("--base", diff.base,
@@ -144,7 +147,8 @@ void AddDiff(CLI::App& app, Choice& choice) {
                       "commands, registry values, [brand]), merged in");
   command->add_flag("--stats", diff.stats,
                     "Print counts and bytes, and the package's size against a full package of "
-                    "NEW");
+                    "NEW; with several old releases, what the update does to each and its size "
+                    "against an update from that release alone");
   command->add_option("--jobs", diff.threads, "Threads that compress for --stats (default 2)")
       ->check(CLI::Range(1, 64));
   command->add_option("--exclude", diff.exclude,

@@ -83,10 +83,9 @@ struct SimulateOptions {
 int RunSimulate(const SimulateOptions& options, Console& console);
 
 struct DiffOptions {
-  std::string older;
-  std::string newer;
-  std::string output;  // empty: standard output
-  std::string base;    // empty: no base manifest
+  std::vector<std::string> releases;  // the old releases, then NEW
+  std::string output;                 // empty: standard output
+  std::string base;                   // empty: no base manifest
   bool stats = false;
   unsigned threads = kDefaultThreads;  // for --stats
   std::vector<std::string> exclude;    // patterns, as [payload] exclude
