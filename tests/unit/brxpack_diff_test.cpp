@@ -113,8 +113,9 @@ TEST(DiffTest, TheUpdateTurnsOldIntoNew) {
 // changed only between the first two, one gone from the middle release and
 // back in NEW, names whose case differs from release to release, a folder
 // that comes and goes, a path that is a file in one old release and a
-// folder in another, new folders whose parents only some releases have; and
-// that a file every release holds as NEW does stays out of the package.
+// folder in another, new folders whose parents only some releases have, an
+// empty file (installed like any other, so no warning); and that a file
+// every release holds as NEW does stays out of the package.
 TEST(DiffTest, OneUpdateTurnsEveryOldReleaseIntoNew) {
   struct Case {
     const char* what;
@@ -152,6 +153,7 @@ TEST(DiffTest, OneUpdateTurnsEveryOldReleaseIntoNew) {
     WriteTree(workspace, "new", c.newer);
     const ToolRun run = DiffBuildSimulate(workspace, kBase, "new", {}, olds);
     EXPECT_EQ(run.code, 0) << c.what << "\n" << run.out << run.err;
+    EXPECT_EQ(run.err.find("warning: '"), std::string::npos) << c.what << "\n" << run.err;
     for (const std::string& old : olds) {
       const std::string verdict = "release   " + workspace.Text(old) +
                                   ": installed, patch level 0 -> 2; the result equals " +

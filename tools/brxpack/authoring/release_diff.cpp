@@ -170,12 +170,6 @@ Result<ReleasesDiff> DiffReleases(const std::vector<OldRelease>& older, const Pa
     } else {
       diff.update.changed.push_back({file.relative, file.size, NoteOfNeeds(*needs, releases)});
     }
-    if (file.size == 0) {
-      diff.update.notes.push_back(
-          "'" + file.relative +
-          "' is empty: brxpack build refuses it (installers of the classic kind "
-          "cannot write a file of 0 bytes)");
-    }
   }
 
   std::vector<FolderView> views;
