@@ -137,8 +137,9 @@ void AddDiff(CLI::App& app, Choice& choice) {
       "removed, new empty folders created; names matched as Windows matches them, contents "
       "byte for byte. One update takes every old release given to NEW.");
   command
-      ->add_option("OLD... NEW", diff.releases,
-                   "The installed releases, then the release the update brings (folders)")
+      ->add_option("RELEASES", diff.releases,
+                   "OLD... NEW: the installed releases, then the release the update brings, "
+                   "last (folders)")
       ->required();
   command->add_option("-o,--output", diff.output,
                       "Write the manifest to this file instead of printing it");
