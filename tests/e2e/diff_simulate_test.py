@@ -1,15 +1,17 @@
 #!/usr/bin/python3
-"""End-to-end scenarios: the publisher's road from two release folders to a
+"""End-to-end scenarios: the publisher's road from release folders to a
 proven update.exe, and proof that the simulation tells the truth. The demo's
-releases (examples/demo/releases) go through the release preset's brxpack
-on Linux: diff, build --exe, simulate; then the same update.exe runs under
-Wine on the installed 1.0 and must give exactly what simulate promised."""
+releases (examples/demo/releases), and three releases of which the first
+two are installed, go through the release preset's brxpack on Linux: diff,
+build --exe, simulate; then the same update.exe runs under Wine on each
+installed release and must give exactly what simulate promised."""
 
 import shutil
 import subprocess
 
 import bench
 import checks
+import registry
 import user_texts
 from checks import expect, expect_equal
 from publisher import brxpack, with_stub
@@ -110,6 +112,89 @@ def scenario_both_report_a_failure(s):
     for line in ("reports failure (--commands fail)", 'message   "!": "Ошибка при исполнении',
                  "result    not installed"):
         expect(line in simulated, "simulate reports %r" % line)
+
+
+# Three releases: 1.0 and 1.1 are installed, 2.0 is the one the update
+# brings. notes.ini changes between 1.0 and 1.1 only; help.txt is gone from
+# 1.1 and back in 2.0; the readme's name differs in case in each; plugins\
+# comes in 1.1 (with an empty folder inside) and goes in 2.0.
+THREE_RELEASES = {
+    "1.0": {"notes.ini": b"version=1\r\n", "help.txt": b"help\r\n", "Readme.TXT": b"read me\r\n",
+            "same.dat": b"the same in every release"},
+    "1.1": {"notes.ini": b"version=2\r\n", "README.txt": b"read me\r\n",
+            "plugins\\spell.dll": b"spell", "plugins\\cache": None,
+            "same.dat": b"the same in every release"},
+    "2.0": {"notes.ini": b"version=2\r\n", "help.txt": b"help\r\n", "readme.txt": b"read me\r\n",
+            "same.dat": b"the same in every release"},
+}
+INSTALLED_LEVELS = {"1.0": 0, "1.1": 1}
+
+
+def _update_from_three(s):
+    """The three releases with the scenario's program in each, the demo's
+    base for the scenario's keys at level 2; diff of both old releases with
+    --stats, build --exe. Gives update.exe."""
+    for release, files in THREE_RELEASES.items():
+        folder = s.work / release
+        folder.mkdir()
+        (folder / s.PROGRAM_FILE).write_bytes(s.program_bytes)
+        for name, data in files.items():
+            path = folder / name.replace("\\", "/")
+            if data is None:
+                path.mkdir(parents=True)
+            else:
+                path.parent.mkdir(parents=True, exist_ok=True)
+                path.write_bytes(data)
+    base = (RELEASES / "base.toml").read_text(encoding="utf-8")
+    base = base.replace("SOFTWARE\\Brindlex\\Notes", s.key)
+    base = base.replace("Software\\Brindlex\\Notes\\Settings", s.user_key)
+    base = base.replace("patch_level = 1", "patch_level = 2")
+    (s.work / "base.toml").write_text(base, encoding="utf-8")
+    stats = _linux_brxpack(s, "diff", "1.0", "1.1", "2.0", "--base", "base.toml", "-o",
+                           "update.toml", "--stats")
+    for text in ("3 changed, 0 new, 1 removed file; 0 folders to create, 2 to remove",
+                 "from 1.0\n  unchanged 3 files", "  changed   2 files",
+                 "from 1.1\n  unchanged 3 files", "  new       1 file",
+                 "  removed   1 file, 5 bytes, and 2 folders left empty",
+                 "for an update from 1.1 alone", "package   "):
+        expect(text in stats, "diff reports %r" % text)
+    _linux_brxpack(s, "build", "update.toml", "--exe", "update.exe",
+                   *with_stub(s.root / "PATCH.EXE"))
+    return s.work / "update.exe"
+
+
+# Tests that one update.exe made from three releases is proven by simulate
+# on both installed releases (and brxpack.exe agrees under Wine), and that
+# PATCH.EXE under Wine applies it to 1.0 at level 0 and to 1.1 at level 1
+# and leaves exactly 2.0 each time: every file and folder, every byte, the
+# readme under 2.0's spelling, no plugins\, no .bak; the registry values of
+# the update and level 2.
+def scenario_one_update_gives_the_new_release_from_each_old_one(s):
+    update = _update_from_three(s)
+    levels = [word for level in INSTALLED_LEVELS.values() for word in ("--level", level)]
+    installed = [word for release in INSTALLED_LEVELS for word in ("--installed", release)]
+    simulated = _linux_brxpack(s, "simulate", update, *installed, "--expect", "2.0", *levels)
+    for release, level in INSTALLED_LEVELS.items():
+        line = "release   %s: installed, patch level %d -> 2; the result equals 2.0\n" % (
+            release, level)
+        expect(line in simulated, "simulate reports %r" % line)
+    brxpack(s, "simulate", update, "--installed", s.work / "1.0", "--installed", s.work / "1.1",
+            "--expect", s.work / "2.0", *levels)
+
+    for release, level in INSTALLED_LEVELS.items():
+        s.registry.delete_key("HKLM", s.key)
+        s.registry.delete_key("HKCU", s.user_key)
+        shutil.rmtree(s.target)
+        shutil.copytree(s.work / release, s.target)
+        s.install_target(level=level)
+        checks.expect_success(s.run(application=windows_path(update), answers=["OK"]))
+        expect_equal(_tree(s.target), _tree(s.work / "2.0"),
+                     "the tree installed from %s against 2.0" % release)
+        expect_equal(s.registry.read([("HKLM", s.key, "Version"), ("HKCU", s.user_key, "Theme"),
+                                      ("HKLM", s.key, "PatchLevel")]),
+                     [(registry.REG_SZ, b"2.0\0"), (registry.REG_SZ, b"dark\0"),
+                      (registry.REG_DWORD, b"\x02\x00\x00\x00")],
+                     "registry values after the update from %s" % release)
 
 
 if __name__ == "__main__":

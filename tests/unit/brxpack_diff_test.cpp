@@ -30,19 +30,19 @@ void WriteTree(const Workspace& workspace, const std::string& folder, const Tree
   }
 }
 
-// diff with the base, build, then simulate on OLD expecting NEW (or `expected`).
+// diff with the base, build, then simulate on each old release expecting
+// NEW (or `expected`).
 ToolRun DiffBuildSimulate(const Workspace& workspace, const std::string& base,
                           const std::string& expected = "new",
-                          const std::vector<std::string>& diffOptions = {}) {
+                          const std::vector<std::string>& diffOptions = {},
+                          const std::vector<std::string>& olds = {"old"}) {
   workspace.Write("conf/base.toml", base);
   std::filesystem::create_directories(workspace.Path("out"));
-  std::vector<std::string> arguments = {"diff",
-                                        workspace.Text("old"),
-                                        workspace.Text("new"),
-                                        "--base",
-                                        workspace.Text("conf/base.toml"),
-                                        "-o",
-                                        workspace.Text("out/update.toml")};
+  std::vector<std::string> arguments = {"diff"};
+  for (const std::string& old : olds) arguments.push_back(workspace.Text(old));
+  arguments.insert(arguments.end(),
+                   {workspace.Text("new"), "--base", workspace.Text("conf/base.toml"), "-o",
+                    workspace.Text("out/update.toml")});
   arguments.insert(arguments.end(), diffOptions.begin(), diffOptions.end());
   const ToolRun diff = RunTool(arguments);
   if (diff.code != 0) return diff;
@@ -50,8 +50,13 @@ ToolRun DiffBuildSimulate(const Workspace& workspace, const std::string& base,
       RunTool({"build", workspace.Text("out/update.toml"), "-o", workspace.Text("out/update.brx")});
   if (build.code != 0)
     return {build.code, build.out, build.err + workspace.Read("out/update.toml")};
-  return RunTool({"simulate", workspace.Text("out/update.brx"), "--installed",
-                  workspace.Text("old"), "--expect", workspace.Text(expected)});
+  std::vector<std::string> simulate = {"simulate", workspace.Text("out/update.brx")};
+  for (const std::string& old : olds)
+    simulate.insert(simulate.end(), {"--installed", workspace.Text(old)});
+  simulate.insert(simulate.end(), {"--expect", workspace.Text(expected)});
+  ToolRun run = RunTool(simulate);
+  run.err = diff.err + run.err;
+  return run;
 }
 
 // Tests that the update diff writes turns OLD into exactly NEW when the
@@ -102,6 +107,98 @@ TEST(DiffTest, TheUpdateTurnsOldIntoNew) {
         << c.what << "\n"
         << manifest;
   }
+}
+
+// Tests that one update made from several old releases turns each of them
+// into exactly NEW, for what differs between the old releases: a file
+// changed only between the first two, one gone from the middle release and
+// back in NEW, names whose case differs from release to release, a folder
+// that comes and goes, a path that is a file in one old release and a
+// folder in another, new folders whose parents only some releases have, an
+// empty file (installed like any other, so no warning); and that a file
+// every release holds as NEW does stays out of the package.
+TEST(DiffTest, OneUpdateTurnsEveryOldReleaseIntoNew) {
+  struct Case {
+    const char* what;
+    std::vector<Tree> older;
+    Tree newer;
+    const char* leftOut;  // a path the manifest must not name
+  };
+  const Case cases[] = {
+      {"changed between the first two, gone and back, same everywhere",
+       {{{{"notes.ini", "v1"}, {"help.txt", "h"}, {"same.txt", "s"}}, {}},
+        {{{"notes.ini", "v2"}, {"same.txt", "s"}}, {}},
+        {{{"notes.ini", "v2"}, {"same.txt", "s"}, {"gone.txt", "g"}}, {}}},
+       {{{"notes.ini", "v2"}, {"help.txt", "h"}, {"same.txt", "s"}, {"empty.txt", ""}}, {}},
+       "same.txt"},
+      {"names spelt otherwise in each release take NEW's spelling",
+       {{{{"Readme.TXT", "r"}, {"a.txt", "1"}, {"u.txt", "u"}}, {}},
+        {{{"README.txt", "r"}, {"A.TXT", "1"}, {"u.txt", "u"}}, {}},
+        {{{"readme.txt", "r"}, {"a.txt", "1"}, {"u.txt", "u"}}, {}}},
+       {{{"readme.txt", "r"}, {"a.txt", "1"}, {"u.txt", "u"}}, {}},
+       "u.txt"},
+      {"a folder that comes and goes, a file here and a folder there",
+       {{{{"x", "file"}, {"k.txt", "k"}}, {}},
+        {{{"plugins/p.dll", "p"}, {"x/y.txt", "y"}, {"k.txt", "k"}}, {"plugins/old", "Data/z"}},
+        {{{"k.txt", "k"}}, {"plugins"}}},
+       {{{"k.txt", "k"}}, {"data/z/deep"}},
+       "k.txt"},
+  };
+  for (const Case& c : cases) {
+    Workspace workspace;
+    std::vector<std::string> olds;
+    for (size_t i = 0; i < c.older.size(); ++i) {
+      olds.push_back("old" + std::to_string(i + 1));
+      WriteTree(workspace, olds.back(), c.older[i]);
+    }
+    WriteTree(workspace, "new", c.newer);
+    const ToolRun run = DiffBuildSimulate(workspace, kBase, "new", {}, olds);
+    EXPECT_EQ(run.code, 0) << c.what << "\n" << run.out << run.err;
+    EXPECT_EQ(run.err.find("warning: '"), std::string::npos) << c.what << "\n" << run.err;
+    for (const std::string& old : olds) {
+      const std::string verdict = "release   " + workspace.Text(old) +
+                                  ": installed, patch level 0 -> 2; the result equals " +
+                                  workspace.Text("new") + "\n";
+      EXPECT_NE(run.out.find(verdict), std::string::npos) << c.what << "\n" << run.out;
+    }
+    const std::string manifest = workspace.Read("out/update.toml");
+    EXPECT_EQ(manifest.find(std::string("'") + c.leftOut + "'"), std::string::npos)
+        << c.what << "\n"
+        << manifest;
+  }
+}
+
+// Tests that diff --stats tells for each old release what the update
+// changes there, what it carries that the release already holds, and its
+// size against an update from that release alone; and that a path whose
+// kind changes is refused naming the release it changes in.
+TEST(DiffTest, TellsWhatTheUpdateDoesToEachRelease) {
+  Workspace workspace;
+  WriteTree(workspace, "old1", {{{"a.txt", "one"}, {"b.txt", "bb"}}, {}});
+  WriteTree(workspace, "old2", {{{"a.txt", "two"}, {"b.txt", "22"}, {"c.txt", "c"}}, {}});
+  WriteTree(workspace, "new", {{{"a.txt", "two"}, {"b.txt", "bb"}}, {}});
+  const ToolRun run =
+      RunTool({"diff", workspace.Text("old1"), workspace.Text("old2"), workspace.Text("new"),
+               "--stats", "-o", workspace.Text("update.toml")});
+  EXPECT_EQ(run.code, 0) << run.err;
+  for (const std::string& text :
+       {"from " + workspace.Text("old1") +
+            "\n  unchanged 2 files, 4 bytes\n  changed   1 file, 3 bytes\n  new       0 files, "
+            "0 bytes\n  removed   0 files, 0 bytes\n  carried   1 file, 2 bytes that " +
+            workspace.Text("old1") + " holds as NEW does, written again\n  package   ",
+        "from " + workspace.Text("old2") +
+            "\n  unchanged 2 files, 5 bytes\n  changed   1 file, 2 bytes",
+        std::string(" alone; this one is "), std::string("removed   1 file, 1 bytes\n")}) {
+    EXPECT_NE(run.out.find(text), std::string::npos) << text << "\n" << run.out;
+  }
+  WriteTree(workspace, "old3", {{{"a.txt/inner.txt", "i"}}, {}});
+  const ToolRun refused =
+      RunTool({"diff", workspace.Text("old1"), workspace.Text("old3"), workspace.Text("new")});
+  EXPECT_EQ(refused.code, 2);
+  EXPECT_NE(refused.err.find("brxpack: 'a.txt' is a folder in " + workspace.Text("old3") +
+                             " and a file in NEW"),
+            std::string::npos)
+      << refused.err;
 }
 
 // Tests that diff refuses what an update cannot do or say, naming both

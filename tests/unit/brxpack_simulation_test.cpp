@@ -184,5 +184,54 @@ TEST(SimulateTest, InstallsOnACopyAndComparesTheResult) {
   EXPECT_EQ(workspace.Read("1.0/notes.ini"), "version=1");
 }
 
+// Tests that simulate given several releases installs on a copy of each
+// with its own patch level, prints one verdict a release and exits 0 only
+// when every one of them gives --expect; that --json says the same per
+// release; and that a --level count that pairs with no release is refused.
+TEST(SimulateTest, ProvesTheUpdateOnEachRelease) {
+  Workspace workspace;
+  workspace.Write("update.toml",
+                  "[target]\nregistry_key = 'SOFTWARE\\Pub\\App'\npatch_level = 3\n"
+                  "[payload]\nfolder = '2.0'\n");
+  for (const char* release : {"1.0", "1.1", "2.0"}) {
+    workspace.Write(std::string(release) + "/app.exe", "MZ");
+    workspace.Write(std::string(release) + "/notes.ini", release);
+  }
+  workspace.Write("1.1/stray.txt", "not in 2.0");
+  ASSERT_EQ(RunTool({"build", workspace.Text("update.toml"), "-o", workspace.Text("u.brx")}).code,
+            0);
+  const auto simulate = [&](std::vector<std::string> more) {
+    std::vector<std::string> arguments = {
+        "simulate",    workspace.Text("u.brx"), "--installed", workspace.Text("1.0"),
+        "--installed", workspace.Text("1.1"),   "--expect",    workspace.Text("2.0")};
+    arguments.insert(arguments.end(), more.begin(), more.end());
+    return RunTool(arguments);
+  };
+  const test::ToolRun text = simulate({"--level", "1", "--level", "2"});
+  EXPECT_EQ(text.code, 1) << text.out << text.err;
+  for (const std::string& line :
+       {"release   " + workspace.Text("1.0") +
+            ": installed, patch level 1 -> 3; the result equals " + workspace.Text("2.0") + "\n",
+        "release   " + workspace.Text("1.1") +
+            ": installed, patch level 2 -> 3; the result differs from " + workspace.Text("2.0") +
+            " (1 difference)\n",
+        std::string("          stray.txt: not expected\n")}) {
+    EXPECT_NE(text.out.find(line), std::string::npos) << line << "\n" << text.out;
+  }
+  const test::ToolRun json = simulate({"--json"});
+  EXPECT_EQ(json.code, 1) << json.err;
+  for (const std::string& part :
+       {std::string("\"ok\":false,\"runs\":[{\"installed\":\"") + workspace.Text("1.0"),
+        std::string("\"finalPatchLevel\":3,"), std::string("\"equals\":true,\"differences\":[]"),
+        std::string(
+            "\"equals\":false,\"differences\":[\"stray.txt: not expected\"],\"ok\":false}]}")}) {
+    EXPECT_NE(json.out.find(part), std::string::npos) << part << "\n" << json.out;
+  }
+  const test::ToolRun levels = simulate({"--level", "1", "--level", "2", "--level", "3"});
+  EXPECT_EQ(levels.code, 2);
+  EXPECT_NE(levels.err.find("brxpack: --level is given 3 times for 2 releases"), std::string::npos)
+      << levels.err;
+}
+
 }  // namespace
 }  // namespace brxpack

@@ -15,14 +15,25 @@ std::string Count(uint64_t count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
+// "1.0", "1.0 and 1.1", "1.0, 1.1 and 1.2".
+std::string Listed(const std::vector<std::string>& names) {
+  std::string text;
+  for (size_t i = 0; i < names.size(); ++i) {
+    text += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + names[i];
+  }
+  return text;
+}
+
 std::string Header(const DiffManifestRequest& request) {
   const ReleaseDiff& diff = *request.diff;
-  std::string text = "# The update from " + request.olderShown + " to " + request.newerShown +
-                     ", written by brxpack diff:\n# " + DiffSummary(diff) + "; " +
-                     Count(diff.unchanged.files, "unchanged file", "unchanged files") +
+  std::string installed;
+  for (const std::string& name : request.olderShown) installed += " --installed " + name;
+  std::string text = "# The update from " + Listed(request.olderShown) + " to " +
+                     request.newerShown + ", written by brxpack diff:\n# " + DiffSummary(diff) +
+                     "; " + Count(diff.unchanged.files, "unchanged file", "unchanged files") +
                      " left out.\n# Build it:  brxpack build " + request.manifestShown +
-                     " --exe update.exe\n# Prove it:  brxpack simulate update.exe --installed " +
-                     request.olderShown + " --expect " + request.newerShown + "\n";
+                     " --exe update.exe\n# Prove it:  brxpack simulate update.exe" + installed +
+                     " --expect " + request.newerShown + "\n";
   for (const std::string& note : diff.notes) text += "# Note: " + note + "\n";
   if (!request.base) {
     text +=

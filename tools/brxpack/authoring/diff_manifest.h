@@ -1,11 +1,12 @@
 #pragma once
-// The manifest of an update made from two releases: the new release's
-// folder as the payload with only its changed and new files, the folders
-// to create, and the files and folders to remove, merged into a base
-// manifest when there is one.
+// The manifest of an update made from releases: the new release's folder
+// as the payload with only the files an old release needs, the folders to
+// create, and the files and folders to remove, merged into a base manifest
+// when there is one.
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "brxpack/authoring/release_diff.h"
 #include "brxpack/result.h"
@@ -14,7 +15,7 @@ namespace brxpack {
 
 struct DiffManifestRequest {
   const ReleaseDiff* diff = nullptr;
-  std::string olderShown;  // the releases as the publisher named them
+  std::vector<std::string> olderShown;  // the releases as the publisher named them
   std::string newerShown;
   std::string manifestShown;             // the manifest's own name, for the commands it gives
   std::filesystem::path newer;           // the new release's folder

@@ -64,9 +64,7 @@ Result<DiffPaths> DiffPathsOf(const ReleaseDiff& diff) {
   ListGroup changed{"changed in NEW", {}, {}};
   ListGroup added{"new in NEW", {}, {}};
   Status status = Collect(PathsOf(diff.changed), "changed in NEW", changed.items, paths);
-  for (const DiffFile& file : diff.changed) {
-    changed.notes.push_back(file.caseOnly ? "only its name's case" : "");
-  }
+  for (const DiffFile& file : diff.changed) changed.notes.push_back(file.note);
   if (status.ok()) status = Collect(PathsOf(diff.added), "new in NEW", added.items, paths);
   if (status.ok()) {
     status = Collect(diff.newFolders, "a new folder of NEW", paths.newFolders, paths);

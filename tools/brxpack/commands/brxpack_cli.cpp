@@ -145,11 +145,15 @@ void AddDiff(CLI::App& app, Choice& choice) {
   DiffOptions& diff = choice.diff;
   CLI::App* command = app.add_subcommand(
       "diff",
-      "Write the manifest of the update from one release folder to the next: NEW's changed and "
-      "new files, the files and folders NEW lacks removed, new empty folders created; names "
-      "matched as Windows matches them, contents byte for byte.");
-  command->add_option("OLD", diff.older, "The installed release (a folder)")->required();
-  command->add_option("NEW", diff.newer, "The release the update brings (a folder)")->required();
+      "Write the manifest of the update from one or several release folders to the next: NEW's "
+      "files that an old release lacks or holds otherwise, the files and folders NEW lacks "
+      "removed, new empty folders created; names matched as Windows matches them, contents "
+      "byte for byte. One update takes every old release given to NEW.");
+  command
+      ->add_option("RELEASES", diff.releases,
+                   "OLD... NEW: the installed releases, then the release the update brings, "
+                   "last (folders)")
+      ->required();
   command->add_option("-o,--output", diff.output,
                       "Write the manifest to this file instead of printing it");
   command->add_option("--base", diff.base,
@@ -157,7 +161,8 @@ void AddDiff(CLI::App& app, Choice& choice) {
                       "commands, registry values, [brand]), merged in");
   command->add_flag("--stats", diff.stats,
                     "Print counts and bytes, and the package's size against a full package of "
-                    "NEW");
+                    "NEW; with several old releases, what the update does to each and its size "
+                    "against an update from that release alone");
   command->add_option("--jobs", diff.threads, "Threads that compress for --stats (default 2)")
       ->check(CLI::Range(1, 64));
   command->add_option("--exclude", diff.exclude,
@@ -178,13 +183,19 @@ void AddSimulate(CLI::App& app, Choice& choice) {
       "--expect), 1 otherwise.");
   command->add_option("PACKAGE", simulate.package, "A package or a self-applying executable")
       ->required();
-  command->add_option("--installed", simulate.installed, "The installed release (a folder)")
+  command
+      ->add_option("--installed", simulate.installed,
+                   "An installed release (a folder); given again, one installation each")
       ->required();
   command->add_option("--program", simulate.program,
                       "The program file, below the release (default: the one .exe at its top)");
-  command->add_option("--level", simulate.level, "The installed patch level (default 0)");
-  CLI::Option* output = command->add_option(
-      "--output", simulate.output, "Install into this new folder (default: a temporary one)");
+  command->add_option("--level", simulate.levels,
+                      "The installed patch level (default 0); given once for every release, or "
+                      "once per --installed in its order");
+  CLI::Option* output =
+      command->add_option("--output", simulate.output,
+                          "Install into this new folder (default: a temporary one); with "
+                          "several releases, into a folder below it named after each");
   command->add_flag("--in-place", simulate.inPlace, "Install into the release folder itself")
       ->excludes(output);
   command->add_flag("--keep", simulate.keep, "Keep the temporary folder and say where it is");
@@ -196,6 +207,7 @@ void AddSimulate(CLI::App& app, Choice& choice) {
       ->check(CLI::IsMember({"ok", "fail"}));
   command->add_option("--expect", simulate.expect,
                       "The release the result must equal (files and contents; a .bak counts)");
+  command->add_flag("--json", simulate.json, "Print one JSON object: each installation's run");
 }
 
 size_t EditDistance(const std::string& a, const std::string& b) {

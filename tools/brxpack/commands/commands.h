@@ -72,23 +72,23 @@ int RunManifest(const ManifestOptions& options, Console& console);
 
 struct SimulateOptions {
   std::string package;
-  std::string installed;
-  std::string program;  // below installed; empty: the one .exe at its top
-  int32_t level = 0;
-  std::string output;  // empty: a temporary folder
+  std::vector<std::string> installed;  // one installation each
+  std::string program;          // below each installed release; empty: the one .exe at its top
+  std::vector<int32_t> levels;  // none (0), one for all, or one per installed release
+  std::string output;           // empty: a temporary folder; with several, one below it each
   bool inPlace = false;
   bool keep = false;
   std::string answer = "ok";    // or "cancel"
   std::string commands = "ok";  // or "fail"
   std::string expect;           // empty: no comparison
+  bool json = false;
 };
 int RunSimulate(const SimulateOptions& options, Console& console);
 
 struct DiffOptions {
-  std::string older;
-  std::string newer;
-  std::string output;  // empty: standard output
-  std::string base;    // empty: no base manifest
+  std::vector<std::string> releases;  // the old releases, then NEW
+  std::string output;                 // empty: standard output
+  std::string base;                   // empty: no base manifest
   bool stats = false;
   unsigned threads = kDefaultThreads;  // for --stats
   std::vector<std::string> exclude;    // patterns, as [payload] exclude

@@ -1,68 +1,22 @@
-// brxpack diff: the manifest of the update that turns one release folder
-// into another, with the figures of what it takes and leaves out.
+// brxpack diff: the manifest of the update that turns one or several
+// release folders into another, with the figures of what it takes and
+// leaves out.
 #include <system_error>
 
-#include "authoring/zlib_compressor.h"
 #include "brxpack/authoring/diff_manifest.h"
-#include "brxpack/authoring/manifest_parser.h"
-#include "brxpack/authoring/package_size.h"
 #include "brxpack/authoring/release_diff.h"
 #include "brxpack/commands/commands.h"
+#include "brxpack/commands/diff_stats.h"
 #include "brxpack/commands/exit_codes.h"
 #include "brxpack/commands/refuse.h"
-#include "brxpack/host/byte_size.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/output_file.h"
-#include "brxpack/host/scratch_folder.h"
 
 namespace brxpack {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// A manifest without [target] cannot be planned; its sections weigh a few
-// bytes, so the figures stand in for the target the publisher will give.
-constexpr char kStandInTarget[] = "\n[target]\nregistry_key = 'SOFTWARE\\P\\P'\npatch_level = 1\n";
-
-std::string Row(const char* what, const DiffTally& tally) {
-  std::string row = what;
-  row.resize(10, ' ');
-  return row + std::to_string(tally.files) + (tally.files == 1 ? " file, " : " files, ") +
-         ReadableSize(tally.bytes);
-}
-
-// Both packages written as build writes them: the update, and the one that
-// takes every file of NEW with the same sections.
-int PrintStats(const ReleaseDiff& diff, const std::string& text, const fs::path& manifestPath,
-               bool hasBase, const DiffOptions& options, std::ostream& out, Console& console) {
-  out << Row("unchanged", diff.unchanged) << "\n"
-      << Row("changed", Tally(diff.changed)) << "\n"
-      << Row("new", Tally(diff.added)) << "\n"
-      << Row("removed", Tally(diff.removed))
-      << (diff.removedFolders.empty()
-              ? ""
-              : ", and " + std::to_string(diff.removedFolders.size()) +
-                    (diff.removedFolders.size() == 1 ? " folder" : " folders") + " left empty")
-      << "\n";
-  Result<Manifest> update = ParseManifest(text + (hasBase ? "" : kStandInTarget), manifestPath);
-  if (!update.ok()) return Refuse(console, update.error());
-  Manifest full = *update;
-  if (full.payload) full.payload->only.reset();
-  Result<ScratchFolder> scratch = ScratchFolder::Create("brxpack-diff-");
-  if (!scratch.ok()) return Refuse(console, scratch.error());
-  const int level = update->level.value_or(brx::kDefaultCompressionLevel);
-  Result<uint64_t> updateSize = PackageSize(*update, level, options.threads, scratch->path());
-  if (!updateSize.ok()) return Refuse(console, updateSize.error());
-  Result<uint64_t> fullSize = PackageSize(full, level, options.threads, scratch->path());
-  if (!fullSize.ok()) return Refuse(console, fullSize.error());
-  out << "package   " << ReadableSize(*updateSize) << ", against " << ReadableSize(*fullSize)
-      << " for a full package of NEW (" << (*fullSize == 0 ? 0 : *updateSize * 100 / *fullSize)
-      << "%): both written by build's own writer at level " << level
-      << ", with the manifest's sections" << (hasBase ? "" : " and a stand-in [target]")
-      << "; the full one takes every file of NEW\n";
-  return kExitOk;
-}
 
 // The payload folder's rules, which the manifest repeats for build.
 Result<PayloadRules> RulesOf(const DiffOptions& options) {
@@ -82,13 +36,29 @@ Result<PayloadRules> RulesOf(const DiffOptions& options) {
 }  // namespace
 
 int RunDiff(const DiffOptions& options, Console& console) {
+  if (options.releases.size() < 2) {
+    return Refuse(console, "diff takes the old releases and then NEW: give at least two folders");
+  }
   Result<PayloadRules> rules = RulesOf(options);
   if (!rules.ok()) return Refuse(console, rules.error());
-  Result<PayloadTree> older = ScanPayloadTree(PathFromUtf8(options.older), *rules, "OLD");
-  if (!older.ok()) return Refuse(console, older.error());
-  Result<PayloadTree> newer = ScanPayloadTree(PathFromUtf8(options.newer), *rules, "NEW");
+  const std::vector<std::string> olderShown(options.releases.begin(), options.releases.end() - 1);
+  const std::string& newerShown = options.releases.back();
+  // One old release is "OLD" in messages, as the command's help calls it.
+  const bool several = olderShown.size() > 1;
+  std::vector<PayloadTree> trees;
+  for (const std::string& shown : olderShown) {
+    Result<PayloadTree> tree =
+        ScanPayloadTree(PathFromUtf8(shown), *rules, several ? shown : "OLD");
+    if (!tree.ok()) return Refuse(console, tree.error());
+    trees.push_back(std::move(*tree));
+  }
+  std::vector<OldRelease> older;
+  for (size_t i = 0; i < trees.size(); ++i) {
+    older.push_back({several ? olderShown[i] : "OLD", &trees[i]});
+  }
+  Result<PayloadTree> newer = ScanPayloadTree(PathFromUtf8(newerShown), *rules, "NEW");
   if (!newer.ok()) return Refuse(console, newer.error());
-  Result<ReleaseDiff> diff = DiffReleases(*older, *newer);
+  Result<ReleasesDiff> diff = DiffReleases(older, *newer);
   if (!diff.ok()) return Refuse(console, diff.error());
 
   std::error_code error;
@@ -96,11 +66,11 @@ int RunDiff(const DiffOptions& options, Console& console) {
                                     ? fs::current_path(error) / "update.toml"
                                     : fs::absolute(PathFromUtf8(options.output), error);
   DiffManifestRequest request;
-  request.diff = &*diff;
-  request.olderShown = options.older;
-  request.newerShown = options.newer;
+  request.diff = &diff->update;
+  request.olderShown = olderShown;
+  request.newerShown = newerShown;
   request.manifestShown = options.output.empty() ? "update.toml" : options.output;
-  request.newer = PathFromUtf8(options.newer);
+  request.newer = PathFromUtf8(newerShown);
   request.exclude = options.exclude;
   request.include = options.include;
   request.symlinks = options.symlinks;
@@ -108,7 +78,7 @@ int RunDiff(const DiffOptions& options, Console& console) {
   if (!options.base.empty()) request.base = PathFromUtf8(options.base);
   Result<std::string> text = ComposeDiffManifest(request);
   if (!text.ok()) return Refuse(console, text.error());
-  for (const std::string& note : diff->notes) Warn(console, note);
+  for (const std::string& note : diff->update.notes) Warn(console, note);
 
   if (options.output.empty()) {
     console.out << *text;
@@ -118,12 +88,12 @@ int RunDiff(const DiffOptions& options, Console& console) {
     Status written = file->Write(text->data(), text->size());
     if (written.ok()) written = file->Commit();
     if (!written.ok()) return Refuse(console, written.error());
-    console.out << "brxpack: wrote " << options.output << ": " << DiffSummary(*diff) << "\n";
+    console.out << "brxpack: wrote " << options.output << ": " << DiffSummary(diff->update) << "\n";
   }
   if (!options.stats) return kExitOk;
   // With the manifest on standard output, the figures go beside the messages.
-  return PrintStats(*diff, *text, manifestPath, request.base.has_value(), options,
-                    options.output.empty() ? console.err : console.out, console);
+  return PrintDiffStats(*diff, request, *text, manifestPath, options,
+                        options.output.empty() ? console.err : console.out, console);
 }
 
 }  // namespace brxpack

@@ -1,16 +1,28 @@
 #pragma once
-// Whether two files hold the same bytes, read side by side in large chunks:
-// each file is read once, and no further than its first difference.
+// Whether files hold the same bytes, read side by side in large chunks:
+// each file is read at most once, and no further than its first difference.
 #include <cstdint>
 #include <filesystem>
+#include <vector>
 
 #include "brxpack/result.h"
 
 namespace brxpack {
 
+struct SizedFile {
+  std::filesystem::path path;
+  uint64_t size = 0;  // the caller's (it has listed the file)
+};
+
 // Sizes are the caller's (it has listed both files); different sizes are a
 // difference without a read. Fails, naming the file, when one cannot be read.
 Result<bool> SameContents(const std::filesystem::path& a, uint64_t sizeA,
                           const std::filesystem::path& b, uint64_t sizeB);
+
+// For each of `others`, whether it holds the bytes of `reference`. The
+// reference is read once for all of them, and no further than the last
+// difference it still has to find; a file of another size is not opened.
+Result<std::vector<bool>> SameContentsAsEach(const SizedFile& reference,
+                                             const std::vector<SizedFile>& others);
 
 }  // namespace brxpack

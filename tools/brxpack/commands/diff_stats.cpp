@@ -1,0 +1,132 @@
+#include "brxpack/commands/diff_stats.h"
+
+#include "authoring/zlib_compressor.h"
+#include "brxpack/authoring/manifest_parser.h"
+#include "brxpack/authoring/package_size.h"
+#include "brxpack/commands/exit_codes.h"
+#include "brxpack/commands/refuse.h"
+#include "brxpack/host/byte_size.h"
+#include "brxpack/host/scratch_folder.h"
+
+namespace brxpack {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A manifest without [target] cannot be planned; its sections weigh a few
+// bytes, so the figures stand in for the target the publisher will give.
+constexpr char kStandInTarget[] = "\n[target]\nregistry_key = 'SOFTWARE\\P\\P'\npatch_level = 1\n";
+
+std::string Files(const DiffTally& tally) {
+  return std::to_string(tally.files) + (tally.files == 1 ? " file, " : " files, ") +
+         ReadableSize(tally.bytes);
+}
+
+std::string Row(const std::string& indent, const char* what, const std::string& figures) {
+  std::string row = what;
+  row.resize(10, ' ');
+  return indent + row + figures + "\n";
+}
+
+// What the update does to a release: its files and folders.
+void PrintChanges(const ReleaseDiff& diff, const std::string& indent, std::ostream& out) {
+  const size_t folders = diff.removedFolders.size();
+  out << Row(indent, "unchanged", Files(diff.unchanged))
+      << Row(indent, "changed", Files(Tally(diff.changed)))
+      << Row(indent, "new", Files(Tally(diff.added)))
+      << Row(indent, "removed",
+             Files(Tally(diff.removed)) +
+                 (folders == 0 ? ""
+                               : ", and " + std::to_string(folders) +
+                                     (folders == 1 ? " folder" : " folders") + " left empty"));
+}
+
+// Sizes of packages written as build writes them, at one level, into one
+// scratch folder.
+class PackageSizer {
+ public:
+  PackageSizer(const fs::path& manifestPath, bool hasBase, unsigned threads)
+      : manifestPath_(manifestPath), hasBase_(hasBase), threads_(threads) {}
+
+  Status Open() {
+    Result<ScratchFolder> scratch = ScratchFolder::Create("brxpack-diff-");
+    if (!scratch.ok()) return scratch.TakeError();
+    scratch_.emplace(std::move(*scratch));
+    return Status::Ok();
+  }
+  // The manifest's level wins, as in build; the first manifest sets it.
+  Result<Manifest> Parse(const std::string& text) {
+    Result<Manifest> manifest =
+        ParseManifest(text + (hasBase_ ? "" : kStandInTarget), manifestPath_);
+    if (manifest.ok() && !level_) level_ = manifest->level.value_or(brx::kDefaultCompressionLevel);
+    return manifest;
+  }
+  Result<uint64_t> Size(const Manifest& manifest) {
+    return PackageSize(manifest, *level_, threads_, scratch_->path());
+  }
+  int level() const { return *level_; }
+
+ private:
+  fs::path manifestPath_;
+  bool hasBase_;
+  unsigned threads_;
+  std::optional<ScratchFolder> scratch_;
+  std::optional<int> level_;
+};
+
+uint64_t Percent(uint64_t part, uint64_t whole) {
+  return whole == 0 ? 0 : part * 100 / whole;
+}
+
+}  // namespace
+
+int PrintDiffStats(const ReleasesDiff& diff, const DiffManifestRequest& request,
+                   const std::string& text, const fs::path& manifestPath,
+                   const DiffOptions& options, std::ostream& out, Console& console) {
+  const bool hasBase = request.base.has_value();
+  PackageSizer sizer(manifestPath, hasBase, options.threads);
+  Status opened = sizer.Open();
+  if (!opened.ok()) return Refuse(console, opened.error());
+  Result<Manifest> update = sizer.Parse(text);
+  if (!update.ok()) return Refuse(console, update.error());
+  Result<uint64_t> updateSize = sizer.Size(*update);
+  if (!updateSize.ok()) return Refuse(console, updateSize.error());
+
+  if (diff.releases.size() == 1) PrintChanges(diff.update, "", out);
+  for (size_t i = 0; diff.releases.size() > 1 && i < diff.releases.size(); ++i) {
+    const ReleaseDiff& alone = diff.releases[i];
+    const std::string& name = request.olderShown[i];
+    out << "from " << name << "\n";
+    PrintChanges(alone, "  ", out);
+    out << Row(
+        "  ", "carried",
+        Files(Carried(diff.update, alone)) + " that " + name + " holds as NEW does, written again");
+    DiffManifestRequest single = request;
+    single.diff = &alone;
+    single.olderShown = {name};
+    Result<std::string> aloneText = ComposeDiffManifest(single);
+    if (!aloneText.ok()) return Refuse(console, aloneText.error());
+    Result<Manifest> aloneManifest = sizer.Parse(*aloneText);
+    if (!aloneManifest.ok()) return Refuse(console, aloneManifest.error());
+    Result<uint64_t> aloneSize = sizer.Size(*aloneManifest);
+    if (!aloneSize.ok()) return Refuse(console, aloneSize.error());
+    out << Row("  ", "package",
+               ReadableSize(*aloneSize) + " for an update from " + name + " alone; this one is " +
+                   ReadableSize(*updateSize) + " (" +
+                   std::to_string(Percent(*updateSize, *aloneSize)) + "%)");
+  }
+
+  Manifest full = *update;
+  if (full.payload) full.payload->only.reset();
+  Result<uint64_t> fullSize = sizer.Size(full);
+  if (!fullSize.ok()) return Refuse(console, fullSize.error());
+  out << "package   " << ReadableSize(*updateSize) << ", against " << ReadableSize(*fullSize)
+      << " for a full package of NEW (" << Percent(*updateSize, *fullSize)
+      << "%): both written by build's own writer at level " << sizer.level()
+      << ", with the manifest's sections" << (hasBase ? "" : " and a stand-in [target]")
+      << "; the full one takes every file of NEW\n";
+  return kExitOk;
+}
+
+}  // namespace brxpack
