@@ -100,6 +100,21 @@ def build_rows(build, facts):
     return lines
 
 
+def default_level_goals(build):
+    """The default level's packages at most 1 % larger than zlib 9's, on
+    every tree measured."""
+    lines = []
+    for tree in compression_figures.TREES:
+        base = build.get(compression_figures.name(tree, compression_figures.BASELINE))
+        default = build.get(compression_figures.name(tree, compression_figures.VARIANTS[0][0]))
+        if base is None or default is None:
+            continue
+        share = default.median_extra("bytes") / base.median_extra("bytes")
+        lines.append(goal_line(share <= 1.01, "default level within 1%% of zlib 9 on the %s: "
+                                              "%.2f%%" % (tree, 100.0 * share)))
+    return lines
+
+
 # The stubs' size goals, in bytes.
 STUB_BUDGETS = {"x86": 81920, "x64": 98304}
 
@@ -204,7 +219,7 @@ def table(facts, native, build, wine_pinned, wine_unpinned, size_lines):
         goal_line(unpinned.median_cpu / unpinned.median <= 1.1,
               "the window thread adds no core: %.2f cores unpinned" % (
                   unpinned.median_cpu / unpinned.median)),
-    ] + [goal_line(size < budget, "PATCH.EXE (%s stub) under %d KB: %s bytes" % (
+    ] + default_level_goals(build) + [goal_line(size < budget, "PATCH.EXE (%s stub) under %d KB: %s bytes" % (
         arch, budget // 1024, format(size, ",")))
         for arch, size in stub_bytes.items()
         for budget in [STUB_BUDGETS.get(arch, 81920)]]
