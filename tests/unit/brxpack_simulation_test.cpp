@@ -1,12 +1,18 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 
 #include "brxpack/contents/windows1251.h"
 #include "brxpack/host/host_system.h"
+#include "brxpack/host/interrupt_cleanup.h"
+#include "brxpack/host/scratch_folder.h"
 #include "package/entry_lookup.h"
 #include "support/brxpack_workspace.h"
 
@@ -231,6 +237,36 @@ TEST(SimulateTest, ProvesTheUpdateOnEachRelease) {
   EXPECT_EQ(levels.code, 2);
   EXPECT_NE(levels.err.find("brxpack: --level is given 3 times for 2 releases"), std::string::npos)
       << levels.err;
+}
+
+// Tests that an interruption (Ctrl-C, a termination request, a closed
+// terminal) while simulate's scratch copy of a release exists removes the
+// copy, folders and all, before the process ends as the signal would end
+// it; the copy is large enough that its folder is read in several parts.
+TEST(SimulateTest, InterruptionLeavesNoScratchCopy) {
+  Workspace workspace;
+  workspace.Write("tmp/.keep", "");
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    EXPECT_EXIT(
+        {
+          setenv("TMPDIR", workspace.Text("tmp").c_str(), 1);
+          RemoveTemporariesOnInterrupt();
+          Result<ScratchFolder> scratch = ScratchFolder::Create("brxpack-simulate-");
+          if (!scratch.ok()) std::_Exit(3);
+          const std::filesystem::path deep = scratch->path() / "a" / "b" / "c";
+          std::filesystem::create_directories(deep);
+          for (int i = 0; i < 300; ++i) {
+            const std::string name = "a file with a rather long name, number " + std::to_string(i);
+            std::ofstream(deep / name) << "copied";
+            std::ofstream(scratch->path() / name) << "copied";
+          }
+          raise(signal);
+        },
+        testing::KilledBySignal(signal), "");
+    const auto left = std::distance(std::filesystem::directory_iterator(workspace.Path("tmp")),
+                                    std::filesystem::directory_iterator());
+    EXPECT_EQ(left, 1) << "the scratch copy is left after signal " << signal;
+  }
 }
 
 }  // namespace
