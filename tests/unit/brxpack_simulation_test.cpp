@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -266,6 +269,80 @@ TEST(SimulateTest, InterruptionLeavesNoScratchCopy) {
     const auto left = std::distance(std::filesystem::directory_iterator(workspace.Path("tmp")),
                                     std::filesystem::directory_iterator());
     EXPECT_EQ(left, 1) << "the scratch copy is left after signal " << signal;
+  }
+}
+
+// The tool run in a child process whose files cannot grow past `limit`
+// bytes: writes past it fail with EFBIG, as a full disk fails them.
+test::ToolRun RunToolWithFileLimit(const std::vector<std::string>& arguments, rlim_t limit) {
+  int channel[2];
+  if (pipe(channel) != 0) return {-1, "", "no pipe"};
+  const pid_t child = fork();
+  if (child == 0) {
+    close(channel[0]);
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit cap = {limit, limit};
+    setrlimit(RLIMIT_FSIZE, &cap);
+    const test::ToolRun run = RunTool(arguments);
+    const std::string message = std::to_string(run.code) + '\0' + run.out + '\0' + run.err;
+    for (size_t done = 0; done < message.size();) {
+      const ssize_t wrote = write(channel[1], message.data() + done, message.size() - done);
+      if (wrote <= 0) break;
+      done += static_cast<size_t>(wrote);
+    }
+    _exit(0);
+  }
+  close(channel[1]);
+  std::string message;
+  char buffer[4096];
+  for (ssize_t got; (got = read(channel[0], buffer, sizeof buffer)) > 0;)
+    message.append(buffer, static_cast<size_t>(got));
+  close(channel[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  const size_t first = message.find('\0');
+  const size_t second = message.find('\0', first + 1);
+  if (second == std::string::npos) return {-1, "", "the child ended without an answer"};
+  return {std::atoi(message.substr(0, first).c_str()),
+          message.substr(first + 1, second - first - 1), message.substr(second + 1)};
+}
+
+// Tests that a write the host itself refuses (here a file-size limit, as a
+// full disk refuses it) ends simulate with exit 2 naming the path and the
+// error, whether it meets the copy of the release or the installation's own
+// writes, and never with a verdict on the result.
+TEST(SimulateTest, EndsOnAHostWriteFailure) {
+  Workspace workspace;
+  workspace.Write("update.toml",
+                  "[target]\nregistry_key = 'SOFTWARE\\Pub\\App'\npatch_level = 1\n"
+                  "[payload]\nfolder = '2.0'\n");
+  workspace.Write("small/app.exe", "MZ");
+  workspace.Write("large/app.exe", "MZ");
+  workspace.Write("large/data.bin", std::string(96 * 1024, 'd'));
+  workspace.Write("2.0/app.exe", "MZ");
+  workspace.Write("2.0/big.bin", std::string(96 * 1024, 'b'));
+  ASSERT_EQ(RunTool({"build", workspace.Text("update.toml"), "-o", workspace.Text("u.brx")}).code,
+            0);
+  struct Case {
+    const char* release;
+    const char* output;
+    const char* failedPath;  // named in the error
+  };
+  const Case cases[] = {
+      {"small", "out-small", "big.bin"},   // the installation's own write
+      {"large", "out-large", "data.bin"},  // the copy of the release
+  };
+  for (const Case& c : cases) {
+    const test::ToolRun run = RunToolWithFileLimit(
+        {"simulate", workspace.Text("u.brx"), "--installed", workspace.Text(c.release), "--expect",
+         workspace.Text("2.0"), "--output", workspace.Text(c.output)},
+        32 * 1024);
+    EXPECT_EQ(run.code, 2) << c.release << "\n" << run.out << run.err;
+    EXPECT_EQ(run.err.rfind("brxpack: ", 0), 0u) << run.err;
+    EXPECT_NE(run.err.find(c.failedPath), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("too large"), std::string::npos) << run.err;
+    EXPECT_EQ(run.out.find("installed"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("differ"), std::string::npos) << run.out;
   }
 }
 
