@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -18,6 +19,7 @@
 #include "brxpack/host/scratch_folder.h"
 #include "package/entry_lookup.h"
 #include "support/brxpack_workspace.h"
+#include "support/pe_samples.h"
 
 namespace brxpack {
 namespace {
@@ -132,9 +134,10 @@ TEST(HostSystemTest, KeepsTheRulesOfWindows) {
 // program through the package's own registry names, and tells the truth:
 // exit 0 when the result equals the release it should give, exit 1 naming
 // each difference for another, exit 1 when a command reports failure, and a
-// package with one byte of a file damaged is refused whole before the
-// question, with the usage text, as the installer refuses it; the release
-// itself is never touched.
+// package file or self-applying executable with one byte of a file entry
+// damaged is refused whole before the question, with the usage text and no
+// registry write, as the installer refuses it; the release itself is never
+// touched.
 TEST(SimulateTest, InstallsOnACopyAndComparesTheResult) {
   Workspace workspace;
   workspace.Write("update.toml",
@@ -152,8 +155,8 @@ TEST(SimulateTest, InstallsOnACopyAndComparesTheResult) {
   ASSERT_EQ(RunTool({"build", workspace.Text("update.toml"), "-o", workspace.Text("u.brx")}).code,
             0);
 
-  const auto simulate = [&](std::vector<std::string> more) {
-    std::vector<std::string> arguments = {"simulate", workspace.Text("u.brx"), "--installed",
+  const auto simulate = [&](std::vector<std::string> more, const char* package = "u.brx") {
+    std::vector<std::string> arguments = {"simulate", workspace.Text(package), "--installed",
                                           workspace.Text("1.0")};
     arguments.insert(arguments.end(), more.begin(), more.end());
     return RunTool(arguments);
@@ -175,21 +178,37 @@ TEST(SimulateTest, InstallsOnACopyAndComparesTheResult) {
   EXPECT_EQ(failing.code, 1);
   EXPECT_NE(failing.out.find("reports failure"), std::string::npos) << failing.out;
 
+  workspace.Write("PATCH.EXE", brx::test::SamplePe32(0x400));
+  ASSERT_EQ(RunTool({"exe", workspace.Text("u.brx"), "-o", workspace.Text("u.exe"), "--stub",
+                     workspace.Text("PATCH.EXE")})
+                .code,
+            0);
   std::vector<uint8_t> package = workspace.ReadBytes("u.brx");
+  std::vector<uint8_t> executable = workspace.ReadBytes("u.exe");
+  const size_t packageStart =
+      std::search(executable.begin(), executable.end(), package.begin(), package.end()) -
+      executable.begin();
+  ASSERT_LT(packageStart, executable.size());
   brx::Package parsed;
   ASSERT_EQ(brx::ParsePackage({package.data(), static_cast<uint32_t>(package.size())},
                               brx::PackageSource::kPackageFile, &parsed),
             brx::PackageError::kNone);
   const uint32_t notes = brx::FindEntry(parsed, "notes.ini");
   ASSERT_NE(notes, brx::kEntryNotFound);
-  package[parsed.directory[notes].offset + 3] ^= 0x01;
+  const uint32_t damagedByte = parsed.directory[notes].offset + 3;
   std::free(parsed.directory);
+  package[damagedByte] ^= 0x01;
+  executable[packageStart + damagedByte] ^= 0x01;
   workspace.Write("u.brx", package);
-  const test::ToolRun damaged = simulate({"--expect", workspace.Text("2.0")});
-  EXPECT_EQ(damaged.code, 1);
-  EXPECT_NE(damaged.out.find("status    Usage: PATCH.EXE"), std::string::npos) << damaged.out;
-  EXPECT_EQ(damaged.out.find("question"), std::string::npos) << damaged.out;
-  EXPECT_EQ(damaged.out.find("Обновляем"), std::string::npos) << damaged.out;
+  workspace.Write("u.exe", executable);
+  for (const char* file : {"u.brx", "u.exe"}) {
+    const test::ToolRun damaged = simulate({"--expect", workspace.Text("2.0")}, file);
+    EXPECT_EQ(damaged.code, 1) << file;
+    EXPECT_NE(damaged.out.find("status    Usage: PATCH.EXE"), std::string::npos) << damaged.out;
+    EXPECT_EQ(damaged.out.find("question"), std::string::npos) << damaged.out;
+    EXPECT_EQ(damaged.out.find("Обновляем"), std::string::npos) << damaged.out;
+    EXPECT_EQ(damaged.out.find("registry  "), std::string::npos) << damaged.out;
+  }
   EXPECT_EQ(workspace.Read("1.0/notes.ini"), "version=1");
 }
 
