@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -195,6 +196,41 @@ TEST(BrxpackCliTest, MakesSelfApplyingExecutables) {
                 .code,
             2);
   EXPECT_FALSE(workspace.Exists("bad.exe"));
+}
+
+// Tests that no command writes over the stub in use, however the output
+// names it (the same path, "..", a symlink, a hard link): each is refused,
+// naming the stub, and the stub keeps its bytes.
+TEST(BrxpackCliTest, NeverWritesOverTheStubInUse) {
+  Workspace workspace;
+  WriteProject(workspace);
+  workspace.Write("brand.toml",
+                  std::string(kManifest) + "[brand]\nproduct = 'App'\nversion = '2.0'\n");
+  workspace.Write("sub/keep.txt", "");
+  ASSERT_EQ(RunTool({"build", workspace.Text("brxpack.toml"), "-o", workspace.Text("u.brx")}).code,
+            0);
+  std::filesystem::create_symlink(workspace.Path("PATCH.EXE"), workspace.Path("LINK.EXE"));
+  std::filesystem::create_hard_link(workspace.Path("PATCH.EXE"), workspace.Path("HARD.EXE"));
+  const std::vector<uint8_t> stub = workspace.ReadBytes("PATCH.EXE");
+  const std::vector<std::vector<std::string>> commands = {
+      {"build", "@brxpack.toml", "--exe", "@PATCH.EXE", "--stub", "@PATCH.EXE"},
+      {"build", "@brxpack.toml", "-o", "@v.brx", "--exe", "@sub/../PATCH.EXE", "--stub",
+       "@PATCH.EXE"},
+      {"exe", "@u.brx", "-o", "@LINK.EXE", "--stub", "@PATCH.EXE"},
+      {"exe", "@u.brx", "-o", "@HARD.EXE", "--stub", "@LINK.EXE"},
+      {"brand", "@brand.toml", "-o", "@HARD.EXE", "--stub", "@PATCH.EXE"},
+  };
+  for (const std::vector<std::string>& command : commands) {
+    std::vector<std::string> arguments;
+    for (const std::string& argument : command) arguments.push_back(Placed(workspace, argument));
+    const test::ToolRun run = RunTool(arguments);
+    EXPECT_EQ(run.code, 2) << arguments[0] << " " << arguments[3] << "\n" << run.out;
+    EXPECT_NE(run.err.find("which brxpack never writes over"), std::string::npos)
+        << arguments[3] << "\n"
+        << run.err;
+    EXPECT_EQ(workspace.ReadBytes("PATCH.EXE"), stub) << arguments[3];
+  }
+  EXPECT_FALSE(workspace.Exists("v.brx"));
 }
 
 // Tests that the stub's architecture is chosen by --arch over the

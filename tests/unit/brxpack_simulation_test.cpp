@@ -1,14 +1,25 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 
 #include "brxpack/contents/windows1251.h"
 #include "brxpack/host/host_system.h"
+#include "brxpack/host/interrupt_cleanup.h"
+#include "brxpack/host/scratch_folder.h"
 #include "package/entry_lookup.h"
 #include "support/brxpack_workspace.h"
+#include "support/pe_samples.h"
 
 namespace brxpack {
 namespace {
@@ -123,9 +134,10 @@ TEST(HostSystemTest, KeepsTheRulesOfWindows) {
 // program through the package's own registry names, and tells the truth:
 // exit 0 when the result equals the release it should give, exit 1 naming
 // each difference for another, exit 1 when a command reports failure, and a
-// package with one byte of a file damaged is refused whole before the
-// question, with the usage text, as the installer refuses it; the release
-// itself is never touched.
+// package file or self-applying executable with one byte of a file entry
+// damaged is refused whole before the question, with the usage text and no
+// registry write, as the installer refuses it; the release itself is never
+// touched.
 TEST(SimulateTest, InstallsOnACopyAndComparesTheResult) {
   Workspace workspace;
   workspace.Write("update.toml",
@@ -143,8 +155,8 @@ TEST(SimulateTest, InstallsOnACopyAndComparesTheResult) {
   ASSERT_EQ(RunTool({"build", workspace.Text("update.toml"), "-o", workspace.Text("u.brx")}).code,
             0);
 
-  const auto simulate = [&](std::vector<std::string> more) {
-    std::vector<std::string> arguments = {"simulate", workspace.Text("u.brx"), "--installed",
+  const auto simulate = [&](std::vector<std::string> more, const char* package = "u.brx") {
+    std::vector<std::string> arguments = {"simulate", workspace.Text(package), "--installed",
                                           workspace.Text("1.0")};
     arguments.insert(arguments.end(), more.begin(), more.end());
     return RunTool(arguments);
@@ -166,21 +178,37 @@ TEST(SimulateTest, InstallsOnACopyAndComparesTheResult) {
   EXPECT_EQ(failing.code, 1);
   EXPECT_NE(failing.out.find("reports failure"), std::string::npos) << failing.out;
 
+  workspace.Write("PATCH.EXE", brx::test::SamplePe32(0x400));
+  ASSERT_EQ(RunTool({"exe", workspace.Text("u.brx"), "-o", workspace.Text("u.exe"), "--stub",
+                     workspace.Text("PATCH.EXE")})
+                .code,
+            0);
   std::vector<uint8_t> package = workspace.ReadBytes("u.brx");
+  std::vector<uint8_t> executable = workspace.ReadBytes("u.exe");
+  const size_t packageStart =
+      std::search(executable.begin(), executable.end(), package.begin(), package.end()) -
+      executable.begin();
+  ASSERT_LT(packageStart, executable.size());
   brx::Package parsed;
   ASSERT_EQ(brx::ParsePackage({package.data(), static_cast<uint32_t>(package.size())},
                               brx::PackageSource::kPackageFile, &parsed),
             brx::PackageError::kNone);
   const uint32_t notes = brx::FindEntry(parsed, "notes.ini");
   ASSERT_NE(notes, brx::kEntryNotFound);
-  package[parsed.directory[notes].offset + 3] ^= 0x01;
+  const uint32_t damagedByte = parsed.directory[notes].offset + 3;
   std::free(parsed.directory);
+  package[damagedByte] ^= 0x01;
+  executable[packageStart + damagedByte] ^= 0x01;
   workspace.Write("u.brx", package);
-  const test::ToolRun damaged = simulate({"--expect", workspace.Text("2.0")});
-  EXPECT_EQ(damaged.code, 1);
-  EXPECT_NE(damaged.out.find("status    Usage: PATCH.EXE"), std::string::npos) << damaged.out;
-  EXPECT_EQ(damaged.out.find("question"), std::string::npos) << damaged.out;
-  EXPECT_EQ(damaged.out.find("Обновляем"), std::string::npos) << damaged.out;
+  workspace.Write("u.exe", executable);
+  for (const char* file : {"u.brx", "u.exe"}) {
+    const test::ToolRun damaged = simulate({"--expect", workspace.Text("2.0")}, file);
+    EXPECT_EQ(damaged.code, 1) << file;
+    EXPECT_NE(damaged.out.find("status    Usage: PATCH.EXE"), std::string::npos) << damaged.out;
+    EXPECT_EQ(damaged.out.find("question"), std::string::npos) << damaged.out;
+    EXPECT_EQ(damaged.out.find("Обновляем"), std::string::npos) << damaged.out;
+    EXPECT_EQ(damaged.out.find("registry  "), std::string::npos) << damaged.out;
+  }
   EXPECT_EQ(workspace.Read("1.0/notes.ini"), "version=1");
 }
 
@@ -231,6 +259,110 @@ TEST(SimulateTest, ProvesTheUpdateOnEachRelease) {
   EXPECT_EQ(levels.code, 2);
   EXPECT_NE(levels.err.find("brxpack: --level is given 3 times for 2 releases"), std::string::npos)
       << levels.err;
+}
+
+// Tests that an interruption (Ctrl-C, a termination request, a closed
+// terminal) while simulate's scratch copy of a release exists removes the
+// copy, folders and all, before the process ends as the signal would end
+// it; the copy is large enough that its folder is read in several parts.
+TEST(SimulateTest, InterruptionLeavesNoScratchCopy) {
+  Workspace workspace;
+  workspace.Write("tmp/.keep", "");
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    EXPECT_EXIT(
+        {
+          setenv("TMPDIR", workspace.Text("tmp").c_str(), 1);
+          RemoveTemporariesOnInterrupt();
+          Result<ScratchFolder> scratch = ScratchFolder::Create("brxpack-simulate-");
+          if (!scratch.ok()) std::_Exit(3);
+          const std::filesystem::path deep = scratch->path() / "a" / "b" / "c";
+          std::filesystem::create_directories(deep);
+          for (int i = 0; i < 300; ++i) {
+            const std::string name = "a file with a rather long name, number " + std::to_string(i);
+            std::ofstream(deep / name) << "copied";
+            std::ofstream(scratch->path() / name) << "copied";
+          }
+          raise(signal);
+        },
+        testing::KilledBySignal(signal), "");
+    const auto left = std::distance(std::filesystem::directory_iterator(workspace.Path("tmp")),
+                                    std::filesystem::directory_iterator());
+    EXPECT_EQ(left, 1) << "the scratch copy is left after signal " << signal;
+  }
+}
+
+// The tool run in a child process whose files cannot grow past `limit`
+// bytes: writes past it fail with EFBIG, as a full disk fails them.
+test::ToolRun RunToolWithFileLimit(const std::vector<std::string>& arguments, rlim_t limit) {
+  int channel[2];
+  if (pipe(channel) != 0) return {-1, "", "no pipe"};
+  const pid_t child = fork();
+  if (child == 0) {
+    close(channel[0]);
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit cap = {limit, limit};
+    setrlimit(RLIMIT_FSIZE, &cap);
+    const test::ToolRun run = RunTool(arguments);
+    const std::string message = std::to_string(run.code) + '\0' + run.out + '\0' + run.err;
+    for (size_t done = 0; done < message.size();) {
+      const ssize_t wrote = write(channel[1], message.data() + done, message.size() - done);
+      if (wrote <= 0) break;
+      done += static_cast<size_t>(wrote);
+    }
+    _exit(0);
+  }
+  close(channel[1]);
+  std::string message;
+  char buffer[4096];
+  for (ssize_t got; (got = read(channel[0], buffer, sizeof buffer)) > 0;)
+    message.append(buffer, static_cast<size_t>(got));
+  close(channel[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  const size_t first = message.find('\0');
+  const size_t second = message.find('\0', first + 1);
+  if (second == std::string::npos) return {-1, "", "the child ended without an answer"};
+  return {std::atoi(message.substr(0, first).c_str()),
+          message.substr(first + 1, second - first - 1), message.substr(second + 1)};
+}
+
+// Tests that a write the host itself refuses (here a file-size limit, as a
+// full disk refuses it) ends simulate with exit 2 naming the path and the
+// error, whether it meets the copy of the release or the installation's own
+// writes, and never with a verdict on the result.
+TEST(SimulateTest, EndsOnAHostWriteFailure) {
+  Workspace workspace;
+  workspace.Write("update.toml",
+                  "[target]\nregistry_key = 'SOFTWARE\\Pub\\App'\npatch_level = 1\n"
+                  "[payload]\nfolder = '2.0'\n");
+  workspace.Write("small/app.exe", "MZ");
+  workspace.Write("large/app.exe", "MZ");
+  workspace.Write("large/data.bin", std::string(96 * 1024, 'd'));
+  workspace.Write("2.0/app.exe", "MZ");
+  workspace.Write("2.0/big.bin", std::string(96 * 1024, 'b'));
+  ASSERT_EQ(RunTool({"build", workspace.Text("update.toml"), "-o", workspace.Text("u.brx")}).code,
+            0);
+  struct Case {
+    const char* release;
+    const char* output;
+    const char* failedPath;  // named in the error
+  };
+  const Case cases[] = {
+      {"small", "out-small", "big.bin"},   // the installation's own write
+      {"large", "out-large", "data.bin"},  // the copy of the release
+  };
+  for (const Case& c : cases) {
+    const test::ToolRun run = RunToolWithFileLimit(
+        {"simulate", workspace.Text("u.brx"), "--installed", workspace.Text(c.release), "--expect",
+         workspace.Text("2.0"), "--output", workspace.Text(c.output)},
+        32 * 1024);
+    EXPECT_EQ(run.code, 2) << c.release << "\n" << run.out << run.err;
+    EXPECT_EQ(run.err.rfind("brxpack: ", 0), 0u) << run.err;
+    EXPECT_NE(run.err.find(c.failedPath), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("too large"), std::string::npos) << run.err;
+    EXPECT_EQ(run.out.find("installed"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("differ"), std::string::npos) << run.out;
+  }
 }
 
 }  // namespace

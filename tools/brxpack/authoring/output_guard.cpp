@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "brxpack/host/host_path.h"
+#include "brxpack/host/protected_files.h"
 
 namespace brxpack {
 
@@ -40,6 +41,8 @@ Status CheckOutputs(const std::vector<std::filesystem::path>& outputs, const Out
   for (const std::filesystem::path& output : outputs) {
     const std::filesystem::path resolved = Resolved(output);
     const std::string shown = Utf8FromPath(output);
+    Status allowed = CheckNotProtected(output);
+    if (!allowed.ok()) return allowed;
     // Only an existing output can be an input; the name is compared first so
     // that a build of many files asks the system about few of them.
     std::error_code error;

@@ -3,6 +3,7 @@
 #include "brxpack/authoring/brand.h"
 
 #include "brxpack/authoring/manifest_parser.h"
+#include "brxpack/authoring/output_guard.h"
 #include "brxpack/authoring/stub_file.h"
 #include "brxpack/commands/commands.h"
 #include "brxpack/commands/exit_codes.h"
@@ -16,6 +17,9 @@ int RunBrand(const BrandOptions& options, Console& console) {
   Result<Manifest> manifest = ReadManifestFile(PathFromUtf8(options.manifest));
   if (!manifest.ok()) return Refuse(console, manifest.error());
   if (!manifest->brand) return Refuse(console, options.manifest + ": it has no [brand] table");
+  // Refused before any work: the output must not be the stub in use.
+  const Status outputFine = CheckOutputs({PathFromUtf8(options.output)}, {});
+  if (!outputFine.ok()) return Refuse(console, outputFine.error());
   Result<UnsignedStub> stub =
       LoadStub(options.stub, ChooseArch(options.arch, manifest->arch), console);
   if (!stub.ok()) return Refuse(console, stub.error());

@@ -4,9 +4,12 @@
 #include <algorithm>
 
 #include "authoring/zlib_compressor.h"
+#include "brxpack/authoring/stub_location.h"
 #include "brxpack/commands/commands.h"
 #include "brxpack/commands/exit_codes.h"
 #include "brxpack/commands/refuse.h"
+#include "brxpack/host/host_path.h"
+#include "brxpack/host/protected_files.h"
 #include "brxpack/result.h"
 
 namespace brxpack {
@@ -279,6 +282,19 @@ int Run(const std::string& chosen, Choice& choice, Console& console) {
   return RunManifest(choice.manifest, console);
 }
 
+// The stubs this tool finds by itself and the one given with --stub: no
+// output of this command may land on them.
+void ProtectStubsInUse(const Choice& choice) {
+  for (const StubArch arch : {StubArch::kX86, StubArch::kX64}) {
+    for (const std::filesystem::path& stub : StubCandidates(arch)) {
+      ProtectFromOutputs(stub, "the installer's program brxpack uses");
+    }
+  }
+  for (const std::string* given : {&choice.build.stub, &choice.exe.stub, &choice.brand.stub}) {
+    if (!given->empty()) ProtectFromOutputs(PathFromUtf8(*given), "the stub given with --stub");
+  }
+}
+
 }  // namespace
 
 int RunBrxpack(const std::vector<std::string>& arguments, Console& console) {
@@ -319,6 +335,8 @@ int RunBrxpack(const std::vector<std::string>& arguments, Console& console) {
     return Refuse(console, std::string(error.what()) + " (brxpack --help)");
   }
   console.quiet = choice.quiet;
+  const OutputProtectionScope protection;
+  ProtectStubsInUse(choice);
   return Run(app.get_subcommands().front()->get_name(), choice, console);
 }
 

@@ -9,6 +9,7 @@
 #include "brxpack/commands/exit_codes.h"
 #include "brxpack/commands/refuse.h"
 #include "brxpack/commands/simulate_report.h"
+#include "brxpack/host/host_file_io.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/scratch_folder.h"
 #include "brxpack/host/tree_comparison.h"
@@ -54,17 +55,20 @@ Result<Workplace> PrepareWorkplace(const SimulateOptions& options, const std::st
   // Entry by entry: a recursive fs::copy into an existing folder fails on
   // some standard libraries.
   fs::recursive_directory_iterator walk(installed, error);
+  fs::path copy = place.path;
+  // A failed copy ends the walk before the next step, which would clear it.
   for (; !error && walk != fs::recursive_directory_iterator(); walk.increment(error)) {
-    const fs::path copy = place.path / walk->path().lexically_relative(installed);
+    copy = place.path / walk->path().lexically_relative(installed);
     if (walk->is_directory(error)) {
       fs::create_directory(copy, error);
     } else if (!error) {
-      fs::copy_file(walk->path(), copy, error);
+      error = CopyHostFile(walk->path(), copy);
     }
+    if (error) break;
   }
   if (error) {
-    return Error{shown + ": cannot copy it to " + Utf8FromPath(place.path) + ": " +
-                 SystemErrorText(error)};
+    return Error{shown + ": cannot copy it to " + Utf8FromPath(place.path) + " (at " +
+                 Utf8FromPath(copy) + "): " + SystemErrorText(error)};
   }
   return place;
 }

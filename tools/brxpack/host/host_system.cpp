@@ -1,9 +1,14 @@
 #include "brxpack/host/host_system.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <fstream>
+#include <string>
 #include <system_error>
 
+#include "brxpack/host/host_file_io.h"
+#include "brxpack/host/host_path.h"
 #include "steps/phases.h"
 
 namespace brxpack {
@@ -18,20 +23,35 @@ bool Within(const fs::path& host, const fs::path& folder) {
   return end == folder.end();
 }
 
-bool WriteBytes(const fs::path& host, const std::vector<uint8_t>& bytes) {
-  std::fstream file(host, std::ios::binary | std::ios::in | std::ios::out);
-  file.write(reinterpret_cast<const char*>(bytes.data()),
-             static_cast<std::streamsize>(bytes.size()));
-  return static_cast<bool>(file);
+// The whole view into the file, checked up to the close: a full disk may
+// only show when the buffered bytes reach it.
+std::error_code WriteBytes(const fs::path& host, const std::vector<uint8_t>& bytes) {
+  std::FILE* file = OpenHostFile(host, "r+b");
+  if (file == nullptr) return LastHostError();
+  const bool written =
+      std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() && std::fflush(file) == 0;
+  const std::error_code error = written ? std::error_code() : LastHostError();
+  if (std::fclose(file) != 0 && !error) return LastHostError();
+  return error;
 }
 
-bool ReadBytes(const fs::path& host, std::vector<uint8_t>& bytes) {
-  std::ifstream file(host, std::ios::binary);
-  file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  return static_cast<bool>(file);
+std::error_code ReadBytes(const fs::path& host, std::vector<uint8_t>& bytes) {
+  std::FILE* file = OpenHostFile(host, "rb");
+  if (file == nullptr) return LastHostError();
+  const bool read = std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  const std::error_code error =
+      read ? std::error_code()
+           : (std::ferror(file) ? LastHostError() : std::make_error_code(std::errc::io_error));
+  std::fclose(file);
+  return error;
 }
 
 }  // namespace
+
+bool HostSystem::Fault(const fs::path& host, const std::error_code& error) {
+  if (!fault_) fault_ = Utf8FromPath(host) + ": " + SystemErrorText(error);
+  return false;
+}
 
 brx::Handle HostSystem::NewHandle(HandleInfo info) {
   const brx::Handle handle = next_;
@@ -68,7 +88,11 @@ brx::Handle HostSystem::CreateFileForWriting(const char* path) {
       InUse(file.host)) {
     return brx::kNoHandle;
   }
-  if (!std::ofstream(file.host, std::ios::binary | std::ios::trunc)) return brx::kNoHandle;
+  std::FILE* created = OpenHostFile(file.host, "wb");
+  if (created == nullptr || std::fclose(created) != 0) {
+    Fault(file.host, LastHostError());
+    return brx::kNoHandle;
+  }
   if (!file.exists) folders_.Added(file.host);
   return NewHandle({HandleKind::kFile, file.host, true});
 }
@@ -100,7 +124,10 @@ brx::Handle HostSystem::CreateMapping(brx::Handle file, brx::MapAccess access, u
   HandleInfo mapping(HandleKind::kMapping, it->second.host, writable);
   std::error_code error;
   const uint64_t length = fs::file_size(mapping.host, error);
-  if (error) return brx::kNoHandle;
+  if (error) {
+    Fault(mapping.host, error);
+    return brx::kNoHandle;
+  }
   if (!writable) {
     Result<MappedFile> mapped = MappedFile::Open(mapping.host);
     if (!mapped.ok() || mapped->size() == 0 || !mapped->FitsIn32Bits()) return brx::kNoHandle;
@@ -111,7 +138,10 @@ brx::Handle HostSystem::CreateMapping(brx::Handle file, brx::MapAccess access, u
   if (mapping.size == 0) return brx::kNoHandle;
   if (length < mapping.size) {
     fs::resize_file(mapping.host, mapping.size, error);
-    if (error) return brx::kNoHandle;
+    if (error) {
+      Fault(mapping.host, error);
+      return brx::kNoHandle;
+    }
   }
   mapping.fresh = length == 0;
   return NewHandle(std::move(mapping));
@@ -132,7 +162,13 @@ uint8_t* HostSystem::MapView(brx::Handle mapping, brx::MapAccess access) {
     return const_cast<uint8_t*>(bytes);
   }
   view.bytes.resize(info.size);
-  if (!info.fresh && !ReadBytes(info.host, view.bytes)) return nullptr;
+  if (!info.fresh) {
+    const std::error_code error = ReadBytes(info.host, view.bytes);
+    if (error) {
+      Fault(info.host, error);
+      return nullptr;
+    }
+  }
   uint8_t* bytes = view.bytes.data();
   views_.emplace(bytes, std::move(view));
   return bytes;
@@ -143,7 +179,11 @@ uint8_t* HostSystem::MapView(brx::Handle mapping, brx::MapAccess access) {
 bool HostSystem::UnmapView(const uint8_t* view) {
   const auto it = views_.find(view);
   if (it == views_.end()) return false;
-  const bool written = it->second.mapped || WriteBytes(it->second.host, it->second.bytes);
+  bool written = true;
+  if (!it->second.mapped) {
+    const std::error_code error = WriteBytes(it->second.host, it->second.bytes);
+    if (error) written = Fault(it->second.host, error);
+  }
   views_.erase(it);
   return written;
 }
@@ -161,7 +201,7 @@ bool HostSystem::CreateFolder(const char* path) {
   const ResolvedPath folder = folders_.Resolve(path);
   if (!folder.parentExists || folder.exists || !folder.nameAllowed) return false;
   std::error_code error;
-  if (!fs::create_directory(folder.host, error)) return false;
+  if (!fs::create_directory(folder.host, error)) return Fault(folder.host, error);
   folders_.Added(folder.host);
   return true;
 }
@@ -170,10 +210,8 @@ bool HostSystem::CreateFolder(const char* path) {
 bool HostSystem::RemoveFolder(const char* path) {
   const ResolvedPath folder = folders_.Resolve(path);
   std::error_code error;
-  if (!folder.isFolder || !fs::is_empty(folder.host, error) || InUse(folder.host) ||
-      !fs::remove(folder.host, error)) {
-    return false;
-  }
+  if (!folder.isFolder || !fs::is_empty(folder.host, error) || InUse(folder.host)) return false;
+  if (!fs::remove(folder.host, error)) return Fault(folder.host, error);
   folders_.Removed(folder.host);
   return true;
 }
@@ -192,7 +230,7 @@ bool HostSystem::MovePath(const char* from, const char* to) {
   }
   std::error_code error;
   fs::rename(source.host, target.spelled, error);
-  if (error) return false;
+  if (error) return Fault(source.host, error);
   folders_.Removed(source.host);
   folders_.Added(target.spelled);
   return true;
@@ -202,9 +240,8 @@ bool HostSystem::MovePath(const char* from, const char* to) {
 bool HostSystem::DeletePath(const char* path) {
   const ResolvedPath file = folders_.Resolve(path);
   std::error_code error;
-  if (!file.exists || file.isFolder || InUse(file.host) || !fs::remove(file.host, error)) {
-    return false;
-  }
+  if (!file.exists || file.isFolder || InUse(file.host)) return false;
+  if (!fs::remove(file.host, error)) return Fault(file.host, error);
   folders_.Removed(file.host);
   return true;
 }
@@ -233,7 +270,9 @@ bool HostSystem::StartProcess(const char* application, char* commandLine, const 
   }
   if (event.fate != CommandFate::kNotStarted && options_.commandsFail && folder.isFolder) {
     const fs::path errorFile = folder.host / brx::kCommandErrorFileName;
+    errno = 0;
     event.reportsFailure = static_cast<bool>(std::ofstream(errorFile, std::ios::binary));
+    if (!event.reportsFailure) Fault(errorFile, LastHostError());
     folders_.Added(errorFile);
   }
   events_.push_back(std::move(event));

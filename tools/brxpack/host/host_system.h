@@ -9,7 +9,9 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "brxpack/host/host_registry.h"
@@ -55,6 +57,10 @@ class HostSystem : public brx::System {
   WindowsFolders& folders() { return folders_; }
   HostRegistry& registry() { return registry_; }
   const std::vector<SeamEvent>& events() const { return events_; }
+  // The first host call that failed for the host's own reason (a full disk,
+  // an I/O error, no permission), naming the path and the error. Windows
+  // would not have failed there, so a run that met one proves nothing.
+  const std::optional<std::string>& hostFault() const { return fault_; }
   // Files, mappings, views, processes and registry keys still held.
   size_t OpenHandleCount() const { return handles_.size() + views_.size() + registry_.openKeys(); }
 
@@ -111,6 +117,8 @@ class HostSystem : public brx::System {
   };
 
   brx::Handle NewHandle(HandleInfo info);
+  // Records the first host fault; false, for the caller to return.
+  bool Fault(const std::filesystem::path& host, const std::error_code& error);
   // A handle or view on the file, or on anything below the folder; with
   // writersOnly, only those that write.
   bool InUse(const std::filesystem::path& host, bool writersOnly = false) const;
@@ -122,6 +130,7 @@ class HostSystem : public brx::System {
   std::map<brx::Handle, HandleInfo> handles_;
   std::map<const uint8_t*, ViewInfo> views_;
   brx::Handle next_ = 0x100;
+  std::optional<std::string> fault_;
 };
 
 }  // namespace brxpack

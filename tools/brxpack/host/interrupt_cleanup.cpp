@@ -6,8 +6,14 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include <filesystem>
+#include <system_error>
 #else
+#include <dirent.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 #endif
 
@@ -31,18 +37,69 @@ constexpr size_t kLongestPath = 4096;
 
 struct Slot {
   std::atomic<int> state{kFree};
+  bool folder = false;
   PathChar path[kLongestPath];
 };
 std::array<Slot, kSlots> slots;
+
+#ifndef _WIN32
+// Deeper folders stay; a scratch copy of a release is never this deep.
+constexpr int kDeepestFolder = 64;
+
+struct FolderRecord {  // as the getdents64 system call lays its records
+  uint64_t inode;
+  int64_t offset;
+  unsigned short length;
+  unsigned char type;
+  char name[1];
+};
+
+// Removes `name` below the open folder `parent` with everything in it,
+// using only calls that are safe in a signal handler (no allocation, no
+// locks): the handler may interrupt anything.
+void RemoveTreeAt(int parent, const char* name, int depth) {
+  if (unlinkat(parent, name, 0) == 0 || depth == 0) return;
+  const int folder = openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (folder < 0) return;
+  // Removing while reading may hide some names from this pass: read again
+  // from the start until the folder can go.
+  for (int pass = 0; pass < 4 && unlinkat(parent, name, AT_REMOVEDIR) != 0; ++pass) {
+    lseek(folder, 0, SEEK_SET);
+    alignas(8) char records[2048];
+    for (long got; (got = syscall(SYS_getdents64, folder, records, sizeof records)) > 0;) {
+      for (long at = 0; at < got;) {
+        const FolderRecord* record = reinterpret_cast<const FolderRecord*>(records + at);
+        at += record->length;
+        const char* entry = record->name;
+        if (entry[0] == '.' && (entry[1] == '\0' || (entry[1] == '.' && entry[2] == '\0'))) {
+          continue;
+        }
+        RemoveTreeAt(folder, entry, depth - 1);
+      }
+    }
+  }
+  close(folder);
+}
+#endif
 
 void RemoveAll() {
   for (Slot& slot : slots) {
     if (slot.state.load(std::memory_order_acquire) != kReady) continue;
 #ifdef _WIN32
     // Open files go once their last handle closes, at the process's end.
-    DeleteFileW(slot.path);
+    // The console handler runs on a thread of its own, so it may allocate.
+    std::error_code ignored;
+    if (slot.folder) {
+      std::filesystem::remove_all(slot.path, ignored);
+    } else {
+      DeleteFileW(slot.path);
+    }
 #else
-    unlink(slot.path);
+    if (slot.folder) {
+      RemoveTreeAt(AT_FDCWD, slot.path, kDeepestFolder);
+    } else {
+      unlink(slot.path);
+    }
 #endif
   }
 }
@@ -75,17 +132,30 @@ void RemoveTemporariesOnInterrupt() {
 #endif
 }
 
-int RegisterTemporary(const std::filesystem::path& path) {
+namespace {
+
+int Register(const std::filesystem::path& path, bool folder) {
   const std::filesystem::path::string_type& name = path.native();
   if (name.size() >= kLongestPath) return -1;
   for (size_t i = 0; i < kSlots; ++i) {
     int expected = kFree;
     if (!slots[i].state.compare_exchange_strong(expected, kFilling)) continue;
     std::memcpy(slots[i].path, name.c_str(), (name.size() + 1) * sizeof(PathChar));
+    slots[i].folder = folder;
     slots[i].state.store(kReady, std::memory_order_release);
     return static_cast<int>(i);
   }
   return -1;
+}
+
+}  // namespace
+
+int RegisterTemporary(const std::filesystem::path& path) {
+  return Register(path, false);
+}
+
+int RegisterTemporaryFolder(const std::filesystem::path& path) {
+  return Register(path, true);
 }
 
 void ReleaseTemporary(int slot) {

@@ -6,6 +6,7 @@
 
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/interrupt_cleanup.h"
+#include "brxpack/host/protected_files.h"
 
 #ifdef _WIN32
 #include <process.h>
@@ -46,6 +47,8 @@ Status AtomicOutputFile::Failure(const char* what) const {
 #ifdef _WIN32
 
 Result<AtomicOutputFile> AtomicOutputFile::Create(const std::filesystem::path& finalPath) {
+  Status allowed = CheckNotProtected(finalPath);
+  if (!allowed.ok()) return allowed.TakeError();
   AtomicOutputFile file;
   file.finalPath_ = finalPath;
   file.temporaryPath_ = TemporaryNameFor(finalPath);
@@ -123,6 +126,8 @@ AtomicOutputFile::AtomicOutputFile(AtomicOutputFile&& other) noexcept
 #else
 
 Result<AtomicOutputFile> AtomicOutputFile::Create(const std::filesystem::path& finalPath) {
+  Status allowed = CheckNotProtected(finalPath);
+  if (!allowed.ok()) return allowed.TakeError();
   AtomicOutputFile file;
   file.finalPath_ = finalPath;
   file.temporaryPath_ = TemporaryNameFor(finalPath);

@@ -2,8 +2,10 @@
 
 #include <random>
 #include <system_error>
+#include <utility>
 
 #include "brxpack/host/host_path.h"
+#include "brxpack/host/interrupt_cleanup.h"
 
 namespace brxpack {
 
@@ -23,13 +25,24 @@ Result<ScratchFolder> ScratchFolder::Create(const std::string& prefix) {
                (error ? ": " + SystemErrorText(error) : std::string())};
 }
 
-ScratchFolder::ScratchFolder(ScratchFolder&& other) noexcept : path_(std::move(other.path_)) {
+ScratchFolder::ScratchFolder(std::filesystem::path path)
+    : path_(std::move(path)), cleanupSlot_(RegisterTemporaryFolder(path_)) {}
+
+ScratchFolder::ScratchFolder(ScratchFolder&& other) noexcept
+    : path_(std::move(other.path_)), cleanupSlot_(std::exchange(other.cleanupSlot_, -1)) {
   other.path_.clear();
+}
+
+void ScratchFolder::Keep() {
+  ReleaseTemporary(std::exchange(cleanupSlot_, -1));
+  path_.clear();
 }
 
 ScratchFolder::~ScratchFolder() {
   std::error_code ignored;  // a folder that cannot go stays where the user can see it
   if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+  // Released only now: an interruption while it is being removed still finishes the job.
+  ReleaseTemporary(std::exchange(cleanupSlot_, -1));
 }
 
 }  // namespace brxpack

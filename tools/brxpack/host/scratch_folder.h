@@ -1,6 +1,7 @@
 #pragma once
 // A new folder under the system's temporary folder, removed with everything
-// in it when the object goes, unless it is kept.
+// in it when the object goes, or when the process is interrupted
+// (interrupt_cleanup.h), unless it is kept.
 #include <filesystem>
 #include <string>
 
@@ -20,11 +21,12 @@ class ScratchFolder {
   ~ScratchFolder();
 
   const std::filesystem::path& path() const { return path_; }
-  void Keep() { path_.clear(); }
+  void Keep();
 
  private:
-  explicit ScratchFolder(std::filesystem::path path) : path_(std::move(path)) {}
+  explicit ScratchFolder(std::filesystem::path path);
   std::filesystem::path path_;
+  int cleanupSlot_ = -1;  // see interrupt_cleanup.h
 };
 
 }  // namespace brxpack

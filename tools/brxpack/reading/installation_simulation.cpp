@@ -160,6 +160,10 @@ Result<SimulationReport> SimulateInstallation(const SimulationSettings& settings
                                                           "PATCH.EXE\" \"" + packagePath + "\"";
   brx::WorkerState state{brx::kRunning};
   brx::RunWorker(host, commandLine.c_str(), state);
+  if (host.hostFault()) {
+    return Error{"the simulated installation could not write on this machine: " +
+                 *host.hostFault() + "; nothing is proven"};
+  }
 
   if (keys) {
     // As the next run of an update reads it.
