@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -408,6 +413,86 @@ TEST(ExtractCommandTest, ReportsDamagedEntries) {
   EXPECT_EQ(run.code, 1);
   EXPECT_NE(run.err.find("entry \"bad.txt\" is damaged"), std::string::npos) << run.err;
   EXPECT_EQ(workspace.Files(), (std::vector<std::string>{"out/good.txt", "p.brx"}));
+}
+
+// Tests that an existing file refuses the whole extraction before anything
+// is written (exit 2, the file named), and that --force replaces it.
+TEST(ExtractCommandTest, ReplacesExistingFilesOnlyWhenForced) {
+  Workspace workspace;
+  workspace.Write("p.brx", test::PackageOf({kKeys,
+                                            {"a.txt", Bytes("new a"), EntryStorage::kCompressed},
+                                            {"b.txt", Bytes("new b"), EntryStorage::kCompressed}}));
+  struct Case {
+    std::vector<std::string> extra;
+    int code;
+    std::string a;  // out/a.txt afterwards
+    bool wroteB;
+  };
+  const Case cases[] = {
+      {{}, 2, "old a", false},
+      {{"--force"}, 0, "new a", true},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove_all(workspace.Path("out"));
+    workspace.Write("out/a.txt", "old a");
+    std::vector<std::string> arguments = {"extract", workspace.Text("p.brx"), "-C",
+                                          workspace.Text("out")};
+    arguments.insert(arguments.end(), c.extra.begin(), c.extra.end());
+    const test::ToolRun run = RunTool(arguments);
+    EXPECT_EQ(run.code, c.code) << run.err;
+    EXPECT_EQ(workspace.Read("out/a.txt"), c.a);
+    EXPECT_EQ(workspace.Exists("out/b.txt"), c.wroteB);
+    if (c.code != 0) {
+      EXPECT_NE(run.err.find("brxpack: " + workspace.Text("out/a.txt") + ": exists"),
+                std::string::npos)
+          << run.err;
+    }
+  }
+}
+
+// Runs extract in a child whose files may not grow past `limit` bytes, as on
+// a full disk; its alarm bounds the wait.
+test::ToolRun ExtractWithFileSizeLimit(const Workspace& workspace, rlim_t limit) {
+  const pid_t child = fork();
+  if (child == 0) {
+    alarm(60);
+    signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails with EFBIG instead
+    const rlimit small = {limit, limit};
+    setrlimit(RLIMIT_FSIZE, &small);
+    const test::ToolRun run =
+        RunTool({"extract", workspace.Text("p.brx"), "-C", workspace.Text("out"), "--jobs", "1"});
+    std::ofstream(workspace.Path("child.out")) << run.out;
+    std::ofstream(workspace.Path("child.err")) << run.err;
+    _exit(run.code);
+  }
+  int status = 0;
+  EXPECT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status)) << "the child ended by signal " << WTERMSIG(status);
+  test::ToolRun run = {WEXITSTATUS(status), workspace.Read("child.out"),
+                       workspace.Read("child.err")};
+  std::filesystem::remove(workspace.Path("child.out"));
+  std::filesystem::remove(workspace.Path("child.err"));
+  return run;
+}
+
+// Tests that a write failure (a full disk) stops extract at that file with
+// exit 2 and the file named, leaves no temporary file, starts no later file
+// and counts only what was written.
+TEST(ExtractCommandTest, StopsAtTheFirstWriteError) {
+  Workspace workspace;
+  workspace.Write(
+      "p.brx",
+      test::PackageOf({kKeys,
+                       {"1.txt", Bytes(std::string(1000, '1')), EntryStorage::kStored},
+                       {"2.bin", Bytes(std::string(300000, '2')), EntryStorage::kCompressed},
+                       {"3.txt", Bytes("three"), EntryStorage::kCompressed}}));
+  const test::ToolRun run = ExtractWithFileSizeLimit(workspace, 100000);
+  EXPECT_EQ(run.code, 2) << run.err;
+  EXPECT_NE(run.err.find(workspace.Text("out/2.bin") + ": cannot write: "), std::string::npos)
+      << run.err;
+  EXPECT_EQ(run.err.find("3.txt"), std::string::npos) << run.err;
+  EXPECT_NE(run.out.find("extracted 1 of 3 files (1000 bytes)"), std::string::npos) << run.out;
+  EXPECT_EQ(workspace.Files(), (std::vector<std::string>{"out/1.txt", "p.brx"}));
 }
 
 }  // namespace

@@ -79,19 +79,38 @@ TEST(PackageStreamWriterTest, MatchesTheLibraryWriter) {
   }
 }
 
-// Tests that a failure leaves nothing under the output's name, and that
-// names the directory cannot hold are refused before anything is written.
+// Tests that a failure leaves nothing under the output's name, naming the
+// file (one gone, or one that changed size since the payload was listed,
+// as a file still being written does), and that names the directory cannot
+// hold are refused before anything is written.
 TEST(PackageStreamWriterTest, FailsWithoutLeavingAnOutput) {
+  struct Case {
+    std::string content;  // of payload.bin; empty: no such file
+    uint64_t listedSize;
+    std::string error;
+  };
+  const Case cases[] = {
+      {"", 3, "payload.bin: cannot open"},
+      {"shrunk", 100000, "payload.bin: changed while being read (100000 bytes when listed, 6"},
+      {"grown", 2, "payload.bin: changed while being read (2 bytes when listed, 5"},
+  };
+  for (const Case& c : cases) {
+    Workspace workspace;
+    if (!c.content.empty()) workspace.Write("payload.bin", c.content);
+    std::vector<EntryToWrite> entries(2);
+    entries[0].name = "a";
+    entries[0].bytes = {1};
+    entries[1].name = "payload.bin";
+    entries[1].fromFile = true;
+    entries[1].file = workspace.Path("payload.bin");
+    entries[1].listedSize = c.listedSize;
+    const Result<std::vector<uint8_t>> written = WriteToFile(workspace, entries, 2);
+    ASSERT_FALSE(written.ok());
+    EXPECT_NE(written.error().find(c.error), std::string::npos) << written.error();
+    EXPECT_FALSE(workspace.Exists("out.brx"));
+    EXPECT_EQ(workspace.Files().size(), c.content.empty() ? 0u : 1u) << "a temporary file left";
+  }
   Workspace workspace;
-  std::vector<EntryToWrite> missing(2);
-  missing[0].name = "a";
-  missing[0].bytes = {1};
-  missing[1].name = "gone.bin";
-  missing[1].fromFile = true;
-  missing[1].file = workspace.Path("gone.bin");
-  const Result<std::vector<uint8_t>> written = WriteToFile(workspace, missing, 2);
-  ASSERT_FALSE(written.ok());
-  EXPECT_NE(written.error().find("gone.bin: cannot open"), std::string::npos) << written.error();
   std::vector<EntryToWrite> longName(1);
   longName[0].name = std::string(32, 'n');
   EXPECT_FALSE(WriteToFile(workspace, longName, 2).ok());

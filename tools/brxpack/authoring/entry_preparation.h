@@ -1,7 +1,6 @@
 #pragma once
-// One entry of a package made ready to write: read (or mapped) and made a
-// zlib stream, compressed, or in stored blocks where compression would not
-// make it smaller.
+// One entry of a package made ready to write: read and made a zlib stream, compressed, or in stored
+// blocks where compression would not make it smaller.
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -9,7 +8,6 @@
 #include <vector>
 
 #include "authoring/zlib_compressor.h"
-#include "brxpack/host/mapped_file.h"
 
 namespace brxpack {
 
@@ -19,23 +17,24 @@ struct EntryToWrite {
   std::vector<uint8_t> bytes;
   bool fromFile = false;
   std::filesystem::path file;
+  // The file's size when the payload was listed; set, another size at
+  // reading refuses the entry (the file changed under the build).
+  std::optional<uint64_t> listedSize;
   bool stored = false;  // never compress: stored blocks only
 };
 
 struct PreparedEntry {
   std::optional<std::string> error;  // set: nothing else is
-  MappedFile mapping;                // holds content for an entry from a file
-  const uint8_t* content = nullptr;  // the entry's own bytes
-  uint64_t size = 0;
-  std::vector<uint8_t> compressed;  // the zlib stream written for it
+  uint64_t size = 0;                 // of the entry's own bytes
+  std::vector<uint8_t> compressed;   // the zlib stream written for it
 
   // Whether compression shrank it (else its stream holds stored blocks).
   bool shrank() const { return compressed.size() < size; }
 };
 
-// Reads `entry` and makes its stream with this thread's compressor. Fails for an unreadable
-// file, content of 4 GiB or more, or memory running out. The entry's own
-// bytes must outlive the result, which points into them.
+// Reads `entry` and makes its stream with this thread's compressor. Fails,
+// naming the file, for an unreadable file or one that changed since it was
+// listed, content of 4 GiB or more, or memory running out.
 PreparedEntry PrepareEntry(const EntryToWrite& entry, brx::ZlibCompressor& compressor);
 
 }  // namespace brxpack

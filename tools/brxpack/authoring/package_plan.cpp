@@ -72,6 +72,7 @@ std::vector<EntryToWrite> EntriesToWrite(const PackagePlan& plan) {
     entry.name = file.entryName;
     entry.fromFile = true;
     entry.file = file.source;
+    entry.listedSize = file.size;
     entry.stored = file.stored;
     entries.push_back(std::move(entry));
   }

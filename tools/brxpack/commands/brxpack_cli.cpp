@@ -130,6 +130,9 @@ void AddReaders(CLI::App& app, Choice& choice) {
   extract->add_option("-C,--folder", choice.extract.folder, "The folder (default: .)");
   extract->add_option("--jobs", choice.extract.threads, "Threads that extract (default 2)")
       ->check(CLI::Range(1, 64));
+  extract->add_flag("--force", choice.extract.force,
+                    "Replace files that exist (without it, any existing file refuses the whole "
+                    "extraction before anything is written)");
 
   CLI::App* manifest = app.add_subcommand(
       "manifest",

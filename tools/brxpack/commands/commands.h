@@ -60,6 +60,7 @@ struct ExtractOptions {
   std::string file;
   std::string folder = ".";
   unsigned threads = kDefaultThreads;
+  bool force = false;  // replace files that exist
 };
 int RunExtract(const ExtractOptions& options, Console& console);
 

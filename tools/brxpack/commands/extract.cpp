@@ -1,5 +1,6 @@
 // brxpack extract: the file entries written under their installed names
-// below a folder, on several threads.
+// below a folder, on several threads. Existing files are kept unless
+// --force; the first file that cannot be written stops the run (exit 2).
 #include "brxpack/commands/commands.h"
 #include "brxpack/commands/exit_codes.h"
 #include "brxpack/commands/refuse.h"
@@ -20,6 +21,10 @@ int RunExtract(const ExtractOptions& options, Console& console) {
       PlanExtraction(opened->package(), folder, opened->file.shown);
   // Paths the installer must not use are damage, as verify reports them.
   if (!jobs.ok()) return Refuse(console, jobs.error(), kExitDamaged);
+  if (!options.force) {
+    const Status fresh = RefuseExistingTargets(*jobs);
+    if (!fresh.ok()) return Refuse(console, fresh.error());
+  }
   const Status folders = CreateFolders(*jobs, folder);
   if (!folders.ok()) return Refuse(console, folders.error());
   uint64_t total = 0;
@@ -31,18 +36,22 @@ int RunExtract(const ExtractOptions& options, Console& console) {
 
   int exitCode = kExitOk;
   size_t written = 0;
-  for (const ExtractionOutcome& outcome : outcomes) {
-    if (outcome.error.empty()) {
+  uint64_t writtenBytes = 0;
+  for (size_t index = 0; index < outcomes.size(); ++index) {
+    const ExtractionOutcome& outcome = outcomes[index];
+    if (outcome.written) {
       ++written;
+      writtenBytes += (*jobs)[index].entry->size;
       continue;
     }
+    if (outcome.error.empty()) continue;  // not started: a write had failed
     console.err << "brxpack: " << opened->file.shown << ": " << outcome.error << "\n";
     if (outcome.damaged && exitCode == kExitOk) exitCode = kExitDamaged;
     if (!outcome.damaged) exitCode = kExitBadInput;
   }
   if (console.quiet) return exitCode;
   console.out << "brxpack: extracted " << written << " of " << jobs->size() << " files ("
-              << ReadableSize(total) << ") to " << options.folder << "\n";
+              << ReadableSize(writtenBytes) << ") to " << options.folder << "\n";
   return exitCode;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
-// A whole file mapped read-only: packages, stubs and payload files are read
-// in place, never copied through read buffers.
+// A whole file mapped read-only: packages and stubs are read in place, never
+// copied through read buffers. Payload files are read instead (whole_file.h):
+// a file that shrinks under a mapping ends the process with SIGBUS.
 #include <cstdint>
 #include <filesystem>
 

@@ -41,6 +41,19 @@ Result<std::vector<ExtractionJob>> PlanExtraction(const brx::Package& package,
   return jobs;
 }
 
+Status RefuseExistingTargets(const std::vector<ExtractionJob>& jobs) {
+  std::string refusals;
+  for (const ExtractionJob& job : jobs) {
+    std::error_code error;
+    // symlink_status: a dangling link is still a name the rename would replace.
+    const std::filesystem::file_status status = std::filesystem::symlink_status(job.target, error);
+    if (!std::filesystem::exists(status)) continue;
+    refusals.append(Utf8FromPath(job.target)).append(": exists\n");
+  }
+  if (refusals.empty()) return Status::Ok();
+  return Error{refusals + "nothing extracted; --force replaces existing files"};
+}
+
 Status CreateFolders(const std::vector<ExtractionJob>& jobs, const std::filesystem::path& folder) {
   std::error_code error;
   std::filesystem::create_directories(folder, error);

@@ -23,6 +23,10 @@ Result<std::vector<ExtractionJob>> PlanExtraction(const brx::Package& package,
                                                   const std::filesystem::path& folder,
                                                   const std::string& shownFile);
 
+// Fails, one line per file, when any job's target already exists (a file,
+// a folder or a link): extract replaces files only when told to.
+Status RefuseExistingTargets(const std::vector<ExtractionJob>& jobs);
+
 // The folder and every folder the jobs write into.
 Status CreateFolders(const std::vector<ExtractionJob>& jobs, const std::filesystem::path& folder);
 

@@ -46,9 +46,12 @@ class ParallelExtractor {
     for (;;) {
       const size_t index = next_.fetch_add(1);
       if (index >= jobs_.size()) return;
-      outcomes_[index] = Extract(jobs_[index], buffer);
+      if (!stopped_.load()) {
+        outcomes_[index] = Extract(jobs_[index], buffer);
+        if (!outcomes_[index].written && !outcomes_[index].damaged) stopped_.store(true);
+      }
       std::lock_guard<std::mutex> lock(mutex_);
-      doneBytes_ += jobs_[index].entry->size;
+      if (outcomes_[index].written) doneBytes_ += jobs_[index].entry->size;
       ++finished_;
       changed_.notify_all();
     }
@@ -61,27 +64,29 @@ class ParallelExtractor {
       try {
         buffer.resize(entry.size);
       } catch (const std::bad_alloc&) {
-        return {false, Utf8FromPath(job.target) + ": out of memory"};
+        return {false, false, Utf8FromPath(job.target) + ": out of memory"};
       }
       if (!brx::ExtractEntry(package_, entry, buffer.data())) {
-        return {true, "entry " + QuotedPath(entry.name) +
-                          " is damaged (its stream does not give its size with a good "
-                          "Adler-32); not written"};
+        return {false, true,
+                "entry " + QuotedPath(entry.name) +
+                    " is damaged (its stream does not give its size with a good "
+                    "Adler-32); not written"};
       }
       bytes = buffer.data();
     }
     Result<AtomicOutputFile> output = AtomicOutputFile::Create(job.target);
-    if (!output.ok()) return {false, output.error()};
+    if (!output.ok()) return {false, false, output.error()};
     Status status = output->Write(bytes, entry.size);
     if (status.ok()) status = output->Commit();
-    if (!status.ok()) return {false, status.error()};
-    return {};
+    if (!status.ok()) return {false, false, status.error()};
+    return {true, false, {}};
   }
 
   const brx::Package& package_;
   const std::vector<ExtractionJob>& jobs_;
   std::vector<ExtractionOutcome> outcomes_;
   std::atomic<size_t> next_{0};
+  std::atomic<bool> stopped_{false};
   std::mutex mutex_;
   std::condition_variable changed_;
   uint64_t doneBytes_ = 0;

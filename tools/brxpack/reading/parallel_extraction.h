@@ -1,6 +1,8 @@
 #pragma once
 // The file entries of planned jobs written out on several threads, each
-// file whole or not at all.
+// file whole or not at all. The first file that cannot be written (a full
+// disk, a folder without write access) stops the run: no job starts after
+// it, since every later file would fail the same way.
 #include <string>
 #include <vector>
 
@@ -10,8 +12,9 @@
 namespace brxpack {
 
 struct ExtractionOutcome {
+  bool written = false;  // false with no error: not started, the run had stopped
   bool damaged = false;  // the entry's stream is damaged, rather than the output failing
-  std::string error;     // a message for the console, empty on success
+  std::string error;     // a message for the console, empty unless it failed
 };
 
 // One outcome per job, in the jobs' order. Progress is advanced on the

@@ -1,0 +1,53 @@
+#include "brxpack/host/whole_file.h"
+
+#include <algorithm>
+#include <fstream>
+#include <string>
+
+#include "brxpack/host/host_path.h"
+
+namespace brxpack {
+
+namespace {
+
+constexpr uint64_t kChunk = 1 << 20;
+
+Error Changed(const std::filesystem::path& path, uint64_t expected, const std::string& now) {
+  return Error{Utf8FromPath(path) + ": changed while being read (" + std::to_string(expected) +
+               " bytes when listed, " + now + "); try again once it is complete"};
+}
+
+}  // namespace
+
+Result<std::vector<uint8_t>> ReadWholeFile(const std::filesystem::path& path,
+                                           std::optional<uint64_t> listedSize) {
+  std::ifstream file(path, std::ios::binary | std::ios::ate);
+  if (!file) return Error{Utf8FromPath(path) + ": cannot open: " + LastSystemErrorText()};
+  const std::streamoff end = file.tellg();
+  if (end < 0) return Error{Utf8FromPath(path) + ": cannot read its size"};
+  const uint64_t size = static_cast<uint64_t>(end);
+  if (listedSize && *listedSize != size) {
+    return Changed(path, *listedSize, std::to_string(size) + " bytes when read");
+  }
+  if (size > UINT32_MAX) {
+    return Error{Utf8FromPath(path) + " is 4 GiB or larger; entries hold 32-bit sizes"};
+  }
+  file.seekg(0);
+  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  for (uint64_t done = 0; done < size;) {
+    const uint64_t part = std::min(size - done, kChunk);
+    file.read(reinterpret_cast<char*>(bytes.data() + done), static_cast<std::streamsize>(part));
+    const uint64_t got = static_cast<uint64_t>(file.gcount());
+    done += got;
+    if (got == part) continue;
+    if (file.bad()) return Error{Utf8FromPath(path) + ": cannot read: " + LastSystemErrorText()};
+    return Changed(path, size, "ended at " + std::to_string(done));
+  }
+  // Bytes past the size it had when opened: it grew while being read.
+  if (file.peek() != std::ifstream::traits_type::eof()) {
+    return Changed(path, size, "grew while read");
+  }
+  return bytes;
+}
+
+}  // namespace brxpack
