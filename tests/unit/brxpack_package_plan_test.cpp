@@ -42,8 +42,14 @@ TEST(PackagePlanTest, RefusesWithFileLineAndField) {
   const Case cases[] = {
       {kTarget + "[startup]\ncaption = 'a'\nquestoin = 'b'\n",
        "@brxpack.toml:4:1: startup.question: is required but missing\n"
-       "@brxpack.toml:6:1: startup.questoin: unknown key"},
-      {kTarget + "[payloads]\nfolder = 'x'\n", "@brxpack.toml:4:2: payloads: unknown key"},
+       "@brxpack.toml:6:1: startup.questoin: unknown key, did you mean question?"},
+      {kTarget + "[payloads]\nfolder = 'x'\n",
+       "@brxpack.toml:4:2: payloads: unknown key, did you mean payload?"},
+      {"[target]\nregistry_key = 'K'\npatch_levle = 3\n",
+       "@brxpack.toml:1:1: target.patch_level: is required but missing\n"
+       "@brxpack.toml:3:1: target.patch_levle: unknown key, did you mean patch_level?"},
+      {kTarget + "[startup]\ncaption = 'a'\nquestion = 'b'\nclose = 1\n",
+       "@brxpack.toml:7:1: startup.close: unknown key"},
       {kTarget + "[startup]\ncaption = 'Ωmega'\nquestion = ''\n",
        "@brxpack.toml:5:11: startup.caption: the character 'Ω' (U+03A9) has no Windows-1251 "
        "form"},
