@@ -47,6 +47,7 @@ TEST(BrxpackCliTest, KeepsTheConventions) {
   Workspace workspace;
   WriteProject(workspace);
   workspace.Write("warn.toml", std::string(kManifest) + "[[command]]\nprogram = 'tools\\x.exe'\n");
+  workspace.Write("old/readme.txt", "an older text");
   ASSERT_EQ(RunTool({"build", workspace.Text("brxpack.toml")}).code, 0);
   struct Case {
     std::vector<std::string> arguments;
@@ -124,6 +125,21 @@ TEST(BrxpackCliTest, KeepsTheConventions) {
        "@quiet.brx: OK",
        "brxpack: /no/such: cannot open"},
       {{"verify", "-q", "@brxpack.brx"}, 0, "-", ""},
+      {{"diff", "@old", "@payload", "-o", "@loud.toml"}, 0, "wrote @loud.toml: 1 changed", ""},
+      {{"diff", "-q", "@old", "@payload", "-o", "@quiet.toml"}, 0, "-", ""},
+      {{"diff", "--json", "@old", "@payload"},
+       0,
+       "{\"output\":null,\"manifest\":\"# The update from @old",
+       ""},
+      {{"diff", "--json", "@old", "@payload", "-o", "@j.toml"},
+       0,
+       "{\"output\":\"@j.toml\",\"changed\":[{\"path\":\"readme.txt\",\"size\":35}],\"new\":[{",
+       ""},
+      {{"build", "--json", "@warn.toml", "-o", "@j.brx"},
+       0,
+       "{\"package\":\"@j.brx\",\"exe\":null,\"brand\":null,\"entries\":6,\"sections\":4,"
+       "\"files\":2,",
+       "brxpack: warning: "},
       {{"verify", "--json", "@brxpack.brx"},
        0,
        "{\"files\":[{\"file\":\"@brxpack.brx\",\"verdict\":\"ok\",\"facts\":[",

@@ -79,6 +79,8 @@ void AddBuild(CLI::App& app, Choice& choice) {
   command->add_option("--jobs", choice.build.threads, "Threads that compress entries (default 2)")
       ->check(CLI::Range(1, 64));
   command->add_flag("--werror", choice.build.werror, "Treat warnings as errors");
+  command->add_flag("--json", choice.build.json,
+                    "Print one JSON object of what was written (see the README)");
 }
 
 void AddExe(CLI::App& app, Choice& choice) {
@@ -174,6 +176,9 @@ void AddDiff(CLI::App& app, Choice& choice) {
                       "A pattern of files taken even when excluded, as [payload] include");
   command->add_flag("--symlinks", diff.symlinks,
                     "Take the files symbolic links point to; else a link is an error");
+  command->add_flag("--json", diff.json,
+                    "Print one JSON object: what the update does to each old release, and the "
+                    "manifest (see the README)");
 }
 
 void AddSimulate(CLI::App& app, Choice& choice) {

@@ -41,8 +41,9 @@ int RunExtract(const ExtractOptions& options, Console& console) {
     if (!outcome.damaged) exitCode = kExitBadInput;
   }
   if (console.quiet) return exitCode;
-  console.out << "brxpack: extracted " << written << " of " << jobs->size() << " files ("
-              << ReadableSize(total) << ") to " << options.folder << "\n";
+  console.out << "brxpack: extracted " << written << " of "
+              << Counted(jobs->size(), "file", "files") << " (" << ReadableSize(total) << ") to "
+              << options.folder << "\n";
   return exitCode;
 }
 
