@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "brxpack/authoring/entry_naming.h"
 #include "brxpack/authoring/manifest_parser.h"
 #include "brxpack/authoring/package_plan.h"
+#include "brxpack/authoring/package_size.h"
+#include "brxpack/host/progress_meter.h"
 #include "support/brxpack_workspace.h"
 
 namespace brxpack {
@@ -173,6 +176,25 @@ TEST(PackagePlanTest, RefusesWithFileLineAndField) {
     std::filesystem::create_symlink("/etc/passwd", workspace.Path("linked/passwd"));
     const Result<PackagePlan> plan = Plan(workspace, c.manifest);
     EXPECT_EQ(plan.ok() ? "" : plan.error(), Placed(workspace, c.message));
+  }
+}
+
+// Tests that measuring a package draws its progress on the terminal it is
+// given, up to 100%, and draws nothing without one.
+TEST(PackageSizeTest, DrawsProgressOnlyOnATerminal) {
+  Workspace workspace;
+  workspace.Write("payload/big.dat", std::string(kProgressThreshold + 1, 'x'));
+  const Result<Manifest> manifest =
+      ParseManifest(kTarget + "[payload]\nfolder = 'payload'\n", workspace.Path("brxpack.toml"));
+  ASSERT_TRUE(manifest.ok()) << manifest.error();
+  for (const bool terminal : {true, false}) {
+    std::ostringstream drawn;
+    const Result<uint64_t> size = PackageSize(
+        *manifest, 1, 1, workspace.Path(""), {terminal ? &drawn : nullptr, "measuring the update"});
+    ASSERT_TRUE(size.ok()) << size.error();
+    EXPECT_GT(*size, 0u);
+    EXPECT_EQ(drawn.str().find("\rmeasuring the update: 100%") != std::string::npos, terminal)
+        << drawn.str();
   }
 }
 
