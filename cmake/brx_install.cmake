@@ -3,9 +3,12 @@
 #   release preset, a Debian package:  bin/brxpack
 #                                      share/brindlex-updater/PATCH.EXE      the x86 stub
 #                                      share/brindlex-updater/x64/PATCH.EXE  the x64 stub
-#                                      share/doc/brindlex-updater/  README, docs/, examples/
+#                                      share/doc/brindlex-updater/  README, docs/, examples/,
+#                                        copyright, changelog.gz
+#                                      share/man/man1/brxpack.1.gz
+#                                      share/bash-completion/completions/brxpack
 #   win32 preset, a zip:               brxpack.exe and PATCH.EXE side by side, x64/PATCH.EXE,
-#                                      README, docs/, examples/
+#                                      README, docs/, examples/, copyright.txt
 # brxpack finds both stubs in either place by itself (stub_location.h). A
 # stub this build does not make comes from its own preset's tree:
 set(BRX_PATCH_EXE "" CACHE FILEPATH "The x86 PATCH.EXE to install (the win32 preset's)")
@@ -56,6 +59,15 @@ else()
   brx_link_stub_from(BRX_PATCH64_EXE ${CMAKE_BINARY_DIR}/x64/PATCH.EXE)
 endif()
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${brx_doc_dir})
+if(BRX_WIN32)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION . RENAME copyright.txt)
+else()
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${BRX_CLI_DOCS}/changelog.gz
+          DESTINATION ${brx_doc_dir})
+  install(FILES ${BRX_CLI_DOCS}/brxpack.1.gz DESTINATION share/man/man1)
+  install(FILES ${BRX_CLI_DOCS}/brxpack.bash DESTINATION share/bash-completion/completions
+          RENAME brxpack)
+endif()
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs DESTINATION ${brx_doc_dir})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/basic DESTINATION ${brx_doc_dir}/examples)
 

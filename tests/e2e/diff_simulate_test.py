@@ -171,7 +171,7 @@ def _update_from_three(s):
 # the update and level 2.
 def scenario_one_update_gives_the_new_release_from_each_old_one(s):
     update = _update_from_three(s)
-    levels = [word for level in INSTALLED_LEVELS.values() for word in ("--level", level)]
+    levels = [word for level in INSTALLED_LEVELS.values() for word in ("--patch-level", level)]
     installed = [word for release in INSTALLED_LEVELS for word in ("--installed", release)]
     simulated = _linux_brxpack(s, "simulate", update, *installed, "--expect", "2.0", *levels)
     for release, level in INSTALLED_LEVELS.items():

@@ -6,9 +6,12 @@ unpacked and its brxpack.exe runs under Wine. Each carries both stubs, the
 x86 PATCH.EXE and the x64 one, and builds the installed example from an
 empty folder without --stub for each."""
 
+import gzip
 import os
+import pathlib
 import re
 import subprocess
+import tempfile
 import time
 import zipfile
 
@@ -70,6 +73,31 @@ def _dpkg(*args):
         time.sleep(1)
 
 
+def _expect_debian_docs(deb, version):
+    """The package holds what a Debian tool carries beside its program: the
+    copyright in the machine-readable format, a gzipped changelog whose
+    newest entry is this version, the gzipped man page and bash completion.
+    Read from the archive itself, as a minimal system's dpkg may leave
+    /usr/share/doc and /usr/share/man out when installing."""
+    with tempfile.TemporaryDirectory() as unpacked:
+        subprocess.run(["dpkg-deb", "-x", str(deb), unpacked], check=True, timeout=120)
+        root = pathlib.Path(unpacked) / "usr" / "share"
+        doc = root / "doc" / PACKAGE
+        copyright_text = (doc / "copyright").read_text()
+        expect(copyright_text.startswith(
+            "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/"),
+            "copyright is not in the machine-readable format:\n" + copyright_text[:200])
+        changelog = gzip.decompress((doc / "changelog.gz").read_bytes()).decode()
+        expect(changelog.startswith("%s (%s)" % (PACKAGE, version)),
+               "changelog.gz does not begin with %s: %s" % (version, changelog[:80]))
+        man = gzip.decompress((root / "man" / "man1" / "brxpack.1.gz").read_bytes()).decode()
+        expect(".SS simulate" in man and "\\-\\-patch\\-level" in man,
+               "the man page lacks simulate --patch-level")
+        completion = (root / "bash-completion" / "completions" / "brxpack").read_text()
+        expect("complete -o filenames -F _brxpack brxpack" in completion,
+               "bash completion: " + completion[:200])
+
+
 def _known():
     """Whether dpkg knows the package in any state: installed, or left
     half-way by a failed install."""
@@ -79,7 +107,7 @@ def _known():
 
 
 # Tests that the Debian package installs brxpack with both installers and
-# the docs: from an empty folder the installed brxpack names its version and
+# the docs (copyright, changelog, man page and bash completion among them): from an empty folder the installed brxpack names its version and
 # the installed x86 and x64 PATCH.EXE with the same version, builds the
 # installed example into an executable with each without --stub, and
 # verifies them.
@@ -90,6 +118,7 @@ def scenario_debian_package(s):
     if _known():
         raise BenchError("%s is installed on this machine; the scenario would replace it. "
                          "Remove it first: dpkg -r %s" % (PACKAGE, PACKAGE))
+    _expect_debian_docs(deb, version)
     empty = s.root / "empty"
     empty.mkdir()
     example = "/usr/share/doc/%s/examples/basic/brxpack.toml" % PACKAGE
@@ -106,8 +135,8 @@ def scenario_debian_package(s):
            and not os.path.exists("/usr/share/%s" % PACKAGE), "dpkg -r left the package behind")
 
 
-# Tests that the Windows zip holds brxpack.exe with PATCH.EXE beside it and
-# the x64 one in x64/: unpacked, brxpack.exe names its version and both
+# Tests that the Windows zip holds brxpack.exe with PATCH.EXE beside it,
+# the x64 one in x64/ and the copyright: unpacked, brxpack.exe names its version and both
 # stubs with the same version, builds the example into an empty folder with
 # each without --stub, and verifies the results. Where no 32-bit program
 # runs, the zip's x86 brxpack.exe is only checked for what it is.
@@ -116,6 +145,8 @@ def scenario_windows_zip(s):
     with zipfile.ZipFile(archive) as unpacked:
         unpacked.extractall(s.root / "tool")
     folder = s.root / "tool" / archive.stem
+    expect((folder / "copyright.txt").read_text().startswith("Format: "),
+           "the zip lacks copyright.txt")
     tool = folder / "brxpack.exe"
     if not machine_runs_x86():
         for program, arch, kind in ((tool, "x86", "console"), (folder / "PATCH.EXE", "x86", "gui"),

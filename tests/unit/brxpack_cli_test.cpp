@@ -53,6 +53,7 @@ TEST(BrxpackCliTest, KeepsTheConventions) {
   Workspace workspace;
   WriteProject(workspace);
   workspace.Write("warn.toml", std::string(kManifest) + "[[command]]\nprogram = 'tools\\x.exe'\n");
+  workspace.Write("old/readme.txt", "an older text");
   ASSERT_EQ(RunTool({"build", workspace.Text("brxpack.toml")}).code, 0);
   struct Case {
     std::vector<std::string> arguments;
@@ -68,7 +69,31 @@ TEST(BrxpackCliTest, KeepsTheConventions) {
        "-",
        "brxpack: 'biuld' is not a command; did you mean build?"},
       {{"list", "/no/such/file.brx"}, 2, "-", "brxpack: /no/such/file.brx: cannot open"},
-      {{"list", "--jsn", "@brxpack.brx"}, 2, "-", "brxpack: The following argument"},
+      {{"list", "--jsn", "@brxpack.brx"},
+       2,
+       "-",
+       "brxpack: --jsn is not an option of brxpack list, did you mean --json? (brxpack list "
+       "--help)"},
+      {{"build", "@brxpack.toml", "--bets"},
+       2,
+       "-",
+       "--bets is not an option of brxpack build, "
+       "did you mean --best? (brxpack build --help)"},
+      {{"build", "@brxpack.toml", "--levle=3"}, 2, "-", "did you mean --level?"},
+      {{"build", "@brxpack.toml", "--colour"},
+       2,
+       "-",
+       "--colour is not an option of brxpack "
+       "build (brxpack build --help)"},
+      {{"--versoin"},
+       2,
+       "-",
+       "brxpack: --versoin is not an option of brxpack, did you mean "
+       "--version? (brxpack --help)"},
+      {{"build"}, 2, "-", "MANIFEST is required (brxpack build --help)"},
+      {{"help", "diff"}, 0, "Usage: brxpack diff", ""},
+      {{"help"}, 0, "Subcommands:", ""},
+      {{"help", "sumilate"}, 2, "-", "'sumilate' is not a command; did you mean simulate?"},
       {{"build", "@", "-o", "@x.brx"}, 2, "-", "a folder; build takes the manifest file"},
       {{"build", "@brxpack.toml", "-o=@eq.brx"}, 0, "wrote @eq.brx", ""},
       {{"build", "@brxpack.toml", "-o="}, 2, "-", "brxpack: -o= gives no value"},
@@ -106,6 +131,21 @@ TEST(BrxpackCliTest, KeepsTheConventions) {
        "@quiet.brx: OK",
        "brxpack: /no/such: cannot open"},
       {{"verify", "-q", "@brxpack.brx"}, 0, "-", ""},
+      {{"diff", "@old", "@payload", "-o", "@loud.toml"}, 0, "wrote @loud.toml: 1 changed", ""},
+      {{"diff", "-q", "@old", "@payload", "-o", "@quiet.toml"}, 0, "-", ""},
+      {{"diff", "--json", "@old", "@payload"},
+       0,
+       "{\"output\":null,\"manifest\":\"# The update from @old",
+       ""},
+      {{"diff", "--json", "@old", "@payload", "-o", "@j.toml"},
+       0,
+       "{\"output\":\"@j.toml\",\"changed\":[{\"path\":\"readme.txt\",\"size\":35}],\"new\":[{",
+       ""},
+      {{"build", "--json", "@warn.toml", "-o", "@j.brx"},
+       0,
+       "{\"package\":\"@j.brx\",\"exe\":null,\"brand\":null,\"entries\":6,\"sections\":4,"
+       "\"files\":2,",
+       "brxpack: warning: "},
       {{"verify", "--json", "@brxpack.brx"},
        0,
        "{\"files\":[{\"file\":\"@brxpack.brx\",\"verdict\":\"ok\",\"facts\":[",

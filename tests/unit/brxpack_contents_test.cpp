@@ -6,6 +6,7 @@
 #include "brxpack/authoring/path_pattern.h"
 #include "brxpack/contents/package_path.h"
 #include "brxpack/contents/windows1251.h"
+#include "brxpack/host/byte_size.h"
 
 namespace brxpack {
 namespace {
@@ -139,6 +140,20 @@ TEST(PathPatternTest, MatchesNamesAndFolders) {
   }
   EXPECT_FALSE(PathPattern::Parse("").ok());
   EXPECT_FALSE(PathPattern::Parse("../x").ok());
+}
+
+// Tests that sizes and counts read right at every unit's edge: one unit
+// style, and the singular only for exactly one.
+TEST(ByteSizeTest, ReadsAsAPersonWritesIt) {
+  const std::pair<uint64_t, std::string> sizes[] = {
+      {0, "0 bytes"},       {1, "1 byte"},           {2, "2 bytes"},
+      {9999, "9999 bytes"}, {10000, "10.0 KB"},      {999949, "999.9 KB"},
+      {999950, "1.0 MB"},   {400000000, "400.0 MB"}, {10000000000, "10.0 GB"},
+  };
+  for (const auto& [bytes, text] : sizes) EXPECT_EQ(ReadableSize(bytes), text) << bytes;
+  EXPECT_EQ(Counted(1, "entry", "entries"), "1 entry");
+  EXPECT_EQ(Counted(0, "entry", "entries"), "0 entries");
+  EXPECT_EQ(Counted(2, "file", "files"), "2 files");
 }
 
 }  // namespace

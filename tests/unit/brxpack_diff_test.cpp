@@ -188,7 +188,7 @@ TEST(DiffTest, TellsWhatTheUpdateDoesToEachRelease) {
             workspace.Text("old1") + " holds as NEW does, written again\n  package   ",
         "from " + workspace.Text("old2") +
             "\n  unchanged 2 files, 5 bytes\n  changed   1 file, 2 bytes",
-        std::string(" alone; this one is "), std::string("removed   1 file, 1 bytes\n")}) {
+        std::string(" alone; this one is "), std::string("removed   1 file, 1 byte\n")}) {
     EXPECT_NE(run.out.find(text), std::string::npos) << text << "\n" << run.out;
   }
   WriteTree(workspace, "old3", {{{"a.txt/inner.txt", "i"}}, {}});

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "brxpack/authoring/entry_naming.h"
 #include "brxpack/authoring/manifest_parser.h"
 #include "brxpack/authoring/package_plan.h"
+#include "brxpack/authoring/package_size.h"
+#include "brxpack/host/progress_meter.h"
 #include "support/brxpack_workspace.h"
 
 namespace brxpack {
@@ -42,8 +45,14 @@ TEST(PackagePlanTest, RefusesWithFileLineAndField) {
   const Case cases[] = {
       {kTarget + "[startup]\ncaption = 'a'\nquestoin = 'b'\n",
        "@brxpack.toml:4:1: startup.question: is required but missing\n"
-       "@brxpack.toml:6:1: startup.questoin: unknown key"},
-      {kTarget + "[payloads]\nfolder = 'x'\n", "@brxpack.toml:4:2: payloads: unknown key"},
+       "@brxpack.toml:6:1: startup.questoin: unknown key, did you mean question?"},
+      {kTarget + "[payloads]\nfolder = 'x'\n",
+       "@brxpack.toml:4:2: payloads: unknown key, did you mean payload?"},
+      {"[target]\nregistry_key = 'K'\npatch_levle = 3\n",
+       "@brxpack.toml:1:1: target.patch_level: is required but missing\n"
+       "@brxpack.toml:3:1: target.patch_levle: unknown key, did you mean patch_level?"},
+      {kTarget + "[startup]\ncaption = 'a'\nquestion = 'b'\nclose = 1\n",
+       "@brxpack.toml:7:1: startup.close: unknown key"},
       {kTarget + "[startup]\ncaption = 'Ωmega'\nquestion = ''\n",
        "@brxpack.toml:5:11: startup.caption: the character 'Ω' (U+03A9) has no Windows-1251 "
        "form"},
@@ -167,6 +176,25 @@ TEST(PackagePlanTest, RefusesWithFileLineAndField) {
     std::filesystem::create_symlink("/etc/passwd", workspace.Path("linked/passwd"));
     const Result<PackagePlan> plan = Plan(workspace, c.manifest);
     EXPECT_EQ(plan.ok() ? "" : plan.error(), Placed(workspace, c.message));
+  }
+}
+
+// Tests that measuring a package draws its progress on the terminal it is
+// given, up to 100%, and draws nothing without one.
+TEST(PackageSizeTest, DrawsProgressOnlyOnATerminal) {
+  Workspace workspace;
+  workspace.Write("payload/big.dat", std::string(kProgressThreshold + 1, 'x'));
+  const Result<Manifest> manifest =
+      ParseManifest(kTarget + "[payload]\nfolder = 'payload'\n", workspace.Path("brxpack.toml"));
+  ASSERT_TRUE(manifest.ok()) << manifest.error();
+  for (const bool terminal : {true, false}) {
+    std::ostringstream drawn;
+    const Result<uint64_t> size = PackageSize(
+        *manifest, 1, 1, workspace.Path(""), {terminal ? &drawn : nullptr, "measuring the update"});
+    ASSERT_TRUE(size.ok()) << size.error();
+    EXPECT_GT(*size, 0u);
+    EXPECT_EQ(drawn.str().find("\rmeasuring the update: 100%") != std::string::npos, terminal)
+        << drawn.str();
   }
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,8 @@
 #include "brxpack/authoring/manifest_parser.h"
 #include "brxpack/authoring/pe_resources.h"
 #include "brxpack/authoring/pe_resources_headers.h"
+#include "brxpack/authoring/version_texts.h"
+#include "brxpack/reading/brand_recovery.h"
 #include "package/format.h"
 #include "support/brxpack_workspace.h"
 #include "support/pe_samples.h"
@@ -271,7 +274,8 @@ void ExpectBranded(const Layout& layout) {
   Workspace workspace;
   workspace.Write("i.ico", IconFile(kIcon));
   const std::vector<uint8_t> image = SampleImage(layout);
-  const Brand brand = BrandOf("2.0.1.17", "i.ico");
+  Brand brand = BrandOf("2.0.1.17", "i.ico");
+  brand.company = "Пример";
   Result<std::vector<uint8_t>> branded = ApplyBrand(Range(image), brand, workspace.Path(""));
   ASSERT_TRUE(branded.ok()) << branded.error();
   const std::vector<uint8_t>& out = *branded;
@@ -284,6 +288,14 @@ void ExpectBranded(const Layout& layout) {
   for (const Resource& r : *read) {
     if (r.type.id == kResourceVersion) {
       EXPECT_EQ(FileVersionOf(Range(r.bytes)), "2.0.1.17");
+      // Read back as written, and never past the bytes however they are cut.
+      const std::map<std::string, std::string> texts = VersionTextsOf(Range(r.bytes));
+      EXPECT_EQ(texts, (std::map<std::string, std::string>{{"CompanyName", "Пример"},
+                                                           {"FileVersion", "2.0.1.17"},
+                                                           {"ProductName", "P"},
+                                                           {"ProductVersion", "2.0.1.17"}}));
+      for (size_t cut = 0; cut < r.bytes.size(); ++cut)
+        VersionTextsOf({r.bytes.data(), static_cast<uint32_t>(cut)});
     } else if (r.type.id == kResourceIconGroup) {
       EXPECT_EQ(r.name.id, 102);
       EXPECT_EQ(r.language, kLanguage);
@@ -298,6 +310,12 @@ void ExpectBranded(const Layout& layout) {
     }
   }
   EXPECT_EQ(read->front().type.text, u"BRX");  // named types come first
+  EXPECT_NE(RecoveredBrand(Range(out))
+                .find("[brand]\ncompany = 'Пример'\nproduct = 'P'\nversion = '2.0.1.17'\n"),
+            std::string::npos)
+      << RecoveredBrand(Range(out));
+  const std::vector<uint8_t> bare = brx::test::SamplePe(0x400, layout.plus);
+  EXPECT_EQ(RecoveredBrand(Range(bare)), "");  // no resources: nothing to recover
   EXPECT_EQ(groupIds, (std::vector<uint16_t>{1, 2}));
   EXPECT_EQ(images, (std::vector<std::vector<uint8_t>>{kIcon[0].bytes, kIcon[1].bytes}));
 

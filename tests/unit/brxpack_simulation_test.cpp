@@ -215,7 +215,7 @@ TEST(SimulateTest, InstallsOnACopyAndComparesTheResult) {
 // Tests that simulate given several releases installs on a copy of each
 // with its own patch level, prints one verdict a release and exits 0 only
 // when every one of them gives --expect; that --json says the same per
-// release; and that a --level count that pairs with no release is refused.
+// release; and that a --patch-level count that pairs with no release is refused.
 TEST(SimulateTest, ProvesTheUpdateOnEachRelease) {
   Workspace workspace;
   workspace.Write("update.toml",
@@ -235,7 +235,7 @@ TEST(SimulateTest, ProvesTheUpdateOnEachRelease) {
     arguments.insert(arguments.end(), more.begin(), more.end());
     return RunTool(arguments);
   };
-  const test::ToolRun text = simulate({"--level", "1", "--level", "2"});
+  const test::ToolRun text = simulate({"--patch-level", "1", "--patch-level", "2"});
   EXPECT_EQ(text.code, 1) << text.out << text.err;
   for (const std::string& line :
        {"release   " + workspace.Text("1.0") +
@@ -255,10 +255,15 @@ TEST(SimulateTest, ProvesTheUpdateOnEachRelease) {
             "\"equals\":false,\"differences\":[\"stray.txt: not expected\"],\"ok\":false}]}")}) {
     EXPECT_NE(json.out.find(part), std::string::npos) << part << "\n" << json.out;
   }
+  // The first spelling, --level, still counts.
   const test::ToolRun levels = simulate({"--level", "1", "--level", "2", "--level", "3"});
   EXPECT_EQ(levels.code, 2);
-  EXPECT_NE(levels.err.find("brxpack: --level is given 3 times for 2 releases"), std::string::npos)
+  EXPECT_NE(levels.err.find("brxpack: --patch-level is given 3 times for 2 releases"),
+            std::string::npos)
       << levels.err;
+  const test::ToolRun both = simulate({"--level", "1", "--patch-level", "2"});
+  EXPECT_EQ(both.code, 2);
+  EXPECT_NE(both.err.find("excludes"), std::string::npos) << both.err;
 }
 
 // Tests that an interruption (Ctrl-C, a termination request, a closed

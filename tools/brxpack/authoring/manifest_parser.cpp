@@ -15,6 +15,7 @@
 #include "brxpack/authoring/brand_version_info.h"
 #include "brxpack/authoring/hex_text.h"
 #include "brxpack/authoring/registry_terms.h"
+#include "brxpack/contents/closest_name.h"
 #include "brxpack/contents/display_text.h"
 #include "brxpack/contents/package_path.h"
 #include "brxpack/contents/section_checks.h"
@@ -76,9 +77,9 @@ class TableReader {
 
   void RejectUnknownKeys(std::initializer_list<std::string_view> known) {
     for (auto&& [key, node] : table_) {
-      bool found = false;
-      for (const std::string_view name : known) found = found || key.str() == name;
-      if (!found) problems_.Add(key.source(), Field(key.str()), "unknown key");
+      const std::vector<std::string> names(known.begin(), known.end());
+      if (std::find(names.begin(), names.end(), key.str()) == names.end())
+        problems_.Add(key.source(), Field(key.str()), "unknown key" + DidYouMean(key.str(), names));
     }
   }
 

@@ -8,6 +8,8 @@
 #include "brxpack/commands/commands.h"
 #include "brxpack/commands/exit_codes.h"
 #include "brxpack/commands/refuse.h"
+#include "brxpack/commands/unknown_option.h"
+#include "brxpack/contents/closest_name.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/protected_files.h"
 #include "brxpack/result.h"
@@ -47,6 +49,7 @@ struct Choice {
   DiffOptions diff;
   int level = -1;
   bool best = false;
+  std::vector<int32_t> legacyLevels;  // simulate's hidden --level
   bool quiet = false;
 };
 
@@ -79,6 +82,8 @@ void AddBuild(CLI::App& app, Choice& choice) {
   command->add_option("--jobs", choice.build.threads, "Threads that compress entries (default 2)")
       ->check(CLI::Range(1, 64));
   command->add_flag("--werror", choice.build.werror, "Treat warnings as errors");
+  command->add_flag("--json", choice.build.json,
+                    "Print one JSON object of what was written (see the README)");
 }
 
 void AddExe(CLI::App& app, Choice& choice) {
@@ -177,6 +182,9 @@ void AddDiff(CLI::App& app, Choice& choice) {
                       "A pattern of files taken even when excluded, as [payload] include");
   command->add_flag("--symlinks", diff.symlinks,
                     "Take the files symbolic links point to; else a link is an error");
+  command->add_flag("--json", diff.json,
+                    "Print one JSON object: what the update does to each old release, and the "
+                    "manifest (see the README)");
 }
 
 void AddSimulate(CLI::App& app, Choice& choice) {
@@ -195,9 +203,13 @@ void AddSimulate(CLI::App& app, Choice& choice) {
       ->required();
   command->add_option("--program", simulate.program,
                       "The program file, below the release (default: the one .exe at its top)");
-  command->add_option("--level", simulate.levels,
-                      "The installed patch level (default 0); given once for every release, or "
-                      "once per --installed in its order");
+  CLI::Option* patchLevel = command->add_option(
+      "--patch-level", simulate.levels,
+      "The installed patch level (default 0); given once for every release, or once per "
+      "--installed in its order");
+  // The first spelling, kept for scripts that use it; hidden, as it reads like
+  // build's compression --level.
+  command->add_option("--level", choice.legacyLevels)->group("")->excludes(patchLevel);
   CLI::Option* output =
       command->add_option("--output", simulate.output,
                           "Install into this new folder (default: a temporary one); with "
@@ -216,39 +228,24 @@ void AddSimulate(CLI::App& app, Choice& choice) {
   command->add_flag("--json", simulate.json, "Print one JSON object: each installation's run");
 }
 
-size_t EditDistance(const std::string& a, const std::string& b) {
-  std::vector<size_t> row(b.size() + 1);
-  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
-  for (size_t i = 1; i <= a.size(); ++i) {
-    size_t diagonal = row[0];
-    row[0] = i;
-    for (size_t j = 1; j <= b.size(); ++j) {
-      const size_t above = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
-      diagonal = above;
-    }
-  }
-  return row[b.size()];
-}
-
 // The first word must be a command; a near miss is named.
 std::optional<std::string> UnknownCommand(const std::vector<std::string>& arguments) {
   if (arguments.empty() || arguments[0].empty() || arguments[0][0] == '-') return std::nullopt;
   const std::string& word = arguments[0];
   if (std::find(kCommands.begin(), kCommands.end(), word) != kCommands.end()) return std::nullopt;
-  std::string closest;
-  size_t best = 3;  // more edits than this is no typo
-  for (const std::string& command : kCommands) {
-    const size_t distance = EditDistance(word, command);
-    if (distance < best) {
-      best = distance;
-      closest = command;
-    }
-  }
-  if (!closest.empty()) return "'" + word + "' is not a command; did you mean " + closest + "?";
+  if (const std::optional<std::string> closest = ClosestName(word, kCommands))
+    return "'" + word + "' is not a command; did you mean " + *closest + "?";
   return "'" + word +
          "' is not a command; the commands are build, exe, brand, list, verify, extract, "
          "manifest, diff and simulate (brxpack --help)";
+}
+
+// "brxpack help [COMMAND]" is "brxpack [COMMAND] --help", as in git.
+std::vector<std::string> HelpAsOption(std::vector<std::string> arguments) {
+  if (arguments.empty() || arguments[0] != "help") return arguments;
+  arguments.erase(arguments.begin());
+  arguments.insert(arguments.begin() + (arguments.empty() ? 0 : 1), "--help");
+  return arguments;
 }
 
 // "-o=FILE" means "-o FILE", as publishers write it in other tools; an
@@ -280,7 +277,10 @@ int Run(const std::string& chosen, Choice& choice, Console& console) {
   if (chosen == "list") return RunList(choice.list, console);
   if (chosen == "verify") return RunVerify(choice.verify, console);
   if (chosen == "extract") return RunExtract(choice.extract, console);
-  if (chosen == "simulate") return RunSimulate(choice.simulate, console);
+  if (chosen == "simulate") {
+    if (!choice.legacyLevels.empty()) choice.simulate.levels = choice.legacyLevels;
+    return RunSimulate(choice.simulate, console);
+  }
   if (chosen == "diff") return RunDiff(choice.diff, console);
   return RunManifest(choice.manifest, console);
 }
@@ -301,8 +301,8 @@ void ProtectStubsInUse(const Choice& choice) {
 }  // namespace
 
 int RunBrxpack(const std::vector<std::string>& arguments, Console& console) {
-  const std::vector<std::string> given(arguments.begin() + (arguments.empty() ? 0 : 1),
-                                       arguments.end());
+  const std::vector<std::string> given =
+      HelpAsOption({arguments.begin() + (arguments.empty() ? 0 : 1), arguments.end()});
   if (std::optional<std::string> unknown = UnknownCommand(given)) return Refuse(console, *unknown);
   Result<std::vector<std::string>> split = SplitShortOptions(given);
   if (!split.ok()) return Refuse(console, split.error());
@@ -335,7 +335,10 @@ int RunBrxpack(const std::vector<std::string>& arguments, Console& console) {
     console.out << VersionReport() << "\n";
     return kExitOk;
   } catch (const CLI::ParseError& error) {
-    return Refuse(console, std::string(error.what()) + " (brxpack --help)");
+    const std::string command = split->empty() || (*split)[0].starts_with('-') ? "" : (*split)[0];
+    const std::string reason = UnknownOption(app, command, *split).value_or(error.what());
+    return Refuse(console,
+                  reason + " (brxpack " + (command.empty() ? "" : command + " ") + "--help)");
   }
   console.quiet = choice.quiet;
   const OutputProtectionScope protection;

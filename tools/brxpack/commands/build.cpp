@@ -7,10 +7,10 @@
 #include "brxpack/authoring/package_stream_writer.h"
 #include "brxpack/authoring/self_applying.h"
 #include "brxpack/authoring/stub_file.h"
+#include "brxpack/commands/build_report.h"
 #include "brxpack/commands/commands.h"
 #include "brxpack/commands/exit_codes.h"
 #include "brxpack/commands/refuse.h"
-#include "brxpack/host/byte_size.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/mapped_file.h"
 #include "brxpack/host/output_file.h"
@@ -51,47 +51,49 @@ Result<std::vector<WrittenEntry>> WriteEntries(const Build& build, AtomicOutputF
   return written;
 }
 
+// Counts what was written into the report; without --json (and -q) says it.
 void Summarize(const std::string& what, const std::vector<WrittenEntry>& written,
-               const PackagePlan& plan, uint64_t packageBytes, Console& console) {
-  if (console.quiet) return;
-  uint64_t content = 0;
-  unsigned compressed = 0;
+               const PackagePlan& plan, uint64_t packageBytes, BuildReport& report,
+               Console& console) {
+  report.entries = written.size();
+  report.sections = plan.sections.size();
+  report.files = plan.files.size();
   for (const WrittenEntry& entry : written) {
-    content += entry.size;
-    compressed += entry.compressed ? 1 : 0;
+    report.contentBytes += entry.size;
+    report.compressed += entry.compressed ? 1 : 0;
   }
-  console.out << "brxpack: wrote " << what << ": " << written.size() << " entries ("
-              << plan.sections.size() << " sections, " << plan.files.size() << " files; "
-              << compressed << " compressed, " << written.size() - compressed
-              << " in stored blocks), " << ReadableSize(content) << " in "
-              << ReadableSize(packageBytes) << "\n";
+  report.packageBytes = packageBytes;
+  if (!console.quiet && !report.json) PrintBuildSummary(report, what, console);
 }
 
 // The package file and, given a stub, the executable made from the finished
 // file exactly as the exe command (and the installer's own builder mode)
 // would.
 int BuildPackageFile(const Build& build, const std::filesystem::path& packagePath,
-                     const UnsignedStub* stub, const std::string& exe, Console& console) {
+                     const UnsignedStub* stub, const std::string& exe, BuildReport& report,
+                     Console& console) {
   Result<AtomicOutputFile> output = AtomicOutputFile::Create(packagePath);
   if (!output.ok()) return Refuse(console, output.error());
   Result<std::vector<WrittenEntry>> written = WriteEntries(build, *output, console);
   const uint64_t packageBytes = output->written();
   const Status status = written.ok() ? output->Commit() : written.TakeError();
   if (!status.ok()) return Refuse(console, status.error());
-  Summarize(Utf8FromPath(packagePath), *written, build.plan, packageBytes, console);
+  report.package = Utf8FromPath(packagePath);
+  Summarize(*report.package, *written, build.plan, packageBytes, report, console);
   if (stub == nullptr) return kExitOk;
 
   Result<MappedFile> package = MappedFile::Open(packagePath);
   if (!package.ok()) return Refuse(console, package.error());
   const Status made = WriteSelfApplying(stub->range(), package->range(), PathFromUtf8(exe));
   if (!made.ok()) return Refuse(console, made.error());
-  if (!console.quiet) console.out << "brxpack: wrote " << exe << "\n";
+  report.exe = exe;
+  if (!console.quiet && !report.json) console.out << "brxpack: wrote " << exe << "\n";
   return kExitOk;
 }
 
 // Only the executable: stub, package and trailer in one pass.
 int BuildExecutableOnly(const Build& build, const UnsignedStub& stub, const std::string& exe,
-                        Console& console) {
+                        BuildReport& report, Console& console) {
   Result<AtomicOutputFile> output = AtomicOutputFile::Create(PathFromUtf8(exe));
   if (!output.ok()) return Refuse(console, output.error());
   Status status = output->Write(stub.bytes.data(), stub.bytes.size());
@@ -103,7 +105,8 @@ int BuildExecutableOnly(const Build& build, const UnsignedStub& stub, const std:
   if (status.ok()) status = WriteTrailer(static_cast<uint32_t>(stub.bytes.size()), *output);
   if (status.ok()) status = output->Commit();
   if (!status.ok()) return Refuse(console, status.error());
-  Summarize(exe, *written, build.plan, packageBytes, console);
+  report.exe = exe;
+  Summarize(exe, *written, build.plan, packageBytes, report, console);
   return kExitOk;
 }
 
@@ -123,12 +126,15 @@ OutputInputs InputsOf(const Manifest& manifest, const PackagePlan& plan, const s
 
 }  // namespace
 
-int RunBuild(const BuildOptions& options, Console& console) {
+namespace {
+
+int Compose(const BuildOptions& options, BuildReport& report, Console& console) {
   Result<Manifest> manifest = ReadManifestFile(PathFromUtf8(options.manifest));
   if (!manifest.ok()) return Refuse(console, manifest.error());
   Result<PackagePlan> plan = PlanPackage(*manifest);
   if (!plan.ok()) return Refuse(console, plan.error());
   for (const std::string& warning : plan->warnings) Warn(console, warning);
+  report.warnings = plan->warnings;
   if (options.werror && !plan->warnings.empty()) {
     return Refuse(console, "the build has warnings, which --werror makes errors");
   }
@@ -151,7 +157,7 @@ int RunBuild(const BuildOptions& options, Console& console) {
   }
   build.writer.threads = options.threads;
   if (options.exe.empty()) {
-    return BuildPackageFile(build, outputs[0], nullptr, "", console);
+    return BuildPackageFile(build, outputs[0], nullptr, "", report, console);
   }
   Result<UnsignedStub> stub =
       LoadStub(options.stub, ChooseArch(options.arch, manifest->arch), console);
@@ -159,12 +165,22 @@ int RunBuild(const BuildOptions& options, Console& console) {
   if (manifest->brand) {
     const Status branded = BrandStub(*stub, *manifest->brand, manifest->folder);
     if (!branded.ok()) return Refuse(console, branded.error());
-    if (!console.quiet)
-      console.out << "brxpack: the installer carries the brand of " << manifest->brand->product
-                  << " " << manifest->brand->version << "\n";
+    report.brand = manifest->brand->product + " " + manifest->brand->version;
+    if (!console.quiet && !report.json)
+      console.out << "brxpack: the installer carries the brand of " << *report.brand << "\n";
   }
-  if (!packageFile) return BuildExecutableOnly(build, *stub, options.exe, console);
-  return BuildPackageFile(build, outputs[0], &*stub, options.exe, console);
+  if (!packageFile) return BuildExecutableOnly(build, *stub, options.exe, report, console);
+  return BuildPackageFile(build, outputs[0], &*stub, options.exe, report, console);
+}
+
+}  // namespace
+
+int RunBuild(const BuildOptions& options, Console& console) {
+  BuildReport report;
+  report.json = options.json;
+  const int code = Compose(options, report, console);
+  if (code == kExitOk && options.json) PrintBuildJson(report, console);
+  return code;
 }
 
 }  // namespace brxpack

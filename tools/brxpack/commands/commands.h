@@ -22,6 +22,7 @@ struct BuildOptions {
   bool zlib = false;  // zlib's deflate, to measure builds against it
   unsigned threads = kDefaultThreads;
   bool werror = false;  // warnings fail the build
+  bool json = false;    // one JSON object instead of the summary lines
 };
 int RunBuild(const BuildOptions& options, Console& console);
 
@@ -95,6 +96,7 @@ struct DiffOptions {
   std::vector<std::string> exclude;    // patterns, as [payload] exclude
   std::vector<std::string> include;
   bool symlinks = false;
+  bool json = false;  // one JSON object: what changed, and where the manifest went
 };
 int RunDiff(const DiffOptions& options, Console& console);
 

@@ -6,6 +6,7 @@
 #include "brxpack/authoring/diff_manifest.h"
 #include "brxpack/authoring/release_diff.h"
 #include "brxpack/commands/commands.h"
+#include "brxpack/commands/diff_json.h"
 #include "brxpack/commands/diff_stats.h"
 #include "brxpack/commands/exit_codes.h"
 #include "brxpack/commands/refuse.h"
@@ -81,19 +82,28 @@ int RunDiff(const DiffOptions& options, Console& console) {
   for (const std::string& note : diff->update.notes) Warn(console, note);
 
   if (options.output.empty()) {
-    console.out << *text;
+    if (!options.json) console.out << *text;
   } else {
     Result<AtomicOutputFile> file = AtomicOutputFile::Create(manifestPath);
     if (!file.ok()) return Refuse(console, file.error());
     Status written = file->Write(text->data(), text->size());
     if (written.ok()) written = file->Commit();
     if (!written.ok()) return Refuse(console, written.error());
-    console.out << "brxpack: wrote " << options.output << ": " << DiffSummary(diff->update) << "\n";
+    if (!console.quiet && !options.json)
+      console.out << "brxpack: wrote " << options.output << ": " << DiffSummary(diff->update)
+                  << "\n";
+  }
+  if (options.json) {
+    PrintDiffJson(*diff, olderShown,
+                  options.output.empty() ? std::nullopt : std::optional(options.output), *text,
+                  console.out);
   }
   if (!options.stats) return kExitOk;
-  // With the manifest on standard output, the figures go beside the messages.
+  // With the manifest or the JSON on standard output, the figures go beside
+  // the messages.
+  const bool outTaken = options.output.empty() || options.json;
   return PrintDiffStats(*diff, request, *text, manifestPath, options,
-                        options.output.empty() ? console.err : console.out, console);
+                        outTaken ? console.err : console.out, console);
 }
 
 }  // namespace brxpack

@@ -62,8 +62,11 @@ class PackageSizer {
     if (manifest.ok() && !level_) level_ = manifest->level.value_or(brx::kDefaultCompressionLevel);
     return manifest;
   }
-  Result<uint64_t> Size(const Manifest& manifest) {
-    return PackageSize(manifest, *level_, threads_, scratch_->path());
+  // Draws progress on the terminal, unless -q.
+  Result<uint64_t> Size(const Manifest& manifest, const std::string& what, Console& console) {
+    SizeProgress progress;
+    if (console.showsProgress()) progress = {&console.err, what};
+    return PackageSize(manifest, *level_, threads_, scratch_->path(), progress);
   }
   int level() const { return *level_; }
 
@@ -90,7 +93,7 @@ int PrintDiffStats(const ReleasesDiff& diff, const DiffManifestRequest& request,
   if (!opened.ok()) return Refuse(console, opened.error());
   Result<Manifest> update = sizer.Parse(text);
   if (!update.ok()) return Refuse(console, update.error());
-  Result<uint64_t> updateSize = sizer.Size(*update);
+  Result<uint64_t> updateSize = sizer.Size(*update, "measuring the update", console);
   if (!updateSize.ok()) return Refuse(console, updateSize.error());
 
   if (diff.releases.size() == 1) PrintChanges(diff.update, "", out);
@@ -109,7 +112,8 @@ int PrintDiffStats(const ReleasesDiff& diff, const DiffManifestRequest& request,
     if (!aloneText.ok()) return Refuse(console, aloneText.error());
     Result<Manifest> aloneManifest = sizer.Parse(*aloneText);
     if (!aloneManifest.ok()) return Refuse(console, aloneManifest.error());
-    Result<uint64_t> aloneSize = sizer.Size(*aloneManifest);
+    Result<uint64_t> aloneSize =
+        sizer.Size(*aloneManifest, "measuring the update from " + name + " alone", console);
     if (!aloneSize.ok()) return Refuse(console, aloneSize.error());
     out << Row("  ", "package",
                ReadableSize(*aloneSize) + " for an update from " + name + " alone; this one is " +
@@ -119,7 +123,7 @@ int PrintDiffStats(const ReleasesDiff& diff, const DiffManifestRequest& request,
 
   Manifest full = *update;
   if (full.payload) full.payload->only.reset();
-  Result<uint64_t> fullSize = sizer.Size(full);
+  Result<uint64_t> fullSize = sizer.Size(full, "measuring a full package of NEW", console);
   if (!fullSize.ok()) return Refuse(console, fullSize.error());
   out << "package   " << ReadableSize(*updateSize) << ", against " << ReadableSize(*fullSize)
       << " for a full package of NEW (" << Percent(*updateSize, *fullSize)

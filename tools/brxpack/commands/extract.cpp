@@ -50,8 +50,9 @@ int RunExtract(const ExtractOptions& options, Console& console) {
     if (!outcome.damaged) exitCode = kExitBadInput;
   }
   if (console.quiet) return exitCode;
-  console.out << "brxpack: extracted " << written << " of " << jobs->size() << " files ("
-              << ReadableSize(writtenBytes) << ") to " << options.folder << "\n";
+  console.out << "brxpack: extracted " << written << " of "
+              << Counted(jobs->size(), "file", "files") << " (" << ReadableSize(writtenBytes)
+              << ") to " << options.folder << "\n";
   return exitCode;
 }
 

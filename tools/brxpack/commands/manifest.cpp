@@ -5,6 +5,7 @@
 #include "brxpack/commands/refuse.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/output_file.h"
+#include "brxpack/reading/brand_recovery.h"
 #include "brxpack/reading/manifest_export.h"
 #include "brxpack/reading/package_file.h"
 
@@ -13,8 +14,12 @@ namespace brxpack {
 int RunManifest(const ManifestOptions& options, Console& console) {
   Result<OpenedPackage> opened = OpenPackageForReading(PathFromUtf8(options.file));
   if (!opened.ok()) return Refuse(console, opened.error());
-  const ExportedManifest manifest =
+  ExportedManifest manifest =
       ExportManifest(opened->package(), opened->file.shown, options.payload);
+  // An executable's installer may carry the publisher's brand, which the
+  // package itself does not hold.
+  const uint32_t stubSize = opened->package().packageStart;
+  if (stubSize > 0) manifest.text += RecoveredBrand({opened->file.file.range().data, stubSize});
   for (const std::string& warning : manifest.warnings) {
     Warn(console, opened->file.shown + ": " + warning);
   }

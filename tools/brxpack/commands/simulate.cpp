@@ -108,7 +108,7 @@ Status CheckOptions(const SimulateOptions& options) {
     return Error{options.expect + ": no such folder"};
   }
   if (options.levels.size() > 1 && options.levels.size() != options.installed.size()) {
-    return Error{"--level is given " + std::to_string(options.levels.size()) + " times for " +
+    return Error{"--patch-level is given " + std::to_string(options.levels.size()) + " times for " +
                  std::to_string(options.installed.size()) +
                  " releases: give it once for all, or once per --installed"};
   }

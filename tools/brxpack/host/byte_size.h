@@ -1,10 +1,15 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace brxpack {
 
-// "812 bytes", "45.3 KB", "12.0 MB": sizes as a person reads them.
+// "1 byte", "812 bytes", "45.3 KB", "12.0 MB", "4.3 GB": sizes as a person
+// reads them, in decimal units everywhere the tool prints a size.
 std::string ReadableSize(uint64_t bytes);
+
+// "1 entry", "3 entries": a count with its noun in the right number.
+std::string Counted(uint64_t count, std::string_view one, std::string_view many);
 
 }  // namespace brxpack
