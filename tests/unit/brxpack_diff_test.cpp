@@ -284,5 +284,54 @@ TEST(DiffTest, LeavesOutWhatAPayloadFolderLeavesOut) {
   EXPECT_EQ(run.code, 0) << run.out << run.err << workspace.Read("out/update.toml");
 }
 
+// Tests that diff's options take one value each (the folders after
+// --exclude stay folders), that a manifest is never written into a release
+// folder, and that an update which changes nothing is a warning that
+// --werror makes an error, with nothing written.
+TEST(DiffTest, OptionsOutputsAndEmptyUpdates) {
+  struct Case {
+    std::vector<std::string> arguments;  // "@x" is the workspace's x
+    int code;
+    std::string message;
+    bool written;
+  };
+  const Case cases[] = {
+      {{"--exclude", "*.pdb", "@old", "@new", "-o", "@update.toml"}, 0, "", true},
+      {{"@old", "@new", "--include", "keep.pdb", "--exclude", "*.pdb", "-o", "@update.toml"},
+       0,
+       "",
+       true},
+      {{"@old", "@new", "-o", "@new/update.toml"},
+       2,
+       "the output would lie inside the release folder",
+       false},
+      {{"@old", "@new", "-o", "@old/sub/update.toml"}, 2, "inside the release folder", false},
+      {{"@old", "@old", "-o", "@update.toml"}, 0, "warning: NEW has nothing", true},
+      {{"@old", "@old", "-o", "@update.toml", "--werror"},
+       2,
+       "--werror makes errors; nothing written",
+       false},
+  };
+  for (const Case& c : cases) {
+    Workspace workspace;
+    WriteTree(workspace, "old", {{{"a.txt", "1"}, {"sub/b.txt", "b"}}, {}});
+    WriteTree(workspace, "new", {{{"a.txt", "2"}, {"sub/b.txt", "b"}, {"x.pdb", "p"}}, {}});
+    std::vector<std::string> arguments = {"diff"};
+    for (const std::string& argument : c.arguments) {
+      arguments.push_back(argument[0] == '@' ? workspace.Text(argument.substr(1)) : argument);
+    }
+    const ToolRun run = RunTool(arguments);
+    EXPECT_EQ(run.code, c.code) << c.arguments[0] << run.err;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    const bool written = std::filesystem::exists(workspace.Path("update.toml")) ||
+                         std::filesystem::exists(workspace.Path("new/update.toml")) ||
+                         std::filesystem::exists(workspace.Path("old/sub/update.toml"));
+    EXPECT_EQ(written, c.written) << run.err;
+    if (c.written && c.code == 0 && c.arguments[0] == "--exclude") {
+      EXPECT_EQ(workspace.Read("update.toml").find("x.pdb"), std::string::npos);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace brxpack

@@ -94,6 +94,7 @@ struct DiffOptions {
   std::vector<std::string> exclude;    // patterns, as [payload] exclude
   std::vector<std::string> include;
   bool symlinks = false;
+  bool werror = false;  // warnings fail the diff, and nothing is written
 };
 int RunDiff(const DiffOptions& options, Console& console);
 

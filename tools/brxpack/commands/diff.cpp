@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "brxpack/authoring/diff_manifest.h"
+#include "brxpack/authoring/output_guard.h"
 #include "brxpack/authoring/release_diff.h"
 #include "brxpack/commands/commands.h"
 #include "brxpack/commands/diff_stats.h"
@@ -31,6 +32,25 @@ Result<PayloadRules> RulesOf(const DiffOptions& options) {
     }
   }
   return rules;
+}
+
+bool ChangesNothing(const ReleaseDiff& update) {
+  return update.changed.empty() && update.added.empty() && update.removed.empty() &&
+         update.removedFolders.empty() && update.newFolders.empty();
+}
+
+// A manifest written into a release would be taken as one of its files by
+// the next diff or build; one written over the base destroys it.
+Status CheckManifestOutput(const DiffOptions& options, const fs::path& manifestPath) {
+  if (options.output.empty()) return Status::Ok();
+  OutputInputs inputs;
+  inputs.folderKind = "release folder";
+  inputs.folderReader = "diff takes";
+  for (const std::string& release : options.releases) {
+    inputs.folders.push_back(PathFromUtf8(release));
+  }
+  if (!options.base.empty()) inputs.files.emplace_back(PathFromUtf8(options.base), "the base");
+  return CheckOutputs({manifestPath}, inputs);
 }
 
 }  // namespace
@@ -65,6 +85,8 @@ int RunDiff(const DiffOptions& options, Console& console) {
   const fs::path manifestPath = options.output.empty()
                                     ? fs::current_path(error) / "update.toml"
                                     : fs::absolute(PathFromUtf8(options.output), error);
+  Status outputFits = CheckManifestOutput(options, manifestPath);
+  if (!outputFits.ok()) return Refuse(console, outputFits.error());
   DiffManifestRequest request;
   request.diff = &diff->update;
   request.olderShown = olderShown;
@@ -78,7 +100,16 @@ int RunDiff(const DiffOptions& options, Console& console) {
   if (!options.base.empty()) request.base = PathFromUtf8(options.base);
   Result<std::string> text = ComposeDiffManifest(request);
   if (!text.ok()) return Refuse(console, text.error());
-  for (const std::string& note : diff->update.notes) Warn(console, note);
+  std::vector<std::string> warnings = diff->update.notes;
+  if (ChangesNothing(diff->update)) {
+    warnings.push_back(
+        "NEW has nothing that the old releases lack or hold otherwise: the update "
+        "changes no file or folder");
+  }
+  for (const std::string& warning : warnings) Warn(console, warning);
+  if (options.werror && !warnings.empty()) {
+    return Refuse(console, "the diff has warnings, which --werror makes errors; nothing written");
+  }
 
   if (options.output.empty()) {
     console.out << *text;
