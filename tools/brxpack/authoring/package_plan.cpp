@@ -1,5 +1,6 @@
 #include "brxpack/authoring/package_plan.h"
 
+#include <tuple>
 #include <unordered_set>
 
 #include "brxpack/authoring/entry_naming.h"
@@ -38,6 +39,33 @@ std::vector<std::string> MissingProgramWarnings(const ScriptSections& script,
   return warnings;
 }
 
+// Paths that fit below C:\ but not below a long program folder.
+std::vector<std::string> LengthWarnings(const ScriptSections& script,
+                                        const std::vector<FileCandidate>& candidates,
+                                        const std::vector<PlannedFile>& files) {
+  std::vector<std::string> warnings;
+  for (size_t i = 0; i < files.size() && i < candidates.size(); ++i) {
+    if (std::optional<std::string> warning =
+            PathLengthWarning(files[i].installedPath, PathUse::kInstalledFile)) {
+      warnings.push_back(candidates[i].where + ": installed path " +
+                         ShownName(files[i].installedPath) + " " + *warning);
+    }
+  }
+  for (const auto& [paths, field, use] :
+       {std::tuple{&script.folders, "folders.create", PathUse::kFolder},
+        std::tuple{&script.removals, "remove.paths", PathUse::kRemoval}}) {
+    if (!*paths) continue;
+    for (size_t i = 0; i < (*paths)->size(); ++i) {
+      const std::string& path = (**paths)[i];
+      if (std::optional<std::string> warning = PathLengthWarning(path, use)) {
+        warnings.push_back(std::string(field) + "[" + std::to_string(i + 1) +
+                           "]: " + ShownName(path) + " " + *warning);
+      }
+    }
+  }
+  return warnings;
+}
+
 }  // namespace
 
 Result<PackagePlan> PlanPackage(const Manifest& manifest) {
@@ -53,6 +81,9 @@ Result<PackagePlan> PlanPackage(const Manifest& manifest) {
   plan.files = PlaceFiles(candidates, plan.sections, problems);
   if (!problems.empty()) return Failure(problems);
   plan.warnings = RepeatedSectionWarnings(plan.sections);
+  for (std::string& warning : LengthWarnings(manifest.script, candidates, plan.files)) {
+    plan.warnings.push_back(std::move(warning));
+  }
   for (std::string& warning : MissingProgramWarnings(manifest.script, plan.files)) {
     plan.warnings.push_back(std::move(warning));
   }

@@ -1,9 +1,11 @@
 #include "brxpack/host/host_system.h"
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <system_error>
 
+#include "brxpack/contents/windows_path_limits.h"
 #include "steps/phases.h"
 
 namespace brxpack {
@@ -158,6 +160,7 @@ bool HostSystem::Close(brx::Handle handle) {
 
 // CreateDirectoryA: one folder, under a folder that exists, where nothing stands.
 bool HostSystem::CreateFolder(const char* path) {
+  if (std::strlen(path) > kLongestWindowsFolderPath) return false;
   const ResolvedPath folder = folders_.Resolve(path);
   if (!folder.parentExists || folder.exists || !folder.nameAllowed) return false;
   std::error_code error;
