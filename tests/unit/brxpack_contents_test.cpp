@@ -83,6 +83,8 @@ TEST(PackagePathTest, RefusesWhatWouldLeaveOrBreak) {
       {"what?.txt", kInstalledFile, "holds '?'"},
       {"docs\\", kInstalledFile, "ends in a separator"},
       {"tools\\", kProgram, "ends in a separator"},
+      {"x/y.txt", kInstalledFile, "holds '/', which the installer does not take"},
+      {"logs/", kFolder, "holds '/'"},
       // Below C:\ a file and its ".bak" take 259 characters, a folder 247.
       {std::string(252, 'a'), kInstalledFile, ""},
       {std::string(253, 'a'), kInstalledFile, "is 253 characters long: even below"},

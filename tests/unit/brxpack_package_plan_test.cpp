@@ -155,6 +155,9 @@ TEST(PackagePlanTest, RefusesWithFileLineAndField) {
                  "[[file]]\nsource = 'a.txt'\nentry = 'two'\ninstall = 'same.txt'\n",
        "@brxpack.toml:8:1: file[2]: installed path 'same.txt' is already installed by "
        "@brxpack.toml:4:1: file[1]"},
+      {kTarget + "[[file]]\nsource = 'a.txt'\ninstall = 'a.txt'\n[remove]\npaths = ['A.TXT']\n",
+       "remove.paths[1]: 'A.TXT' is installed by @brxpack.toml:4:1: file[1], and removing it "
+       "after the files would leave the update without it"},
       {kTarget + "[[file]]\nsource = 'a.txt'\ninstall = '" + std::string(253, 'x') + "'\n",
        "@brxpack.toml:6:11: file[1].install: '" + std::string(253, 'x') +
            "' is 253 characters long: even below the shortest program folder (C:\\) and with "
@@ -257,7 +260,7 @@ TEST(PackagePlanTest, NamesPayloadFiles) {
                           "include = ['keep/*.pdb']\n"
                           "[[file]]\nsource = 'payload/big.bin'\ninstall = 'BIG.bin'\n"
                           "stored = true\n"
-                          "[[rename]]\nentry = 'readme.txt'\ninstall = 'docs\\readme.txt'\n");
+                          "[[rename]]\nentry = 'readme.txt'\ninstall = 'docs/readme.txt'\n");
   ASSERT_TRUE(plan.ok()) << plan.error();
   const std::string longPath = "a folder whose name is rather long\\";
   const std::vector<std::pair<std::string, std::string>> expected = {

@@ -1,5 +1,6 @@
 #include "brxpack/contents/package_path.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "brxpack/contents/display_text.h"
@@ -129,6 +130,11 @@ std::optional<std::string> PackagePathProblem(std::string_view path, PathUse use
   if (refused != std::string_view::npos) {
     return "holds '" + std::string(1, path[refused]) + "', which Windows refuses in names";
   }
+  // The installer makes a file's folders at each "\\" alone; Windows would
+  // take "/" as a separator too, so the folder before it would be missing.
+  if (path.find('/') != std::string_view::npos) {
+    return "holds '/', which the installer does not take as a separator (write '\\')";
+  }
   const bool namesFile = use == PathUse::kInstalledFile || use == PathUse::kProgram;
   if (namesFile && IsSeparator(path.back())) return "ends in a separator, so it names no file";
   return LengthProblem(path, use);
@@ -159,6 +165,11 @@ std::optional<std::string> ProgramProblem(std::string_view program, bool relativ
            "hold at most " + std::to_string(kInstallerProgramLimit);
   }
   return std::nullopt;
+}
+
+std::string WithBackslashes(std::string path) {
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
 }
 
 std::vector<std::string> PathComponents(std::string_view path) {

@@ -31,15 +31,19 @@ enum class PathUse {
 // Windows drops, "." among them), a Windows device name with or without an
 // extension (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, any case), a
 // character Windows refuses in names, a trailing separator for a file or
-// program, and a path that fits no program folder, not even "C:\": a file
-// with its ".bak" and its folder, a folder, a removal within what Windows'
-// ANSI calls take. "\" and "/" both separate.
+// program, a "/" (see WithBackslashes), and a path that fits no program
+// folder, not even "C:\": a file with its ".bak" and its folder, a folder,
+// a removal within what Windows' ANSI calls take.
 std::optional<std::string> PackagePathProblem(std::string_view path, PathUse use);
 
 // A warning for a path that PackagePathProblem lets through but a longer
 // program folder than the typical one would push past Windows' limits:
 // longer than kLongestQuietInstalledPath. Programs are not judged here.
 std::optional<std::string> PathLengthWarning(std::string_view path, PathUse use);
+
+// A manifest may separate a package path's names with "/" or "\"; the
+// package holds "\" alone, the one separator the installer splits at.
+std::string WithBackslashes(std::string path);
 
 // A command's program: relative ones follow PackagePathProblem; one declared
 // not relative must be an absolute path (drive or network share) without
