@@ -333,5 +333,42 @@ TEST(DiffTest, OptionsOutputsAndEmptyUpdates) {
   }
 }
 
+// Tests that diff judges every name of every release by build's path rule
+// and reports them all in one run, each with its release folder, writing
+// nothing: devices, colons, characters Windows refuses, a dropped trailing
+// dot, control characters, a Linux name holding a backslash, a name with
+// no Windows-1251 form, and paths that fit below no program folder.
+TEST(DiffTest, RefusesEveryNameBuildWouldRefuseAtOnce) {
+  Workspace workspace;
+  const std::string deep = std::string(200, 'd') + "/" + std::string(100, 'f');
+  WriteTree(workspace, "old", {{{"a.txt", "1"}, {"NUL.txt", "n"}, {"what?.txt", "w"}}, {}});
+  WriteTree(workspace, "new",
+            {{{"a.txt", "2"},
+              {"CON", "c"},
+              {"a:b.txt", "x"},
+              {"trail.", "t"},
+              {"tab\there.txt", "t"},
+              {"back\\slash.txt", "b"},
+              {"\xCE\xA9mega.txt", "o"},
+              {deep, "l"}},
+             {}});
+  const ToolRun run = RunTool(
+      {"diff", workspace.Text("old"), workspace.Text("new"), "-o", workspace.Text("update.toml")});
+  EXPECT_EQ(run.code, 2);
+  EXPECT_FALSE(workspace.Exists("update.toml"));
+  const std::string old = "' in " + workspace.Text("old") + ": ";
+  const std::string fresh = "' in " + workspace.Text("new") + ": ";
+  for (const std::string& line :
+       {"'NUL.txt" + old + "has the component 'NUL.txt', a Windows device name",
+        "'what?.txt" + old + "holds '?'", "'CON" + fresh + "has the component 'CON'",
+        "'a:b.txt" + fresh + "holds a colon", "'trail." + fresh + "has the component 'trail.'",
+        "'tab\there.txt" + fresh + "holds a control character (U+0009)",
+        "'back\\slash.txt" + fresh + "holds '\\', which Windows refuses in names",
+        "'\xCE\xA9mega.txt" + fresh + "the character '\xCE\xA9' (U+03A9) has no Windows-1251",
+        "'" + deep + fresh + "is 301 characters long"}) {
+    EXPECT_NE(run.err.find("brxpack:   " + line), std::string::npos) << line << "\n" << run.err;
+  }
+}
+
 }  // namespace
 }  // namespace brxpack

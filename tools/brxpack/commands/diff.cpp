@@ -6,6 +6,7 @@
 #include "brxpack/authoring/diff_manifest.h"
 #include "brxpack/authoring/output_guard.h"
 #include "brxpack/authoring/release_diff.h"
+#include "brxpack/authoring/release_names.h"
 #include "brxpack/commands/commands.h"
 #include "brxpack/commands/diff_stats.h"
 #include "brxpack/commands/exit_codes.h"
@@ -53,6 +54,28 @@ Status CheckManifestOutput(const DiffOptions& options, const fs::path& manifestP
   return CheckOutputs({manifestPath}, inputs);
 }
 
+// Every name of every release at once, so one run shows all that needs
+// renaming: an old release's names are removals, NEW's are installed.
+Status CheckReleaseNames(const std::vector<PayloadTree>& older,
+                         const std::vector<std::string>& olderShown, const PayloadTree& newer,
+                         const std::string& newerShown) {
+  std::vector<std::string> problems;
+  for (size_t i = 0; i < older.size(); ++i) {
+    for (std::string& problem :
+         ReleaseNameProblems(older[i], olderShown[i], PathUse::kRemoval, PathUse::kRemoval)) {
+      problems.push_back(std::move(problem));
+    }
+  }
+  for (std::string& problem :
+       ReleaseNameProblems(newer, newerShown, PathUse::kInstalledFile, PathUse::kFolder)) {
+    problems.push_back(std::move(problem));
+  }
+  if (problems.empty()) return Status::Ok();
+  std::string text = "these names cannot go into an update; rename them (nothing written):";
+  for (const std::string& problem : problems) text += "\n  " + problem;
+  return Error{text};
+}
+
 }  // namespace
 
 int RunDiff(const DiffOptions& options, Console& console) {
@@ -78,6 +101,8 @@ int RunDiff(const DiffOptions& options, Console& console) {
   }
   Result<PayloadTree> newer = ScanPayloadTree(PathFromUtf8(newerShown), *rules, "NEW");
   if (!newer.ok()) return Refuse(console, newer.error());
+  Status names = CheckReleaseNames(trees, olderShown, *newer, newerShown);
+  if (!names.ok()) return Refuse(console, names.error());
   Result<ReleasesDiff> diff = DiffReleases(older, *newer);
   if (!diff.ok()) return Refuse(console, diff.error());
 
@@ -101,6 +126,7 @@ int RunDiff(const DiffOptions& options, Console& console) {
   Result<std::string> text = ComposeDiffManifest(request);
   if (!text.ok()) return Refuse(console, text.error());
   std::vector<std::string> warnings = diff->update.notes;
+  for (std::string& warning : DiffLengthWarnings(diff->update)) warnings.push_back(warning);
   if (ChangesNothing(diff->update)) {
     warnings.push_back(
         "NEW has nothing that the old releases lack or hold otherwise: the update "
