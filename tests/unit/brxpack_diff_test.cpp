@@ -267,10 +267,12 @@ TEST(DiffTest, MergesABaseFromAnotherFolder) {
 
 // Tests that diff takes the releases as a payload folder is taken, and that
 // the manifest carries its rules to build: version-control and system files
-// stay out, --exclude drops a file unless --include names it.
+// stay out, --exclude drops a file unless --include names it; that diff
+// says what it left out, and simulate --expect passes over those names, so
+// an old release's .DS_Store does not fail the proof.
 TEST(DiffTest, LeavesOutWhatAPayloadFolderLeavesOut) {
   Workspace workspace;
-  WriteTree(workspace, "old", {{{"a.txt", "1"}}, {}});
+  WriteTree(workspace, "old", {{{"a.txt", "1"}, {".DS_Store", "o"}, {".hg/store", "s"}}, {}});
   WriteTree(workspace, "new",
             {{{"a.txt", "2"},
               {".git/HEAD", "h"},
@@ -282,6 +284,13 @@ TEST(DiffTest, LeavesOutWhatAPayloadFolderLeavesOut) {
   const ToolRun run = DiffBuildSimulate(workspace, kBase, "expected",
                                         {"--exclude", "*.pdb", "--include", "keep.pdb"});
   EXPECT_EQ(run.code, 0) << run.out << run.err << workspace.Read("out/update.toml");
+  for (const std::string& note :
+       {"note: left out of " + workspace.Text("old") + ", as from every payload folder " +
+            "(simulate --expect passes over them too): '.DS_Store', '.hg'\n",
+        "note: left out of " + workspace.Text("new") + ", as from every payload folder " +
+            "(simulate --expect passes over them too): '.git', 'Thumbs.db'\n"}) {
+    EXPECT_NE(run.err.find(note), std::string::npos) << run.err;
+  }
 }
 
 // Tests that diff's options take one value each (the folders after

@@ -76,6 +76,19 @@ Status CheckReleaseNames(const std::vector<PayloadTree>& older,
   return Error{text};
 }
 
+// What the always-left-out rule dropped from a release: the update neither
+// brings nor removes it, which the publisher should know.
+void NoteLeftOut(const PayloadTree& tree, const std::string& shown, Console& console) {
+  if (tree.alwaysLeftOut.empty() || console.quiet) return;
+  std::string names;
+  for (const std::string& name : tree.alwaysLeftOut) {
+    names += (names.empty() ? "'" : ", '") + name + "'";
+  }
+  console.err << "brxpack: note: left out of " << shown
+              << ", as from every payload folder (simulate --expect passes over them too): "
+              << names << "\n";
+}
+
 }  // namespace
 
 int RunDiff(const DiffOptions& options, Console& console) {
@@ -101,6 +114,8 @@ int RunDiff(const DiffOptions& options, Console& console) {
   }
   Result<PayloadTree> newer = ScanPayloadTree(PathFromUtf8(newerShown), *rules, "NEW");
   if (!newer.ok()) return Refuse(console, newer.error());
+  for (size_t i = 0; i < trees.size(); ++i) NoteLeftOut(trees[i], olderShown[i], console);
+  NoteLeftOut(*newer, newerShown, console);
   Status names = CheckReleaseNames(trees, olderShown, *newer, newerShown);
   if (!names.ok()) return Refuse(console, names.error());
   Result<ReleasesDiff> diff = DiffReleases(older, *newer);
