@@ -84,15 +84,27 @@ TEST(PackagePathTest, RefusesWhatWouldLeaveOrBreak) {
       {"what?.txt", kInstalledFile, "holds '?'"},
       {"docs\\", kInstalledFile, "ends in a separator"},
       {"tools\\", kProgram, "ends in a separator"},
-      {std::string(kLongestInstalledPath, 'a'), kInstalledFile, ""},
-      {std::string(kLongestInstalledPath + 1, 'a'), kInstalledFile, "is 444 bytes long"},
-      {std::string(kLongestInstalledPath + 1, 'a'), kFolder, ""},
+      {"x/y.txt", kInstalledFile, "holds '/', which the installer does not take"},
+      {"logs/", kFolder, "holds '/'"},
+      // Below C:\ a file and its ".bak" take 259 characters, a folder 247.
+      {std::string(252, 'a'), kInstalledFile, ""},
+      {std::string(253, 'a'), kInstalledFile, "is 253 characters long: even below"},
+      {std::string(244, 'a'), kFolder, ""},
+      {std::string(245, 'a'), kFolder, "is 245 characters long"},
+      {std::string(256, 'a'), kRemoval, ""},
+      {std::string(257, 'a'), kRemoval, "is 257 characters long"},
+      {std::string(244, 'a') + "\\b.txt", kInstalledFile, ""},
+      {std::string(245, 'a') + "\\b.txt", kInstalledFile, "has a folder part of 245"},
   };
   for (const Case& c : cases) {
     const std::optional<std::string> problem = PackagePathProblem(c.path, c.use);
     EXPECT_EQ(problem.value_or("").substr(0, c.problem.size()), c.problem) << c.path;
     EXPECT_EQ(problem.has_value(), !c.problem.empty()) << c.path;
   }
+  // Above 160 characters a long program folder would push a path past those limits.
+  EXPECT_FALSE(PathLengthWarning(std::string(160, 'a'), kInstalledFile));
+  EXPECT_TRUE(PathLengthWarning(std::string(161, 'a'), kRemoval));
+  EXPECT_FALSE(PathLengthWarning(std::string(200, 'a'), kProgram));
   // Programs declared not relative must be absolute instead.
   EXPECT_FALSE(ProgramProblem("z:\\Tools\\x.exe", false));
   EXPECT_FALSE(ProgramProblem("Z:/Tools/x.exe", false));

@@ -267,10 +267,12 @@ TEST(DiffTest, MergesABaseFromAnotherFolder) {
 
 // Tests that diff takes the releases as a payload folder is taken, and that
 // the manifest carries its rules to build: version-control and system files
-// stay out, --exclude drops a file unless --include names it.
+// stay out, --exclude drops a file unless --include names it; that diff
+// says what it left out, and simulate --expect passes over those names, so
+// an old release's .DS_Store does not fail the proof.
 TEST(DiffTest, LeavesOutWhatAPayloadFolderLeavesOut) {
   Workspace workspace;
-  WriteTree(workspace, "old", {{{"a.txt", "1"}}, {}});
+  WriteTree(workspace, "old", {{{"a.txt", "1"}, {".DS_Store", "o"}, {".hg/store", "s"}}, {}});
   WriteTree(workspace, "new",
             {{{"a.txt", "2"},
               {".git/HEAD", "h"},
@@ -282,6 +284,99 @@ TEST(DiffTest, LeavesOutWhatAPayloadFolderLeavesOut) {
   const ToolRun run = DiffBuildSimulate(workspace, kBase, "expected",
                                         {"--exclude", "*.pdb", "--include", "keep.pdb"});
   EXPECT_EQ(run.code, 0) << run.out << run.err << workspace.Read("out/update.toml");
+  for (const std::string& note :
+       {"note: left out of " + workspace.Text("old") + ", as from every payload folder " +
+            "(simulate --expect passes over them too): '.DS_Store', '.hg'\n",
+        "note: left out of " + workspace.Text("new") + ", as from every payload folder " +
+            "(simulate --expect passes over them too): '.git', 'Thumbs.db'\n"}) {
+    EXPECT_NE(run.err.find(note), std::string::npos) << run.err;
+  }
+}
+
+// Tests that diff's options take one value each (the folders after
+// --exclude stay folders), that a manifest is never written into a release
+// folder, and that an update which changes nothing is a warning that
+// --werror makes an error, with nothing written.
+TEST(DiffTest, OptionsOutputsAndEmptyUpdates) {
+  struct Case {
+    std::vector<std::string> arguments;  // "@x" is the workspace's x
+    int code;
+    std::string message;
+    bool written;
+  };
+  const Case cases[] = {
+      {{"--exclude", "*.pdb", "@old", "@new", "-o", "@update.toml"}, 0, "", true},
+      {{"@old", "@new", "--include", "keep.pdb", "--exclude", "*.pdb", "-o", "@update.toml"},
+       0,
+       "",
+       true},
+      {{"@old", "@new", "-o", "@new/update.toml"},
+       2,
+       "the output would lie inside the release folder",
+       false},
+      {{"@old", "@new", "-o", "@old/sub/update.toml"}, 2, "inside the release folder", false},
+      {{"@old", "@old", "-o", "@update.toml"}, 0, "warning: NEW has nothing", true},
+      {{"@old", "@old", "-o", "@update.toml", "--werror"},
+       2,
+       "--werror makes errors; nothing written",
+       false},
+  };
+  for (const Case& c : cases) {
+    Workspace workspace;
+    WriteTree(workspace, "old", {{{"a.txt", "1"}, {"sub/b.txt", "b"}}, {}});
+    WriteTree(workspace, "new", {{{"a.txt", "2"}, {"sub/b.txt", "b"}, {"x.pdb", "p"}}, {}});
+    std::vector<std::string> arguments = {"diff"};
+    for (const std::string& argument : c.arguments) {
+      arguments.push_back(argument[0] == '@' ? workspace.Text(argument.substr(1)) : argument);
+    }
+    const ToolRun run = RunTool(arguments);
+    EXPECT_EQ(run.code, c.code) << c.arguments[0] << run.err;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    const bool written = std::filesystem::exists(workspace.Path("update.toml")) ||
+                         std::filesystem::exists(workspace.Path("new/update.toml")) ||
+                         std::filesystem::exists(workspace.Path("old/sub/update.toml"));
+    EXPECT_EQ(written, c.written) << run.err;
+    if (c.written && c.code == 0 && c.arguments[0] == "--exclude") {
+      EXPECT_EQ(workspace.Read("update.toml").find("x.pdb"), std::string::npos);
+    }
+  }
+}
+
+// Tests that diff judges every name of every release by build's path rule
+// and reports them all in one run, each with its release folder, writing
+// nothing: devices, colons, characters Windows refuses, a dropped trailing
+// dot, control characters, a Linux name holding a backslash, a name with
+// no Windows-1251 form, and paths that fit below no program folder.
+TEST(DiffTest, RefusesEveryNameBuildWouldRefuseAtOnce) {
+  Workspace workspace;
+  const std::string deep = std::string(200, 'd') + "/" + std::string(100, 'f');
+  WriteTree(workspace, "old", {{{"a.txt", "1"}, {"NUL.txt", "n"}, {"what?.txt", "w"}}, {}});
+  WriteTree(workspace, "new",
+            {{{"a.txt", "2"},
+              {"CON", "c"},
+              {"a:b.txt", "x"},
+              {"trail.", "t"},
+              {"tab\there.txt", "t"},
+              {"back\\slash.txt", "b"},
+              {"\xCE\xA9mega.txt", "o"},
+              {deep, "l"}},
+             {}});
+  const ToolRun run = RunTool(
+      {"diff", workspace.Text("old"), workspace.Text("new"), "-o", workspace.Text("update.toml")});
+  EXPECT_EQ(run.code, 2);
+  EXPECT_FALSE(workspace.Exists("update.toml"));
+  const std::string old = "' in " + workspace.Text("old") + ": ";
+  const std::string fresh = "' in " + workspace.Text("new") + ": ";
+  for (const std::string& line :
+       {"'NUL.txt" + old + "has the component 'NUL.txt', a Windows device name",
+        "'what?.txt" + old + "holds '?'", "'CON" + fresh + "has the component 'CON'",
+        "'a:b.txt" + fresh + "holds a colon", "'trail." + fresh + "has the component 'trail.'",
+        "'tab\there.txt" + fresh + "holds a control character (U+0009)",
+        "'back\\slash.txt" + fresh + "holds '\\', which Windows refuses in names",
+        "'\xCE\xA9mega.txt" + fresh + "the character '\xCE\xA9' (U+03A9) has no Windows-1251",
+        "'" + deep + fresh + "is 301 characters long"}) {
+    EXPECT_NE(run.err.find("brxpack:   " + line), std::string::npos) << line << "\n" << run.err;
+  }
 }
 
 }  // namespace

@@ -164,6 +164,13 @@ TEST(PackagePlanTest, RefusesWithFileLineAndField) {
                  "[[file]]\nsource = 'a.txt'\nentry = 'two'\ninstall = 'same.txt'\n",
        "@brxpack.toml:8:1: file[2]: installed path 'same.txt' is already installed by "
        "@brxpack.toml:4:1: file[1]"},
+      {kTarget + "[[file]]\nsource = 'a.txt'\ninstall = 'a.txt'\n[remove]\npaths = ['A.TXT']\n",
+       "remove.paths[1]: 'A.TXT' is installed by @brxpack.toml:4:1: file[1], and removing it "
+       "after the files would leave the update without it"},
+      {kTarget + "[[file]]\nsource = 'a.txt'\ninstall = '" + std::string(253, 'x') + "'\n",
+       "@brxpack.toml:6:11: file[1].install: '" + std::string(253, 'x') +
+           "' is 253 characters long: even below the shortest program folder (C:\\) and with "
+           "\".bak\" it passes the 259 characters Windows takes (at most 252 fit)"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.manifest);
@@ -281,7 +288,7 @@ TEST(PackagePlanTest, NamesPayloadFiles) {
                           "include = ['keep/*.pdb']\n"
                           "[[file]]\nsource = 'payload/big.bin'\ninstall = 'BIG.bin'\n"
                           "stored = true\n"
-                          "[[rename]]\nentry = 'readme.txt'\ninstall = 'docs\\readme.txt'\n");
+                          "[[rename]]\nentry = 'readme.txt'\ninstall = 'docs/readme.txt'\n");
   ASSERT_TRUE(plan.ok()) << plan.error();
   const std::string longPath = "a folder whose name is rather long\\";
   const std::vector<std::pair<std::string, std::string>> expected = {
@@ -304,6 +311,22 @@ TEST(PackagePlanTest, NamesPayloadFiles) {
             Bytes("readme.txt\0docs\\readme.txt\0~1~the first document.txt\0"s + longPath +
                   "the first document.txt\0~2~the second document.txt\0"s + longPath +
                   "the second document.txt\0\0\0"s));
+}
+
+// Tests that paths longer than a typical program folder leaves room for
+// are warned of, each with its field, and shorter ones are not.
+TEST(PackagePlanTest, WarnsOfPathsATypicalFolderCannotTake) {
+  Workspace workspace;
+  workspace.Write("a.txt", "a");
+  const Result<PackagePlan> plan =
+      Plan(workspace, kTarget + "[[file]]\nsource = 'a.txt'\ninstall = '" + std::string(161, 'x') +
+                          "'\n[folders]\ncreate = ['" + std::string(160, 'y') +
+                          "']\n[remove]\npaths = ['" + std::string(200, 'z') + "']\n");
+  ASSERT_TRUE(plan.ok()) << plan.error();
+  ASSERT_EQ(plan->warnings.size(), 2u);
+  EXPECT_NE(plan->warnings[0].find("file[1]: installed path 'xxx"), std::string::npos);
+  EXPECT_NE(plan->warnings[0].find("is 161 characters long, more than the 160"), std::string::npos);
+  EXPECT_EQ(plan->warnings[1].find("remove.paths[1]: 'zzz"), 0u);
 }
 
 // Tests that a generated name keeps the start of the file's name and its

@@ -233,8 +233,11 @@ TEST(PackageVerificationTest, VerifyAndExtractAgreeOnInstalledPaths) {
        "writes both and the later one wins"},
       {{keys, file("\xEA\xE0\xF0\xF2\xE0"), file("\xCA\xC0\xD0\xD2\xC0")},
        "entry 3 \"КАРТА\": installed as \"КАРТА\", the path of entry 2"},
-      {{keys, table("a\0b\\c\0\0"s), file("a"), file("B/C")},
-       "entry 4 \"B/C\": installed as \"B/C\", the path of entry 3"},
+      {{keys, table("a\0b\\c\0\0"s), file("a"), file("B\\\\C")},
+       "entry 4 \"B\\\\C\": installed as \"B\\\\C\", the path of entry 3"},
+      {{keys, file("x/y.txt")},
+       "entry 2 \"x/y.txt\": installed as \"x/y.txt\", which holds '/', which the installer "
+       "does not take as a separator"},
       {{keys, table("gone\0\0"s), file("gone")},
        "entry 3 \"gone\": installed as \"\", which is empty"},
   };

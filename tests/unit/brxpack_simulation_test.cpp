@@ -27,6 +27,14 @@ namespace {
 using test::RunTool;
 using test::Workspace;
 
+// A path below C:\App\ of `length` characters in all, and its host name.
+std::string PathOfLength(size_t length) {
+  return "C:\\App\\" + std::string(length - 7, 'a');
+}
+std::string HostNameOfLength(size_t length) {
+  return "app/" + std::string(length - 7, 'a');
+}
+
 // Tests that the host seam keeps the rules of Windows that an installation
 // meets, one rule a row, each on a fresh copy of one small tree mounted as
 // C:\App: what the call gives, and what stands on the host afterwards.
@@ -35,8 +43,8 @@ TEST(HostSystemTest, KeepsTheRulesOfWindows) {
   struct Case {
     const char* rule;
     Call call;
-    const char* present;  // on the host afterwards, below the workspace ("" for none)
-    const char* absent;
+    std::string present;  // on the host afterwards, below the workspace ("" for none)
+    std::string absent;
   };
   const Case cases[] = {
       {"names are found with A to Z folded, exact names first",
@@ -105,6 +113,22 @@ TEST(HostSystemTest, KeepsTheRulesOfWindows) {
                 w.Read("app/Data/new.txt") == "hello";
        },
        "", ""},
+      {"CreateDirectory takes 247 characters, no more",
+       [](HostSystem& h, const Workspace&) {
+         return h.CreateFolder(PathOfLength(247).c_str()) &&
+                !h.CreateFolder(PathOfLength(248).c_str());
+       },
+       HostNameOfLength(247), HostNameOfLength(248)},
+      {"files take 259 characters, no more: CreateFile, MoveFile, DeleteFile",
+       [](HostSystem& h, const Workspace&) {
+         const brx::Handle file = h.CreateFileForWriting(PathOfLength(259).c_str());
+         return file != brx::kNoHandle && h.Close(file) &&
+                h.CreateFileForWriting(PathOfLength(260).c_str()) == brx::kNoHandle &&
+                !h.MovePath("C:\\App\\notes.ini", PathOfLength(260).c_str()) &&
+                !h.DeletePath(PathOfLength(260).c_str()) &&
+                !h.PathExists(PathOfLength(260).c_str());
+       },
+       HostNameOfLength(259), HostNameOfLength(260)},
       {"an empty file cannot be mapped",
        [](HostSystem& h, const Workspace&) {
          const brx::Handle file = h.CreateFileForWriting("C:\\App\\empty.txt");
@@ -124,8 +148,8 @@ TEST(HostSystemTest, KeepsTheRulesOfWindows) {
     HostSystem host(options);
     host.folders().Mount("C:\\App\\", workspace.Path("app"));
     EXPECT_TRUE(c.call(host, workspace)) << c.rule;
-    EXPECT_TRUE(*c.present == '\0' || workspace.Exists(c.present)) << c.rule;
-    EXPECT_TRUE(*c.absent == '\0' || !workspace.Exists(c.absent)) << c.rule;
+    EXPECT_TRUE(c.present.empty() || workspace.Exists(c.present)) << c.rule;
+    EXPECT_TRUE(c.absent.empty() || !workspace.Exists(c.absent)) << c.rule;
     EXPECT_EQ(host.OpenHandleCount(), 0u) << c.rule;
   }
 }

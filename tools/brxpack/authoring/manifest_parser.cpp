@@ -178,6 +178,7 @@ class TableReader {
         continue;
       }
       std::optional<std::string> text = Convert(item, field, item.as_string()->get());
+      if (text) *text = WithBackslashes(std::move(*text));
       const bool fine = text.has_value() && PathIsFine(item, field, *text, use);
       good = good && fine;
       if (text) items.push_back(std::move(*text));
@@ -394,6 +395,7 @@ void ReadFiles(const toml::table& root, Manifest& manifest, Problems& problems) 
     FileItem item;
     std::optional<std::string> source = reader.Utf8("source", true);
     item.install = reader.Text("install", false);
+    if (item.install) item.install = WithBackslashes(std::move(*item.install));
     item.entry = reader.Text("entry", false);
     item.stored = reader.Boolean("stored").value_or(false);
     item.where = reader.Where();
@@ -420,6 +422,7 @@ void ReadRenames(const toml::table& root, ScriptSections& script, Problems& prob
     reader.RejectUnknownKeys({"entry", "install"});
     std::optional<std::string> entry = reader.Text("entry", true);
     std::optional<std::string> install = reader.Text("install", true);
+    if (install) install = WithBackslashes(std::move(*install));
     if (entry) CheckEntryName(reader, "entry", *entry, false);
     const bool fine =
         install && reader.KeyIsFine("install", *install,
@@ -458,6 +461,7 @@ void ReadCommands(const toml::table& root, ScriptSections& script, Problems& pro
     // publisher nearly always means; both can be switched off.
     const bool wait = reader.Boolean("wait").value_or(true);
     const bool relative = reader.Boolean("relative").value_or(true);
+    if (program && relative) program = WithBackslashes(std::move(*program));
     if (program && program->empty()) {
       reader.Problem("program", "is empty, which would end the command list early");
       continue;

@@ -54,8 +54,8 @@ Status CheckOutputs(const std::vector<std::filesystem::path>& outputs, const Out
     }
     for (const std::filesystem::path& folder : inputs.folders) {
       if (LiesInside(resolved, folder)) {
-        return Error{shown + ": the output would lie inside the payload folder " +
-                     Utf8FromPath(folder) + ", whose every file the next build packs"};
+        return Error{shown + ": the output would lie inside the " + inputs.folderKind + " " +
+                     Utf8FromPath(folder) + ", whose every file the next " + inputs.folderReader};
       }
     }
     if (std::find(resolvedOutputs.begin(), resolvedOutputs.end(), resolved) !=

@@ -13,6 +13,9 @@ namespace brxpack {
 struct OutputInputs {
   std::vector<std::pair<std::filesystem::path, std::string>> files;  // each with what it is
   std::vector<std::filesystem::path> folders;                        // payload folders
+  // What the folders are, for messages: what the next run would take from them.
+  std::string folderKind = "payload folder";
+  std::string folderReader = "build packs";
 };
 
 // True when path lies below folder (not the folder itself), both compared

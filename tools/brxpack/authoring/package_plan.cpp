@@ -1,5 +1,7 @@
 #include "brxpack/authoring/package_plan.h"
 
+#include <tuple>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "brxpack/authoring/entry_naming.h"
@@ -38,6 +40,52 @@ std::vector<std::string> MissingProgramWarnings(const ScriptSections& script,
   return warnings;
 }
 
+// The installer removes after it installs, so a file both installed and
+// removed (as Windows compares paths) would be gone when the update ends.
+void RefuseRemovedFiles(const ScriptSections& script, const std::vector<FileCandidate>& candidates,
+                        const std::vector<PlannedFile>& files, std::vector<std::string>& problems) {
+  if (!script.removals) return;
+  std::unordered_map<std::string, const std::string*> installedBy;
+  for (size_t i = 0; i < files.size() && i < candidates.size(); ++i) {
+    installedBy.emplace(InstalledPathKey(files[i].installedPath), &candidates[i].where);
+  }
+  for (size_t i = 0; i < script.removals->size(); ++i) {
+    const std::string& removal = (*script.removals)[i];
+    const auto installed = installedBy.find(InstalledPathKey(removal));
+    if (installed == installedBy.end()) continue;
+    problems.push_back("remove.paths[" + std::to_string(i + 1) + "]: " + ShownName(removal) +
+                       " is installed by " + *installed->second +
+                       ", and removing it after the files would leave the update without it");
+  }
+}
+
+// Paths that fit below C:\ but not below a long program folder.
+std::vector<std::string> LengthWarnings(const ScriptSections& script,
+                                        const std::vector<FileCandidate>& candidates,
+                                        const std::vector<PlannedFile>& files) {
+  std::vector<std::string> warnings;
+  for (size_t i = 0; i < files.size() && i < candidates.size(); ++i) {
+    if (std::optional<std::string> warning =
+            PathLengthWarning(files[i].installedPath, PathUse::kInstalledFile)) {
+      warnings.push_back(candidates[i].where + ": installed path " +
+                         ShownName(files[i].installedPath) + " " + *warning);
+    }
+  }
+  for (const auto& [paths, field, use] :
+       {std::tuple{&script.folders, "folders.create", PathUse::kFolder},
+        std::tuple{&script.removals, "remove.paths", PathUse::kRemoval}}) {
+    if (!*paths) continue;
+    for (size_t i = 0; i < (*paths)->size(); ++i) {
+      const std::string& path = (**paths)[i];
+      if (std::optional<std::string> warning = PathLengthWarning(path, use)) {
+        warnings.push_back(std::string(field) + "[" + std::to_string(i + 1) +
+                           "]: " + ShownName(path) + " " + *warning);
+      }
+    }
+  }
+  return warnings;
+}
+
 }  // namespace
 
 Result<PackagePlan> PlanPackage(const Manifest& manifest) {
@@ -51,8 +99,12 @@ Result<PackagePlan> PlanPackage(const Manifest& manifest) {
   PackagePlan plan;
   plan.sections = EncodeScriptSections(manifest.script, pairs);
   plan.files = PlaceFiles(candidates, plan.sections, problems);
+  if (problems.empty()) RefuseRemovedFiles(manifest.script, candidates, plan.files, problems);
   if (!problems.empty()) return Failure(problems);
   plan.warnings = RepeatedSectionWarnings(plan.sections);
+  for (std::string& warning : LengthWarnings(manifest.script, candidates, plan.files)) {
+    plan.warnings.push_back(std::move(warning));
+  }
   for (std::string& warning : MissingProgramWarnings(manifest.script, plan.files)) {
     plan.warnings.push_back(std::move(warning));
   }

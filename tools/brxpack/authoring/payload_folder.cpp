@@ -28,6 +28,10 @@ bool LeftOut(const PayloadRules& rules, const std::string& relative) {
 
 }  // namespace
 
+bool IsAlwaysLeftOut(const std::string& relative) {
+  return MatchesAny(AlwaysLeftOut(), relative);
+}
+
 Result<std::vector<PayloadFile>> ScanPayloadFolder(const std::filesystem::path& folder,
                                                    const PayloadRules& rules,
                                                    const std::string& where) {
@@ -58,6 +62,12 @@ Result<PayloadTree> ScanPayloadTree(const std::filesystem::path& folder, const P
     const bool link = item.is_symlink(itemError);
     const bool isFolder = item.is_directory(itemError);
     if (LeftOut(rules, relative)) {
+      const bool below = std::any_of(
+          tree.alwaysLeftOut.begin(), tree.alwaysLeftOut.end(), [&](const std::string& above) {
+            return relative.size() > above.size() &&
+                   relative.compare(0, above.size(), above) == 0 && relative[above.size()] == '/';
+          });
+      if (IsAlwaysLeftOut(relative) && !below) tree.alwaysLeftOut.push_back(relative);
       // Nothing below a folder left out is taken, unless an include names it.
       if (isFolder && rules.include.empty()) walk.disable_recursion_pending();
       continue;
@@ -88,6 +98,7 @@ Result<PayloadTree> ScanPayloadTree(const std::filesystem::path& folder, const P
   std::sort(files.begin(), files.end(),
             [](const PayloadFile& a, const PayloadFile& b) { return a.relative < b.relative; });
   std::sort(tree.folders.begin(), tree.folders.end());
+  std::sort(tree.alwaysLeftOut.begin(), tree.alwaysLeftOut.end());
   return tree;
 }
 

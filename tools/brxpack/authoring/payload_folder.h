@@ -28,6 +28,12 @@ struct PayloadRules {
   std::vector<PathPattern> include;
 };
 
+// Whether the version-control folders and the systems' own files, which
+// every payload folder leaves out, name this relative path ("/" or "\\"
+// between names) or a folder above it. simulate --expect passes over them
+// too, so an update made by diff is proved equal to NEW.
+bool IsAlwaysLeftOut(const std::string& relative);
+
 // Every file the rules take below the folder, sorted by relative path so
 // that a build is reproducible. Fails for a symbolic link the rules do not
 // allow (or one that points nowhere), for anything that is neither a file
@@ -43,6 +49,9 @@ Result<std::vector<PayloadFile>> ScanPayloadFolder(const std::filesystem::path& 
 struct PayloadTree {
   std::vector<PayloadFile> files;
   std::vector<std::string> folders;
+  // What the always-left-out rule dropped (relative, "/"; a folder stands
+  // for what it holds), so that diff can say so.
+  std::vector<std::string> alwaysLeftOut;
 };
 Result<PayloadTree> ScanPayloadTree(const std::filesystem::path& folder, const PayloadRules& rules,
                                     const std::string& where);

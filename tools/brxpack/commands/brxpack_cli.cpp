@@ -23,6 +23,12 @@ constexpr char kDescription[] =
     "Exit codes: 0 done, 1 verification found damage or a simulated installation failed, 2 bad "
     "use or bad input.";
 
+// A list option given once per value ("--exclude A --exclude B"): without
+// this CLI11 lets it swallow the positional folders that follow it.
+CLI::Option* OneValueEach(CLI::Option* option) {
+  return option->allow_extra_args(false);
+}
+
 // --arch, beside --stub wherever a stub is taken.
 void AddArch(CLI::App& command, std::string& arch, const std::string& otherwise) {
   command
@@ -176,15 +182,18 @@ void AddDiff(CLI::App& app, Choice& choice) {
                     "against an update from that release alone");
   command->add_option("--jobs", diff.threads, "Threads that compress for --stats (default 2)")
       ->check(CLI::Range(1, 64));
-  command->add_option("--exclude", diff.exclude,
-                      "A pattern of files both releases leave out, as [payload] exclude");
-  command->add_option("--include", diff.include,
-                      "A pattern of files taken even when excluded, as [payload] include");
+  OneValueEach(command->add_option(
+      "--exclude", diff.exclude,
+      "A pattern of files every release leaves out, as [payload] exclude; once per pattern"));
+  OneValueEach(command->add_option(
+      "--include", diff.include,
+      "A pattern of files taken even when excluded, as [payload] include; once per pattern"));
   command->add_flag("--symlinks", diff.symlinks,
                     "Take the files symbolic links point to; else a link is an error");
   command->add_flag("--json", diff.json,
                     "Print one JSON object: what the update does to each old release, and the "
                     "manifest (see the README)");
+  command->add_flag("--werror", diff.werror, "Treat warnings as errors; nothing is written");
 }
 
 void AddSimulate(CLI::App& app, Choice& choice) {
@@ -197,19 +206,21 @@ void AddSimulate(CLI::App& app, Choice& choice) {
       "--expect), 1 otherwise.");
   command->add_option("PACKAGE", simulate.package, "A package or a self-applying executable")
       ->required();
-  command
-      ->add_option("--installed", simulate.installed,
-                   "An installed release (a folder); given again, one installation each")
+  OneValueEach(
+      command->add_option("--installed", simulate.installed,
+                          "An installed release (a folder); given again, one installation each"))
       ->required();
   command->add_option("--program", simulate.program,
                       "The program file, below the release (default: the one .exe at its top)");
-  CLI::Option* patchLevel = command->add_option(
+  CLI::Option* patchLevel = OneValueEach(command->add_option(
       "--patch-level", simulate.levels,
       "The installed patch level (default 0); given once for every release, or once per "
-      "--installed in its order");
+      "--installed in its order"));
   // The first spelling, kept for scripts that use it; hidden, as it reads like
   // build's compression --level.
-  command->add_option("--level", choice.legacyLevels)->group("")->excludes(patchLevel);
+  OneValueEach(command->add_option("--level", choice.legacyLevels))
+      ->group("")
+      ->excludes(patchLevel);
   CLI::Option* output =
       command->add_option("--output", simulate.output,
                           "Install into this new folder (default: a temporary one); with "

@@ -96,7 +96,8 @@ struct DiffOptions {
   std::vector<std::string> exclude;    // patterns, as [payload] exclude
   std::vector<std::string> include;
   bool symlinks = false;
-  bool json = false;  // one JSON object: what changed, and where the manifest went
+  bool json = false;    // one JSON object: what changed, and where the manifest went
+  bool werror = false;  // warnings fail the diff, and nothing is written
 };
 int RunDiff(const DiffOptions& options, Console& console);
 

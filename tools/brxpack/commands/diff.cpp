@@ -4,7 +4,9 @@
 #include <system_error>
 
 #include "brxpack/authoring/diff_manifest.h"
+#include "brxpack/authoring/output_guard.h"
 #include "brxpack/authoring/release_diff.h"
+#include "brxpack/authoring/release_names.h"
 #include "brxpack/commands/commands.h"
 #include "brxpack/commands/diff_json.h"
 #include "brxpack/commands/diff_stats.h"
@@ -34,6 +36,60 @@ Result<PayloadRules> RulesOf(const DiffOptions& options) {
   return rules;
 }
 
+bool ChangesNothing(const ReleaseDiff& update) {
+  return update.changed.empty() && update.added.empty() && update.removed.empty() &&
+         update.removedFolders.empty() && update.newFolders.empty();
+}
+
+// A manifest written into a release would be taken as one of its files by
+// the next diff or build; one written over the base destroys it.
+Status CheckManifestOutput(const DiffOptions& options, const fs::path& manifestPath) {
+  if (options.output.empty()) return Status::Ok();
+  OutputInputs inputs;
+  inputs.folderKind = "release folder";
+  inputs.folderReader = "diff takes";
+  for (const std::string& release : options.releases) {
+    inputs.folders.push_back(PathFromUtf8(release));
+  }
+  if (!options.base.empty()) inputs.files.emplace_back(PathFromUtf8(options.base), "the base");
+  return CheckOutputs({manifestPath}, inputs);
+}
+
+// Every name of every release at once, so one run shows all that needs
+// renaming: an old release's names are removals, NEW's are installed.
+Status CheckReleaseNames(const std::vector<PayloadTree>& older,
+                         const std::vector<std::string>& olderShown, const PayloadTree& newer,
+                         const std::string& newerShown) {
+  std::vector<std::string> problems;
+  for (size_t i = 0; i < older.size(); ++i) {
+    for (std::string& problem :
+         ReleaseNameProblems(older[i], olderShown[i], PathUse::kRemoval, PathUse::kRemoval)) {
+      problems.push_back(std::move(problem));
+    }
+  }
+  for (std::string& problem :
+       ReleaseNameProblems(newer, newerShown, PathUse::kInstalledFile, PathUse::kFolder)) {
+    problems.push_back(std::move(problem));
+  }
+  if (problems.empty()) return Status::Ok();
+  std::string text = "these names cannot go into an update; rename them (nothing written):";
+  for (const std::string& problem : problems) text += "\n  " + problem;
+  return Error{text};
+}
+
+// What the always-left-out rule dropped from a release: the update neither
+// brings nor removes it, which the publisher should know.
+void NoteLeftOut(const PayloadTree& tree, const std::string& shown, Console& console) {
+  if (tree.alwaysLeftOut.empty() || console.quiet) return;
+  std::string names;
+  for (const std::string& name : tree.alwaysLeftOut) {
+    names += (names.empty() ? "'" : ", '") + name + "'";
+  }
+  console.err << "brxpack: note: left out of " << shown
+              << ", as from every payload folder (simulate --expect passes over them too): "
+              << names << "\n";
+}
+
 }  // namespace
 
 int RunDiff(const DiffOptions& options, Console& console) {
@@ -59,6 +115,10 @@ int RunDiff(const DiffOptions& options, Console& console) {
   }
   Result<PayloadTree> newer = ScanPayloadTree(PathFromUtf8(newerShown), *rules, "NEW");
   if (!newer.ok()) return Refuse(console, newer.error());
+  for (size_t i = 0; i < trees.size(); ++i) NoteLeftOut(trees[i], olderShown[i], console);
+  NoteLeftOut(*newer, newerShown, console);
+  Status names = CheckReleaseNames(trees, olderShown, *newer, newerShown);
+  if (!names.ok()) return Refuse(console, names.error());
   Result<ReleasesDiff> diff = DiffReleases(older, *newer);
   if (!diff.ok()) return Refuse(console, diff.error());
 
@@ -66,6 +126,8 @@ int RunDiff(const DiffOptions& options, Console& console) {
   const fs::path manifestPath = options.output.empty()
                                     ? fs::current_path(error) / "update.toml"
                                     : fs::absolute(PathFromUtf8(options.output), error);
+  Status outputFits = CheckManifestOutput(options, manifestPath);
+  if (!outputFits.ok()) return Refuse(console, outputFits.error());
   DiffManifestRequest request;
   request.diff = &diff->update;
   request.olderShown = olderShown;
@@ -79,7 +141,17 @@ int RunDiff(const DiffOptions& options, Console& console) {
   if (!options.base.empty()) request.base = PathFromUtf8(options.base);
   Result<std::string> text = ComposeDiffManifest(request);
   if (!text.ok()) return Refuse(console, text.error());
-  for (const std::string& note : diff->update.notes) Warn(console, note);
+  std::vector<std::string> warnings = diff->update.notes;
+  for (std::string& warning : DiffLengthWarnings(diff->update)) warnings.push_back(warning);
+  if (ChangesNothing(diff->update)) {
+    warnings.push_back(
+        "NEW has nothing that the old releases lack or hold otherwise: the update "
+        "changes no file or folder");
+  }
+  for (const std::string& warning : warnings) Warn(console, warning);
+  if (options.werror && !warnings.empty()) {
+    return Refuse(console, "the diff has warnings, which --werror makes errors; nothing written");
+  }
 
   if (options.output.empty()) {
     if (!options.json) console.out << *text;

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "brxpack/authoring/output_guard.h"
+#include "brxpack/authoring/payload_folder.h"
 #include "brxpack/commands/commands.h"
 #include "brxpack/commands/exit_codes.h"
 #include "brxpack/commands/refuse.h"
@@ -141,7 +142,7 @@ Result<SimulatedRelease> Simulate(const SimulateOptions& options, size_t index,
   run.report = std::move(*report);
   if (!options.expect.empty()) {
     Result<std::vector<std::string>> differences =
-        CompareTrees(place->path, PathFromUtf8(options.expect));
+        CompareTrees(place->path, PathFromUtf8(options.expect), IsAlwaysLeftOut);
     if (!differences.ok()) return differences.TakeError();
     run.differences = std::move(*differences);
   }

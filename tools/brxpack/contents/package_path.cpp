@@ -1,5 +1,6 @@
 #include "brxpack/contents/package_path.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "brxpack/contents/display_text.h"
@@ -42,26 +43,52 @@ bool IsDeviceName(std::string_view component) {
          base[3] >= '1' && base[3] <= '9';
 }
 
+// The longest name of this use that fits below C:\ (for a file: with its
+// ".bak", and its folder within what CreateDirectoryA takes).
 size_t LongestPath(PathUse use) {
   switch (use) {
     case PathUse::kInstalledFile:
-      return kLongestInstalledPath;
+      return kLongestWindowsPath - kShortestTargetFolderLength - kBackupSuffixLength;
     case PathUse::kFolder:
+      return kLongestWindowsFolderPath - kShortestTargetFolderLength;
     case PathUse::kRemoval:
-      return kInstallerPathLimit - kTypicalTargetFolderLength;
+      return kLongestWindowsPath - kShortestTargetFolderLength;
     case PathUse::kProgram:
       break;
   }
   return kInstallerProgramLimit - kTypicalTargetFolderLength;
 }
 
-std::string TooLong(size_t length, PathUse use) {
+std::string TooLong(size_t length, size_t longest, PathUse use) {
+  const bool file = use == PathUse::kInstalledFile;
+  return "is " + std::to_string(length) + " characters long: even below the shortest program " +
+         "folder (C:\\)" + (file ? " and with \".bak\"" : "") + " it passes the " +
+         std::to_string(use == PathUse::kFolder ? kLongestWindowsFolderPath : kLongestWindowsPath) +
+         " characters Windows takes (at most " + std::to_string(longest) + " fit)";
+}
+
+std::optional<std::string> LengthProblem(std::string_view path, PathUse use) {
   const size_t longest = LongestPath(use);
-  const size_t limit = use == PathUse::kProgram ? kInstallerProgramLimit : kInstallerPathLimit;
-  return "is " + std::to_string(length) + " bytes long: with a typical " +
-         std::to_string(kTypicalTargetFolderLength) + "-character program folder" +
-         (use == PathUse::kInstalledFile ? " and \".bak\"" : "") + " it passes the installer's " +
-         std::to_string(limit) + "-character paths (at most " + std::to_string(longest) + " fit)";
+  if (use == PathUse::kProgram) {
+    if (path.size() <= longest) return std::nullopt;
+    return "is " + std::to_string(path.size()) + " bytes long: with a typical " +
+           std::to_string(kTypicalTargetFolderLength) +
+           "-character program folder it passes the installer's " +
+           std::to_string(kInstallerProgramLimit) + "-character program paths (at most " +
+           std::to_string(longest) + " fit)";
+  }
+  if (path.size() > longest) {
+    return TooLong(path.size(), longest, use);
+  }
+  if (use != PathUse::kInstalledFile) return std::nullopt;
+  // The installer creates the file's folders first, with CreateDirectoryA.
+  const size_t folder = path.find_last_of("\\/");
+  const size_t longestFolder = LongestPath(PathUse::kFolder);
+  if (folder == std::string_view::npos || folder <= longestFolder) return std::nullopt;
+  return "has a folder part of " + std::to_string(folder) +
+         " characters: even below the shortest program folder (C:\\) it passes the " +
+         std::to_string(kLongestWindowsFolderPath) +
+         " characters CreateDirectoryA takes (at most " + std::to_string(longestFolder) + " fit)";
 }
 
 std::optional<std::string> ComponentProblem(std::string_view component) {
@@ -103,10 +130,22 @@ std::optional<std::string> PackagePathProblem(std::string_view path, PathUse use
   if (refused != std::string_view::npos) {
     return "holds '" + std::string(1, path[refused]) + "', which Windows refuses in names";
   }
+  // The installer makes a file's folders at each "\\" alone; Windows would
+  // take "/" as a separator too, so the folder before it would be missing.
+  if (path.find('/') != std::string_view::npos) {
+    return "holds '/', which the installer does not take as a separator (write '\\')";
+  }
   const bool namesFile = use == PathUse::kInstalledFile || use == PathUse::kProgram;
   if (namesFile && IsSeparator(path.back())) return "ends in a separator, so it names no file";
-  if (path.size() > LongestPath(use)) return TooLong(path.size(), use);
-  return std::nullopt;
+  return LengthProblem(path, use);
+}
+
+std::optional<std::string> PathLengthWarning(std::string_view path, PathUse use) {
+  if (use == PathUse::kProgram || path.size() <= kLongestQuietInstalledPath) return std::nullopt;
+  return "is " + std::to_string(path.size()) + " characters long, more than the " +
+         std::to_string(kLongestQuietInstalledPath) + " that leave room for a typical " +
+         std::to_string(kTypicalTargetFolderLength) +
+         "-character program folder: below a longer one Windows cannot reach it";
 }
 
 std::optional<std::string> ProgramProblem(std::string_view program, bool relative) {
@@ -126,6 +165,11 @@ std::optional<std::string> ProgramProblem(std::string_view program, bool relativ
            "hold at most " + std::to_string(kInstallerProgramLimit);
   }
   return std::nullopt;
+}
+
+std::string WithBackslashes(std::string path) {
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
 }
 
 std::vector<std::string> PathComponents(std::string_view path) {

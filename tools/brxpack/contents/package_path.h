@@ -9,18 +9,12 @@
 #include <string_view>
 #include <vector>
 
+#include "brxpack/contents/windows_path_limits.h"
+
 namespace brxpack {
 
-// The installer's paths hold at most 511 characters (1,023 for a program).
-// A target folder such as "C:\Program Files (x86)\Publisher\Product\" with
-// some room to spare is assumed when judging whether a path fits, and an
-// installed file's backup name (".bak" behind it) must fit too.
-inline constexpr size_t kInstallerPathLimit = 511;
+// The installer's program paths hold at most 1,023 characters.
 inline constexpr size_t kInstallerProgramLimit = 1023;
-inline constexpr size_t kTypicalTargetFolderLength = 64;
-inline constexpr size_t kBackupSuffixLength = 4;
-inline constexpr size_t kLongestInstalledPath =
-    kInstallerPathLimit - kTypicalTargetFolderLength - kBackupSuffixLength;
 
 // What a path names decides whether it may end in a separator and how long
 // it may be.
@@ -37,8 +31,19 @@ enum class PathUse {
 // Windows drops, "." among them), a Windows device name with or without an
 // extension (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, any case), a
 // character Windows refuses in names, a trailing separator for a file or
-// program, and a path too long for the installer. "\" and "/" both separate.
+// program, a "/" (see WithBackslashes), and a path that fits no program
+// folder, not even "C:\": a file with its ".bak" and its folder, a folder,
+// a removal within what Windows' ANSI calls take.
 std::optional<std::string> PackagePathProblem(std::string_view path, PathUse use);
+
+// A warning for a path that PackagePathProblem lets through but a longer
+// program folder than the typical one would push past Windows' limits:
+// longer than kLongestQuietInstalledPath. Programs are not judged here.
+std::optional<std::string> PathLengthWarning(std::string_view path, PathUse use);
+
+// A manifest may separate a package path's names with "/" or "\"; the
+// package holds "\" alone, the one separator the installer splits at.
+std::string WithBackslashes(std::string path);
 
 // A command's program: relative ones follow PackagePathProblem; one declared
 // not relative must be an absolute path (drive or network share) without

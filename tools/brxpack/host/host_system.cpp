@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <system_error>
 
+#include "brxpack/contents/windows_path_limits.h"
 #include "brxpack/host/host_file_io.h"
 #include "brxpack/host/host_path.h"
 #include "steps/phases.h"
@@ -198,6 +200,7 @@ bool HostSystem::Close(brx::Handle handle) {
 
 // CreateDirectoryA: one folder, under a folder that exists, where nothing stands.
 bool HostSystem::CreateFolder(const char* path) {
+  if (std::strlen(path) > kLongestWindowsFolderPath) return false;
   const ResolvedPath folder = folders_.Resolve(path);
   if (!folder.parentExists || folder.exists || !folder.nameAllowed) return false;
   std::error_code error;

@@ -22,13 +22,17 @@ struct Item {
 };
 using Listing = std::map<std::string, Item>;  // by the path with A to Z folded
 
-Result<Listing> ListTree(const fs::path& folder) {
+Result<Listing> ListTree(const fs::path& folder, PassedOver passedOver) {
   Listing listing;
   std::error_code error;
   fs::recursive_directory_iterator walk(folder, error);
   for (; !error && walk != fs::recursive_directory_iterator(); walk.increment(error)) {
     Item item{Utf8FromPath(walk->path().lexically_relative(folder)), walk->path()};
     for (char& c : item.shown) c = c == '/' ? '\\' : c;
+    if (passedOver != nullptr && passedOver(item.shown)) {
+      walk.disable_recursion_pending();
+      continue;
+    }
     std::error_code itemError;
     item.isFolder = walk->is_directory(itemError);
     if (!item.isFolder) item.size = walk->file_size(itemError);
@@ -55,10 +59,11 @@ bool IsBackup(const std::string& shown) {
 
 }  // namespace
 
-Result<std::vector<std::string>> CompareTrees(const fs::path& result, const fs::path& expected) {
-  Result<Listing> got = ListTree(result);
+Result<std::vector<std::string>> CompareTrees(const fs::path& result, const fs::path& expected,
+                                              PassedOver passedOver) {
+  Result<Listing> got = ListTree(result, passedOver);
   if (!got.ok()) return got.TakeError();
-  Result<Listing> want = ListTree(expected);
+  Result<Listing> want = ListTree(expected, passedOver);
   if (!want.ok()) return want.TakeError();
   std::vector<std::string> differences;
   for (const auto& [key, item] : *got) {

@@ -2,8 +2,8 @@
 // How a folder an installation left differs from the folder it should
 // equal: file names and contents as they are, folders as Windows sees them
 // (the installer cannot change a folder's case, so a case change there is
-// no difference). Nothing is left out: a ".bak" file is a backup the
-// installation left behind.
+// no difference). A ".bak" file is a backup the installation left behind;
+// only what the caller's filter names is passed over.
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -12,9 +12,14 @@
 
 namespace brxpack {
 
+// True for a relative path (backslashes) that neither side is judged by;
+// a folder it names is passed over with everything below it.
+using PassedOver = bool (*)(const std::string& relative);
+
 // One line per difference, "PATH: what", PATH relative with backslashes;
 // sorted by path. Fails when either folder cannot be listed or read.
 Result<std::vector<std::string>> CompareTrees(const std::filesystem::path& result,
-                                              const std::filesystem::path& expected);
+                                              const std::filesystem::path& expected,
+                                              PassedOver passedOver = nullptr);
 
 }  // namespace brxpack

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <system_error>
 
+#include "brxpack/contents/windows_path_limits.h"
 #include "brxpack/host/host_path.h"
 #include "package/entry_names.h"
 
@@ -103,6 +104,8 @@ const WindowsFolders::Name* WindowsFolders::Find(const fs::path& folder, const s
 
 ResolvedPath WindowsFolders::Resolve(std::string_view windowsPath) {
   ResolvedPath resolved;
+  // The ANSI calls fail for a longer path before they look at the disk.
+  if (windowsPath.size() > kLongestWindowsPath) return resolved;
   const std::vector<std::string> parts = WindowsPathComponents(windowsPath);
   for (const MountPoint& mount : mounts_) {
     if (parts.size() < mount.folded.size() ||

@@ -3,7 +3,8 @@
 // onto host folders mounted under them, as Windows resolves them: "\" and
 // "/" separate, doubled and trailing separators and "." vanish, ".." goes
 // up, and each name is found as it is or else as the one that equals it
-// with the letters A to Z folded. Paths outside every mount resolve to
+// with the letters A to Z folded. Paths outside every mount, and paths
+// longer than Windows' ANSI calls take (windows_path_limits.h), resolve to
 // nothing, so nothing outside the mounted folders is ever touched. Each
 // host folder is listed once; the changes made through the seam keep the
 // listing current, so a lookup costs no system call beyond a stat.

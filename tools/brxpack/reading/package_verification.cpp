@@ -6,6 +6,7 @@
 
 #include "brxpack/contents/display_text.h"
 #include "brxpack/contents/folded_name.h"
+#include "brxpack/contents/package_path.h"
 #include "brxpack/contents/section_bytes.h"
 #include "brxpack/contents/section_checks.h"
 #include "brxpack/reading/installed_files.h"
@@ -119,6 +120,12 @@ class Verifier {
     const brx::MemoryRange table = nameTable_ ? nameTable_->range() : brx::MemoryRange{};
     for (const InstalledFile& file : JudgeInstalledFiles(names_, table)) {
       if (file.problem) Problem(Label(file.index) + ": " + *file.problem);
+      if (std::optional<std::string> warning =
+              file.problem ? std::nullopt
+                           : PathLengthWarning(file.installed, PathUse::kInstalledFile)) {
+        report_.notes.push_back(Label(file.index) + ": installed as " + QuotedPath(file.installed) +
+                                ", which " + *warning);
+      }
     }
   }
 
