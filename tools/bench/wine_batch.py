@@ -8,18 +8,15 @@ import os
 import pathlib
 import signal
 import subprocess
+import sys
 
 from timing import BenchFailure
 
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "ui_robot"))
+from wine import windows_arches  # noqa: E402,F401  (scripts/bench takes it from here)
+
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 PRESETS = {"x86": "win32", "x64": "win64"}
-
-
-def windows_arches():
-    """The architectures whose builds this machine runs, the first being
-    the one a single series uses (scripts/windows-arch)."""
-    return subprocess.run([str(ROOT / "scripts" / "windows-arch")], check=True,
-                          stdout=subprocess.PIPE).stdout.decode().split()
 
 
 def windows_build(arch):

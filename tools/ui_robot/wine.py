@@ -27,12 +27,17 @@ class BenchError(AssertionError):
     """A failed expectation or a step that could not be done."""
 
 
+def windows_arches():
+    """The architectures whose builds this machine runs, the first being the
+    one a single run uses (scripts/windows-arch; BRX_X64_ONLY=1 gives x64
+    alone)."""
+    return subprocess.run([str(SOURCE / "scripts" / "windows-arch")], check=True,
+                          stdout=subprocess.PIPE).stdout.decode().split()
+
+
 def machine_runs_x86():
-    """Whether 32-bit Windows programs run here at all (scripts/windows-arch,
-    which BRX_X64_ONLY=1 answers with x64 alone)."""
-    arches = subprocess.run([str(SOURCE / "scripts" / "windows-arch")], check=True,
-                            stdout=subprocess.PIPE).stdout.decode().split()
-    return "x86" in arches
+    """Whether 32-bit Windows programs run here at all."""
+    return "x86" in windows_arches()
 
 
 def in_wine_batch():
