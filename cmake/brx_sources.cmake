@@ -13,14 +13,19 @@
 #   tests/unit/*_test.cpp                 brx_unit_tests
 #     win32_*_test.cpp                    only in the win32 preset
 #     brxpack_*_test.cpp                  brxpack_tests instead (host preset)
-#   tools/brxpack/*.cpp, */*.cpp          brxpack (include root tools/, includes name the folder:
+#   tools/brxpack/*.cpp, */*.cpp          brxpack (include root tools/, includes name the room:
 #                                         "brxpack/host/..."); all but main.cpp also in
-#                                         brxpack_tests. By role, each folder including only
-#                                         the ones after it: commands/ (one file per command),
-#                                         reading/ (opening, checking, listing packages),
-#                                         authoring/ (manifest to package or executable),
-#                                         contents/ (texts, names, paths, section payloads as
-#                                         both halves see them), host/ (files, console, process)
+#                                         brxpack_tests. Rooms by subject, each including only
+#                                         the ones after it (scripts/check-layers):
+#                                           commands/ one file per command, the command line
+#                                           simulate/ the in-memory Windows an update runs on
+#                                           reading/  opening, checking, listing, extracting
+#                                           diff/     two releases to a manifest
+#                                           package/  plan, entries, the stream writer
+#                                           manifest/ the manifest, payload folder and rules
+#                                           stub/     finding, branding, signing PATCH.EXE
+#                                           contents/ texts, names, paths, section payloads
+#                                           host/     real files, console, JSON, progress
 #   tests/fuzz/*_fuzzer.cpp               one libFuzzer executable each (fuzz preset)
 #   tools/ui_robot/*.cpp                  the UI robot and its Wine helpers (tests, demo, bench):
 #                                         one Win32 program each, build/win32/tools/<name>.exe

@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "brxpack/authoring/authenticode.h"
-#include "brxpack/authoring/hex_text.h"
-#include "brxpack/authoring/registry_terms.h"
+#include "brxpack/stub/authenticode.h"
+#include "brxpack/contents/hex_text.h"
+#include "brxpack/manifest/registry_terms.h"
 #include "package/format.h"
 #include "support/pe_samples.h"
 

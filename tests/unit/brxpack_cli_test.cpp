@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "brxpack/authoring/authenticode.h"
+#include "brxpack/stub/authenticode.h"
 #include "package/format.h"
 #include "support/brxpack_workspace.h"
 #include "support/pe_samples.h"

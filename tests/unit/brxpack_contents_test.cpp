@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "brxpack/authoring/path_pattern.h"
+#include "brxpack/manifest/path_pattern.h"
 #include "brxpack/contents/package_path.h"
 #include "brxpack/contents/windows1251.h"
 #include "brxpack/host/byte_size.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "brxpack/authoring/manifest_parser.h"
+#include "brxpack/manifest/manifest_parser.h"
 #include "support/brxpack_workspace.h"
 
 namespace brxpack {

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "brxpack/authoring/entry_naming.h"
-#include "brxpack/authoring/manifest_parser.h"
-#include "brxpack/authoring/package_plan.h"
-#include "brxpack/authoring/package_size.h"
+#include "brxpack/package/entry_naming.h"
+#include "brxpack/manifest/manifest_parser.h"
+#include "brxpack/package/package_plan.h"
+#include "brxpack/package/package_size.h"
 #include "brxpack/host/progress_meter.h"
 #include "support/brxpack_workspace.h"
 

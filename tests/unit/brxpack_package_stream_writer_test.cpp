@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "brxpack/authoring/package_stream_writer.h"
+#include "brxpack/package/package_stream_writer.h"
 #include "brxpack/host/interrupt_cleanup.h"
 #include "support/brxpack_workspace.h"
 

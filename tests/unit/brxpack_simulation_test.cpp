@@ -14,7 +14,7 @@
 #include <string>
 
 #include "brxpack/contents/windows1251.h"
-#include "brxpack/host/host_system.h"
+#include "brxpack/simulate/host_system.h"
 #include "brxpack/host/interrupt_cleanup.h"
 #include "brxpack/host/scratch_folder.h"
 #include "package/entry_lookup.h"

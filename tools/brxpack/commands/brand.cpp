@@ -1,10 +1,10 @@
 // brxpack brand: the installer's program with the manifest's [brand], on its
 // own, for `exe --stub` and for its own MAKEEXE.
-#include "brxpack/authoring/brand.h"
+#include "brxpack/stub/brand.h"
 
-#include "brxpack/authoring/manifest_parser.h"
-#include "brxpack/authoring/output_guard.h"
-#include "brxpack/authoring/stub_file.h"
+#include "brxpack/manifest/manifest_parser.h"
+#include "brxpack/host/output_guard.h"
+#include "brxpack/stub/stub_file.h"
 #include "brxpack/commands/commands.h"
 #include "brxpack/commands/exit_codes.h"
 #include "brxpack/commands/refuse.h"

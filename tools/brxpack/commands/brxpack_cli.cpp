@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "authoring/zlib_compressor.h"
-#include "brxpack/authoring/stub_location.h"
+#include "brxpack/stub/stub_location.h"
 #include "brxpack/commands/commands.h"
 #include "brxpack/commands/exit_codes.h"
 #include "brxpack/commands/refuse.h"

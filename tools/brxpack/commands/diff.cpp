@@ -3,12 +3,12 @@
 // leaves out.
 #include <system_error>
 
-#include "brxpack/authoring/diff_manifest.h"
-#include "brxpack/authoring/output_guard.h"
-#include "brxpack/authoring/release_diff.h"
-#include "brxpack/authoring/release_names.h"
+#include "brxpack/diff/diff_manifest.h"
+#include "brxpack/host/output_guard.h"
+#include "brxpack/diff/release_diff.h"
+#include "brxpack/diff/release_names.h"
 #include "brxpack/commands/commands.h"
-#include "brxpack/commands/diff_json.h"
+#include "brxpack/diff/diff_json.h"
 #include "brxpack/commands/diff_stats.h"
 #include "brxpack/commands/exit_codes.h"
 #include "brxpack/commands/refuse.h"

@@ -1,8 +1,8 @@
 #include "brxpack/commands/diff_stats.h"
 
 #include "authoring/zlib_compressor.h"
-#include "brxpack/authoring/manifest_parser.h"
-#include "brxpack/authoring/package_size.h"
+#include "brxpack/manifest/manifest_parser.h"
+#include "brxpack/package/package_size.h"
 #include "brxpack/commands/exit_codes.h"
 #include "brxpack/commands/refuse.h"
 #include "brxpack/host/byte_size.h"

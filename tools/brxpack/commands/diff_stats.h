@@ -5,8 +5,8 @@
 #include <ostream>
 #include <string>
 
-#include "brxpack/authoring/diff_manifest.h"
-#include "brxpack/authoring/release_diff.h"
+#include "brxpack/diff/diff_manifest.h"
+#include "brxpack/diff/release_diff.h"
 #include "brxpack/commands/commands.h"
 #include "brxpack/host/console.h"
 

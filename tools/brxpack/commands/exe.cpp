@@ -1,7 +1,7 @@
 // brxpack exe: the self-applying executable from a package file.
-#include "brxpack/authoring/output_guard.h"
-#include "brxpack/authoring/self_applying.h"
-#include "brxpack/authoring/stub_file.h"
+#include "brxpack/host/output_guard.h"
+#include "brxpack/stub/self_applying.h"
+#include "brxpack/stub/stub_file.h"
 #include "brxpack/commands/commands.h"
 #include "brxpack/commands/exit_codes.h"
 #include "brxpack/commands/refuse.h"

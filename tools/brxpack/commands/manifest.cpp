@@ -1,5 +1,5 @@
 // brxpack manifest: a manifest that rebuilds an equivalent package.
-#include "brxpack/authoring/output_guard.h"
+#include "brxpack/host/output_guard.h"
 #include "brxpack/commands/commands.h"
 #include "brxpack/commands/exit_codes.h"
 #include "brxpack/commands/refuse.h"

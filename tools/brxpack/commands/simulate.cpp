@@ -4,8 +4,8 @@
 #include <set>
 #include <system_error>
 
-#include "brxpack/authoring/output_guard.h"
-#include "brxpack/authoring/payload_folder.h"
+#include "brxpack/host/output_guard.h"
+#include "brxpack/manifest/payload_folder.h"
 #include "brxpack/commands/commands.h"
 #include "brxpack/commands/exit_codes.h"
 #include "brxpack/commands/refuse.h"
@@ -13,7 +13,7 @@
 #include "brxpack/host/host_file_io.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/scratch_folder.h"
-#include "brxpack/host/tree_comparison.h"
+#include "brxpack/simulate/tree_comparison.h"
 
 namespace brxpack {
 

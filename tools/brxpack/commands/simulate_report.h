@@ -7,7 +7,7 @@
 
 #include "brxpack/commands/commands.h"
 #include "brxpack/host/console.h"
-#include "brxpack/reading/installation_simulation.h"
+#include "brxpack/simulate/installation_simulation.h"
 
 namespace brxpack {
 

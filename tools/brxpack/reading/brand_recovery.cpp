@@ -2,8 +2,8 @@
 
 #include <map>
 
-#include "brxpack/authoring/pe_resources.h"
-#include "brxpack/authoring/version_texts.h"
+#include "brxpack/stub/pe_resources.h"
+#include "brxpack/stub/version_texts.h"
 #include "brxpack/contents/display_text.h"
 
 namespace brxpack {

@@ -5,10 +5,10 @@
 #include <optional>
 #include <sstream>
 
-#include "brxpack/authoring/hex_text.h"
-#include "brxpack/authoring/manifest.h"
-#include "brxpack/authoring/registry_terms.h"
-#include "brxpack/authoring/script_sections.h"
+#include "brxpack/contents/hex_text.h"
+#include "brxpack/manifest/manifest.h"
+#include "brxpack/manifest/registry_terms.h"
+#include "brxpack/package/script_sections.h"
 #include "brxpack/contents/display_text.h"
 #include "brxpack/contents/folded_name.h"
 #include "brxpack/contents/package_path.h"

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "brxpack/authoring/stub_architecture.h"
+#include "brxpack/stub/stub_architecture.h"
 #include "brxpack/host/mapped_file.h"
 #include "brxpack/result.h"
 #include "package/reader.h"

@@ -11,7 +11,7 @@
 #include "brxpack/contents/section_checks.h"
 #include "brxpack/reading/installed_files.h"
 #include "brxpack/reading/package_walk.h"
-#include "brxpack/reading/signature_digest.h"
+#include "brxpack/stub/signature_digest.h"
 #include "package/entry_lookup.h"
 #include "package/inflate_stream.h"
 #include "package/section_names.h"

@@ -1,0 +1,18 @@
+#pragma once
+// diff --json: what the update does, as one JSON object for scripts.
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "brxpack/diff/release_diff.h"
+
+namespace brxpack {
+
+// output: the manifest file written, or none when the manifest text goes
+// into the object itself.
+void PrintDiffJson(const ReleasesDiff& diff, const std::vector<std::string>& olderShown,
+                   const std::optional<std::string>& output, const std::string& manifest,
+                   std::ostream& out);
+
+}  // namespace brxpack

@@ -1,0 +1,70 @@
+#include "brxpack/host/output_guard.h"
+
+#include <algorithm>
+#include <cctype>
+#include <system_error>
+
+#include "brxpack/host/host_path.h"
+#include "brxpack/host/protected_files.h"
+
+namespace brxpack {
+
+namespace {
+
+std::filesystem::path Resolved(const std::filesystem::path& path) {
+  std::error_code error;
+  std::filesystem::path resolved = std::filesystem::weakly_canonical(path, error);
+  return error ? std::filesystem::absolute(path, error).lexically_normal() : resolved;
+}
+
+bool SameName(const std::filesystem::path& a, const std::filesystem::path& b) {
+  const std::string left = Utf8FromPath(a.filename());
+  const std::string right = Utf8FromPath(b.filename());
+  return std::equal(
+      left.begin(), left.end(), right.begin(), right.end(),
+      [](unsigned char x, unsigned char y) { return std::tolower(x) == std::tolower(y); });
+}
+
+bool IsInside(const std::filesystem::path& path, const std::filesystem::path& folder) {
+  const auto [end, rest] = std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
+  return end == folder.end() && rest != path.end();
+}
+
+}  // namespace
+
+bool LiesInside(const std::filesystem::path& path, const std::filesystem::path& folder) {
+  return IsInside(Resolved(path), Resolved(folder));
+}
+
+Status CheckOutputs(const std::vector<std::filesystem::path>& outputs, const OutputInputs& inputs) {
+  std::vector<std::filesystem::path> resolvedOutputs;
+  for (const std::filesystem::path& output : outputs) {
+    const std::filesystem::path resolved = Resolved(output);
+    const std::string shown = Utf8FromPath(output);
+    Status allowed = CheckNotProtected(output);
+    if (!allowed.ok()) return allowed;
+    // Only an existing output can be an input; the name is compared first so
+    // that a build of many files asks the system about few of them.
+    std::error_code error;
+    const bool exists = std::filesystem::exists(output, error);
+    for (const auto& [input, what] : inputs.files) {
+      if (exists && SameName(input, output) && std::filesystem::equivalent(input, output, error)) {
+        return Error{shown + ": the output would overwrite " + what};
+      }
+    }
+    for (const std::filesystem::path& folder : inputs.folders) {
+      if (LiesInside(resolved, folder)) {
+        return Error{shown + ": the output would lie inside the " + inputs.folderKind + " " +
+                     Utf8FromPath(folder) + ", whose every file the next " + inputs.folderReader};
+      }
+    }
+    if (std::find(resolvedOutputs.begin(), resolvedOutputs.end(), resolved) !=
+        resolvedOutputs.end()) {
+      return Error{shown + ": named as two outputs at once"};
+    }
+    resolvedOutputs.push_back(resolved);
+  }
+  return Status::Ok();
+}
+
+}  // namespace brxpack

@@ -1,0 +1,668 @@
+#include "brxpack/manifest/manifest_parser.h"
+
+#include <toml++/toml.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <fstream>
+#include <initializer_list>
+#include <sstream>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "authoring/zlib_compressor.h"
+#include "brxpack/stub/brand_version_info.h"
+#include "brxpack/contents/hex_text.h"
+#include "brxpack/manifest/registry_terms.h"
+#include "brxpack/contents/closest_name.h"
+#include "brxpack/contents/display_text.h"
+#include "brxpack/contents/package_path.h"
+#include "brxpack/contents/section_checks.h"
+#include "brxpack/contents/windows1251.h"
+#include "brxpack/host/host_path.h"
+#include "package/entry_lookup.h"
+#include "package/format.h"
+#include "package/section_names.h"
+#include "package/section_readers.h"
+
+namespace brxpack {
+
+namespace {
+
+// Collects every problem of one manifest with its place, to be told in the
+// order of the file, as a compiler does.
+class Problems {
+ public:
+  explicit Problems(std::string file) : file_(std::move(file)) {}
+
+  std::string Place(const toml::source_region& region) const {
+    return file_ + ":" + std::to_string(region.begin.line) + ":" +
+           std::to_string(region.begin.column);
+  }
+  void Add(const toml::source_region& region, const std::string& field,
+           const std::string& message) {
+    lines_.push_back(
+        {{region.begin.line, region.begin.column}, Place(region) + ": " + field + ": " + message});
+  }
+  bool empty() const { return lines_.empty(); }
+  std::string Joined() {
+    std::stable_sort(lines_.begin(), lines_.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::string text;
+    for (const auto& line : lines_) text += (text.empty() ? "" : "\n") + line.second;
+    return text;
+  }
+
+ private:
+  std::string file_;
+  std::vector<std::pair<std::pair<uint32_t, uint32_t>, std::string>> lines_;
+};
+
+// Typed reads of one table's keys, each reporting its own problems under the
+// table's field prefix ("target.", "command[2].").
+class TableReader {
+ public:
+  TableReader(const toml::table& table, std::string prefix, Problems& problems)
+      : table_(table), prefix_(std::move(prefix)), problems_(problems) {}
+
+  std::string Field(std::string_view key) const { return prefix_ + std::string(key); }
+  // "FILE:LINE:COLUMN: file[2]": where the table starts, and its name.
+  std::string Where() const {
+    std::string name = prefix_;
+    if (!name.empty() && name.back() == '.') name.pop_back();
+    return problems_.Place(table_.source()) + ": " + name;
+  }
+  bool Has(std::string_view key) const { return table_.get(key) != nullptr; }
+
+  void RejectUnknownKeys(std::initializer_list<std::string_view> known) {
+    for (auto&& [key, node] : table_) {
+      const std::vector<std::string> names(known.begin(), known.end());
+      if (std::find(names.begin(), names.end(), key.str()) == names.end())
+        problems_.Add(key.source(), Field(key.str()), "unknown key" + DidYouMean(key.str(), names));
+    }
+  }
+
+  void Missing(std::string_view key) {
+    problems_.Add(table_.source(), Field(key), "is required but missing");
+  }
+
+  // A text as it is (UTF-8), for host paths.
+  std::optional<std::string> Utf8(std::string_view key, bool required) {
+    const toml::node* node = table_.get(key);
+    if (node == nullptr) {
+      if (required) Missing(key);
+      return std::nullopt;
+    }
+    if (!node->is_string()) {
+      problems_.Add(node->source(), Field(key), "must be a text in quotes");
+      return std::nullopt;
+    }
+    return node->as_string()->get();
+  }
+
+  // A text for the package, converted to Windows-1251.
+  std::optional<std::string> Text(std::string_view key, bool required) {
+    const std::optional<std::string> utf8 = Utf8(key, required);
+    if (!utf8) return std::nullopt;
+    return Convert(*table_.get(key), Field(key), *utf8);
+  }
+
+  std::optional<std::string> Convert(const toml::node& node, const std::string& field,
+                                     const std::string& utf8) {
+    Result<std::string> converted = Utf8ToWindows1251(utf8);
+    if (!converted.ok()) {
+      problems_.Add(node.source(), field, converted.error());
+      return std::nullopt;
+    }
+    return std::move(*converted);
+  }
+
+  std::optional<int64_t> Integer(std::string_view key, int64_t lowest, int64_t highest,
+                                 bool required) {
+    const toml::node* node = table_.get(key);
+    if (node == nullptr) {
+      if (required) Missing(key);
+      return std::nullopt;
+    }
+    if (!node->is_integer()) {
+      problems_.Add(node->source(), Field(key), "must be a whole number");
+      return std::nullopt;
+    }
+    const int64_t value = node->as_integer()->get();
+    if (value < lowest || value > highest) {
+      problems_.Add(node->source(), Field(key),
+                    "must lie between " + std::to_string(lowest) + " and " +
+                        std::to_string(highest) + ", not " + std::to_string(value));
+      return std::nullopt;
+    }
+    return value;
+  }
+
+  std::optional<bool> Boolean(std::string_view key) {
+    const toml::node* node = table_.get(key);
+    if (node == nullptr) return std::nullopt;
+    if (!node->is_boolean()) {
+      problems_.Add(node->source(), Field(key), "must be true or false");
+      return std::nullopt;
+    }
+    return node->as_boolean()->get();
+  }
+
+  // A list of paths for the package, each judged by the one path rule (an
+  // empty item, which would end the list where it stands, among others).
+  std::optional<std::vector<std::string>> PathList(std::string_view key, PathUse use) {
+    const toml::node* node = table_.get(key);
+    if (node == nullptr) {
+      Missing(key);
+      return std::nullopt;
+    }
+    const toml::array* array = node->as_array();
+    if (array == nullptr) {
+      problems_.Add(node->source(), Field(key), "must be a list of texts in [ ]");
+      return std::nullopt;
+    }
+    std::vector<std::string> items;
+    bool good = true;
+    for (size_t i = 0; i < array->size(); ++i) {
+      const toml::node& item = *array->get(i);
+      const std::string field = Field(key) + "[" + std::to_string(i + 1) + "]";
+      if (!item.is_string()) {
+        problems_.Add(item.source(), field, "must be a text in quotes");
+        good = false;
+        continue;
+      }
+      if (item.as_string()->get().empty()) {
+        problems_.Add(item.source(), field, "is empty, which would end the list early");
+        good = false;
+        continue;
+      }
+      std::optional<std::string> text = Convert(item, field, item.as_string()->get());
+      if (text) *text = WithBackslashes(std::move(*text));
+      const bool fine = text.has_value() && PathIsFine(item, field, *text, use);
+      good = good && fine;
+      if (text) items.push_back(std::move(*text));
+    }
+    if (!good) return std::nullopt;
+    return items;
+  }
+
+  // A list of paths below a host folder, each with its place for messages.
+  std::vector<PayloadPick> Picks(std::string_view key) {
+    std::vector<PayloadPick> picks;
+    size_t number = 0;
+    for (const auto& [node, path] : Utf8List(key)) {
+      const std::string field = Field(key) + "[" + std::to_string(++number) + "]";
+      if (path.empty()) {
+        problems_.Add(node->source(), field, "must be a path in quotes");
+        continue;
+      }
+      picks.push_back({path, problems_.Place(node->source()) + ": " + field});
+    }
+    return picks;
+  }
+
+  // A list of texts as they are (UTF-8); nothing when the key is absent.
+  std::vector<std::pair<const toml::node*, std::string>> Utf8List(std::string_view key) {
+    std::vector<std::pair<const toml::node*, std::string>> items;
+    const toml::node* node = table_.get(key);
+    if (node == nullptr) return items;
+    const toml::array* array = node->as_array();
+    if (array == nullptr) {
+      problems_.Add(node->source(), Field(key), "must be a list of texts in [ ]");
+      return items;
+    }
+    for (size_t i = 0; i < array->size(); ++i) {
+      const toml::node& item = *array->get(i);
+      if (item.is_string()) {
+        items.emplace_back(&item, item.as_string()->get());
+      } else {
+        problems_.Add(item.source(), Field(key) + "[" + std::to_string(i + 1) + "]",
+                      "must be a text in quotes");
+      }
+    }
+    return items;
+  }
+
+  // False, with a problem, when the package path must not be used.
+  bool PathIsFine(const toml::node& node, const std::string& field, const std::string& path,
+                  PathUse use) {
+    return Judged(node, field, path, PackagePathProblem(path, use));
+  }
+  bool Judged(const toml::node& node, const std::string& field, const std::string& text,
+              const std::optional<std::string>& problem) {
+    if (problem) problems_.Add(node.source(), field, ShownName(text) + " " + *problem);
+    return !problem;
+  }
+  // The key's text judged: a package path, a program or a registry name.
+  bool KeyIsFine(std::string_view key, const std::string& text,
+                 const std::optional<std::string>& problem) {
+    const toml::node* node = table_.get(key);
+    return node == nullptr || Judged(*node, Field(key), text, problem);
+  }
+
+  void Problem(std::string_view key, const std::string& message) {
+    const toml::node* node = table_.get(key);
+    problems_.Add(node != nullptr ? node->source() : table_.source(), Field(key), message);
+  }
+
+ private:
+  const toml::table& table_;
+  std::string prefix_;
+  Problems& problems_;
+};
+
+// The tables of an array of tables ([[name]]), or nothing (with a problem)
+// when the key holds something else.
+std::vector<const toml::table*> TablesOf(const toml::table& root, std::string_view key,
+                                         Problems& problems) {
+  std::vector<const toml::table*> tables;
+  const toml::node* node = root.get(key);
+  if (node == nullptr) return tables;
+  const toml::array* array = node->as_array();
+  if (array == nullptr || !array->is_array_of_tables()) {
+    problems.Add(node->source(), std::string(key),
+                 "must be written as [[" + std::string(key) + "]] tables");
+    return tables;
+  }
+  for (const toml::node& element : *array) tables.push_back(element.as_table());
+  return tables;
+}
+
+const toml::table* TableOf(const toml::table& root, std::string_view key, Problems& problems) {
+  const toml::node* node = root.get(key);
+  if (node == nullptr) return nullptr;
+  if (!node->is_table()) {
+    problems.Add(node->source(), std::string(key),
+                 "must be written as a [" + std::string(key) + "] table");
+    return nullptr;
+  }
+  return node->as_table();
+}
+
+std::string Indexed(std::string_view key, size_t index) {
+  return std::string(key) + "[" + std::to_string(index + 1) + "].";
+}
+
+// Entry names live in a 32-byte field: at most 31 bytes, and a name
+// beginning with ":" would make the entry a section.
+void CheckEntryName(TableReader& reader, std::string_view key, const std::string& name,
+                    bool section) {
+  if (name.empty()) {
+    reader.Problem(key, "is empty");
+  } else if (name.size() >= brx::kEntryNameSize) {
+    reader.Problem(key, "is " + std::to_string(name.size()) +
+                            " bytes long; entry names hold at most " +
+                            std::to_string(brx::kEntryNameSize - 1));
+  } else if (section && name[0] != ':') {
+    reader.Problem(key, "must begin with ':'");
+  } else if (!section && name[0] == ':') {
+    reader.Problem(key, "must not begin with ':', which marks a section");
+  }
+}
+
+void ReadPackageTable(const toml::table& root, Manifest& manifest, Problems& problems) {
+  const toml::table* table = TableOf(root, "package", problems);
+  if (table == nullptr) return;
+  TableReader reader(*table, "package.", problems);
+  reader.RejectUnknownKeys({"level", "output"});
+  if (std::optional<int64_t> level = reader.Integer("level", 0, brx::kMaxCompressionLevel, false)) {
+    manifest.level = static_cast<int>(*level);
+  }
+  manifest.output = reader.Utf8("output", false);
+}
+
+void ReadTarget(const toml::table& root, Manifest& manifest, Problems& problems) {
+  const toml::table* table = TableOf(root, "target", problems);
+  if (table == nullptr) return;
+  TableReader reader(*table, "target.", problems);
+  reader.RejectUnknownKeys(
+      {"registry_key", "folder_value", "program_value", "level_value", "patch_level", "arch"});
+  if (const std::optional<std::string> arch = reader.Utf8("arch", false)) {
+    manifest.arch = ParseArch(*arch);
+    if (!manifest.arch) {
+      reader.Problem("arch", "must be \"x86\" or \"x64\", not " + TomlString(*arch));
+    }
+  }
+  ScriptSections& script = manifest.script;
+  brx::RegistryKeysInput keys;
+  std::optional<std::string> key = reader.Text("registry_key", true);
+  if (key && key->empty()) reader.Problem("registry_key", "is empty");
+  std::optional<std::string> folder = reader.Text("folder_value", false);
+  std::optional<std::string> program = reader.Text("program_value", false);
+  std::optional<std::string> level = reader.Text("level_value", false);
+  std::optional<int64_t> patchLevel = reader.Integer("patch_level", INT32_MIN, INT32_MAX, true);
+  bool fine = true;
+  for (const auto& [name, text] :
+       {std::pair{"registry_key", &key}, std::pair{"folder_value", &folder},
+        std::pair{"program_value", &program}, std::pair{"level_value", &level}}) {
+    if (*text) fine = reader.KeyIsFine(name, **text, ControlCharacterProblem(**text)) && fine;
+  }
+  if (!key || !patchLevel || !fine) return;
+  keys.keyPath = *key;
+  if (folder) keys.folderValueName = *folder;
+  if (program) keys.programValueName = *program;
+  if (level) keys.levelValueName = *level;
+  keys.packageLevel = static_cast<int32_t>(*patchLevel);
+  script.target = keys;
+}
+
+void ReadStartup(const toml::table& root, ScriptSections& script, Problems& problems) {
+  const toml::table* table = TableOf(root, "startup", problems);
+  if (table == nullptr) return;
+  TableReader reader(*table, "startup.", problems);
+  reader.RejectUnknownKeys({"caption", "question"});
+  std::optional<std::string> caption = reader.Text("caption", true);
+  std::optional<std::string> question = reader.Text("question", true);
+  if (caption && question) script.startup = StartupText{*caption, *question};
+}
+
+void ReadPayload(const toml::table& root, Manifest& manifest, Problems& problems) {
+  const toml::table* table = TableOf(root, "payload", problems);
+  if (table == nullptr) return;
+  TableReader reader(*table, "payload.", problems);
+  reader.RejectUnknownKeys({"folder", "only", "symlinks", "exclude", "include"});
+  PayloadSettings payload;
+  const std::optional<std::string> folder = reader.Utf8("folder", true);
+  payload.rules.followLinks = reader.Boolean("symlinks").value_or(false);
+  bool fine = true;
+  for (const auto& [key, patterns] : {std::pair{"exclude", &payload.rules.exclude},
+                                      std::pair{"include", &payload.rules.include}}) {
+    const auto items = reader.Utf8List(key);
+    for (size_t i = 0; i < items.size(); ++i) {
+      Result<PathPattern> pattern = PathPattern::Parse(items[i].second);
+      if (pattern.ok()) {
+        patterns->push_back(std::move(*pattern));
+        continue;
+      }
+      problems.Add(items[i].first->source(), reader.Field(key) + "[" + std::to_string(i + 1) + "]",
+                   pattern.error());
+      fine = false;
+    }
+  }
+  if (reader.Has("only")) payload.only = reader.Picks("only");
+  if (!folder || !fine) return;
+  payload.folder = *folder;
+  payload.where = reader.Where() + ".folder";
+  manifest.payload = std::move(payload);
+}
+
+void ReadFiles(const toml::table& root, Manifest& manifest, Problems& problems) {
+  const std::vector<const toml::table*> tables = TablesOf(root, "file", problems);
+  for (size_t i = 0; i < tables.size(); ++i) {
+    TableReader reader(*tables[i], Indexed("file", i), problems);
+    reader.RejectUnknownKeys({"source", "install", "entry", "stored"});
+    FileItem item;
+    std::optional<std::string> source = reader.Utf8("source", true);
+    item.install = reader.Text("install", false);
+    if (item.install) item.install = WithBackslashes(std::move(*item.install));
+    item.entry = reader.Text("entry", false);
+    item.stored = reader.Boolean("stored").value_or(false);
+    item.where = reader.Where();
+    if (!reader.Has("install") && !reader.Has("entry")) {
+      reader.Problem("install", "is required (the installed path), unless entry is given");
+      continue;
+    }
+    if (item.entry) CheckEntryName(reader, "entry", *item.entry, false);
+    if (item.install &&
+        !reader.KeyIsFine("install", *item.install,
+                          PackagePathProblem(*item.install, PathUse::kInstalledFile))) {
+      continue;
+    }
+    if (!source) continue;
+    item.source = *source;
+    manifest.files.push_back(std::move(item));
+  }
+}
+
+void ReadRenames(const toml::table& root, ScriptSections& script, Problems& problems) {
+  const std::vector<const toml::table*> tables = TablesOf(root, "rename", problems);
+  for (size_t i = 0; i < tables.size(); ++i) {
+    TableReader reader(*tables[i], Indexed("rename", i), problems);
+    reader.RejectUnknownKeys({"entry", "install"});
+    std::optional<std::string> entry = reader.Text("entry", true);
+    std::optional<std::string> install = reader.Text("install", true);
+    if (install) install = WithBackslashes(std::move(*install));
+    if (entry) CheckEntryName(reader, "entry", *entry, false);
+    const bool fine =
+        install && reader.KeyIsFine("install", *install,
+                                    PackagePathProblem(*install, PathUse::kInstalledFile));
+    if (entry && fine) script.renames.push_back({*entry, *install, reader.Where()});
+  }
+}
+
+void ReadFolders(const toml::table& root, ScriptSections& script, Problems& problems) {
+  const toml::table* table = TableOf(root, "folders", problems);
+  if (table == nullptr) return;
+  TableReader reader(*table, "folders.", problems);
+  reader.RejectUnknownKeys({"create"});
+  script.folders = reader.PathList("create", PathUse::kFolder);
+}
+
+void ReadRemovals(const toml::table& root, ScriptSections& script, Problems& problems) {
+  const toml::table* table = TableOf(root, "remove", problems);
+  if (table == nullptr) return;
+  TableReader reader(*table, "remove.", problems);
+  reader.RejectUnknownKeys({"paths"});
+  script.removals = reader.PathList("paths", PathUse::kRemoval);
+}
+
+void ReadCommands(const toml::table& root, ScriptSections& script, Problems& problems) {
+  const std::vector<const toml::table*> tables = TablesOf(root, "command", problems);
+  if (tables.empty()) return;
+  std::vector<brx::CommandInput> commands;
+  for (size_t i = 0; i < tables.size(); ++i) {
+    TableReader reader(*tables[i], Indexed("command", i), problems);
+    reader.RejectUnknownKeys({"program", "arguments", "wait", "relative"});
+    brx::CommandInput command;
+    std::optional<std::string> program = reader.Text("program", true);
+    std::optional<std::string> arguments = reader.Text("arguments", false);
+    // Waiting and a program shipped under the target folder are what a
+    // publisher nearly always means; both can be switched off.
+    const bool wait = reader.Boolean("wait").value_or(true);
+    const bool relative = reader.Boolean("relative").value_or(true);
+    if (program && relative) program = WithBackslashes(std::move(*program));
+    if (program && program->empty()) {
+      reader.Problem("program", "is empty, which would end the command list early");
+      continue;
+    }
+    if (!program || !reader.KeyIsFine("program", *program, ProgramProblem(*program, relative))) {
+      continue;
+    }
+    command.program = *program;
+    command.arguments = arguments.value_or("");
+    command.flags = static_cast<uint8_t>((wait ? brx::kCommandWait : 0) |
+                                         (relative ? brx::kCommandRelative : 0));
+    commands.push_back(std::move(command));
+    script.commandWhere.push_back(reader.Where());
+  }
+  script.commands = std::move(commands);
+}
+
+// A code that no word maps to; plain numbers rather than optionals, which
+// GCC's -Os flow analysis takes for uninitialised.
+constexpr uint32_t kNoCode = UINT32_MAX;
+
+uint32_t CodeOf(TableReader& reader, std::string_view key, const char* words,
+                std::optional<uint32_t> (*code)(std::string_view), const char* fallback) {
+  const std::optional<std::string> word = reader.Utf8(key, fallback == nullptr);
+  if (!word && fallback == nullptr) return kNoCode;
+  const std::optional<uint32_t> found = code(word.value_or(fallback != nullptr ? fallback : ""));
+  if (!found) {
+    reader.Problem(key, std::string("must be ") + words + ", not \"" + word.value_or("") + "\"");
+    return kNoCode;
+  }
+  return *found;
+}
+
+// The data's form follows the type: a number (or its text) for dword, a text
+// for string, nothing for key-only. Nothing when it is missing or wrong.
+std::optional<std::string> RegistryData(TableReader& reader, const toml::table& table,
+                                        uint32_t type) {
+  const toml::node* node = table.get("data");
+  if (type == brx::kRegistryTypeKeyOnly) {
+    if (node != nullptr) reader.Problem("data", "is not used by a key-only value; remove it");
+    return std::string();
+  }
+  if (node == nullptr) {
+    reader.Missing("data");
+    return std::nullopt;
+  }
+  if (type == brx::kRegistryTypeText) return reader.Text("data", true);
+  if (node->is_integer()) {
+    const int64_t value = node->as_integer()->get();
+    if (value < INT32_MIN || value > UINT32_MAX) {
+      reader.Problem("data", "does not fit in a dword");
+      return std::nullopt;
+    }
+    // Above the signed range the installer's text reader wraps: write the
+    // same 32 bits as a negative number.
+    return std::to_string(value > INT32_MAX ? static_cast<int32_t>(value) : value);
+  }
+  if (node->is_string() && IsCleanNumberText(node->as_string()->get())) {
+    return node->as_string()->get();
+  }
+  reader.Problem("data", "must be a whole number, or a text such as \"42\" or \"0x1F\"");
+  return std::nullopt;
+}
+
+void ReadRegistry(const toml::table& root, ScriptSections& script, Problems& problems) {
+  const std::vector<const toml::table*> tables = TablesOf(root, "registry", problems);
+  if (tables.empty()) return;
+  std::vector<brx::RegistryValueInput> records;
+  for (size_t i = 0; i < tables.size(); ++i) {
+    TableReader reader(*tables[i], Indexed("registry", i), problems);
+    reader.RejectUnknownKeys({"root", "key", "name", "type", "data", "operation"});
+    brx::RegistryValueInput record;
+    record.root = CodeOf(reader, "root", "\"HKCU\" or \"HKLM\"", RootCode, nullptr);
+    record.type =
+        CodeOf(reader, "type", "\"dword\", \"string\" or \"key-only\"", TypeCode, nullptr);
+    record.operation = CodeOf(reader, "operation", "\"write\" or \"skip\"", OperationCode, "write");
+    const std::optional<std::string> key = reader.Text("key", true);
+    const std::optional<std::string> name = reader.Text("name", false);
+    const std::optional<std::string> data =
+        record.type != kNoCode ? RegistryData(reader, *tables[i], record.type) : std::nullopt;
+    const bool fine = (!key || reader.KeyIsFine("key", *key, ControlCharacterProblem(*key))) &&
+                      (!name || reader.KeyIsFine("name", *name, ControlCharacterProblem(*name)));
+    if (record.root == kNoCode || record.type == kNoCode || record.operation == kNoCode || !key ||
+        (!name && reader.Has("name")) || !data || !fine) {
+      continue;
+    }
+    record.key = *key;
+    record.valueName = name.value_or("");
+    record.data = *data;
+    records.push_back(std::move(record));
+  }
+  script.registry = std::move(records);
+}
+
+void ReadRawSections(const toml::table& root, ScriptSections& script, Problems& problems) {
+  const std::vector<const toml::table*> tables = TablesOf(root, "section", problems);
+  for (size_t i = 0; i < tables.size(); ++i) {
+    TableReader reader(*tables[i], Indexed("section", i), problems);
+    reader.RejectUnknownKeys({"name", "bytes"});
+    std::optional<std::string> name = reader.Text("name", true);
+    std::optional<std::string> hex = reader.Utf8("bytes", true);
+    if (name) CheckEntryName(reader, "name", *name, true);
+    if (name && brx::ClassifySection(name->c_str()) == brx::SectionKind::kDigest) {
+      reader.Problem("name", "names the package digest, which every build writes itself");
+    }
+    std::optional<std::vector<uint8_t>> bytes;
+    if (hex) {
+      bytes = BytesFromHex(*hex);
+      if (!bytes) reader.Problem("bytes", "must be pairs of hexadecimal digits");
+    }
+    if (!name || !bytes) continue;
+    // The tables' checks stand for what they write; bytes carried as they
+    // are get the checks verify makes of a section.
+    const std::vector<std::string> faults = CheckSection(*name, SectionBytes(*bytes));
+    for (const std::string& fault : faults) reader.Problem("bytes", fault);
+    if (faults.empty()) script.raw.push_back({*name, std::move(*bytes), reader.Where()});
+  }
+}
+
+// Texts for the stub's version information stay UTF-8: it stores UTF-16.
+void ReadBrand(const toml::table& root, Manifest& manifest, Problems& problems) {
+  const toml::table* table = TableOf(root, "brand", problems);
+  if (table == nullptr) return;
+  TableReader reader(*table, "brand.", problems);
+  reader.RejectUnknownKeys({"company", "product", "version", "description", "copyright", "icon"});
+  Brand brand;
+  const std::optional<std::string> product = reader.Utf8("product", true);
+  const std::optional<std::string> version = reader.Utf8("version", true);
+  if (version && !ParseVersionNumbers(*version)) {
+    reader.Problem("version",
+                   "must be one to four numbers 0-65535 joined by dots, such as \"2.0\"");
+  }
+  brand.company = reader.Utf8("company", false).value_or("");
+  brand.description = reader.Utf8("description", false).value_or("");
+  brand.copyright = reader.Utf8("copyright", false).value_or("");
+  brand.icon = reader.Utf8("icon", false).value_or("");
+  brand.where = reader.Where();
+  if (!product || !version) return;
+  brand.product = *product;
+  brand.version = *version;
+  manifest.brand = std::move(brand);
+}
+
+}  // namespace
+
+Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::path& path) {
+  const std::string shownPath = Utf8FromPath(path);
+  toml::table root;
+  try {
+    root = toml::parse(text, shownPath);
+  } catch (const toml::parse_error& error) {
+    return Error{shownPath + ":" + std::to_string(error.source().begin.line) + ":" +
+                 std::to_string(error.source().begin.column) + ": " +
+                 std::string(error.description())};
+  }
+
+  Problems problems(shownPath);
+  TableReader top(root, "", problems);
+  top.RejectUnknownKeys({"package", "target", "startup", "payload", "file", "rename", "folders",
+                         "command", "remove", "registry", "section", "brand"});
+  Manifest manifest;
+  manifest.path = path;
+  manifest.folder = path.parent_path();
+  ReadPackageTable(root, manifest, problems);
+  ReadTarget(root, manifest, problems);
+  ReadStartup(root, manifest.script, problems);
+  ReadPayload(root, manifest, problems);
+  ReadFiles(root, manifest, problems);
+  ReadRenames(root, manifest.script, problems);
+  ReadFolders(root, manifest.script, problems);
+  ReadCommands(root, manifest.script, problems);
+  ReadRemovals(root, manifest.script, problems);
+  ReadRegistry(root, manifest.script, problems);
+  ReadRawSections(root, manifest.script, problems);
+  ReadBrand(root, manifest, problems);
+  // Without :RegistryKeys the installer cannot find the program to update;
+  // a section carried byte for byte may stand in for the table.
+  bool hasTarget = manifest.script.target.has_value() || root.get("target") != nullptr;
+  for (const RawSection& raw : manifest.script.raw) {
+    hasTarget = hasTarget || brx::EntryNamesEqual(raw.name.c_str(), brx::kRegistryKeysSection);
+  }
+  if (!hasTarget) {
+    problems.Add(root.source(), "target",
+                 "is required: the [target] table names the program to update");
+  }
+  if (!problems.empty()) return Error{problems.Joined()};
+  return manifest;
+}
+
+Result<Manifest> ReadManifestFile(const std::filesystem::path& path) {
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) {
+    return Error{Utf8FromPath(path) + ": a folder; build takes the manifest file (such as " +
+                 Utf8FromPath(path / "brxpack.toml") + ")"};
+  }
+  std::ifstream stream(path, std::ios::binary);
+  if (!stream) return Error{Utf8FromPath(path) + ": cannot open: " + LastSystemErrorText()};
+  std::ostringstream text;
+  text << stream.rdbuf();
+  if (stream.bad()) return Error{Utf8FromPath(path) + ": cannot read: " + LastSystemErrorText()};
+  return ParseManifest(text.str(), path);
+}
+
+}  // namespace brxpack

@@ -1,0 +1,19 @@
+#pragma once
+// Reads a manifest (UTF-8 TOML) into a Manifest. Every problem is reported,
+// each on its own line as "FILE:LINE:COLUMN: FIELD: what is wrong"; an
+// unknown key is a problem, so a typo never drops a section silently.
+#include <filesystem>
+#include <string_view>
+
+#include "brxpack/manifest/manifest.h"
+#include "brxpack/result.h"
+
+namespace brxpack {
+
+Result<Manifest> ReadManifestFile(const std::filesystem::path& path);
+
+// The same from text already in memory; `path` names it in messages and
+// gives the folder that relative paths start from.
+Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::path& path);
+
+}  // namespace brxpack

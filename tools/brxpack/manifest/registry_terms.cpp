@@ -1,0 +1,73 @@
+#include "brxpack/manifest/registry_terms.h"
+
+#include "package/section_readers.h"
+
+namespace brxpack {
+
+namespace {
+// The table's "skip" operation: any value but 0 and 1 is stepped over; the
+// tool writes 2.
+constexpr uint32_t kOperationSkip = 2;
+constexpr uint32_t kRootLocalMachine = 2;
+}  // namespace
+
+std::optional<uint32_t> RootCode(std::string_view name) {
+  if (name == "HKCU" || name == "HKEY_CURRENT_USER") return brx::kRegistryRootCurrentUser;
+  if (name == "HKLM" || name == "HKEY_LOCAL_MACHINE") return kRootLocalMachine;
+  return std::nullopt;
+}
+
+std::optional<std::string> RootName(uint32_t code) {
+  if (code == brx::kRegistryRootCurrentUser) return "HKCU";
+  if (code == kRootLocalMachine) return "HKLM";
+  return std::nullopt;
+}
+
+std::optional<uint32_t> TypeCode(std::string_view name) {
+  if (name == "dword") return brx::kRegistryTypeNumber;
+  if (name == "string") return brx::kRegistryTypeText;
+  if (name == "key-only") return brx::kRegistryTypeKeyOnly;
+  return std::nullopt;
+}
+
+std::optional<std::string> TypeName(uint32_t code) {
+  if (code == brx::kRegistryTypeNumber) return "dword";
+  if (code == brx::kRegistryTypeText) return "string";
+  if (code == brx::kRegistryTypeKeyOnly) return "key-only";
+  return std::nullopt;
+}
+
+std::optional<uint32_t> OperationCode(std::string_view name) {
+  if (name == "write") return brx::kRegistryOperationWrite;
+  if (name == "skip") return kOperationSkip;
+  return std::nullopt;
+}
+
+std::optional<std::string> OperationName(uint32_t code) {
+  if (code == brx::kRegistryOperationWrite) return "write";
+  if (code == kOperationSkip) return "skip";
+  return std::nullopt;
+}
+
+bool IsCleanNumberText(std::string_view text) {
+  const bool negative = !text.empty() && text[0] == '-';
+  std::string_view digits = negative ? text.substr(1) : text;
+  if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+    digits.remove_prefix(2);
+    if (digits.size() > 8) return false;
+    for (const char c : digits) {
+      const bool hex = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+      if (!hex) return false;
+    }
+    return true;
+  }
+  if (digits.empty() || digits.size() > 10) return false;
+  int64_t value = 0;
+  for (const char c : digits) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + (c - '0');
+  }
+  return negative ? value <= 2147483648LL : value <= 2147483647LL;
+}
+
+}  // namespace brxpack

@@ -1,0 +1,184 @@
+#include "brxpack/simulate/installation_simulation.h"
+
+#include <cstring>
+#include <system_error>
+
+#include "app/worker.h"
+#include "brxpack/contents/windows1251.h"
+#include "brxpack/host/host_path.h"
+#include "brxpack/reading/package_file.h"
+#include "package/entry_lookup.h"
+#include "package/entry_names.h"
+#include "package/section_names.h"
+#include "package/section_readers.h"
+#include "run/user_texts.h"
+#include "steps/read_registry_value.h"
+
+namespace brxpack {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kUpdatesFolder[] = "C:\\Updates\\";
+constexpr char kProgramFiles[] = "C:\\Program Files\\";
+
+struct TargetKeys {
+  std::string keyPath;
+  std::string folderValueName;
+  std::string programValueName;
+  std::string levelValueName;
+};
+
+// What the simulation needs to know of the package before the installer
+// runs it.
+struct PackageFacts {
+  bool executable = false;  // a self-applying executable, not a package file
+  // The package's own names for the registry values, read as the installer
+  // reads them; nothing when the reader refuses the package or it has no
+  // usable :RegistryKeys.
+  std::optional<TargetKeys> keys;
+};
+
+Result<PackageFacts> ReadPackageFacts(const fs::path& path) {
+  Result<PackageFile> file = MapPackageFile(path);
+  if (!file.ok()) return file.TakeError();
+  PackageFacts facts;
+  facts.executable = file->source == brx::PackageSource::kOwnFile;
+  const ParsedPackage parsed(*file);
+  if (!parsed.ok()) return facts;
+  const brx::SectionBlock block = brx::LoadSection(parsed.package(), brx::kRegistryKeysSection);
+  brx::RegistryKeysItems items;
+  if (block.loaded() && brx::ReadRegistryKeys(block.bytes(), &items)) {
+    facts.keys = TargetKeys{items.keyPath, items.folderValueName, items.programValueName,
+                            items.levelValueName};
+  }
+  return facts;
+}
+
+// The Windows folder that stands for the target: under Program Files, named
+// after the key's last component (SOFTWARE\Brindlex\Notes: Notes).
+std::string TargetFolderFor(const std::string& keyPath) {
+  std::string name = keyPath.substr(keyPath.find_last_of('\\') + 1);
+  const bool usable = !name.empty() && name.find_first_of("<>:\"/|?*") == std::string::npos &&
+                      name != "." && name != "..";
+  return kProgramFiles + (usable ? name : std::string("Program")) + "\\";
+}
+
+// The program file's name below the target (ANSI, backslashes): the one
+// given, or the one .exe at the folder's top.
+Result<std::string> ProgramFile(const SimulationSettings& settings) {
+  std::string utf8 = settings.program;
+  if (utf8.empty()) {
+    std::vector<std::string> found;
+    std::error_code error;
+    for (fs::directory_iterator it(settings.target, error);
+         !error && it != fs::directory_iterator(); it.increment(error)) {
+      std::string name = Utf8FromPath(it->path().filename());
+      std::string folded = name;
+      for (char& c : folded) c = brx::FoldLatin(c);
+      std::error_code kind;
+      if (folded.size() > 4 && folded.ends_with(".exe") && it->is_regular_file(kind)) {
+        found.push_back(std::move(name));
+      }
+    }
+    if (found.size() != 1) {
+      std::string listed;
+      for (const std::string& name : found) listed += (listed.empty() ? " (" : ", ") + name;
+      const std::string shown =
+          settings.targetShown.empty() ? Utf8FromPath(settings.target) : settings.targetShown;
+      return Error{shown + " holds " + std::to_string(found.size()) + " .exe files at its top" +
+                   (listed.empty() ? "" : listed + ")") + ": name the program file with --program"};
+    }
+    utf8 = found.front();
+  }
+  for (char& c : utf8) c = c == '/' ? '\\' : c;
+  Result<std::string> ansi = Utf8ToWindows1251(utf8);
+  if (!ansi.ok()) return Error{"--program " + settings.program + ": " + ansi.error()};
+  return ansi;
+}
+
+// The registry as the program's set-up left it: folder (without the final
+// backslash, as set-ups write it), program file and level.
+void SeedRegistry(HostRegistry& registry, const TargetKeys& keys, const SimulationReport& report) {
+  const std::string folder = report.targetFolder.substr(0, report.targetFolder.size() - 1);
+  registry.Put(brx::RegistryRoot::kLocalMachine, keys.keyPath, keys.folderValueName, brx::kRegSz,
+               folder + '\0');
+  registry.Put(brx::RegistryRoot::kLocalMachine, keys.keyPath, keys.programValueName, brx::kRegSz,
+               report.programFile + '\0');
+  std::string level(4, '\0');
+  for (int i = 0; i < 4; ++i) {
+    level[static_cast<size_t>(i)] =
+        static_cast<char>(static_cast<uint32_t>(report.installedLevel) >> (8 * i));
+  }
+  registry.Put(brx::RegistryRoot::kLocalMachine, keys.keyPath, keys.levelValueName, brx::kRegDword,
+               level);
+}
+
+// The update's own name under the updates folder, where it has one in ANSI.
+std::string PackageWindowsPath(bool executable, const fs::path& path) {
+  Result<std::string> name = Utf8ToWindows1251(Utf8FromPath(path.filename()));
+  const bool usable = name.ok() && name->find_first_of("<>:\"/\\|?*") == std::string::npos;
+  return kUpdatesFolder + (usable ? *name : std::string(executable ? "update.exe" : "update.brx"));
+}
+
+}  // namespace
+
+Result<SimulationReport> SimulateInstallation(const SimulationSettings& settings) {
+  Result<PackageFacts> facts = ReadPackageFacts(settings.package);
+  if (!facts.ok()) return facts.TakeError();
+  const std::optional<TargetKeys>& keys = facts->keys;
+  Result<std::string> program = ProgramFile(settings);
+  if (!program.ok()) return program.TakeError();
+
+  SimulationReport report;
+  report.targetFolder = TargetFolderFor(keys ? keys->keyPath : "");
+  report.programFile = *program;
+  report.installedLevel = settings.installedLevel;
+  HostSystemOptions options;
+  options.hostName = Windows1251ToUtf8;
+  options.answer = settings.cancel ? brx::kIdCancel : brx::kIdOk;
+  options.commandsFail = settings.commandsFail;
+  HostSystem host(options);
+  const std::string packagePath = PackageWindowsPath(facts->executable, settings.package);
+  host.folders().Mount(report.targetFolder, settings.target);
+  host.folders().Mount(packagePath, settings.package);
+  if (!host.PathExists((report.targetFolder + report.programFile).c_str())) {
+    return Error{"--program " + Windows1251ToUtf8(report.programFile) + ": no such file in " +
+                 Utf8FromPath(settings.target)};
+  }
+  if (keys) {
+    report.keyPath = keys->keyPath;
+    report.levelValueName = keys->levelValueName;
+    SeedRegistry(host.registry(), *keys, report);
+  }
+
+  // The executable applies the package it carries; a package file is given
+  // to the installer's program as its argument.
+  const std::string commandLine = facts->executable ? "\"" + packagePath + "\""
+                                                    : std::string("\"") + kUpdatesFolder +
+                                                          "PATCH.EXE\" \"" + packagePath + "\"";
+  brx::WorkerState state{brx::kRunning};
+  brx::RunWorker(host, commandLine.c_str(), state);
+  if (host.hostFault()) {
+    return Error{"the simulated installation could not write on this machine: " +
+                 *host.hostFault() + "; nothing is proven"};
+  }
+
+  if (keys) {
+    // As the next run of an update reads it.
+    brx::RegistryValueBuffer buffer;
+    report.finalLevel =
+        brx::InstalledLevel(host, keys->keyPath.c_str(), keys->levelValueName.c_str(), &buffer);
+  }
+  report.events = host.events();
+  report.writes = host.registry().writes();
+  for (auto it = report.events.rbegin(); it != report.events.rend(); ++it) {
+    if (it->kind != SeamEvent::Kind::kStatus) continue;
+    report.succeeded = it->text == brx::kUpdateInstalledText;
+    break;
+  }
+  return report;
+}
+
+}  // namespace brxpack

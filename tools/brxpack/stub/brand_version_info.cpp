@@ -1,0 +1,145 @@
+#include "brxpack/stub/brand_version_info.h"
+
+#include <charconv>
+#include <utility>
+
+#include "brxpack/stub/pe_resources_bytes.h"
+#include "brxpack/contents/utf8.h"
+#include "package/format.h"
+
+namespace brxpack {
+
+namespace {
+
+constexpr uint32_t kFixedInfoSignature = 0xFEEF04BD;
+constexpr uint32_t kFixedInfoSize = 52;
+// The fixed part follows the 6-byte header and the key "VS_VERSION_INFO"
+// with its zero, on a 4-byte boundary.
+constexpr uint32_t kFixedInfoOffset = 40;
+constexpr uint16_t kBinary = 0;
+constexpr uint16_t kText = 1;
+
+void PadTo4(std::vector<uint8_t>& bytes) {
+  bytes.resize((bytes.size() + 3) / 4 * 4, 0);
+}
+
+// UTF-16 of a UTF-8 text; nothing for malformed UTF-8 or a NUL, which would
+// end the text early for every reader.
+std::optional<std::u16string> Utf16(std::string_view utf8) {
+  std::u16string text;
+  for (size_t i = 0; i < utf8.size();) {
+    const std::optional<char32_t> character = NextUtf8Character(utf8, &i);
+    if (!character || *character == 0) return std::nullopt;
+    if (*character >= 0x10000) {
+      const char32_t above = *character - 0x10000;
+      text.push_back(static_cast<char16_t>(0xD800 + (above >> 10)));
+      text.push_back(static_cast<char16_t>(0xDC00 + (above & 0x3FF)));
+    } else {
+      text.push_back(static_cast<char16_t>(*character));
+    }
+  }
+  return text;
+}
+
+std::vector<uint8_t> Utf16Bytes(std::u16string_view text) {
+  std::vector<uint8_t> bytes;
+  for (const char16_t unit : text) AppendLe16(bytes, unit);
+  AppendLe16(bytes, 0);
+  return bytes;
+}
+
+// One node of the version information: length, value length, type, key,
+// value, children, each part on a 4-byte boundary.
+std::vector<uint8_t> Node(std::u16string_view key, uint16_t type, uint16_t valueLength,
+                          const std::vector<uint8_t>& value,
+                          const std::vector<std::vector<uint8_t>>& children) {
+  std::vector<uint8_t> node(6, 0);
+  const std::vector<uint8_t> keyBytes = Utf16Bytes(key);
+  node.insert(node.end(), keyBytes.begin(), keyBytes.end());
+  PadTo4(node);
+  node.insert(node.end(), value.begin(), value.end());
+  for (const std::vector<uint8_t>& child : children) {
+    PadTo4(node);
+    node.insert(node.end(), child.begin(), child.end());
+  }
+  brx::WriteLe32(node.data(), static_cast<uint32_t>(node.size() | uint32_t{valueLength} << 16));
+  node[4] = static_cast<uint8_t>(type);
+  return node;
+}
+
+std::vector<uint8_t> FixedInfo(const std::array<uint16_t, 4>& numbers) {
+  const uint32_t high = uint32_t{numbers[0]} << 16 | numbers[1];
+  const uint32_t low = uint32_t{numbers[2]} << 16 | numbers[3];
+  std::vector<uint8_t> info;
+  for (const uint32_t field : {kFixedInfoSignature, 0x00010000u, high, low, high, low,
+                               0x3Fu,          // file flags mask
+                               0u,             // file flags
+                               0x00040004u,    // Windows NT, 32-bit
+                               1u,             // an application
+                               0u, 0u, 0u}) {  // subtype, date
+    AppendLe32(info, field);
+  }
+  return info;
+}
+
+}  // namespace
+
+std::optional<std::array<uint16_t, 4>> ParseVersionNumbers(std::string_view text) {
+  std::array<uint16_t, 4> numbers{};
+  size_t count = 0;
+  const char* at = text.data();
+  const char* end = text.data() + text.size();
+  while (count < numbers.size()) {
+    const auto [next, error] = std::from_chars(at, end, numbers[count]);
+    if (error != std::errc() || next == at) return std::nullopt;
+    ++count;
+    at = next;
+    if (at == end) return numbers;
+    if (*at != '.') return std::nullopt;
+    ++at;
+  }
+  return std::nullopt;
+}
+
+Result<std::vector<uint8_t>> VersionInfoOf(const Brand& brand) {
+  const std::optional<std::array<uint16_t, 4>> numbers = ParseVersionNumbers(brand.version);
+  if (!numbers) {
+    return Error{brand.where + ".version: \"" + brand.version +
+                 "\" is not one to four numbers 0-65535 joined by dots, such as \"2.0\""};
+  }
+  const std::pair<std::u16string_view, const std::string*> fields[] = {
+      {u"CompanyName", &brand.company}, {u"FileDescription", &brand.description},
+      {u"FileVersion", &brand.version}, {u"LegalCopyright", &brand.copyright},
+      {u"ProductName", &brand.product}, {u"ProductVersion", &brand.version}};
+  std::vector<std::vector<uint8_t>> strings;
+  for (const auto& [key, value] : fields) {
+    if (value->empty()) continue;
+    const std::optional<std::u16string> text = Utf16(*value);
+    if (!text) return Error{brand.where + ": a text holds a NUL or is not UTF-8"};
+    strings.push_back(
+        Node(key, kText, static_cast<uint16_t>(text->size() + 1), Utf16Bytes(*text), {}));
+  }
+  // Russian, Unicode: the string table's key and the translation that names it.
+  const std::vector<uint8_t> table = Node(u"041904B0", kText, 0, {}, strings);
+  const std::vector<uint8_t> translation = {0x19, 0x04, 0xB0, 0x04};
+  std::vector<uint8_t> info = Node(
+      u"VS_VERSION_INFO", kBinary, kFixedInfoSize, FixedInfo(*numbers),
+      {Node(u"StringFileInfo", kText, 0, {}, {table}),
+       Node(u"VarFileInfo", kText, 0, {}, {Node(u"Translation", kBinary, 4, translation, {})})});
+  // Every node's length is a 16-bit field; the whole is the longest node.
+  if (info.size() > UINT16_MAX) return Error{brand.where + ": its texts are too long together"};
+  return info;
+}
+
+std::optional<std::string> FileVersionOf(brx::MemoryRange versionInfo) {
+  if (versionInfo.size < kFixedInfoOffset + kFixedInfoSize ||
+      brx::ReadLe32(versionInfo.data + kFixedInfoOffset) != kFixedInfoSignature) {
+    return std::nullopt;
+  }
+  const uint32_t high = brx::ReadLe32(versionInfo.data + kFixedInfoOffset + 8);
+  const uint32_t low = brx::ReadLe32(versionInfo.data + kFixedInfoOffset + 12);
+  return std::to_string(high >> 16) + "." + std::to_string(high & 0xFFFF) + "." +
+         std::to_string(low >> 16) + "." + std::to_string(low & 0xFFFF);
+}
+
+}  // namespace brxpack

@@ -1,0 +1,252 @@
+#include "brxpack/stub/pe_resources_tree.h"
+
+#include <algorithm>
+
+#include "brxpack/stub/pe_resources_bytes.h"
+#include "package/format.h"
+
+namespace brxpack {
+
+namespace {
+
+constexpr uint32_t kDirectoryHeaderSize = 16;
+constexpr uint32_t kDirectoryEntrySize = 8;
+constexpr uint32_t kDataRecordSize = 16;
+constexpr uint32_t kNamedCountField = 12;
+constexpr uint32_t kIdCountField = 14;
+constexpr uint32_t kHighBit = 0x80000000;
+constexpr int kLanguageLevel = 2;
+
+class TreeReader {
+ public:
+  TreeReader(brx::MemoryRange section, uint32_t sectionRva)
+      : section_(section),
+        sectionRva_(sectionRva),
+        entriesLeft_(section.size / kDirectoryEntrySize) {}
+
+  Status Read(uint32_t offset, int level, Resource& path, std::vector<Resource>& resources) {
+    if (!Inside(offset, kDirectoryHeaderSize)) return Error{"a directory passes its end"};
+    const uint8_t* header = section_.data + offset;
+    const uint32_t count =
+        uint32_t{ReadLe16(header + kNamedCountField)} + ReadLe16(header + kIdCountField);
+    // Directories may share subdirectories; counting every entry visited
+    // keeps such a tree from multiplying beyond what its bytes could hold.
+    if (count > entriesLeft_) return Error{"its tree is larger than its bytes can hold"};
+    entriesLeft_ -= count;
+    if (!Inside(uint64_t{offset} + kDirectoryHeaderSize, uint64_t{count} * kDirectoryEntrySize)) {
+      return Error{"a directory's entries pass its end"};
+    }
+    for (uint32_t i = 0; i < count; ++i) {
+      const uint8_t* entry = header + kDirectoryHeaderSize + i * kDirectoryEntrySize;
+      Result<ResourceName> name = Name(brx::ReadLe32(entry));
+      if (!name.ok()) return name.TakeError();
+      const uint32_t target = brx::ReadLe32(entry + 4);
+      const bool subdirectory = (target & kHighBit) != 0;
+      if (subdirectory != (level < kLanguageLevel)) {
+        return Error{"its tree is not three levels deep (type, name, language)"};
+      }
+      Status status = Status::Ok();
+      if (level == 0) {
+        path.type = std::move(*name);
+        status = Read(target & ~kHighBit, level + 1, path, resources);
+      } else if (level == 1) {
+        path.name = std::move(*name);
+        status = Read(target & ~kHighBit, level + 1, path, resources);
+      } else if (!name->text.empty()) {
+        status = Error{"a language is given as a text"};
+      } else {
+        path.language = name->id;
+        status = ReadData(target, path, resources);
+      }
+      if (!status.ok()) return status;
+    }
+    return Status::Ok();
+  }
+
+ private:
+  bool Inside(uint64_t offset, uint64_t length) const { return offset + length <= section_.size; }
+
+  Result<ResourceName> Name(uint32_t field) const {
+    ResourceName name;
+    if ((field & kHighBit) == 0) {
+      name.id = static_cast<uint16_t>(field);
+      return name;
+    }
+    const uint32_t offset = field & ~kHighBit;
+    if (!Inside(offset, 2)) return Error{"a name passes its end"};
+    const uint32_t length = ReadLe16(section_.data + offset);
+    if (length == 0 || !Inside(uint64_t{offset} + 2, uint64_t{length} * 2)) {
+      return Error{"a name is empty or passes its end"};
+    }
+    for (uint32_t i = 0; i < length; ++i) {
+      name.text.push_back(static_cast<char16_t>(ReadLe16(section_.data + offset + 2 + 2 * i)));
+    }
+    return name;
+  }
+
+  Status ReadData(uint32_t offset, Resource& path, std::vector<Resource>& resources) const {
+    if (!Inside(offset, kDataRecordSize)) return Error{"a data record passes its end"};
+    const uint8_t* record = section_.data + offset;
+    const uint32_t rva = brx::ReadLe32(record);
+    const uint32_t size = brx::ReadLe32(record + 4);
+    if (rva < sectionRva_ || !Inside(rva - sectionRva_, size)) {
+      return Error{"a resource's bytes lie outside the resource section"};
+    }
+    const uint8_t* bytes = section_.data + (rva - sectionRva_);
+    path.codePage = brx::ReadLe32(record + 8);
+    path.bytes.assign(bytes, bytes + size);
+    resources.push_back(path);
+    return Status::Ok();
+  }
+
+  brx::MemoryRange section_;
+  uint32_t sectionRva_;
+  uint32_t entriesLeft_;
+};
+
+// The loader searches texts first, then numbers, each in ascending order.
+bool NameBefore(const ResourceName& a, const ResourceName& b) {
+  if (a.text.empty() != b.text.empty()) return !a.text.empty();
+  if (!a.text.empty()) return a.text < b.text;
+  return a.id < b.id;
+}
+
+struct NameGroup {
+  ResourceName name;
+  std::vector<const Resource*> languages;
+};
+
+struct TypeGroup {
+  ResourceName type;
+  std::vector<NameGroup> names;
+};
+
+std::vector<TypeGroup> Grouped(const std::vector<Resource>& sorted) {
+  std::vector<TypeGroup> types;
+  for (const Resource& resource : sorted) {
+    if (types.empty() || !(types.back().type == resource.type))
+      types.push_back({resource.type, {}});
+    std::vector<NameGroup>& names = types.back().names;
+    if (names.empty() || !(names.back().name == resource.name))
+      names.push_back({resource.name, {}});
+    names.back().languages.push_back(&resource);
+  }
+  return types;
+}
+
+class TreeWriter {
+ public:
+  // Room for `size` bytes at the next multiple of `alignment`; gives its offset.
+  uint32_t Reserve(size_t size, uint32_t alignment) {
+    bytes_.resize((bytes_.size() + alignment - 1) / alignment * alignment);
+    const uint32_t offset = static_cast<uint32_t>(bytes_.size());
+    bytes_.resize(bytes_.size() + size);
+    return offset;
+  }
+  uint32_t Directory(size_t entries) {
+    return Reserve(kDirectoryHeaderSize + entries * kDirectoryEntrySize, 4);
+  }
+  // The name field of a directory entry: the number, or the offset of the text.
+  uint32_t NameField(const ResourceName& name) {
+    if (name.text.empty()) return name.id;
+    const uint32_t offset = Reserve(2 + 2 * name.text.size(), 2);
+    WriteLe16(&bytes_[offset], static_cast<uint16_t>(name.text.size()));
+    for (size_t i = 0; i < name.text.size(); ++i) {
+      WriteLe16(&bytes_[offset + 2 + 2 * i], static_cast<uint16_t>(name.text[i]));
+    }
+    return kHighBit | offset;
+  }
+  void FillDirectory(uint32_t offset, const std::vector<uint32_t>& names,
+                     const std::vector<uint32_t>& targets) {
+    uint16_t named = 0;
+    for (const uint32_t name : names) named += (name & kHighBit) != 0 ? 1 : 0;
+    WriteLe16(&bytes_[offset + kNamedCountField], named);
+    WriteLe16(&bytes_[offset + kIdCountField], static_cast<uint16_t>(names.size() - named));
+    for (size_t i = 0; i < names.size(); ++i) {
+      brx::WriteLe32(&bytes_[offset + kDirectoryHeaderSize + i * kDirectoryEntrySize], names[i]);
+      brx::WriteLe32(&bytes_[offset + kDirectoryHeaderSize + i * kDirectoryEntrySize + 4],
+                     targets[i]);
+    }
+  }
+  uint8_t* at(uint32_t offset) { return &bytes_[offset]; }
+  std::vector<uint8_t> Take() { return std::move(bytes_); }
+
+ private:
+  std::vector<uint8_t> bytes_;
+};
+
+}  // namespace
+
+Result<std::vector<Resource>> ReadResourceTree(brx::MemoryRange section, uint32_t sectionRva) {
+  TreeReader reader(section, sectionRva);
+  std::vector<Resource> resources;
+  Resource path;
+  const Status status = reader.Read(0, 0, path, resources);
+  if (!status.ok()) return Error{"its resources: " + status.error()};
+  return resources;
+}
+
+std::vector<uint8_t> WriteResourceTree(std::vector<Resource> resources, uint32_t sectionRva) {
+  std::stable_sort(resources.begin(), resources.end(), [](const Resource& a, const Resource& b) {
+    if (!(a.type == b.type)) return NameBefore(a.type, b.type);
+    if (!(a.name == b.name)) return NameBefore(a.name, b.name);
+    return a.language < b.language;
+  });
+  const std::vector<TypeGroup> types = Grouped(resources);
+
+  // Every directory first, as the loader walks them, then the texts of
+  // names, the data records and the data.
+  TreeWriter writer;
+  const uint32_t root = writer.Directory(types.size());
+  std::vector<uint32_t> typeDirectories;
+  for (const TypeGroup& type : types)
+    typeDirectories.push_back(writer.Directory(type.names.size()));
+  std::vector<std::vector<uint32_t>> nameDirectories;
+  for (const TypeGroup& type : types) {
+    nameDirectories.emplace_back();
+    for (const NameGroup& name : type.names) {
+      nameDirectories.back().push_back(writer.Directory(name.languages.size()));
+    }
+  }
+
+  std::vector<uint32_t> typeFields;
+  for (size_t t = 0; t < types.size(); ++t) {
+    typeFields.push_back(writer.NameField(types[t].type));
+    std::vector<uint32_t> nameFields;
+    std::vector<uint32_t> nameTargets;
+    for (size_t n = 0; n < types[t].names.size(); ++n) {
+      nameFields.push_back(writer.NameField(types[t].names[n].name));
+      nameTargets.push_back(kHighBit | nameDirectories[t][n]);
+    }
+    writer.FillDirectory(typeDirectories[t], nameFields, nameTargets);
+  }
+  std::vector<uint32_t> typeTargets;
+  for (const uint32_t directory : typeDirectories) typeTargets.push_back(kHighBit | directory);
+  writer.FillDirectory(root, typeFields, typeTargets);
+
+  std::vector<std::pair<uint32_t, const Resource*>> records;
+  for (size_t t = 0; t < types.size(); ++t) {
+    for (size_t n = 0; n < types[t].names.size(); ++n) {
+      std::vector<uint32_t> languages;
+      std::vector<uint32_t> targets;
+      for (const Resource* resource : types[t].names[n].languages) {
+        languages.push_back(resource->language);
+        targets.push_back(writer.Reserve(kDataRecordSize, 4));
+        records.emplace_back(targets.back(), resource);
+      }
+      writer.FillDirectory(nameDirectories[t][n], languages, targets);
+    }
+  }
+  for (const auto& [record, resource] : records) {
+    const uint32_t data = writer.Reserve(resource->bytes.size(), 8);
+    if (!resource->bytes.empty()) {
+      std::copy(resource->bytes.begin(), resource->bytes.end(), writer.at(data));
+    }
+    brx::WriteLe32(writer.at(record), sectionRva + data);
+    brx::WriteLe32(writer.at(record) + 4, static_cast<uint32_t>(resource->bytes.size()));
+    brx::WriteLe32(writer.at(record) + 8, resource->codePage);
+  }
+  return writer.Take();
+}
+
+}  // namespace brxpack
