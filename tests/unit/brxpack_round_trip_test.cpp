@@ -13,7 +13,7 @@ namespace brxpack {
 namespace {
 
 using namespace std::string_literals;
-using brx::EntryStorage;
+using test::EntryStorage;
 using test::Bytes;
 using test::RunTool;
 using test::Workspace;
