@@ -11,7 +11,7 @@
 #include <system_error>
 #include <vector>
 
-#include "authoring/zlib_compressor.h"
+#include "brxpack/manifest/compression_level.h"
 #include "brxpack/stub/brand_version_info.h"
 #include "brxpack/contents/hex_text.h"
 #include "brxpack/manifest/registry_terms.h"
@@ -306,7 +306,7 @@ void ReadPackageTable(const toml::table& root, Manifest& manifest, Problems& pro
   if (table == nullptr) return;
   TableReader reader(*table, "package.", problems);
   reader.RejectUnknownKeys({"level", "output"});
-  if (std::optional<int64_t> level = reader.Integer("level", 0, brx::kMaxCompressionLevel, false)) {
+  if (std::optional<int64_t> level = reader.Integer("level", 0, kMaxCompressionLevel, false)) {
     manifest.level = static_cast<int>(*level);
   }
   manifest.output = reader.Utf8("output", false);
