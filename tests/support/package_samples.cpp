@@ -16,36 +16,32 @@ std::vector<uint8_t> ZlibStream(const std::vector<uint8_t>& bytes) {
 
 std::vector<uint8_t> WriteTestPackage(const std::vector<PackageEntrySource>& entries,
                                       bool compressDirectory, bool digest) {
+  std::vector<PackageEntrySource> all = entries;
+  if (digest) {
+    all.push_back({kDigestSection, std::vector<uint8_t>(kDigestSize), EntryStorage::kStored});
+  }
   std::vector<uint8_t> package(kHeaderSize, 0);
   std::vector<uint8_t> directory;
-  // Lays the stored bytes behind what is there and the entry's record.
-  const auto lay = [&](DirectoryEntry entry, const std::string& name,
-                       const std::vector<uint8_t>& stored) {
-    if (name.size() >= kEntryNameSize) std::abort();  // the test's own mistake
-    std::memcpy(entry.name, name.data(), name.size());
+  PackageDigest sum;
+  for (const PackageEntrySource& source : all) {
+    if (source.name.size() >= kEntryNameSize) std::abort();  // the test's own mistake
+    const bool compressed = source.storage == EntryStorage::kCompressed;
+    const std::vector<uint8_t> stored = compressed ? ZlibStream(source.content) : source.content;
+    DirectoryEntry entry = {};
+    std::memcpy(entry.name, source.name.data(), source.name.size());
     entry.offset = static_cast<uint32_t>(package.size());
+    entry.size = static_cast<uint32_t>(source.content.size());
+    entry.flags = (source.extraFlags & ~kEntryCompressed) | (compressed ? kEntryCompressed : 0);
     entry.compressedSize = static_cast<uint32_t>(stored.size());
     package.insert(package.end(), stored.begin(), stored.end());
     directory.resize(directory.size() + kDirectoryEntrySize);
     EncodeDirectoryEntry(entry, directory.data() + directory.size() - kDirectoryEntrySize);
-    return entry;
-  };
-  PackageDigest sum;
-  for (const PackageEntrySource& source : entries) {
-    const bool compressed = source.storage == EntryStorage::kCompressed;
-    DirectoryEntry entry = {};
-    entry.size = static_cast<uint32_t>(source.content.size());
-    entry.flags = (source.extraFlags & ~kEntryCompressed) | (compressed ? kEntryCompressed : 0);
-    const std::vector<uint8_t> stored = compressed ? ZlibStream(source.content) : source.content;
-    sum.AddEntry(lay(entry, source.name, stored), Range(stored));
-  }
-  if (digest) {
-    DirectoryEntry entry = {};
-    entry.size = kDigestSize;
-    // The digest covers its own record, not its value.
-    entry = lay(entry, kDigestSection, std::vector<uint8_t>(kDigestSize));
-    sum.AddDigestEntry(entry);
-    WriteLe32(package.data() + entry.offset, sum.value());
+    if (digest && &source == &all.back()) {
+      sum.AddDigestEntry(entry);  // its record, not its value
+      WriteLe32(package.data() + entry.offset, sum.value());
+    } else {
+      sum.AddEntry(entry, Range(stored));
+    }
   }
   PackageHeader header = {};
   std::memcpy(header.magic, kHeaderMagic, sizeof kHeaderMagic);
