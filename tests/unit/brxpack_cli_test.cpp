@@ -20,8 +20,8 @@ namespace brxpack {
 namespace {
 
 using namespace std::string_literals;
-using test::EntryStorage;
 using test::Bytes;
+using test::EntryStorage;
 using test::RunTool;
 using test::Workspace;
 
@@ -414,7 +414,7 @@ TEST(BrxpackCliTest, ChecksTheSignaturesDigest) {
 }
 
 const test::PackageEntrySource kKeys = {":RegistryKeys", Bytes("K\0P\0N\0L\0\1\0\0\0\0"s),
-                                       EntryStorage::kStored};
+                                        EntryStorage::kStored};
 
 // Tests that files are written under their installed names (through the
 // name table, Windows-1251 names as UTF-8), and that sections are not

@@ -242,12 +242,12 @@ TEST(DiffTest, MergesABaseFromAnotherFolder) {
   WriteTree(workspace, "new", {{{"a.txt", "2"}}, {}});
   WriteTree(workspace, "expected", {{{"a.txt", "2"}, {"extra.txt", "x"}}, {}});
   workspace.Write("conf/extra.txt", "x");
-  const ToolRun run = DiffBuildSimulate(
-      workspace,
-      "[target]\narch = 'x64'\n" + std::string(kBase).substr(9) +
-          "[[file]]\nsource = 'extra.txt'\ninstall = 'extra.txt'\n"
-          "[remove]\npaths = ['cache.db', 'tmp.db']\n",
-      "expected");
+  const ToolRun run =
+      DiffBuildSimulate(workspace,
+                        "[target]\narch = 'x64'\n" + std::string(kBase).substr(9) +
+                            "[[file]]\nsource = 'extra.txt'\ninstall = 'extra.txt'\n"
+                            "[remove]\npaths = ['cache.db', 'tmp.db']\n",
+                        "expected");
   EXPECT_EQ(run.code, 0) << run.out << run.err;
   const std::string manifest = workspace.Read("out/update.toml");
   EXPECT_NE(manifest.find("\nbase = '../conf/base.toml'\n"), std::string::npos) << manifest;
@@ -288,8 +288,8 @@ TEST(ManifestBaseTest, RefusesWhatCannotBeMerged) {
   for (const Case& c : cases) {
     Workspace workspace;
     workspace.Write("base.toml", c.base);
-    workspace.Write("m.toml", (c.manifest.starts_with("base") ? "" : "base = 'base.toml'\n") +
-                                  c.manifest);
+    workspace.Write("m.toml",
+                    (c.manifest.starts_with("base") ? "" : "base = 'base.toml'\n") + c.manifest);
     const Result<Manifest> read = ReadManifestFile(workspace.Path("m.toml"));
     ASSERT_FALSE(read.ok()) << c.lines;
     std::istringstream lines(c.lines);

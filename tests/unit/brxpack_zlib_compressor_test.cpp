@@ -36,7 +36,7 @@ std::vector<uint8_t> RandomBytes(size_t size) {
 bool InflatesTo(const std::vector<uint8_t>& stream, const std::vector<uint8_t>& content) {
   std::vector<uint8_t> out(content.size() + 1);
   return brx::InflateStream(stream.data(), static_cast<uint32_t>(stream.size()), out.data(),
-                       static_cast<uint32_t>(content.size())) &&
+                            static_cast<uint32_t>(content.size())) &&
          std::equal(content.begin(), content.end(), out.begin());
 }
 

@@ -2,8 +2,8 @@
 
 namespace brxpack {
 
-PreparationPool::PreparationPool(const std::vector<EntryToWrite>& entries,
-                                 Compression compression, unsigned threads)
+PreparationPool::PreparationPool(const std::vector<EntryToWrite>& entries, Compression compression,
+                                 unsigned threads)
     : entries_(entries),
       compression_(compression),
       slots_(entries.size()),
