@@ -53,6 +53,7 @@ TakenPaths TakenBy(const Manifest& manifest) {
 }
 
 Status MergeBase(Manifest& manifest, Manifest base, const std::filesystem::path& baseFolder) {
+  // The base's host paths start from its own folder.
   const auto rebased = [&](std::string& path) {
     path = Utf8FromPath((baseFolder / PathFromManifest(path)).lexically_normal());
   };
