@@ -1,6 +1,6 @@
 #include "brxpack/commands/diff_stats.h"
 
-#include "authoring/zlib_compressor.h"
+#include "brxpack/manifest/compression_level.h"
 #include "brxpack/manifest/manifest_parser.h"
 #include "brxpack/package/package_size.h"
 #include "brxpack/commands/exit_codes.h"
@@ -59,7 +59,7 @@ class PackageSizer {
   Result<Manifest> Parse(const std::string& text) {
     Result<Manifest> manifest =
         ParseManifest(text + (hasBase_ ? "" : kStandInTarget), manifestPath_);
-    if (manifest.ok() && !level_) level_ = manifest->level.value_or(brx::kDefaultCompressionLevel);
+    if (manifest.ok() && !level_) level_ = manifest->level.value_or(kDefaultCompressionLevel);
     return manifest;
   }
   // Draws progress on the terminal, unless -q.

@@ -23,7 +23,7 @@ struct WrittenEntry {
 };
 
 struct StreamWriterOptions {
-  brx::Compression compression;  // for entries and the directory
+  Compression compression;       // for entries and the directory
   unsigned threads = 2;          // at least 1
   ProgressMeter* progress = nullptr;
 };

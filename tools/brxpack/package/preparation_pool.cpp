@@ -2,8 +2,8 @@
 
 namespace brxpack {
 
-PreparationPool::PreparationPool(const std::vector<EntryToWrite>& entries,
-                                 brx::Compression compression, unsigned threads)
+PreparationPool::PreparationPool(const std::vector<EntryToWrite>& entries, Compression compression,
+                                 unsigned threads)
     : entries_(entries),
       compression_(compression),
       slots_(entries.size()),
@@ -38,7 +38,7 @@ PreparedEntry PreparationPool::Take() {
 }
 
 void PreparationPool::Work() {
-  brx::ZlibCompressor compressor(compression_);
+  ZlibCompressor compressor(compression_);
   for (;;) {
     size_t index = 0;
     {

@@ -15,7 +15,7 @@ namespace brxpack {
 class PreparationPool {
  public:
   // Starts the workers (at least one). `entries` must outlive the pool.
-  PreparationPool(const std::vector<EntryToWrite>& entries, brx::Compression compression,
+  PreparationPool(const std::vector<EntryToWrite>& entries, Compression compression,
                   unsigned threads);
   // Stops the workers, whether or not every entry was taken.
   ~PreparationPool();
@@ -29,7 +29,7 @@ class PreparationPool {
   void Work();
 
   const std::vector<EntryToWrite>& entries_;
-  const brx::Compression compression_;
+  const Compression compression_;
   size_t window_ = 1;
   std::vector<PreparedEntry> slots_;
   std::vector<bool> ready_;

@@ -1,7 +1,7 @@
 // The publisher's compressor: every level gives a stream the installer's
 // inflate accepts, stored blocks where nothing shrinks, and no stream for a
 // level it does not have.
-#include "authoring/zlib_compressor.h"
+#include "brxpack/package/zlib_compressor.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 
 #include "package/inflate_stream.h"
 
-namespace brx {
+namespace brxpack {
 namespace {
 
 std::vector<uint8_t> TextBytes(size_t size) {
@@ -35,8 +35,8 @@ std::vector<uint8_t> RandomBytes(size_t size) {
 
 bool InflatesTo(const std::vector<uint8_t>& stream, const std::vector<uint8_t>& content) {
   std::vector<uint8_t> out(content.size() + 1);
-  return InflateStream(stream.data(), static_cast<uint32_t>(stream.size()), out.data(),
-                       static_cast<uint32_t>(content.size())) &&
+  return brx::InflateStream(stream.data(), static_cast<uint32_t>(stream.size()), out.data(),
+                            static_cast<uint32_t>(content.size())) &&
          std::equal(content.begin(), content.end(), out.begin());
 }
 
@@ -104,4 +104,4 @@ TEST(ZlibCompressorTest, RefusesLevelsItDoesNotHave) {
 }
 
 }  // namespace
-}  // namespace brx
+}  // namespace brxpack
