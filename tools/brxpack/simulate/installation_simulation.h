@@ -1,16 +1,16 @@
 #pragma once
 // An installation simulated with the installer's own code: the worker runs
-// the package over the host seam (host_system.h) against a folder that
-// stands for the installed program, with the registry seeded so that target
-// discovery finds it.
+// the package over the simulated Windows (simulated_windows.h) with a
+// folder mounted for the installed program, and the registry seeded so that
+// target discovery finds it.
 #include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "brxpack/simulate/host_system.h"
 #include "brxpack/result.h"
+#include "brxpack/simulate/simulated_windows.h"
 
 namespace brxpack {
 
