@@ -16,6 +16,7 @@
 #include "brxpack/host/interrupt_cleanup.h"
 #include "brxpack/host/scratch_folder.h"
 #include "brxpack/simulate/host_mirror.h"
+#include "brxpack/simulate/installation_simulation.h"
 #include "package/entry_lookup.h"
 #include "support/brxpack_workspace.h"
 #include "support/pe_samples.h"
@@ -170,6 +171,19 @@ TEST(SimulatedWindowsTest, KeepsTheRulesOfWindows) {
   }
 }
 
+// Tests that the folder that stands for the target is named after the
+// key's last component, and "Program" where that names no folder.
+TEST(SimulateTest, NamesTheTargetFolderAfterTheKey) {
+  const std::pair<std::string, std::string> rows[] = {
+      {"SOFTWARE\\Pub\\Notes", "Notes"}, {"Notes", "Notes"},           {"", "Program"},
+      {"SOFTWARE\\Pub\\", "Program"},    {"SOFTWARE\\a:b", "Program"}, {"SOFTWARE\\.", "Program"},
+      {"SOFTWARE\\..", "Program"},
+  };
+  for (const auto& [key, name] : rows) {
+    EXPECT_EQ(TargetFolderFor(key), "C:\\Program Files\\" + name + "\\") << key;
+  }
+}
+
 // Tests that simulate installs a package on a copy of the release, finds the
 // program through the package's own registry names, and tells the truth:
 // exit 0 when the result equals the release it should give, exit 1 naming
@@ -290,7 +304,9 @@ TEST(SimulateTest, ProvesTheUpdateOnEachRelease) {
   EXPECT_EQ(json.code, 1) << json.err;
   for (const std::string& part :
        {std::string("\"ok\":false,\"runs\":[{\"installed\":\"") + workspace.Text("1.0"),
-        std::string("\"finalPatchLevel\":3,"), std::string("\"equals\":true,\"differences\":[]"),
+        std::string(R"("target":"C:\\Program Files\\App\\","program":"app.exe",)"
+                    R"("registryKey":"SOFTWARE\\Pub\\App","patchLevel":0,"finalPatchLevel":3,)"),
+        std::string("\"equals\":true,\"differences\":[]"),
         std::string(
             "\"equals\":false,\"differences\":[\"stray.txt: not expected\"],\"ok\":false}]}")}) {
     EXPECT_NE(json.out.find(part), std::string::npos) << part << "\n" << json.out;

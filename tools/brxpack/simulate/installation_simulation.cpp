@@ -58,15 +58,6 @@ Result<PackageFacts> ReadPackageFacts(const fs::path& path) {
   return facts;
 }
 
-// The Windows folder that stands for the target: under Program Files, named
-// after the key's last component (SOFTWARE\Brindlex\Notes: Notes).
-std::string TargetFolderFor(const std::string& keyPath) {
-  std::string name = keyPath.substr(keyPath.find_last_of('\\') + 1);
-  const bool usable = !name.empty() && name.find_first_of("<>:\"/|?*") == std::string::npos &&
-                      name != "." && name != "..";
-  return kProgramFiles + (usable ? name : std::string("Program")) + "\\";
-}
-
 // The program file's name below the target (ANSI, backslashes): the one
 // given, or the one .exe at the folder's top.
 Result<std::string> ProgramFile(const SimulationSettings& settings) {
@@ -135,6 +126,13 @@ void LeaveTheErrorFile(SimulatedWindows& windows, SeamEvent& command) {
 }
 
 }  // namespace
+
+std::string TargetFolderFor(const std::string& keyPath) {
+  std::string name = keyPath.substr(keyPath.find_last_of('\\') + 1);
+  const bool usable = !name.empty() && name.find_first_of("<>:\"/|?*") == std::string::npos &&
+                      name != "." && name != "..";
+  return kProgramFiles + (usable ? name : std::string("Program")) + "\\";
+}
 
 Result<SimulationReport> SimulateInstallation(const SimulationSettings& settings) {
   Result<PackageFacts> facts = ReadPackageFacts(settings.package);

@@ -36,6 +36,11 @@ struct SimulationReport {
   std::optional<std::string> levelValueName;
 };
 
+// The Windows folder that stands for the target: under Program Files, named
+// after the key's last component (SOFTWARE\Brindlex\Notes: Notes), or
+// "Program" when that names no folder.
+std::string TargetFolderFor(const std::string& keyPath);
+
 // Fails (before anything is changed) when the package cannot be read or the
 // program file cannot be settled.
 Result<SimulationReport> SimulateInstallation(const SimulationSettings& settings);
