@@ -1,5 +1,5 @@
-# The core library brx, the authoring library brx_authoring and the
-# test-support library brx_test_support.
+# The core library brx, the authoring library brx_authoring, the in-memory
+# Windows brx_simulated_windows and the test-support library brx_test_support.
 
 if(BRX_WIN32)
   # Static zlib, so PATCH.EXE imports no zlib1.dll.
@@ -31,6 +31,13 @@ brx_strict(brx_authoring)
 brx_no_exceptions(brx_authoring)
 target_link_libraries(brx_authoring PUBLIC brx)
 
+# The in-memory Windows: brxpack's simulate runs the installer on it, and
+# the tests' FakeSystem is it with faults added.
+add_library(brx_simulated_windows STATIC ${BRX_SIMULATED_WINDOWS_SOURCES})
+brx_strict(brx_simulated_windows)
+target_include_directories(brx_simulated_windows PUBLIC ${PROJECT_SOURCE_DIR}/tools)
+target_link_libraries(brx_simulated_windows PUBLIC brx)
+
 if(BRX_TEST_SUPPORT_SOURCES)
   add_library(brx_test_support STATIC ${BRX_TEST_SUPPORT_SOURCES})
   brx_strict(brx_test_support)
@@ -44,4 +51,5 @@ if(BRX_FUZZ AND BRX_TEST_SUPPORT_SOURCES)
   # Built only when a fuzzer links it (with GoogleTest behind it).
   set_target_properties(brx_test_support PROPERTIES EXCLUDE_FROM_ALL ON)
 endif()
-target_link_libraries(brx_test_support ${support_scope} brx_authoring brx gmock)
+target_link_libraries(brx_test_support ${support_scope} brx_simulated_windows brx_authoring brx
+                      gmock)

@@ -13,6 +13,9 @@
 #   tests/unit/*_test.cpp                 brx_unit_tests
 #     win32_*_test.cpp                    only in the win32 preset
 #     brxpack_*_test.cpp                  brxpack_tests instead (host preset)
+#   tools/brxpack/simulate/simulated_*.cpp
+#                                         brx_simulated_windows, the in-memory Windows that
+#                                         simulate runs on and FakeSystem wraps
 #   tools/brxpack/*.cpp, */*.cpp          brxpack (include root tools/, includes name the room:
 #                                         "brxpack/host/..."); all but main.cpp also in
 #                                         brxpack_tests. Rooms by subject, each including only
@@ -76,6 +79,11 @@ brx_only_this_platform(BRX_UNIT_TEST_SOURCES)
 brx_glob(BRX_BRXPACK_SOURCES ${PROJECT_SOURCE_DIR}/tools/brxpack/*.cpp
   ${PROJECT_SOURCE_DIR}/tools/brxpack/*/*.cpp)
 set(BRX_BRXPACK_MAIN ${PROJECT_SOURCE_DIR}/tools/brxpack/main.cpp)
+brx_glob(BRX_SIMULATED_WINDOWS_SOURCES
+  ${PROJECT_SOURCE_DIR}/tools/brxpack/simulate/simulated_*.cpp)
+if(BRX_SIMULATED_WINDOWS_SOURCES)
+  list(REMOVE_ITEM BRX_BRXPACK_SOURCES ${BRX_SIMULATED_WINDOWS_SOURCES})
+endif()
 
 brx_glob(BRX_FUZZER_SOURCES ${BRX_TESTS}/fuzz/*_fuzzer.cpp)
 

@@ -44,8 +44,8 @@ if(BRX_WIN32)
   target_include_directories(brxpack_core SYSTEM ${core_scope} ${third_party})
 endif()
 target_include_directories(brxpack_core SYSTEM ${core_scope} ${LIBDEFLATE_INCLUDE_DIR})
-target_link_libraries(brxpack_core ${core_scope} brx_authoring brx brx_version ZLIB::ZLIB
-                      ${LIBDEFLATE_LIBRARY})
+target_link_libraries(brxpack_core ${core_scope} brx_simulated_windows brx_authoring brx brx_version
+                      ZLIB::ZLIB ${LIBDEFLATE_LIBRARY})
 if(NOT BRX_WIN32)
   # verify checks Authenticode digests with libcrypto; brxpack.exe says it
   # does not (no OpenSSL for MinGW in Debian).

@@ -10,5 +10,5 @@ add_executable(brx_thread_tests ${BRX_THREAD_TEST_SOURCES} ${BRX_TESTS}/support/
   ${BRX_TESTS}/support/package_samples.cpp ${BRX_TESTS}/support/target_fixture.cpp)
 brx_strict(brx_thread_tests)
 target_include_directories(brx_thread_tests PRIVATE ${BRX_TESTS})
-target_link_libraries(brx_thread_tests PRIVATE brx_authoring brx gtest_main)
+target_link_libraries(brx_thread_tests PRIVATE brx_simulated_windows brx_authoring brx gtest_main)
 brx_add_gtests(brx_thread_tests "tsan.")

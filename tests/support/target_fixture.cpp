@@ -6,20 +6,20 @@
 namespace brx::test {
 
 void InstallTarget(FakeSystem& system) {
-  system.PutRegistryValue(kHklm, kTargetKey, "ProgramPath", kRegSz, Raw("C:\\Atlas\0"));
-  system.PutRegistryValue(kHklm, kTargetKey, "ProgramName", kRegSz, Raw("atlas.exe\0"));
-  system.PutRegistryDword(kHklm, kTargetKey, "PatchLevel", 1);
+  system.registry().Put(kHklm, kTargetKey, "ProgramPath", kRegSz, Raw("C:\\Atlas\0"));
+  system.registry().Put(kHklm, kTargetKey, "ProgramName", kRegSz, Raw("atlas.exe\0"));
+  system.registry().Put(kHklm, kTargetKey, "PatchLevel", kRegDword, Raw("\x01\0\0\0"));
   system.AddFile("C:\\Atlas\\atlas.exe", "MZ atlas 1");
   system.AddFile("C:\\Atlas\\readme.txt", "Atlas 1");
   system.AddFile("C:\\Atlas\\Maps\\north.map", "north 1");
   system.AddFile("C:\\Atlas\\old.map", "old");
-  const auto failsWhenAsked = [](FakeSystem& s, const FakeSystem::ProcessStart& start) {
-    if (start.commandLine.find("fail") != std::string::npos) {
-      s.AddFile(start.currentFolder + "brx_patch_apply_err.txt", "failed");
+  system.AddFile(std::string(kTargetFolder) + kRelativeTool, "MZ");
+  system.AddFile(kTool, "MZ");
+  system.onStart = [&system](brxpack::SimulatedWindows&, SeamEvent& start) {
+    if (start.text.find("fail") != std::string::npos) {
+      system.AddFile(start.folder + "brx_patch_apply_err.txt", "failed");
     }
   };
-  system.AddProgram(std::string(kTargetFolder) + kRelativeTool, failsWhenAsked);
-  system.AddProgram(kTool, failsWhenAsked);
 }
 
 std::vector<uint8_t> Bytes(const std::string& text) {

@@ -13,10 +13,10 @@
 #include <iterator>
 #include <string>
 
-#include "brxpack/contents/windows1251.h"
-#include "brxpack/simulate/host_system.h"
 #include "brxpack/host/interrupt_cleanup.h"
 #include "brxpack/host/scratch_folder.h"
+#include "brxpack/simulate/host_mirror.h"
+#include "brxpack/simulate/installation_simulation.h"
 #include "package/entry_lookup.h"
 #include "support/brxpack_workspace.h"
 #include "support/pe_samples.h"
@@ -35,11 +35,12 @@ std::string HostNameOfLength(size_t length) {
   return "app/" + std::string(length - 7, 'a');
 }
 
-// Tests that the host seam keeps the rules of Windows that an installation
-// meets, one rule a row, each on a fresh copy of one small tree mounted as
-// C:\App: what the call gives, and what stands on the host afterwards.
-TEST(HostSystemTest, KeepsTheRulesOfWindows) {
-  using Call = std::function<bool(HostSystem&, const Workspace&)>;
+// Tests that the simulated Windows keeps the rules of Windows that an
+// installation meets, one rule a row, each on a fresh copy of one small tree
+// mounted as C:\App: what the call gives, and what stands on the host after.
+TEST(SimulatedWindowsTest, KeepsTheRulesOfWindows) {
+  using Windows = SimulatedWindows;
+  using Call = std::function<bool(Windows&, const Workspace&)>;
   struct Case {
     const char* rule;
     Call call;
@@ -47,54 +48,53 @@ TEST(HostSystemTest, KeepsTheRulesOfWindows) {
     std::string absent;
   };
   const Case cases[] = {
-      {"names are found with A to Z folded, exact names first",
-       [](HostSystem& h, const Workspace&) { return h.PathExists("C:\\APP\\data\\LETTER.txt"); },
-       "", ""},
+      {"names are found with A to Z folded",
+       [](Windows& h, const Workspace&) { return h.PathExists("C:\\APP\\data\\LETTER.txt"); }, "",
+       ""},
       {"doubled and trailing separators and '/' separate",
-       [](HostSystem& h, const Workspace&) { return h.IsFolder("C:\\App\\\\Data/"); }, "", ""},
+       [](Windows& h, const Workspace&) { return h.IsFolder("C:\\App\\\\Data/"); }, "", ""},
       {"'..' never leaves the mounted folder",
-       [](HostSystem& h, const Workspace&) { return !h.PathExists("C:\\App\\..\\outside.txt"); },
+       [](Windows& h, const Workspace&) { return !h.PathExists("C:\\App\\..\\outside.txt"); },
        "outside.txt", ""},
       {"MoveFile refuses a destination that exists",
-       [](HostSystem& h, const Workspace&) {
+       [](Windows& h, const Workspace&) {
          return !h.MovePath("C:\\App\\notes.ini", "C:\\App\\data\\letter.txt");
        },
        "app/notes.ini", ""},
       {"MoveFile changes a name's case",
-       [](HostSystem& h, const Workspace&) {
+       [](Windows& h, const Workspace&) {
          return h.MovePath("C:\\App\\notes.ini", "C:\\App\\NOTES.ini");
        },
        "app/NOTES.ini", "app/notes.ini"},
       {"a new name lands in the folder as it is spelt on the host",
-       [](HostSystem& h, const Workspace&) {
+       [](Windows& h, const Workspace&) {
          return h.MovePath("C:\\App\\notes.ini", "C:\\App\\DATA\\notes.ini.bak");
        },
        "app/Data/notes.ini.bak", "app/DATA"},
       {"DeleteFile refuses a folder",
-       [](HostSystem& h, const Workspace&) { return !h.DeletePath("C:\\App\\Empty"); }, "app/Empty",
+       [](Windows& h, const Workspace&) { return !h.DeletePath("C:\\App\\Empty"); }, "app/Empty",
        ""},
       {"CreateDirectory makes no parents",
-       [](HostSystem& h, const Workspace&) { return !h.CreateFolder("C:\\App\\new\\sub"); }, "",
+       [](Windows& h, const Workspace&) { return !h.CreateFolder("C:\\App\\new\\sub"); }, "",
        "app/new"},
       {"CreateDirectory fails where something stands",
-       [](HostSystem& h, const Workspace&) { return !h.CreateFolder("C:\\App\\data"); }, "",
+       [](Windows& h, const Workspace&) { return !h.CreateFolder("C:\\App\\data"); }, "",
        "app/data"},
       {"RemoveDirectory refuses a folder that holds anything",
-       [](HostSystem& h, const Workspace&) { return !h.RemoveFolder("C:\\App\\Data"); },
+       [](Windows& h, const Workspace&) { return !h.RemoveFolder("C:\\App\\Data"); },
        "app/Data/Letter.txt", ""},
       {"RemoveDirectory removes an empty folder, named with its backslash",
-       [](HostSystem& h, const Workspace&) { return h.RemoveFolder("C:\\App\\EMPTY\\"); }, "",
+       [](Windows& h, const Workspace&) { return h.RemoveFolder("C:\\App\\EMPTY\\"); }, "",
        "app/Empty"},
       {"names Windows refuses are refused",
-       [](HostSystem& h, const Workspace&) { return !h.CreateFolder("C:\\App\\a:b"); }, "",
-       "app/a:b"},
+       [](Windows& h, const Workspace&) { return !h.CreateFolder("C:\\App\\a:b"); }, "", "app/a:b"},
       {"a file on the way is no folder",
-       [](HostSystem& h, const Workspace&) {
+       [](Windows& h, const Workspace&) {
          return h.CreateFileForWriting("C:\\App\\notes.ini\\x.txt") == brx::kNoHandle;
        },
        "", ""},
       {"a file open for reading can be neither created anew nor deleted nor moved",
-       [](HostSystem& h, const Workspace&) {
+       [](Windows& h, const Workspace&) {
          const brx::Handle file = h.OpenFileForReading("C:\\App\\notes.ini");
          const bool refused = h.CreateFileForWriting("C:\\App\\NOTES.INI") == brx::kNoHandle &&
                               !h.DeletePath("C:\\App\\notes.ini") &&
@@ -102,8 +102,25 @@ TEST(HostSystemTest, KeepsTheRulesOfWindows) {
          return file != brx::kNoHandle && refused && h.Close(file);
        },
        "app/notes.ini", "app/x"},
+      {"a file written through its view alone cannot be opened for reading",
+       [](Windows& h, const Workspace&) {
+         const brx::Handle file = h.CreateFileForWriting("C:\\App\\new.txt");
+         const brx::Handle mapping = h.CreateMapping(file, brx::MapAccess::kWrite, 5);
+         uint8_t* view = h.MapView(mapping, brx::MapAccess::kWrite);
+         h.Close(mapping);
+         h.Close(file);
+         return h.OpenFileForReading("C:\\App\\new.txt") == brx::kNoHandle && h.UnmapView(view);
+       },
+       "app/new.txt", ""},
+      {"a folder moves not into itself, and holds what a sibling that extends its name holds",
+       [](Windows& h, const Workspace&) {
+         return !h.MovePath("C:\\App\\Data", "C:\\App\\Data\\In") &&
+                h.Close(h.CreateFileForWriting("C:\\App\\Data.txt")) &&
+                !h.RemoveFolder("C:\\App\\Data");
+       },
+       "app/Data/Letter.txt", "app/Data/In"},
       {"the write mapping gives a new file its size",
-       [](HostSystem& h, const Workspace& w) {
+       [](Windows& h, const Workspace& w) {
          const brx::Handle file = h.CreateFileForWriting("C:\\App\\Data\\new.txt");
          const brx::Handle mapping = h.CreateMapping(file, brx::MapAccess::kWrite, 5);
          uint8_t* view = h.MapView(mapping, brx::MapAccess::kWrite);
@@ -114,13 +131,13 @@ TEST(HostSystemTest, KeepsTheRulesOfWindows) {
        },
        "", ""},
       {"CreateDirectory takes 247 characters, no more",
-       [](HostSystem& h, const Workspace&) {
+       [](Windows& h, const Workspace&) {
          return h.CreateFolder(PathOfLength(247).c_str()) &&
                 !h.CreateFolder(PathOfLength(248).c_str());
        },
        HostNameOfLength(247), HostNameOfLength(248)},
       {"files take 259 characters, no more: CreateFile, MoveFile, DeleteFile",
-       [](HostSystem& h, const Workspace&) {
+       [](Windows& h, const Workspace&) {
          const brx::Handle file = h.CreateFileForWriting(PathOfLength(259).c_str());
          return file != brx::kNoHandle && h.Close(file) &&
                 h.CreateFileForWriting(PathOfLength(260).c_str()) == brx::kNoHandle &&
@@ -130,7 +147,7 @@ TEST(HostSystemTest, KeepsTheRulesOfWindows) {
        },
        HostNameOfLength(259), HostNameOfLength(260)},
       {"an empty file cannot be mapped",
-       [](HostSystem& h, const Workspace&) {
+       [](Windows& h, const Workspace&) {
          const brx::Handle file = h.CreateFileForWriting("C:\\App\\empty.txt");
          const bool refused = h.CreateMapping(file, brx::MapAccess::kWrite, 0) == brx::kNoHandle;
          return refused && h.Close(file);
@@ -143,14 +160,27 @@ TEST(HostSystemTest, KeepsTheRulesOfWindows) {
     workspace.Write("app/Data/Letter.txt", "letter");
     workspace.Write("app/notes.ini", "ini");
     std::filesystem::create_directories(workspace.Path("app/Empty"));
-    HostSystemOptions options;
-    options.hostName = Windows1251ToUtf8;
-    HostSystem host(options);
-    host.folders().Mount("C:\\App\\", workspace.Path("app"));
+    const std::unique_ptr<HostMirror> mirror = MakeHostMirror();
+    SimulatedWindows host(mirror.get());
+    host.Mount("C:\\App\\", workspace.Path("app"), true);
     EXPECT_TRUE(c.call(host, workspace)) << c.rule;
     EXPECT_TRUE(c.present.empty() || workspace.Exists(c.present)) << c.rule;
     EXPECT_TRUE(c.absent.empty() || !workspace.Exists(c.absent)) << c.rule;
     EXPECT_EQ(host.OpenHandleCount(), 0u) << c.rule;
+    EXPECT_FALSE(mirror->fault) << c.rule;
+  }
+}
+
+// Tests that the folder that stands for the target is named after the
+// key's last component, and "Program" where that names no folder.
+TEST(SimulateTest, NamesTheTargetFolderAfterTheKey) {
+  const std::pair<std::string, std::string> rows[] = {
+      {"SOFTWARE\\Pub\\Notes", "Notes"}, {"Notes", "Notes"},           {"", "Program"},
+      {"SOFTWARE\\Pub\\", "Program"},    {"SOFTWARE\\a:b", "Program"}, {"SOFTWARE\\.", "Program"},
+      {"SOFTWARE\\..", "Program"},
+  };
+  for (const auto& [key, name] : rows) {
+    EXPECT_EQ(TargetFolderFor(key), "C:\\Program Files\\" + name + "\\") << key;
   }
 }
 
@@ -274,7 +304,9 @@ TEST(SimulateTest, ProvesTheUpdateOnEachRelease) {
   EXPECT_EQ(json.code, 1) << json.err;
   for (const std::string& part :
        {std::string("\"ok\":false,\"runs\":[{\"installed\":\"") + workspace.Text("1.0"),
-        std::string("\"finalPatchLevel\":3,"), std::string("\"equals\":true,\"differences\":[]"),
+        std::string(R"("target":"C:\\Program Files\\App\\","program":"app.exe",)"
+                    R"("registryKey":"SOFTWARE\\Pub\\App","patchLevel":0,"finalPatchLevel":3,)"),
+        std::string("\"equals\":true,\"differences\":[]"),
         std::string(
             "\"equals\":false,\"differences\":[\"stray.txt: not expected\"],\"ok\":false}]}")}) {
     EXPECT_NE(json.out.find(part), std::string::npos) << part << "\n" << json.out;

@@ -59,8 +59,8 @@ TEST(HandOverTest, EveryWindowCallPrecedesTheStore) {
     EXPECT_EQ(state.load(), c.state);
     EXPECT_TRUE(system.buttonShown);
     EXPECT_EQ(system.buttonText, kButtonTextOk);
-    EXPECT_EQ(system.statusTexts.size(), c.texts);
-    EXPECT_EQ(system.messageBoxes.size(), c.boxes);
+    EXPECT_EQ(system.StatusTexts().size(), c.texts);
+    EXPECT_EQ(system.MessageBoxes().size(), c.boxes);
     worker.join();
   }
 }

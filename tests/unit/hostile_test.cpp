@@ -31,7 +31,7 @@ TEST(HostileTest, EachEndsInBoundedTimeAndMemory) {
   for (const HostilePackage& hostile : HostilePackages(kMany)) {
     SCOPED_TRACE(hostile.name);
     FakeSystem system;
-    system.logCalls = false;  // a log of every call would measure the fake
+    system.log = false;  // a list of every call and command would measure the fake
     InstallTarget(system);
     system.AddFile(kPackageFile, Text(hostile.bytes));
     const auto before = system.Snapshot();
@@ -57,12 +57,12 @@ TEST(HostileTest, EachEndsInBoundedTimeAndMemory) {
     if (hostile.seamCall != nullptr) {
       EXPECT_EQ(system.callCounts[hostile.seamCall], hostile.calls);
     }
-    const bool success = system.statusTexts.back() == kUpdateInstalledText;
+    const bool success = system.StatusTexts().back() == kUpdateInstalledText;
     const std::string level =
         system.Snapshot()["hklm\\software\\brindlex\\atlas @patchlevel"].substr(2, 1);
     switch (hostile.ending) {
       case Ending::kRefused:
-        EXPECT_EQ(system.statusTexts, std::vector<std::string>{kUsageText});
+        EXPECT_EQ(system.StatusTexts(), std::vector<std::string>{kUsageText});
         EXPECT_EQ(system.Snapshot(), before);
         break;
       case Ending::kInstalled:
@@ -96,13 +96,13 @@ Work InstallTree(uint32_t files) {
   }
   entries.push_back(Section(kNameTableSection, EncodeNameTable(pairs)));
   FakeSystem system;
-  system.logCalls = false;
+  system.log = false;
   InstallTarget(system);
   system.AddFile(kPackageFile, Text(WriteTestPackage(entries)));
   RunState run;
   ApplyPackage(system, run, kPackageFile, PackageSource::kPackageFile);
   ReleasePackage(system, &run.package);
-  EXPECT_EQ(system.statusTexts.back(), kUpdateInstalledText) << files << " files";
+  EXPECT_EQ(system.StatusTexts().back(), kUpdateInstalledText) << files << " files";
   EXPECT_EQ(system.FileContent(std::string(kTargetFolder) + pairs.back().second), "x");
   return {run.nameIndex.comparisons(), system.callCount};
 }

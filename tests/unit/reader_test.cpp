@@ -268,7 +268,7 @@ TEST(OpenPackageTest, HoldsTheFileUntilReleased) {
   const size_t calls = system.calls.size();
   ReleasePackage(system, &package);
   EXPECT_EQ(system.calls.size(), calls);
-  EXPECT_TRUE(system.statusTexts.empty());
+  EXPECT_TRUE(system.StatusTexts().empty());
 
   EXPECT_EQ(OpenPackage(system, "C:\\Upd\\missing.brx", kFile, &package),
             PackageError::kCannotOpen);

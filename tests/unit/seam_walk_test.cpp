@@ -145,7 +145,7 @@ void ExpectFinished(const FakeSystem& system, size_t backupsLeft = 0) {
   size_t backups = 0;
   for (const auto& [path, content] : system.Snapshot()) backups += IsBackup(path);
   EXPECT_LE(backups, backupsLeft);
-  EXPECT_EQ(system.statusTexts.back(), kUpdateInstalledText);
+  EXPECT_EQ(system.StatusTexts().back(), kUpdateInstalledText);
   EXPECT_TRUE(LevelRecorded(system));
   EXPECT_EQ(system.OpenHandleCount(), 0u);
 }
@@ -159,7 +159,7 @@ TEST(SeamWalkTest, UpdateFailedOrKilledAtEveryCall) {
   FakeSystem clean;
   RunInstaller(Prepare(clean, package));
   ExpectFinished(clean);
-  ASSERT_EQ(clean.started.size(), 2u);
+  ASSERT_EQ(clean.Started().size(), 2u);
 
   int programOnlyAtBackup = 0;
   for (int call = 0; call < clean.callCount; ++call) {
@@ -170,7 +170,7 @@ TEST(SeamWalkTest, UpdateFailedOrKilledAtEveryCall) {
     EXPECT_TRUE(state == kFinished || state == kExit);
     ExpectNothingLost(failing, false);
     const bool success =
-        !failing.statusTexts.empty() && failing.statusTexts.back() == kUpdateInstalledText;
+        !failing.StatusTexts().empty() && failing.StatusTexts().back() == kUpdateInstalledText;
     // Completion's own calls may fail after the text or before the level.
     const std::string& failed = clean.calls[call];
     const bool completion = failed.rfind("SetStatusText", 0) == 0 ||
@@ -180,8 +180,8 @@ TEST(SeamWalkTest, UpdateFailedOrKilledAtEveryCall) {
       EXPECT_EQ(success, LevelRecorded(failing));
     }
     if (LevelRecorded(failing) || success) {
-      EXPECT_EQ(failing.started.size(), 2u);
-      EXPECT_EQ(failing.messageBoxes.size(), 1u);  // the question alone
+      EXPECT_EQ(failing.Started().size(), 2u);
+      EXPECT_EQ(failing.MessageBoxes().size(), 1u);  // the question alone
     }
 
     FakeSystem killed;
@@ -254,11 +254,12 @@ TEST(SeamWalkTest, UpdateWithoutMemoryForEachBlock) {
       EXPECT_EQ(RunInstaller(system), answer.state);
     }
     EXPECT_EQ(system.Snapshot()[answer.fact], answer.value);
-    EXPECT_EQ(system.started.size(), answer.programs);
-    EXPECT_EQ(system.messageBoxes.size(), answer.boxes);
-    EXPECT_TRUE(system.statusTexts.empty() || system.statusTexts.back() != kUpdateInstalledText);
+    EXPECT_EQ(system.Started().size(), answer.programs);
+    EXPECT_EQ(system.MessageBoxes().size(), answer.boxes);
+    EXPECT_TRUE(system.StatusTexts().empty() ||
+                system.StatusTexts().back() != kUpdateInstalledText);
     if (section == kNameTableSection) {
-      EXPECT_EQ(system.statusTexts, std::vector<std::string>{kUsageText});
+      EXPECT_EQ(system.StatusTexts(), std::vector<std::string>{kUsageText});
       FakeSystem untouched;
       EXPECT_EQ(system.Snapshot(), Prepare(untouched, package).Snapshot());
     }

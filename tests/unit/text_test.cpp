@@ -168,10 +168,10 @@ TEST(ShowStatusTest, BoundsAndUnformattableTexts) {
   ShowStatus(system, "%q", 1);
   const char* const kNull = nullptr;
   ShowStatus(system, "%s", kNull);
-  ASSERT_EQ(system.statusTexts.size(), 3u);
-  EXPECT_EQ(system.statusTexts[0], longest);
-  EXPECT_EQ(system.statusTexts[1], "x" + std::string(kStatusCapacity - 2, 'b'));
-  EXPECT_EQ(system.statusTexts[2], "(C:\\a)\r\n");
+  ASSERT_EQ(system.StatusTexts().size(), 3u);
+  EXPECT_EQ(system.StatusTexts()[0], longest);
+  EXPECT_EQ(system.StatusTexts()[1], "x" + std::string(kStatusCapacity - 2, 'b'));
+  EXPECT_EQ(system.StatusTexts()[2], "(C:\\a)\r\n");
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // Win32System against the real system: the results and side effects that
-// FakeSystem copies and the steps rely on.
+// the simulated Windows (FakeSystem's) copies and the steps rely on.
 #include "system/win32_system.h"
 
 #include <gtest/gtest.h>
@@ -74,8 +74,9 @@ class Win32SystemTest : public testing::Test {
 // mapping gives a new file exactly its size, replacing a longer one; a
 // missing file, a folder or a bad handle give no handle and no size; an
 // empty file cannot be mapped; sharing lets readers in beside a reader but
-// nobody beside a writer or a holder that shares nothing; a new file is
-// never made over one that stands; and the program's own name is found.
+// nobody beside a writer (a view for writing among them) or a holder that
+// shares nothing; a new file is never made over one that stands; and the
+// program's own name is found.
 TEST_F(Win32SystemTest, FilesMappingsAndSharing) {
   std::string pattern(70001, '\0');
   for (size_t i = 0; i < pattern.size(); ++i) pattern[i] = static_cast<char>(i * 7 + i / 251);
@@ -108,7 +109,12 @@ TEST_F(Win32SystemTest, FilesMappingsAndSharing) {
   EXPECT_TRUE(system_.Close(secondReader) && system_.Close(reader));
   const Handle writer = system_.CreateFileForWriting(held.c_str());
   EXPECT_EQ(system_.OpenFileForReading(held.c_str()), kNoHandle);
-  EXPECT_TRUE(system_.Close(writer));
+  // A view for writing still writes once its mapping and file are closed.
+  const Handle mapping = system_.CreateMapping(writer, MapAccess::kWrite, 5);
+  uint8_t* view = system_.MapView(mapping, MapAccess::kWrite);
+  EXPECT_TRUE(view != nullptr && system_.Close(mapping) && system_.Close(writer));
+  EXPECT_EQ(system_.OpenFileForReading(held.c_str()), kNoHandle);
+  EXPECT_TRUE(system_.UnmapView(view));
 
   // CREATE_NEW never truncates what stands at the path.
   ASSERT_TRUE(Write("kept.bin", "kept"));

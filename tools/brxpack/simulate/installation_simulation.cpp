@@ -7,11 +7,13 @@
 #include "brxpack/contents/windows1251.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/reading/package_file.h"
+#include "brxpack/simulate/host_mirror.h"
 #include "package/entry_lookup.h"
 #include "package/entry_names.h"
 #include "package/section_names.h"
 #include "package/section_readers.h"
 #include "run/user_texts.h"
+#include "steps/phases.h"
 #include "steps/read_registry_value.h"
 
 namespace brxpack {
@@ -56,15 +58,6 @@ Result<PackageFacts> ReadPackageFacts(const fs::path& path) {
   return facts;
 }
 
-// The Windows folder that stands for the target: under Program Files, named
-// after the key's last component (SOFTWARE\Brindlex\Notes: Notes).
-std::string TargetFolderFor(const std::string& keyPath) {
-  std::string name = keyPath.substr(keyPath.find_last_of('\\') + 1);
-  const bool usable = !name.empty() && name.find_first_of("<>:\"/|?*") == std::string::npos &&
-                      name != "." && name != "..";
-  return kProgramFiles + (usable ? name : std::string("Program")) + "\\";
-}
-
 // The program file's name below the target (ANSI, backslashes): the one
 // given, or the one .exe at the folder's top.
 Result<std::string> ProgramFile(const SimulationSettings& settings) {
@@ -100,7 +93,8 @@ Result<std::string> ProgramFile(const SimulationSettings& settings) {
 
 // The registry as the program's set-up left it: folder (without the final
 // backslash, as set-ups write it), program file and level.
-void SeedRegistry(HostRegistry& registry, const TargetKeys& keys, const SimulationReport& report) {
+void SeedRegistry(SimulatedRegistry& registry, const TargetKeys& keys,
+                  const SimulationReport& report) {
   const std::string folder = report.targetFolder.substr(0, report.targetFolder.size() - 1);
   registry.Put(brx::RegistryRoot::kLocalMachine, keys.keyPath, keys.folderValueName, brx::kRegSz,
                folder + '\0');
@@ -122,7 +116,23 @@ std::string PackageWindowsPath(bool executable, const fs::path& path) {
   return kUpdatesFolder + (usable ? *name : std::string(executable ? "update.exe" : "update.brx"));
 }
 
+// --commands fail: each program leaves the error file in its current
+// folder, as a failing command does.
+void LeaveTheErrorFile(SimulatedWindows& windows, SeamEvent& command) {
+  const std::string file = command.folder + "\\" + brx::kCommandErrorFileName;
+  const brx::Handle handle = windows.CreateFileForWriting(file.c_str());
+  command.reportsFailure = handle != brx::kNoHandle;
+  if (command.reportsFailure) windows.Close(handle);
+}
+
 }  // namespace
+
+std::string TargetFolderFor(const std::string& keyPath) {
+  std::string name = keyPath.substr(keyPath.find_last_of('\\') + 1);
+  const bool usable = !name.empty() && name.find_first_of("<>:\"/|?*") == std::string::npos &&
+                      name != "." && name != "..";
+  return kProgramFiles + (usable ? name : std::string("Program")) + "\\";
+}
 
 Result<SimulationReport> SimulateInstallation(const SimulationSettings& settings) {
   Result<PackageFacts> facts = ReadPackageFacts(settings.package);
@@ -135,22 +145,21 @@ Result<SimulationReport> SimulateInstallation(const SimulationSettings& settings
   report.targetFolder = TargetFolderFor(keys ? keys->keyPath : "");
   report.programFile = *program;
   report.installedLevel = settings.installedLevel;
-  HostSystemOptions options;
-  options.hostName = Windows1251ToUtf8;
-  options.answer = settings.cancel ? brx::kIdCancel : brx::kIdOk;
-  options.commandsFail = settings.commandsFail;
-  HostSystem host(options);
+  const std::unique_ptr<HostMirror> mirror = MakeHostMirror();
+  SimulatedWindows windows(mirror.get());
+  windows.answer = settings.cancel ? brx::kIdCancel : brx::kIdOk;
+  if (settings.commandsFail) windows.onStart = LeaveTheErrorFile;
   const std::string packagePath = PackageWindowsPath(facts->executable, settings.package);
-  host.folders().Mount(report.targetFolder, settings.target);
-  host.folders().Mount(packagePath, settings.package);
-  if (!host.PathExists((report.targetFolder + report.programFile).c_str())) {
+  windows.Mount(report.targetFolder, settings.target, true);
+  windows.Mount(packagePath, settings.package, false);
+  if (!windows.PathExists((report.targetFolder + report.programFile).c_str())) {
     return Error{"--program " + Windows1251ToUtf8(report.programFile) + ": no such file in " +
                  Utf8FromPath(settings.target)};
   }
   if (keys) {
     report.keyPath = keys->keyPath;
     report.levelValueName = keys->levelValueName;
-    SeedRegistry(host.registry(), *keys, report);
+    SeedRegistry(windows.registry(), *keys, report);
   }
 
   // The executable applies the package it carries; a package file is given
@@ -159,20 +168,20 @@ Result<SimulationReport> SimulateInstallation(const SimulationSettings& settings
                                                     : std::string("\"") + kUpdatesFolder +
                                                           "PATCH.EXE\" \"" + packagePath + "\"";
   brx::WorkerState state{brx::kRunning};
-  brx::RunWorker(host, commandLine.c_str(), state);
-  if (host.hostFault()) {
-    return Error{"the simulated installation could not write on this machine: " +
-                 *host.hostFault() + "; nothing is proven"};
+  brx::RunWorker(windows, commandLine.c_str(), state);
+  if (mirror->fault) {
+    return Error{"the simulated installation could not write on this machine: " + *mirror->fault +
+                 "; nothing is proven"};
   }
 
   if (keys) {
     // As the next run of an update reads it.
     brx::RegistryValueBuffer buffer;
     report.finalLevel =
-        brx::InstalledLevel(host, keys->keyPath.c_str(), keys->levelValueName.c_str(), &buffer);
+        brx::InstalledLevel(windows, keys->keyPath.c_str(), keys->levelValueName.c_str(), &buffer);
   }
-  report.events = host.events();
-  report.writes = host.registry().writes();
+  report.events = windows.events();
+  report.writes = windows.registry().writes();
   for (auto it = report.events.rbegin(); it != report.events.rend(); ++it) {
     if (it->kind != SeamEvent::Kind::kStatus) continue;
     report.succeeded = it->text == brx::kUpdateInstalledText;

@@ -1,16 +1,16 @@
 #pragma once
 // An installation simulated with the installer's own code: the worker runs
-// the package over the host seam (host_system.h) against a folder that
-// stands for the installed program, with the registry seeded so that target
-// discovery finds it.
+// the package over the simulated Windows (simulated_windows.h) with a
+// folder mounted for the installed program, and the registry seeded so that
+// target discovery finds it.
 #include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "brxpack/simulate/host_system.h"
 #include "brxpack/result.h"
+#include "brxpack/simulate/simulated_windows.h"
 
 namespace brxpack {
 
@@ -35,6 +35,11 @@ struct SimulationReport {
   int32_t finalLevel = 0;  // the patch level in the registry after the run
   std::optional<std::string> levelValueName;
 };
+
+// The Windows folder that stands for the target: under Program Files, named
+// after the key's last component (SOFTWARE\Brindlex\Notes: Notes), or
+// "Program" when that names no folder.
+std::string TargetFolderFor(const std::string& keyPath);
 
 // Fails (before anything is changed) when the package cannot be read or the
 // program file cannot be settled.
