@@ -46,25 +46,26 @@ void RunReaders(MemoryRange block) {
 
   PayloadCursor commands(block);
   CommandRecord command;
-  while (ReadCommandRecord(commands, &command)) {
+  while (ReadCommandRecord(commands, &command) == ReadStep::kItem) {
     CheckText(block, command.program);
     CheckText(block, command.arguments);
   }
   PayloadCursor registry(block);
   RegistryRecord record;
-  while (ReadRegistryRecord(registry, &record)) {
+  while (ReadRegistryRecord(registry, &record) == ReadStep::kItem) {
     CheckText(block, record.key);
     CheckText(block, record.valueName);
     CheckText(block, record.data);
   }
   PayloadCursor names(block);
   NamePair pair;
-  while (ReadNamePair(names, &pair)) {
+  while (ReadNamePair(names, &pair) == ReadStep::kItem) {
     CheckText(block, pair.source);
     CheckText(block, pair.installed);
   }
   PayloadCursor list(block);
-  while (const char* item = list.ReadListItem()) CheckText(block, item);
+  const char* item;
+  while (ReadListItem(list, &item) == ReadStep::kItem) CheckText(block, item);
   PayloadCursor numbers(block);
   while (numbers.ReadUint32()) {
   }

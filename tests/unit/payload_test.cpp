@@ -48,7 +48,8 @@ TEST(SectionReadersTest, RegistryKeysNeedAllFiveItems) {
 std::string Message(const std::string& payload) {
   GuardedBlock block(payload);
   const StartupMessage message = ReadStartupMessage(block.range());
-  return std::string(message.caption) + "|" + message.question;
+  return std::string(message.caption) + "|" + message.question + "|" +
+         std::to_string(message.wholeTexts);
 }
 std::string FormatCommand(const CommandRecord& r) {
   return std::to_string(r.flags) + " " + r.program + " [" + r.arguments + "]";
@@ -60,14 +61,17 @@ std::string FormatRegistry(const RegistryRecord& r) {
 std::string FormatPair(const NamePair& p) {
   return std::string(p.source) + "->" + p.installed;
 }
-// Reads records with `read` until it says the end; each as one line.
+// Reads records with `read` until it says the end; each as one line, then
+// "(end)" or "(cut)".
 template <typename Record, typename Reader, typename Format>
 Lines ReadAll(const std::string& payload, Reader read, Format format) {
   GuardedBlock block(payload);
   PayloadCursor cursor(block.range());
   Lines records;
   Record record;
-  while (read(cursor, &record)) records.push_back(format(record));
+  ReadStep step;
+  while ((step = read(cursor, &record)) == ReadStep::kItem) records.push_back(format(record));
+  records.push_back(step == ReadStep::kEnd ? "(end)" : "(cut)");
   return records;
 }
 Lines Commands(const std::string& payload) {
@@ -82,49 +86,55 @@ Lines Pairs(const std::string& payload) {
       FormatPair);
 }
 Lines Items(const std::string& payload) {
-  GuardedBlock block(payload);
-  PayloadCursor cursor(block.range());
-  Lines items;
-  while (const char* item = cursor.ReadListItem()) items.push_back(item);
-  return items;
+  return ReadAll<const char*>(payload, ReadListItem, [](const char* item) { return item; });
 }
 
-// Tests where each list ends: at its closing item whatever its flags, at the
-// block's end; a caption or question the block's end cuts short is read up
-// to that end, and a missing one reads as empty. (Lists cut short are the
+// Tests where each list ends: at its closing item whatever its flags; a
+// caption or question the block's end cuts short is read up to that end and
+// is not whole, and a missing one reads as empty. (Lists cut short are the
 // next test's; the name table's end is the name table's tests'.)
 TEST(SectionReadersTest, ListsEndAtTheirCloseOrTheBlocksEnd) {
   const std::tuple<const char*, Lines (*)(const std::string&), std::string, Lines> cases[] = {
       {"commands",
        Commands,
        Text(EncodeCommands(kCommands)),
-       {"3 tools\\conv.exe [-q maps]", "0 C:\\Windows\\notepad.exe []"}},
-      {"closing record with flags", Commands, Raw("\1a.exe\0\0\3\0b.exe\0\0"), {"1 a.exe []"}},
+       {"3 tools\\conv.exe [-q maps]", "0 C:\\Windows\\notepad.exe []", "(end)"}},
+      {"closing record with flags",
+       Commands,
+       Raw("\1a.exe\0\0\3\0b.exe\0\0"),
+       {"1 a.exe []", "(end)"}},
       {"registry table",
        Registry,
        Text(EncodeRegistryTable(kRegistryValues)),
-       {"1 1 Software\\Brindlex\\Atlas 1 Level=0x1F", "2 2 Software\\Brindlex\\Skipped 2 =x"}},
+       {"1 1 Software\\Brindlex\\Atlas 1 Level=0x1F", "2 2 Software\\Brindlex\\Skipped 2 =x",
+        "(end)"}},
   };
   for (const auto& [what, read, payload, expected] : cases)
     EXPECT_EQ(read(payload), expected) << what;
-  EXPECT_EQ(Message(Text(EncodeStartupMessage("Atlas", "Install?"))), "Atlas|Install?");
-  EXPECT_EQ(Message(Raw("Atlas\0Install?")), "Atlas|Install?");
-  EXPECT_EQ(Message("Atlas"), "Atlas|");
-  EXPECT_EQ(Message(""), "|");
+  EXPECT_EQ(Message(Text(EncodeStartupMessage("Atlas", "Install?"))), "Atlas|Install?|2");
+  EXPECT_EQ(Message(Raw("Atlas\0Install?")), "Atlas|Install?|1");
+  EXPECT_EQ(Message("Atlas"), "Atlas||0");
+  EXPECT_EQ(Message(""), "||0");
 }
 
 // Tests that every list cut at any byte gives exactly its complete items:
 // records with their whole arguments or data, pairs with their whole
-// installed names, folders and removals with their whole paths.
+// installed names, folders and removals with their whole paths; and that it
+// is told cut unless the block still holds the item that closes it.
 TEST(SectionReadersTest, CutPayloadsGiveOnlyCompleteItems) {
-  for (const auto& [read, payload] :
-       {std::pair{&Commands, Text(EncodeCommands(kCommands))},
-        std::pair{&Registry, Text(EncodeRegistryTable(kRegistryValues))},
-        std::pair{&Pairs, Text(EncodeNameTable({{"Docs\\Readme.txt", "help\\r.txt"}, {"a", ""}}))},
-        std::pair{&Items, Text(EncodeTextList({"data", "data\\maps"}))}}) {
+  // The bytes behind the closing item: the extra zero, and behind the name
+  // table's last pair, whose empty installed name closes it, the empty text too.
+  for (const auto& [read, payload, behind] :
+       {std::tuple{&Commands, Text(EncodeCommands(kCommands)), 1u},
+        std::tuple{&Registry, Text(EncodeRegistryTable(kRegistryValues)), 1u},
+        std::tuple{&Pairs, Text(EncodeNameTable({{"Docs\\Readme.txt", "help\\r.txt"}, {"a", ""}})),
+                   2u},
+        std::tuple{&Items, Text(EncodeTextList({"data", "data\\maps"})), 1u}}) {
     const Lines all = read(payload);
-    for (size_t length = 0; length < payload.size(); ++length) {
-      const Lines some = read(payload.substr(0, length));
+    for (size_t length = 0; length <= payload.size(); ++length) {
+      Lines some = read(payload.substr(0, length));
+      EXPECT_EQ(some.back(), length + behind >= payload.size() ? "(end)" : "(cut)") << length;
+      some.pop_back();
       ASSERT_LE(some.size(), all.size()) << length;
       EXPECT_EQ(some, Lines(all.begin(), all.begin() + some.size())) << length;
     }
