@@ -134,7 +134,7 @@ std::vector<std::string> CheckSection(const std::string& name, const SectionByte
     case brx::SectionKind::kRegistryTable:
       return RegistryTable(payload);
     case brx::SectionKind::kDigest:
-      if (payload.range().size == brx::kDigestSize) break;
+      if (brx::ReadDigest(payload.range())) break;
       return {"holds " + std::to_string(payload.range().size) + " bytes, not the " +
               std::to_string(brx::kDigestSize) + " of a package digest"};
     case brx::SectionKind::kUnknown:

@@ -89,11 +89,10 @@ std::vector<std::string> RegistryTable(const SectionBytes& payload) {
 }
 
 std::vector<std::string> Digest(const SectionBytes& payload) {
-  const brx::MemoryRange bytes = payload.range();
-  if (bytes.size != brx::kDigestSize)
-    return {"(not a digest: " + std::to_string(bytes.size) + " bytes)"};
+  const std::optional<uint32_t> digest = brx::ReadDigest(payload.range());
+  if (!digest) return {"(not a digest: " + std::to_string(payload.range().size) + " bytes)"};
   char hex[16];
-  std::snprintf(hex, sizeof hex, "%08X", brx::ReadLe32(bytes.data));
+  std::snprintf(hex, sizeof hex, "%08X", *digest);
   return {std::string("package digest  Adler-32 ") + hex +
           " over every entry's record and stored bytes"};
 }
