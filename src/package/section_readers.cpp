@@ -77,7 +77,7 @@ ReadStep ReadNamePair(PayloadCursor& cursor, NamePair* pair, CutNamePair* cut) {
     if (cut != nullptr) *cut = {source, sourceWhole};
     return ReadStep::kCut;
   }
-  if (installed[0] == '\0') cursor.Close();
+  if (installed[0] == '\0') cursor.Close();  // nothing after it belongs to the table
   *pair = {source, installed};
   return ReadStep::kItem;
 }

@@ -19,29 +19,25 @@ std::vector<std::string> RegistryKeys(const SectionBytes& payload) {
                                        "level value name"};
   const char* const texts[] = {items.keyPath, items.folderValueName, items.programValueName,
                                items.levelValueName};
+  std::vector<std::string> faults;
   for (size_t i = 0; i < std::size(texts); ++i) {
     if (texts[i] == nullptr) {
       return {std::string("ends before its ") + kItems[i] + " (with its terminating zero)"};
     }
-  }
-  if (!whole) return {"ends before its 32-bit patch level"};
-  if (items.keyPath[0] == '\0') return {"names an empty registry key"};
-  std::vector<std::string> faults;
-  for (size_t i = 0; i < std::size(texts); ++i) {
     if (std::optional<std::string> problem = ControlCharacterProblem(texts[i])) {
       faults.push_back(std::string("its ") + kItems[i] + " " + *problem);
     }
   }
+  // A section that is cut or names no key is reported as that alone.
+  if (!whole) return {"ends before its 32-bit patch level"};
+  if (items.keyPath[0] == '\0') return {"names an empty registry key"};
   return faults;
 }
 
 std::vector<std::string> StartupMessage(const SectionBytes& payload) {
-  switch (brx::ReadStartupMessage(payload.range()).wholeTexts) {
-    case 0:
-      return {"ends before its caption is terminated"};
-    case 1:
-      return {"ends before its question is terminated"};
-  }
+  const uint32_t whole = brx::ReadStartupMessage(payload.range()).wholeTexts;
+  if (whole == 0) return {"ends before its caption is terminated"};
+  if (whole == 1) return {"ends before its question is terminated"};
   return {};
 }
 
