@@ -86,7 +86,7 @@ std::vector<uint8_t> EncodeRegistryTable(const std::vector<RegistryValueInput>& 
     AppendText(out, record.valueName);
     AppendText(out, record.data);
   }
-  AppendUint32(out, 0);  // operation 0 ends the table
+  AppendUint32(out, kRegistryOperationEnd);
   out.push_back(kClosingZero);
   return out;
 }

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "package/section_readers.h"
+
 namespace brx {
 
 struct RegistryKeysInput {
@@ -36,10 +38,10 @@ struct CommandInput {
 std::vector<uint8_t> EncodeCommands(const std::vector<CommandInput>& commands);
 
 struct RegistryValueInput {
-  uint32_t operation = 1;
-  uint32_t root = 2;  // 1 HKEY_CURRENT_USER, anything else HKEY_LOCAL_MACHINE
+  uint32_t operation = kRegistryOperationWrite;
+  uint32_t root = kRegistryRootLocalMachine;
   std::string key;
-  uint32_t type = 2;  // 0 key only, 1 number (text parsed at install), 2 text
+  uint32_t type = kRegistryTypeText;
   std::string valueName;
   std::string data;
 };

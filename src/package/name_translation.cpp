@@ -37,7 +37,7 @@ const char* InstalledName(MemoryRange nameTable, const char* entryName) {
   PayloadCursor cursor(nameTable);
   NamePair pair;
   CutNamePair cut;
-  while (ReadNamePair(cursor, &pair, &cut)) {
+  while (ReadNamePair(cursor, &pair, &cut) == ReadStep::kItem) {
     if (EntryNamesEqual(pair.source, entryName)) return pair.installed;
   }
   return CutPairMayName(cut, entryName) ? nullptr : entryName;
@@ -89,7 +89,7 @@ bool NameTable::Build(MemoryRange nameTable) {
   uint32_t count = 0;
   PayloadCursor counter(nameTable);
   NamePair pair;
-  while (ReadNamePair(counter, &pair, &cut_)) ++count;
+  while (ReadNamePair(counter, &pair, &cut_) == ReadStep::kItem) ++count;
   if (count == 0) return true;
   // Wraps only where size_t has 32 bits, and then the division tells.
   const size_t bytes = size_t{count} * sizeof(uint32_t);
@@ -97,7 +97,7 @@ bool NameTable::Build(MemoryRange nameTable) {
   sources_ = static_cast<uint32_t*>(AllocateBlock(bytes));
   if (sources_ == nullptr) return false;
   PayloadCursor cursor(nameTable);
-  while (ReadNamePair(cursor, &pair)) {
+  while (ReadNamePair(cursor, &pair) == ReadStep::kItem) {
     sources_[count_++] =
         static_cast<uint32_t>(reinterpret_cast<const uint8_t*>(pair.source) - nameTable.data);
   }
@@ -136,7 +136,7 @@ const char* NameTable::Translate(const char* entryName) const {
   const uint32_t source = sources_[low];
   PayloadCursor cursor({table_ + source, tableSize_ - source});
   NamePair pair;
-  return ReadNamePair(cursor, &pair) ? pair.installed : entryName;
+  return ReadNamePair(cursor, &pair) == ReadStep::kItem ? pair.installed : entryName;
 }
 
 }  // namespace brx

@@ -4,6 +4,11 @@
 
 namespace brx {
 
+std::optional<uint32_t> ReadDigest(MemoryRange payload) {
+  if (payload.size != kDigestSize) return std::nullopt;
+  return ReadLe32(payload.data);
+}
+
 void PackageDigest::AddBytes(const uint8_t* bytes, uint32_t size) {
   // zlib's own Adler-32, which inflate already links in.
   adler_ = static_cast<uint32_t>(adler32(adler_, bytes, size));

@@ -5,6 +5,7 @@
 // Readers that do not know the section pass over it, as over any unknown
 // section. A package without it is read as before.
 #include <cstdint>
+#include <optional>
 
 #include "package/format.h"
 #include "package/memory_range.h"
@@ -14,6 +15,9 @@ namespace brx {
 
 // kDigestSection's payload: the digest as a 32-bit little-endian number.
 inline constexpr uint32_t kDigestSize = 4;
+
+// The digest such a payload holds; nothing unless it has exactly that size.
+std::optional<uint32_t> ReadDigest(MemoryRange payload);
 
 // The digest of a package, built entry by entry in directory order: each
 // entry's record (48 bytes as encoded) and then its stored bytes, except

@@ -32,11 +32,6 @@ const char* PayloadCursor::ReadCompleteText() {
   return ReadText();
 }
 
-const char* PayloadCursor::ReadListItem() {
-  const char* item = ReadCompleteText();
-  return (item == nullptr || item[0] == '\0') ? nullptr : item;
-}
-
 std::optional<uint32_t> PayloadCursor::ReadUint32() {
   if (remaining() < 4) {
     SkipToEnd();
@@ -58,8 +53,9 @@ std::optional<uint8_t> PayloadCursor::ReadByte() {
   return block_.data[position_++];
 }
 
-void PayloadCursor::SkipToEnd() {
-  position_ = block_.size;
+void PayloadCursor::Close() {
+  SkipToEnd();
+  closed_ = true;
 }
 
 }  // namespace brx

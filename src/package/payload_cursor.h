@@ -28,21 +28,22 @@ class PayloadCursor {
   // (the cursor then stands at the end): for the last field of a record,
   // whose truncation must not pass as a complete record.
   const char* ReadCompleteText();
-  // A list item: nullptr at the list's end, which is an empty text or the
-  // block's end. An item the block's end cuts short is no item: it ends the
-  // list unused, as a cut record does.
-  const char* ReadListItem();
   // Unaligned little-endian numbers. Nothing when fewer bytes remain than the
   // number needs; the cursor then stands at the block's end.
   std::optional<uint32_t> ReadUint32();
   std::optional<int32_t> ReadInt32();
   std::optional<uint8_t> ReadByte();
-  // Ends the reading: every later read gives nothing.
-  void SkipToEnd();
+  // Ends the list where the cursor stands, inside the block: every later
+  // read gives nothing, and closed() tells this end from the block's.
+  void Close();
+  bool closed() const { return closed_; }
 
  private:
+  void SkipToEnd() { position_ = block_.size; }
+
   MemoryRange block_;
   uint32_t position_ = 0;
+  bool closed_ = false;
 };
 
 }  // namespace brx

@@ -96,13 +96,9 @@ PackageError LoadDirectory(const uint8_t* package, uint32_t packageSize,
   return PackageError::kNone;
 }
 
-PackageError CheckEntry(const DirectoryEntry& entry, uint32_t packageSize) {
-  if (std::memchr(entry.name, 0, kEntryNameSize) == nullptr) {
-    return PackageError::kNameNotTerminated;
-  }
-  if (!FitsInPackage(entry.offset, entry.StoredSize(), packageSize)) {
-    return PackageError::kEntryOutOfRange;
-  }
+PackageError CheckEntry(const Package& package, const DirectoryEntry& entry) {
+  if (!NameIsTerminated(entry)) return PackageError::kNameNotTerminated;
+  if (!StoredBytesInPackage(package, entry)) return PackageError::kEntryOutOfRange;
   // A file entry that claims more than its stream can give fails alone in
   // the file phase; a section that does is damaged now, before a block of
   // that size is asked for.
@@ -165,9 +161,8 @@ PackageError LoadInto(MemoryRange fileBytes, PackageSource source, Package* pack
 }
 
 PackageError CheckEntries(const Package& package) {
-  const uint32_t packageSize = package.packageEnd - package.packageStart;
   for (uint32_t i = 0; i < package.entryCount(); ++i) {
-    const PackageError error = CheckEntry(package.directory[i], packageSize);
+    const PackageError error = CheckEntry(package, package.directory[i]);
     if (error != PackageError::kNone) return error;
   }
   const PackageError error = CheckSections(package);
@@ -188,6 +183,14 @@ PackageError EmptiedOnFailure(PackageError error, Package* package) {
 }
 
 }  // namespace
+
+bool NameIsTerminated(const DirectoryEntry& entry) {
+  return std::memchr(entry.name, 0, kEntryNameSize) != nullptr;
+}
+
+bool StoredBytesInPackage(const Package& package, const DirectoryEntry& entry) {
+  return FitsInPackage(entry.offset, entry.StoredSize(), package.packageEnd - package.packageStart);
+}
 
 bool SizeFitsStream(const DirectoryEntry& entry) {
   return !entry.IsCompressed() || CouldInflateTo(entry.compressedSize, entry.size);

@@ -52,6 +52,12 @@ struct Package {
   MemoryRange StoredBytes(const DirectoryEntry& entry) const;
 };
 
+// The reader's checks of one entry, for tools that name every entry failing
+// them: its name ends inside its field, its stored bytes lie inside the
+// package.
+bool NameIsTerminated(const DirectoryEntry& entry);
+bool StoredBytesInPackage(const Package& package, const DirectoryEntry& entry);
+
 // False for a compressed entry that claims more than its stream can give
 // (past deflate's ratio). The reader refuses a package with such a section;
 // the file phase fails such a file before making one of the claimed size.

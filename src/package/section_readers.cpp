@@ -11,69 +11,75 @@ constexpr char kNoText[] = "";
 bool ReadRegistryKeys(MemoryRange payload, RegistryKeysItems* items) {
   PayloadCursor cursor(payload);
   *items = {};
-  items->keyPath = cursor.ReadText();
-  items->folderValueName = cursor.ReadText();
-  items->programValueName = cursor.ReadText();
-  items->levelValueName = cursor.ReadText();
+  items->keyPath = cursor.ReadCompleteText();
+  items->folderValueName = cursor.ReadCompleteText();
+  items->programValueName = cursor.ReadCompleteText();
+  items->levelValueName = cursor.ReadCompleteText();
   const std::optional<int32_t> level = cursor.ReadInt32();
-  if (!items->keyPath || !items->folderValueName || !items->programValueName ||
-      !items->levelValueName || !level) {
-    return false;
-  }
+  // A missing text leaves no byte for the level behind it.
+  if (!level) return false;
   items->packageLevel = *level;
   return true;
 }
 
 StartupMessage ReadStartupMessage(MemoryRange payload) {
   PayloadCursor cursor(payload);
-  StartupMessage message;
-  message.caption = cursor.ReadText();
-  message.question = cursor.ReadText();
-  if (message.caption == nullptr) message.caption = kNoText;
-  if (message.question == nullptr) message.question = kNoText;
+  StartupMessage message = {kNoText, kNoText, 0};
+  for (const char** text : {&message.caption, &message.question}) {
+    message.wholeTexts += cursor.TextIsComplete();
+    if (const char* read = cursor.ReadText()) *text = read;
+  }
   return message;
 }
 
-bool ReadCommandRecord(PayloadCursor& cursor, CommandRecord* record) {
+ReadStep ReadListItem(PayloadCursor& cursor, const char** item) {
+  *item = cursor.ReadCompleteText();
+  if (*item == nullptr) return ReadStep::kCut;
+  return (*item)[0] == '\0' ? ReadStep::kEnd : ReadStep::kItem;
+}
+
+ReadStep ReadCommandRecord(PayloadCursor& cursor, CommandRecord* record) {
+  *record = {};
   const std::optional<uint8_t> flags = cursor.ReadByte();
-  if (!flags) return false;
-  // The closing record's flags byte is not looked at: an empty program ends
-  // the list whatever stands before it.
+  if (!flags) return ReadStep::kCut;
+  record->flags = *flags;
   const char* program = cursor.ReadCompleteText();
-  if (program == nullptr || program[0] == '\0') return false;
-  const char* arguments = cursor.ReadCompleteText();
-  if (arguments == nullptr) return false;
-  *record = {*flags, program, arguments};
-  return true;
+  if (program == nullptr) return ReadStep::kCut;
+  if (program[0] == '\0') return ReadStep::kEnd;
+  record->program = program;
+  record->arguments = cursor.ReadCompleteText();
+  return record->arguments != nullptr ? ReadStep::kItem : ReadStep::kCut;
 }
 
-bool ReadRegistryRecord(PayloadCursor& cursor, RegistryRecord* record) {
+ReadStep ReadRegistryRecord(PayloadCursor& cursor, RegistryRecord* record) {
+  *record = {};
   const std::optional<uint32_t> operation = cursor.ReadUint32();
-  if (!operation || *operation == kRegistryOperationEnd) return false;
-  const std::optional<uint32_t> root = cursor.ReadUint32();
-  const char* key = cursor.ReadCompleteText();
-  const std::optional<uint32_t> type = cursor.ReadUint32();
-  const char* valueName = cursor.ReadCompleteText();
-  const char* data = cursor.ReadCompleteText();
-  if (!root || key == nullptr || !type || valueName == nullptr || data == nullptr) return false;
-  *record = {*operation, *root, key, *type, valueName, data};
-  return true;
+  if (!operation) return ReadStep::kCut;
+  if (*operation == kRegistryOperationEnd) return ReadStep::kEnd;
+  record->operation = *operation;
+  record->root = cursor.ReadUint32().value_or(0);
+  record->key = cursor.ReadCompleteText();
+  record->type = cursor.ReadUint32().value_or(0);
+  record->valueName = cursor.ReadCompleteText();
+  record->data = cursor.ReadCompleteText();
+  // Once one item is missing, every later one is too.
+  return record->data != nullptr ? ReadStep::kItem : ReadStep::kCut;
 }
 
-bool ReadNamePair(PayloadCursor& cursor, NamePair* pair, CutNamePair* cut) {
+ReadStep ReadNamePair(PayloadCursor& cursor, NamePair* pair, CutNamePair* cut) {
+  if (cursor.closed()) return ReadStep::kEnd;
   const bool sourceWhole = cursor.TextIsComplete();
   const char* source = cursor.ReadText();
-  if (source == nullptr || source[0] == '\0') return false;
+  if (source == nullptr) return ReadStep::kCut;
+  if (source[0] == '\0') return ReadStep::kEnd;
   const char* installed = sourceWhole ? cursor.ReadCompleteText() : nullptr;
   if (installed == nullptr) {
     if (cut != nullptr) *cut = {source, sourceWhole};
-    return false;
+    return ReadStep::kCut;
   }
-  // A source name followed by the empty text still translates, to that
-  // empty text; nothing after it belongs to the table.
-  if (installed[0] == '\0') cursor.SkipToEnd();
+  if (installed[0] == '\0') cursor.Close();  // nothing after it belongs to the table
   *pair = {source, installed};
-  return true;
+  return ReadStep::kItem;
 }
 
 }  // namespace brx

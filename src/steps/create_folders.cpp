@@ -1,6 +1,6 @@
 #include "package/entry_lookup.h"
-#include "package/payload_cursor.h"
 #include "package/section_names.h"
+#include "package/section_readers.h"
 #include "steps/phases.h"
 #include "steps/target_path.h"
 
@@ -18,7 +18,8 @@ void CreateFolders(System& system, RunState& run) {
   }
   PayloadCursor cursor(folders.bytes());
   PathText path;
-  while (const char* folder = cursor.ReadListItem()) {
+  const char* folder;
+  while (ReadListItem(cursor, &folder) == ReadStep::kItem) {
     // A folder that does not fit is passed over like one that cannot be
     // made; a file that needs it fails in the file phase.
     if (!JoinTargetPath(run, folder, &path)) continue;

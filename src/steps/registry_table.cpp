@@ -50,7 +50,7 @@ void ApplyRegistryTable(System& system, RunState& run) {
   PayloadCursor cursor(table.bytes());
   RegistryRecord record;
   // A record cut short by the block's end ends the table unapplied.
-  while (ReadRegistryRecord(cursor, &record)) {
+  while (ReadRegistryRecord(cursor, &record) == ReadStep::kItem) {
     if (record.operation != kRegistryOperationWrite) continue;  // stepped over
     WriteRegistryValue(system, RootOf(record.root), record.key, record.type, record.valueName,
                        record.data);

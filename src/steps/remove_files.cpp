@@ -1,6 +1,6 @@
 #include "package/entry_lookup.h"
-#include "package/payload_cursor.h"
 #include "package/section_names.h"
+#include "package/section_readers.h"
 #include "steps/phases.h"
 #include "steps/target_path.h"
 
@@ -18,7 +18,8 @@ void RemoveFiles(System& system, RunState& run) {
   }
   PayloadCursor cursor(names.bytes());
   PathText path;
-  while (const char* name = cursor.ReadListItem()) {
+  const char* name;
+  while (ReadListItem(cursor, &name) == ReadStep::kItem) {
     if (!JoinTargetPath(run, name, &path)) continue;  // does not fit: passed over
     // Both calls for every name, without looking at what stands there: for a
     // file the folder removal fails harmlessly, for a folder the delete does.

@@ -67,7 +67,7 @@ void RunCommands(System& system, RunState& run) {
   PayloadCursor cursor(commands.bytes());
   CommandRecord record;
   // The first failure ends the list: no later command is started.
-  while (!failed && ReadCommandRecord(cursor, &record)) {
+  while (!failed && ReadCommandRecord(cursor, &record) == ReadStep::kItem) {
     failed = !RunCommand(system, run, record);
   }
   commands.Release();

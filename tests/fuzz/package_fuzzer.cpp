@@ -1,12 +1,13 @@
 // Arbitrary bytes as a package file and as a program's own file: the parse,
 // every section's load, every section reader over each block and over the
 // raw bytes, and the extraction of every file entry. Beyond the sanitizers
-// it checks the reader's promises: an opened package only names bytes
-// inside the file, a section of an opened package is never damaged, and
-// every text a reader gives ends inside its block or on the guard byte.
+// it checks the reader's promises: an opened package only names bytes in
+// the file, its sections are never damaged, a reader's texts end inside the
+// block or on its guard byte, and a list is cut only at the block's end.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 
 #include "package/entry_lookup.h"
 #include "package/reader.h"
@@ -32,39 +33,37 @@ void CheckText(MemoryRange block, const char* text) {
   Require(inside && start + std::strlen(text) <= block.data + block.size);
 }
 
+// Reads a list to its end, checking each item's texts (members, or the item
+// itself).
+template <typename Record, typename Read, typename... Texts>
+void ReadList(MemoryRange block, Read read, Texts... texts) {
+  PayloadCursor cursor(block);
+  Record record;
+  ReadStep step;
+  while ((step = read(cursor, &record)) == ReadStep::kItem) {
+    (CheckText(block, std::invoke(texts, record)), ...);
+  }
+  Require(step != ReadStep::kCut || cursor.AtEnd());
+}
+
 void RunReaders(MemoryRange block) {
   RegistryKeysItems keys;
-  if (ReadRegistryKeys(block, &keys)) {
-    CheckText(block, keys.keyPath);
-    CheckText(block, keys.folderValueName);
-    CheckText(block, keys.programValueName);
-    CheckText(block, keys.levelValueName);
+  ReadRegistryKeys(block, &keys);  // texts are given whole even when the level is missing
+  for (const char* text :
+       {keys.keyPath, keys.folderValueName, keys.programValueName, keys.levelValueName}) {
+    CheckText(block, text);
   }
   const StartupMessage message = ReadStartupMessage(block);
   CheckText(block, message.caption);
   CheckText(block, message.question);
-
-  PayloadCursor commands(block);
-  CommandRecord command;
-  while (ReadCommandRecord(commands, &command)) {
-    CheckText(block, command.program);
-    CheckText(block, command.arguments);
-  }
-  PayloadCursor registry(block);
-  RegistryRecord record;
-  while (ReadRegistryRecord(registry, &record)) {
-    CheckText(block, record.key);
-    CheckText(block, record.valueName);
-    CheckText(block, record.data);
-  }
-  PayloadCursor names(block);
-  NamePair pair;
-  while (ReadNamePair(names, &pair)) {
-    CheckText(block, pair.source);
-    CheckText(block, pair.installed);
-  }
-  PayloadCursor list(block);
-  while (const char* item = list.ReadListItem()) CheckText(block, item);
+  ReadList<CommandRecord>(block, ReadCommandRecord, &CommandRecord::program,
+                          &CommandRecord::arguments);
+  ReadList<RegistryRecord>(block, ReadRegistryRecord, &RegistryRecord::key,
+                           &RegistryRecord::valueName, &RegistryRecord::data);
+  ReadList<NamePair>(
+      block, [](PayloadCursor& cursor, NamePair* pair) { return ReadNamePair(cursor, pair); },
+      &NamePair::source, &NamePair::installed);
+  ReadList<const char*>(block, ReadListItem, [](const char* item) { return item; });
   PayloadCursor numbers(block);
   while (numbers.ReadUint32()) {
   }

@@ -150,6 +150,7 @@ TEST(BrxpackCliTest, KeepsTheConventions) {
        0,
        "{\"files\":[{\"file\":\"@brxpack.brx\",\"verdict\":\"ok\",\"facts\":[",
        ""},
+      {{"list", "--json", "@brxpack.brx"}, 0, "},\"entries\":[{\"name\":\":RegistryKeys\",", ""},
       {{"list", "--json", "@brxpack.brx"},
        0,
        "\"size\":4,\"storedSize\":15,\"installedAs\":\"a rather long folder name\\\\and a long "
@@ -281,7 +282,7 @@ TEST(BrxpackCliTest, NeverWritesOverTheStubInUse) {
 // Tests that the stub's architecture is chosen by --arch over the
 // manifest's [target] arch over x86, that a stub of the other architecture
 // or of none is refused before anything is written, and that list and
-// verify tell the architecture of an executable's stub.
+// verify tell an executable's stub, and why a file is none.
 TEST(BrxpackCliTest, ChoosesTheStubsArchitecture) {
   Workspace workspace;
   WriteProject(workspace);
@@ -347,6 +348,8 @@ TEST(BrxpackCliTest, ChoosesTheStubsArchitecture) {
       {{"list", "--json", "@u.brx"}, 0, "\"stubArch\":null", ""},
       {{"verify", "@e.exe"}, 0, "@e.exe: stub: x86 (PE32, i386)\n", ""},
       {{"verify", "--json", "@b.exe"}, 0, "\"notes\":[],\"stubArch\":\"x64\"}", ""},
+      {{"verify", "@PATCH.EXE"}, 1, "executable\n@PATCH.EXE: stub: x86 (PE32, i386)\n", ""},
+      {{"verify", "@ODD.EXE"}, 1, "refuses it: no trailer: the last eight bytes", ""},
   };
   for (const Case& c : cases) {
     std::vector<std::string> arguments;

@@ -122,38 +122,36 @@ TEST(PackageVerificationTest, ReportsWhatTheReaderLetsPass) {
   const auto of = [](const std::vector<test::PackageEntrySource>& entries) {
     return test::PackageOf(entries);
   };
+  const auto with = [&](const char* section, const std::string& bytes) {  // behind the keys
+    return of({keys, {section, Bytes(bytes), EntryStorage::kStored}});
+  };
   const Case cases[] = {
       {of({{"a.txt", Bytes("a"), EntryStorage::kStored}}),
        "no :RegistryKeys section: the installer cannot find the program to update"},
-      {of({keys, {":Folders", Bytes("data\0more"s), EntryStorage::kStored}}),
+      {with(":Folders", "data\0more"s),
        "entry 2 \":Folders\": is cut short: its closing empty item is missing"},
-      {of({keys, {":RegistryKeys", Bytes("K"), EntryStorage::kStored}}),
+      {with(":RegistryKeys", "K"),
        "entry 2 \":RegistryKeys\": repeats the name of entry 1; the installer reads only the "
        "first"},
-      {of({keys, {":Folders", Bytes("data\0..\\outside\0\0"s), EntryStorage::kStored}}),
+      {with(":Folders", "data\0..\\outside\0\0"s),
        "entry 2 \":Folders\": item 2 \"..\\outside\" climbs out of the program's folder with "
        "\"..\""},
-      {of({keys,
-           {":FilesToRemove", Bytes("ledger31.hlp\0le\nger31.hlp\0\0"s), EntryStorage::kStored}}),
+      {with(":FilesToRemove", "ledger31.hlp\0le\nger31.hlp\0\0"s),
        "entry 2 \":FilesToRemove\": item 2 \"le<U+000A>ger31.hlp\" holds a control character "
        "(U+000A)"},
-      {of({keys,
-           {":CommandsToExecute", Bytes("\3C:\\x.exe\0\0\1x.exe\0\0\0\0"s),
-            EntryStorage::kStored}}),
+      {with(":CommandsToExecute", "\3C:\\x.exe\0\0\1x.exe\0\0\0\0"s),
        "entry 2 \":CommandsToExecute\": command 1: its program \"C:\\x.exe\" holds a colon\n"
        "entry 2 \":CommandsToExecute\": command 2: its program \"x.exe\" is not an absolute "
        "path"},
-      {of({keys,
-           {":RegistryTable", Bytes("\1\0\0\0\1\0\0\0K\tx\0\2\0\0\0N\0D\0\0\0\0\0"s),
-            EntryStorage::kStored}}),
+      {with(":RegistryTable", "\1\0\0\0\1\0\0\0K\tx\0\2\0\0\0N\0D\0\0\0\0\0"s),
        "entry 2 \":RegistryTable\": value 1: its key holds a control character (U+0009)"},
       {of({{":RegistryKeys", Bytes("K\0P\0N"s), EntryStorage::kStored}}),
        "entry 1 \":RegistryKeys\": ends before its program value name"},
-      {of({keys, {":CommandsToExecute", Bytes("\3run.exe\0"s), EntryStorage::kStored}}),
+      {with(":CommandsToExecute", "\3run.exe\0"s),
        "entry 2 \":CommandsToExecute\": command 1 is cut short before its arguments end"},
-      {of({keys, {":RegistryTable", Bytes("\1\0\0\0\1\0\0\0K\0"s), EntryStorage::kStored}}),
+      {with(":RegistryTable", "\1\0\0\0\1\0\0\0K\0"s),
        "entry 2 \":RegistryTable\": value 1 is cut short"},
-      {of({keys, {":XlatNamesTable", Bytes("a\0\0"s), EntryStorage::kStored}}),
+      {with(":XlatNamesTable", "a\0\0"s),
        "entry 2 \":XlatNamesTable\": pair 1 has no installed name, which ends the table there"},
       {of({keys,
            {":XlatNamesTable", Bytes("x\0y\0a.txt\0b"s), EntryStorage::kStored},
@@ -181,10 +179,10 @@ TEST(PackageVerificationTest, ReportsWhatTheReaderLetsPass) {
 }
 
 // Tests that verify and extract judge installed paths alike: each package
-// that verify calls damaged for an installed path, extract refuses whole
-// with the same words and the same exit code, writing nothing; a clean one
-// (raw stored entries from another writer, which verify calls unprotected)
-// passes both.
+// that verify calls damaged for an installed path (a file name twice is no
+// repeated section), extract refuses whole with the same words and the same
+// exit code, writing nothing; a clean one (raw stored entries from another
+// writer, which verify calls unprotected) passes both.
 TEST(PackageVerificationTest, VerifyAndExtractAgreeOnInstalledPaths) {
   const test::PackageEntrySource keys = {":RegistryKeys", Bytes(kKeys), EntryStorage::kStored};
   const auto file = [](const std::string& name) {
@@ -255,6 +253,7 @@ TEST(PackageVerificationTest, VerifyAndExtractAgreeOnInstalledPaths) {
       continue;
     }
     EXPECT_NE(verify.out.find("p.brx: PROBLEM: " + c.problem), std::string::npos) << verify.out;
+    EXPECT_EQ(verify.out.find("repeats the name"), std::string::npos) << verify.out;
     const std::string label = c.problem.substr(0, c.problem.find(' ', 6));  // "entry N"
     const std::string words = "entry" + c.problem.substr(label.size());
     EXPECT_NE(extract.err.find("brxpack: " + workspace.Text("p.brx") + ": " + words),

@@ -91,9 +91,9 @@ TEST(RoundTripTest, RebuildsTheSamePackage) {
 
 // Tests that a package from another writer keeps every entry, every section
 // and every file's bytes: sections the tables cannot say exactly (an unknown
-// section, a repeated one, a root the tool does not write, an empty command
-// list, a list with bytes after its end, a name without a character) travel
-// byte for byte.
+// section, a repeat that list marks never read, a root the tool does not
+// write, an empty command list, a list with bytes after its end, a name
+// without a character) travel byte for byte.
 TEST(RoundTripTest, KeepsWhatTheTablesCannotSay) {
   Workspace workspace;
   workspace.Write(
@@ -103,13 +103,15 @@ TEST(RoundTripTest, KeepsWhatTheTablesCannotSay) {
                        {":RegistryTable", Bytes("\1\0\0\0\7\0\0\0K\0\2\0\0\0V\0D\0\0\0\0\0\0"s),
                         EntryStorage::kCompressed},
                        {":CommandsToExecute", Bytes("\0\0\0"s), EntryStorage::kStored},
-                       {":Folders", Bytes("a\0\0junk"s), EntryStorage::kStored},
+                       {":folders", Bytes("a\0\0junk"s), EntryStorage::kStored},
                        {":Unknown", Bytes("\xFF\x98"s), EntryStorage::kStored},
-                       {":folders", Bytes("b\0\0\0"s), EntryStorage::kStored},
+                       {":Folders", Bytes("b\0\0\0"s), EntryStorage::kStored},
                        {":XlatNamesTable", Bytes("n.txt\0n\x98.txt\0\0\0"s), EntryStorage::kStored},
                        {"n.txt", Bytes("n"), EntryStorage::kStored},
                        {"b.bin", Bytes("\x98 stored"s), EntryStorage::kStored}}));
   RoundTrip(workspace, "foreign.brx");
+  EXPECT_NE(RunTool({"list", workspace.Text("foreign.brx")}).out.find(":Folders  (repeated: never"),
+            std::string::npos);
   // Sections come first in a build; otherwise the same entries in order.
   auto before = Entries(workspace, "foreign.brx");
   std::stable_partition(before.begin(), before.end(),

@@ -13,46 +13,43 @@ namespace {
 const char kUnclosed[] = "is cut short: its closing empty item is missing";
 
 std::vector<std::string> RegistryKeys(const SectionBytes& payload) {
-  brx::PayloadCursor cursor(payload.range());
+  brx::RegistryKeysItems items;
+  const bool whole = brx::ReadRegistryKeys(payload.range(), &items);
   static const char* const kItems[] = {"registry key", "folder value name", "program value name",
                                        "level value name"};
-  for (const char* item : kItems) {
-    if (cursor.ReadCompleteText() == nullptr) {
-      return {std::string("ends before its ") + item + " (with its terminating zero)"};
-    }
-  }
-  if (!cursor.ReadInt32()) return {"ends before its 32-bit patch level"};
-  brx::RegistryKeysItems items;
-  brx::ReadRegistryKeys(payload.range(), &items);
-  if (items.keyPath[0] == '\0') return {"names an empty registry key"};
-  std::vector<std::string> faults;
   const char* const texts[] = {items.keyPath, items.folderValueName, items.programValueName,
                                items.levelValueName};
+  std::vector<std::string> faults;
   for (size_t i = 0; i < std::size(texts); ++i) {
+    if (texts[i] == nullptr) {
+      return {std::string("ends before its ") + kItems[i] + " (with its terminating zero)"};
+    }
     if (std::optional<std::string> problem = ControlCharacterProblem(texts[i])) {
       faults.push_back(std::string("its ") + kItems[i] + " " + *problem);
     }
   }
+  // A section that is cut or names no key is reported as that alone.
+  if (!whole) return {"ends before its 32-bit patch level"};
+  if (items.keyPath[0] == '\0') return {"names an empty registry key"};
   return faults;
 }
 
 std::vector<std::string> StartupMessage(const SectionBytes& payload) {
-  brx::PayloadCursor cursor(payload.range());
-  if (cursor.ReadCompleteText() == nullptr) return {"ends before its caption is terminated"};
-  if (cursor.ReadCompleteText() == nullptr) return {"ends before its question is terminated"};
+  const uint32_t whole = brx::ReadStartupMessage(payload.range()).wholeTexts;
+  if (whole == 0) return {"ends before its caption is terminated"};
+  if (whole == 1) return {"ends before its question is terminated"};
   return {};
 }
 
 std::vector<std::string> NameTable(const SectionBytes& payload) {
   brx::PayloadCursor cursor(payload.range());
-  for (unsigned pair = 1;; ++pair) {
-    const char* source = cursor.ReadCompleteText();
-    if (source == nullptr) return {kUnclosed};
-    if (source[0] == '\0') return {};
-    const char* installed = cursor.ReadCompleteText();
-    if (installed == nullptr) return {kUnclosed};
-    if (installed[0] == '\0') {
-      return {"pair " + std::to_string(pair) +
+  brx::NamePair pair;
+  for (unsigned number = 1;; ++number) {
+    const brx::ReadStep step = brx::ReadNamePair(cursor, &pair);
+    if (step == brx::ReadStep::kCut) return {kUnclosed};
+    if (step == brx::ReadStep::kEnd) return {};
+    if (pair.installed[0] == '\0') {
+      return {"pair " + std::to_string(number) +
               " has no installed name, which ends the table there"};
     }
   }
@@ -61,13 +58,11 @@ std::vector<std::string> NameTable(const SectionBytes& payload) {
 std::vector<std::string> TextList(const SectionBytes& payload, PathUse use) {
   std::vector<std::string> faults;
   brx::PayloadCursor cursor(payload.range());
+  const char* item;
   for (unsigned number = 1;; ++number) {
-    const char* item = cursor.ReadCompleteText();
-    if (item == nullptr) {
-      faults.push_back(kUnclosed);
-      return faults;
-    }
-    if (item[0] == '\0') return faults;
+    const brx::ReadStep step = brx::ReadListItem(cursor, &item);
+    if (step == brx::ReadStep::kCut) faults.push_back(kUnclosed);
+    if (step != brx::ReadStep::kItem) return faults;
     if (std::optional<std::string> problem = PackagePathProblem(item, use)) {
       faults.push_back("item " + std::to_string(number) + " " + QuotedPath(item) + " " + *problem);
     }
@@ -77,22 +72,19 @@ std::vector<std::string> TextList(const SectionBytes& payload, PathUse use) {
 std::vector<std::string> Commands(const SectionBytes& payload) {
   std::vector<std::string> faults;
   brx::PayloadCursor cursor(payload.range());
-  for (unsigned record = 1;; ++record) {
-    const std::optional<uint8_t> flags = cursor.ReadByte();
-    const char* program = flags ? cursor.ReadCompleteText() : nullptr;
-    if (program == nullptr) {
-      faults.push_back("is cut short: its closing record is missing");
-      return faults;
+  brx::CommandRecord record;
+  for (unsigned number = 1;; ++number) {
+    const brx::ReadStep step = brx::ReadCommandRecord(cursor, &record);
+    const std::string label = "command " + std::to_string(number);
+    if (step == brx::ReadStep::kCut) {
+      faults.push_back(record.program == nullptr
+                           ? "is cut short: its closing record is missing"
+                           : label + " is cut short before its arguments end");
     }
-    if (program[0] == '\0') return faults;
-    const std::string label = "command " + std::to_string(record);
-    if (cursor.ReadCompleteText() == nullptr) {
-      faults.push_back(label + " is cut short before its arguments end");
-      return faults;
-    }
-    const bool relative = (*flags & brx::kCommandRelative) != 0;
-    if (std::optional<std::string> problem = ProgramProblem(program, relative)) {
-      faults.push_back(label + ": its program " + QuotedPath(program) + " " + *problem);
+    if (step != brx::ReadStep::kItem) return faults;
+    const bool relative = (record.flags & brx::kCommandRelative) != 0;
+    if (std::optional<std::string> problem = ProgramProblem(record.program, relative)) {
+      faults.push_back(label + ": its program " + QuotedPath(record.program) + " " + *problem);
     }
   }
 }
@@ -100,24 +92,20 @@ std::vector<std::string> Commands(const SectionBytes& payload) {
 std::vector<std::string> RegistryTable(const SectionBytes& payload) {
   std::vector<std::string> faults;
   brx::PayloadCursor cursor(payload.range());
-  for (unsigned record = 1;; ++record) {
-    const std::optional<uint32_t> operation = cursor.ReadUint32();
-    if (!operation) {
-      faults.push_back("is cut short: its closing operation 0 is missing");
-      return faults;
+  brx::RegistryRecord record;
+  for (unsigned number = 1;; ++number) {
+    const brx::ReadStep step = brx::ReadRegistryRecord(cursor, &record);
+    const std::string label = "value " + std::to_string(number);
+    if (step == brx::ReadStep::kCut) {
+      faults.push_back(record.operation == brx::kRegistryOperationEnd
+                           ? "is cut short: its closing operation 0 is missing"
+                           : label + " is cut short");
     }
-    if (*operation == brx::kRegistryOperationEnd) return faults;
-    const std::string label = "value " + std::to_string(record);
-    const char* key = cursor.ReadUint32() ? cursor.ReadCompleteText() : nullptr;
-    const char* name = key != nullptr && cursor.ReadUint32() ? cursor.ReadCompleteText() : nullptr;
-    if (name == nullptr || cursor.ReadCompleteText() == nullptr) {
-      faults.push_back(label + " is cut short");
-      return faults;
-    }
-    if (std::optional<std::string> problem = ControlCharacterProblem(key)) {
+    if (step != brx::ReadStep::kItem) return faults;
+    if (std::optional<std::string> problem = ControlCharacterProblem(record.key)) {
       faults.push_back(label + ": its key " + *problem);
     }
-    if (std::optional<std::string> problem = ControlCharacterProblem(name)) {
+    if (std::optional<std::string> problem = ControlCharacterProblem(record.valueName)) {
       faults.push_back(label + ": its name " + *problem);
     }
   }
@@ -142,7 +130,7 @@ std::vector<std::string> CheckSection(const std::string& name, const SectionByte
     case brx::SectionKind::kRegistryTable:
       return RegistryTable(payload);
     case brx::SectionKind::kDigest:
-      if (payload.range().size == brx::kDigestSize) break;
+      if (brx::ReadDigest(payload.range())) break;
       return {"holds " + std::to_string(payload.range().size) + " bytes, not the " +
               std::to_string(brx::kDigestSize) + " of a package digest"};
     case brx::SectionKind::kUnknown:

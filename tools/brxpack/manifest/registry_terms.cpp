@@ -4,22 +4,15 @@
 
 namespace brxpack {
 
-namespace {
-// The table's "skip" operation: any value but 0 and 1 is stepped over; the
-// tool writes 2.
-constexpr uint32_t kOperationSkip = 2;
-constexpr uint32_t kRootLocalMachine = 2;
-}  // namespace
-
 std::optional<uint32_t> RootCode(std::string_view name) {
   if (name == "HKCU" || name == "HKEY_CURRENT_USER") return brx::kRegistryRootCurrentUser;
-  if (name == "HKLM" || name == "HKEY_LOCAL_MACHINE") return kRootLocalMachine;
+  if (name == "HKLM" || name == "HKEY_LOCAL_MACHINE") return brx::kRegistryRootLocalMachine;
   return std::nullopt;
 }
 
 std::optional<std::string> RootName(uint32_t code) {
   if (code == brx::kRegistryRootCurrentUser) return "HKCU";
-  if (code == kRootLocalMachine) return "HKLM";
+  if (code == brx::kRegistryRootLocalMachine) return "HKLM";
   return std::nullopt;
 }
 
@@ -39,13 +32,13 @@ std::optional<std::string> TypeName(uint32_t code) {
 
 std::optional<uint32_t> OperationCode(std::string_view name) {
   if (name == "write") return brx::kRegistryOperationWrite;
-  if (name == "skip") return kOperationSkip;
+  if (name == "skip") return brx::kRegistryOperationSkip;
   return std::nullopt;
 }
 
 std::optional<std::string> OperationName(uint32_t code) {
   if (code == brx::kRegistryOperationWrite) return "write";
-  if (code == kOperationSkip) return "skip";
+  if (code == brx::kRegistryOperationSkip) return "skip";
   return std::nullopt;
 }
 

@@ -45,18 +45,16 @@ bool DecodeRegistryKeys(const SectionBytes& payload, ScriptSections& script) {
 }
 
 bool DecodeStartup(const SectionBytes& payload, ScriptSections& script) {
-  brx::PayloadCursor cursor(payload.range());
-  const char* caption = cursor.ReadCompleteText();
-  const char* question = cursor.ReadCompleteText();
-  if (!Fine(caption) || !Fine(question)) return false;
-  script.startup = StartupText{caption, question};
+  const brx::StartupMessage message = brx::ReadStartupMessage(payload.range());
+  if (message.wholeTexts != 2 || !Fine(message.caption) || !Fine(message.question)) return false;
+  script.startup = StartupText{message.caption, message.question};
   return true;
 }
 
 bool DecodeNameTable(const SectionBytes& payload, Pairs& pairs) {
   brx::PayloadCursor cursor(payload.range());
   brx::NamePair pair;
-  while (brx::ReadNamePair(cursor, &pair)) {
+  while (brx::ReadNamePair(cursor, &pair) == brx::ReadStep::kItem) {
     if (!Fine(pair.source) || !Fine(pair.installed)) return false;
     pairs.emplace_back(pair.source, pair.installed);
   }
@@ -66,7 +64,8 @@ bool DecodeNameTable(const SectionBytes& payload, Pairs& pairs) {
 std::optional<std::vector<std::string>> DecodeTextList(const SectionBytes& payload) {
   std::vector<std::string> items;
   brx::PayloadCursor cursor(payload.range());
-  while (const char* item = cursor.ReadListItem()) {
+  const char* item;
+  while (brx::ReadListItem(cursor, &item) == brx::ReadStep::kItem) {
     if (!Fine(item)) return std::nullopt;
     items.emplace_back(item);
   }
@@ -77,8 +76,8 @@ bool DecodeCommands(const SectionBytes& payload, ScriptSections& script) {
   std::vector<brx::CommandInput> commands;
   brx::PayloadCursor cursor(payload.range());
   brx::CommandRecord record;
-  while (brx::ReadCommandRecord(cursor, &record)) {
-    if ((record.flags & ~(brx::kCommandWait | brx::kCommandRelative)) != 0) return false;
+  while (brx::ReadCommandRecord(cursor, &record) == brx::ReadStep::kItem) {
+    if ((record.flags & ~brx::kCommandFlags) != 0) return false;
     if (!Fine(record.program) || !Fine(record.arguments)) return false;
     commands.push_back({record.flags, record.program, record.arguments});
   }
@@ -92,7 +91,7 @@ bool DecodeRegistry(const SectionBytes& payload, ScriptSections& script) {
   std::vector<brx::RegistryValueInput> records;
   brx::PayloadCursor cursor(payload.range());
   brx::RegistryRecord record;
-  while (brx::ReadRegistryRecord(cursor, &record)) {
+  while (brx::ReadRegistryRecord(cursor, &record) == brx::ReadStep::kItem) {
     if (!RootName(record.root) || !TypeName(record.type) || !OperationName(record.operation)) {
       return false;
     }

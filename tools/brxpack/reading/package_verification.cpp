@@ -1,6 +1,5 @@
 #include "brxpack/reading/package_verification.h"
 
-#include <cstring>
 #include <map>
 #include <optional>
 
@@ -13,7 +12,6 @@
 #include "brxpack/reading/package_walk.h"
 #include "brxpack/stub/signature_digest.h"
 #include "package/entry_lookup.h"
-#include "package/inflate_stream.h"
 #include "package/section_names.h"
 
 namespace brxpack {
@@ -53,14 +51,13 @@ class Verifier {
 
   void CheckEntry(uint32_t index) {
     const brx::DirectoryEntry& entry = package_.directory[index];
-    const void* terminator = std::memchr(entry.name, 0, brx::kEntryNameSize);
-    names_[index] = terminator != nullptr ? std::string(entry.name)
-                                          : std::string(entry.name, brx::kEntryNameSize);
-    if (terminator == nullptr) {
+    const bool terminated = brx::NameIsTerminated(entry);
+    names_[index] =
+        terminated ? std::string(entry.name) : std::string(entry.name, brx::kEntryNameSize);
+    if (!terminated) {
       Problem(Label(index) + ": its name fills all 32 bytes without a terminating zero");
     }
-    const uint64_t packageSize = package_.packageEnd - package_.packageStart;
-    if (uint64_t{entry.offset} + entry.StoredSize() > packageSize) {
+    if (!brx::StoredBytesInPackage(package_, entry)) {
       Problem(Label(index) + ": its " + std::to_string(entry.StoredSize()) +
               " stored bytes at offset " + std::to_string(entry.offset) +
               " reach past the end of the package");
@@ -70,7 +67,7 @@ class Verifier {
     if (!entry.IsCompressed() && brx::ClassifySection(entry.name) != brx::SectionKind::kDigest) {
       ++storedCount_;
     }
-    const bool section = entry.IsSection() && terminator != nullptr;
+    const bool section = entry.IsSection() && terminated;
     if (!Produce(index, entry) || !section) return;
 
     const SectionBytes payload(
@@ -90,7 +87,7 @@ class Verifier {
   // into buffer_; stored ones cannot fail.
   bool Produce(uint32_t index, const brx::DirectoryEntry& entry) {
     if (!entry.IsCompressed()) return true;
-    if (!brx::CouldInflateTo(entry.compressedSize, entry.size)) {
+    if (!brx::SizeFitsStream(entry)) {
       Problem(Label(index) + ": claims " + std::to_string(entry.size) + " bytes, more than its " +
               std::to_string(entry.compressedSize) + " compressed bytes can hold");
       return false;

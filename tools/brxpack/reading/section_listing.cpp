@@ -33,7 +33,7 @@ std::vector<std::string> NameTable(const SectionBytes& payload) {
   std::vector<std::string> lines;
   brx::PayloadCursor cursor(payload.range());
   brx::NamePair pair;
-  while (brx::ReadNamePair(cursor, &pair)) {
+  while (brx::ReadNamePair(cursor, &pair) == brx::ReadStep::kItem) {
     lines.push_back(PlainPath(pair.source) + "  ->  " + PlainPath(pair.installed));
   }
   if (lines.empty()) lines.push_back("(no pairs)");
@@ -43,7 +43,8 @@ std::vector<std::string> NameTable(const SectionBytes& payload) {
 std::vector<std::string> TextList(const SectionBytes& payload) {
   std::vector<std::string> lines;
   brx::PayloadCursor cursor(payload.range());
-  while (const char* item = cursor.ReadListItem()) lines.push_back(PlainPath(item));
+  const char* item;
+  while (brx::ReadListItem(cursor, &item) == brx::ReadStep::kItem) lines.push_back(PlainPath(item));
   if (lines.empty()) lines.push_back("(empty list)");
   return lines;
 }
@@ -52,7 +53,7 @@ std::vector<std::string> Commands(const SectionBytes& payload) {
   std::vector<std::string> lines;
   brx::PayloadCursor cursor(payload.range());
   brx::CommandRecord record;
-  while (brx::ReadCommandRecord(cursor, &record)) {
+  while (brx::ReadCommandRecord(cursor, &record) == brx::ReadStep::kItem) {
     std::string how = (record.flags & brx::kCommandWait) ? "wait" : "no wait";
     how += (record.flags & brx::kCommandRelative) ? ", in the target folder" : ", path as given";
     lines.push_back(PlainPath(record.program) + "  arguments " +
@@ -66,7 +67,7 @@ std::vector<std::string> RegistryTable(const SectionBytes& payload) {
   std::vector<std::string> lines;
   brx::PayloadCursor cursor(payload.range());
   brx::RegistryRecord record;
-  while (brx::ReadRegistryRecord(cursor, &record)) {
+  while (brx::ReadRegistryRecord(cursor, &record) == brx::ReadStep::kItem) {
     const std::string root = record.root == brx::kRegistryRootCurrentUser ? "HKCU" : "HKLM";
     std::string line = record.operation == brx::kRegistryOperationWrite
                            ? ""
@@ -88,11 +89,10 @@ std::vector<std::string> RegistryTable(const SectionBytes& payload) {
 }
 
 std::vector<std::string> Digest(const SectionBytes& payload) {
-  const brx::MemoryRange bytes = payload.range();
-  if (bytes.size != brx::kDigestSize)
-    return {"(not a digest: " + std::to_string(bytes.size) + " bytes)"};
+  const std::optional<uint32_t> digest = brx::ReadDigest(payload.range());
+  if (!digest) return {"(not a digest: " + std::to_string(payload.range().size) + " bytes)"};
   char hex[16];
-  std::snprintf(hex, sizeof hex, "%08X", brx::ReadLe32(bytes.data));
+  std::snprintf(hex, sizeof hex, "%08X", *digest);
   return {std::string("package digest  Adler-32 ") + hex +
           " over every entry's record and stored bytes"};
 }
