@@ -75,6 +75,7 @@ TEST(ZlibCompressorTest, EveryLevelGivesAStreamTheInstallerInflates) {
       const std::vector<uint8_t> chosen =
           compressor.CompressOrStore(content.data(), content.size());
       EXPECT_TRUE(StoredBlocksOnly(stored)) << label;
+      EXPECT_EQ(stored.size(), StoredStreamSize(content.size())) << label;
       EXPECT_TRUE(InflatesTo(stored, content)) << label;
       EXPECT_TRUE(InflatesTo(chosen, content)) << label;
       EXPECT_TRUE(InflatesTo(compressor.Compress(content.data(), content.size()), content))
