@@ -1,16 +1,19 @@
-// The publisher's compressor: every level gives a stream the installer's
-// inflate accepts, stored blocks where nothing shrinks, and no stream for a
-// level it does not have.
+// The publisher's compressors: every level gives a stream the installer's
+// inflate accepts, whole or piece by piece, stored blocks where nothing
+// shrinks, and no stream for a level it does not have.
 #include "authoring/zlib_compressor.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "authoring/piece_compressor.h"
 #include "package/inflate_stream.h"
+#include "package/package_digest.h"
 
 namespace brx {
 namespace {
@@ -91,8 +94,74 @@ TEST(ZlibCompressorTest, EveryLevelGivesAStreamTheInstallerInflates) {
             ZlibCompressor({1}).Compress(text.data(), text.size()).size());
 }
 
+// The content's stream made piece by piece, as brxpack lays it out, each
+// piece deflated by the next of `compressors` in turn.
+std::vector<uint8_t> PiecedStream(const std::vector<uint8_t>& content, Compression compression,
+                                  bool storedOnly, std::vector<PieceCompressor*> compressors) {
+  const std::array<uint8_t, 2> header = PiecedStreamHeader(compression, storedOnly);
+  std::vector<uint8_t> stream(header.begin(), header.end());
+  uint32_t adler = 1;
+  size_t turn = 0;
+  for (size_t at = 0; at < content.size(); at += kPieceSize) {
+    const size_t size = std::min(kPieceSize, content.size() - at);
+    const size_t history = std::min(at, kPieceHistory);
+    DeflatedPiece piece;
+    EXPECT_TRUE(compressors[turn++ % compressors.size()]->Deflate(
+        content.data() + at - history, history, content.data() + at, size,
+        at + size == content.size(), storedOnly, piece));
+    stream.insert(stream.end(), piece.bytes.begin(), piece.bytes.end());
+    adler = CombineAdler32(adler, piece.contentAdler32, size);
+  }
+  const std::array<uint8_t, 4> trailer = PiecedStreamTrailer(adler);
+  stream.insert(stream.end(), trailer.begin(), trailer.end());
+  return stream;
+}
+
+// Tests that pieces deflated one by one make one stream the installer
+// inflates to the content, at every level and with zlib; the same bytes
+// whichever compressor deflates which piece; text shrinks, and noise, or
+// a stored-only entry, or level 0 gives exactly Store's stream.
+TEST(PieceCompressorTest, PiecesMakeOneStreamTheInstallerInflates) {
+  // Pieces of noise are stored, but for a last one of a few bytes, which
+  // fixed Huffman codes make a little shorter.
+  const std::vector<uint8_t> noise = RandomBytes(kPieceSize + kPieceSize / 2);
+  const std::vector<uint8_t> text = TextBytes(2 * kPieceSize + 777);
+  const std::vector<uint8_t> mixed = [&] {
+    std::vector<uint8_t> bytes = TextBytes(kPieceSize - 5000);
+    bytes.insert(bytes.end(), noise.begin(), noise.end());
+    return bytes;
+  }();
+  const Compression compressions[] = {{0, Deflater::kLibdeflate},
+                                      {1, Deflater::kLibdeflate},
+                                      {7, Deflater::kLibdeflate},
+                                      {12, Deflater::kLibdeflate},
+                                      {9, Deflater::kZlib}};
+  for (const Compression& compression : compressions) {
+    PieceCompressor first(compression);
+    PieceCompressor second(compression);
+    for (const std::vector<uint8_t>* each : {&text, &noise, &mixed}) {
+      const std::vector<uint8_t>& content = *each;
+      const std::string label =
+          std::to_string(compression.level) + " of " + std::to_string(content.size());
+      const std::vector<uint8_t> stream = PiecedStream(content, compression, false, {&first});
+      EXPECT_TRUE(InflatesTo(stream, content)) << label;
+      EXPECT_EQ(PiecedStream(content, compression, false, {&second, &first}), stream) << label;
+      const std::vector<uint8_t> stored =
+          ZlibCompressor(compression).Store(content.data(), content.size());
+      EXPECT_EQ(PiecedStream(content, compression, true, {&second}), stored) << label;
+      if (compression.level == 0) {
+        EXPECT_EQ(stream, stored) << label;
+      } else if (each == &noise) {
+        EXPECT_TRUE(StoredBlocksOnly(stream)) << label;
+      } else {
+        EXPECT_LT(stream.size(), stored.size()) << label;
+      }
+    }
+  }
+}
+
 // Tests that a level the deflater does not have gives no stream at all,
-// rather than quietly stored blocks.
+// whole or piece by piece, rather than quietly stored blocks.
 TEST(ZlibCompressorTest, RefusesLevelsItDoesNotHave) {
   const std::vector<uint8_t> text = TextBytes(1000);
   const Compression refused[] = {
@@ -101,6 +170,10 @@ TEST(ZlibCompressorTest, RefusesLevelsItDoesNotHave) {
     ZlibCompressor compressor(compression);
     EXPECT_TRUE(compressor.Compress(text.data(), text.size()).empty()) << compression.level;
     EXPECT_TRUE(compressor.CompressOrStore(text.data(), text.size()).empty()) << compression.level;
+    DeflatedPiece piece;
+    EXPECT_FALSE(PieceCompressor(compression)
+                     .Deflate(nullptr, 0, text.data(), text.size(), true, false, piece))
+        << compression.level;
   }
 }
 
