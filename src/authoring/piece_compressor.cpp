@@ -12,9 +12,11 @@ namespace brx {
 namespace {
 
 constexpr size_t kStoredBlock = 65535;
-// zlib's defaults: the whole 32 KiB window and its usual memory level.
+constexpr size_t kZlibHeaderSize = 2;
+constexpr size_t kZlibTrailerSize = 4;
+// An empty stored block after its header bits: length 0 and its complement.
+constexpr uint8_t kEmptyStoredLengths[] = {0x00, 0x00, 0xFF, 0xFF};
 constexpr int kRawDeflateWindowBits = -15;
-constexpr int kMemoryLevel = 8;
 
 // The deflate data of `size` bytes in stored blocks: at least one block.
 size_t StoredBlocksSize(size_t size) {
@@ -22,7 +24,7 @@ size_t StoredBlocksSize(size_t size) {
   return size + 5 * blocks;
 }
 
-// Every piece ends on a byte boundary, so each block's 3 header bits take
+// Every piece begins on a byte boundary, so each block's 3 header bits take
 // a byte of their own, the rest of it padding.
 void StoredBlocks(const uint8_t* data, size_t size, bool last, std::vector<uint8_t>& out) {
   out.clear();
@@ -41,19 +43,20 @@ void StoredBlocks(const uint8_t* data, size_t size, bool last, std::vector<uint8
   } while (done < size);
 }
 
-}  // namespace
-
-int ZlibLevelOf(Compression compression) {
-  const int top = compression.deflater == Deflater::kZlib ? 9 : kMaxCompressionLevel;
-  if (compression.level < 0 || compression.level > top) return -1;
-  return std::min(compression.level, 9);
+// The FLEVEL each deflater writes for a level: both name four speeds, with
+// other bounds between them.
+unsigned LevelHint(Compression compression) {
+  const int level = compression.level;
+  if (level < 2) return 0;
+  if (level < 6) return 1;
+  if (compression.deflater == Deflater::kZlib) return level == 6 ? 2 : 3;
+  return level < 8 ? 2 : 3;
 }
 
+}  // namespace
+
 std::array<uint8_t, 2> PiecedStreamHeader(Compression compression, bool storedOnly) {
-  const int level = storedOnly ? 0 : ZlibLevelOf(compression);
-  // zlib's FLEVEL: 0 fastest (and stored), 1 fast, 2 its default (6), 3 slower.
-  const unsigned flags = level < 2 ? 0 : level < 6 ? 1 : level == 6 ? 2 : 3;
-  unsigned header = (0x78u << 8) | (flags << 6);
+  unsigned header = (0x78u << 8) | ((storedOnly ? 0 : LevelHint(compression)) << 6);
   header += 31 - header % 31;
   return {static_cast<uint8_t>(header >> 8), static_cast<uint8_t>(header)};
 }
@@ -63,65 +66,80 @@ std::array<uint8_t, 4> PiecedStreamTrailer(uint32_t contentAdler32) {
           static_cast<uint8_t>(contentAdler32 >> 8), static_cast<uint8_t>(contentAdler32)};
 }
 
-PieceCompressor::PieceCompressor(Compression compression) : level_(ZlibLevelOf(compression)) {}
-
 PieceCompressor::~PieceCompressor() {
-  if (stream_ == nullptr) return;
-  deflateEnd(stream_);
-  delete stream_;
+  if (inflater_ == nullptr) return;
+  inflateEnd(inflater_);
+  delete inflater_;
 }
 
-bool PieceCompressor::Deflate(const uint8_t* history, size_t historySize, const uint8_t* data,
-                              size_t size, bool last, bool storedOnly, DeflatedPiece& piece) {
-  if (level_ < 0 || historySize > kPieceHistory || size > kPieceSize) return false;
+bool PieceCompressor::Deflate(ZlibCompressor& compressor, const uint8_t* data, size_t size,
+                              bool last, bool storedOnly, DeflatedPiece& piece) {
+  if (size > kPieceSize) return false;
   piece.contentAdler32 = Adler32(1, data, size);
-  if (!storedOnly && level_ > 0) {
-    switch (Compress(history, historySize, data, size, last, piece.bytes)) {
-      case Outcome::kSmaller:
-        return true;
-      case Outcome::kFailed:
-        return false;
-      case Outcome::kNotSmaller:
-        break;
+  if (!storedOnly && compressor.compression().level != 0) {
+    std::vector<uint8_t> deflate = compressor.Compress(data, size);
+    if (deflate.size() < kZlibHeaderSize + kZlibTrailerSize) return false;
+    deflate.erase(deflate.end() - kZlibTrailerSize, deflate.end());
+    deflate.erase(deflate.begin(), deflate.begin() + kZlibHeaderSize);
+    if (!last && !GoOn(deflate, size)) return false;
+    if (deflate.size() < StoredBlocksSize(size)) {
+      piece.bytes = std::move(deflate);
+      return true;
     }
   }
   StoredBlocks(data, size, last, piece.bytes);
   return true;
 }
 
-PieceCompressor::Outcome PieceCompressor::Compress(const uint8_t* history, size_t historySize,
-                                                   const uint8_t* data, size_t size, bool last,
-                                                   std::vector<uint8_t>& out) {
-  if (stream_ == nullptr) {
-    z_stream* stream = new (std::nothrow) z_stream{};
-    if (stream == nullptr) return Outcome::kFailed;
-    if (deflateInit2(stream, level_, Z_DEFLATED, kRawDeflateWindowBits, kMemoryLevel,
-                     Z_DEFAULT_STRATEGY) != Z_OK) {
-      delete stream;
-      return Outcome::kFailed;
+// zlib's inflate, asked to stop at every block boundary (Z_BLOCK), says
+// there where the next block begins and, after the last one, how many bits
+// of the last byte are left over.
+bool PieceCompressor::GoOn(std::vector<uint8_t>& deflate, size_t contentSize) {
+  if (inflater_ == nullptr) {
+    z_stream* inflater = new (std::nothrow) z_stream{};
+    if (inflater == nullptr) return false;
+    if (inflateInit2(inflater, kRawDeflateWindowBits) != Z_OK) {
+      delete inflater;
+      return false;
     }
-    stream_ = stream;
-  } else if (deflateReset(stream_) != Z_OK) {
-    return Outcome::kFailed;
+    inflater_ = inflater;
+  } else if (inflateReset(inflater_) != Z_OK) {
+    return false;
   }
-  if (historySize > 0 &&
-      deflateSetDictionary(stream_, history, static_cast<uInt>(historySize)) != Z_OK) {
-    return Outcome::kFailed;
+  uint8_t room[16 * 1024];
+  inflater_->next_in = deflate.data();
+  inflater_->avail_in = static_cast<uInt>(deflate.size());
+  size_t produced = 0;
+  size_t lastBlockBit = 0;  // the first block's, while it is the only one seen
+  int leftOverBits = -1;
+  for (;;) {
+    inflater_->next_out = room;
+    inflater_->avail_out = sizeof room;
+    const int result = inflate(inflater_, Z_BLOCK);
+    produced += sizeof room - inflater_->avail_out;
+    if (result == Z_STREAM_END) break;
+    const int type = inflater_->data_type;
+    const bool boundary = (type & 128) != 0;
+    // A call that only reaches a boundary (the end of a block whose last
+    // code was already read) produces nothing and says so; it is no error.
+    if (result != Z_OK && !(result == Z_BUF_ERROR && boundary)) return false;
+    if (!boundary) continue;
+    const size_t bit = (deflate.size() - inflater_->avail_in) * 8 - (type & 7);
+    if ((type & 64) == 0) {
+      lastBlockBit = bit;
+    } else {
+      leftOverBits = type & 7;
+    }
   }
-  // Room for less than the stored blocks only: a piece that does not fit
-  // would not be worth keeping compressed.
-  out.resize(StoredBlocksSize(size));
-  stream_->next_in = const_cast<Bytef*>(data);
-  stream_->avail_in = static_cast<uInt>(size);
-  stream_->next_out = out.data();
-  stream_->avail_out = static_cast<uInt>(out.size());
-  // A sync flush ends a piece on a byte boundary without ending the stream.
-  const int result = deflate(stream_, last ? Z_FINISH : Z_SYNC_FLUSH);
-  if (result == Z_STREAM_ERROR) return Outcome::kFailed;
-  const bool ended = last ? result == Z_STREAM_END : result == Z_OK && stream_->avail_in == 0;
-  if (!ended || stream_->avail_out == 0) return Outcome::kNotSmaller;
-  out.resize(out.size() - stream_->avail_out);
-  return Outcome::kSmaller;
+  if (produced != contentSize || inflater_->avail_in != 0 || leftOverBits < 0) return false;
+  deflate[lastBlockBit / 8] &= static_cast<uint8_t>(~(1u << (lastBlockBit % 8)));
+  // The empty stored block's 3 header bits, all 0, go in the bits left over
+  // where they fit, else in a byte of their own; padding to the byte
+  // follows, then the lengths.
+  deflate.back() &= static_cast<uint8_t>((1u << (8 - leftOverBits)) - 1);
+  if (leftOverBits < 3) deflate.push_back(0);
+  deflate.insert(deflate.end(), std::begin(kEmptyStoredLengths), std::end(kEmptyStoredLengths));
+  return true;
 }
 
 }  // namespace brx

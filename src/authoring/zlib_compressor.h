@@ -48,6 +48,8 @@ class ZlibCompressor {
   // when Compress fails. Never holds both streams at once.
   std::vector<uint8_t> CompressOrStore(const uint8_t* data, size_t size);
 
+  const Compression& compression() const { return compression_; }
+
  private:
   Compression compression_;
   libdeflate_compressor* compressor_ = nullptr;

@@ -13,14 +13,13 @@
 //   - an entry up to the whole-entry limit (16 MiB): at most the content and
 //     one stream of it while prepared (2 x 16 MiB), the stream alone
 //     (16 MiB) once done;
-//   - or one piece of a larger file: the piece and the 32 KiB before it, and
-//     its deflate data (2.1 MiB) while prepared, the deflate data (1 MiB)
-//     once done.
-// Each thread also keeps its compressors' state: libdeflate's (656 KiB at
-// levels 2-9, 8.6 MiB at 10-12) and, once it deflates a piece, zlib's
-// (261 KiB). With the default two threads that is at most about 115 MiB
-// (130 MiB at levels 10-12) of entries of any sizes, and about 10 MiB for
-// one large file, beyond the directory (48 bytes an entry).
+//   - or one piece of a larger file: the piece and its stream (2 MiB) while
+//     prepared, the stream (1 MiB) once done.
+// Each thread also keeps its compressor's state (656 KiB at levels 2-9,
+// 8.6 MiB at 10-12) and, once it makes a piece, an inflate state (40 KiB).
+// With the default two threads that is at most about 115 MiB (130 MiB at
+// levels 10-12) of entries of any sizes, and about 10 MiB for one large
+// file, beyond the directory (48 bytes an entry).
 #include <cstdint>
 #include <vector>
 

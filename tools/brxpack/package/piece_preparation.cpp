@@ -13,24 +13,24 @@ uint32_t PieceCount(uint64_t size) {
 }
 
 PreparedPiece PreparePiece(const EntryToWrite& entry, uint64_t entrySize, uint32_t index,
-                           brx::PieceCompressor& compressor, std::vector<uint8_t>& buffer) {
+                           brx::ZlibCompressor& compressor, brx::PieceCompressor& pieces,
+                           std::vector<uint8_t>& buffer) {
   PreparedPiece ready;
   try {
     const uint64_t offset = uint64_t{index} * brx::kPieceSize;
-    const size_t history = static_cast<size_t>(std::min<uint64_t>(offset, brx::kPieceHistory));
     ready.size = std::min<uint64_t>(brx::kPieceSize, entrySize - offset);
-    // Room for the largest piece at once: grown piece by piece, it would
-    // double.
-    buffer.reserve(brx::kPieceHistory + brx::kPieceSize);
-    const Status read = ReadFilePart(entry.file, entrySize, offset - history,
-                                     history + static_cast<size_t>(ready.size), buffer);
+    // Room for a whole piece at once: grown to the first one's size, and
+    // then the next, it could double.
+    buffer.reserve(brx::kPieceSize);
+    const Status read =
+        ReadFilePart(entry.file, entrySize, offset, static_cast<size_t>(ready.size), buffer);
     if (!read.ok()) {
       ready.error = read.error();
       return ready;
     }
     const bool last = offset + ready.size == entrySize;
-    if (!compressor.Deflate(buffer.data(), history, buffer.data() + history,
-                            static_cast<size_t>(ready.size), last, entry.stored, ready.deflated)) {
+    if (!pieces.Deflate(compressor, buffer.data(), buffer.size(), last, entry.stored,
+                        ready.deflated)) {
       ready.error = Utf8FromPath(entry.file) + ": could not compress it";
     }
   } catch (const std::bad_alloc&) {

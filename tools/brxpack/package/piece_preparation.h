@@ -12,10 +12,10 @@
 
 namespace brxpack {
 
-// Files up to this size are read and compressed whole, by libdeflate: the
-// fastest way and the smallest streams. Larger ones go piece by piece
-// through zlib's deflate. 16 MiB keeps a whole entry's preparation within
-// about 2 x 16 MiB (the file and the stream made from it).
+// Files up to this size are read and compressed whole, as they always
+// were; larger ones piece by piece. 16 MiB keeps a whole entry's
+// preparation within about 2 x 16 MiB (the file and the stream made from
+// it), while few files pay the pieces' fresh starts (about 0.3 % on text).
 inline constexpr uint64_t kWholeEntryLimit = uint64_t{16} << 20;
 
 // How many pieces a file of `size` bytes comes in.
@@ -28,10 +28,11 @@ struct PreparedPiece {
 };
 
 // Reads piece `index` of the file of `entry`, which must still have
-// `entrySize` bytes, with the content before it that deflate may refer back
-// to, into `buffer` (the thread's own, kept from piece to piece), and
-// deflates it. Fails, naming the file, as PrepareEntry does.
+// `entrySize` bytes, into `buffer` (the thread's own, kept from piece to
+// piece), and deflates it with the thread's compressors. Fails, naming the
+// file, as PrepareEntry does.
 PreparedPiece PreparePiece(const EntryToWrite& entry, uint64_t entrySize, uint32_t index,
-                           brx::PieceCompressor& compressor, std::vector<uint8_t>& buffer);
+                           brx::ZlibCompressor& compressor, brx::PieceCompressor& pieces,
+                           std::vector<uint8_t>& buffer);
 
 }  // namespace brxpack

@@ -22,8 +22,8 @@ std::optional<uint64_t> FileSize(const EntryToWrite& entry) {
 struct WorkerState {
   explicit WorkerState(brx::Compression compression) : whole(compression) {}
   brx::ZlibCompressor whole;
-  std::optional<brx::PieceCompressor> pieces;  // made at the first piece
-  std::vector<uint8_t> buffer;                 // a piece and what precedes it
+  brx::PieceCompressor pieces;
+  std::vector<uint8_t> buffer;  // a piece of a file
 };
 
 }  // namespace
@@ -96,8 +96,8 @@ void PreparationPool::Work() {
     if (pieces_[job.entry] == 0) {
       prepared = PrepareEntry(entry, state.whole);
     } else {
-      if (!state.pieces) state.pieces.emplace(compression_);
-      prepared = PreparePiece(entry, sizes_[job.entry], job.piece, *state.pieces, state.buffer);
+      prepared = PreparePiece(entry, sizes_[job.entry], job.piece, state.whole, state.pieces,
+                              state.buffer);
     }
     {
       std::lock_guard<std::mutex> lock(mutex_);
