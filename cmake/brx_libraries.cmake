@@ -7,20 +7,6 @@ if(BRX_WIN32)
 endif()
 find_package(ZLIB REQUIRED)
 
-# libdeflate writes the publisher's zlib streams (brx_authoring only; the
-# installer inflates with zlib). Host: Debian's libdeflate-dev; MinGW: the
-# library scripts/mingw-libdeflate builds from the same version. Linked
-# statically, so an installed brxpack carries the version it was tested with
-# and writes the same bytes whatever libdeflate the machine has.
-find_path(LIBDEFLATE_INCLUDE_DIR libdeflate.h)
-find_library(LIBDEFLATE_LIBRARY NAMES libdeflate.a)
-if(NOT LIBDEFLATE_INCLUDE_DIR OR NOT LIBDEFLATE_LIBRARY)
-  message(FATAL_ERROR "libdeflate is missing: run scripts/bootstrap")
-endif()
-add_library(brx_libdeflate INTERFACE)
-target_include_directories(brx_libdeflate SYSTEM INTERFACE ${LIBDEFLATE_INCLUDE_DIR})
-target_link_libraries(brx_libdeflate INTERFACE ${LIBDEFLATE_LIBRARY})
-
 if(BRX_LIBRARY_SOURCES)
   add_library(brx STATIC ${BRX_LIBRARY_SOURCES})
   brx_strict(brx)
@@ -38,12 +24,12 @@ if(BRX_WIN32)
   target_link_libraries(brx ${brx_scope} comctl32)
 endif()
 
-# The publisher's half of the format (writer, section encoders), built on
-# brx's format records. PATCH.EXE links brx alone, never this.
+# The publisher's half of the format (the section encoders), for brxpack
+# and the tests. PATCH.EXE links brx alone, never this.
 add_library(brx_authoring STATIC ${BRX_AUTHORING_SOURCES})
 brx_strict(brx_authoring)
 brx_no_exceptions(brx_authoring)
-target_link_libraries(brx_authoring PUBLIC brx ZLIB::ZLIB brx_libdeflate)
+target_link_libraries(brx_authoring PUBLIC brx)
 
 if(BRX_TEST_SUPPORT_SOURCES)
   add_library(brx_test_support STATIC ${BRX_TEST_SUPPORT_SOURCES})

@@ -6,8 +6,8 @@
 #                                         after it in that list (scripts/check-layers)
 #     win32_*.cpp                         only in the win32 preset
 #     src/app/win32_main.cpp              WinMain: only in PATCH.EXE
-#   src/authoring/*.cpp                   brx_authoring, the publisher's half of the
-#                                         format: brxpack, tests and fuzzers, never PATCH.EXE
+#   src/authoring/*.cpp                   brx_authoring, the section encoders: brxpack,
+#                                         tests and fuzzers, never PATCH.EXE
 #   src/resources/*.rc                    PATCH.EXE resources (see brx_win32.cmake)
 #   tests/support/*.cpp                   brx_test_support (include root tests/)
 #   tests/unit/*_test.cpp                 brx_unit_tests
@@ -21,7 +21,7 @@
 #                                           simulate/ the in-memory Windows an update runs on
 #                                           reading/  opening, checking, listing, extracting
 #                                           diff/     two releases to a manifest
-#                                           package/  plan, entries, the stream writer
+#                                           package/  plan, entries, compression, the stream writer
 #                                           manifest/ the manifest, payload folder and rules
 #                                           stub/     finding, branding, signing PATCH.EXE
 #                                           contents/ texts, names, paths, section payloads

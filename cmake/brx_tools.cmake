@@ -18,6 +18,17 @@ if(BRX_WIN32)
   endforeach()
 endif()
 
+# libdeflate writes the publisher's zlib streams (the installer inflates
+# with zlib). Host: Debian's libdeflate-dev; MinGW: the library
+# scripts/mingw-libdeflate builds from the same version. Linked statically,
+# so an installed brxpack carries the version it was tested with and writes
+# the same bytes whatever libdeflate the machine has.
+find_path(LIBDEFLATE_INCLUDE_DIR libdeflate.h)
+find_library(LIBDEFLATE_LIBRARY NAMES libdeflate.a)
+if(NOT LIBDEFLATE_INCLUDE_DIR OR NOT LIBDEFLATE_LIBRARY)
+  message(FATAL_ERROR "libdeflate is missing: run scripts/bootstrap")
+endif()
+
 set(brxpack_logic ${BRX_BRXPACK_SOURCES})
 list(REMOVE_ITEM brxpack_logic ${BRX_BRXPACK_MAIN})
 if(brxpack_logic)
@@ -32,7 +43,9 @@ target_include_directories(brxpack_core ${core_scope} ${PROJECT_SOURCE_DIR}/tool
 if(BRX_WIN32)
   target_include_directories(brxpack_core SYSTEM ${core_scope} ${third_party})
 endif()
-target_link_libraries(brxpack_core ${core_scope} brx_authoring brx brx_version ZLIB::ZLIB)
+target_include_directories(brxpack_core SYSTEM ${core_scope} ${LIBDEFLATE_INCLUDE_DIR})
+target_link_libraries(brxpack_core ${core_scope} brx_authoring brx brx_version ZLIB::ZLIB
+                      ${LIBDEFLATE_LIBRARY})
 if(NOT BRX_WIN32)
   # verify checks Authenticode digests with libcrypto; brxpack.exe says it
   # does not (no OpenSSL for MinGW in Debian).

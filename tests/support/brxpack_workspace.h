@@ -1,6 +1,7 @@
 #pragma once
 // A fresh folder for one brxpack test, removed at its end, with helpers to
-// write and read files in it, to compose packages and to run the tool as its
+// write and read files in it, to compose packages (with the tests' own
+// builder, independent of brxpack's writer) and to run the tool as its
 // command line would.
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -12,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "authoring/writer.h"
 #include "brxpack/commands/brxpack_cli.h"
+#include "support/package_samples.h"
 
 namespace brxpack::test {
 
@@ -72,13 +73,12 @@ inline std::vector<uint8_t> Bytes(const std::string& text) {
   return {text.begin(), text.end()};
 }
 
-// A package from the library's writer; a refusal fails the test.
-inline std::vector<uint8_t> PackageOf(const std::vector<brx::PackageEntrySource>& entries,
-                                      const brx::PackageWriterOptions& options = {}) {
-  std::string error;
-  std::vector<uint8_t> package = brx::WritePackage(entries, options, &error);
-  EXPECT_FALSE(package.empty()) << error;
-  return package;
+using brx::test::EntryStorage;
+using brx::test::PackageEntrySource;
+
+// A package with a compressed directory.
+inline std::vector<uint8_t> PackageOf(const std::vector<PackageEntrySource>& entries) {
+  return brx::test::WriteTestPackage(entries, true);
 }
 
 struct ToolRun {

@@ -15,7 +15,7 @@ constexpr size_t kMiB = 1024 * 1024;
 constexpr uint32_t kMostRecords = UINT32_MAX / kDirectoryEntrySize;
 
 std::vector<uint8_t> PackageWith(const PackageEntrySource& section) {
-  return WriteTestPackage({Keys(), section, FileEntry("readme.txt", "Atlas 2")}, false, 1);
+  return WriteTestPackage({Keys(), section, FileEntry("readme.txt", "Atlas 2")});
 }
 
 std::vector<uint8_t> WithFolders() {
@@ -25,7 +25,7 @@ std::vector<uint8_t> WithFolders() {
 // Replaces the stored directory with its zlib stream.
 void CompressDirectory(std::vector<uint8_t>& package) {
   const size_t at = GetLe32(package, kDirectoryOffsetAt);
-  const std::vector<uint8_t> stream = CompressZlib(package.data() + at, package.size() - at, 9);
+  const std::vector<uint8_t> stream = ZlibStream({package.begin() + at, package.end()});
   package.resize(at);
   package.insert(package.end(), stream.begin(), stream.end());
   PutLe32(package, kDirectoryFlagsAt, kDirectoryCompressed);
@@ -49,7 +49,7 @@ std::vector<uint8_t> Unterminated(uint32_t record, bool compressed) {
 // Entry `name` holds `inflated` zero bytes as its stream but claims `claimed`.
 std::vector<uint8_t> Bomb(const std::string& name, uint32_t inflated, uint32_t claimed) {
   std::vector<uint8_t> package =
-      WriteTestPackage({Keys(), Section(name, std::vector<uint8_t>(inflated, 0))}, false, 1);
+      WriteTestPackage({Keys(), Section(name, std::vector<uint8_t>(inflated, 0))});
   PutLe32(package, RecordAt(package, 1) + kEntrySizeAt, claimed);
   return package;
 }

@@ -1,7 +1,9 @@
 #pragma once
-// Package bytes for tests: where the fields of a package the writer made
-// lie, so a test can give it the damage the writer would never make, and
-// holders of parsed packages and payload blocks.
+// Package bytes for tests, composed here and not by brxpack's writer, so
+// that the readers' tests do not share its mistakes: entries stored or
+// compressed (zlib's own deflate), a directory left stored where a test
+// changes its records, and where the fields lie, for the damage no writer
+// makes; holders of parsed packages and payload blocks.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +15,24 @@
 #include "package/reader.h"
 
 namespace brx::test {
+
+enum class EntryStorage { kStored, kCompressed };
+
+struct PackageEntrySource {
+  std::string name;  // at most 31 bytes
+  std::vector<uint8_t> content;
+  EntryStorage storage = EntryStorage::kCompressed;
+  uint32_t extraFlags = 0;  // further flag bits (readers pass over them); the storage sets its own
+};
+
+// A zlib stream of the bytes.
+std::vector<uint8_t> ZlibStream(const std::vector<uint8_t>& bytes);
+
+// A package file's bytes: the entries laid from the header on in their
+// order, the directory behind them, stored unless asked otherwise, and a
+// package digest last when asked.
+std::vector<uint8_t> WriteTestPackage(const std::vector<PackageEntrySource>& entries,
+                                      bool compressDirectory = false, bool digest = false);
 
 // Header fields, by their offsets in the package.
 inline constexpr size_t kEntryCountAt = 16;

@@ -47,16 +47,6 @@ PackageEntrySource Keys(int32_t packageLevel) {
   return Section(kRegistryKeysSection, EncodeRegistryKeys(keys));
 }
 
-std::vector<uint8_t> WriteTestPackage(const std::vector<PackageEntrySource>& entries,
-                                      bool compressDirectory, int level, bool digest) {
-  PackageWriterOptions options;
-  options.digest = digest;
-  options.compressDirectory = compressDirectory;
-  options.level = level;
-  std::string error;
-  return WritePackage(entries, options, &error);
-}
-
 int32_t RunInstaller(System& system, const std::string& commandLine) {
   WorkerState state{kRunning};
   RunWorker(system, commandLine.c_str(), state);

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "authoring/section_encoders.h"
-#include "authoring/writer.h"
 #include "run/worker_state.h"
 #include "support/fake_system.h"
+#include "support/package_samples.h"
 
 namespace brx::test {
 
@@ -41,12 +41,6 @@ PackageEntrySource Section(const std::string& name, const std::vector<uint8_t>& 
                            EntryStorage storage = EntryStorage::kCompressed);
 // :RegistryKeys naming the target.
 PackageEntrySource Keys(int32_t packageLevel = 2);
-// A package file's bytes, its directory stored (records stay where a test
-// can change them) unless asked otherwise, with a package digest when asked;
-// empty when the writer refuses.
-std::vector<uint8_t> WriteTestPackage(const std::vector<PackageEntrySource>& entries,
-                                      bool compressDirectory = false, int level = 9,
-                                      bool digest = false);
 
 // One whole run of the worker, as PATCH.EXE makes it; gives the state stored.
 int32_t RunInstaller(System& system, const std::string& commandLine = kApplyPackageFile);

@@ -20,8 +20,8 @@ namespace brxpack {
 namespace {
 
 using namespace std::string_literals;
-using brx::EntryStorage;
 using test::Bytes;
+using test::EntryStorage;
 using test::RunTool;
 using test::Workspace;
 
@@ -206,7 +206,7 @@ TEST(BrxpackCliTest, MakesSelfApplyingExecutables) {
             0);
   const std::vector<uint8_t> package = workspace.ReadBytes("u.brx");
   const std::vector<uint8_t> expected =
-      brx::AppendPackageToStub(workspace.ReadBytes("PATCH.EXE"), package);
+      brx::test::SelfApplying(workspace.ReadBytes("PATCH.EXE"), package);
   const test::ToolRun exe = RunTool({"exe", workspace.Text("u.brx"), "-o", workspace.Text("u.exe"),
                                      "--stub", workspace.Text("PATCH.EXE")});
   ASSERT_EQ(exe.code, 0) << exe.err;
@@ -231,7 +231,7 @@ TEST(BrxpackCliTest, MakesSelfApplyingExecutables) {
   const Result<UnsignedStub> unsignedStub =
       RemoveSignature({signedStub.data(), static_cast<uint32_t>(signedStub.size())});
   ASSERT_TRUE(unsignedStub.ok());
-  EXPECT_EQ(workspace.ReadBytes("s.exe"), brx::AppendPackageToStub(unsignedStub->bytes, package));
+  EXPECT_EQ(workspace.ReadBytes("s.exe"), brx::test::SelfApplying(unsignedStub->bytes, package));
   EXPECT_NE(RunTool({"list", workspace.Text("s.exe")}).out.find("Signature:  none"),
             std::string::npos);
 
@@ -413,8 +413,8 @@ TEST(BrxpackCliTest, ChecksTheSignaturesDigest) {
   }
 }
 
-const brx::PackageEntrySource kKeys = {":RegistryKeys", Bytes("K\0P\0N\0L\0\1\0\0\0\0"s),
-                                       EntryStorage::kStored};
+const test::PackageEntrySource kKeys = {":RegistryKeys", Bytes("K\0P\0N\0L\0\1\0\0\0\0"s),
+                                        EntryStorage::kStored};
 
 // Tests that files are written under their installed names (through the
 // name table, Windows-1251 names as UTF-8), and that sections are not

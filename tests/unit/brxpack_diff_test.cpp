@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -219,8 +220,8 @@ TEST(DiffTest, TellsWhatTheUpdateDoesToEachRelease) {
 }
 
 // Tests that diff refuses what an update cannot do or say, naming both
-// sides: a path that changes between file and folder, a base that brings
-// its own payload, a base entry for a path the diff found.
+// sides: a path that changes between file and folder, a base entry for a
+// path the diff found (as the diff found it).
 TEST(DiffTest, RefusesClashesNamingBothSides) {
   struct Case {
     Tree newer;
@@ -233,16 +234,9 @@ TEST(DiffTest, RefusesClashesNamingBothSides) {
        kBase,
        "'x' is a file in OLD and a folder in NEW: the installer cannot turn one into the other"},
       {{{{"notes.ini", "2"}, {"x", "file"}}, {}},
-       std::string(kBase) + "[payload]\nfolder = 'p'\n",
-       "base.toml:4:1: payload: the diff writes [payload] itself"},
-      {{{{"notes.ini", "2"}, {"x", "file"}}, {}},
        std::string(kBase) + "[[file]]\nsource = 'base.toml'\ninstall = 'NOTES.INI'\n",
        "base.toml:6:11: file[1].install 'NOTES.INI' clashes with the diff: 'notes.ini' changed "
        "in NEW"},
-      {{{{"notes.ini", "1"}, {"x", "file"}}, {}},
-       std::string(kBase) + "[remove]\npaths = ['other.log', 'Gone.txt']\n",
-       "base.toml:5:23: remove.paths[2] 'Gone.txt' clashes with the diff: 'gone.txt' a file NEW "
-       "lacks"},
   };
   for (const Case& c : cases) {
     Workspace workspace;
@@ -254,32 +248,72 @@ TEST(DiffTest, RefusesClashesNamingBothSides) {
   }
 }
 
-// Tests that a base kept in another folder merges as written: its comments
-// and its stub's architecture stay, its removals join the diff's (files
-// first, folders last), its host paths still find their files, and the
-// update gives NEW with the base's file.
+// Tests that the manifest names a base kept in another folder and that
+// reading it merges the base: its stub's architecture stays, its host paths
+// still find their files, its removals come before the diff's (files, then
+// folders deepest first), each once, and the update gives NEW with the
+// base's file.
 TEST(DiffTest, MergesABaseFromAnotherFolder) {
   Workspace workspace;
   WriteTree(workspace, "old", {{{"logs/old.log", "l"}, {"a.txt", "1"}}, {}});
   WriteTree(workspace, "new", {{{"a.txt", "2"}}, {}});
   WriteTree(workspace, "expected", {{{"a.txt", "2"}, {"extra.txt", "x"}}, {}});
   workspace.Write("conf/extra.txt", "x");
-  const ToolRun run = DiffBuildSimulate(
-      workspace,
-      "[target]\narch = 'x64'\n" + std::string(kBase).substr(9) +
-          "# kept as written\n[[file]]\nsource = 'extra.txt'\ninstall = 'extra.txt'\n"
-          "[remove]\npaths = ['cache.db']\n",
-      "expected");
+  const ToolRun run =
+      DiffBuildSimulate(workspace,
+                        "[target]\narch = 'x64'\n" + std::string(kBase).substr(9) +
+                            "[[file]]\nsource = 'extra.txt'\ninstall = 'extra.txt'\n"
+                            "[remove]\npaths = ['cache.db', 'tmp.db']\n",
+                        "expected");
   EXPECT_EQ(run.code, 0) << run.out << run.err;
   const std::string manifest = workspace.Read("out/update.toml");
-  for (const char* text : {"# kept as written\n", "source = '../conf/extra.txt'",
-                           "  'logs\\old.log',\n  # from the base\n  'cache.db',\n"
-                           "  # folders NEW lacks, deepest first\n  'logs',\n"}) {
-    EXPECT_NE(manifest.find(text), std::string::npos) << text << "\n" << manifest;
-  }
+  EXPECT_NE(manifest.find("\nbase = '../conf/base.toml'\n"), std::string::npos) << manifest;
   const Result<Manifest> merged = ReadManifestFile(workspace.Path("out/update.toml"));
   ASSERT_TRUE(merged.ok()) << merged.error();
   EXPECT_EQ(merged->arch, StubArch::kX64);
+  EXPECT_EQ(merged->script.removals,
+            (std::vector<std::string>{"cache.db", "tmp.db", "logs\\old.log", "logs"}));
+}
+
+// Tests that reading refuses a base it cannot merge, naming the place of
+// each problem: a base named by no text; in the base, keys of the wrong
+// type, a base and a [payload] of its own, paths the manifest also uses
+// (the last item of a list too); a table both give; a base not there.
+TEST(ManifestBaseTest, RefusesWhatCannotBeMerged) {
+  struct Case {
+    std::string manifest;  // behind "base = 'base.toml'\n" unless it names its base
+    std::string base;
+    std::string lines;  // each found in the message
+  };
+  const Case cases[] = {
+      {"base = 5\n", kBase, "m.toml:1:8: base: must be a text in quotes"},
+      {"[remove]\npaths = ['Gone', 'x.txt']\n",
+       "base = 'other.toml'\n" + std::string(kBase) +
+           "[[file]]\nsource = 'f'\ninstall = 5\n[[file]]\nsource = 'f'\ninstall = 'X.TXT'\n"
+           "[folders]\ncreate = 'x'\n[remove]\npaths = [7, 'gone']\n[payload]\nfolder = 'p'\n",
+       "base.toml:1:8: base: names a base of its own\n"
+       "base.toml:7:11: file[1].install: must be a text in quotes\n"
+       "base.toml:10:11: file[2].install 'X.TXT' clashes with \nm.toml: remove.paths 'x.txt'\n"
+       "base.toml:12:10: folders.create: must be a list of texts in [ ]\n"
+       "base.toml:14:10: remove.paths[1]: must be a text in quotes\n"
+       "base.toml:14:13: remove.paths[2] 'gone' clashes with \nm.toml: remove.paths 'Gone'\n"
+       "base.toml:15:1: payload: the diff writes [payload] itself"},
+      {"[target]\nregistry_key = 'K'\npatch_level = 1\n", kBase,
+       "m.toml: [target]: given both here and in the base"},
+      {"base = 'missing.toml'\n", kBase, "missing.toml: cannot open"},
+  };
+  for (const Case& c : cases) {
+    Workspace workspace;
+    workspace.Write("base.toml", c.base);
+    workspace.Write("m.toml",
+                    (c.manifest.starts_with("base") ? "" : "base = 'base.toml'\n") + c.manifest);
+    const Result<Manifest> read = ReadManifestFile(workspace.Path("m.toml"));
+    ASSERT_FALSE(read.ok()) << c.lines;
+    std::istringstream lines(c.lines);
+    for (std::string line; std::getline(lines, line);) {
+      EXPECT_NE(read.error().find(line), std::string::npos) << line << "\n" << read.error();
+    }
+  }
 }
 
 // Tests that diff takes the releases as a payload folder is taken, and that

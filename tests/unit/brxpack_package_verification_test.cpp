@@ -15,8 +15,8 @@ namespace brxpack {
 namespace {
 
 using namespace std::string_literals;
-using brx::EntryStorage;
 using test::Bytes;
+using test::EntryStorage;
 using test::RunTool;
 using test::Workspace;
 
@@ -107,13 +107,11 @@ TEST(PackageVerificationTest, FindsEveryTruncation) {
 // accepts each package (but the last, whose damaged entry it does not name),
 // yet verify names each problem on a line of its own.
 TEST(PackageVerificationTest, ReportsWhatTheReaderLetsPass) {
-  const brx::PackageEntrySource keys = {":RegistryKeys", Bytes(kKeys), EntryStorage::kStored};
+  const test::PackageEntrySource keys = {":RegistryKeys", Bytes(kKeys), EntryStorage::kStored};
   // An uncompressed directory whose second entry's size is patched to
   // reach past the package.
-  brx::PackageWriterOptions storedDirectory;
-  storedDirectory.compressDirectory = false;
-  std::vector<uint8_t> tooLong = test::PackageOf(
-      {keys, {"big.bin", Bytes("0123456789"), EntryStorage::kStored}}, storedDirectory);
+  std::vector<uint8_t> tooLong =
+      brx::test::WriteTestPackage({keys, {"big.bin", Bytes("0123456789"), EntryStorage::kStored}});
   brx::WriteLe32(tooLong.data() + brx::ReadLe32(tooLong.data() + 20) + 48 + 36, 100000);
   std::vector<uint8_t> badMagic = test::PackageOf({keys});
   badMagic[3] = 'N';
@@ -121,7 +119,7 @@ TEST(PackageVerificationTest, ReportsWhatTheReaderLetsPass) {
     std::vector<uint8_t> package;
     std::string problem;
   };
-  const auto of = [](const std::vector<brx::PackageEntrySource>& entries) {
+  const auto of = [](const std::vector<test::PackageEntrySource>& entries) {
     return test::PackageOf(entries);
   };
   const Case cases[] = {
@@ -188,15 +186,15 @@ TEST(PackageVerificationTest, ReportsWhatTheReaderLetsPass) {
 // (raw stored entries from another writer, which verify calls unprotected)
 // passes both.
 TEST(PackageVerificationTest, VerifyAndExtractAgreeOnInstalledPaths) {
-  const brx::PackageEntrySource keys = {":RegistryKeys", Bytes(kKeys), EntryStorage::kStored};
+  const test::PackageEntrySource keys = {":RegistryKeys", Bytes(kKeys), EntryStorage::kStored};
   const auto file = [](const std::string& name) {
-    return brx::PackageEntrySource{name, Bytes("bytes"), EntryStorage::kStored};
+    return test::PackageEntrySource{name, Bytes("bytes"), EntryStorage::kStored};
   };
   const auto table = [](const std::string& pairs) {
-    return brx::PackageEntrySource{":XlatNamesTable", Bytes(pairs), EntryStorage::kCompressed};
+    return test::PackageEntrySource{":XlatNamesTable", Bytes(pairs), EntryStorage::kCompressed};
   };
   struct Case {
-    std::vector<brx::PackageEntrySource> entries;
+    std::vector<test::PackageEntrySource> entries;
     std::string problem;  // "entry N \"name\": ..." as verify words it; empty: clean
   };
   const Case cases[] = {

@@ -186,6 +186,15 @@ TEST(PeResourcesTest, RefusesWhatItCannotRewrite) {
          "section .reloc follows the resources and cannot be moved"},
         {[&](auto& i) { brx::WriteLe32(&i[Directory(layout, 1)], relocAt); },
          "data directory 1 lies in section .reloc, which would move"},
+        {[&](auto& i) {  // starts inside the resources' bytes, ends where it did
+           brx::WriteLe32(&i[at(2, 16)], SectionField(i, layout, 2, 16) + 0x10);
+           brx::WriteLe32(&i[at(2, 20)], SectionField(i, layout, 2, 20) - 0x10);
+         },
+         "section .reloc overlaps the resources"},
+        {[&](auto& i) { brx::WriteLe32(&i[at(2, 12)], kResourcesAt + 0x10); },
+         "section .reloc overlaps the resources"},
+        {[&](auto& i) { brx::WriteLe32(&i[Directory(layout, 5)], kResourcesAt + 8); },
+         "data directory 5 lies in section .rsrc, which would move"},
         {[](auto& i) { i[kResourcesRaw + 14] = 0xFF, i[kResourcesRaw + 15] = 0x7F; },
          "its resources: its tree is larger than its bytes can hold"},
         {[](auto& i) { i[kResourcesRaw + 16 + 7] &= 0x7F; },

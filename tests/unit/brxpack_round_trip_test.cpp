@@ -13,8 +13,8 @@ namespace brxpack {
 namespace {
 
 using namespace std::string_literals;
-using brx::EntryStorage;
 using test::Bytes;
+using test::EntryStorage;
 using test::RunTool;
 using test::Workspace;
 

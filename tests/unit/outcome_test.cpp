@@ -14,6 +14,7 @@
 #include "package/section_readers.h"
 #include "run/user_texts.h"
 #include "support/package_samples.h"
+#include "support/pe_samples.h"
 #include "support/target_fixture.h"
 
 namespace brx::test {
@@ -139,7 +140,7 @@ void Prepare(FakeSystem& system, const Row& row, const std::vector<uint8_t>& pac
 void ExpectRows(const std::vector<Row>& rows) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
-    std::vector<uint8_t> package = WriteTestPackage(row.entries, false, 9, row.digest);
+    std::vector<uint8_t> package = WriteTestPackage(row.entries, false, row.digest);
     if (row.damage) row.damage(package);
     FakeSystem system;
     FakeSystem expected;
@@ -286,7 +287,7 @@ TEST(OutcomeTest, ConfirmsAndRecordsTheLevel) {
        .after = {Level(2)},
        .texts = {kSuccess},
        .commandLine = kPackageFile,
-       .damage = [](auto& p) { p = AppendPackageToStub(Bytes("MZ stub"), p); }},
+       .damage = [](auto& p) { p = SelfApplying(Bytes("MZ stub"), p); }},
       // Typed without its extension, the program's own name opens no file;
       // the module's file name does. Only that failure falls back.
       {.what = "own file named without its extension",
@@ -295,19 +296,19 @@ TEST(OutcomeTest, ConfirmsAndRecordsTheLevel) {
        .after = {Level(2)},
        .texts = {kSuccess},
        .commandLine = "update",
-       .damage = [](auto& p) { p = AppendPackageToStub(Bytes("MZ stub"), p); }},
+       .damage = [](auto& p) { p = SelfApplying(Bytes("MZ stub"), p); }},
       {.what = "own file that opens but carries no package",
        .entries = {Keys()},
        .before = {OwnProgram(kPackageFile), File("C:\\Upd\\PATCH.EXE", "MZ stub")},
        .texts = {kUsage},
        .commandLine = "C:\\Upd\\PATCH.EXE",
-       .damage = [](auto& p) { p = AppendPackageToStub(Bytes("MZ stub"), p); }},
+       .damage = [](auto& p) { p = SelfApplying(Bytes("MZ stub"), p); }},
       {.what = "a package file that opens no file",
        .entries = {Keys()},
        .before = {OwnProgram(kPackageFile)},
        .texts = {kUsage},
        .commandLine = "PATCH.EXE missing.brx",
-       .damage = [](auto& p) { p = AppendPackageToStub(Bytes("MZ stub"), p); }},
+       .damage = [](auto& p) { p = SelfApplying(Bytes("MZ stub"), p); }},
       {.what = "level installed already",
        .entries = {Keys(2)},
        .before = {Level(2)},

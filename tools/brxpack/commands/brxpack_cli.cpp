@@ -3,7 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 
-#include "authoring/zlib_compressor.h"
+#include "brxpack/manifest/compression_level.h"
 #include "brxpack/stub/stub_location.h"
 #include "brxpack/commands/commands.h"
 #include "brxpack/commands/exit_codes.h"
@@ -80,8 +80,8 @@ void AddBuild(CLI::App& app, Choice& choice) {
           ->add_option("--level", choice.level,
                        "Compression level 0-12: 0 stores, 12 is the smallest and slowest "
                        "(default: the manifest's, or " +
-                           std::to_string(brx::kDefaultCompressionLevel) + ")")
-          ->check(CLI::Range(0, brx::kMaxCompressionLevel));
+                           std::to_string(kDefaultCompressionLevel) + ")")
+          ->check(CLI::Range(0, kMaxCompressionLevel));
   command->add_flag("--best", choice.best, "Level 12, for release builds")->excludes(level);
   // The bench's baseline: not for publishers, so not in the help.
   command->add_flag("--zlib", choice.build.zlib)->group("");
@@ -280,7 +280,7 @@ Result<std::vector<std::string>> SplitShortOptions(const std::vector<std::string
 int Run(const std::string& chosen, Choice& choice, Console& console) {
   if (chosen == "build") {
     if (choice.level >= 0) choice.build.level = choice.level;
-    if (choice.best) choice.build.level = brx::kMaxCompressionLevel;
+    if (choice.best) choice.build.level = kMaxCompressionLevel;
     return RunBuild(choice.build, console);
   }
   if (chosen == "exe") return RunExe(choice.exe, console);

@@ -150,10 +150,10 @@ int Compose(const BuildOptions& options, BuildReport& report, Console& console) 
   build.entries = EntriesToWrite(*plan);
   build.plan = std::move(*plan);
   build.writer.compression.level =
-      options.level.value_or(manifest->level.value_or(brx::kDefaultCompressionLevel));
+      options.level.value_or(manifest->level.value_or(kDefaultCompressionLevel));
   if (options.zlib) {
     if (build.writer.compression.level > 9) return Refuse(console, "--zlib takes levels 0-9");
-    build.writer.compression.deflater = brx::Deflater::kZlib;
+    build.writer.compression.deflater = Deflater::kZlib;
   }
   build.writer.threads = options.threads;
   if (options.exe.empty()) {

@@ -1,6 +1,6 @@
 #include "brxpack/commands/diff_stats.h"
 
-#include "authoring/zlib_compressor.h"
+#include "brxpack/manifest/compression_level.h"
 #include "brxpack/host/byte_size.h"
 #include "brxpack/host/scratch_folder.h"
 #include "brxpack/manifest/manifest_parser.h"
@@ -57,7 +57,7 @@ class PackageSizer {
   Result<Manifest> Parse(const std::string& text) {
     Result<Manifest> manifest =
         ParseManifest(text + (hasBase_ ? "" : kStandInTarget), manifestPath_);
-    if (manifest.ok() && !level_) level_ = manifest->level.value_or(brx::kDefaultCompressionLevel);
+    if (manifest.ok() && !level_) level_ = manifest->level.value_or(kDefaultCompressionLevel);
     return manifest;
   }
   // Draws progress on the terminal, unless -q.

@@ -1,9 +1,9 @@
 #include "brxpack/diff/diff_manifest.h"
 
-#include "brxpack/diff/base_merge.h"
 #include "brxpack/diff/diff_paths.h"
 #include "brxpack/contents/display_text.h"
 #include "brxpack/host/host_path.h"
+#include "brxpack/manifest/manifest_parser.h"
 
 namespace brxpack {
 
@@ -44,12 +44,12 @@ std::string Header(const DiffManifestRequest& request) {
   return text;
 }
 
-// NEW's folder as the manifest names it: relative where it can be.
-std::string PayloadFolder(const DiffManifestRequest& request) {
-  const fs::path newer = fs::absolute(request.newer).lexically_normal();
+// A host path as the manifest names it: relative where it can be.
+std::string Named(const DiffManifestRequest& request, const fs::path& path) {
+  const fs::path absolute = fs::absolute(path).lexically_normal();
   const fs::path relative =
-      newer.lexically_relative(fs::absolute(request.manifestFolder).lexically_normal());
-  return Utf8FromPath((relative.empty() ? newer : relative).generic_u8string());
+      absolute.lexically_relative(fs::absolute(request.manifestFolder).lexically_normal());
+  return TomlString(Utf8FromPath((relative.empty() ? absolute : relative).generic_u8string()));
 }
 
 }  // namespace
@@ -65,16 +65,17 @@ Result<std::string> ComposeDiffManifest(const DiffManifestRequest& request) {
   Result<DiffPaths> paths = DiffPathsOf(*request.diff);
   if (!paths.ok()) return paths.TakeError();
   std::string text = Header(request);
-  MergedBase base;
   if (request.base) {
-    Result<MergedBase> merged = MergeBase(*request.base, request.manifestFolder, *paths);
-    if (!merged.ok()) return merged.TakeError();
-    base = std::move(*merged);
-    text += "\n# From the base manifest " + Utf8FromPath(*request.base) + ":\n" + base.text;
-    if (!text.ends_with("\n")) text += "\n";
-    text += "\n# From the diff:\n";
+    // Read here for its clashes with the diff; every reader of the manifest
+    // merges it again (manifest_base.h).
+    Result<Manifest> base = ReadBaseManifest(*request.base, paths->found);
+    if (!base.ok()) return base.TakeError();
+    text +=
+        "\n# The base says what two folders cannot ([target], [startup], commands, registry\n"
+        "# values, [brand]); build merges it in, its lists before these.\nbase = " +
+        Named(request, *request.base) + "\n";
   }
-  text += "\n[payload]\nfolder = " + TomlString(PayloadFolder(request)) + "\n";
+  text += "\n[payload]\nfolder = " + Named(request, request.newer) + "\n";
   if (request.symlinks) text += "symlinks = true\n";
   for (const auto& [key, patterns] :
        {std::pair{"exclude", &request.exclude}, std::pair{"include", &request.include}}) {
@@ -82,14 +83,14 @@ Result<std::string> ComposeDiffManifest(const DiffManifestRequest& request) {
       text += std::string(key) + " = " + TomlList({{"", *patterns, {}}}) + "\n";
   }
   text += "only = " + TomlList(paths->payload) + "\n";
-  if (!base.hasFolders && !paths->newFolders.empty()) {
+  if (!paths->newFolders.empty()) {
     text +=
         "\n[folders]\ncreate = " +
         TomlList(
             {{"new folders of NEW that no file creates, parents first", paths->newFolders, {}}}) +
         "\n";
   }
-  if (!base.hasRemove && !(paths->removedFiles.empty() && paths->removedFolders.empty())) {
+  if (!(paths->removedFiles.empty() && paths->removedFolders.empty())) {
     text += "\n[remove]\npaths = " +
             TomlList({{"files NEW lacks", paths->removedFiles, {}},
                       {"folders NEW lacks, deepest first", paths->removedFolders, {}}}) +

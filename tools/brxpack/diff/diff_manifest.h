@@ -1,8 +1,8 @@
 #pragma once
 // The manifest of an update made from releases: the new release's folder
 // as the payload with only the files an old release needs, the folders to
-// create, and the files and folders to remove, merged into a base manifest
-// when there is one.
+// create, and the files and folders to remove, on a base manifest when
+// there is one.
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -30,8 +30,8 @@ struct DiffManifestRequest {
 // "2 changed, 1 new, 3 removed files; 1 folder to create, 0 to remove".
 std::string DiffSummary(const ReleaseDiff& diff);
 
-// Fails for a path the package cannot hold and for a base that cannot be
-// merged (base_merge.h).
+// Fails for a path the package cannot hold and for a base that is no
+// manifest, has a [payload] or names a path the diff found.
 Result<std::string> ComposeDiffManifest(const DiffManifestRequest& request);
 
 }  // namespace brxpack

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "brxpack/contents/display_text.h"
-#include "brxpack/contents/folded_name.h"
 #include "brxpack/contents/windows1251.h"
 
 namespace brxpack {
@@ -25,7 +24,7 @@ Status Collect(const std::vector<std::string>& relatives, const std::string& fou
   for (const std::string& relative : relatives) {
     Result<std::string> path = ManifestPath(relative);
     if (!path.ok()) return path.TakeError();
-    paths.found.emplace(ClashKey(*path), "'" + *path + "' " + found);
+    paths.found.emplace(ClashKey(*path), "the diff: '" + *path + "' " + found);
     list.push_back(std::move(*path));
   }
   return Status::Ok();
@@ -38,12 +37,6 @@ std::vector<std::string> PathsOf(const std::vector<DiffFile>& files) {
 }
 
 }  // namespace
-
-std::string ClashKey(const std::string& path) {
-  std::string key = FoldedName(path);
-  std::replace(key.begin(), key.end(), '/', '\\');
-  return key;
-}
 
 std::string TomlList(const std::vector<ListGroup>& groups) {
   std::string text = "[\n";

@@ -1,11 +1,11 @@
 #pragma once
 // The paths a diff of two releases puts into a manifest, as the manifest
 // writes them (UTF-8, backslashes between names), in the lists they go to.
-#include <map>
 #include <string>
 #include <vector>
 
 #include "brxpack/diff/release_diff.h"
+#include "brxpack/manifest/manifest_base.h"
 #include "brxpack/result.h"
 
 namespace brxpack {
@@ -25,14 +25,11 @@ struct DiffPaths {
   std::vector<std::string> newFolders;
   std::vector<std::string> removedFiles;
   std::vector<std::string> removedFolders;
-  // What the diff found at each path (folded): for naming both sides of a clash.
-  std::map<std::string, std::string> found;
+  // What the diff found at each path: for naming both sides of a clash with a base.
+  TakenPaths found;
 };
 
 // Fails, naming the file, for a path without a Windows-1251 form.
 Result<DiffPaths> DiffPathsOf(const ReleaseDiff& diff);
-
-// The key under which DiffPaths::found holds a manifest path.
-std::string ClashKey(const std::string& path);
 
 }  // namespace brxpack

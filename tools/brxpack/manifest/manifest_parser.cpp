@@ -11,7 +11,8 @@
 #include <system_error>
 #include <vector>
 
-#include "authoring/zlib_compressor.h"
+#include "brxpack/manifest/compression_level.h"
+#include "brxpack/manifest/manifest_base.h"
 #include "brxpack/stub/brand_version_info.h"
 #include "brxpack/contents/hex_text.h"
 #include "brxpack/manifest/registry_terms.h"
@@ -34,7 +35,8 @@ namespace {
 // order of the file, as a compiler does.
 class Problems {
  public:
-  explicit Problems(std::string file) : file_(std::move(file)) {}
+  // taken: reading a base, the paths the manifest naming it uses.
+  Problems(std::string file, const TakenPaths* taken) : file_(std::move(file)), taken_(taken) {}
 
   std::string Place(const toml::source_region& region) const {
     return file_ + ":" + std::to_string(region.begin.line) + ":" +
@@ -42,8 +44,18 @@ class Problems {
   }
   void Add(const toml::source_region& region, const std::string& field,
            const std::string& message) {
-    lines_.push_back(
-        {{region.begin.line, region.begin.column}, Place(region) + ": " + field + ": " + message});
+    AddLine(region, field + ": " + message);
+  }
+  void AddLine(const toml::source_region& region, const std::string& text) {
+    lines_.push_back({{region.begin.line, region.begin.column}, Place(region) + ": " + text});
+  }
+  // A base's path that the manifest naming the base uses too.
+  void CheckTaken(const toml::node* node, const std::string& field) {
+    if (taken_ == nullptr || node == nullptr || !node->is_string()) return;
+    const std::string& path = node->as_string()->get();
+    const auto found = taken_->find(ClashKey(path));
+    if (found == taken_->end()) return;
+    AddLine(node->source(), field + " " + TomlString(path) + " clashes with " + found->second);
   }
   bool empty() const { return lines_.empty(); }
   std::string Joined() {
@@ -56,6 +68,7 @@ class Problems {
 
  private:
   std::string file_;
+  const TakenPaths* taken_;
   std::vector<std::pair<std::pair<uint32_t, uint32_t>, std::string>> lines_;
 };
 
@@ -177,6 +190,7 @@ class TableReader {
         good = false;
         continue;
       }
+      problems_.CheckTaken(&item, field);
       std::optional<std::string> text = Convert(item, field, item.as_string()->get());
       if (text) *text = WithBackslashes(std::move(*text));
       const bool fine = text.has_value() && PathIsFine(item, field, *text, use);
@@ -306,7 +320,7 @@ void ReadPackageTable(const toml::table& root, Manifest& manifest, Problems& pro
   if (table == nullptr) return;
   TableReader reader(*table, "package.", problems);
   reader.RejectUnknownKeys({"level", "output"});
-  if (std::optional<int64_t> level = reader.Integer("level", 0, brx::kMaxCompressionLevel, false)) {
+  if (std::optional<int64_t> level = reader.Integer("level", 0, kMaxCompressionLevel, false)) {
     manifest.level = static_cast<int>(*level);
   }
   manifest.output = reader.Utf8("output", false);
@@ -403,6 +417,8 @@ void ReadFiles(const toml::table& root, Manifest& manifest, Problems& problems) 
       reader.Problem("install", "is required (the installed path), unless entry is given");
       continue;
     }
+    const char* installed = reader.Has("install") ? "install" : "entry";
+    problems.CheckTaken(tables[i]->get(installed), reader.Field(installed));
     if (item.entry) CheckEntryName(reader, "entry", *item.entry, false);
     if (item.install &&
         !reader.KeyIsFine("install", *item.install,
@@ -605,53 +621,7 @@ void ReadBrand(const toml::table& root, Manifest& manifest, Problems& problems) 
   manifest.brand = std::move(brand);
 }
 
-}  // namespace
-
-Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::path& path) {
-  const std::string shownPath = Utf8FromPath(path);
-  toml::table root;
-  try {
-    root = toml::parse(text, shownPath);
-  } catch (const toml::parse_error& error) {
-    return Error{shownPath + ":" + std::to_string(error.source().begin.line) + ":" +
-                 std::to_string(error.source().begin.column) + ": " +
-                 std::string(error.description())};
-  }
-
-  Problems problems(shownPath);
-  TableReader top(root, "", problems);
-  top.RejectUnknownKeys({"package", "target", "startup", "payload", "file", "rename", "folders",
-                         "command", "remove", "registry", "section", "brand"});
-  Manifest manifest;
-  manifest.path = path;
-  manifest.folder = path.parent_path();
-  ReadPackageTable(root, manifest, problems);
-  ReadTarget(root, manifest, problems);
-  ReadStartup(root, manifest.script, problems);
-  ReadPayload(root, manifest, problems);
-  ReadFiles(root, manifest, problems);
-  ReadRenames(root, manifest.script, problems);
-  ReadFolders(root, manifest.script, problems);
-  ReadCommands(root, manifest.script, problems);
-  ReadRemovals(root, manifest.script, problems);
-  ReadRegistry(root, manifest.script, problems);
-  ReadRawSections(root, manifest.script, problems);
-  ReadBrand(root, manifest, problems);
-  // Without :RegistryKeys the installer cannot find the program to update;
-  // a section carried byte for byte may stand in for the table.
-  bool hasTarget = manifest.script.target.has_value() || root.get("target") != nullptr;
-  for (const RawSection& raw : manifest.script.raw) {
-    hasTarget = hasTarget || brx::EntryNamesEqual(raw.name.c_str(), brx::kRegistryKeysSection);
-  }
-  if (!hasTarget) {
-    problems.Add(root.source(), "target",
-                 "is required: the [target] table names the program to update");
-  }
-  if (!problems.empty()) return Error{problems.Joined()};
-  return manifest;
-}
-
-Result<Manifest> ReadManifestFile(const std::filesystem::path& path) {
+Result<std::string> ReadText(const std::filesystem::path& path) {
   std::error_code error;
   if (std::filesystem::is_directory(path, error)) {
     return Error{Utf8FromPath(path) + ": a folder; build takes the manifest file (such as " +
@@ -662,7 +632,91 @@ Result<Manifest> ReadManifestFile(const std::filesystem::path& path) {
   std::ostringstream text;
   text << stream.rdbuf();
   if (stream.bad()) return Error{Utf8FromPath(path) + ": cannot read: " + LastSystemErrorText()};
-  return ParseManifest(text.str(), path);
+  return text.str();
+}
+
+Result<Manifest> WithBase(Manifest manifest, const std::string& base) {
+  const std::filesystem::path named = PathFromManifest(base);
+  Result<Manifest> read =
+      ReadBaseManifest((manifest.folder / named).lexically_normal(), TakenBy(manifest));
+  if (!read.ok()) return read.TakeError();
+  Status merged = MergeBase(manifest, std::move(*read), named.parent_path());
+  if (!merged.ok()) return merged.TakeError();
+  return manifest;
+}
+
+// taken: set when reading a base, the paths the manifest naming it uses.
+Result<Manifest> Parse(std::string_view text, const std::filesystem::path& path,
+                       const TakenPaths* taken) {
+  const std::string shownPath = Utf8FromPath(path);
+  toml::table root;
+  try {
+    root = toml::parse(text, shownPath);
+  } catch (const toml::parse_error& error) {
+    return Error{shownPath + ":" + std::to_string(error.source().begin.line) + ":" +
+                 std::to_string(error.source().begin.column) + ": " +
+                 std::string(error.description())};
+  }
+
+  Problems problems(shownPath, taken);
+  TableReader top(root, "", problems);
+  top.RejectUnknownKeys({"base", "package", "target", "startup", "payload", "file", "rename",
+                         "folders", "command", "remove", "registry", "section", "brand"});
+  const std::optional<std::string> base = top.Utf8("base", false);
+  if (base && taken != nullptr) top.Problem("base", "names a base of its own; a base takes none");
+  Manifest manifest;
+  manifest.path = path;
+  manifest.folder = path.parent_path();
+  ReadPackageTable(root, manifest, problems);
+  ReadTarget(root, manifest, problems);
+  ReadStartup(root, manifest.script, problems);
+  if (const toml::node* payload = root.get("payload"); payload != nullptr && taken != nullptr) {
+    problems.Add(payload->source(), "payload",
+                 "the diff writes [payload] itself; name further files with [[file]]");
+  } else {
+    ReadPayload(root, manifest, problems);
+  }
+  ReadFiles(root, manifest, problems);
+  ReadRenames(root, manifest.script, problems);
+  ReadFolders(root, manifest.script, problems);
+  ReadCommands(root, manifest.script, problems);
+  ReadRemovals(root, manifest.script, problems);
+  ReadRegistry(root, manifest.script, problems);
+  ReadRawSections(root, manifest.script, problems);
+  ReadBrand(root, manifest, problems);
+  // Without :RegistryKeys the installer cannot find the program to update;
+  // a section carried byte for byte may stand in for the table, and a base
+  // holds one.
+  bool hasTarget = manifest.script.target.has_value() || root.get("target") != nullptr ||
+                   root.get("base") != nullptr;
+  for (const RawSection& raw : manifest.script.raw) {
+    hasTarget = hasTarget || brx::EntryNamesEqual(raw.name.c_str(), brx::kRegistryKeysSection);
+  }
+  if (!hasTarget) {
+    problems.Add(root.source(), "target",
+                 "is required: the [target] table names the program to update");
+  }
+  if (!problems.empty()) return Error{problems.Joined()};
+  if (base) return WithBase(std::move(manifest), *base);
+  return manifest;
+}
+
+}  // namespace
+
+Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::path& path) {
+  return Parse(text, path, nullptr);
+}
+
+Result<Manifest> ReadManifestFile(const std::filesystem::path& path) {
+  Result<std::string> text = ReadText(path);
+  if (!text.ok()) return text.TakeError();
+  return Parse(*text, path, nullptr);
+}
+
+Result<Manifest> ReadBaseManifest(const std::filesystem::path& path, const TakenPaths& taken) {
+  Result<std::string> text = ReadText(path);
+  if (!text.ok()) return text.TakeError();
+  return Parse(*text, path, &taken);
 }
 
 }  // namespace brxpack

@@ -8,14 +8,14 @@ namespace brxpack {
 
 Status WriteDirectoryAndHeader(const std::vector<uint8_t>& directory, uint32_t entryCount,
                                uint64_t directoryOffset, uint64_t packageStart,
-                               brx::Compression compression, AtomicOutputFile& output) {
+                               Compression compression, AtomicOutputFile& output) {
   brx::PackageHeader header = {};
   std::memcpy(header.magic, brx::kHeaderMagic, sizeof brx::kHeaderMagic);
   header.entryCount = entryCount;
   header.directoryOffset = static_cast<uint32_t>(directoryOffset);
   // A zlib stream always, as every entry is: stored blocks when it does not
   // shrink, so the installer's checksum covers the directory too.
-  brx::ZlibCompressor compressor(compression);
+  ZlibCompressor compressor(compression);
   std::vector<uint8_t> stored = compressor.CompressOrStore(directory.data(), directory.size());
   if (stored.empty()) return Error{"could not compress the directory"};
   header.directoryFlags = brx::kDirectoryCompressed;

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "authoring/zlib_compressor.h"
+#include "brxpack/package/zlib_compressor.h"
 #include "brxpack/host/output_file.h"
 #include "brxpack/result.h"
 
@@ -16,6 +16,6 @@ namespace brxpack {
 // would pass 4 GiB, or on a write error.
 Status WriteDirectoryAndHeader(const std::vector<uint8_t>& directory, uint32_t entryCount,
                                uint64_t directoryOffset, uint64_t packageStart,
-                               brx::Compression compression, AtomicOutputFile& output);
+                               Compression compression, AtomicOutputFile& output);
 
 }  // namespace brxpack

@@ -16,7 +16,7 @@ std::string Describe(const EntryToWrite& entry) {
 
 }  // namespace
 
-PreparedEntry PrepareEntry(const EntryToWrite& entry, brx::ZlibCompressor& compressor) {
+PreparedEntry PrepareEntry(const EntryToWrite& entry, ZlibCompressor& compressor) {
   PreparedEntry ready;
   try {
     // Read here and dropped once compressed: only the stream waits for the writer.

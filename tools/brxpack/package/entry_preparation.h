@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "authoring/zlib_compressor.h"
+#include "brxpack/package/zlib_compressor.h"
 
 namespace brxpack {
 
@@ -35,6 +35,6 @@ struct PreparedEntry {
 // Reads `entry` and makes its stream with this thread's compressor. Fails,
 // naming the file, for an unreadable file or one that changed since it was
 // listed, content of 4 GiB or more, or memory running out.
-PreparedEntry PrepareEntry(const EntryToWrite& entry, brx::ZlibCompressor& compressor);
+PreparedEntry PrepareEntry(const EntryToWrite& entry, ZlibCompressor& compressor);
 
 }  // namespace brxpack

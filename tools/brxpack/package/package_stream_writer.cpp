@@ -3,10 +3,10 @@
 #include <array>
 #include <cstring>
 
-#include "authoring/piece_compressor.h"
-#include "brxpack/contents/windows1251.h"
 #include "brxpack/package/directory_and_header.h"
+#include "brxpack/package/piece_compressor.h"
 #include "brxpack/package/preparation_pool.h"
+#include "brxpack/contents/windows1251.h"
 #include "package/format.h"
 #include "package/package_digest.h"
 
@@ -70,11 +70,11 @@ Result<WrittenStream> WriteWhole(PreparationPool& pool, uint64_t offset, AtomicO
 // A file prepared piece by piece: the stream's header, each piece's
 // deflate data as the pool hands it out, and the content's Adler-32.
 Result<WrittenStream> WritePieces(PreparationPool& pool, size_t index, const EntryToWrite& entry,
-                                  brx::Compression compression, uint64_t offset,
+                                  Compression compression, uint64_t offset,
                                   AtomicOutputFile& output, ProgressMeter* progress) {
   WrittenStream stream;
   uint32_t contentAdler32 = 1;
-  const std::array<uint8_t, 2> header = brx::PiecedStreamHeader(compression, entry.stored);
+  const std::array<uint8_t, 2> header = PiecedStreamHeader(compression, entry.stored);
   Status status = Append(header.data(), header.size(), offset, stream, output);
   for (uint32_t piece = 0; status.ok() && piece < pool.PiecesOf(index); ++piece) {
     const PreparedPiece ready = pool.TakePiece();
@@ -85,7 +85,7 @@ Result<WrittenStream> WritePieces(PreparationPool& pool, size_t index, const Ent
     stream.size += ready.size;
     if (progress != nullptr) progress->Advance(ready.size);
   }
-  const std::array<uint8_t, 4> trailer = brx::PiecedStreamTrailer(contentAdler32);
+  const std::array<uint8_t, 4> trailer = PiecedStreamTrailer(contentAdler32);
   if (status.ok()) status = Append(trailer.data(), trailer.size(), offset, stream, output);
   if (!status.ok()) return status.TakeError();
   return stream;

@@ -38,7 +38,7 @@ struct WrittenEntry {
 };
 
 struct StreamWriterOptions {
-  brx::Compression compression;  // for entries and the directory
+  Compression compression;       // for entries and the directory
   unsigned threads = 2;          // at least 1
   // Files above this many bytes are written piece by piece, advancing
   // progress with each piece.

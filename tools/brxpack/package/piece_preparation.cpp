@@ -9,19 +9,19 @@
 namespace brxpack {
 
 uint32_t PieceCount(uint64_t size) {
-  return static_cast<uint32_t>((size + brx::kPieceSize - 1) / brx::kPieceSize);
+  return static_cast<uint32_t>((size + kPieceSize - 1) / kPieceSize);
 }
 
 PreparedPiece PreparePiece(const EntryToWrite& entry, uint64_t entrySize, uint32_t index,
-                           brx::ZlibCompressor& compressor, brx::PieceCompressor& pieces,
+                           ZlibCompressor& compressor, PieceCompressor& pieces,
                            std::vector<uint8_t>& buffer) {
   PreparedPiece ready;
   try {
-    const uint64_t offset = uint64_t{index} * brx::kPieceSize;
-    ready.size = std::min<uint64_t>(brx::kPieceSize, entrySize - offset);
+    const uint64_t offset = uint64_t{index} * kPieceSize;
+    ready.size = std::min<uint64_t>(kPieceSize, entrySize - offset);
     // Room for a whole piece at once: grown to the first one's size, and
     // then the next, it could double.
-    buffer.reserve(brx::kPieceSize);
+    buffer.reserve(kPieceSize);
     const Status read =
         ReadFilePart(entry.file, entrySize, offset, static_cast<size_t>(ready.size), buffer);
     if (!read.ok()) {

@@ -1,13 +1,13 @@
 #pragma once
 // One piece of a file too large to hold whole, read and deflated on its own
-// (authoring/piece_compressor.h): the file's entry is then written piece by
+// (piece_compressor.h): the file's entry is then written piece by
 // piece, so memory holds a piece or two per thread, whatever the file's size.
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "authoring/piece_compressor.h"
+#include "brxpack/package/piece_compressor.h"
 #include "brxpack/package/entry_preparation.h"
 
 namespace brxpack {
@@ -24,7 +24,7 @@ uint32_t PieceCount(uint64_t size);
 struct PreparedPiece {
   std::optional<std::string> error;  // set: nothing else is
   uint64_t size = 0;                 // of the content it covers
-  brx::DeflatedPiece deflated;
+  DeflatedPiece deflated;
 };
 
 // Reads piece `index` of the file of `entry`, which must still have
@@ -32,7 +32,7 @@ struct PreparedPiece {
 // piece), and deflates it with the thread's compressors. Fails, naming the
 // file, as PrepareEntry does.
 PreparedPiece PreparePiece(const EntryToWrite& entry, uint64_t entrySize, uint32_t index,
-                           brx::ZlibCompressor& compressor, brx::PieceCompressor& pieces,
+                           ZlibCompressor& compressor, PieceCompressor& pieces,
                            std::vector<uint8_t>& buffer);
 
 }  // namespace brxpack

@@ -20,16 +20,16 @@ std::optional<uint64_t> FileSize(const EntryToWrite& entry) {
 
 // What one thread keeps from job to job.
 struct WorkerState {
-  explicit WorkerState(brx::Compression compression) : whole(compression) {}
-  brx::ZlibCompressor whole;
-  brx::PieceCompressor pieces;
+  explicit WorkerState(Compression compression) : whole(compression) {}
+  ZlibCompressor whole;
+  PieceCompressor pieces;
   std::vector<uint8_t> buffer;  // a piece of a file
 };
 
 }  // namespace
 
 PreparationPool::PreparationPool(const std::vector<EntryToWrite>& entries,
-                                 brx::Compression compression, unsigned threads,
+                                 Compression compression, unsigned threads,
                                  uint64_t wholeEntryLimit)
     : entries_(entries),
       compression_(compression),

@@ -20,7 +20,7 @@ class PreparationPool {
  public:
   // Starts the workers (at least one). `entries` must outlive the pool.
   // Files larger than `wholeEntryLimit` bytes are prepared piece by piece.
-  PreparationPool(const std::vector<EntryToWrite>& entries, brx::Compression compression,
+  PreparationPool(const std::vector<EntryToWrite>& entries, Compression compression,
                   unsigned threads, uint64_t wholeEntryLimit);
   // Stops the workers, whether or not every job was taken.
   ~PreparationPool();
@@ -45,7 +45,7 @@ class PreparationPool {
   void Work();
 
   const std::vector<EntryToWrite>& entries_;
-  const brx::Compression compression_;
+  const Compression compression_;
   std::vector<uint32_t> pieces_;
   std::vector<uint64_t> sizes_;  // of the pieced entries' files
   std::vector<Job> jobs_;

@@ -1,4 +1,4 @@
-#include "authoring/piece_compressor.h"
+#include "brxpack/package/piece_compressor.h"
 
 #include <zlib.h>
 
@@ -7,7 +7,7 @@
 
 #include "package/package_digest.h"
 
-namespace brx {
+namespace brxpack {
 
 namespace {
 
@@ -75,7 +75,7 @@ PieceCompressor::~PieceCompressor() {
 bool PieceCompressor::Deflate(ZlibCompressor& compressor, const uint8_t* data, size_t size,
                               bool last, bool storedOnly, DeflatedPiece& piece) {
   if (size > kPieceSize) return false;
-  piece.contentAdler32 = Adler32(1, data, size);
+  piece.contentAdler32 = brx::Adler32(1, data, size);
   if (!storedOnly && compressor.compression().level != 0) {
     std::vector<uint8_t> deflate = compressor.Compress(data, size);
     if (deflate.size() < kZlibHeaderSize + kZlibTrailerSize) return false;
@@ -142,4 +142,4 @@ bool PieceCompressor::GoOn(std::vector<uint8_t>& deflate, size_t contentSize) {
   return true;
 }
 
-}  // namespace brx
+}  // namespace brxpack

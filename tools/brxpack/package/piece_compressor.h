@@ -12,11 +12,11 @@
 #include <cstdint>
 #include <vector>
 
-#include "authoring/zlib_compressor.h"
+#include "brxpack/package/zlib_compressor.h"
 
 struct z_stream_s;
 
-namespace brx {
+namespace brxpack {
 
 // A whole number of stored blocks, so that a piece kept stored fills its
 // blocks exactly as the whole-buffer stored form (Store) does; just under
@@ -57,4 +57,4 @@ class PieceCompressor {
   z_stream_s* inflater_ = nullptr;  // made at the first piece that goes on
 };
 
-}  // namespace brx
+}  // namespace brxpack

@@ -1,7 +1,7 @@
 // The publisher's compressors: every level gives a stream the installer's
 // inflate accepts, whole or piece by piece, stored blocks where nothing
 // shrinks, and no stream for a level it does not have.
-#include "authoring/zlib_compressor.h"
+#include "brxpack/package/zlib_compressor.h"
 
 #include <gtest/gtest.h>
 
@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "authoring/piece_compressor.h"
+#include "brxpack/package/piece_compressor.h"
 #include "package/inflate_stream.h"
 #include "package/package_digest.h"
 
-namespace brx {
+namespace brxpack {
 namespace {
 
 std::vector<uint8_t> TextBytes(size_t size) {
@@ -38,8 +38,8 @@ std::vector<uint8_t> RandomBytes(size_t size) {
 
 bool InflatesTo(const std::vector<uint8_t>& stream, const std::vector<uint8_t>& content) {
   std::vector<uint8_t> out(content.size() + 1);
-  return InflateStream(stream.data(), static_cast<uint32_t>(stream.size()), out.data(),
-                       static_cast<uint32_t>(content.size())) &&
+  return brx::InflateStream(stream.data(), static_cast<uint32_t>(stream.size()), out.data(),
+                            static_cast<uint32_t>(content.size())) &&
          std::equal(content.begin(), content.end(), out.begin());
 }
 
@@ -109,7 +109,7 @@ std::vector<uint8_t> PiecedStream(const std::vector<uint8_t>& content, Compressi
     EXPECT_TRUE(compressors[turn++ % compressors.size()]->Deflate(
         whole, content.data() + at, size, at + size == content.size(), storedOnly, piece));
     stream.insert(stream.end(), piece.bytes.begin(), piece.bytes.end());
-    adler = CombineAdler32(adler, piece.contentAdler32, size);
+    adler = brx::CombineAdler32(adler, piece.contentAdler32, size);
   }
   const std::array<uint8_t, 4> trailer = PiecedStreamTrailer(adler);
   stream.insert(stream.end(), trailer.begin(), trailer.end());
@@ -180,4 +180,4 @@ TEST(ZlibCompressorTest, RefusesLevelsItDoesNotHave) {
 }
 
 }  // namespace
-}  // namespace brx
+}  // namespace brxpack

@@ -1,9 +1,9 @@
-#include "authoring/zlib_compressor.h"
+#include "brxpack/package/zlib_compressor.h"
 
 #include <libdeflate.h>
 #include <zlib.h>
 
-namespace brx {
+namespace brxpack {
 
 namespace {
 
@@ -84,4 +84,4 @@ std::vector<uint8_t> ZlibCompressor::CompressOrStore(const uint8_t* data, size_t
   return Store(data, size);
 }
 
-}  // namespace brx
+}  // namespace brxpack

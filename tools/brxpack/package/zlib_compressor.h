@@ -6,15 +6,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "brxpack/manifest/compression_level.h"
+
 struct libdeflate_compressor;
 
-namespace brx {
-
-inline constexpr int kMaxCompressionLevel = 12;
-// brxpack's default: the lowest level whose packages came out at most 1 %
-// larger than zlib's level 9 on every tree measured, a JavaScript tree
-// among them, at a fraction of its time (tools/bench/README.md).
-inline constexpr int kDefaultCompressionLevel = 7;
+namespace brxpack {
 
 enum class Deflater {
   kLibdeflate,
@@ -56,4 +52,4 @@ class ZlibCompressor {
   libdeflate_compressor* storer_ = nullptr;
 };
 
-}  // namespace brx
+}  // namespace brxpack
