@@ -4,6 +4,7 @@
 // download is refused before anything changes, not file by file on the way.
 // Readers that do not know the section pass over it, as over any unknown
 // section. A package without it is read as before.
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 
@@ -19,6 +20,13 @@ inline constexpr uint32_t kDigestSize = 4;
 // The digest such a payload holds; nothing unless it has exactly that size.
 std::optional<uint32_t> ReadDigest(MemoryRange payload);
 
+// Adler-32 (zlib's) of `size` bytes, continued from `adler` (1 to start).
+uint32_t Adler32(uint32_t adler, const uint8_t* bytes, size_t size);
+// The Adler-32 of two runs of bytes one after the other, from each run's
+// own (each started at 1) and the second's length: what a writer needs
+// when a run's parts are checksummed apart or before what precedes them.
+uint32_t CombineAdler32(uint32_t first, uint32_t second, uint64_t secondSize);
+
 // The digest of a package, built entry by entry in directory order: each
 // entry's record (48 bytes as encoded) and then its stored bytes, except
 // for the digest entry, whose record is covered but not its stored bytes
@@ -26,6 +34,9 @@ std::optional<uint32_t> ReadDigest(MemoryRange payload);
 class PackageDigest {
  public:
   void AddEntry(const DirectoryEntry& entry, MemoryRange stored);
+  // The same for stored bytes never held whole at once: `storedAdler32` is
+  // their Adler-32, over entry.compressedSize bytes.
+  void AddEntry(const DirectoryEntry& entry, uint32_t storedAdler32);
   void AddDigestEntry(const DirectoryEntry& entry);
   uint32_t value() const { return adler_; }
 

@@ -108,8 +108,8 @@ def scenario_signed_executable_applies(s):
 
 # Tests that brxpack.exe writes byte for byte what the Linux brxpack (the
 # release build, made by scripts/dist first) writes from the same manifest,
-# at the default level, at level 1 and at --best (12); and that the level-12
-# package installs everything.
+# at the default level, at level 1 and at --best (12), a file written piece
+# by piece among them; and that the level-12 package installs everything.
 def scenario_linux_and_windows_builds_agree(s):
     s.install_target(level=0)
     manifest = _project(s, startup=False)
@@ -117,8 +117,14 @@ def scenario_linux_and_windows_builds_agree(s):
     rng = random.Random(15)
     words = ["карта", "map", "north", "sheet", "region", "река", "road", "1:50000"]
     atlas = " ".join(rng.choice(words) + str(rng.randrange(999)) for _ in range(90000))
-    extra = {"atlas.txt": atlas.encode("utf-8")}
-    (manifest.parent / "payload" / "atlas.txt").write_bytes(extra["atlas.txt"])
+    atlas_bytes = atlas.encode("utf-8")
+    # Past the 16 MiB above which build writes a file in pieces of about
+    # 1 MiB, each compressed on its own: text, noise and text again, so
+    # compressed pieces, stored ones and a compressed last one.
+    tiles = atlas_bytes + rng.randbytes(31 << 19) + atlas_bytes
+    extra = {"atlas.txt": atlas_bytes, "data\\tiles.bin": tiles}
+    for name, data in extra.items():
+        (manifest.parent / "payload" / name.replace("\\", "/")).write_bytes(data)
     for name, level in (("default", []), ("fast", ["--level", "1"]), ("best", ["--best"])):
         package, linux = s.root / (name + ".brx"), s.root / (name + ".linux.brx")
         _brxpack(s, "build", manifest, "-o", package, *level)

@@ -15,19 +15,25 @@ extern "C" size_t __sanitizer_get_allocated_size(const volatile void* pointer);
 namespace brx::test {
 namespace {
 
-// Only the test's own thread allocates while watching.
+// Counts every thread's blocks: the code watched may run threads of its own.
 std::atomic<bool> watching = false;
 // Signed: blocks taken before the watch started may be released during it.
-int64_t held = 0;
-int64_t peak = 0;
-size_t largest = 0;
+std::atomic<int64_t> held = 0;
+std::atomic<int64_t> peak = 0;
+std::atomic<size_t> largest = 0;
 
 #if defined(__SANITIZE_ADDRESS__)
+template <typename T>
+void RaiseTo(std::atomic<T>& most, T value) {
+  T seen = most.load();
+  while (seen < value && !most.compare_exchange_weak(seen, value)) {
+  }
+}
+
 void OnAllocate(const volatile void*, size_t size) {
   if (!watching) return;
-  largest = std::max(largest, size);
-  held += static_cast<int64_t>(size);
-  peak = std::max(peak, held);
+  RaiseTo(largest, size);
+  RaiseTo(peak, held += static_cast<int64_t>(size));
 }
 
 // Runs while the block is still allocated, so its size can be asked for.
@@ -56,11 +62,11 @@ HeapWatch::~HeapWatch() {
 }
 
 size_t HeapWatch::peakGrowth() const {
-  return static_cast<size_t>(peak);
+  return static_cast<size_t>(peak.load());
 }
 
 size_t HeapWatch::largestBlock() const {
-  return largest;
+  return largest.load();
 }
 
 }  // namespace brx::test

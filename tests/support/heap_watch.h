@@ -6,7 +6,8 @@
 
 namespace brx::test {
 
-// Counts from construction until destruction; watches do not nest.
+// Counts from construction until destruction, on every thread; watches do
+// not nest.
 class HeapWatch {
  public:
   HeapWatch();

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "brxpack/host/byte_size.h"
 #include "brxpack/manifest/manifest_parser.h"
 #include "support/brxpack_workspace.h"
 
@@ -171,8 +172,9 @@ TEST(DiffTest, OneUpdateTurnsEveryOldReleaseIntoNew) {
 
 // Tests that diff --stats tells for each old release what the update
 // changes there, what it carries that the release already holds, and its
-// size against an update from that release alone; and that a path whose
-// kind changes is refused naming the release it changes in.
+// size against an update from that release alone, in text or in the JSON
+// object, alike; and that a path whose kind changes is refused naming the
+// release it changes in.
 TEST(DiffTest, TellsWhatTheUpdateDoesToEachRelease) {
   Workspace workspace;
   WriteTree(workspace, "old1", {{{"a.txt", "one"}, {"b.txt", "bb"}}, {}});
@@ -192,6 +194,21 @@ TEST(DiffTest, TellsWhatTheUpdateDoesToEachRelease) {
         std::string(" alone; this one is "), std::string("removed   1 file, 1 byte\n")}) {
     EXPECT_NE(run.out.find(text), std::string::npos) << text << "\n" << run.out;
   }
+  const ToolRun json =
+      RunTool({"diff", workspace.Text("old1"), workspace.Text("old2"), workspace.Text("new"),
+               "--stats", "--json", "-o", workspace.Text("again.toml")});
+  EXPECT_EQ(json.code, 0) << json.err;
+  EXPECT_EQ(json.err, "");
+  const std::string stats = "\"stats\":{\"level\":7,\"package\":";
+  const size_t at = json.out.find(stats);
+  ASSERT_NE(at, std::string::npos) << json.out;
+  const uint64_t package = std::stoull(json.out.substr(at + stats.size()));
+  for (const char* text :
+       {"\"carried\":{\"files\":1,\"bytes\":2},\"package\":", ",\"standInTarget\":true}}\n"}) {
+    EXPECT_NE(json.out.find(text), std::string::npos) << text << "\n" << json.out;
+  }
+  EXPECT_NE(run.out.find("package   " + ReadableSize(package) + ", against "), std::string::npos)
+      << run.out;
   WriteTree(workspace, "old3", {{{"a.txt/inner.txt", "i"}}, {}});
   const ToolRun refused =
       RunTool({"diff", workspace.Text("old1"), workspace.Text("old3"), workspace.Text("new")});

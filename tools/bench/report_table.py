@@ -2,6 +2,7 @@
 ratios, then the goals each ratio is held against."""
 
 import compression_figures
+import memory_figures
 
 
 def _seconds(value):
@@ -97,6 +98,10 @@ def build_rows(build, facts):
                          + "  %s bytes, %.2f%% of zlib 9's" % (
                              format(int(size), ","), 100.0 * size / base.median_extra("bytes")))
     lines.append(figure_row("zip -9 -r (corpus)", build["zip -9 -r"]))
+    large = build.get(memory_figures.NAME)
+    if large is not None:
+        lines.append(figure_row(memory_figures.label(facts["large_file_mb"]), large)
+                     + "  peak RSS %.1f MB" % large.median_extra("peak_rss_mb"))
     return lines
 
 
@@ -113,6 +118,15 @@ def default_level_goals(build):
         lines.append(goal_line(share <= 1.01, "default level within 1%% of zlib 9 on the %s: "
                                               "%.2f%%" % (tree, 100.0 * share)))
     return lines
+
+
+def memory_goals(build, facts):
+    """brxpack build's peak memory on one large file, bounded whatever its
+    size (results saved before the figure have none)."""
+    large = build.get(memory_figures.NAME)
+    if large is None:
+        return []
+    return [goal_line(*memory_figures.goal(large, facts["large_file_mb"]))]
 
 
 # The stubs' size goals, in bytes.
@@ -219,7 +233,7 @@ def table(facts, native, build, wine_pinned, wine_unpinned, size_lines):
         goal_line(unpinned.median_cpu / unpinned.median <= 1.1,
               "the window thread adds no core: %.2f cores unpinned" % (
                   unpinned.median_cpu / unpinned.median)),
-    ] + default_level_goals(build) + [goal_line(size < budget, "PATCH.EXE (%s stub) under %d KB: %s bytes" % (
+    ] + default_level_goals(build) + memory_goals(build, facts) + [goal_line(size < budget, "PATCH.EXE (%s stub) under %d KB: %s bytes" % (
         arch, budget // 1024, format(size, ",")))
         for arch, size in stub_bytes.items()
         for budget in [STUB_BUDGETS.get(arch, 81920)]]

@@ -75,10 +75,10 @@ class Measurement:
 
 
 def timed_process(args, timeout, cwd=None, log=None):
-    """Runs a native command to its end; gives its Sample (wall, and the
-    user + system CPU of it and its children from wait4). A timer ends a
-    command that overruns `timeout`; the wait itself blocks, so the harness
-    takes no CPU from the command."""
+    """Runs a native command to its end; gives its Sample (wall, the user +
+    system CPU of it and its children and its peak resident set, from
+    wait4). A timer ends a command that overruns `timeout`; the wait itself
+    blocks, so the harness takes no CPU from the command."""
     output = open(log, "ab") if log else subprocess.DEVNULL
     try:
         started = time.monotonic()
@@ -99,7 +99,9 @@ def timed_process(args, timeout, cwd=None, log=None):
     if process.returncode != 0:
         raise BenchFailure("%s failed (exit %d)%s" % (
             shown, process.returncode, "; see " + str(log) if log else ""))
-    return Sample(wall, usage.ru_utime + usage.ru_stime)
+    # ru_maxrss: the largest resident set of the command or of any of its
+    # children, in KB.
+    return Sample(wall, usage.ru_utime + usage.ru_stime, {"peak_rss_mb": usage.ru_maxrss / 1024})
 
 
 def run_series(measurements, runs, progress=print):

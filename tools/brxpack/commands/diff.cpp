@@ -3,17 +3,17 @@
 // leaves out.
 #include <system_error>
 
-#include "brxpack/diff/diff_manifest.h"
-#include "brxpack/host/output_guard.h"
-#include "brxpack/diff/release_diff.h"
-#include "brxpack/diff/release_names.h"
 #include "brxpack/commands/commands.h"
-#include "brxpack/diff/diff_json.h"
 #include "brxpack/commands/diff_stats.h"
 #include "brxpack/commands/exit_codes.h"
 #include "brxpack/commands/refuse.h"
+#include "brxpack/diff/diff_json.h"
+#include "brxpack/diff/diff_manifest.h"
+#include "brxpack/diff/release_diff.h"
+#include "brxpack/diff/release_names.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/output_file.h"
+#include "brxpack/host/output_guard.h"
 
 namespace brxpack {
 
@@ -165,17 +165,23 @@ int RunDiff(const DiffOptions& options, Console& console) {
       console.out << "brxpack: wrote " << options.output << ": " << DiffSummary(diff->update)
                   << "\n";
   }
+  std::optional<DiffPackageSizes> sizes;
+  if (options.stats) {
+    Result<DiffPackageSizes> measured =
+        MeasureDiffPackages(*diff, request, *text, manifestPath, options, console);
+    if (!measured.ok()) return Refuse(console, measured.error());
+    sizes = std::move(*measured);
+  }
   if (options.json) {
     PrintDiffJson(*diff, olderShown,
                   options.output.empty() ? std::nullopt : std::optional(options.output), *text,
-                  console.out);
+                  sizes ? &*sizes : nullptr, console.out);
+  } else if (sizes) {
+    // With the manifest on standard output, the figures go beside the
+    // messages.
+    PrintDiffStats(*diff, request, *sizes, options.output.empty() ? console.err : console.out);
   }
-  if (!options.stats) return kExitOk;
-  // With the manifest or the JSON on standard output, the figures go beside
-  // the messages.
-  const bool outTaken = options.output.empty() || options.json;
-  return PrintDiffStats(*diff, request, *text, manifestPath, options,
-                        outTaken ? console.err : console.out, console);
+  return kExitOk;
 }
 
 }  // namespace brxpack

@@ -1,12 +1,10 @@
 #include "brxpack/commands/diff_stats.h"
 
 #include "brxpack/manifest/compression_level.h"
-#include "brxpack/manifest/manifest_parser.h"
-#include "brxpack/package/package_size.h"
-#include "brxpack/commands/exit_codes.h"
-#include "brxpack/commands/refuse.h"
 #include "brxpack/host/byte_size.h"
 #include "brxpack/host/scratch_folder.h"
+#include "brxpack/manifest/manifest_parser.h"
+#include "brxpack/package/package_size.h"
 
 namespace brxpack {
 
@@ -84,18 +82,48 @@ uint64_t Percent(uint64_t part, uint64_t whole) {
 
 }  // namespace
 
-int PrintDiffStats(const ReleasesDiff& diff, const DiffManifestRequest& request,
-                   const std::string& text, const fs::path& manifestPath,
-                   const DiffOptions& options, std::ostream& out, Console& console) {
-  const bool hasBase = request.base.has_value();
-  PackageSizer sizer(manifestPath, hasBase, options.threads);
+Result<DiffPackageSizes> MeasureDiffPackages(const ReleasesDiff& diff,
+                                             const DiffManifestRequest& request,
+                                             const std::string& text, const fs::path& manifestPath,
+                                             const DiffOptions& options, Console& console) {
+  DiffPackageSizes sizes;
+  sizes.standInTarget = !request.base.has_value();
+  PackageSizer sizer(manifestPath, !sizes.standInTarget, options.threads);
   Status opened = sizer.Open();
-  if (!opened.ok()) return Refuse(console, opened.error());
+  if (!opened.ok()) return opened.TakeError();
   Result<Manifest> update = sizer.Parse(text);
-  if (!update.ok()) return Refuse(console, update.error());
+  if (!update.ok()) return update.TakeError();
   Result<uint64_t> updateSize = sizer.Size(*update, "measuring the update", console);
-  if (!updateSize.ok()) return Refuse(console, updateSize.error());
+  if (!updateSize.ok()) return updateSize.TakeError();
+  sizes.update = *updateSize;
+  sizes.level = sizer.level();
 
+  for (size_t i = 0; diff.releases.size() > 1 && i < diff.releases.size(); ++i) {
+    const std::string& name = request.olderShown[i];
+    DiffManifestRequest single = request;
+    single.diff = &diff.releases[i];
+    single.olderShown = {name};
+    Result<std::string> aloneText = ComposeDiffManifest(single);
+    if (!aloneText.ok()) return aloneText.TakeError();
+    Result<Manifest> aloneManifest = sizer.Parse(*aloneText);
+    if (!aloneManifest.ok()) return aloneManifest.TakeError();
+    Result<uint64_t> aloneSize =
+        sizer.Size(*aloneManifest, "measuring the update from " + name + " alone", console);
+    if (!aloneSize.ok()) return aloneSize.TakeError();
+    sizes.alone.push_back(*aloneSize);
+  }
+  if (diff.releases.size() == 1) sizes.alone.push_back(sizes.update);
+
+  Manifest full = *update;
+  if (full.payload) full.payload->only.reset();
+  Result<uint64_t> fullSize = sizer.Size(full, "measuring a full package of NEW", console);
+  if (!fullSize.ok()) return fullSize.TakeError();
+  sizes.full = *fullSize;
+  return sizes;
+}
+
+void PrintDiffStats(const ReleasesDiff& diff, const DiffManifestRequest& request,
+                    const DiffPackageSizes& sizes, std::ostream& out) {
   if (diff.releases.size() == 1) PrintChanges(diff.update, "", out);
   for (size_t i = 0; diff.releases.size() > 1 && i < diff.releases.size(); ++i) {
     const ReleaseDiff& alone = diff.releases[i];
@@ -105,32 +133,16 @@ int PrintDiffStats(const ReleasesDiff& diff, const DiffManifestRequest& request,
     out << Row(
         "  ", "carried",
         Files(Carried(diff.update, alone)) + " that " + name + " holds as NEW does, written again");
-    DiffManifestRequest single = request;
-    single.diff = &alone;
-    single.olderShown = {name};
-    Result<std::string> aloneText = ComposeDiffManifest(single);
-    if (!aloneText.ok()) return Refuse(console, aloneText.error());
-    Result<Manifest> aloneManifest = sizer.Parse(*aloneText);
-    if (!aloneManifest.ok()) return Refuse(console, aloneManifest.error());
-    Result<uint64_t> aloneSize =
-        sizer.Size(*aloneManifest, "measuring the update from " + name + " alone", console);
-    if (!aloneSize.ok()) return Refuse(console, aloneSize.error());
     out << Row("  ", "package",
-               ReadableSize(*aloneSize) + " for an update from " + name + " alone; this one is " +
-                   ReadableSize(*updateSize) + " (" +
-                   std::to_string(Percent(*updateSize, *aloneSize)) + "%)");
+               ReadableSize(sizes.alone[i]) + " for an update from " + name +
+                   " alone; this one is " + ReadableSize(sizes.update) + " (" +
+                   std::to_string(Percent(sizes.update, sizes.alone[i])) + "%)");
   }
-
-  Manifest full = *update;
-  if (full.payload) full.payload->only.reset();
-  Result<uint64_t> fullSize = sizer.Size(full, "measuring a full package of NEW", console);
-  if (!fullSize.ok()) return Refuse(console, fullSize.error());
-  out << "package   " << ReadableSize(*updateSize) << ", against " << ReadableSize(*fullSize)
-      << " for a full package of NEW (" << Percent(*updateSize, *fullSize)
-      << "%): both written by build's own writer at level " << sizer.level()
-      << ", with the manifest's sections" << (hasBase ? "" : " and a stand-in [target]")
+  out << "package   " << ReadableSize(sizes.update) << ", against " << ReadableSize(sizes.full)
+      << " for a full package of NEW (" << Percent(sizes.update, sizes.full)
+      << "%): both written by build's own writer at level " << sizes.level
+      << ", with the manifest's sections" << (sizes.standInTarget ? " and a stand-in [target]" : "")
       << "; the full one takes every file of NEW\n";
-  return kExitOk;
 }
 
 }  // namespace brxpack

@@ -31,7 +31,7 @@ void Figures(JsonWriter& json, const char* name, const DiffTally& tally) {
 
 void PrintDiffJson(const ReleasesDiff& diff, const std::vector<std::string>& olderShown,
                    const std::optional<std::string>& output, const std::string& manifest,
-                   std::ostream& out) {
+                   const DiffPackageSizes* sizes, std::ostream& out) {
   JsonWriter json(out);
   json.BeginObject();
   json.Key("output");
@@ -60,9 +60,19 @@ void PrintDiffJson(const ReleasesDiff& diff, const std::vector<std::string>& old
     Figures(json, "removed", Tally(alone.removed));
     Figures(json, "unchanged", alone.unchanged);
     Figures(json, "carried", Carried(update, alone));
+    if (sizes != nullptr && i < sizes->alone.size()) json.Field("package", sizes->alone[i]);
     json.EndObject();
   }
   json.EndArray();
+  if (sizes != nullptr) {
+    json.Key("stats");
+    json.BeginObject();
+    json.Field("level", static_cast<int64_t>(sizes->level));
+    json.Field("package", sizes->update);
+    json.Field("fullPackage", sizes->full);
+    json.Field("standInTarget", sizes->standInTarget);
+    json.EndObject();
+  }
   json.EndObject();
   out << "\n";
 }

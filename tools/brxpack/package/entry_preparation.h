@@ -27,9 +27,6 @@ struct PreparedEntry {
   std::optional<std::string> error;  // set: nothing else is
   uint64_t size = 0;                 // of the entry's own bytes
   std::vector<uint8_t> compressed;   // the zlib stream written for it
-
-  // Whether compression shrank it (else its stream holds stored blocks).
-  bool shrank() const { return compressed.size() < size; }
 };
 
 // Reads `entry` and makes its stream with this thread's compressor. Fails,

@@ -1,8 +1,10 @@
 #include "brxpack/package/package_stream_writer.h"
 
+#include <array>
 #include <cstring>
 
 #include "brxpack/package/directory_and_header.h"
+#include "brxpack/package/piece_compressor.h"
 #include "brxpack/package/preparation_pool.h"
 #include "brxpack/contents/windows1251.h"
 #include "package/format.h"
@@ -31,6 +33,64 @@ Status WriteDigest(size_t index, brx::PackageDigest& digest, uint64_t offset,
   return output.Write(value, sizeof value);
 }
 
+// An entry's stream as written: what its record and the digest need.
+struct WrittenStream {
+  uint64_t size = 0;  // of the content
+  uint64_t storedSize = 0;
+  uint32_t storedAdler32 = 1;
+};
+
+// Appends a stream's bytes at `offset` in the package, keeping the
+// checksum of what the entry stores so far.
+Status Append(const uint8_t* bytes, size_t size, uint64_t offset, WrittenStream& stream,
+              AtomicOutputFile& output) {
+  if (offset + stream.storedSize + size > UINT32_MAX) {
+    return Error{"the package would pass 4 GiB, the limit of its 32-bit offsets"};
+  }
+  Status status = output.Write(bytes, size);
+  if (!status.ok()) return status;
+  stream.storedAdler32 = brx::Adler32(stream.storedAdler32, bytes, size);
+  stream.storedSize += size;
+  return Status::Ok();
+}
+
+// An entry prepared whole: its stream in one write.
+Result<WrittenStream> WriteWhole(PreparationPool& pool, uint64_t offset, AtomicOutputFile& output,
+                                 ProgressMeter* progress) {
+  const PreparedEntry ready = pool.TakeEntry();
+  if (ready.error) return Error{*ready.error};
+  WrittenStream stream;
+  stream.size = ready.size;
+  Status status = Append(ready.compressed.data(), ready.compressed.size(), offset, stream, output);
+  if (!status.ok()) return status.TakeError();
+  if (progress != nullptr) progress->Advance(ready.size);
+  return stream;
+}
+
+// A file prepared piece by piece: the stream's header, each piece's
+// deflate data as the pool hands it out, and the content's Adler-32.
+Result<WrittenStream> WritePieces(PreparationPool& pool, size_t index, const EntryToWrite& entry,
+                                  Compression compression, uint64_t offset,
+                                  AtomicOutputFile& output, ProgressMeter* progress) {
+  WrittenStream stream;
+  uint32_t contentAdler32 = 1;
+  const std::array<uint8_t, 2> header = PiecedStreamHeader(compression, entry.stored);
+  Status status = Append(header.data(), header.size(), offset, stream, output);
+  for (uint32_t piece = 0; status.ok() && piece < pool.PiecesOf(index); ++piece) {
+    const PreparedPiece ready = pool.TakePiece();
+    if (ready.error) return Error{*ready.error};
+    const std::vector<uint8_t>& bytes = ready.deflated.bytes;
+    status = Append(bytes.data(), bytes.size(), offset, stream, output);
+    contentAdler32 = brx::CombineAdler32(contentAdler32, ready.deflated.contentAdler32, ready.size);
+    stream.size += ready.size;
+    if (progress != nullptr) progress->Advance(ready.size);
+  }
+  const std::array<uint8_t, 4> trailer = PiecedStreamTrailer(contentAdler32);
+  if (status.ok()) status = Append(trailer.data(), trailer.size(), offset, stream, output);
+  if (!status.ok()) return status.TakeError();
+  return stream;
+}
+
 // The entries in their order as the pool hands them out, each followed by
 // its directory entry; offsets count from the package's start.
 Result<std::vector<WrittenEntry>> WriteInOrder(const std::vector<EntryToWrite>& entries,
@@ -46,29 +106,25 @@ Result<std::vector<WrittenEntry>> WriteInOrder(const std::vector<EntryToWrite>& 
   brx::PackageDigest digest;
   uint64_t offset = brx::kHeaderSize;
 
-  PreparationPool pool(entries, options.compression, options.threads);
+  PreparationPool pool(entries, options.compression, options.threads, options.wholeEntryLimit);
   for (size_t index = 0; index < entries.size(); ++index) {
-    const PreparedEntry ready = pool.Take();
-    if (ready.error) return Error{*ready.error};
-    const std::vector<uint8_t>& stream = ready.compressed;
-    if (offset + stream.size() > UINT32_MAX) {
-      return Error{"the package would pass 4 GiB, the limit of its 32-bit offsets"};
-    }
-    status = output.Write(stream.data(), stream.size());
-    if (!status.ok()) return status.TakeError();
+    Result<WrittenStream> stream =
+        pool.PiecesOf(index) == 0 ? WriteWhole(pool, offset, output, options.progress)
+                                  : WritePieces(pool, index, entries[index], options.compression,
+                                                offset, output, options.progress);
+    if (!stream.ok()) return stream.TakeError();
 
     brx::DirectoryEntry entry = {};
     const std::string& name = entries[index].name;
     std::memcpy(entry.name, name.data(), name.size());
     entry.offset = static_cast<uint32_t>(offset);
-    entry.size = static_cast<uint32_t>(ready.size);
+    entry.size = static_cast<uint32_t>(stream->size);
     entry.flags = brx::kEntryCompressed;
-    entry.compressedSize = static_cast<uint32_t>(stream.size());
+    entry.compressedSize = static_cast<uint32_t>(stream->storedSize);
     brx::EncodeDirectoryEntry(entry, directory.data() + index * brx::kDirectoryEntrySize);
-    digest.AddEntry(entry, {stream.data(), static_cast<uint32_t>(stream.size())});
-    written.push_back({entry.size, ready.shrank()});
-    offset += stream.size();
-    if (options.progress != nullptr) options.progress->Advance(ready.size);
+    digest.AddEntry(entry, stream->storedAdler32);
+    written.push_back({entry.size, stream->storedSize < stream->size});
+    offset += stream->storedSize;
   }
   status = WriteDigest(entries.size(), digest, offset, directory, output);
   if (!status.ok()) return status.TakeError();

@@ -1,17 +1,32 @@
 #pragma once
 // Writes a package straight to its output file: entries are compressed on
 // several threads, and written in their given order as each is ready, so
-// the output is the same whatever the number of threads, and memory holds
-// only the few entries in flight. Every entry and the directory are zlib
-// streams; what compression would not make smaller is kept in stored
-// blocks, still under the stream's checksum. A package digest over every
-// entry's record and stored bytes follows the entries (package_digest.h).
+// the output is the same whatever the number of threads. Every entry and
+// the directory are zlib streams; what compression would not make smaller
+// is kept in stored blocks, still under the stream's checksum. A package
+// digest over every entry's record and stored bytes follows the entries
+// (package_digest.h).
+//
+// Memory is bounded whatever the files' sizes. At most threads + 3 jobs
+// are alive (preparation_pool.h): `threads` being prepared, the others done,
+// waiting or being written. A job is
+//   - an entry up to the whole-entry limit (16 MiB): at most the content and
+//     one stream of it while prepared (2 x 16 MiB), the stream alone
+//     (16 MiB) once done;
+//   - or one piece of a larger file: the piece and its stream (2 MiB) while
+//     prepared, the stream (1 MiB) once done.
+// Each thread also keeps its compressor's state (656 KiB at levels 2-9,
+// 8.6 MiB at 10-12) and, once it makes a piece, an inflate state (40 KiB).
+// With the default two threads that is at most about 115 MiB (130 MiB at
+// levels 10-12) of entries of any sizes, and about 10 MiB for one large
+// file, beyond the directory (48 bytes an entry).
 #include <cstdint>
 #include <vector>
 
-#include "brxpack/package/entry_preparation.h"
 #include "brxpack/host/output_file.h"
 #include "brxpack/host/progress_meter.h"
+#include "brxpack/package/entry_preparation.h"
+#include "brxpack/package/piece_preparation.h"
 #include "brxpack/result.h"
 
 namespace brxpack {
@@ -25,6 +40,9 @@ struct WrittenEntry {
 struct StreamWriterOptions {
   Compression compression;       // for entries and the directory
   unsigned threads = 2;          // at least 1
+  // Files above this many bytes are written piece by piece, advancing
+  // progress with each piece.
+  uint64_t wholeEntryLimit = kWholeEntryLimit;
   ProgressMeter* progress = nullptr;
 };
 

@@ -41,6 +41,13 @@ std::vector<uint8_t> WithZlib(const uint8_t* data, size_t size, int level) {
 
 }  // namespace
 
+size_t StoredStreamSize(size_t size) {
+  constexpr size_t kStoredBlock = 65535;
+  const size_t blocks = size == 0 ? 1 : (size + kStoredBlock - 1) / kStoredBlock;
+  // The zlib header, each block's 5-byte header and the Adler-32.
+  return 2 + size + 5 * blocks + 4;
+}
+
 ZlibCompressor::ZlibCompressor(Compression compression) : compression_(compression) {
   const bool inRange = compression.level >= 0 && compression.level <= kMaxCompressionLevel;
   if (inRange && compression.deflater == Deflater::kLibdeflate) {
@@ -68,12 +75,13 @@ std::vector<uint8_t> ZlibCompressor::Store(const uint8_t* data, size_t size) {
 std::vector<uint8_t> ZlibCompressor::CompressOrStore(const uint8_t* data, size_t size) {
   if (compression_.level == 0) return Store(data, size);
   std::vector<uint8_t> compressed = Compress(data, size);
-  if (compressed.empty() || compressed.size() < size) return compressed;
-  std::vector<uint8_t> stored = Store(data, size);
   // libdeflate falls back to stored blocks by itself, block by block; its
   // stream can come out a few bytes under the all-stored one.
-  if (stored.empty() || compressed.size() < stored.size()) return compressed;
-  return stored;
+  if (compressed.empty() || compressed.size() < StoredStreamSize(size)) return compressed;
+  // Dropped before the stored form is made, so that an entry that does not
+  // shrink costs its own size in memory once, not twice.
+  compressed = {};
+  return Store(data, size);
 }
 
 }  // namespace brxpack

@@ -22,6 +22,10 @@ struct Compression {
   Deflater deflater = Deflater::kLibdeflate;
 };
 
+// The bytes of the all-stored zlib stream of `size` bytes (Store's), one
+// stored block per 65,535 bytes or part of them, at least one.
+size_t StoredStreamSize(size_t size);
+
 // Not thread-safe: one per thread.
 class ZlibCompressor {
  public:
@@ -37,8 +41,10 @@ class ZlibCompressor {
   std::vector<uint8_t> Store(const uint8_t* data, size_t size);
   // The smaller of the two: compressed when that shrinks the data, else
   // stored blocks, so the stream's Adler-32 still covers every byte. Empty
-  // when Compress fails.
+  // when Compress fails. Never holds both streams at once.
   std::vector<uint8_t> CompressOrStore(const uint8_t* data, size_t size);
+
+  const Compression& compression() const { return compression_; }
 
  private:
   Compression compression_;
