@@ -5,13 +5,21 @@
 #include "brxpack/manifest/manifest_parser.h"
 #include "brxpack/host/output_guard.h"
 #include "brxpack/stub/stub_file.h"
-#include "brxpack/commands/commands.h"
+#include "brxpack/commands/command.h"
 #include "brxpack/commands/exit_codes.h"
 #include "brxpack/commands/refuse.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/output_file.h"
 
 namespace brxpack {
+
+namespace {
+
+struct BrandOptions {
+  std::string manifest;
+  std::string output;
+  StubOptions stub;
+};
 
 int RunBrand(const BrandOptions& options, Console& console) {
   Result<Manifest> manifest = ReadManifestFile(PathFromUtf8(options.manifest));
@@ -21,7 +29,7 @@ int RunBrand(const BrandOptions& options, Console& console) {
   const Status outputFine = CheckOutputs({PathFromUtf8(options.output)}, {});
   if (!outputFine.ok()) return Refuse(console, outputFine.error());
   Result<UnsignedStub> stub =
-      LoadStub(options.stub, ChooseArch(options.arch, manifest->arch), console);
+      LoadStub(options.stub.stub, ChooseArch(options.stub.arch, manifest->arch), console);
   if (!stub.ok()) return Refuse(console, stub.error());
   Status status = BrandStub(*stub, *manifest->brand, manifest->folder);
   if (!status.ok()) return Refuse(console, status.error());
@@ -36,5 +44,22 @@ int RunBrand(const BrandOptions& options, Console& console) {
               << stub->bytes.size() << " bytes\n";
   return kExitOk;
 }
+
+void AddOptions(CLI::App& parser, BrandOptions& options) {
+  parser.add_option("MANIFEST", options.manifest, "The manifest file")->required();
+  parser.add_option("-o,--output", options.output, "The program to write")->required();
+  AddStubOptions(parser, options.stub,
+                 "The installer's program (default: the one brxpack --version names)",
+                 "the manifest's [target] arch, or x86");
+}
+
+}  // namespace
+
+const Command kBrandCommand{
+    "brand",
+    "Write the installer's program with the manifest's [brand]: the publisher's version "
+    "information and icon, for exe --stub and for its own MAKEEXE (build --exe applies the "
+    "brand by itself).",
+    Define<BrandOptions, AddOptions, RunBrand>};
 
 }  // namespace brxpack

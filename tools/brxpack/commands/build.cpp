@@ -8,7 +8,7 @@
 #include "brxpack/stub/self_applying.h"
 #include "brxpack/stub/stub_file.h"
 #include "brxpack/commands/build_report.h"
-#include "brxpack/commands/commands.h"
+#include "brxpack/commands/command.h"
 #include "brxpack/commands/exit_codes.h"
 #include "brxpack/commands/refuse.h"
 #include "brxpack/host/host_path.h"
@@ -18,6 +18,18 @@
 namespace brxpack {
 
 namespace {
+
+struct BuildOptions {
+  std::string manifest;
+  std::string output;  // empty: the manifest's package.output, or the manifest's name with .brx
+  std::string exe;     // empty: no self-applying executable
+  StubOptions stub;
+  std::optional<int> level;
+  bool zlib = false;  // zlib's deflate, to measure builds against it
+  unsigned threads = kDefaultThreads;
+  bool werror = false;  // warnings fail the build
+  bool json = false;    // one JSON object instead of the summary lines
+};
 
 // What both ways of building share: the plan and how its entries are written.
 struct Build {
@@ -124,10 +136,6 @@ OutputInputs InputsOf(const Manifest& manifest, const PackagePlan& plan, const s
   return inputs;
 }
 
-}  // namespace
-
-namespace {
-
 int Compose(const BuildOptions& options, BuildReport& report, Console& console) {
   Result<Manifest> manifest = ReadManifestFile(PathFromUtf8(options.manifest));
   if (!manifest.ok()) return Refuse(console, manifest.error());
@@ -143,7 +151,7 @@ int Compose(const BuildOptions& options, BuildReport& report, Console& console) 
   const bool packageFile = options.exe.empty() || !options.output.empty();
   if (packageFile) outputs.push_back(PackagePath(options, *manifest));
   if (!options.exe.empty()) outputs.push_back(PathFromUtf8(options.exe));
-  const Status outputsFine = CheckOutputs(outputs, InputsOf(*manifest, *plan, options.stub));
+  const Status outputsFine = CheckOutputs(outputs, InputsOf(*manifest, *plan, options.stub.stub));
   if (!outputsFine.ok()) return Refuse(console, outputsFine.error());
 
   Build build;
@@ -160,7 +168,7 @@ int Compose(const BuildOptions& options, BuildReport& report, Console& console) 
     return BuildPackageFile(build, outputs[0], nullptr, "", report, console);
   }
   Result<UnsignedStub> stub =
-      LoadStub(options.stub, ChooseArch(options.arch, manifest->arch), console);
+      LoadStub(options.stub.stub, ChooseArch(options.stub.arch, manifest->arch), console);
   if (!stub.ok()) return Refuse(console, stub.error());
   if (manifest->brand) {
     const Status branded = BrandStub(*stub, *manifest->brand, manifest->folder);
@@ -173,8 +181,6 @@ int Compose(const BuildOptions& options, BuildReport& report, Console& console) 
   return BuildPackageFile(build, outputs[0], &*stub, options.exe, report, console);
 }
 
-}  // namespace
-
 int RunBuild(const BuildOptions& options, Console& console) {
   BuildReport report;
   report.json = options.json;
@@ -182,5 +188,45 @@ int RunBuild(const BuildOptions& options, Console& console) {
   if (code == kExitOk && options.json) PrintBuildJson(report, console);
   return code;
 }
+
+void AddOptions(CLI::App& parser, BuildOptions& options) {
+  parser.add_option("MANIFEST", options.manifest, "The manifest file")->required();
+  parser.add_option("-o,--output", options.output,
+                    "The package file to write (default: the manifest's package.output, or "
+                    "the manifest's name with .brx)");
+  parser.add_option("--exe", options.exe,
+                    "Also write the self-applying executable (with only --exe, no package "
+                    "file is written)");
+  AddStubOptions(parser, options.stub,
+                 "The installer's program for --exe (default: the one brxpack --version names)",
+                 "the manifest's [target] arch, or x86");
+  CLI::Option* level =
+      parser
+          .add_option("--level", options.level,
+                      "Compression level 0-12: 0 stores, 12 is the smallest and slowest "
+                      "(default: the manifest's, or " +
+                          std::to_string(brx::kDefaultCompressionLevel) + ")")
+          ->check(CLI::Range(0, brx::kMaxCompressionLevel));
+  parser
+      .add_flag_callback(
+          "--best", [&options] { options.level = brx::kMaxCompressionLevel; },
+          "Level 12, for release builds")
+      ->excludes(level);
+  // The bench's baseline: not for publishers, so not in the help.
+  parser.add_flag("--zlib", options.zlib)->group("");
+  parser.add_option("--jobs", options.threads, "Threads that compress entries (default 2)")
+      ->check(CLI::Range(1, 64));
+  parser.add_flag("--werror", options.werror, "Treat warnings as errors");
+  parser.add_flag("--json", options.json,
+                  "Print one JSON object of what was written (see the README)");
+}
+
+}  // namespace
+
+const Command kBuildCommand{
+    "build",
+    "Build a package from a manifest (UTF-8 TOML) and its payload; optionally the self-applying "
+    "executable at once.",
+    Define<BuildOptions, AddOptions, RunBuild>};
 
 }  // namespace brxpack

@@ -7,7 +7,7 @@
 #include "brxpack/host/output_guard.h"
 #include "brxpack/diff/release_diff.h"
 #include "brxpack/diff/release_names.h"
-#include "brxpack/commands/commands.h"
+#include "brxpack/commands/command.h"
 #include "brxpack/diff/diff_json.h"
 #include "brxpack/commands/diff_stats.h"
 #include "brxpack/commands/exit_codes.h"
@@ -20,6 +20,19 @@ namespace brxpack {
 namespace fs = std::filesystem;
 
 namespace {
+
+struct DiffOptions {
+  std::vector<std::string> releases;  // the old releases, then NEW
+  std::string output;                 // empty: standard output
+  std::string base;                   // empty: no base manifest
+  bool stats = false;
+  unsigned threads = kDefaultThreads;  // for --stats
+  std::vector<std::string> exclude;    // patterns, as [payload] exclude
+  std::vector<std::string> include;
+  bool symlinks = false;
+  bool json = false;    // one JSON object: what changed, and where the manifest went
+  bool werror = false;  // warnings fail the diff, and nothing is written
+};
 
 // The payload folder's rules, which the manifest repeats for build.
 Result<PayloadRules> RulesOf(const DiffOptions& options) {
@@ -89,8 +102,6 @@ void NoteLeftOut(const PayloadTree& tree, const std::string& shown, Console& con
               << ", as from every payload folder (simulate --expect passes over them too): "
               << names << "\n";
 }
-
-}  // namespace
 
 int RunDiff(const DiffOptions& options, Console& console) {
   if (options.releases.size() < 2) {
@@ -174,8 +185,49 @@ int RunDiff(const DiffOptions& options, Console& console) {
   // With the manifest or the JSON on standard output, the figures go beside
   // the messages.
   const bool outTaken = options.output.empty() || options.json;
-  return PrintDiffStats(*diff, request, *text, manifestPath, options,
+  return PrintDiffStats(*diff, request, *text, manifestPath, options.threads,
                         outTaken ? console.err : console.out, console);
 }
+
+void AddOptions(CLI::App& parser, DiffOptions& options) {
+  parser
+      .add_option("RELEASES", options.releases,
+                  "OLD... NEW: the installed releases, then the release the update brings, "
+                  "last (folders)")
+      ->required();
+  parser.add_option("-o,--output", options.output,
+                    "Write the manifest to this file instead of printing it");
+  parser.add_option("--base", options.base,
+                    "A manifest with what two folders cannot say ([target], [startup], "
+                    "commands, registry values, [brand]), merged in");
+  parser.add_flag("--stats", options.stats,
+                  "Print counts and bytes, and the package's size against a full package of "
+                  "NEW; with several old releases, what the update does to each and its size "
+                  "against an update from that release alone");
+  parser.add_option("--jobs", options.threads, "Threads that compress for --stats (default 2)")
+      ->check(CLI::Range(1, 64));
+  OneValueEach(parser.add_option(
+      "--exclude", options.exclude,
+      "A pattern of files every release leaves out, as [payload] exclude; once per pattern"));
+  OneValueEach(parser.add_option(
+      "--include", options.include,
+      "A pattern of files taken even when excluded, as [payload] include; once per pattern"));
+  parser.add_flag("--symlinks", options.symlinks,
+                  "Take the files symbolic links point to; else a link is an error");
+  parser.add_flag("--json", options.json,
+                  "Print one JSON object: what the update does to each old release, and the "
+                  "manifest (see the README)");
+  parser.add_flag("--werror", options.werror, "Treat warnings as errors; nothing is written");
+}
+
+}  // namespace
+
+const Command kDiffCommand{
+    "diff",
+    "Write the manifest of the update from one or several release folders to the next: NEW's "
+    "files that an old release lacks or holds otherwise, the files and folders NEW lacks "
+    "removed, new empty folders created; names matched as Windows matches them, contents byte "
+    "for byte. One update takes every old release given to NEW.",
+    Define<DiffOptions, AddOptions, RunDiff>};
 
 }  // namespace brxpack

@@ -85,10 +85,10 @@ uint64_t Percent(uint64_t part, uint64_t whole) {
 }  // namespace
 
 int PrintDiffStats(const ReleasesDiff& diff, const DiffManifestRequest& request,
-                   const std::string& text, const fs::path& manifestPath,
-                   const DiffOptions& options, std::ostream& out, Console& console) {
+                   const std::string& text, const fs::path& manifestPath, unsigned threads,
+                   std::ostream& out, Console& console) {
   const bool hasBase = request.base.has_value();
-  PackageSizer sizer(manifestPath, hasBase, options.threads);
+  PackageSizer sizer(manifestPath, hasBase, threads);
   Status opened = sizer.Open();
   if (!opened.ok()) return Refuse(console, opened.error());
   Result<Manifest> update = sizer.Parse(text);

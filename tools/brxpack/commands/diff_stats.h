@@ -7,7 +7,6 @@
 
 #include "brxpack/diff/diff_manifest.h"
 #include "brxpack/diff/release_diff.h"
-#include "brxpack/commands/commands.h"
 #include "brxpack/host/console.h"
 
 namespace brxpack {
@@ -16,6 +15,6 @@ namespace brxpack {
 // update for each old release alone is composed from it for comparison.
 int PrintDiffStats(const ReleasesDiff& diff, const DiffManifestRequest& request,
                    const std::string& text, const std::filesystem::path& manifestPath,
-                   const DiffOptions& options, std::ostream& out, Console& console);
+                   unsigned threads, std::ostream& out, Console& console);
 
 }  // namespace brxpack

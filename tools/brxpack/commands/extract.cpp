@@ -1,7 +1,7 @@
 // brxpack extract: the file entries written under their installed names
 // below a folder, on several threads. Existing files are kept unless
 // --force; the first file that cannot be written stops the run (exit 2).
-#include "brxpack/commands/commands.h"
+#include "brxpack/commands/command.h"
 #include "brxpack/commands/exit_codes.h"
 #include "brxpack/commands/refuse.h"
 #include "brxpack/host/byte_size.h"
@@ -12,6 +12,15 @@
 #include "brxpack/reading/parallel_extraction.h"
 
 namespace brxpack {
+
+namespace {
+
+struct ExtractOptions {
+  std::string file;
+  std::string folder = ".";
+  unsigned threads = kDefaultThreads;
+  bool force = false;  // replace files that exist
+};
 
 int RunExtract(const ExtractOptions& options, Console& console) {
   Result<OpenedPackage> opened = OpenPackageForReading(PathFromUtf8(options.file));
@@ -55,5 +64,23 @@ int RunExtract(const ExtractOptions& options, Console& console) {
               << ") to " << options.folder << "\n";
   return exitCode;
 }
+
+void AddOptions(CLI::App& parser, ExtractOptions& options) {
+  parser.add_option("FILE", options.file, "A package or a self-applying executable")->required();
+  parser.add_option("-C,--folder", options.folder, "The folder (default: .)");
+  parser.add_option("--jobs", options.threads, "Threads that extract (default 2)")
+      ->check(CLI::Range(1, 64));
+  parser.add_flag("--force", options.force,
+                  "Replace files that exist (without it, any existing file refuses the whole "
+                  "extraction before anything is written)");
+}
+
+}  // namespace
+
+const Command kExtractCommand{
+    "extract",
+    "Write the file entries under their installed names below a folder; a package with an "
+    "installed path the installer must not use is refused whole.",
+    Define<ExtractOptions, AddOptions, RunExtract>};
 
 }  // namespace brxpack

@@ -1,6 +1,6 @@
 // brxpack manifest: a manifest that rebuilds an equivalent package.
 #include "brxpack/host/output_guard.h"
-#include "brxpack/commands/commands.h"
+#include "brxpack/commands/command.h"
 #include "brxpack/commands/exit_codes.h"
 #include "brxpack/commands/refuse.h"
 #include "brxpack/host/host_path.h"
@@ -10,6 +10,14 @@
 #include "brxpack/reading/package_file.h"
 
 namespace brxpack {
+
+namespace {
+
+struct ManifestOptions {
+  std::string file;
+  std::string output;               // empty: standard output
+  std::string payload = "payload";  // the folder the manifest takes file bytes from
+};
 
 int RunManifest(const ManifestOptions& options, Console& console) {
   Result<OpenedPackage> opened = OpenPackageForReading(PathFromUtf8(options.file));
@@ -38,5 +46,21 @@ int RunManifest(const ManifestOptions& options, Console& console) {
   if (!status.ok()) return Refuse(console, status.error());
   return kExitOk;
 }
+
+void AddOptions(CLI::App& parser, ManifestOptions& options) {
+  parser.add_option("FILE", options.file, "A package or a self-applying executable")->required();
+  parser.add_option("-o,--output", options.output,
+                    "Write the manifest to this file instead of printing it");
+  parser.add_option("--payload", options.payload,
+                    "The folder, relative to the manifest, that holds the extracted files "
+                    "(default: payload)");
+}
+
+}  // namespace
+
+const Command kManifestCommand{
+    "manifest",
+    "Print a manifest that rebuilds an equivalent package from the files that extract writes.",
+    Define<ManifestOptions, AddOptions, RunManifest>};
 
 }  // namespace brxpack

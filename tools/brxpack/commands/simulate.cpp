@@ -6,7 +6,7 @@
 
 #include "brxpack/host/output_guard.h"
 #include "brxpack/manifest/payload_folder.h"
-#include "brxpack/commands/commands.h"
+#include "brxpack/commands/command.h"
 #include "brxpack/commands/exit_codes.h"
 #include "brxpack/commands/refuse.h"
 #include "brxpack/commands/simulate_report.h"
@@ -149,8 +149,6 @@ Result<SimulatedRelease> Simulate(const SimulateOptions& options, size_t index,
   return run;
 }
 
-}  // namespace
-
 int RunSimulate(const SimulateOptions& options, Console& console) {
   Status checked = CheckOptions(options);
   if (!checked.ok()) return Refuse(console, checked.error());
@@ -178,5 +176,49 @@ int RunSimulate(const SimulateOptions& options, Console& console) {
   }
   return kExitOk;
 }
+
+void AddOptions(CLI::App& parser, SimulateOptions& options) {
+  parser.add_option("PACKAGE", options.package, "A package or a self-applying executable")
+      ->required();
+  OneValueEach(
+      parser.add_option("--installed", options.installed,
+                        "An installed release (a folder); given again, one installation each"))
+      ->required();
+  parser.add_option("--program", options.program,
+                    "The program file, below the release (default: the one .exe at its top)");
+  CLI::Option* patchLevel = OneValueEach(parser.add_option(
+      "--patch-level", options.levels,
+      "The installed patch level (default 0); given once for every release, or once per "
+      "--installed in its order"));
+  // The first spelling, kept for scripts that use it; hidden, as it reads like
+  // build's compression --level.
+  OneValueEach(parser.add_option("--level", options.levels))->group("")->excludes(patchLevel);
+  CLI::Option* output =
+      parser.add_option("--output", options.output,
+                        "Install into this new folder (default: a temporary one); with "
+                        "several releases, into a folder below it named after each");
+  parser.add_flag("--in-place", options.inPlace, "Install into the release folder itself")
+      ->excludes(output);
+  parser.add_flag("--keep", options.keep, "Keep the temporary folder and say where it is");
+  parser.add_option("--answer", options.answer, "The answer to every question: ok or cancel")
+      ->check(CLI::IsMember({"ok", "cancel"}));
+  parser
+      .add_option("--commands", options.commands,
+                  "ok, or fail: every command reports failure as the installer sees it")
+      ->check(CLI::IsMember({"ok", "fail"}));
+  parser.add_option("--expect", options.expect,
+                    "The release the result must equal (files and contents; a .bak counts)");
+  parser.add_flag("--json", options.json, "Print one JSON object: each installation's run");
+}
+
+}  // namespace
+
+const Command kSimulateCommand{
+    "simulate",
+    "Install a package with the installer's own code on a copy of an installed release, "
+    "Windows simulated: the registry finds the release, questions are answered, commands are "
+    "listed, not run. Exit 0 when the run ends with the success text (and the result equals "
+    "--expect), 1 otherwise.",
+    Define<SimulateOptions, AddOptions, RunSimulate>};
 
 }  // namespace brxpack

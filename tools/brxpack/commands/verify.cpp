@@ -2,7 +2,7 @@
 // line per problem, for each file given.
 #include <algorithm>
 
-#include "brxpack/commands/commands.h"
+#include "brxpack/commands/command.h"
 #include "brxpack/commands/exit_codes.h"
 #include "brxpack/commands/refuse.h"
 #include "brxpack/host/host_path.h"
@@ -13,6 +13,11 @@
 namespace brxpack {
 
 namespace {
+
+struct VerifyOptions {
+  std::vector<std::string> files;
+  bool json = false;
+};
 
 struct Verdict {
   std::string file;
@@ -89,8 +94,6 @@ void PrintJson(const std::vector<Verdict>& verdicts, Console& console) {
   json.EndObject();
 }
 
-}  // namespace
-
 int RunVerify(const VerifyOptions& options, Console& console) {
   std::vector<Verdict> verdicts;
   int exitCode = kExitOk;
@@ -102,5 +105,19 @@ int RunVerify(const VerifyOptions& options, Console& console) {
   if (options.json) PrintJson(verdicts, console);
   return exitCode;
 }
+
+void AddOptions(CLI::App& parser, VerifyOptions& options) {
+  parser.add_option("FILE", options.files, "Packages or self-applying executables")->required();
+  parser.add_flag("--json", options.json, "Print one JSON object (see the README)");
+}
+
+}  // namespace
+
+const Command kVerifyCommand{
+    "verify",
+    "Check packages or self-applying executables as the installer reads them, and more: every "
+    "entry's bytes and checksum, every section's form and paths, installed paths, the "
+    "signature's digest. Exit 0 when all are clean, 1 when one is damaged.",
+    Define<VerifyOptions, AddOptions, RunVerify>};
 
 }  // namespace brxpack
