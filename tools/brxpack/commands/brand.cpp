@@ -6,7 +6,6 @@
 #include "brxpack/host/output_guard.h"
 #include "brxpack/stub/stub_file.h"
 #include "brxpack/commands/command.h"
-#include "brxpack/commands/exit_codes.h"
 #include "brxpack/commands/refuse.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/output_file.h"

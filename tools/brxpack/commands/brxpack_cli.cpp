@@ -2,12 +2,11 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cctype>
 
 #include "brxpack/stub/stub_location.h"
 #include "brxpack/commands/command.h"
-#include "brxpack/commands/exit_codes.h"
 #include "brxpack/commands/refuse.h"
-#include "brxpack/commands/unknown_option.h"
 #include "brxpack/contents/closest_name.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/protected_files.h"
@@ -41,6 +40,50 @@ std::optional<std::string> UnknownCommand(const std::vector<std::string>& argume
     listed += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + names[i];
   }
   return "'" + word + "' is not a command; the commands are " + listed + " (brxpack --help)";
+}
+
+struct OptionNames {
+  std::vector<std::string> all;      // every spelling taken, hidden ones too
+  std::vector<std::string> visible;  // the ones worth suggesting
+};
+
+void AddNames(const CLI::App& app, OptionNames& names) {
+  for (const CLI::Option* option : app.get_options()) {
+    for (const std::string& name : option->get_lnames()) {
+      names.all.push_back("--" + name);
+      if (!option->get_group().empty()) names.visible.push_back("--" + name);
+    }
+    for (const std::string& name : option->get_snames()) names.all.push_back("-" + name);
+  }
+}
+
+bool LooksLikeOption(const std::string& argument) {
+  if (argument.size() < 2 || argument[0] != '-') return false;
+  return argument[1] == '-' || std::isalpha(static_cast<unsigned char>(argument[1]));
+}
+
+// The first argument that looks like an option but is none of the chosen
+// command's (command empty: the tool's own, as --version), said with the
+// nearest visible option's name ("--bets": "--best"); none when every
+// option is known.
+std::optional<std::string> UnknownOption(CLI::App& app, const std::string& command,
+                                         const std::vector<std::string>& arguments) {
+  OptionNames names;
+  AddNames(app, names);
+  if (!command.empty()) {
+    if (const CLI::App* chosen = app.get_subcommand_ptr(command).get()) AddNames(*chosen, names);
+  }
+  for (const std::string& argument : arguments) {
+    if (argument == "--") break;  // the rest are values
+    if (!LooksLikeOption(argument)) continue;
+    const std::string name = argument.substr(0, argument.find('='));
+    if (std::find(names.all.begin(), names.all.end(), name) != names.all.end()) continue;
+    // "-qo": several short flags at once are CLI11's to judge.
+    if (name[1] != '-' && name.size() > 2) continue;
+    return name + " is not an option of brxpack" + (command.empty() ? "" : " " + command) +
+           DidYouMean(name, names.visible);
+  }
+  return std::nullopt;
 }
 
 // "brxpack help [COMMAND]" is "brxpack [COMMAND] --help", as in git.

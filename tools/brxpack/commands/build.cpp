@@ -9,7 +9,6 @@
 #include "brxpack/stub/stub_file.h"
 #include "brxpack/commands/build_report.h"
 #include "brxpack/commands/command.h"
-#include "brxpack/commands/exit_codes.h"
 #include "brxpack/commands/refuse.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/mapped_file.h"

@@ -15,7 +15,7 @@ namespace brxpack {
 inline constexpr unsigned kDefaultThreads = 2;
 
 // Runs the command with the options parsed; gives the exit code
-// (exit_codes.h).
+// (refuse.h).
 using CommandRun = std::function<int(Console&)>;
 
 struct Command {

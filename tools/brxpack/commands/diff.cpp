@@ -10,7 +10,6 @@
 #include "brxpack/commands/command.h"
 #include "brxpack/diff/diff_json.h"
 #include "brxpack/commands/diff_stats.h"
-#include "brxpack/commands/exit_codes.h"
 #include "brxpack/commands/refuse.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/output_file.h"

@@ -3,7 +3,6 @@
 #include "authoring/zlib_compressor.h"
 #include "brxpack/manifest/manifest_parser.h"
 #include "brxpack/package/package_size.h"
-#include "brxpack/commands/exit_codes.h"
 #include "brxpack/commands/refuse.h"
 #include "brxpack/host/byte_size.h"
 #include "brxpack/host/scratch_folder.h"

@@ -3,7 +3,6 @@
 #include "brxpack/stub/self_applying.h"
 #include "brxpack/stub/stub_file.h"
 #include "brxpack/commands/command.h"
-#include "brxpack/commands/exit_codes.h"
 #include "brxpack/commands/refuse.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/reading/package_file.h"

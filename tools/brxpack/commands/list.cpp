@@ -4,7 +4,6 @@
 #include <unordered_set>
 
 #include "brxpack/commands/command.h"
-#include "brxpack/commands/exit_codes.h"
 #include "brxpack/commands/refuse.h"
 #include "brxpack/contents/display_text.h"
 #include "brxpack/contents/folded_name.h"

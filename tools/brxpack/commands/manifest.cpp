@@ -1,7 +1,6 @@
 // brxpack manifest: a manifest that rebuilds an equivalent package.
 #include "brxpack/host/output_guard.h"
 #include "brxpack/commands/command.h"
-#include "brxpack/commands/exit_codes.h"
 #include "brxpack/commands/refuse.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/output_file.h"

@@ -7,7 +7,6 @@
 #include "brxpack/host/output_guard.h"
 #include "brxpack/manifest/payload_folder.h"
 #include "brxpack/commands/command.h"
-#include "brxpack/commands/exit_codes.h"
 #include "brxpack/commands/refuse.h"
 #include "brxpack/commands/simulate_report.h"
 #include "brxpack/host/host_file_io.h"
