@@ -52,20 +52,8 @@ Result<Workplace> PrepareWorkplace(const SimulateOptions& options, const std::st
     fs::create_directories(place.path, error);
     if (error) return Error{output + ": cannot make it: " + SystemErrorText(error)};
   }
-  // Entry by entry: a recursive fs::copy into an existing folder fails on
-  // some standard libraries.
-  fs::recursive_directory_iterator walk(installed, error);
-  fs::path copy = place.path;
-  // A failed copy ends the walk before the next step, which would clear it.
-  for (; !error && walk != fs::recursive_directory_iterator(); walk.increment(error)) {
-    copy = place.path / walk->path().lexically_relative(installed);
-    if (walk->is_directory(error)) {
-      fs::create_directory(copy, error);
-    } else if (!error) {
-      error = CopyHostFile(walk->path(), copy);
-    }
-    if (error) break;
-  }
+  fs::path copy;
+  error = CopyHostFolder(installed, place.path, copy);
   if (error) {
     return Error{shown + ": cannot copy it to " + Utf8FromPath(place.path) + " (at " +
                  Utf8FromPath(copy) + "): " + SystemErrorText(error)};
