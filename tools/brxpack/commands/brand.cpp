@@ -15,17 +15,19 @@ namespace brxpack {
 namespace {
 
 struct BrandOptions {
-  std::string manifest;
-  std::string output;
+  std::filesystem::path manifest;
+  std::filesystem::path output;
   StubOptions stub;
 };
 
 int RunBrand(const BrandOptions& options, Console& console) {
-  Result<Manifest> manifest = ReadManifestFile(PathFromUtf8(options.manifest));
+  Result<Manifest> manifest = ReadManifestFile(options.manifest);
   if (!manifest.ok()) return Refuse(console, manifest.error());
-  if (!manifest->brand) return Refuse(console, options.manifest + ": it has no [brand] table");
+  if (!manifest->brand) {
+    return Refuse(console, Utf8FromPath(options.manifest) + ": it has no [brand] table");
+  }
   // Refused before any work: the output must not be the stub in use.
-  const Status outputFine = CheckOutputs({PathFromUtf8(options.output)}, {});
+  const Status outputFine = CheckOutputs({options.output}, {});
   if (!outputFine.ok()) return Refuse(console, outputFine.error());
   Result<UnsignedStub> stub =
       LoadStub(options.stub.stub, ChooseArch(options.stub.arch, manifest->arch), console);
@@ -33,20 +35,20 @@ int RunBrand(const BrandOptions& options, Console& console) {
   Status status = BrandStub(*stub, *manifest->brand, manifest->folder);
   if (!status.ok()) return Refuse(console, status.error());
 
-  Result<AtomicOutputFile> output = AtomicOutputFile::Create(PathFromUtf8(options.output));
+  Result<AtomicOutputFile> output = AtomicOutputFile::Create(options.output);
   if (!output.ok()) return Refuse(console, output.error());
   status = output->Write(stub->bytes.data(), stub->bytes.size());
   if (status.ok()) status = output->Commit();
   if (!status.ok()) return Refuse(console, status.error());
-  console.out << "brxpack: wrote " << options.output << ": the installer as "
+  console.out << "brxpack: wrote " << Utf8FromPath(options.output) << ": the installer as "
               << manifest->brand->product << " " << manifest->brand->version << ", "
               << stub->bytes.size() << " bytes\n";
   return kExitOk;
 }
 
 void AddOptions(CLI::App& parser, BrandOptions& options) {
-  parser.add_option("MANIFEST", options.manifest, "The manifest file")->required();
-  parser.add_option("-o,--output", options.output, "The program to write")->required();
+  AddPath(parser, "MANIFEST", options.manifest, "The manifest file")->required();
+  AddPath(parser, "-o,--output", options.output, "The program to write")->required();
   AddStubOptions(parser, options.stub,
                  "The installer's program (default: the one brxpack --version names)",
                  "the manifest's [target] arch, or x86");

@@ -19,9 +19,9 @@ namespace brxpack {
 namespace {
 
 struct BuildOptions {
-  std::string manifest;
-  std::string output;  // empty: the manifest's package.output, or the manifest's name with .brx
-  std::string exe;     // empty: no self-applying executable
+  std::filesystem::path manifest;
+  std::filesystem::path output;  // empty: the manifest's package.output, or its name with .brx
+  std::filesystem::path exe;     // empty: no self-applying executable
   StubOptions stub;
   std::optional<int> level;
   bool zlib = false;  // zlib's deflate, to measure builds against it
@@ -38,8 +38,8 @@ struct Build {
 };
 
 std::filesystem::path PackagePath(const BuildOptions& options, const Manifest& manifest) {
-  if (!options.output.empty()) return PathFromUtf8(options.output);
-  if (manifest.output) return manifest.folder / PathFromManifest(*manifest.output);
+  if (!options.output.empty()) return options.output;
+  if (manifest.output) return manifest.folder / *manifest.output;
   std::filesystem::path path = manifest.path;
   return path.replace_extension(".brx");
 }
@@ -81,8 +81,8 @@ void Summarize(const std::string& what, const std::vector<WrittenEntry>& written
 // file exactly as the exe command (and the installer's own builder mode)
 // would.
 int BuildPackageFile(const Build& build, const std::filesystem::path& packagePath,
-                     const UnsignedStub* stub, const std::string& exe, BuildReport& report,
-                     Console& console) {
+                     const UnsignedStub* stub, const std::filesystem::path& exe,
+                     BuildReport& report, Console& console) {
   Result<AtomicOutputFile> output = AtomicOutputFile::Create(packagePath);
   if (!output.ok()) return Refuse(console, output.error());
   Result<std::vector<WrittenEntry>> written = WriteEntries(build, *output, console);
@@ -95,17 +95,17 @@ int BuildPackageFile(const Build& build, const std::filesystem::path& packagePat
 
   Result<MappedFile> package = MappedFile::Open(packagePath);
   if (!package.ok()) return Refuse(console, package.error());
-  const Status made = WriteSelfApplying(stub->range(), package->range(), PathFromUtf8(exe));
+  const Status made = WriteSelfApplying(stub->range(), package->range(), exe);
   if (!made.ok()) return Refuse(console, made.error());
-  report.exe = exe;
-  if (!console.quiet && !report.json) console.out << "brxpack: wrote " << exe << "\n";
+  report.exe = Utf8FromPath(exe);
+  if (!console.quiet && !report.json) console.out << "brxpack: wrote " << *report.exe << "\n";
   return kExitOk;
 }
 
 // Only the executable: stub, package and trailer in one pass.
-int BuildExecutableOnly(const Build& build, const UnsignedStub& stub, const std::string& exe,
-                        BuildReport& report, Console& console) {
-  Result<AtomicOutputFile> output = AtomicOutputFile::Create(PathFromUtf8(exe));
+int BuildExecutableOnly(const Build& build, const UnsignedStub& stub,
+                        const std::filesystem::path& exe, BuildReport& report, Console& console) {
+  Result<AtomicOutputFile> output = AtomicOutputFile::Create(exe);
   if (!output.ok()) return Refuse(console, output.error());
   Status status = output->Write(stub.bytes.data(), stub.bytes.size());
   if (!status.ok()) return Refuse(console, status.error());
@@ -116,27 +116,28 @@ int BuildExecutableOnly(const Build& build, const UnsignedStub& stub, const std:
   if (status.ok()) status = WriteTrailer(static_cast<uint32_t>(stub.bytes.size()), *output);
   if (status.ok()) status = output->Commit();
   if (!status.ok()) return Refuse(console, status.error());
-  report.exe = exe;
-  Summarize(exe, *written, build.plan, packageBytes, report, console);
+  report.exe = Utf8FromPath(exe);
+  Summarize(*report.exe, *written, build.plan, packageBytes, report, console);
   return kExitOk;
 }
 
 // Everything the build reads, which its outputs must not overwrite.
-OutputInputs InputsOf(const Manifest& manifest, const PackagePlan& plan, const std::string& stub) {
+OutputInputs InputsOf(const Manifest& manifest, const PackagePlan& plan,
+                      const std::filesystem::path& stub) {
   OutputInputs inputs;
   inputs.files.emplace_back(manifest.path, "the manifest");
   for (const PlannedFile& file : plan.files) {
     inputs.files.emplace_back(file.source, "a file the package takes");
   }
-  if (!stub.empty()) inputs.files.emplace_back(PathFromUtf8(stub), "the stub");
+  if (!stub.empty()) inputs.files.emplace_back(stub, "the stub");
   if (manifest.payload) {
-    inputs.folders.push_back(manifest.folder / PathFromManifest(manifest.payload->folder));
+    inputs.folders.push_back(manifest.folder / manifest.payload->folder);
   }
   return inputs;
 }
 
 int Compose(const BuildOptions& options, BuildReport& report, Console& console) {
-  Result<Manifest> manifest = ReadManifestFile(PathFromUtf8(options.manifest));
+  Result<Manifest> manifest = ReadManifestFile(options.manifest);
   if (!manifest.ok()) return Refuse(console, manifest.error());
   Result<PackagePlan> plan = PlanPackage(*manifest);
   if (!plan.ok()) return Refuse(console, plan.error());
@@ -149,7 +150,7 @@ int Compose(const BuildOptions& options, BuildReport& report, Console& console) 
   std::vector<std::filesystem::path> outputs;
   const bool packageFile = options.exe.empty() || !options.output.empty();
   if (packageFile) outputs.push_back(PackagePath(options, *manifest));
-  if (!options.exe.empty()) outputs.push_back(PathFromUtf8(options.exe));
+  if (!options.exe.empty()) outputs.push_back(options.exe);
   const Status outputsFine = CheckOutputs(outputs, InputsOf(*manifest, *plan, options.stub.stub));
   if (!outputsFine.ok()) return Refuse(console, outputsFine.error());
 
@@ -164,7 +165,7 @@ int Compose(const BuildOptions& options, BuildReport& report, Console& console) 
   }
   build.writer.threads = options.threads;
   if (options.exe.empty()) {
-    return BuildPackageFile(build, outputs[0], nullptr, "", report, console);
+    return BuildPackageFile(build, outputs[0], nullptr, {}, report, console);
   }
   Result<UnsignedStub> stub =
       LoadStub(options.stub.stub, ChooseArch(options.stub.arch, manifest->arch), console);
@@ -189,13 +190,13 @@ int RunBuild(const BuildOptions& options, Console& console) {
 }
 
 void AddOptions(CLI::App& parser, BuildOptions& options) {
-  parser.add_option("MANIFEST", options.manifest, "The manifest file")->required();
-  parser.add_option("-o,--output", options.output,
-                    "The package file to write (default: the manifest's package.output, or "
-                    "the manifest's name with .brx)");
-  parser.add_option("--exe", options.exe,
-                    "Also write the self-applying executable (with only --exe, no package "
-                    "file is written)");
+  AddPath(parser, "MANIFEST", options.manifest, "The manifest file")->required();
+  AddPath(parser, "-o,--output", options.output,
+          "The package file to write (default: the manifest's package.output, or the "
+          "manifest's name with .brx)");
+  AddPath(parser, "--exe", options.exe,
+          "Also write the self-applying executable (with only --exe, no package file is "
+          "written)");
   AddStubOptions(parser, options.stub,
                  "The installer's program for --exe (default: the one brxpack --version names)",
                  "the manifest's [target] arch, or x86");

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "brxpack/host/console.h"
+#include "brxpack/host/host_path.h"
 
 namespace brxpack {
 
@@ -44,15 +45,33 @@ inline CLI::Option* OneValueEach(CLI::Option* option) {
   return option->allow_extra_args(false);
 }
 
+// A path option: UTF-8 on the command line (process_environment.h), a path
+// from there on; a list option takes each value so.
+inline CLI::Option* AddPath(CLI::App& parser, const std::string& name, std::filesystem::path& path,
+                            const std::string& help) {
+  return parser.add_option_function<std::string>(
+      name, [&path](const std::string& utf8) { path = PathFromUtf8(utf8); }, help);
+}
+inline CLI::Option* AddPaths(CLI::App& parser, const std::string& name,
+                             std::vector<std::filesystem::path>& paths, const std::string& help) {
+  return parser.add_option_function<std::vector<std::string>>(
+      name,
+      [&paths](const std::vector<std::string>& utf8) {
+        paths.clear();
+        for (const std::string& each : utf8) paths.push_back(PathFromUtf8(each));
+      },
+      help);
+}
+
 // --stub and --arch, which every command that makes an executable takes;
 // brxpack_cli.cpp protects the stub given from the command's outputs.
 struct StubOptions {
-  std::string stub;  // empty: the one brxpack --version names
-  std::string arch;  // "x86" or "x64"; empty: `archDefault` below
+  std::filesystem::path stub;  // empty: the one brxpack --version names
+  std::string arch;            // "x86" or "x64"; empty: `archDefault` below
 };
 inline void AddStubOptions(CLI::App& parser, StubOptions& options, const std::string& stubHelp,
                            const std::string& archDefault) {
-  parser.add_option("--stub", options.stub, stubHelp);
+  AddPath(parser, "--stub", options.stub, stubHelp);
   parser
       .add_option("--arch", options.arch,
                   "The stub's architecture: x86, or x64 for a program that records itself in "

@@ -21,9 +21,9 @@ namespace fs = std::filesystem;
 namespace {
 
 struct DiffOptions {
-  std::vector<std::string> releases;  // the old releases, then NEW
-  std::string output;                 // empty: standard output
-  std::string base;                   // empty: no base manifest
+  std::vector<fs::path> releases;  // the old releases, then NEW
+  fs::path output;                 // empty: standard output
+  fs::path base;                   // empty: no base manifest
   bool stats = false;
   unsigned threads = kDefaultThreads;  // for --stats
   std::vector<std::string> exclude;    // patterns, as [payload] exclude
@@ -60,10 +60,8 @@ Status CheckManifestOutput(const DiffOptions& options, const fs::path& manifestP
   OutputInputs inputs;
   inputs.folderKind = "release folder";
   inputs.folderReader = "diff takes";
-  for (const std::string& release : options.releases) {
-    inputs.folders.push_back(PathFromUtf8(release));
-  }
-  if (!options.base.empty()) inputs.files.emplace_back(PathFromUtf8(options.base), "the base");
+  inputs.folders = options.releases;
+  if (!options.base.empty()) inputs.files.emplace_back(options.base, "the base");
   return CheckOutputs({manifestPath}, inputs);
 }
 
@@ -108,14 +106,17 @@ int RunDiff(const DiffOptions& options, Console& console) {
   }
   Result<PayloadRules> rules = RulesOf(options);
   if (!rules.ok()) return Refuse(console, rules.error());
-  const std::vector<std::string> olderShown(options.releases.begin(), options.releases.end() - 1);
-  const std::string& newerShown = options.releases.back();
+  // The releases as given, for messages.
+  std::vector<std::string> olderShown;
+  for (const fs::path& release : options.releases) olderShown.push_back(Utf8FromPath(release));
+  const std::string newerShown = olderShown.back();
+  olderShown.pop_back();
   // One old release is "OLD" in messages, as the command's help calls it.
   const bool several = olderShown.size() > 1;
   std::vector<PayloadTree> trees;
-  for (const std::string& shown : olderShown) {
+  for (size_t i = 0; i < olderShown.size(); ++i) {
     Result<PayloadTree> tree =
-        ScanPayloadTree(PathFromUtf8(shown), *rules, several ? shown : "OLD");
+        ScanPayloadTree(options.releases[i], *rules, several ? olderShown[i] : "OLD");
     if (!tree.ok()) return Refuse(console, tree.error());
     trees.push_back(std::move(*tree));
   }
@@ -123,7 +124,7 @@ int RunDiff(const DiffOptions& options, Console& console) {
   for (size_t i = 0; i < trees.size(); ++i) {
     older.push_back({several ? olderShown[i] : "OLD", &trees[i]});
   }
-  Result<PayloadTree> newer = ScanPayloadTree(PathFromUtf8(newerShown), *rules, "NEW");
+  Result<PayloadTree> newer = ScanPayloadTree(options.releases.back(), *rules, "NEW");
   if (!newer.ok()) return Refuse(console, newer.error());
   for (size_t i = 0; i < trees.size(); ++i) NoteLeftOut(trees[i], olderShown[i], console);
   NoteLeftOut(*newer, newerShown, console);
@@ -133,22 +134,22 @@ int RunDiff(const DiffOptions& options, Console& console) {
   if (!diff.ok()) return Refuse(console, diff.error());
 
   std::error_code error;
-  const fs::path manifestPath = options.output.empty()
-                                    ? fs::current_path(error) / "update.toml"
-                                    : fs::absolute(PathFromUtf8(options.output), error);
+  const fs::path manifestPath = options.output.empty() ? fs::current_path(error) / "update.toml"
+                                                       : fs::absolute(options.output, error);
   Status outputFits = CheckManifestOutput(options, manifestPath);
   if (!outputFits.ok()) return Refuse(console, outputFits.error());
   DiffManifestRequest request;
   request.diff = &diff->update;
   request.olderShown = olderShown;
   request.newerShown = newerShown;
-  request.manifestShown = options.output.empty() ? "update.toml" : options.output;
-  request.newer = PathFromUtf8(newerShown);
+  const std::string outputShown = Utf8FromPath(options.output);
+  request.manifestShown = options.output.empty() ? "update.toml" : outputShown;
+  request.newer = options.releases.back();
   request.exclude = options.exclude;
   request.include = options.include;
   request.symlinks = options.symlinks;
   request.manifestFolder = manifestPath.parent_path();
-  if (!options.base.empty()) request.base = PathFromUtf8(options.base);
+  if (!options.base.empty()) request.base = options.base;
   Result<std::string> text = ComposeDiffManifest(request);
   if (!text.ok()) return Refuse(console, text.error());
   std::vector<std::string> warnings = diff->update.notes;
@@ -172,12 +173,11 @@ int RunDiff(const DiffOptions& options, Console& console) {
     if (written.ok()) written = file->Commit();
     if (!written.ok()) return Refuse(console, written.error());
     if (!console.quiet && !options.json)
-      console.out << "brxpack: wrote " << options.output << ": " << DiffSummary(diff->update)
-                  << "\n";
+      console.out << "brxpack: wrote " << outputShown << ": " << DiffSummary(diff->update) << "\n";
   }
   if (options.json) {
     PrintDiffJson(*diff, olderShown,
-                  options.output.empty() ? std::nullopt : std::optional(options.output), *text,
+                  options.output.empty() ? std::nullopt : std::optional(outputShown), *text,
                   console.out);
   }
   if (!options.stats) return kExitOk;
@@ -189,16 +189,15 @@ int RunDiff(const DiffOptions& options, Console& console) {
 }
 
 void AddOptions(CLI::App& parser, DiffOptions& options) {
-  parser
-      .add_option("RELEASES", options.releases,
-                  "OLD... NEW: the installed releases, then the release the update brings, "
-                  "last (folders)")
+  AddPaths(parser, "RELEASES", options.releases,
+           "OLD... NEW: the installed releases, then the release the update brings, last "
+           "(folders)")
       ->required();
-  parser.add_option("-o,--output", options.output,
-                    "Write the manifest to this file instead of printing it");
-  parser.add_option("--base", options.base,
-                    "A manifest with what two folders cannot say ([target], [startup], "
-                    "commands, registry values, [brand]), merged in");
+  AddPath(parser, "-o,--output", options.output,
+          "Write the manifest to this file instead of printing it");
+  AddPath(parser, "--base", options.base,
+          "A manifest with what two folders cannot say ([target], [startup], commands, "
+          "registry values, [brand]), merged in");
   parser.add_flag("--stats", options.stats,
                   "Print counts and bytes, and the package's size against a full package of "
                   "NEW; with several old releases, what the update does to each and its size "

@@ -15,25 +15,24 @@ namespace brxpack {
 namespace {
 
 struct ExtractOptions {
-  std::string file;
-  std::string folder = ".";
+  std::filesystem::path file;
+  std::filesystem::path folder = ".";
   unsigned threads = kDefaultThreads;
   bool force = false;  // replace files that exist
 };
 
 int RunExtract(const ExtractOptions& options, Console& console) {
-  Result<OpenedPackage> opened = OpenPackageForReading(PathFromUtf8(options.file));
+  Result<OpenedPackage> opened = OpenPackageForReading(options.file);
   if (!opened.ok()) return Refuse(console, opened.error());
-  const std::filesystem::path folder = PathFromUtf8(options.folder);
   Result<std::vector<ExtractionJob>> jobs =
-      PlanExtraction(opened->package(), folder, opened->file.shown);
+      PlanExtraction(opened->package(), options.folder, opened->file.shown);
   // Paths the installer must not use are damage, as verify reports them.
   if (!jobs.ok()) return Refuse(console, jobs.error(), kExitDamaged);
   if (!options.force) {
     const Status fresh = RefuseExistingTargets(*jobs);
     if (!fresh.ok()) return Refuse(console, fresh.error());
   }
-  const Status folders = CreateFolders(*jobs, folder);
+  const Status folders = CreateFolders(*jobs, options.folder);
   if (!folders.ok()) return Refuse(console, folders.error());
   uint64_t total = 0;
   for (const ExtractionJob& job : *jobs) total += job.entry->size;
@@ -60,13 +59,13 @@ int RunExtract(const ExtractOptions& options, Console& console) {
   if (console.quiet) return exitCode;
   console.out << "brxpack: extracted " << written << " of "
               << Counted(jobs->size(), "file", "files") << " (" << ReadableSize(writtenBytes)
-              << ") to " << options.folder << "\n";
+              << ") to " << Utf8FromPath(options.folder) << "\n";
   return exitCode;
 }
 
 void AddOptions(CLI::App& parser, ExtractOptions& options) {
-  parser.add_option("FILE", options.file, "A package or a self-applying executable")->required();
-  parser.add_option("-C,--folder", options.folder, "The folder (default: .)");
+  AddPath(parser, "FILE", options.file, "A package or a self-applying executable")->required();
+  AddPath(parser, "-C,--folder", options.folder, "The folder (default: .)");
   parser.add_option("--jobs", options.threads, "Threads that extract (default 2)")
       ->check(CLI::Range(1, 64));
   parser.add_flag("--force", options.force,

@@ -23,7 +23,7 @@ namespace brxpack {
 namespace {
 
 struct ListOptions {
-  std::string file;
+  std::filesystem::path file;
   bool json = false;
 };
 
@@ -183,7 +183,7 @@ void PrintJson(const OpenedPackage& opened, const std::vector<EntryRow>& rows, C
 }
 
 int RunList(const ListOptions& options, Console& console) {
-  Result<OpenedPackage> opened = OpenPackageForReading(PathFromUtf8(options.file));
+  Result<OpenedPackage> opened = OpenPackageForReading(options.file);
   if (!opened.ok()) return Refuse(console, opened.error());
   const std::vector<EntryRow> rows = Rows(opened->package());
   if (options.json) {
@@ -195,7 +195,7 @@ int RunList(const ListOptions& options, Console& console) {
 }
 
 void AddOptions(CLI::App& parser, ListOptions& options) {
-  parser.add_option("FILE", options.file, "A package or a self-applying executable")->required();
+  AddPath(parser, "FILE", options.file, "A package or a self-applying executable")->required();
   parser.add_flag("--json", options.json, "Print one JSON object (see the README)");
 }
 

@@ -13,13 +13,13 @@ namespace brxpack {
 namespace {
 
 struct ManifestOptions {
-  std::string file;
-  std::string output;               // empty: standard output
+  std::filesystem::path file;
+  std::filesystem::path output;     // empty: standard output
   std::string payload = "payload";  // the folder the manifest takes file bytes from
 };
 
 int RunManifest(const ManifestOptions& options, Console& console) {
-  Result<OpenedPackage> opened = OpenPackageForReading(PathFromUtf8(options.file));
+  Result<OpenedPackage> opened = OpenPackageForReading(options.file);
   if (!opened.ok()) return Refuse(console, opened.error());
   ExportedManifest manifest =
       ExportManifest(opened->package(), opened->file.shown, options.payload);
@@ -35,10 +35,10 @@ int RunManifest(const ManifestOptions& options, Console& console) {
     return kExitOk;
   }
   OutputInputs inputs;
-  inputs.files.emplace_back(PathFromUtf8(options.file), "the package");
-  Status status = CheckOutputs({PathFromUtf8(options.output)}, inputs);
+  inputs.files.emplace_back(options.file, "the package");
+  Status status = CheckOutputs({options.output}, inputs);
   if (!status.ok()) return Refuse(console, status.error());
-  Result<AtomicOutputFile> output = AtomicOutputFile::Create(PathFromUtf8(options.output));
+  Result<AtomicOutputFile> output = AtomicOutputFile::Create(options.output);
   status =
       output.ok() ? output->Write(manifest.text.data(), manifest.text.size()) : output.TakeError();
   if (status.ok()) status = output->Commit();
@@ -47,9 +47,9 @@ int RunManifest(const ManifestOptions& options, Console& console) {
 }
 
 void AddOptions(CLI::App& parser, ManifestOptions& options) {
-  parser.add_option("FILE", options.file, "A package or a self-applying executable")->required();
-  parser.add_option("-o,--output", options.output,
-                    "Write the manifest to this file instead of printing it");
+  AddPath(parser, "FILE", options.file, "A package or a self-applying executable")->required();
+  AddPath(parser, "-o,--output", options.output,
+          "Write the manifest to this file instead of printing it");
   parser.add_option("--payload", options.payload,
                     "The folder, relative to the manifest, that holds the extracted files "
                     "(default: payload)");

@@ -2,6 +2,7 @@
 // What simulate prints of its installations: each run as the user would see
 // it, one verdict line a release, or all of it as one JSON object.
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,16 +13,16 @@
 namespace brxpack {
 
 struct SimulateOptions {
-  std::string package;
-  std::vector<std::string> installed;  // one installation each
-  std::string program;          // below each installed release; empty: the one .exe at its top
-  std::vector<int32_t> levels;  // none (0), one for all, or one per installed release
-  std::string output;           // empty: a temporary folder; with several, one below it each
+  std::filesystem::path package;
+  std::vector<std::filesystem::path> installed;  // one installation each
+  std::string program;  // UTF-8, below each installed release; empty: the one .exe at its top
+  std::vector<int32_t> levels;   // none (0), one for all, or one per installed release
+  std::filesystem::path output;  // empty: a temporary folder; with several, one below it each
   bool inPlace = false;
   bool keep = false;
-  std::string answer = "ok";    // or "cancel"
-  std::string commands = "ok";  // or "fail"
-  std::string expect;           // empty: no comparison
+  std::string answer = "ok";     // or "cancel"
+  std::string commands = "ok";   // or "fail"
+  std::filesystem::path expect;  // empty: no comparison
   bool json = false;
 };
 

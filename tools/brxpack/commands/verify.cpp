@@ -14,12 +14,12 @@ namespace brxpack {
 namespace {
 
 struct VerifyOptions {
-  std::vector<std::string> files;
+  std::vector<std::filesystem::path> files;
   bool json = false;
 };
 
 struct Verdict {
-  std::string file;
+  std::string file;                       // as given, for messages
   std::optional<std::string> unreadable;  // why the file could not be read at all
   VerifyReport report;
 
@@ -29,10 +29,10 @@ struct Verdict {
   }
 };
 
-Verdict VerifyFile(const std::string& file) {
+Verdict VerifyFile(const std::filesystem::path& file) {
   Verdict verdict;
-  verdict.file = file;
-  Result<PackageFile> mapped = MapPackageFile(PathFromUtf8(file));
+  verdict.file = Utf8FromPath(file);
+  Result<PackageFile> mapped = MapPackageFile(file);
   if (!mapped.ok()) {
     verdict.unreadable = mapped.error();
     return verdict;
@@ -96,7 +96,7 @@ void PrintJson(const std::vector<Verdict>& verdicts, Console& console) {
 int RunVerify(const VerifyOptions& options, Console& console) {
   std::vector<Verdict> verdicts;
   int exitCode = kExitOk;
-  for (const std::string& file : options.files) {
+  for (const std::filesystem::path& file : options.files) {
     verdicts.push_back(VerifyFile(file));
     exitCode = std::max(exitCode, verdicts.back().exitCode());
     if (!options.json) PrintText(verdicts.back(), console);
@@ -106,7 +106,7 @@ int RunVerify(const VerifyOptions& options, Console& console) {
 }
 
 void AddOptions(CLI::App& parser, VerifyOptions& options) {
-  parser.add_option("FILE", options.files, "Packages or self-applying executables")->required();
+  AddPaths(parser, "FILE", options.files, "Packages or self-applying executables")->required();
   parser.add_flag("--json", options.json, "Print one JSON object (see the README)");
 }
 
