@@ -236,7 +236,8 @@ const std::vector<IconImage> kIcon = {{32, 32, 0, 1, 32, std::vector<uint8_t>(0x
                                       {16, 16, 0, 1, 32, std::vector<uint8_t>(0x300, 0x66)}};
 
 // Tests that a [brand] table and its icon file are refused, with the field
-// and the reason, unless they make a brand.
+// and the reason, unless they make a brand; the icon's path may use "\" on
+// every system, as the manifest's other host paths.
 TEST(BrandTest, RefusesWhatIsNoBrand) {
   const std::string good = "[brand]\nproduct = 'P'\nversion = '2.0.1.17'\n";
   const std::vector<uint8_t> icon = IconFile(kIcon);
@@ -248,7 +249,7 @@ TEST(BrandTest, RefusesWhatIsNoBrand) {
     std::string message;
   };
   const Case cases[] = {
-      {good + "icon = 'i.ico'\n", icon, ""},
+      {good + "icon = '.\\i.ico'\n", icon, ""},
       {"[brand]\nversion = '2'\ncolour = 'red'\n",
        {},
        "m.toml:4:1: brand.product: is required but missing\nm.toml:6:1: brand.colour: unknown key"},

@@ -5,36 +5,62 @@
 #include "brxpack/manifest/manifest_parser.h"
 #include "brxpack/host/output_guard.h"
 #include "brxpack/stub/stub_file.h"
-#include "brxpack/commands/commands.h"
-#include "brxpack/commands/exit_codes.h"
+#include "brxpack/commands/command.h"
 #include "brxpack/commands/refuse.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/output_file.h"
 
 namespace brxpack {
 
+namespace {
+
+struct BrandOptions {
+  std::filesystem::path manifest;
+  std::filesystem::path output;
+  StubOptions stub;
+};
+
 int RunBrand(const BrandOptions& options, Console& console) {
-  Result<Manifest> manifest = ReadManifestFile(PathFromUtf8(options.manifest));
+  Result<Manifest> manifest = ReadManifestFile(options.manifest);
   if (!manifest.ok()) return Refuse(console, manifest.error());
-  if (!manifest->brand) return Refuse(console, options.manifest + ": it has no [brand] table");
+  if (!manifest->brand) {
+    return Refuse(console, Utf8FromPath(options.manifest) + ": it has no [brand] table");
+  }
   // Refused before any work: the output must not be the stub in use.
-  const Status outputFine = CheckOutputs({PathFromUtf8(options.output)}, {});
+  const Status outputFine = CheckOutputs({options.output}, {});
   if (!outputFine.ok()) return Refuse(console, outputFine.error());
   Result<UnsignedStub> stub =
-      LoadStub(options.stub, ChooseArch(options.arch, manifest->arch), console);
+      LoadStub(options.stub.stub, ChooseArch(options.stub.arch, manifest->arch), console);
   if (!stub.ok()) return Refuse(console, stub.error());
   Status status = BrandStub(*stub, *manifest->brand, manifest->folder);
   if (!status.ok()) return Refuse(console, status.error());
 
-  Result<AtomicOutputFile> output = AtomicOutputFile::Create(PathFromUtf8(options.output));
+  Result<AtomicOutputFile> output = AtomicOutputFile::Create(options.output);
   if (!output.ok()) return Refuse(console, output.error());
   status = output->Write(stub->bytes.data(), stub->bytes.size());
   if (status.ok()) status = output->Commit();
   if (!status.ok()) return Refuse(console, status.error());
-  console.out << "brxpack: wrote " << options.output << ": the installer as "
+  console.out << "brxpack: wrote " << Utf8FromPath(options.output) << ": the installer as "
               << manifest->brand->product << " " << manifest->brand->version << ", "
               << stub->bytes.size() << " bytes\n";
   return kExitOk;
 }
+
+void AddOptions(CLI::App& parser, BrandOptions& options) {
+  AddPath(parser, "MANIFEST", options.manifest, "The manifest file")->required();
+  AddPath(parser, "-o,--output", options.output, "The program to write")->required();
+  AddStubOptions(parser, options.stub,
+                 "The installer's program (default: the one brxpack --version names)",
+                 "the manifest's [target] arch, or x86");
+}
+
+}  // namespace
+
+const Command kBrandCommand{
+    "brand",
+    "Write the installer's program with the manifest's [brand]: the publisher's version "
+    "information and icon, for exe --stub and for its own MAKEEXE (build --exe applies the "
+    "brand by itself).",
+    Define<BrandOptions, AddOptions, RunBrand>};
 
 }  // namespace brxpack

@@ -8,8 +8,7 @@
 #include "brxpack/stub/self_applying.h"
 #include "brxpack/stub/stub_file.h"
 #include "brxpack/commands/build_report.h"
-#include "brxpack/commands/commands.h"
-#include "brxpack/commands/exit_codes.h"
+#include "brxpack/commands/command.h"
 #include "brxpack/commands/refuse.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/mapped_file.h"
@@ -19,6 +18,18 @@ namespace brxpack {
 
 namespace {
 
+struct BuildOptions {
+  std::filesystem::path manifest;
+  std::filesystem::path output;  // empty: the manifest's package.output, or its name with .brx
+  std::filesystem::path exe;     // empty: no self-applying executable
+  StubOptions stub;
+  std::optional<int> level;
+  bool zlib = false;  // zlib's deflate, to measure builds against it
+  unsigned threads = kDefaultThreads;
+  bool werror = false;  // warnings fail the build
+  bool json = false;    // one JSON object instead of the summary lines
+};
+
 // What both ways of building share: the plan and how its entries are written.
 struct Build {
   PackagePlan plan;
@@ -27,8 +38,8 @@ struct Build {
 };
 
 std::filesystem::path PackagePath(const BuildOptions& options, const Manifest& manifest) {
-  if (!options.output.empty()) return PathFromUtf8(options.output);
-  if (manifest.output) return manifest.folder / PathFromManifest(*manifest.output);
+  if (!options.output.empty()) return options.output;
+  if (manifest.output) return manifest.folder / *manifest.output;
   std::filesystem::path path = manifest.path;
   return path.replace_extension(".brx");
 }
@@ -70,8 +81,8 @@ void Summarize(const std::string& what, const std::vector<WrittenEntry>& written
 // file exactly as the exe command (and the installer's own builder mode)
 // would.
 int BuildPackageFile(const Build& build, const std::filesystem::path& packagePath,
-                     const UnsignedStub* stub, const std::string& exe, BuildReport& report,
-                     Console& console) {
+                     const UnsignedStub* stub, const std::filesystem::path& exe,
+                     BuildReport& report, Console& console) {
   Result<AtomicOutputFile> output = AtomicOutputFile::Create(packagePath);
   if (!output.ok()) return Refuse(console, output.error());
   Result<std::vector<WrittenEntry>> written = WriteEntries(build, *output, console);
@@ -84,17 +95,17 @@ int BuildPackageFile(const Build& build, const std::filesystem::path& packagePat
 
   Result<MappedFile> package = MappedFile::Open(packagePath);
   if (!package.ok()) return Refuse(console, package.error());
-  const Status made = WriteSelfApplying(stub->range(), package->range(), PathFromUtf8(exe));
+  const Status made = WriteSelfApplying(stub->range(), package->range(), exe);
   if (!made.ok()) return Refuse(console, made.error());
-  report.exe = exe;
-  if (!console.quiet && !report.json) console.out << "brxpack: wrote " << exe << "\n";
+  report.exe = Utf8FromPath(exe);
+  if (!console.quiet && !report.json) console.out << "brxpack: wrote " << *report.exe << "\n";
   return kExitOk;
 }
 
 // Only the executable: stub, package and trailer in one pass.
-int BuildExecutableOnly(const Build& build, const UnsignedStub& stub, const std::string& exe,
-                        BuildReport& report, Console& console) {
-  Result<AtomicOutputFile> output = AtomicOutputFile::Create(PathFromUtf8(exe));
+int BuildExecutableOnly(const Build& build, const UnsignedStub& stub,
+                        const std::filesystem::path& exe, BuildReport& report, Console& console) {
+  Result<AtomicOutputFile> output = AtomicOutputFile::Create(exe);
   if (!output.ok()) return Refuse(console, output.error());
   Status status = output->Write(stub.bytes.data(), stub.bytes.size());
   if (!status.ok()) return Refuse(console, status.error());
@@ -105,31 +116,28 @@ int BuildExecutableOnly(const Build& build, const UnsignedStub& stub, const std:
   if (status.ok()) status = WriteTrailer(static_cast<uint32_t>(stub.bytes.size()), *output);
   if (status.ok()) status = output->Commit();
   if (!status.ok()) return Refuse(console, status.error());
-  report.exe = exe;
-  Summarize(exe, *written, build.plan, packageBytes, report, console);
+  report.exe = Utf8FromPath(exe);
+  Summarize(*report.exe, *written, build.plan, packageBytes, report, console);
   return kExitOk;
 }
 
 // Everything the build reads, which its outputs must not overwrite.
-OutputInputs InputsOf(const Manifest& manifest, const PackagePlan& plan, const std::string& stub) {
+OutputInputs InputsOf(const Manifest& manifest, const PackagePlan& plan,
+                      const std::filesystem::path& stub) {
   OutputInputs inputs;
   inputs.files.emplace_back(manifest.path, "the manifest");
   for (const PlannedFile& file : plan.files) {
     inputs.files.emplace_back(file.source, "a file the package takes");
   }
-  if (!stub.empty()) inputs.files.emplace_back(PathFromUtf8(stub), "the stub");
+  if (!stub.empty()) inputs.files.emplace_back(stub, "the stub");
   if (manifest.payload) {
-    inputs.folders.push_back(manifest.folder / PathFromManifest(manifest.payload->folder));
+    inputs.folders.push_back(manifest.folder / manifest.payload->folder);
   }
   return inputs;
 }
 
-}  // namespace
-
-namespace {
-
 int Compose(const BuildOptions& options, BuildReport& report, Console& console) {
-  Result<Manifest> manifest = ReadManifestFile(PathFromUtf8(options.manifest));
+  Result<Manifest> manifest = ReadManifestFile(options.manifest);
   if (!manifest.ok()) return Refuse(console, manifest.error());
   Result<PackagePlan> plan = PlanPackage(*manifest);
   if (!plan.ok()) return Refuse(console, plan.error());
@@ -142,8 +150,8 @@ int Compose(const BuildOptions& options, BuildReport& report, Console& console) 
   std::vector<std::filesystem::path> outputs;
   const bool packageFile = options.exe.empty() || !options.output.empty();
   if (packageFile) outputs.push_back(PackagePath(options, *manifest));
-  if (!options.exe.empty()) outputs.push_back(PathFromUtf8(options.exe));
-  const Status outputsFine = CheckOutputs(outputs, InputsOf(*manifest, *plan, options.stub));
+  if (!options.exe.empty()) outputs.push_back(options.exe);
+  const Status outputsFine = CheckOutputs(outputs, InputsOf(*manifest, *plan, options.stub.stub));
   if (!outputsFine.ok()) return Refuse(console, outputsFine.error());
 
   Build build;
@@ -157,10 +165,10 @@ int Compose(const BuildOptions& options, BuildReport& report, Console& console) 
   }
   build.writer.threads = options.threads;
   if (options.exe.empty()) {
-    return BuildPackageFile(build, outputs[0], nullptr, "", report, console);
+    return BuildPackageFile(build, outputs[0], nullptr, {}, report, console);
   }
   Result<UnsignedStub> stub =
-      LoadStub(options.stub, ChooseArch(options.arch, manifest->arch), console);
+      LoadStub(options.stub.stub, ChooseArch(options.stub.arch, manifest->arch), console);
   if (!stub.ok()) return Refuse(console, stub.error());
   if (manifest->brand) {
     const Status branded = BrandStub(*stub, *manifest->brand, manifest->folder);
@@ -173,8 +181,6 @@ int Compose(const BuildOptions& options, BuildReport& report, Console& console) 
   return BuildPackageFile(build, outputs[0], &*stub, options.exe, report, console);
 }
 
-}  // namespace
-
 int RunBuild(const BuildOptions& options, Console& console) {
   BuildReport report;
   report.json = options.json;
@@ -182,5 +188,45 @@ int RunBuild(const BuildOptions& options, Console& console) {
   if (code == kExitOk && options.json) PrintBuildJson(report, console);
   return code;
 }
+
+void AddOptions(CLI::App& parser, BuildOptions& options) {
+  AddPath(parser, "MANIFEST", options.manifest, "The manifest file")->required();
+  AddPath(parser, "-o,--output", options.output,
+          "The package file to write (default: the manifest's package.output, or the "
+          "manifest's name with .brx)");
+  AddPath(parser, "--exe", options.exe,
+          "Also write the self-applying executable (with only --exe, no package file is "
+          "written)");
+  AddStubOptions(parser, options.stub,
+                 "The installer's program for --exe (default: the one brxpack --version names)",
+                 "the manifest's [target] arch, or x86");
+  CLI::Option* level =
+      parser
+          .add_option("--level", options.level,
+                      "Compression level 0-12: 0 stores, 12 is the smallest and slowest "
+                      "(default: the manifest's, or " +
+                          std::to_string(kDefaultCompressionLevel) + ")")
+          ->check(CLI::Range(0, kMaxCompressionLevel));
+  parser
+      .add_flag_callback(
+          "--best", [&options] { options.level = kMaxCompressionLevel; },
+          "Level 12, for release builds")
+      ->excludes(level);
+  // The bench's baseline: not for publishers, so not in the help.
+  parser.add_flag("--zlib", options.zlib)->group("");
+  parser.add_option("--jobs", options.threads, "Threads that compress entries (default 2)")
+      ->check(CLI::Range(1, 64));
+  parser.add_flag("--werror", options.werror, "Treat warnings as errors");
+  parser.add_flag("--json", options.json,
+                  "Print one JSON object of what was written (see the README)");
+}
+
+}  // namespace
+
+const Command kBuildCommand{
+    "build",
+    "Build a package from a manifest (UTF-8 TOML) and its payload; optionally the self-applying "
+    "executable at once.",
+    Define<BuildOptions, AddOptions, RunBuild>};
 
 }  // namespace brxpack

@@ -3,9 +3,8 @@
 // leaves out.
 #include <system_error>
 
-#include "brxpack/commands/commands.h"
+#include "brxpack/commands/command.h"
 #include "brxpack/commands/diff_stats.h"
-#include "brxpack/commands/exit_codes.h"
 #include "brxpack/commands/refuse.h"
 #include "brxpack/diff/diff_json.h"
 #include "brxpack/diff/diff_manifest.h"
@@ -20,6 +19,19 @@ namespace brxpack {
 namespace fs = std::filesystem;
 
 namespace {
+
+struct DiffOptions {
+  std::vector<fs::path> releases;  // the old releases, then NEW
+  fs::path output;                 // empty: standard output
+  fs::path base;                   // empty: no base manifest
+  bool stats = false;
+  unsigned threads = kDefaultThreads;  // for --stats
+  std::vector<std::string> exclude;    // patterns, as [payload] exclude
+  std::vector<std::string> include;
+  bool symlinks = false;
+  bool json = false;    // one JSON object: what changed, and where the manifest went
+  bool werror = false;  // warnings fail the diff, and nothing is written
+};
 
 // The payload folder's rules, which the manifest repeats for build.
 Result<PayloadRules> RulesOf(const DiffOptions& options) {
@@ -48,10 +60,8 @@ Status CheckManifestOutput(const DiffOptions& options, const fs::path& manifestP
   OutputInputs inputs;
   inputs.folderKind = "release folder";
   inputs.folderReader = "diff takes";
-  for (const std::string& release : options.releases) {
-    inputs.folders.push_back(PathFromUtf8(release));
-  }
-  if (!options.base.empty()) inputs.files.emplace_back(PathFromUtf8(options.base), "the base");
+  inputs.folders = options.releases;
+  if (!options.base.empty()) inputs.files.emplace_back(options.base, "the base");
   return CheckOutputs({manifestPath}, inputs);
 }
 
@@ -90,22 +100,23 @@ void NoteLeftOut(const PayloadTree& tree, const std::string& shown, Console& con
               << names << "\n";
 }
 
-}  // namespace
-
 int RunDiff(const DiffOptions& options, Console& console) {
   if (options.releases.size() < 2) {
     return Refuse(console, "diff takes the old releases and then NEW: give at least two folders");
   }
   Result<PayloadRules> rules = RulesOf(options);
   if (!rules.ok()) return Refuse(console, rules.error());
-  const std::vector<std::string> olderShown(options.releases.begin(), options.releases.end() - 1);
-  const std::string& newerShown = options.releases.back();
+  // The releases as given, for messages.
+  std::vector<std::string> olderShown;
+  for (const fs::path& release : options.releases) olderShown.push_back(Utf8FromPath(release));
+  const std::string newerShown = olderShown.back();
+  olderShown.pop_back();
   // One old release is "OLD" in messages, as the command's help calls it.
   const bool several = olderShown.size() > 1;
   std::vector<PayloadTree> trees;
-  for (const std::string& shown : olderShown) {
+  for (size_t i = 0; i < olderShown.size(); ++i) {
     Result<PayloadTree> tree =
-        ScanPayloadTree(PathFromUtf8(shown), *rules, several ? shown : "OLD");
+        ScanPayloadTree(options.releases[i], *rules, several ? olderShown[i] : "OLD");
     if (!tree.ok()) return Refuse(console, tree.error());
     trees.push_back(std::move(*tree));
   }
@@ -113,7 +124,7 @@ int RunDiff(const DiffOptions& options, Console& console) {
   for (size_t i = 0; i < trees.size(); ++i) {
     older.push_back({several ? olderShown[i] : "OLD", &trees[i]});
   }
-  Result<PayloadTree> newer = ScanPayloadTree(PathFromUtf8(newerShown), *rules, "NEW");
+  Result<PayloadTree> newer = ScanPayloadTree(options.releases.back(), *rules, "NEW");
   if (!newer.ok()) return Refuse(console, newer.error());
   for (size_t i = 0; i < trees.size(); ++i) NoteLeftOut(trees[i], olderShown[i], console);
   NoteLeftOut(*newer, newerShown, console);
@@ -123,22 +134,22 @@ int RunDiff(const DiffOptions& options, Console& console) {
   if (!diff.ok()) return Refuse(console, diff.error());
 
   std::error_code error;
-  const fs::path manifestPath = options.output.empty()
-                                    ? fs::current_path(error) / "update.toml"
-                                    : fs::absolute(PathFromUtf8(options.output), error);
+  const fs::path manifestPath = options.output.empty() ? fs::current_path(error) / "update.toml"
+                                                       : fs::absolute(options.output, error);
   Status outputFits = CheckManifestOutput(options, manifestPath);
   if (!outputFits.ok()) return Refuse(console, outputFits.error());
   DiffManifestRequest request;
   request.diff = &diff->update;
   request.olderShown = olderShown;
   request.newerShown = newerShown;
-  request.manifestShown = options.output.empty() ? "update.toml" : options.output;
-  request.newer = PathFromUtf8(newerShown);
+  const std::string outputShown = Utf8FromPath(options.output);
+  request.manifestShown = options.output.empty() ? "update.toml" : outputShown;
+  request.newer = options.releases.back();
   request.exclude = options.exclude;
   request.include = options.include;
   request.symlinks = options.symlinks;
   request.manifestFolder = manifestPath.parent_path();
-  if (!options.base.empty()) request.base = PathFromUtf8(options.base);
+  if (!options.base.empty()) request.base = options.base;
   Result<std::string> text = ComposeDiffManifest(request);
   if (!text.ok()) return Refuse(console, text.error());
   std::vector<std::string> warnings = diff->update.notes;
@@ -162,19 +173,18 @@ int RunDiff(const DiffOptions& options, Console& console) {
     if (written.ok()) written = file->Commit();
     if (!written.ok()) return Refuse(console, written.error());
     if (!console.quiet && !options.json)
-      console.out << "brxpack: wrote " << options.output << ": " << DiffSummary(diff->update)
-                  << "\n";
+      console.out << "brxpack: wrote " << outputShown << ": " << DiffSummary(diff->update) << "\n";
   }
   std::optional<DiffPackageSizes> sizes;
   if (options.stats) {
     Result<DiffPackageSizes> measured =
-        MeasureDiffPackages(*diff, request, *text, manifestPath, options, console);
+        MeasureDiffPackages(*diff, request, *text, manifestPath, options.threads, console);
     if (!measured.ok()) return Refuse(console, measured.error());
     sizes = std::move(*measured);
   }
   if (options.json) {
     PrintDiffJson(*diff, olderShown,
-                  options.output.empty() ? std::nullopt : std::optional(options.output), *text,
+                  options.output.empty() ? std::nullopt : std::optional(outputShown), *text,
                   sizes ? &*sizes : nullptr, console.out);
   } else if (sizes) {
     // With the manifest on standard output, the figures go beside the
@@ -183,5 +193,45 @@ int RunDiff(const DiffOptions& options, Console& console) {
   }
   return kExitOk;
 }
+
+void AddOptions(CLI::App& parser, DiffOptions& options) {
+  AddPaths(parser, "RELEASES", options.releases,
+           "OLD... NEW: the installed releases, then the release the update brings, last "
+           "(folders)")
+      ->required();
+  AddPath(parser, "-o,--output", options.output,
+          "Write the manifest to this file instead of printing it");
+  AddPath(parser, "--base", options.base,
+          "A manifest with what two folders cannot say ([target], [startup], commands, "
+          "registry values, [brand]), merged in");
+  parser.add_flag("--stats", options.stats,
+                  "Print counts and bytes, and the package's size against a full package of "
+                  "NEW; with several old releases, what the update does to each and its size "
+                  "against an update from that release alone");
+  parser.add_option("--jobs", options.threads, "Threads that compress for --stats (default 2)")
+      ->check(CLI::Range(1, 64));
+  OneValueEach(parser.add_option(
+      "--exclude", options.exclude,
+      "A pattern of files every release leaves out, as [payload] exclude; once per pattern"));
+  OneValueEach(parser.add_option(
+      "--include", options.include,
+      "A pattern of files taken even when excluded, as [payload] include; once per pattern"));
+  parser.add_flag("--symlinks", options.symlinks,
+                  "Take the files symbolic links point to; else a link is an error");
+  parser.add_flag("--json", options.json,
+                  "Print one JSON object: what the update does to each old release, and the "
+                  "manifest (see the README)");
+  parser.add_flag("--werror", options.werror, "Treat warnings as errors; nothing is written");
+}
+
+}  // namespace
+
+const Command kDiffCommand{
+    "diff",
+    "Write the manifest of the update from one or several release folders to the next: NEW's "
+    "files that an old release lacks or holds otherwise, the files and folders NEW lacks "
+    "removed, new empty folders created; names matched as Windows matches them, contents byte "
+    "for byte. One update takes every old release given to NEW.",
+    Define<DiffOptions, AddOptions, RunDiff>};
 
 }  // namespace brxpack

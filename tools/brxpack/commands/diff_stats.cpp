@@ -85,10 +85,10 @@ uint64_t Percent(uint64_t part, uint64_t whole) {
 Result<DiffPackageSizes> MeasureDiffPackages(const ReleasesDiff& diff,
                                              const DiffManifestRequest& request,
                                              const std::string& text, const fs::path& manifestPath,
-                                             const DiffOptions& options, Console& console) {
+                                             unsigned threads, Console& console) {
   DiffPackageSizes sizes;
   sizes.standInTarget = !request.base.has_value();
-  PackageSizer sizer(manifestPath, !sizes.standInTarget, options.threads);
+  PackageSizer sizer(manifestPath, !sizes.standInTarget, threads);
   Status opened = sizer.Open();
   if (!opened.ok()) return opened.TakeError();
   Result<Manifest> update = sizer.Parse(text);

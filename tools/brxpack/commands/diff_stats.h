@@ -5,7 +5,6 @@
 #include <ostream>
 #include <string>
 
-#include "brxpack/commands/commands.h"
 #include "brxpack/diff/diff_manifest.h"
 #include "brxpack/diff/diff_package_sizes.h"
 #include "brxpack/diff/release_diff.h"
@@ -22,7 +21,7 @@ Result<DiffPackageSizes> MeasureDiffPackages(const ReleasesDiff& diff,
                                              const DiffManifestRequest& request,
                                              const std::string& text,
                                              const std::filesystem::path& manifestPath,
-                                             const DiffOptions& options, Console& console);
+                                             unsigned threads, Console& console);
 
 // The figures as text: what the update changes in each old release and
 // what the packages weigh.

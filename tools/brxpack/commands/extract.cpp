@@ -1,8 +1,7 @@
 // brxpack extract: the file entries written under their installed names
 // below a folder, on several threads. Existing files are kept unless
 // --force; the first file that cannot be written stops the run (exit 2).
-#include "brxpack/commands/commands.h"
-#include "brxpack/commands/exit_codes.h"
+#include "brxpack/commands/command.h"
 #include "brxpack/commands/refuse.h"
 #include "brxpack/host/byte_size.h"
 #include "brxpack/host/host_path.h"
@@ -13,19 +12,27 @@
 
 namespace brxpack {
 
+namespace {
+
+struct ExtractOptions {
+  std::filesystem::path file;
+  std::filesystem::path folder = ".";
+  unsigned threads = kDefaultThreads;
+  bool force = false;  // replace files that exist
+};
+
 int RunExtract(const ExtractOptions& options, Console& console) {
-  Result<OpenedPackage> opened = OpenPackageForReading(PathFromUtf8(options.file));
+  Result<OpenedPackage> opened = OpenPackageForReading(options.file);
   if (!opened.ok()) return Refuse(console, opened.error());
-  const std::filesystem::path folder = PathFromUtf8(options.folder);
   Result<std::vector<ExtractionJob>> jobs =
-      PlanExtraction(opened->package(), folder, opened->file.shown);
+      PlanExtraction(opened->package(), options.folder, opened->file.shown);
   // Paths the installer must not use are damage, as verify reports them.
   if (!jobs.ok()) return Refuse(console, jobs.error(), kExitDamaged);
   if (!options.force) {
     const Status fresh = RefuseExistingTargets(*jobs);
     if (!fresh.ok()) return Refuse(console, fresh.error());
   }
-  const Status folders = CreateFolders(*jobs, folder);
+  const Status folders = CreateFolders(*jobs, options.folder);
   if (!folders.ok()) return Refuse(console, folders.error());
   uint64_t total = 0;
   for (const ExtractionJob& job : *jobs) total += job.entry->size;
@@ -52,8 +59,26 @@ int RunExtract(const ExtractOptions& options, Console& console) {
   if (console.quiet) return exitCode;
   console.out << "brxpack: extracted " << written << " of "
               << Counted(jobs->size(), "file", "files") << " (" << ReadableSize(writtenBytes)
-              << ") to " << options.folder << "\n";
+              << ") to " << Utf8FromPath(options.folder) << "\n";
   return exitCode;
 }
+
+void AddOptions(CLI::App& parser, ExtractOptions& options) {
+  AddPath(parser, "FILE", options.file, "A package or a self-applying executable")->required();
+  AddPath(parser, "-C,--folder", options.folder, "The folder (default: .)");
+  parser.add_option("--jobs", options.threads, "Threads that extract (default 2)")
+      ->check(CLI::Range(1, 64));
+  parser.add_flag("--force", options.force,
+                  "Replace files that exist (without it, any existing file refuses the whole "
+                  "extraction before anything is written)");
+}
+
+}  // namespace
+
+const Command kExtractCommand{
+    "extract",
+    "Write the file entries under their installed names below a folder; a package with an "
+    "installed path the installer must not use is refused whole.",
+    Define<ExtractOptions, AddOptions, RunExtract>};
 
 }  // namespace brxpack

@@ -3,8 +3,7 @@
 #include <cstdio>
 #include <unordered_set>
 
-#include "brxpack/commands/commands.h"
-#include "brxpack/commands/exit_codes.h"
+#include "brxpack/commands/command.h"
 #include "brxpack/commands/refuse.h"
 #include "brxpack/contents/display_text.h"
 #include "brxpack/contents/folded_name.h"
@@ -22,6 +21,11 @@
 namespace brxpack {
 
 namespace {
+
+struct ListOptions {
+  std::filesystem::path file;
+  bool json = false;
+};
 
 // One entry as both forms show it; texts are Windows-1251.
 struct EntryRow {
@@ -178,10 +182,8 @@ void PrintJson(const OpenedPackage& opened, const std::vector<EntryRow>& rows, C
   json.EndObject();
 }
 
-}  // namespace
-
 int RunList(const ListOptions& options, Console& console) {
-  Result<OpenedPackage> opened = OpenPackageForReading(PathFromUtf8(options.file));
+  Result<OpenedPackage> opened = OpenPackageForReading(options.file);
   if (!opened.ok()) return Refuse(console, opened.error());
   const std::vector<EntryRow> rows = Rows(opened->package());
   if (options.json) {
@@ -191,5 +193,16 @@ int RunList(const ListOptions& options, Console& console) {
   }
   return kExitOk;
 }
+
+void AddOptions(CLI::App& parser, ListOptions& options) {
+  AddPath(parser, "FILE", options.file, "A package or a self-applying executable")->required();
+  parser.add_flag("--json", options.json, "Print one JSON object (see the README)");
+}
+
+}  // namespace
+
+const Command kListCommand{
+    "list", "Show a package's or self-applying executable's header, entries and sections.",
+    Define<ListOptions, AddOptions, RunList>};
 
 }  // namespace brxpack

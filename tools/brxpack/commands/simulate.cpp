@@ -6,8 +6,7 @@
 
 #include "brxpack/host/output_guard.h"
 #include "brxpack/manifest/payload_folder.h"
-#include "brxpack/commands/commands.h"
-#include "brxpack/commands/exit_codes.h"
+#include "brxpack/commands/command.h"
 #include "brxpack/commands/refuse.h"
 #include "brxpack/commands/simulate_report.h"
 #include "brxpack/host/host_file_io.h"
@@ -29,7 +28,7 @@ struct Workplace {
 };
 
 Result<Workplace> PrepareWorkplace(const SimulateOptions& options, const std::string& shown,
-                                   const fs::path& installed, const std::string& output) {
+                                   const fs::path& installed, const fs::path& output) {
   Workplace place;
   if (options.inPlace) {
     place.path = installed;
@@ -43,30 +42,19 @@ Result<Workplace> PrepareWorkplace(const SimulateOptions& options, const std::st
     place.scratch.emplace(std::move(*scratch));
     if (options.keep) place.scratch->Keep();
   } else {
-    place.path = PathFromUtf8(output);
+    place.path = output;
+    const std::string outputShown = Utf8FromPath(output);
     if (LiesInside(place.path, installed)) {
-      return Error{output + ": lies inside " + shown + ", which is copied"};
+      return Error{outputShown + ": lies inside " + shown + ", which is copied"};
     }
     if (fs::exists(place.path, error) && !fs::is_empty(place.path, error)) {
-      return Error{output + ": exists and is not empty; give a new or empty folder"};
+      return Error{outputShown + ": exists and is not empty; give a new or empty folder"};
     }
     fs::create_directories(place.path, error);
-    if (error) return Error{output + ": cannot make it: " + SystemErrorText(error)};
+    if (error) return Error{outputShown + ": cannot make it: " + SystemErrorText(error)};
   }
-  // Entry by entry: a recursive fs::copy into an existing folder fails on
-  // some standard libraries.
-  fs::recursive_directory_iterator walk(installed, error);
-  fs::path copy = place.path;
-  // A failed copy ends the walk before the next step, which would clear it.
-  for (; !error && walk != fs::recursive_directory_iterator(); walk.increment(error)) {
-    copy = place.path / walk->path().lexically_relative(installed);
-    if (walk->is_directory(error)) {
-      fs::create_directory(copy, error);
-    } else if (!error) {
-      error = CopyHostFile(walk->path(), copy);
-    }
-    if (error) break;
-  }
+  fs::path copy;
+  error = CopyHostFolder(installed, place.path, copy);
   if (error) {
     return Error{shown + ": cannot copy it to " + Utf8FromPath(place.path) + " (at " +
                  Utf8FromPath(copy) + "): " + SystemErrorText(error)};
@@ -75,38 +63,39 @@ Result<Workplace> PrepareWorkplace(const SimulateOptions& options, const std::st
 }
 
 // The last name of a folder as given ("releases/1.1/" gives "1.1").
-std::string FolderName(const std::string& shown) {
-  fs::path path = fs::absolute(PathFromUtf8(shown)).lexically_normal();
+fs::path FolderName(const fs::path& folder) {
+  fs::path path = fs::absolute(folder).lexically_normal();
   if (!path.has_filename()) path = path.parent_path();
-  return Utf8FromPath(path.filename());
+  return path.filename();
 }
 
 // With several releases, --output holds one folder each, named after the
 // release's own folder; two releases of one name would share it.
-Result<std::vector<std::string>> OutputFolders(const SimulateOptions& options) {
-  std::vector<std::string> outputs(options.installed.size(), options.output);
+Result<std::vector<fs::path>> OutputFolders(const SimulateOptions& options) {
+  std::vector<fs::path> outputs(options.installed.size(), options.output);
   if (options.output.empty() || outputs.size() == 1) return outputs;
-  std::set<std::string> names;
+  std::set<fs::path> names;
   for (size_t i = 0; i < outputs.size(); ++i) {
-    const std::string name = FolderName(options.installed[i]);
+    const fs::path name = FolderName(options.installed[i]);
     if (name.empty() || !names.insert(name).second) {
-      return Error{"--output " + options.output + ": with several releases each goes to a " +
-                   "folder named after its own, and " + options.installed[i] +
+      return Error{"--output " + Utf8FromPath(options.output) +
+                   ": with several releases each goes to a folder named after its own, and " +
+                   Utf8FromPath(options.installed[i]) +
                    " shares its name with another; simulate them apart"};
     }
-    outputs[i] = Utf8FromPath(PathFromUtf8(options.output) / PathFromUtf8(name));
+    outputs[i] = options.output / name;
   }
   return outputs;
 }
 
 Status CheckOptions(const SimulateOptions& options) {
   std::error_code error;
-  for (const std::string& installed : options.installed) {
-    if (!fs::is_directory(PathFromUtf8(installed), error))
-      return Error{installed + ": no such folder"};
+  for (const fs::path& installed : options.installed) {
+    if (!fs::is_directory(installed, error))
+      return Error{Utf8FromPath(installed) + ": no such folder"};
   }
-  if (!options.expect.empty() && !fs::is_directory(PathFromUtf8(options.expect), error)) {
-    return Error{options.expect + ": no such folder"};
+  if (!options.expect.empty() && !fs::is_directory(options.expect, error)) {
+    return Error{Utf8FromPath(options.expect) + ": no such folder"};
   }
   if (options.levels.size() > 1 && options.levels.size() != options.installed.size()) {
     return Error{"--patch-level is given " + std::to_string(options.levels.size()) + " times for " +
@@ -117,13 +106,13 @@ Status CheckOptions(const SimulateOptions& options) {
 }
 
 Result<SimulatedRelease> Simulate(const SimulateOptions& options, size_t index,
-                                  const std::string& output) {
-  const std::string& shown = options.installed[index];
-  const fs::path installed = PathFromUtf8(shown);
+                                  const fs::path& output) {
+  const fs::path& installed = options.installed[index];
+  const std::string shown = Utf8FromPath(installed);
   Result<Workplace> place = PrepareWorkplace(options, shown, installed, output);
   if (!place.ok()) return place.TakeError();
   SimulationSettings settings;
-  settings.package = PathFromUtf8(options.package);
+  settings.package = options.package;
   settings.target = place->path;
   settings.targetShown = shown;
   settings.program = options.program;
@@ -142,19 +131,17 @@ Result<SimulatedRelease> Simulate(const SimulateOptions& options, size_t index,
   run.report = std::move(*report);
   if (!options.expect.empty()) {
     Result<std::vector<std::string>> differences =
-        CompareTrees(place->path, PathFromUtf8(options.expect), IsAlwaysLeftOut);
+        CompareTrees(place->path, options.expect, IsAlwaysLeftOut);
     if (!differences.ok()) return differences.TakeError();
     run.differences = std::move(*differences);
   }
   return run;
 }
 
-}  // namespace
-
 int RunSimulate(const SimulateOptions& options, Console& console) {
   Status checked = CheckOptions(options);
   if (!checked.ok()) return Refuse(console, checked.error());
-  Result<std::vector<std::string>> outputs = OutputFolders(options);
+  Result<std::vector<fs::path>> outputs = OutputFolders(options);
   if (!outputs.ok()) return Refuse(console, outputs.error());
 
   std::vector<SimulatedRelease> runs;
@@ -178,5 +165,47 @@ int RunSimulate(const SimulateOptions& options, Console& console) {
   }
   return kExitOk;
 }
+
+void AddOptions(CLI::App& parser, SimulateOptions& options) {
+  AddPath(parser, "PACKAGE", options.package, "A package or a self-applying executable")
+      ->required();
+  OneValueEach(AddPaths(parser, "--installed", options.installed,
+                        "An installed release (a folder); given again, one installation each"))
+      ->required();
+  parser.add_option("--program", options.program,
+                    "The program file, below the release (default: the one .exe at its top)");
+  CLI::Option* patchLevel = OneValueEach(parser.add_option(
+      "--patch-level", options.levels,
+      "The installed patch level (default 0); given once for every release, or once per "
+      "--installed in its order"));
+  // The first spelling, kept for scripts that use it; hidden, as it reads like
+  // build's compression --level.
+  OneValueEach(parser.add_option("--level", options.levels))->group("")->excludes(patchLevel);
+  CLI::Option* output = AddPath(parser, "--output", options.output,
+                                "Install into this new folder (default: a temporary one); with "
+                                "several releases, into a folder below it named after each");
+  parser.add_flag("--in-place", options.inPlace, "Install into the release folder itself")
+      ->excludes(output);
+  parser.add_flag("--keep", options.keep, "Keep the temporary folder and say where it is");
+  parser.add_option("--answer", options.answer, "The answer to every question: ok or cancel")
+      ->check(CLI::IsMember({"ok", "cancel"}));
+  parser
+      .add_option("--commands", options.commands,
+                  "ok, or fail: every command reports failure as the installer sees it")
+      ->check(CLI::IsMember({"ok", "fail"}));
+  AddPath(parser, "--expect", options.expect,
+          "The release the result must equal (files and contents; a .bak counts)");
+  parser.add_flag("--json", options.json, "Print one JSON object: each installation's run");
+}
+
+}  // namespace
+
+const Command kSimulateCommand{
+    "simulate",
+    "Install a package with the installer's own code on a copy of an installed release, "
+    "Windows simulated: the registry finds the release, questions are answered, commands are "
+    "listed, not run. Exit 0 when the run ends with the success text (and the result equals "
+    "--expect), 1 otherwise.",
+    Define<SimulateOptions, AddOptions, RunSimulate>};
 
 }  // namespace brxpack

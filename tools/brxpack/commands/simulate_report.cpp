@@ -3,6 +3,7 @@
 #include "brxpack/contents/display_text.h"
 #include "brxpack/contents/folded_name.h"
 #include "brxpack/contents/windows1251.h"
+#include "brxpack/host/host_path.h"
 #include "brxpack/host/json_writer.h"
 
 namespace brxpack {
@@ -156,8 +157,8 @@ void WriteRun(const SimulatedRelease& run, const SimulateOptions& options, JsonW
 
 void PrintRunText(const SimulatedRelease& run, const SimulateOptions& options, Console& console) {
   const SimulationReport& report = run.report;
-  console.out << "simulate  " << options.package << " on " << (options.inPlace ? "" : "a copy of ")
-              << run.installed << " in " << run.place
+  console.out << "simulate  " << Utf8FromPath(options.package) << " on "
+              << (options.inPlace ? "" : "a copy of ") << run.installed << " in " << run.place
               << (run.temporary ? (options.keep ? " (kept)" : " (removed at the end)") : "") << "\n"
               << "target    " << PlainForDisplay(report.targetFolder) << ", program "
               << PlainForDisplay(report.programFile) << ", patch level " << report.installedLevel;
@@ -177,12 +178,13 @@ void PrintRunText(const SimulatedRelease& run, const SimulateOptions& options, C
   if (!run.differences) return;
   const bool matches = run.differences->empty();
   console.out << "expect    " << (matches ? "the result equals " : "the result differs from ")
-              << options.expect << (matches ? "" : ":") << "\n";
+              << Utf8FromPath(options.expect) << (matches ? "" : ":") << "\n";
   for (const std::string& line : *run.differences) console.out << kIndent << line << "\n";
 }
 
 void PrintVerdicts(const std::vector<SimulatedRelease>& runs, const SimulateOptions& options,
                    Console& console) {
+  const std::string expect = Utf8FromPath(options.expect);
   for (const SimulatedRelease& run : runs) {
     console.out << "release   " << run.installed << ": "
                 << (run.report.succeeded ? "installed" : "not installed") << ", "
@@ -190,8 +192,8 @@ void PrintVerdicts(const std::vector<SimulatedRelease>& runs, const SimulateOpti
     if (run.differences) {
       const size_t count = run.differences->size();
       console.out << "; the result "
-                  << (count == 0 ? "equals " + options.expect
-                                 : "differs from " + options.expect + " (" + std::to_string(count) +
+                  << (count == 0 ? "equals " + expect
+                                 : "differs from " + expect + " (" + std::to_string(count) +
                                        (count == 1 ? " difference)" : " differences)"));
     }
     console.out << "\n";
@@ -202,12 +204,12 @@ void PrintRunsJson(const std::vector<SimulatedRelease>& runs, const SimulateOpti
                    Console& console) {
   JsonWriter json(console.out);
   json.BeginObject();
-  json.Field("package", options.package);
+  json.Field("package", Utf8FromPath(options.package));
   json.Key("expect");
   if (options.expect.empty()) {
     json.Null();
   } else {
-    json.String(options.expect);
+    json.String(Utf8FromPath(options.expect));
   }
   bool ok = true;
   for (const SimulatedRelease& run : runs) ok = ok && run.ok();

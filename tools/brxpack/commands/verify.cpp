@@ -2,8 +2,7 @@
 // line per problem, for each file given.
 #include <algorithm>
 
-#include "brxpack/commands/commands.h"
-#include "brxpack/commands/exit_codes.h"
+#include "brxpack/commands/command.h"
 #include "brxpack/commands/refuse.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/json_writer.h"
@@ -14,8 +13,13 @@ namespace brxpack {
 
 namespace {
 
+struct VerifyOptions {
+  std::vector<std::filesystem::path> files;
+  bool json = false;
+};
+
 struct Verdict {
-  std::string file;
+  std::string file;                       // as given, for messages
   std::optional<std::string> unreadable;  // why the file could not be read at all
   VerifyReport report;
 
@@ -25,10 +29,10 @@ struct Verdict {
   }
 };
 
-Verdict VerifyFile(const std::string& file) {
+Verdict VerifyFile(const std::filesystem::path& file) {
   Verdict verdict;
-  verdict.file = file;
-  Result<PackageFile> mapped = MapPackageFile(PathFromUtf8(file));
+  verdict.file = Utf8FromPath(file);
+  Result<PackageFile> mapped = MapPackageFile(file);
   if (!mapped.ok()) {
     verdict.unreadable = mapped.error();
     return verdict;
@@ -89,12 +93,10 @@ void PrintJson(const std::vector<Verdict>& verdicts, Console& console) {
   json.EndObject();
 }
 
-}  // namespace
-
 int RunVerify(const VerifyOptions& options, Console& console) {
   std::vector<Verdict> verdicts;
   int exitCode = kExitOk;
-  for (const std::string& file : options.files) {
+  for (const std::filesystem::path& file : options.files) {
     verdicts.push_back(VerifyFile(file));
     exitCode = std::max(exitCode, verdicts.back().exitCode());
     if (!options.json) PrintText(verdicts.back(), console);
@@ -102,5 +104,19 @@ int RunVerify(const VerifyOptions& options, Console& console) {
   if (options.json) PrintJson(verdicts, console);
   return exitCode;
 }
+
+void AddOptions(CLI::App& parser, VerifyOptions& options) {
+  AddPaths(parser, "FILE", options.files, "Packages or self-applying executables")->required();
+  parser.add_flag("--json", options.json, "Print one JSON object (see the README)");
+}
+
+}  // namespace
+
+const Command kVerifyCommand{
+    "verify",
+    "Check packages or self-applying executables as the installer reads them, and more: every "
+    "entry's bytes and checksum, every section's form and paths, installed paths, the "
+    "signature's digest. Exit 0 when all are clean, 1 when one is damaged.",
+    Define<VerifyOptions, AddOptions, RunVerify>};
 
 }  // namespace brxpack

@@ -2,7 +2,7 @@
 #include "brx_version.h"
 #include "brxpack/stub/stub_location.h"
 #include "brxpack/stub/stub_version.h"
-#include "brxpack/commands/commands.h"
+#include "brxpack/commands/command.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/mapped_file.h"
 

@@ -48,4 +48,23 @@ std::error_code CopyHostFile(const std::filesystem::path& from, const std::files
   return error;
 }
 
+std::error_code CopyHostFolder(const std::filesystem::path& from, const std::filesystem::path& to,
+                               std::filesystem::path& at) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  at = to;
+  fs::recursive_directory_iterator walk(from, error);
+  // A failed copy ends the walk before the next step, which would clear it.
+  for (; !error && walk != fs::recursive_directory_iterator(); walk.increment(error)) {
+    at = to / walk->path().lexically_relative(from);
+    if (walk->is_directory(error)) {
+      fs::create_directory(at, error);
+    } else if (!error) {
+      error = CopyHostFile(walk->path(), at);
+    }
+    if (error) break;
+  }
+  return error;
+}
+
 }  // namespace brxpack

@@ -19,4 +19,10 @@ std::error_code LastHostError();
 // disk or a file-size limit.
 std::error_code CopyHostFile(const std::filesystem::path& from, const std::filesystem::path& to);
 
+// Copies what a folder holds into an existing folder, entry by entry (a
+// recursive fs::copy into an existing folder fails on some standard
+// libraries). `at` names the last copy made or tried.
+std::error_code CopyHostFolder(const std::filesystem::path& from, const std::filesystem::path& to,
+                               std::filesystem::path& at);
+
 }  // namespace brxpack

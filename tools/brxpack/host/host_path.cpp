@@ -27,6 +27,11 @@ std::string Utf8FromPath(const std::filesystem::path& path) {
   return std::string(text.begin(), text.end());
 }
 
+std::string GenericUtf8(const std::filesystem::path& path) {
+  const std::u8string text = path.generic_u8string();
+  return std::string(text.begin(), text.end());
+}
+
 std::string SystemErrorText(const std::error_code& error) {
 #ifdef _WIN32
   if (error.category() == std::system_category()) {

@@ -1,7 +1,6 @@
 #include "brxpack/host/output_guard.h"
 
 #include <algorithm>
-#include <cctype>
 #include <system_error>
 
 #include "brxpack/host/host_path.h"
@@ -17,12 +16,14 @@ std::filesystem::path Resolved(const std::filesystem::path& path) {
   return error ? std::filesystem::absolute(path, error).lexically_normal() : resolved;
 }
 
+// The last names equal but for the case of ASCII letters: a cheap first
+// test before asking the system.
 bool SameName(const std::filesystem::path& a, const std::filesystem::path& b) {
-  const std::string left = Utf8FromPath(a.filename());
-  const std::string right = Utf8FromPath(b.filename());
-  return std::equal(
-      left.begin(), left.end(), right.begin(), right.end(),
-      [](unsigned char x, unsigned char y) { return std::tolower(x) == std::tolower(y); });
+  const std::filesystem::path left = a.filename();
+  const std::filesystem::path right = b.filename();
+  const auto lower = [](auto c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; };
+  return std::equal(left.native().begin(), left.native().end(), right.native().begin(),
+                    right.native().end(), [&](auto x, auto y) { return lower(x) == lower(y); });
 }
 
 bool IsInside(const std::filesystem::path& path, const std::filesystem::path& folder) {

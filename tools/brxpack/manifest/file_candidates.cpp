@@ -54,7 +54,7 @@ std::vector<FileCandidate> PayloadFolderFiles(const Manifest& manifest,
   std::vector<FileCandidate> candidates;
   if (!manifest.payload) return candidates;
   const PayloadSettings& payload = *manifest.payload;
-  const std::filesystem::path folder = manifest.folder / PathFromManifest(payload.folder);
+  const std::filesystem::path folder = manifest.folder / payload.folder;
   Result<std::vector<PayloadFile>> files = ScanPayloadFolder(folder, payload.rules, payload.where);
   if (!files.ok()) {
     problems.push_back(files.error());
@@ -81,7 +81,7 @@ std::vector<FileCandidate> PayloadFolderFiles(const Manifest& manifest,
 std::optional<FileCandidate> ExplicitFile(const Manifest& manifest, const FileItem& item,
                                           std::vector<std::string>& problems) {
   FileCandidate candidate;
-  candidate.source = manifest.folder / PathFromManifest(item.source);
+  candidate.source = manifest.folder / item.source;
   candidate.shown = Utf8FromPath(candidate.source);
   candidate.where = item.where;
   candidate.entry = item.entry;

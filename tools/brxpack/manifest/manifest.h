@@ -1,6 +1,6 @@
 #pragma once
 // A package described in a publisher's terms, as read from a manifest. Texts
-// that go into the package are already Windows-1251; host paths stay UTF-8.
+// that go into the package are already Windows-1251; host paths are paths.
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -17,7 +17,7 @@ namespace brxpack {
 
 // A file entry given by hand. At least one of install and entry is set.
 struct FileItem {
-  std::string source;                  // host path (UTF-8), relative to the manifest's folder
+  std::filesystem::path source;        // relative to the manifest's folder
   std::optional<std::string> install;  // installed path
   std::optional<std::string> entry;    // entry name, at most 31 bytes
   bool stored = false;
@@ -62,7 +62,7 @@ struct ScriptSections {
 };
 
 struct PayloadSettings {
-  std::string folder;  // host path (UTF-8), relative to the manifest's folder
+  std::filesystem::path folder;  // relative to the manifest's folder
   PayloadRules rules;
   // Only these files of the folder (an update made by diff); unset: all.
   std::optional<std::vector<PayloadPick>> only;
@@ -73,7 +73,7 @@ struct Manifest {
   std::filesystem::path path;
   std::filesystem::path folder;  // what relative host paths start from
   std::optional<int> level;
-  std::optional<std::string> output;  // UTF-8, relative to folder
+  std::optional<std::filesystem::path> output;  // relative to folder
   std::optional<PayloadSettings> payload;
   std::vector<FileItem> files;
   ScriptSections script;

@@ -54,8 +54,8 @@ TakenPaths TakenBy(const Manifest& manifest) {
 
 Status MergeBase(Manifest& manifest, Manifest base, const std::filesystem::path& baseFolder) {
   // The base's host paths start from its own folder.
-  const auto rebased = [&](std::string& path) {
-    path = Utf8FromPath((baseFolder / PathFromManifest(path)).lexically_normal());
+  const auto rebased = [&](std::filesystem::path& path) {
+    path = (baseFolder / path).lexically_normal();
   };
   std::string both;
   const auto take = [&](auto& mine, auto& theirs, const char* table) {

@@ -323,7 +323,9 @@ void ReadPackageTable(const toml::table& root, Manifest& manifest, Problems& pro
   if (std::optional<int64_t> level = reader.Integer("level", 0, kMaxCompressionLevel, false)) {
     manifest.level = static_cast<int>(*level);
   }
-  manifest.output = reader.Utf8("output", false);
+  if (const std::optional<std::string> output = reader.Utf8("output", false)) {
+    manifest.output = PathFromManifest(*output);
+  }
 }
 
 void ReadTarget(const toml::table& root, Manifest& manifest, Problems& problems) {
@@ -396,7 +398,7 @@ void ReadPayload(const toml::table& root, Manifest& manifest, Problems& problems
   }
   if (reader.Has("only")) payload.only = reader.Picks("only");
   if (!folder || !fine) return;
-  payload.folder = *folder;
+  payload.folder = PathFromManifest(*folder);
   payload.where = reader.Where() + ".folder";
   manifest.payload = std::move(payload);
 }
@@ -426,7 +428,7 @@ void ReadFiles(const toml::table& root, Manifest& manifest, Problems& problems) 
       continue;
     }
     if (!source) continue;
-    item.source = *source;
+    item.source = PathFromManifest(*source);
     manifest.files.push_back(std::move(item));
   }
 }
@@ -613,7 +615,7 @@ void ReadBrand(const toml::table& root, Manifest& manifest, Problems& problems) 
   brand.company = reader.Utf8("company", false).value_or("");
   brand.description = reader.Utf8("description", false).value_or("");
   brand.copyright = reader.Utf8("copyright", false).value_or("");
-  brand.icon = reader.Utf8("icon", false).value_or("");
+  brand.icon = PathFromManifest(reader.Utf8("icon", false).value_or(""));
   brand.where = reader.Where();
   if (!product || !version) return;
   brand.product = *product;

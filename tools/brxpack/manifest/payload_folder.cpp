@@ -55,9 +55,7 @@ Result<PayloadTree> ScanPayloadTree(const std::filesystem::path& folder, const P
   fs::recursive_directory_iterator walk(folder, options, error);
   for (; !error && walk != fs::recursive_directory_iterator(); walk.increment(error)) {
     const fs::directory_entry& item = *walk;
-    const std::string shown = Utf8FromPath(item.path());
-    const std::string relative =
-        Utf8FromPath(item.path().lexically_relative(folder).generic_u8string());
+    const std::string relative = GenericUtf8(item.path().lexically_relative(folder));
     std::error_code itemError;
     const bool link = item.is_symlink(itemError);
     const bool isFolder = item.is_directory(itemError);
@@ -73,7 +71,7 @@ Result<PayloadTree> ScanPayloadTree(const std::filesystem::path& folder, const P
       continue;
     }
     if (link && !rules.followLinks) {
-      return Error{shown +
+      return Error{Utf8FromPath(item.path()) +
                    ": a symbolic link; a payload takes the files links point to only "
                    "with [payload] symlinks = true"};
     }
@@ -82,14 +80,17 @@ Result<PayloadTree> ScanPayloadTree(const std::filesystem::path& folder, const P
       continue;
     }
     if (!item.is_regular_file(itemError)) {
-      return Error{shown + (link ? ": a symbolic link that points to no file"
-                                 : ": neither a file nor a folder")};
+      return Error{Utf8FromPath(item.path()) + (link ? ": a symbolic link that points to no file"
+                                                     : ": neither a file nor a folder")};
     }
     PayloadFile file;
     file.path = item.path();
     file.relative = relative;
     file.size = item.file_size(itemError);
-    if (itemError) return Error{shown + ": cannot read its size: " + SystemErrorText(itemError)};
+    if (itemError) {
+      return Error{Utf8FromPath(item.path()) +
+                   ": cannot read its size: " + SystemErrorText(itemError)};
+    }
     files.push_back(std::move(file));
   }
   if (error) {

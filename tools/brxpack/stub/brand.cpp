@@ -79,7 +79,7 @@ Status ReplaceIcon(std::vector<Resource>& resources, const std::vector<IconImage
 
 Result<std::vector<IconImage>> ReadBrandIcon(const Brand& brand,
                                              const std::filesystem::path& folder) {
-  const std::filesystem::path path = folder / PathFromUtf8(brand.icon);
+  const std::filesystem::path path = folder / brand.icon;
   const std::string where = brand.where + ".icon: " + Utf8FromPath(path) + ": ";
   Result<MappedFile> file = MappedFile::Open(path);
   if (!file.ok()) return Error{brand.where + ".icon: " + file.error()};

@@ -2,6 +2,7 @@
 // A publisher's brand for the installer's program: the version information
 // that Windows shows for update.exe (company, product, version, description,
 // copyright) and, optionally, its icon.
+#include <filesystem>
 #include <string>
 
 namespace brxpack {
@@ -13,8 +14,8 @@ struct Brand {
   std::string version;  // one to four numbers 0-65535 with dots: "2.0", "2.0.1.17"
   std::string description;
   std::string copyright;
-  std::string icon;   // a .ico file (UTF-8 host path); empty keeps the installer's icon
-  std::string where;  // "FILE:LINE:COLUMN: brand", for messages
+  std::filesystem::path icon;  // a .ico file; empty keeps the installer's icon
+  std::string where;           // "FILE:LINE:COLUMN: brand", for messages
 };
 
 }  // namespace brxpack

@@ -11,14 +11,15 @@ namespace brxpack {
 
 namespace {
 
-Result<std::filesystem::path> StubPath(const std::string& given, StubArch arch) {
-  if (!given.empty()) return PathFromUtf8(given);
+Result<std::filesystem::path> StubPath(const std::filesystem::path& given, StubArch arch) {
+  if (!given.empty()) return given;
   return FindStub(arch);
 }
 
 }  // namespace
 
-Result<UnsignedStub> LoadStub(const std::string& given, const ArchChoice& arch, Console& console) {
+Result<UnsignedStub> LoadStub(const std::filesystem::path& given, const ArchChoice& arch,
+                              Console& console) {
   Result<std::filesystem::path> path = StubPath(given, arch.arch);
   if (!path.ok()) return path.TakeError();
   const std::string shown = Utf8FromPath(*path);

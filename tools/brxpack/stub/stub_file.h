@@ -1,7 +1,7 @@
 #pragma once
 // The stub of a self-applying executable: the installer's program, given
 // with --stub or found where stub_location.h looks, without its signature.
-#include <string>
+#include <filesystem>
 
 #include "brxpack/stub/authenticode.h"
 #include "brxpack/stub/stub_architecture.h"
@@ -14,6 +14,7 @@ namespace brxpack {
 // by itself) and takes off its Authenticode signature, saying so on the
 // console. Fails for a missing file, bytes that are no stub, and a stub for
 // another architecture than the chosen one.
-Result<UnsignedStub> LoadStub(const std::string& given, const ArchChoice& arch, Console& console);
+Result<UnsignedStub> LoadStub(const std::filesystem::path& given, const ArchChoice& arch,
+                              Console& console);
 
 }  // namespace brxpack
