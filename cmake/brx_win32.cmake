@@ -127,8 +127,9 @@ endforeach()
 # Each runs with /usr/bin/python3 inside the Wine batch, told where the build
 # and the sources are; they share one prefix, so they run one at a time. Exit
 # code 77 reports a skip. The dist scenario takes the release packages that
-# scripts/dist writes first (it builds the release preset's brxpack, which
-# the diff_simulate scenario runs as a publisher on Linux does).
+# scripts/dist writes first (with the release preset's brxpack, which the
+# diff_simulate scenario runs as a publisher on Linux does; scripts/run-tests
+# builds it with the other presets, so here it is only packed).
 add_test(NAME dist.packages COMMAND ${BRX_SCRIPTS}/dist)
 set_tests_properties(dist.packages PROPERTIES
   LABELS e2e RUN_SERIAL ON TIMEOUT 1200 FIXTURES_SETUP dist_packages)
