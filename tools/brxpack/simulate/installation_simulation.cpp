@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "app/worker.h"
+#include "brxpack/contents/folded_name.h"
 #include "brxpack/contents/windows1251.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/reading/package_file.h"
@@ -68,8 +69,7 @@ Result<std::string> ProgramFile(const SimulationSettings& settings) {
     for (fs::directory_iterator it(settings.target, error);
          !error && it != fs::directory_iterator(); it.increment(error)) {
       std::string name = Utf8FromPath(it->path().filename());
-      std::string folded = name;
-      for (char& c : folded) c = brx::FoldLatin(c);
+      const std::string folded = FoldedName(name);
       std::error_code kind;
       if (folded.size() > 4 && folded.ends_with(".exe") && it->is_regular_file(kind)) {
         found.push_back(std::move(name));

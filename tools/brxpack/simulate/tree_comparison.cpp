@@ -4,6 +4,7 @@
 #include <map>
 #include <system_error>
 
+#include "brxpack/contents/folded_name.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/same_contents.h"
 #include "package/entry_names.h"
@@ -39,8 +40,7 @@ Result<Listing> ListTree(const fs::path& folder, PassedOver passedOver) {
     if (itemError) {
       return Error{Utf8FromPath(walk->path()) + ": cannot read: " + SystemErrorText(itemError)};
     }
-    std::string key = item.shown;
-    for (char& c : key) c = brx::FoldLatin(c);
+    std::string key = FoldedName(item.shown);
     listing.emplace(std::move(key), std::move(item));
   }
   if (error) return Error{Utf8FromPath(folder) + ": cannot list: " + SystemErrorText(error)};
