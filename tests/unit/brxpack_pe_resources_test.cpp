@@ -216,22 +216,6 @@ TEST(PeResourcesTest, RefusesWhatItCannotRewrite) {
   }
 }
 
-// A .ico file of these images.
-std::vector<uint8_t> IconFile(const std::vector<IconImage>& images) {
-  std::vector<uint8_t> file = {0, 0, 1, 0, static_cast<uint8_t>(images.size()), 0};
-  uint32_t offset = 6 + 16 * static_cast<uint32_t>(images.size());
-  for (const IconImage& image : images) {
-    file.insert(file.end(), {image.width, image.height, image.colors, 0, 1, 0, 32, 0});
-    file.resize(file.size() + 8);
-    brx::WriteLe32(&file[file.size() - 8], static_cast<uint32_t>(image.bytes.size()));
-    brx::WriteLe32(&file[file.size() - 4], offset);
-    offset += static_cast<uint32_t>(image.bytes.size());
-  }
-  for (const IconImage& image : images)
-    file.insert(file.end(), image.bytes.begin(), image.bytes.end());
-  return file;
-}
-
 const std::vector<IconImage> kIcon = {{32, 32, 0, 1, 32, std::vector<uint8_t>(0x1100, 0x77)},
                                       {16, 16, 0, 1, 32, std::vector<uint8_t>(0x300, 0x66)}};
 
@@ -240,7 +224,7 @@ const std::vector<IconImage> kIcon = {{32, 32, 0, 1, 32, std::vector<uint8_t>(0x
 // every system, as the manifest's other host paths.
 TEST(BrandTest, RefusesWhatIsNoBrand) {
   const std::string good = "[brand]\nproduct = 'P'\nversion = '2.0.1.17'\n";
-  const std::vector<uint8_t> icon = IconFile(kIcon);
+  const std::vector<uint8_t> icon = IconFileOf(kIcon);
   std::vector<uint8_t> cut = icon;
   cut.resize(0x1000);
   struct Case {
@@ -282,7 +266,7 @@ TEST(BrandTest, RefusesWhatIsNoBrand) {
 
 void ExpectBranded(const Layout& layout) {
   Workspace workspace;
-  workspace.Write("i.ico", IconFile(kIcon));
+  workspace.Write("i.ico", IconFileOf(kIcon));
   const std::vector<uint8_t> image = SampleImage(layout);
   Brand brand = BrandOf("2.0.1.17", "i.ico");
   brand.company = "Пример";
@@ -320,12 +304,16 @@ void ExpectBranded(const Layout& layout) {
     }
   }
   EXPECT_EQ(read->front().type.text, u"BRX");  // named types come first
-  EXPECT_NE(RecoveredBrand(Range(out))
-                .find("[brand]\ncompany = 'Пример'\nproduct = 'P'\nversion = '2.0.1.17'\n"),
+  // manifest FILE.exe reads the brand back, its icon as the file it came from.
+  const RecoveredBrand recovered = RecoverBrand(Range(out), "u.ico");
+  EXPECT_NE(recovered.table.find("[brand]\ncompany = 'Пример'\nproduct = 'P'\nversion = "
+                                 "'2.0.1.17'\nicon = 'u.ico'\n"),
             std::string::npos)
-      << RecoveredBrand(Range(out));
+      << recovered.table;
+  EXPECT_EQ(recovered.icon, IconFileOf(kIcon));
+  EXPECT_TRUE(RecoverBrand(Range(out), "").icon.empty());
   const std::vector<uint8_t> bare = brx::test::SamplePe(0x400, layout.plus);
-  EXPECT_EQ(RecoveredBrand(Range(bare)), "");  // no resources: nothing to recover
+  EXPECT_EQ(RecoverBrand(Range(bare), "u.ico").table, "");  // no resources: nothing to recover
   EXPECT_EQ(groupIds, (std::vector<uint16_t>{1, 2}));
   EXPECT_EQ(images, (std::vector<std::vector<uint8_t>>{kIcon[0].bytes, kIcon[1].bytes}));
 

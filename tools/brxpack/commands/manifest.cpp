@@ -24,25 +24,46 @@ int RunManifest(const ManifestOptions& options, Console& console) {
   ExportedManifest manifest =
       ExportManifest(opened->package(), opened->file.shown, options.payload);
   // An executable's installer may carry the publisher's brand, which the
-  // package itself does not hold.
+  // package itself does not hold; its icon goes beside the manifest.
+  std::filesystem::path iconPath;
+  if (!options.output.empty()) {
+    iconPath = std::filesystem::path(options.output).replace_extension(".ico");
+    if (iconPath == options.output) iconPath += ".ico";
+  }
   const uint32_t stubSize = opened->package().packageStart;
-  if (stubSize > 0) manifest.text += RecoveredBrand({opened->file.file.range().data, stubSize});
+  RecoveredBrand brand;
+  if (stubSize > 0) {
+    brand = RecoverBrand({opened->file.file.range().data, stubSize},
+                         iconPath.empty() ? "" : Utf8FromPath(iconPath.filename()));
+  }
+  manifest.text += brand.table;
   for (const std::string& warning : manifest.warnings) {
     Warn(console, opened->file.shown + ": " + warning);
+  }
+  if (!brand.table.empty() && options.output.empty()) {
+    Warn(console, opened->file.shown +
+                      ": the brand's icon is written only beside a manifest file; give -o FILE");
   }
   if (options.output.empty()) {
     console.out << manifest.text;
     return kExitOk;
   }
+  std::vector<std::pair<std::filesystem::path, const std::string*>> outputs;
+  const std::string icon(brand.icon.begin(), brand.icon.end());
+  outputs.emplace_back(options.output, &manifest.text);
+  if (!brand.icon.empty()) outputs.emplace_back(iconPath, &icon);
   OutputInputs inputs;
   inputs.files.emplace_back(options.file, "the package");
-  Status status = CheckOutputs({options.output}, inputs);
+  std::vector<std::filesystem::path> paths;
+  for (const auto& output : outputs) paths.push_back(output.first);
+  Status status = CheckOutputs(paths, inputs);
   if (!status.ok()) return Refuse(console, status.error());
-  Result<AtomicOutputFile> output = AtomicOutputFile::Create(options.output);
-  status =
-      output.ok() ? output->Write(manifest.text.data(), manifest.text.size()) : output.TakeError();
-  if (status.ok()) status = output->Commit();
-  if (!status.ok()) return Refuse(console, status.error());
+  for (const auto& [path, bytes] : outputs) {
+    Result<AtomicOutputFile> output = AtomicOutputFile::Create(path);
+    status = output.ok() ? output->Write(bytes->data(), bytes->size()) : output.TakeError();
+    if (status.ok()) status = output->Commit();
+    if (!status.ok()) return Refuse(console, status.error());
+  }
   return kExitOk;
 }
 

@@ -1,15 +1,22 @@
 #pragma once
 // The [brand] of a self-applying executable, read back from its installer's
-// version information, so that manifest FILE.exe rebuilds the same brand.
+// resources, so that manifest FILE.exe rebuilds the same brand.
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "package/memory_range.h"
 
 namespace brxpack {
 
-// A [brand] table for the manifest, or "" when the installer carries its
-// own version information (or none to read). The icon cannot be said in a
-// manifest without its file, so the table says so in a comment.
-std::string RecoveredBrand(brx::MemoryRange stub);
+struct RecoveredBrand {
+  std::string table;          // "" when the installer carries its own brand
+  std::vector<uint8_t> icon;  // the brand's icon as a .ico file, when the table names one
+};
+
+// The [brand] table for the manifest. The icon is given back to be written
+// as `iconName` beside the manifest; with no name (a manifest printed, not
+// written) the table says how to get it.
+RecoveredBrand RecoverBrand(brx::MemoryRange stub, const std::string& iconName);
 
 }  // namespace brxpack

@@ -16,6 +16,23 @@ constexpr uint32_t kFileEntrySize = 16;
 constexpr uint32_t kGroupEntrySize = 14;
 constexpr uint32_t kIdField = 12;  // in a group entry
 
+// The header and one entry per image, each entry ending with the image's
+// size and what `appendLocation` adds for image i.
+void AppendDirectory(std::vector<uint8_t>& out, const std::vector<IconImage>& images,
+                     const std::function<void(size_t)>& appendLocation) {
+  AppendLe16(out, 0);
+  AppendLe16(out, 1);
+  AppendLe16(out, static_cast<uint16_t>(images.size()));
+  for (size_t i = 0; i < images.size(); ++i) {
+    const IconImage& image = images[i];
+    out.insert(out.end(), {image.width, image.height, image.colors, 0});
+    AppendLe16(out, image.planes);
+    AppendLe16(out, image.bitCount);
+    AppendLe32(out, static_cast<uint32_t>(image.bytes.size()));
+    appendLocation(i);
+  }
+}
+
 }  // namespace
 
 Result<std::vector<IconImage>> ReadIconFile(brx::MemoryRange file) {
@@ -44,17 +61,7 @@ Result<std::vector<IconImage>> ReadIconFile(brx::MemoryRange file) {
 std::vector<uint8_t> IconGroupOf(const std::vector<IconImage>& images,
                                  const std::vector<uint16_t>& ids) {
   std::vector<uint8_t> group;
-  AppendLe16(group, 0);
-  AppendLe16(group, 1);
-  AppendLe16(group, static_cast<uint16_t>(images.size()));
-  for (size_t i = 0; i < images.size(); ++i) {
-    const IconImage& image = images[i];
-    group.insert(group.end(), {image.width, image.height, image.colors, 0});
-    AppendLe16(group, image.planes);
-    AppendLe16(group, image.bitCount);
-    AppendLe32(group, static_cast<uint32_t>(image.bytes.size()));
-    AppendLe16(group, ids[i]);
-  }
+  AppendDirectory(group, images, [&](size_t i) { AppendLe16(group, ids[i]); });
   return group;
 }
 
@@ -68,6 +75,33 @@ std::vector<uint16_t> IconGroupIds(brx::MemoryRange group) {
     ids.push_back(ReadLe16(group.data + entry + kIdField));
   }
   return ids;
+}
+
+Result<std::vector<IconImage>> IconGroupImages(
+    brx::MemoryRange group, const std::function<const std::vector<uint8_t>*(uint16_t)>& imageOf) {
+  const std::vector<uint16_t> ids = IconGroupIds(group);
+  if (ids.empty()) return Error{"the icon group lists no image"};
+  std::vector<IconImage> images;
+  for (size_t i = 0; i < ids.size(); ++i) {
+    const std::vector<uint8_t>* bytes = imageOf(ids[i]);
+    if (bytes == nullptr) {
+      return Error{"the icon group lists image " + std::to_string(ids[i]) + ", which is missing"};
+    }
+    const uint8_t* entry = group.data + kHeaderSize + i * kGroupEntrySize;
+    images.push_back({entry[0], entry[1], entry[2], ReadLe16(entry + 4), ReadLe16(entry + 6), *bytes});
+  }
+  return images;
+}
+
+std::vector<uint8_t> IconFileOf(const std::vector<IconImage>& images) {
+  std::vector<uint8_t> file;
+  uint32_t offset = kHeaderSize + kFileEntrySize * static_cast<uint32_t>(images.size());
+  AppendDirectory(file, images, [&](size_t i) {
+    AppendLe32(file, offset);
+    offset += static_cast<uint32_t>(images[i].bytes.size());
+  });
+  for (const IconImage& image : images) file.insert(file.end(), image.bytes.begin(), image.bytes.end());
+  return file;
 }
 
 }  // namespace brxpack

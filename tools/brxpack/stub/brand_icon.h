@@ -2,6 +2,7 @@
 // A publisher's icon: the images of a .ico file, and the icon group
 // resource that lists them under the ids of their image resources.
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "brxpack/result.h"
@@ -29,5 +30,13 @@ std::vector<uint8_t> IconGroupOf(const std::vector<IconImage>& images,
 // The image ids an icon group resource lists; those that pass its end are
 // not read.
 std::vector<uint16_t> IconGroupIds(brx::MemoryRange group);
+
+// The images an icon group lists, each found by id through `imageOf`
+// (nullptr for a missing one, which fails the whole group).
+Result<std::vector<IconImage>> IconGroupImages(
+    brx::MemoryRange group, const std::function<const std::vector<uint8_t>*(uint16_t)>& imageOf);
+
+// A .ico file holding these images, as ReadIconFile reads it.
+std::vector<uint8_t> IconFileOf(const std::vector<IconImage>& images);
 
 }  // namespace brxpack
