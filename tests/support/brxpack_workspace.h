@@ -87,13 +87,14 @@ struct ToolRun {
   std::string err;
 };
 
-// Runs brxpack with these arguments (the program's name is added).
-inline ToolRun RunTool(const std::vector<std::string>& arguments) {
+// Runs brxpack with these arguments (the program's name is added), its
+// messages going to a terminal when `terminal` says so.
+inline ToolRun RunTool(const std::vector<std::string>& arguments, bool terminal = false) {
   std::vector<std::string> all = {"brxpack"};
   all.insert(all.end(), arguments.begin(), arguments.end());
   std::ostringstream out;
   std::ostringstream err;
-  Console console{out, err, false};
+  Console console{out, err, terminal};
   const int code = RunBrxpack(all, console);
   return {code, out.str(), err.str()};
 }

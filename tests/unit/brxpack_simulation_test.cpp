@@ -206,17 +206,24 @@ TEST(SimulateTest, InstallsOnACopyAndComparesTheResult) {
   workspace.Write("2.0/app.exe", "MZ");
   workspace.Write("2.0/notes.ini", "version=2");
   workspace.Write("2.0/new/x.txt", "new");
+  workspace.Write("1.0/big.dat", std::string(kProgressThreshold, 'b'));
+  workspace.Write("2.0/big.dat", std::string(kProgressThreshold, 'B'));
   ASSERT_EQ(RunTool({"build", workspace.Text("update.toml"), "-o", workspace.Text("u.brx")}).code,
             0);
 
-  const auto simulate = [&](std::vector<std::string> more, const char* package = "u.brx") {
+  const auto simulate = [&](std::vector<std::string> more, const char* package = "u.brx",
+                            bool terminal = false) {
     std::vector<std::string> arguments = {"simulate", workspace.Text(package), "--installed",
                                           workspace.Text("1.0")};
     arguments.insert(arguments.end(), more.begin(), more.end());
-    return RunTool(arguments);
+    return RunTool(arguments, terminal);
   };
-  const test::ToolRun good = simulate({"--expect", workspace.Text("2.0")});
+  const test::ToolRun good = simulate({"--expect", workspace.Text("2.0")}, "u.brx", true);
   EXPECT_EQ(good.code, 0) << good.out << good.err;
+  // Progress on a terminal, for the copy and for the files installed.
+  for (const std::string what : {"\rcopying ", "\rinstalling on "}) {
+    EXPECT_NE(good.err.find(what + workspace.Text("1.0") + ": 100%"), std::string::npos) << good.err;
+  }
   for (const char* line : {"target    C:\\Program Files\\App\\, program app.exe, patch level 0",
                            "command   C:\\Program Files\\App\\app.exe, command line \"DUMMY \"",
                            "registry  HKLM\\SOFTWARE\\Pub\\App: Version = string \"2.0\"\n",

@@ -11,6 +11,7 @@
 #include "brxpack/commands/simulate_report.h"
 #include "brxpack/host/host_file_io.h"
 #include "brxpack/host/host_path.h"
+#include "brxpack/host/progress_meter.h"
 #include "brxpack/host/scratch_folder.h"
 #include "brxpack/simulate/tree_comparison.h"
 
@@ -27,8 +28,21 @@ struct Workplace {
   std::optional<ScratchFolder> scratch;
 };
 
+// The bytes of the files below a folder; what cannot be read counts nothing.
+uint64_t TreeBytes(const fs::path& folder) {
+  uint64_t bytes = 0;
+  std::error_code error;
+  for (fs::recursive_directory_iterator walk(folder, error);
+       !error && walk != fs::recursive_directory_iterator(); walk.increment(error)) {
+    std::error_code sized;
+    if (walk->is_regular_file(sized)) bytes += walk->file_size(sized);
+  }
+  return bytes;
+}
+
 Result<Workplace> PrepareWorkplace(const SimulateOptions& options, const std::string& shown,
-                                   const fs::path& installed, const fs::path& output) {
+                                   const fs::path& installed, const fs::path& output,
+                                   std::ostream* terminal) {
   Workplace place;
   if (options.inPlace) {
     place.path = installed;
@@ -54,7 +68,10 @@ Result<Workplace> PrepareWorkplace(const SimulateOptions& options, const std::st
     if (error) return Error{outputShown + ": cannot make it: " + SystemErrorText(error)};
   }
   fs::path copy;
-  error = CopyHostFolder(installed, place.path, copy);
+  ProgressMeter progress({terminal, "copying " + shown}, terminal ? TreeBytes(installed) : 0);
+  error = CopyHostFolder(installed, place.path, copy,
+                         [&progress](uint64_t bytes) { progress.Advance(bytes); });
+  progress.Finish();
   if (error) {
     return Error{shown + ": cannot copy it to " + Utf8FromPath(place.path) + " (at " +
                  Utf8FromPath(copy) + "): " + SystemErrorText(error)};
@@ -106,10 +123,11 @@ Status CheckOptions(const SimulateOptions& options) {
 }
 
 Result<SimulatedRelease> Simulate(const SimulateOptions& options, size_t index,
-                                  const fs::path& output) {
+                                  const fs::path& output, Console& console) {
   const fs::path& installed = options.installed[index];
   const std::string shown = Utf8FromPath(installed);
-  Result<Workplace> place = PrepareWorkplace(options, shown, installed, output);
+  std::ostream* terminal = console.showsProgress() ? &console.err : nullptr;
+  Result<Workplace> place = PrepareWorkplace(options, shown, installed, output, terminal);
   if (!place.ok()) return place.TakeError();
   SimulationSettings settings;
   settings.package = options.package;
@@ -121,6 +139,7 @@ Result<SimulatedRelease> Simulate(const SimulateOptions& options, size_t index,
                                                          : options.levels[index];
   settings.cancel = options.answer == "cancel";
   settings.commandsFail = options.commands == "fail";
+  settings.progress = {terminal, "installing on " + shown};
   Result<SimulationReport> report = SimulateInstallation(settings);
   if (!report.ok()) return report.TakeError();
 
@@ -146,7 +165,7 @@ int RunSimulate(const SimulateOptions& options, Console& console) {
 
   std::vector<SimulatedRelease> runs;
   for (size_t i = 0; i < options.installed.size(); ++i) {
-    Result<SimulatedRelease> run = Simulate(options, i, (*outputs)[i]);
+    Result<SimulatedRelease> run = Simulate(options, i, (*outputs)[i], console);
     if (!run.ok()) return Refuse(console, run.error());
     if (!options.json) {
       if (i > 0) console.out << "\n";

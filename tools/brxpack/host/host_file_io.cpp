@@ -49,7 +49,8 @@ std::error_code CopyHostFile(const std::filesystem::path& from, const std::files
 }
 
 std::error_code CopyHostFolder(const std::filesystem::path& from, const std::filesystem::path& to,
-                               std::filesystem::path& at) {
+                               std::filesystem::path& at,
+                               const std::function<void(uint64_t bytes)>& copied) {
   namespace fs = std::filesystem;
   std::error_code error;
   at = to;
@@ -61,6 +62,9 @@ std::error_code CopyHostFolder(const std::filesystem::path& from, const std::fil
       fs::create_directory(at, error);
     } else if (!error) {
       error = CopyHostFile(walk->path(), at);
+      std::error_code sized;
+      const uint64_t size = walk->file_size(sized);
+      if (!error && !sized && copied) copied(size);
     }
     if (error) break;
   }

@@ -2,8 +2,10 @@
 // Plain file reading and writing on the host with every error kept: a full
 // disk, an I/O error or a missing permission is returned, never lost in a
 // buffer or a short copy.
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <system_error>
 
 namespace brxpack {
@@ -21,8 +23,10 @@ std::error_code CopyHostFile(const std::filesystem::path& from, const std::files
 
 // Copies what a folder holds into an existing folder, entry by entry (a
 // recursive fs::copy into an existing folder fails on some standard
-// libraries). `at` names the last copy made or tried.
+// libraries). `at` names the last copy made or tried; `copied` is told the
+// size of each file copied.
 std::error_code CopyHostFolder(const std::filesystem::path& from, const std::filesystem::path& to,
-                               std::filesystem::path& at);
+                               std::filesystem::path& at,
+                               const std::function<void(uint64_t bytes)>& copied = {});
 
 }  // namespace brxpack

@@ -12,6 +12,20 @@ ProgressMeter::ProgressMeter(std::ostream& terminal, bool isTerminal, std::strin
       what_(std::move(what)),
       total_(total) {}
 
+namespace {
+
+// Never drawn on: a meter without a terminal is disabled.
+std::ostream& NoTerminal() {
+  static std::ostream none(nullptr);
+  return none;
+}
+
+}  // namespace
+
+ProgressMeter::ProgressMeter(const ProgressTarget& target, uint64_t total)
+    : ProgressMeter(target.terminal != nullptr ? *target.terminal : NoTerminal(),
+                    target.terminal != nullptr, target.what, total) {}
+
 ProgressMeter::~ProgressMeter() {
   Finish();
 }

@@ -10,10 +10,18 @@ namespace brxpack {
 // Work below this many bytes finishes too fast for progress to be useful.
 inline constexpr uint64_t kProgressThreshold = 4u << 20;
 
+// Where a step that learns its total only once it starts draws its progress,
+// and what the line calls the work ("measuring the update").
+struct ProgressTarget {
+  std::ostream* terminal = nullptr;  // none: no progress
+  std::string what;
+};
+
 class ProgressMeter {
  public:
   // Draws only when `terminal` is true and total is at least the threshold.
   ProgressMeter(std::ostream& terminal, bool isTerminal, std::string what, uint64_t total);
+  ProgressMeter(const ProgressTarget& target, uint64_t total);
   ~ProgressMeter();
 
   // Called from one thread only.

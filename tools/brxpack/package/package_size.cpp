@@ -1,14 +1,12 @@
 #include "brxpack/package/package_size.h"
 
-#include <sstream>
-
 #include "brxpack/package/package_plan.h"
 #include "brxpack/package/package_stream_writer.h"
 
 namespace brxpack {
 
 Result<uint64_t> PackageSize(const Manifest& manifest, int level, unsigned threads,
-                             const std::filesystem::path& scratch, const SizeProgress& progress) {
+                             const std::filesystem::path& scratch, const ProgressTarget& progress) {
   Result<PackagePlan> plan = PlanPackage(manifest);
   if (!plan.ok()) return plan.TakeError();
   Result<AtomicOutputFile> output = AtomicOutputFile::Create(scratch / "measured.brx");
@@ -18,9 +16,7 @@ Result<uint64_t> PackageSize(const Manifest& manifest, int level, unsigned threa
   options.threads = threads;
   uint64_t input = 0;
   for (const PlannedFile& file : plan->files) input += file.size;
-  std::ostringstream nowhere;
-  ProgressMeter meter(progress.terminal != nullptr ? *progress.terminal : nowhere,
-                      progress.terminal != nullptr, progress.what, input);
+  ProgressMeter meter(progress, input);
   options.progress = &meter;
   Result<std::vector<WrittenEntry>> written =
       WritePackageStream(EntriesToWrite(*plan), options, *output);

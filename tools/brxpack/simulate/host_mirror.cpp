@@ -90,9 +90,16 @@ class HostFolderMirror : public HostMirror {
   bool Write(const fs::path& host, const std::vector<uint8_t>& bytes) override {
     std::FILE* file = OpenHostFile(host, "r+b");
     if (file == nullptr) return Fault(host, LastHostError());
-    const bool written =
-        std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() && std::fflush(file) == 0;
-    const std::error_code error = written ? std::error_code() : LastHostError();
+    // In pieces, so that progress moves inside a large file.
+    constexpr size_t kPiece = 4u << 20;
+    bool done = true;
+    for (size_t at = 0; done && at < bytes.size(); at += kPiece) {
+      const size_t piece = std::min(kPiece, bytes.size() - at);
+      done = std::fwrite(bytes.data() + at, 1, piece, file) == piece;
+      if (done && written) written(piece);
+    }
+    done = done && std::fflush(file) == 0;
+    const std::error_code error = done ? std::error_code() : LastHostError();
     if (std::fclose(file) != 0 && !error) return Fault(host, LastHostError());
     return !error || Fault(host, error);
   }

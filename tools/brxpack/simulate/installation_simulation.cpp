@@ -37,6 +37,7 @@ struct TargetKeys {
 // runs it.
 struct PackageFacts {
   bool executable = false;  // a self-applying executable, not a package file
+  uint64_t fileBytes = 0;   // of the files it installs
   // The package's own names for the registry values, read as the installer
   // reads them; nothing when the reader refuses the package or it has no
   // usable :RegistryKeys.
@@ -50,6 +51,10 @@ Result<PackageFacts> ReadPackageFacts(const fs::path& path) {
   facts.executable = file->source == brx::PackageSource::kOwnFile;
   const ParsedPackage parsed(*file);
   if (!parsed.ok()) return facts;
+  for (uint32_t i = 0; i < parsed.package().entryCount(); ++i) {
+    const brx::DirectoryEntry& entry = parsed.package().directory[i];
+    if (!entry.IsSection()) facts.fileBytes += entry.size;
+  }
   const brx::SectionBlock block = brx::LoadSection(parsed.package(), brx::kRegistryKeysSection);
   brx::RegistryKeysItems items;
   if (block.loaded() && brx::ReadRegistryKeys(block.bytes(), &items)) {
@@ -146,6 +151,8 @@ Result<SimulationReport> SimulateInstallation(const SimulationSettings& settings
   report.programFile = *program;
   report.installedLevel = settings.installedLevel;
   const std::unique_ptr<HostMirror> mirror = MakeHostMirror();
+  ProgressMeter progress(settings.progress, facts->fileBytes);
+  mirror->written = [&progress](uint64_t bytes) { progress.Advance(bytes); };
   SimulatedWindows windows(mirror.get());
   windows.answer = settings.cancel ? brx::kIdCancel : brx::kIdOk;
   if (settings.commandsFail) windows.onStart = LeaveTheErrorFile;

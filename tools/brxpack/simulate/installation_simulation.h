@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "brxpack/host/progress_meter.h"
 #include "brxpack/result.h"
 #include "brxpack/simulate/simulated_windows.h"
 
@@ -22,6 +23,7 @@ struct SimulationSettings {
   int32_t installedLevel = 0;
   bool cancel = false;        // Cancel to every question instead of OK
   bool commandsFail = false;  // every command reports failure
+  ProgressTarget progress;    // over the bytes of the files the package installs
 };
 
 struct SimulationReport {

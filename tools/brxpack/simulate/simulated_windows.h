@@ -57,6 +57,8 @@ class HostMirror {
   // an I/O error, no permission), naming the path and the error. Windows
   // would not have failed there, so a run that met one proves nothing.
   std::optional<std::string> fault;
+  // Told of the bytes Write has put on the host so far, for progress.
+  std::function<void(uint64_t bytes)> written;
 
   struct Entry {
     std::string name;  // ANSI; empty when no ANSI name spells the host's
