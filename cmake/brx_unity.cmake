@@ -1,4 +1,4 @@
-# Unity builds: brxpack's sources and the tests compile in batches of 16
+# Unity builds: brxpack's sources and the tests compile in batches of 32
 # files, one compiler run each. Their files share the same heavy headers
 # (<filesystem>, toml++, CLI11, GoogleTest) and templates, so a batch costs
 # little more than one file: the host preset builds in half the processor
@@ -21,7 +21,7 @@ foreach(target ${unity_targets})
   if(TARGET ${target})
     get_target_property(type ${target} TYPE)
     if(NOT type STREQUAL "INTERFACE_LIBRARY")
-      set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 16)
+      set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 32)
     endif()
   endif()
 endforeach()
