@@ -130,7 +130,7 @@ endforeach()
 # scripts/dist writes first (with the release preset's brxpack, which the
 # diff_simulate scenario runs as a publisher on Linux does; scripts/run-tests
 # builds it with the other presets, so here it is only packed).
-add_test(NAME dist.packages COMMAND ${BRX_SCRIPTS}/dist)
+add_test(NAME dist.packages COMMAND ${CMAKE_COMMAND} -E env BRX_DIST_PREBUILT=1 ${BRX_SCRIPTS}/dist)
 set_tests_properties(dist.packages PROPERTIES
   LABELS e2e RUN_SERIAL ON TIMEOUT 1200 FIXTURES_SETUP dist_packages)
 foreach(scenario ${BRX_E2E_SCENARIOS})

@@ -8,6 +8,7 @@ nothing crashes, the exit code is 0."""
 import contextlib
 import errno
 import os
+import shutil
 import sys
 
 import bench
@@ -148,20 +149,29 @@ def scenario_read_only_destination(s):
 # file stays valid.
 def scenario_package_taken_away_while_running(s):
     contents = {"part%d.bin" % i: os.urandom(2 * MIB) for i in range(6)}
-    entries = [pb.Entry(":RegistryKeys", s.registry_keys(1))]
+    entries = [pb.Entry(":RegistryKeys", s.registry_keys(1)),
+               pb.Entry(":StartupMsg", pb.startup_msg("Brindlex", "Install?"))]
     entries += [pb.Entry(name, data, compress=i % 2 == 0)
                 for i, (name, data) in enumerate(contents.items())]
 
+    # The package goes while the question waits: the installer has opened
+    # it and reads every file from it after the answer. The robot holds the
+    # answer until told, so the moment does not depend on the machine's speed.
     def taken_away(path, options, take_away):
         def check():
             s.registry.delete_key("HKLM", s.key)
             s.install_target(level=0)
             for name in contents:
                 (s.target / name).unlink(missing_ok=True)
-            live = s.start(**options)
-            live.wait_until(lambda: any(b"part%d.bin" % i in text for text in live.statuses
-                                        for i in range(2, 6)), "the third file's status")
+            pauses = s.work / "pauses"
+            shutil.rmtree(pauses, ignore_errors=True)
+            pauses.mkdir()
+            live = s.start(answers=("OK",), flags=("--pause-dir", windows_path(pauses)),
+                           **options)
+            wait_for_file(pauses / "box1.ready", "the question", process=live.robot)
             take_away(path)
+            (pauses / "box1.done").write_bytes(b"")
+            (pauses / "finished.done").write_bytes(b"")
             checks.expect_success(live.finish())
             s.expect_target_tree(contents)
             expect_equal(s.level(), 1, "patch level")

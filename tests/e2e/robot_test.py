@@ -85,10 +85,12 @@ def scenario_cpu_measures(s):
            "the robot saw %d ms of CPU time on a window thread that spent 600 ms"
            % burned.cpu["window_thread_ms"])
     # The robot's own polling wakes the watched thread now and then, so a
-    # blocked loop is not quite at zero; a polling loop is thousands.
+    # blocked loop is not quite at zero; a polling loop is thousands on an
+    # idle machine, fewer under load (each poll waits for wineserver), and
+    # must stay above the bound that tells the two apart.
     expect(idle_rate < MAX_BLOCKED_SWITCH_RATE,
            "a blocked loop switched %.0f times a second" % idle_rate)
-    expect(busy_rate > 2 * MAX_BLOCKED_SWITCH_RATE,
+    expect(busy_rate > MAX_BLOCKED_SWITCH_RATE,
            "a polling loop switched only %.0f times a second" % busy_rate)
 
 

@@ -81,6 +81,13 @@ inline std::vector<uint8_t> PackageOf(const std::vector<PackageEntrySource>& ent
   return brx::test::WriteTestPackage(entries, true);
 }
 
+// Every "@" in a text names the workspace's folder.
+inline std::string Placed(const Workspace& workspace, const std::string& text) {
+  std::string placed;
+  for (const char c : text) placed += c == '@' ? workspace.Text("") : std::string(1, c);
+  return placed;
+}
+
 struct ToolRun {
   int code;
   std::string out;

@@ -7,14 +7,13 @@
 #include "brxpack/contents/hex_text.h"
 #include "brxpack/manifest/registry_terms.h"
 #include "package/format.h"
+#include "support/package_samples.h"
 #include "support/pe_samples.h"
 
 namespace brxpack {
 namespace {
 
-brx::MemoryRange Range(const std::vector<uint8_t>& bytes) {
-  return {bytes.data(), static_cast<uint32_t>(bytes.size())};
-}
+using brx::test::Range;
 
 // Tests that the PE checksum matches hand-computed cases: 16-bit words with
 // the carry folded back, the checksum field left out, the length added.

@@ -22,6 +22,7 @@ namespace {
 using namespace std::string_literals;
 using test::Bytes;
 using test::EntryStorage;
+using test::Placed;
 using test::RunTool;
 using test::Workspace;
 
@@ -35,13 +36,6 @@ void WriteProject(const Workspace& workspace) {
   workspace.Write("payload/readme.txt", "Read me. Read me. Read me. Read me.");
   workspace.Write("payload/a rather long folder name/and a long file name.txt", "long");
   workspace.Write("PATCH.EXE", brx::test::SamplePe32(0x400));
-}
-
-// Every "@" in a text names the workspace's folder.
-std::string Placed(const Workspace& workspace, const std::string& text) {
-  std::string placed;
-  for (const char c : text) placed += c == '@' ? workspace.Text("") : std::string(1, c);
-  return placed;
 }
 
 // Tests the conventions publishers expect of a command-line tool: exit

@@ -16,6 +16,7 @@ namespace {
 
 using namespace std::string_literals;
 using test::Bytes;
+using test::Placed;
 using test::Workspace;
 
 Result<PackagePlan> Plan(const Workspace& workspace, const std::string& manifestText) {
@@ -23,13 +24,6 @@ Result<PackagePlan> Plan(const Workspace& workspace, const std::string& manifest
   Result<Manifest> manifest = ReadManifestFile(workspace.Path("brxpack.toml"));
   if (!manifest.ok()) return manifest.TakeError();
   return PlanPackage(*manifest);
-}
-
-// Every text after "@" in a message is a path below the workspace.
-std::string Placed(const Workspace& workspace, const std::string& message) {
-  std::string placed;
-  for (const char c : message) placed += c == '@' ? workspace.Text("") : std::string(1, c);
-  return placed;
 }
 
 const std::string kTarget = "[target]\nregistry_key = 'K'\npatch_level = 3\n";

@@ -20,11 +20,11 @@ using test::EntryStorage;
 using test::RunTool;
 using test::Workspace;
 
-const std::string kKeys = "SOFTWARE\\Pub\\App\0ProgramPath\0ProgramName\0PatchLevel\0\1\0\0\0\0"s;
+const std::string kKeysPayload = "SOFTWARE\\Pub\\App\0ProgramPath\0ProgramName\0PatchLevel\0\1\0\0\0\0"s;
 
 std::vector<uint8_t> CleanPackage() {
   return test::PackageOf({
-      {":RegistryKeys", Bytes(kKeys), EntryStorage::kCompressed},
+      {":RegistryKeys", Bytes(kKeysPayload), EntryStorage::kCompressed},
       {":StartupMsg", Bytes("Update\0Install it?\0\0"s), EntryStorage::kCompressed},
       {":Folders", Bytes("data\0\0\0"s), EntryStorage::kCompressed},
       {"readme.txt", Bytes("Read me, read me, read me, please read me."),
@@ -107,7 +107,7 @@ TEST(PackageVerificationTest, FindsEveryTruncation) {
 // accepts each package (but the last, whose damaged entry it does not name),
 // yet verify names each problem on a line of its own.
 TEST(PackageVerificationTest, ReportsWhatTheReaderLetsPass) {
-  const test::PackageEntrySource keys = {":RegistryKeys", Bytes(kKeys), EntryStorage::kStored};
+  const test::PackageEntrySource keys = {":RegistryKeys", Bytes(kKeysPayload), EntryStorage::kStored};
   // An uncompressed directory whose second entry's size is patched to
   // reach past the package.
   std::vector<uint8_t> tooLong =
@@ -184,7 +184,7 @@ TEST(PackageVerificationTest, ReportsWhatTheReaderLetsPass) {
 // exit code, writing nothing; a clean one (raw stored entries from another
 // writer, which verify calls unprotected) passes both.
 TEST(PackageVerificationTest, VerifyAndExtractAgreeOnInstalledPaths) {
-  const test::PackageEntrySource keys = {":RegistryKeys", Bytes(kKeys), EntryStorage::kStored};
+  const test::PackageEntrySource keys = {":RegistryKeys", Bytes(kKeysPayload), EntryStorage::kStored};
   const auto file = [](const std::string& name) {
     return test::PackageEntrySource{name, Bytes("bytes"), EntryStorage::kStored};
   };

@@ -23,6 +23,7 @@
 namespace brxpack {
 namespace {
 
+using brx::test::Range;
 using test::Workspace;
 
 constexpr uint32_t kCoffHeader = brx::test::kSamplePeOffset + 4;
@@ -30,10 +31,6 @@ constexpr uint32_t kOptional = brx::test::kSampleOptionalHeader;
 constexpr uint32_t kResourcesAt = 0x2000;  // address
 constexpr uint32_t kResourcesRaw = 0x600;  // file offset
 constexpr uint32_t kLanguage = 1049;
-
-brx::MemoryRange Range(const std::vector<uint8_t>& bytes) {
-  return {bytes.data(), static_cast<uint32_t>(bytes.size())};
-}
 
 uint32_t Field(const std::vector<uint8_t>& image, uint32_t offset) {
   return brx::ReadLe32(image.data() + offset);

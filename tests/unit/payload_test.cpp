@@ -39,27 +39,27 @@ Lines ReadAll(const std::string& payload, Read read, Format format) {
   lines.push_back(step == ReadStep::kEnd ? "(end)" : "(cut)");
   return lines;
 }
-Lines Commands(const std::string& payload) {
+Lines CommandLines(const std::string& payload) {
   return ReadAll<CommandRecord>(payload, ReadCommandRecord, [](const CommandRecord& r) {
     return std::to_string(r.flags) + " " + r.program + " [" + r.arguments + "]";
   });
 }
-Lines Registry(const std::string& payload) {
+Lines RegistryLines(const std::string& payload) {
   return ReadAll<RegistryRecord>(payload, ReadRegistryRecord, [](const RegistryRecord& r) {
     return std::to_string(r.operation) + " " + std::to_string(r.root) + " " + r.key + " " +
            std::to_string(r.type) + " " + r.valueName + "=" + r.data;
   });
 }
-Lines Pairs(const std::string& payload) {
+Lines PairLines(const std::string& payload) {
   const auto read = [](PayloadCursor& cursor, NamePair* p) { return ReadNamePair(cursor, p); };
   return ReadAll<NamePair>(
       payload, read, [](const NamePair& p) { return std::string(p.source) + "->" + p.installed; });
 }
-Lines Items(const std::string& payload) {
+Lines ItemLines(const std::string& payload) {
   return ReadAll<const char*>(payload, ReadListItem, [](const char* item) { return item; });
 }
 // :RegistryKeys as a list: its whole texts, then the level and "(end)", or "(cut)".
-Lines Keys(const std::string& payload) {
+Lines KeyLines(const std::string& payload) {
   GuardedBlock block(payload);
   RegistryKeysItems items;
   const bool whole = ReadRegistryKeys(block.range(), &items);
@@ -85,16 +85,16 @@ std::string Message(const std::string& payload) {
 // (Cut lists are the next test's; the name table's end is its own tests'.)
 TEST(SectionReadersTest, ReadsEachItemAndTheClose) {
   const std::tuple<Lines (*)(const std::string&), std::string, Lines> cases[] = {
-      {Commands,
+      {CommandLines,
        Text(EncodeCommands(kCommands)),
        {"3 tools\\conv.exe [-q maps]", "0 C:\\Windows\\notepad.exe []", "(end)"}},
-      {Commands, Raw("\1a.exe\0\0\3\0b.exe\0\0"), {"1 a.exe []", "(end)"}},
-      {Registry,
+      {CommandLines, Raw("\1a.exe\0\0\3\0b.exe\0\0"), {"1 a.exe []", "(end)"}},
+      {RegistryLines,
        Text(EncodeRegistryTable(kRegistryValues)),
        {"1 1 Software\\Brindlex\\Atlas 1 Level=0x1F", "2 2 Software\\Brindlex\\Skipped 2 =x",
         "(end)"}},
-      {Pairs, Text(EncodeNameTable({{"a", "b"}, {"c", "d"}})), {"a->b", "c->d", "(end)"}},
-      {Keys, Text(EncodeRegistryKeys(kKeys)), {kTargetKey, "Path", "Name", "Level", "-2", "(end)"}},
+      {PairLines, Text(EncodeNameTable({{"a", "b"}, {"c", "d"}})), {"a->b", "c->d", "(end)"}},
+      {KeyLines, Text(EncodeRegistryKeys(kKeys)), {kTargetKey, "Path", "Name", "Level", "-2", "(end)"}},
   };
   for (const auto& [read, payload, expected] : cases) EXPECT_EQ(read(payload), expected);
   EXPECT_EQ(Message(Text(EncodeStartupMessage("Atlas", "Install?"))), "Atlas|Install?|2");
@@ -111,11 +111,11 @@ TEST(SectionReadersTest, CutPayloadsGiveOnlyCompleteItems) {
   // The bytes behind the close: the extra zero, and behind the name table's
   // last pair, whose empty installed name closes it, the empty text too.
   for (const auto& [read, payload, behind] :
-       {std::tuple{&Commands, Text(EncodeCommands(kCommands)), 1u},
-        std::tuple{&Registry, Text(EncodeRegistryTable(kRegistryValues)), 1u},
-        std::tuple{&Pairs, Text(EncodeNameTable({{"Docs\\Readme.txt", "r.txt"}, {"a", ""}})), 2u},
-        std::tuple{&Items, Text(EncodeTextList({"data", "data\\maps"})), 1u},
-        std::tuple{&Keys, Text(EncodeRegistryKeys(kKeys)), 1u}}) {
+       {std::tuple{&CommandLines, Text(EncodeCommands(kCommands)), 1u},
+        std::tuple{&RegistryLines, Text(EncodeRegistryTable(kRegistryValues)), 1u},
+        std::tuple{&PairLines, Text(EncodeNameTable({{"Docs\\Readme.txt", "r.txt"}, {"a", ""}})), 2u},
+        std::tuple{&ItemLines, Text(EncodeTextList({"data", "data\\maps"})), 1u},
+        std::tuple{&KeyLines, Text(EncodeRegistryKeys(kKeys)), 1u}}) {
     const Lines all = read(payload);
     for (size_t length = 0; length <= payload.size(); ++length) {
       Lines some = read(payload.substr(0, length));

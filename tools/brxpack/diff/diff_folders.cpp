@@ -6,11 +6,11 @@
 
 namespace brxpack {
 
-namespace {
-
 std::string LastName(const std::string& path) {
   return path.substr(path.find_last_of('/') + 1);
 }
+
+namespace {
 
 size_t Depth(const std::string& path) {
   return static_cast<size_t>(std::count(path.begin(), path.end(), '/'));

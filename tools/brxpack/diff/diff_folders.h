@@ -29,4 +29,7 @@ void PlanRemovalsAndFolders(const std::vector<FolderView>& releases, const Paylo
                             const FoldedSet& newFiles, const FoldedSet& newFolders,
                             ReleaseDiff& diff);
 
+// The last name of a release path ("a/b.txt" gives "b.txt").
+std::string LastName(const std::string& path);
+
 }  // namespace brxpack

@@ -24,10 +24,6 @@ enum class Need { kNothing, kMissing, kContents, kCase };
 
 constexpr char kCaseNote[] = "only its name's case";
 
-std::string LastName(const std::string& path) {
-  return path.substr(path.find_last_of('/') + 1);
-}
-
 Error KindChange(const std::string& path, const char* older, const std::string& release,
                  const char* newer) {
   return Error{"'" + path + "' is a " + older + " in " + release + " and a " + newer +

@@ -11,7 +11,7 @@ namespace brxpack {
 
 namespace {
 
-constexpr size_t kChunk = 1 << 20;
+constexpr size_t kCompareChunk = 1 << 20;
 
 Error Unreadable(const std::filesystem::path& path) {
   return Error{Utf8FromPath(path) + ": cannot read: " + LastSystemErrorText()};
@@ -41,10 +41,10 @@ Result<std::vector<bool>> SameContentsAsEach(const SizedFile& reference,
   }
   if (live == 0) return same;
   std::ifstream source(reference.path, std::ios::binary);
-  std::vector<char> expected(static_cast<size_t>(std::min<uint64_t>(reference.size, kChunk)));
+  std::vector<char> expected(static_cast<size_t>(std::min<uint64_t>(reference.size, kCompareChunk)));
   std::vector<char> got(expected.size());
   for (uint64_t remaining = reference.size; remaining > 0 && live > 0;) {
-    const size_t part = static_cast<size_t>(std::min<uint64_t>(remaining, kChunk));
+    const size_t part = static_cast<size_t>(std::min<uint64_t>(remaining, kCompareChunk));
     source.read(expected.data(), static_cast<std::streamsize>(part));
     if (!source) return Unreadable(reference.path);
     for (size_t i = 0; i < others.size(); ++i) {

@@ -10,7 +10,7 @@ namespace brxpack {
 
 namespace {
 
-constexpr uint64_t kChunk = 1 << 20;
+constexpr uint64_t kReadChunk = 1 << 20;
 
 Error Changed(const std::filesystem::path& path, uint64_t expected, const std::string& now) {
   return Error{Utf8FromPath(path) + ": changed while being read (" + std::to_string(expected) +
@@ -21,7 +21,7 @@ Error Changed(const std::filesystem::path& path, uint64_t expected, const std::s
 Status ReadInto(std::ifstream& file, const std::filesystem::path& path, uint64_t fileSize,
                 uint64_t offset, uint64_t size, uint8_t* bytes) {
   for (uint64_t done = 0; done < size;) {
-    const uint64_t part = std::min(size - done, kChunk);
+    const uint64_t part = std::min(size - done, kReadChunk);
     file.read(reinterpret_cast<char*>(bytes + done), static_cast<std::streamsize>(part));
     const uint64_t got = static_cast<uint64_t>(file.gcount());
     done += got;

@@ -14,7 +14,7 @@ std::string Folded(std::string_view text) {
   return folded;
 }
 
-const char* Text(const char* text) {
+const char* NameOrEmpty(const char* text) {
   return text != nullptr ? text : "";
 }
 
@@ -68,17 +68,17 @@ void SimulatedRegistry::Erase(brx::RegistryRoot root, std::string_view key, std:
 
 long SimulatedRegistry::Open(brx::RegistryRoot root, const char* path, uint32_t access,
                              brx::RegistryKey* key) {
-  std::string folded = FoldedKey(root, Text(path));
+  std::string folded = FoldedKey(root, NameOrEmpty(path));
   if (keys_.count(folded) == 0) return brx::kErrorFileNotFound;
-  *key = NewHandle({std::move(folded), root, Text(path), access});
+  *key = NewHandle({std::move(folded), root, NameOrEmpty(path), access});
   return brx::kRegistrySuccess;
 }
 
 long SimulatedRegistry::Create(brx::RegistryRoot root, const char* path, brx::RegistryKey* key,
                                bool log) {
-  std::string folded = FoldedKey(root, Text(path));
-  if (MakeKey(folded) && log) writes_.push_back({root, Text(path), "", 0, "", true});
-  *key = NewHandle({std::move(folded), root, Text(path), brx::kKeyWrite});
+  std::string folded = FoldedKey(root, NameOrEmpty(path));
+  if (MakeKey(folded) && log) writes_.push_back({root, NameOrEmpty(path), "", 0, "", true});
+  *key = NewHandle({std::move(folded), root, NameOrEmpty(path), brx::kKeyWrite});
   return brx::kRegistrySuccess;
 }
 
@@ -88,7 +88,7 @@ long SimulatedRegistry::Query(brx::RegistryKey key, const char* name, uint32_t* 
   if (open == open_.end()) return brx::kErrorInvalidHandle;
   if ((open->second.access & brx::kKeyQueryValue) == 0) return brx::kErrorAccessDenied;
   const Values& values = keys_[open->second.folded];
-  const auto it = values.find(Folded(Text(name)));
+  const auto it = values.find(Folded(NameOrEmpty(name)));
   if (it == values.end()) return brx::kErrorFileNotFound;
   const std::string& bytes = it->second.bytes;
   *type = it->second.type;
@@ -106,8 +106,8 @@ long SimulatedRegistry::Set(brx::RegistryKey key, const char* name, uint32_t typ
   if ((open->second.access & brx::kKeySetValue) == 0) return brx::kErrorAccessDenied;
   std::string bytes(reinterpret_cast<const char*>(data), size);
   if (log)
-    writes_.push_back({open->second.root, open->second.shown, Text(name), type, bytes, false});
-  keys_[open->second.folded][Folded(Text(name))] = {type, std::move(bytes)};
+    writes_.push_back({open->second.root, open->second.shown, NameOrEmpty(name), type, bytes, false});
+  keys_[open->second.folded][Folded(NameOrEmpty(name))] = {type, std::move(bytes)};
   return brx::kRegistrySuccess;
 }
 

@@ -50,7 +50,7 @@ std::vector<uint8_t> Utf16Bytes(std::u16string_view text) {
 
 // One node of the version information: length, value length, type, key,
 // value, children, each part on a 4-byte boundary.
-std::vector<uint8_t> Node(std::u16string_view key, uint16_t type, uint16_t valueLength,
+std::vector<uint8_t> VersionNode(std::u16string_view key, uint16_t type, uint16_t valueLength,
                           const std::vector<uint8_t>& value,
                           const std::vector<std::vector<uint8_t>>& children) {
   std::vector<uint8_t> node(6, 0);
@@ -117,15 +117,15 @@ Result<std::vector<uint8_t>> VersionInfoOf(const Brand& brand) {
     const std::optional<std::u16string> text = Utf16(*value);
     if (!text) return Error{brand.where + ": a text holds a NUL or is not UTF-8"};
     strings.push_back(
-        Node(key, kText, static_cast<uint16_t>(text->size() + 1), Utf16Bytes(*text), {}));
+        VersionNode(key, kText, static_cast<uint16_t>(text->size() + 1), Utf16Bytes(*text), {}));
   }
   // Russian, Unicode: the string table's key and the translation that names it.
-  const std::vector<uint8_t> table = Node(u"041904B0", kText, 0, {}, strings);
+  const std::vector<uint8_t> table = VersionNode(u"041904B0", kText, 0, {}, strings);
   const std::vector<uint8_t> translation = {0x19, 0x04, 0xB0, 0x04};
-  std::vector<uint8_t> info = Node(
+  std::vector<uint8_t> info = VersionNode(
       u"VS_VERSION_INFO", kBinary, kFixedInfoSize, FixedInfo(*numbers),
-      {Node(u"StringFileInfo", kText, 0, {}, {table}),
-       Node(u"VarFileInfo", kText, 0, {}, {Node(u"Translation", kBinary, 4, translation, {})})});
+      {VersionNode(u"StringFileInfo", kText, 0, {}, {table}),
+       VersionNode(u"VarFileInfo", kText, 0, {}, {VersionNode(u"Translation", kBinary, 4, translation, {})})});
   // Every node's length is a 16-bit field; the whole is the longest node.
   if (info.size() > UINT16_MAX) return Error{brand.where + ": its texts are too long together"};
   return info;

@@ -40,7 +40,7 @@ Result<ResourceSection> FindResourceSection(brx::MemoryRange image) {
 }
 
 // The resource section's bytes as the file holds them.
-brx::MemoryRange SectionBytes(brx::MemoryRange image, const PeSection& section) {
+brx::MemoryRange SectionRange(brx::MemoryRange image, const PeSection& section) {
   return {image.data + section.rawOffset, std::min(Extent(section), section.rawSize)};
 }
 
@@ -87,7 +87,7 @@ Result<std::vector<Resource>> ReadResources(brx::MemoryRange image) {
   Result<ResourceSection> found = FindResourceSection(image);
   if (!found.ok()) return found.TakeError();
   const PeSection& section = found->headers.sections[found->index];
-  return ReadResourceTree(SectionBytes(image, section), section.virtualAddress);
+  return ReadResourceTree(SectionRange(image, section), section.virtualAddress);
 }
 
 Result<std::vector<uint8_t>> ReplaceResources(brx::MemoryRange image,
