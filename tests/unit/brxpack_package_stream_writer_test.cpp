@@ -142,7 +142,7 @@ TEST(PackageStreamWriterTest, WritesLargeFilesPieceByPiece) {
   uint64_t total = 0;
   for (size_t i = 1; i < contents.size(); ++i) total += contents[i].size();
   std::ostringstream terminal;
-  ProgressMeter meter(terminal, true, "building", total);
+  ProgressMeter meter({&terminal, "building"}, total);
   const Result<std::vector<uint8_t>> package =
       WriteToFile(workspace, entries, 1, "", kLimit, &meter);
   ASSERT_TRUE(package.ok()) << package.error();

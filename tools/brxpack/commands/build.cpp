@@ -54,7 +54,7 @@ uint64_t InputBytes(const PackagePlan& plan) {
 // progress on a terminal.
 Result<std::vector<WrittenEntry>> WriteEntries(const Build& build, AtomicOutputFile& output,
                                                Console& console) {
-  ProgressMeter progress(console.err, console.showsProgress(), "building", InputBytes(build.plan));
+  ProgressMeter progress(ProgressOn(console, "building"), InputBytes(build.plan));
   StreamWriterOptions options = build.writer;
   options.progress = &progress;
   Result<std::vector<WrittenEntry>> written = WritePackageStream(build.entries, options, output);

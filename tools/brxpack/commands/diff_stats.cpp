@@ -62,9 +62,7 @@ class PackageSizer {
   }
   // Draws progress on the terminal, unless -q.
   Result<uint64_t> Size(const Manifest& manifest, const std::string& what, Console& console) {
-    ProgressTarget progress;
-    if (console.showsProgress()) progress = {&console.err, what};
-    return PackageSize(manifest, *level_, threads_, scratch_->path(), progress);
+    return PackageSize(manifest, *level_, threads_, scratch_->path(), ProgressOn(console, what));
   }
   int level() const { return *level_; }
 

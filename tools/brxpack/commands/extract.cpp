@@ -36,7 +36,7 @@ int RunExtract(const ExtractOptions& options, Console& console) {
   if (!folders.ok()) return Refuse(console, folders.error());
   uint64_t total = 0;
   for (const ExtractionJob& job : *jobs) total += job.entry->size;
-  ProgressMeter progress(console.err, console.showsProgress(), "extracting", total);
+  ProgressMeter progress(ProgressOn(console, "extracting"), total);
   const std::vector<ExtractionOutcome> outcomes =
       ExtractInParallel(opened->package(), *jobs, options.threads, progress);
   progress.Finish();

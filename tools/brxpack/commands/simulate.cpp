@@ -3,6 +3,7 @@
 // compared with the release it should give.
 #include <set>
 #include <system_error>
+#include <utility>
 
 #include "brxpack/host/output_guard.h"
 #include "brxpack/manifest/payload_folder.h"
@@ -42,7 +43,7 @@ uint64_t TreeBytes(const fs::path& folder) {
 
 Result<Workplace> PrepareWorkplace(const SimulateOptions& options, const std::string& shown,
                                    const fs::path& installed, const fs::path& output,
-                                   std::ostream* terminal) {
+                                   ProgressTarget progressTarget) {
   Workplace place;
   if (options.inPlace) {
     place.path = installed;
@@ -68,7 +69,9 @@ Result<Workplace> PrepareWorkplace(const SimulateOptions& options, const std::st
     if (error) return Error{outputShown + ": cannot make it: " + SystemErrorText(error)};
   }
   fs::path copy;
-  ProgressMeter progress({terminal, "copying " + shown}, terminal ? TreeBytes(installed) : 0);
+  // The total costs a walk of the release: only for a meter that draws.
+  const uint64_t total = progressTarget.terminal != nullptr ? TreeBytes(installed) : 0;
+  ProgressMeter progress(std::move(progressTarget), total);
   error = CopyHostFolder(installed, place.path, copy,
                          [&progress](uint64_t bytes) { progress.Advance(bytes); });
   progress.Finish();
@@ -126,8 +129,8 @@ Result<SimulatedRelease> Simulate(const SimulateOptions& options, size_t index,
                                   const fs::path& output, Console& console) {
   const fs::path& installed = options.installed[index];
   const std::string shown = Utf8FromPath(installed);
-  std::ostream* terminal = console.showsProgress() ? &console.err : nullptr;
-  Result<Workplace> place = PrepareWorkplace(options, shown, installed, output, terminal);
+  Result<Workplace> place =
+      PrepareWorkplace(options, shown, installed, output, ProgressOn(console, "copying " + shown));
   if (!place.ok()) return place.TakeError();
   SimulationSettings settings;
   settings.package = options.package;
@@ -139,7 +142,7 @@ Result<SimulatedRelease> Simulate(const SimulateOptions& options, size_t index,
                                                          : options.levels[index];
   settings.cancel = options.answer == "cancel";
   settings.commandsFail = options.commands == "fail";
-  settings.progress = {terminal, "installing on " + shown};
+  settings.progress = ProgressOn(console, "installing on " + shown);
   Result<SimulationReport> report = SimulateInstallation(settings);
   if (!report.ok()) return report.TakeError();
 

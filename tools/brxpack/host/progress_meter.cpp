@@ -5,26 +5,15 @@
 
 namespace brxpack {
 
-ProgressMeter::ProgressMeter(std::ostream& terminal, bool isTerminal, std::string what,
-                             uint64_t total)
-    : terminal_(terminal),
-      enabled_(isTerminal && total >= kProgressThreshold),
-      what_(std::move(what)),
-      total_(total) {}
-
-namespace {
-
-// Never drawn on: a meter without a terminal is disabled.
-std::ostream& NoTerminal() {
-  static std::ostream none(nullptr);
-  return none;
+ProgressTarget ProgressOn(const Console& console, std::string what) {
+  return {console.showsProgress() ? &console.err : nullptr, std::move(what)};
 }
 
-}  // namespace
-
-ProgressMeter::ProgressMeter(const ProgressTarget& target, uint64_t total)
-    : ProgressMeter(target.terminal != nullptr ? *target.terminal : NoTerminal(),
-                    target.terminal != nullptr, target.what, total) {}
+ProgressMeter::ProgressMeter(ProgressTarget target, uint64_t total)
+    : terminal_(target.terminal),
+      enabled_(target.terminal != nullptr && total >= kProgressThreshold),
+      what_(std::move(target.what)),
+      total_(total) {}
 
 ProgressMeter::~ProgressMeter() {
   Finish();
@@ -44,13 +33,13 @@ void ProgressMeter::Draw() {
   char line[128];
   std::snprintf(line, sizeof line, "\r%s: %3d%% (%.1f of %.1f MB)", what_.c_str(), percent,
                 static_cast<double>(done_) / 1e6, static_cast<double>(total_) / 1e6);
-  terminal_ << line << std::flush;
+  *terminal_ << line << std::flush;
 }
 
 void ProgressMeter::Finish() {
   if (!enabled_) return;
   enabled_ = false;
-  terminal_ << "\n" << std::flush;
+  *terminal_ << "\n" << std::flush;
 }
 
 }  // namespace brxpack

@@ -5,23 +5,27 @@
 #include <ostream>
 #include <string>
 
+#include "brxpack/host/console.h"
+
 namespace brxpack {
 
 // Work below this many bytes finishes too fast for progress to be useful.
 inline constexpr uint64_t kProgressThreshold = 4u << 20;
 
-// Where a step that learns its total only once it starts draws its progress,
-// and what the line calls the work ("measuring the update").
+// Where a meter draws, and what its line calls the work ("measuring the
+// update").
 struct ProgressTarget {
   std::ostream* terminal = nullptr;  // none: no progress
   std::string what;
 };
 
+// The console's error stream when it shows progress (a terminal, no -q).
+ProgressTarget ProgressOn(const Console& console, std::string what);
+
 class ProgressMeter {
  public:
-  // Draws only when `terminal` is true and total is at least the threshold.
-  ProgressMeter(std::ostream& terminal, bool isTerminal, std::string what, uint64_t total);
-  ProgressMeter(const ProgressTarget& target, uint64_t total);
+  // Draws only on a terminal, and when total is at least the threshold.
+  ProgressMeter(ProgressTarget target, uint64_t total);
   ~ProgressMeter();
 
   // Called from one thread only.
@@ -31,7 +35,7 @@ class ProgressMeter {
 
  private:
   void Draw();
-  std::ostream& terminal_;
+  std::ostream* terminal_;
   bool enabled_;
   std::string what_;
   uint64_t total_;
