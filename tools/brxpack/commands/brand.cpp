@@ -35,10 +35,7 @@ int RunBrand(const BrandOptions& options, Console& console) {
   Status status = BrandStub(*stub, *manifest->brand, manifest->folder);
   if (!status.ok()) return Refuse(console, status.error());
 
-  Result<AtomicOutputFile> output = AtomicOutputFile::Create(options.output);
-  if (!output.ok()) return Refuse(console, output.error());
-  status = output->Write(stub->bytes.data(), stub->bytes.size());
-  if (status.ok()) status = output->Commit();
+  status = WriteOutputFile(options.output, stub->bytes.data(), stub->bytes.size());
   if (!status.ok()) return Refuse(console, status.error());
   console.out << "brxpack: wrote " << Utf8FromPath(options.output) << ": the installer as "
               << manifest->brand->product << " " << manifest->brand->version << ", "

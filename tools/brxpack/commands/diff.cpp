@@ -167,10 +167,7 @@ int RunDiff(const DiffOptions& options, Console& console) {
   if (options.output.empty()) {
     if (!options.json) console.out << *text;
   } else {
-    Result<AtomicOutputFile> file = AtomicOutputFile::Create(manifestPath);
-    if (!file.ok()) return Refuse(console, file.error());
-    Status written = file->Write(text->data(), text->size());
-    if (written.ok()) written = file->Commit();
+    const Status written = WriteOutputFile(manifestPath, text->data(), text->size());
     if (!written.ok()) return Refuse(console, written.error());
     if (!console.quiet && !options.json)
       console.out << "brxpack: wrote " << outputShown << ": " << DiffSummary(diff->update) << "\n";

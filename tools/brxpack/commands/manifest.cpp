@@ -48,22 +48,17 @@ int RunManifest(const ManifestOptions& options, Console& console) {
     console.out << manifest.text;
     return kExitOk;
   }
-  std::vector<std::pair<std::filesystem::path, const std::string*>> outputs;
-  const std::string icon(brand.icon.begin(), brand.icon.end());
-  outputs.emplace_back(options.output, &manifest.text);
-  if (!brand.icon.empty()) outputs.emplace_back(iconPath, &icon);
+  std::vector<std::filesystem::path> outputs = {options.output};
+  if (!brand.icon.empty()) outputs.push_back(iconPath);
   OutputInputs inputs;
   inputs.files.emplace_back(options.file, "the package");
-  std::vector<std::filesystem::path> paths;
-  for (const auto& output : outputs) paths.push_back(output.first);
-  Status status = CheckOutputs(paths, inputs);
-  if (!status.ok()) return Refuse(console, status.error());
-  for (const auto& [path, bytes] : outputs) {
-    Result<AtomicOutputFile> output = AtomicOutputFile::Create(path);
-    status = output.ok() ? output->Write(bytes->data(), bytes->size()) : output.TakeError();
-    if (status.ok()) status = output->Commit();
-    if (!status.ok()) return Refuse(console, status.error());
+  Status status = CheckOutputs(outputs, inputs);
+  // The icon first: a manifest that names it is never left without it.
+  if (status.ok() && !brand.icon.empty()) {
+    status = WriteOutputFile(iconPath, brand.icon.data(), brand.icon.size());
   }
+  if (status.ok()) status = WriteOutputFile(options.output, manifest.text.data(), manifest.text.size());
+  if (!status.ok()) return Refuse(console, status.error());
   return kExitOk;
 }
 

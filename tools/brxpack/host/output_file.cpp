@@ -201,4 +201,11 @@ AtomicOutputFile::~AtomicOutputFile() {
   Abandon();
 }
 
+Status WriteOutputFile(const std::filesystem::path& path, const void* data, size_t size) {
+  Result<AtomicOutputFile> output = AtomicOutputFile::Create(path);
+  Status status = output.ok() ? output->Write(data, size) : output.TakeError();
+  if (status.ok()) status = output->Commit();
+  return status;
+}
+
 }  // namespace brxpack

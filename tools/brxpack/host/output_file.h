@@ -45,4 +45,7 @@ class AtomicOutputFile {
   int cleanupSlot_ = -1;  // see interrupt_cleanup.h
 };
 
+// A whole output of `size` bytes, written as above: all of it or nothing.
+Status WriteOutputFile(const std::filesystem::path& path, const void* data, size_t size);
+
 }  // namespace brxpack
