@@ -1,6 +1,8 @@
 #include "brxpack/reading/brand_recovery.h"
 
+#include <algorithm>
 #include <map>
+#include <optional>
 
 #include "brxpack/contents/display_text.h"
 #include "brxpack/stub/brand_icon.h"
@@ -15,14 +17,13 @@ namespace {
 // The installer's own version information names it; a brand never does.
 constexpr char kInstallerInternalName[] = "PATCH";
 
-const Resource* Find(const std::vector<Resource>& resources, uint16_t type, uint16_t id) {
-  for (const Resource& resource : resources) {
-    if (resource.type.id == type && resource.type.text.empty() &&
-        (id == 0 || (resource.name.id == id && resource.name.text.empty()))) {
-      return &resource;
-    }
-  }
-  return nullptr;
+// The first resource of this type, and of this numbered name when given.
+const Resource* Find(const std::vector<Resource>& resources, uint16_t type,
+                     std::optional<uint16_t> name = std::nullopt) {
+  const auto found = std::find_if(resources.begin(), resources.end(), [&](const Resource& r) {
+    return IsNumbered(r.type, type) && (!name || IsNumbered(r.name, *name));
+  });
+  return found != resources.end() ? &*found : nullptr;
 }
 
 // The program's icon as a .ico file, or nothing when its group is missing
@@ -44,7 +45,7 @@ std::vector<uint8_t> ProgramIcon(const std::vector<Resource>& resources) {
 RecoveredBrand RecoverBrand(brx::MemoryRange stub, const std::string& iconName) {
   Result<std::vector<Resource>> resources = ReadResources(stub);
   if (!resources.ok()) return {};
-  const Resource* version = Find(*resources, kResourceVersion, 0);
+  const Resource* version = Find(*resources, kResourceVersion);
   std::map<std::string, std::string> texts;
   if (version != nullptr) {
     texts = VersionTextsOf({version->bytes.data(), static_cast<uint32_t>(version->bytes.size())});

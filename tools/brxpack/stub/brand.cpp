@@ -13,10 +13,6 @@ namespace brxpack {
 
 namespace {
 
-bool IsNumbered(const ResourceName& name, uint16_t id) {
-  return name.text.empty() && name.id == id;
-}
-
 bool IsVersion(const Resource& r) {
   return IsNumbered(r.type, kResourceVersion);
 }

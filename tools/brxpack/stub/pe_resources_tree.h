@@ -18,6 +18,11 @@ struct ResourceName {
   bool operator==(const ResourceName&) const = default;
 };
 
+// Whether `name` is the number `id`, not a text.
+inline bool IsNumbered(const ResourceName& name, uint16_t id) {
+  return name.text.empty() && name.id == id;
+}
+
 struct Resource {
   ResourceName type;
   ResourceName name;
