@@ -27,6 +27,11 @@ struct WindowsPath {
 
 std::optional<WindowsPath> ReadWindowsPath(std::string_view path);
 
+// A text the installer passed to a call, "" for a null pointer.
+inline std::string_view TextOrEmpty(const char* text) {
+  return text != nullptr ? std::string_view(text) : std::string_view();
+}
+
 // A name Windows lets a file or folder take.
 bool IsWindowsName(std::string_view name);
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "brxpack/simulate/simulated_paths.h"
 #include "package/entry_names.h"
 
 namespace brxpack {
@@ -12,10 +13,6 @@ std::string Folded(std::string_view text) {
   std::string folded(text);
   for (char& c : folded) c = brx::FoldLatin(c);
   return folded;
-}
-
-const char* NameOrEmpty(const char* text) {
-  return text != nullptr ? text : "";
 }
 
 }  // namespace
@@ -68,17 +65,19 @@ void SimulatedRegistry::Erase(brx::RegistryRoot root, std::string_view key, std:
 
 long SimulatedRegistry::Open(brx::RegistryRoot root, const char* path, uint32_t access,
                              brx::RegistryKey* key) {
-  std::string folded = FoldedKey(root, NameOrEmpty(path));
+  const std::string shown(TextOrEmpty(path));
+  std::string folded = FoldedKey(root, shown);
   if (keys_.count(folded) == 0) return brx::kErrorFileNotFound;
-  *key = NewHandle({std::move(folded), root, NameOrEmpty(path), access});
+  *key = NewHandle({std::move(folded), root, shown, access});
   return brx::kRegistrySuccess;
 }
 
 long SimulatedRegistry::Create(brx::RegistryRoot root, const char* path, brx::RegistryKey* key,
                                bool log) {
-  std::string folded = FoldedKey(root, NameOrEmpty(path));
-  if (MakeKey(folded) && log) writes_.push_back({root, NameOrEmpty(path), "", 0, "", true});
-  *key = NewHandle({std::move(folded), root, NameOrEmpty(path), brx::kKeyWrite});
+  const std::string shown(TextOrEmpty(path));
+  std::string folded = FoldedKey(root, shown);
+  if (MakeKey(folded) && log) writes_.push_back({root, shown, "", 0, "", true});
+  *key = NewHandle({std::move(folded), root, shown, brx::kKeyWrite});
   return brx::kRegistrySuccess;
 }
 
@@ -88,7 +87,7 @@ long SimulatedRegistry::Query(brx::RegistryKey key, const char* name, uint32_t* 
   if (open == open_.end()) return brx::kErrorInvalidHandle;
   if ((open->second.access & brx::kKeyQueryValue) == 0) return brx::kErrorAccessDenied;
   const Values& values = keys_[open->second.folded];
-  const auto it = values.find(Folded(NameOrEmpty(name)));
+  const auto it = values.find(Folded(TextOrEmpty(name)));
   if (it == values.end()) return brx::kErrorFileNotFound;
   const std::string& bytes = it->second.bytes;
   *type = it->second.type;
@@ -104,10 +103,10 @@ long SimulatedRegistry::Set(brx::RegistryKey key, const char* name, uint32_t typ
   const auto open = open_.find(key);
   if (open == open_.end()) return brx::kErrorInvalidHandle;
   if ((open->second.access & brx::kKeySetValue) == 0) return brx::kErrorAccessDenied;
+  const std::string valueName(TextOrEmpty(name));
   std::string bytes(reinterpret_cast<const char*>(data), size);
-  if (log)
-    writes_.push_back({open->second.root, open->second.shown, NameOrEmpty(name), type, bytes, false});
-  keys_[open->second.folded][Folded(NameOrEmpty(name))] = {type, std::move(bytes)};
+  if (log) writes_.push_back({open->second.root, open->second.shown, valueName, type, bytes, false});
+  keys_[open->second.folded][Folded(valueName)] = {type, std::move(bytes)};
   return brx::kRegistrySuccess;
 }
 

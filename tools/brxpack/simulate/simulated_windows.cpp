@@ -13,10 +13,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string_view Text(const char* text) {
-  return text != nullptr ? std::string_view(text) : std::string_view();
-}
-
 // Whether `key` is `folder` itself or lies below it.
 bool Within(std::string_view key, std::string_view folder) {
   return key.starts_with(folder) && (key.size() == folder.size() || key[folder.size()] == '\\');
@@ -148,7 +144,7 @@ void SimulatedWindows::ReleaseAll() {
 // GENERIC_READ with FILE_SHARE_READ: refused while anything writes the file,
 // a mapping or a view among them.
 brx::Handle SimulatedWindows::OpenFileForReading(const char* path) {
-  const Place file = Find(Text(path));
+  const Place file = Find(TextOrEmpty(path));
   if (!IsFile(file.node) || InUse(file.path.key, true)) return brx::kNoHandle;
   return NewHandle({.kind = Held::Kind::kFile, .file = file.path.key});
 }
@@ -157,7 +153,7 @@ brx::Handle SimulatedWindows::OpenFileForReading(const char* path) {
 // folder, a read-only or hidden file, a file open or mapped at all, and
 // where the folder for it is missing.
 brx::Handle SimulatedWindows::CreateFileForWriting(const char* path) {
-  const Place file = Find(Text(path));
+  const Place file = Find(TextOrEmpty(path));
   const Node* node = file.node;
   if ((node != nullptr && (node->isFolder || node->readOnly || node->hidden)) ||
       InUse(file.path.key)) {
@@ -168,7 +164,7 @@ brx::Handle SimulatedWindows::CreateFileForWriting(const char* path) {
 
 // CREATE_NEW: refused over anything that stands at the path.
 brx::Handle SimulatedWindows::CreateNewFile(const char* path) {
-  const Place file = Find(Text(path));
+  const Place file = Find(TextOrEmpty(path));
   return file.node == nullptr ? Create(file) : brx::kNoHandle;
 }
 
@@ -285,8 +281,8 @@ bool SimulatedWindows::Close(brx::Handle handle) {
 
 // CreateDirectoryA: one folder, where nothing stands, in a folder that exists.
 bool SimulatedWindows::CreateFolder(const char* path) {
-  if (Text(path).size() > kLongestWindowsFolderPath) return false;
-  const Place folder = Find(Text(path));
+  if (TextOrEmpty(path).size() > kLongestWindowsFolderPath) return false;
+  const Place folder = Find(TextOrEmpty(path));
   const Node* parent = FolderOf(folder);
   if (folder.node != nullptr || parent == nullptr) return false;
   const fs::path host = HostBelow(*parent, folder);
@@ -298,7 +294,7 @@ bool SimulatedWindows::CreateFolder(const char* path) {
 
 // RemoveDirectoryA: only an empty folder.
 bool SimulatedWindows::RemoveFolder(const char* path) {
-  const Place folder = Find(Text(path));
+  const Place folder = Find(TextOrEmpty(path));
   const std::string& key = folder.path.key;
   if (!IsFolderNode(folder.node) || Fixed(key) || HoldsAnything(key)) return false;
   return Erase(folder);
@@ -313,8 +309,8 @@ bool SimulatedWindows::Erase(const Place& place) {
 // MoveFileA: refuses a destination that exists (unless it is the source
 // itself under another case), a source in use, and a folder into itself.
 bool SimulatedWindows::MovePath(const char* from, const char* to) {
-  const Place source = Find(Text(from));
-  const Place target = Find(Text(to));
+  const Place source = Find(TextOrEmpty(from));
+  const Place target = Find(TextOrEmpty(to));
   const bool caseOnly = target.node != nullptr && target.node == source.node;
   const Node* into = FolderOf(target);
   if (source.node == nullptr || Fixed(source.path.key) || into == nullptr ||
@@ -345,27 +341,27 @@ bool SimulatedWindows::MovePath(const char* from, const char* to) {
 
 // DeleteFileA: files only, not read-only ones, and not while open or mapped.
 bool SimulatedWindows::DeletePath(const char* path) {
-  const Place file = Find(Text(path));
+  const Place file = Find(TextOrEmpty(path));
   const std::string& key = file.path.key;
   if (!IsFile(file.node) || file.node->readOnly || Fixed(key) || InUse(key)) return false;
   return Erase(file);
 }
 
 bool SimulatedWindows::PathExists(const char* path) {
-  return Find(Text(path)).node != nullptr;
+  return Find(TextOrEmpty(path)).node != nullptr;
 }
 
 bool SimulatedWindows::IsFolder(const char* path) {
-  return IsFolderNode(Find(Text(path)).node);
+  return IsFolderNode(Find(TextOrEmpty(path)).node);
 }
 
 // CreateProcessA fails for a program or current folder that does not exist.
 bool SimulatedWindows::StartProcess(const char* application, char* commandLine,
                                     const char* currentFolder, brx::ProcessHandles* started) {
-  const Place program = Find(Text(application));
-  const Place folder = Find(Text(currentFolder));
-  SeamEvent command(SeamEvent::Kind::kCommand, std::string(Text(commandLine)),
-                    std::string(Text(application)), std::string(Text(currentFolder)));
+  const Place program = Find(TextOrEmpty(application));
+  const Place folder = Find(TextOrEmpty(currentFolder));
+  SeamEvent command(SeamEvent::Kind::kCommand, std::string(TextOrEmpty(commandLine)),
+                    std::string(TextOrEmpty(application)), std::string(TextOrEmpty(currentFolder)));
   const bool fails = !program.valid || !folder.valid || (program.known && !IsFile(program.node)) ||
                      (folder.known && !IsFolderNode(folder.node));
   command.fate = fails           ? CommandFate::kNotStarted
@@ -390,11 +386,11 @@ void SimulatedWindows::WaitForProcess(brx::Handle process) {
 }
 
 void SimulatedWindows::SetStatusText(const char* text) {
-  events_.emplace_back(SeamEvent::Kind::kStatus, std::string(Text(text)));
+  events_.emplace_back(SeamEvent::Kind::kStatus, std::string(TextOrEmpty(text)));
 }
 
 int SimulatedWindows::AskUser(const char* text, const char* caption, uint32_t style) {
-  SeamEvent box(SeamEvent::Kind::kQuestion, std::string(Text(text)), std::string(Text(caption)));
+  SeamEvent box(SeamEvent::Kind::kQuestion, std::string(TextOrEmpty(text)), std::string(TextOrEmpty(caption)));
   box.style = style;
   box.answer = (style & 0x0F) == brx::kMbOkCancel ? answer : brx::kIdOk;
   events_.push_back(std::move(box));
