@@ -11,17 +11,17 @@
 #include <system_error>
 #include <vector>
 
-#include "brxpack/manifest/compression_level.h"
-#include "brxpack/manifest/manifest_base.h"
-#include "brxpack/stub/brand_version_info.h"
-#include "brxpack/contents/hex_text.h"
-#include "brxpack/manifest/registry_terms.h"
 #include "brxpack/contents/closest_name.h"
 #include "brxpack/contents/display_text.h"
+#include "brxpack/contents/hex_text.h"
 #include "brxpack/contents/package_path.h"
 #include "brxpack/contents/section_checks.h"
 #include "brxpack/contents/windows1251.h"
 #include "brxpack/host/host_path.h"
+#include "brxpack/manifest/compression_level.h"
+#include "brxpack/manifest/manifest_base.h"
+#include "brxpack/manifest/registry_terms.h"
+#include "brxpack/stub/brand_version_info.h"
 #include "package/entry_lookup.h"
 #include "package/format.h"
 #include "package/section_names.h"
@@ -80,13 +80,18 @@ class TableReader {
       : table_(table), prefix_(std::move(prefix)), problems_(problems) {}
 
   std::string Field(std::string_view key) const { return prefix_ + std::string(key); }
+  // "file[2].source[3]": the list's item numbered from 1.
+  std::string Item(std::string_view key, size_t index) const {
+    return Field(key) + "[" + std::to_string(index + 1) + "]";
+  }
   // "FILE:LINE:COLUMN: file[2]": where the table starts, and its name.
   std::string Where() const {
     std::string name = prefix_;
     if (!name.empty() && name.back() == '.') name.pop_back();
     return problems_.Place(table_.source()) + ": " + name;
   }
-  bool Has(std::string_view key) const { return table_.get(key) != nullptr; }
+  const toml::node* Get(std::string_view key) const { return table_.get(key); }
+  bool Has(std::string_view key) const { return Get(key) != nullptr; }
 
   void RejectUnknownKeys(std::initializer_list<std::string_view> known) {
     for (auto&& [key, node] : table_) {
@@ -165,21 +170,13 @@ class TableReader {
   // A list of paths for the package, each judged by the one path rule (an
   // empty item, which would end the list where it stands, among others).
   std::optional<std::vector<std::string>> PathList(std::string_view key, PathUse use) {
-    const toml::node* node = table_.get(key);
-    if (node == nullptr) {
-      Missing(key);
-      return std::nullopt;
-    }
-    const toml::array* array = node->as_array();
-    if (array == nullptr) {
-      problems_.Add(node->source(), Field(key), "must be a list of texts in [ ]");
-      return std::nullopt;
-    }
+    const toml::array* array = Array(key, true);
+    if (array == nullptr) return std::nullopt;
     std::vector<std::string> items;
     bool good = true;
     for (size_t i = 0; i < array->size(); ++i) {
       const toml::node& item = *array->get(i);
-      const std::string field = Field(key) + "[" + std::to_string(i + 1) + "]";
+      const std::string field = Item(key, i);
       if (!item.is_string()) {
         problems_.Add(item.source(), field, "must be a text in quotes");
         good = false;
@@ -219,20 +216,14 @@ class TableReader {
   // A list of texts as they are (UTF-8); nothing when the key is absent.
   std::vector<std::pair<const toml::node*, std::string>> Utf8List(std::string_view key) {
     std::vector<std::pair<const toml::node*, std::string>> items;
-    const toml::node* node = table_.get(key);
-    if (node == nullptr) return items;
-    const toml::array* array = node->as_array();
-    if (array == nullptr) {
-      problems_.Add(node->source(), Field(key), "must be a list of texts in [ ]");
-      return items;
-    }
+    const toml::array* array = Array(key, false);
+    if (array == nullptr) return items;
     for (size_t i = 0; i < array->size(); ++i) {
       const toml::node& item = *array->get(i);
       if (item.is_string()) {
         items.emplace_back(&item, item.as_string()->get());
       } else {
-        problems_.Add(item.source(), Field(key) + "[" + std::to_string(i + 1) + "]",
-                      "must be a text in quotes");
+        problems_.Add(item.source(), Item(key, i), "must be a text in quotes");
       }
     }
     return items;
@@ -261,16 +252,28 @@ class TableReader {
   }
 
  private:
+  // The key's list, or null (with a problem when it is not a list, or when a
+  // required one is missing).
+  const toml::array* Array(std::string_view key, bool required) {
+    const toml::node* node = table_.get(key);
+    if (node == nullptr && required) Missing(key);
+    if (node == nullptr || node->is_array()) return node != nullptr ? node->as_array() : nullptr;
+    problems_.Add(node->source(), Field(key), "must be a list of texts in [ ]");
+    return nullptr;
+  }
+
   const toml::table& table_;
   std::string prefix_;
   Problems& problems_;
 };
 
-// The tables of an array of tables ([[name]]), or nothing (with a problem)
-// when the key holds something else.
-std::vector<const toml::table*> TablesOf(const toml::table& root, std::string_view key,
-                                         Problems& problems) {
-  std::vector<const toml::table*> tables;
+// The tables of an array of tables ([[name]]), each read with its own
+// prefix ("file[2].") and its keys checked; a problem when the key holds
+// something else.
+std::vector<TableReader> TablesOf(const toml::table& root, std::string_view key,
+                                  std::initializer_list<std::string_view> known,
+                                  Problems& problems) {
+  std::vector<TableReader> tables;
   const toml::node* node = root.get(key);
   if (node == nullptr) return tables;
   const toml::array* array = node->as_array();
@@ -279,23 +282,31 @@ std::vector<const toml::table*> TablesOf(const toml::table& root, std::string_vi
                  "must be written as [[" + std::string(key) + "]] tables");
     return tables;
   }
-  for (const toml::node& element : *array) tables.push_back(element.as_table());
+  for (const toml::node& element : *array) {
+    tables.emplace_back(*element.as_table(),
+                        std::string(key) + "[" + std::to_string(tables.size() + 1) + "].",
+                        problems);
+    tables.back().RejectUnknownKeys(known);
+  }
   return tables;
 }
 
-const toml::table* TableOf(const toml::table& root, std::string_view key, Problems& problems) {
+// The [key] table read with its keys checked; nothing when it is absent or
+// (with a problem) not a table.
+std::optional<TableReader> TableOf(const toml::table& root, std::string_view key,
+                                   std::initializer_list<std::string_view> known,
+                                   Problems& problems) {
   const toml::node* node = root.get(key);
-  if (node == nullptr) return nullptr;
+  if (node == nullptr) return std::nullopt;
   if (!node->is_table()) {
     problems.Add(node->source(), std::string(key),
                  "must be written as a [" + std::string(key) + "] table");
-    return nullptr;
+    return std::nullopt;
   }
-  return node->as_table();
-}
-
-std::string Indexed(std::string_view key, size_t index) {
-  return std::string(key) + "[" + std::to_string(index + 1) + "].";
+  std::optional<TableReader> reader(std::in_place, *node->as_table(), std::string(key) + ".",
+                                    problems);
+  reader->RejectUnknownKeys(known);
+  return reader;
 }
 
 // Entry names live in a 32-byte field: at most 31 bytes, and a name
@@ -316,10 +327,9 @@ void CheckEntryName(TableReader& reader, std::string_view key, const std::string
 }
 
 void ReadPackageTable(const toml::table& root, Manifest& manifest, Problems& problems) {
-  const toml::table* table = TableOf(root, "package", problems);
-  if (table == nullptr) return;
-  TableReader reader(*table, "package.", problems);
-  reader.RejectUnknownKeys({"level", "output"});
+  std::optional<TableReader> table = TableOf(root, "package", {"level", "output"}, problems);
+  if (!table) return;
+  TableReader& reader = *table;
   if (std::optional<int64_t> level = reader.Integer("level", 0, kMaxCompressionLevel, false)) {
     manifest.level = static_cast<int>(*level);
   }
@@ -329,11 +339,12 @@ void ReadPackageTable(const toml::table& root, Manifest& manifest, Problems& pro
 }
 
 void ReadTarget(const toml::table& root, Manifest& manifest, Problems& problems) {
-  const toml::table* table = TableOf(root, "target", problems);
-  if (table == nullptr) return;
-  TableReader reader(*table, "target.", problems);
-  reader.RejectUnknownKeys(
-      {"registry_key", "folder_value", "program_value", "level_value", "patch_level", "arch"});
+  std::optional<TableReader> table = TableOf(
+      root, "target",
+      {"registry_key", "folder_value", "program_value", "level_value", "patch_level", "arch"},
+      problems);
+  if (!table) return;
+  TableReader& reader = *table;
   if (const std::optional<std::string> arch = reader.Utf8("arch", false)) {
     manifest.arch = ParseArch(*arch);
     if (!manifest.arch) {
@@ -364,20 +375,19 @@ void ReadTarget(const toml::table& root, Manifest& manifest, Problems& problems)
 }
 
 void ReadStartup(const toml::table& root, ScriptSections& script, Problems& problems) {
-  const toml::table* table = TableOf(root, "startup", problems);
-  if (table == nullptr) return;
-  TableReader reader(*table, "startup.", problems);
-  reader.RejectUnknownKeys({"caption", "question"});
+  std::optional<TableReader> table = TableOf(root, "startup", {"caption", "question"}, problems);
+  if (!table) return;
+  TableReader& reader = *table;
   std::optional<std::string> caption = reader.Text("caption", true);
   std::optional<std::string> question = reader.Text("question", true);
   if (caption && question) script.startup = StartupText{*caption, *question};
 }
 
 void ReadPayload(const toml::table& root, Manifest& manifest, Problems& problems) {
-  const toml::table* table = TableOf(root, "payload", problems);
-  if (table == nullptr) return;
-  TableReader reader(*table, "payload.", problems);
-  reader.RejectUnknownKeys({"folder", "only", "symlinks", "exclude", "include"});
+  std::optional<TableReader> table =
+      TableOf(root, "payload", {"folder", "only", "symlinks", "exclude", "include"}, problems);
+  if (!table) return;
+  TableReader& reader = *table;
   PayloadSettings payload;
   const std::optional<std::string> folder = reader.Utf8("folder", true);
   payload.rules.followLinks = reader.Boolean("symlinks").value_or(false);
@@ -391,8 +401,7 @@ void ReadPayload(const toml::table& root, Manifest& manifest, Problems& problems
         patterns->push_back(std::move(*pattern));
         continue;
       }
-      problems.Add(items[i].first->source(), reader.Field(key) + "[" + std::to_string(i + 1) + "]",
-                   pattern.error());
+      problems.Add(items[i].first->source(), reader.Item(key, i), pattern.error());
       fine = false;
     }
   }
@@ -404,10 +413,9 @@ void ReadPayload(const toml::table& root, Manifest& manifest, Problems& problems
 }
 
 void ReadFiles(const toml::table& root, Manifest& manifest, Problems& problems) {
-  const std::vector<const toml::table*> tables = TablesOf(root, "file", problems);
-  for (size_t i = 0; i < tables.size(); ++i) {
-    TableReader reader(*tables[i], Indexed("file", i), problems);
-    reader.RejectUnknownKeys({"source", "install", "entry", "stored"});
+  std::vector<TableReader> tables =
+      TablesOf(root, "file", {"source", "install", "entry", "stored"}, problems);
+  for (TableReader& reader : tables) {
     FileItem item;
     std::optional<std::string> source = reader.Utf8("source", true);
     item.install = reader.Text("install", false);
@@ -420,7 +428,7 @@ void ReadFiles(const toml::table& root, Manifest& manifest, Problems& problems) 
       continue;
     }
     const char* installed = reader.Has("install") ? "install" : "entry";
-    problems.CheckTaken(tables[i]->get(installed), reader.Field(installed));
+    problems.CheckTaken(reader.Get(installed), reader.Field(installed));
     if (item.entry) CheckEntryName(reader, "entry", *item.entry, false);
     if (item.install &&
         !reader.KeyIsFine("install", *item.install,
@@ -434,10 +442,8 @@ void ReadFiles(const toml::table& root, Manifest& manifest, Problems& problems) 
 }
 
 void ReadRenames(const toml::table& root, ScriptSections& script, Problems& problems) {
-  const std::vector<const toml::table*> tables = TablesOf(root, "rename", problems);
-  for (size_t i = 0; i < tables.size(); ++i) {
-    TableReader reader(*tables[i], Indexed("rename", i), problems);
-    reader.RejectUnknownKeys({"entry", "install"});
+  std::vector<TableReader> tables = TablesOf(root, "rename", {"entry", "install"}, problems);
+  for (TableReader& reader : tables) {
     std::optional<std::string> entry = reader.Text("entry", true);
     std::optional<std::string> install = reader.Text("install", true);
     if (install) install = WithBackslashes(std::move(*install));
@@ -449,29 +455,21 @@ void ReadRenames(const toml::table& root, ScriptSections& script, Problems& prob
   }
 }
 
-void ReadFolders(const toml::table& root, ScriptSections& script, Problems& problems) {
-  const toml::table* table = TableOf(root, "folders", problems);
-  if (table == nullptr) return;
-  TableReader reader(*table, "folders.", problems);
-  reader.RejectUnknownKeys({"create"});
-  script.folders = reader.PathList("create", PathUse::kFolder);
-}
-
-void ReadRemovals(const toml::table& root, ScriptSections& script, Problems& problems) {
-  const toml::table* table = TableOf(root, "remove", problems);
-  if (table == nullptr) return;
-  TableReader reader(*table, "remove.", problems);
-  reader.RejectUnknownKeys({"paths"});
-  script.removals = reader.PathList("paths", PathUse::kRemoval);
+// [folders] create and [remove] paths: a table holding one list of paths.
+void ReadPathTable(const toml::table& root, std::string_view table, std::string_view key,
+                   PathUse use, std::optional<std::vector<std::string>>& paths,
+                   Problems& problems) {
+  if (std::optional<TableReader> reader = TableOf(root, table, {key}, problems)) {
+    paths = reader->PathList(key, use);
+  }
 }
 
 void ReadCommands(const toml::table& root, ScriptSections& script, Problems& problems) {
-  const std::vector<const toml::table*> tables = TablesOf(root, "command", problems);
+  std::vector<TableReader> tables =
+      TablesOf(root, "command", {"program", "arguments", "wait", "relative"}, problems);
   if (tables.empty()) return;
   std::vector<brx::CommandInput> commands;
-  for (size_t i = 0; i < tables.size(); ++i) {
-    TableReader reader(*tables[i], Indexed("command", i), problems);
-    reader.RejectUnknownKeys({"program", "arguments", "wait", "relative"});
+  for (TableReader& reader : tables) {
     brx::CommandInput command;
     std::optional<std::string> program = reader.Text("program", true);
     std::optional<std::string> arguments = reader.Text("arguments", false);
@@ -515,9 +513,8 @@ uint32_t CodeOf(TableReader& reader, std::string_view key, const char* words,
 
 // The data's form follows the type: a number (or its text) for dword, a text
 // for string, nothing for key-only. Nothing when it is missing or wrong.
-std::optional<std::string> RegistryData(TableReader& reader, const toml::table& table,
-                                        uint32_t type) {
-  const toml::node* node = table.get("data");
+std::optional<std::string> RegistryData(TableReader& reader, uint32_t type) {
+  const toml::node* node = reader.Get("data");
   if (type == brx::kRegistryTypeKeyOnly) {
     if (node != nullptr) reader.Problem("data", "is not used by a key-only value; remove it");
     return std::string();
@@ -545,12 +542,11 @@ std::optional<std::string> RegistryData(TableReader& reader, const toml::table& 
 }
 
 void ReadRegistry(const toml::table& root, ScriptSections& script, Problems& problems) {
-  const std::vector<const toml::table*> tables = TablesOf(root, "registry", problems);
+  std::vector<TableReader> tables =
+      TablesOf(root, "registry", {"root", "key", "name", "type", "data", "operation"}, problems);
   if (tables.empty()) return;
   std::vector<brx::RegistryValueInput> records;
-  for (size_t i = 0; i < tables.size(); ++i) {
-    TableReader reader(*tables[i], Indexed("registry", i), problems);
-    reader.RejectUnknownKeys({"root", "key", "name", "type", "data", "operation"});
+  for (TableReader& reader : tables) {
     brx::RegistryValueInput record;
     record.root = CodeOf(reader, "root", "\"HKCU\" or \"HKLM\"", RootCode, nullptr);
     record.type =
@@ -559,7 +555,7 @@ void ReadRegistry(const toml::table& root, ScriptSections& script, Problems& pro
     const std::optional<std::string> key = reader.Text("key", true);
     const std::optional<std::string> name = reader.Text("name", false);
     const std::optional<std::string> data =
-        record.type != kNoCode ? RegistryData(reader, *tables[i], record.type) : std::nullopt;
+        record.type != kNoCode ? RegistryData(reader, record.type) : std::nullopt;
     const bool fine = (!key || reader.KeyIsFine("key", *key, ControlCharacterProblem(*key))) &&
                       (!name || reader.KeyIsFine("name", *name, ControlCharacterProblem(*name)));
     if (record.root == kNoCode || record.type == kNoCode || record.operation == kNoCode || !key ||
@@ -575,10 +571,8 @@ void ReadRegistry(const toml::table& root, ScriptSections& script, Problems& pro
 }
 
 void ReadRawSections(const toml::table& root, ScriptSections& script, Problems& problems) {
-  const std::vector<const toml::table*> tables = TablesOf(root, "section", problems);
-  for (size_t i = 0; i < tables.size(); ++i) {
-    TableReader reader(*tables[i], Indexed("section", i), problems);
-    reader.RejectUnknownKeys({"name", "bytes"});
+  std::vector<TableReader> tables = TablesOf(root, "section", {"name", "bytes"}, problems);
+  for (TableReader& reader : tables) {
     std::optional<std::string> name = reader.Text("name", true);
     std::optional<std::string> hex = reader.Utf8("bytes", true);
     if (name) CheckEntryName(reader, "name", *name, true);
@@ -601,10 +595,11 @@ void ReadRawSections(const toml::table& root, ScriptSections& script, Problems& 
 
 // Texts for the stub's version information stay UTF-8: it stores UTF-16.
 void ReadBrand(const toml::table& root, Manifest& manifest, Problems& problems) {
-  const toml::table* table = TableOf(root, "brand", problems);
-  if (table == nullptr) return;
-  TableReader reader(*table, "brand.", problems);
-  reader.RejectUnknownKeys({"company", "product", "version", "description", "copyright", "icon"});
+  std::optional<TableReader> table =
+      TableOf(root, "brand", {"company", "product", "version", "description", "copyright", "icon"},
+              problems);
+  if (!table) return;
+  TableReader& reader = *table;
   Brand brand;
   const std::optional<std::string> product = reader.Utf8("product", true);
   const std::optional<std::string> version = reader.Utf8("version", true);
@@ -680,9 +675,9 @@ Result<Manifest> Parse(std::string_view text, const std::filesystem::path& path,
   }
   ReadFiles(root, manifest, problems);
   ReadRenames(root, manifest.script, problems);
-  ReadFolders(root, manifest.script, problems);
+  ReadPathTable(root, "folders", "create", PathUse::kFolder, manifest.script.folders, problems);
   ReadCommands(root, manifest.script, problems);
-  ReadRemovals(root, manifest.script, problems);
+  ReadPathTable(root, "remove", "paths", PathUse::kRemoval, manifest.script.removals, problems);
   ReadRegistry(root, manifest.script, problems);
   ReadRawSections(root, manifest.script, problems);
   ReadBrand(root, manifest, problems);
