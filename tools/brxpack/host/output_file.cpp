@@ -38,142 +38,115 @@ std::filesystem::path TemporaryNameFor(const std::filesystem::path& finalPath) {
   return name;
 }
 
+// The system's side. A write names its offset, so appending and
+// overwriting a header go through one call and never move a file pointer.
+constexpr intptr_t kNoFile = -1;
+
+#ifdef _WIN32
+
+intptr_t OpenNew(const std::filesystem::path& path) {
+  // Shared for deletion only, so that an interruption can remove it while open.
+  const HANDLE handle = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
+                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return handle == INVALID_HANDLE_VALUE ? kNoFile : reinterpret_cast<intptr_t>(handle);
+}
+
+// What one call wrote at `offset`; 0 or less on failure.
+int64_t WriteSome(intptr_t file, const char* bytes, size_t size, uint64_t offset) {
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(offset);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+  DWORD done = 0;
+  return WriteFile(reinterpret_cast<HANDLE>(file), bytes, chunk, &done, &at) ? done : -1;
+}
+
+bool CloseFile(intptr_t file) {
+  return CloseHandle(reinterpret_cast<HANDLE>(file)) != 0;
+}
+void RemoveFile(const std::filesystem::path& path) {
+  DeleteFileW(path.c_str());
+}
+bool RenameOver(const std::filesystem::path& from, const std::filesystem::path& to) {
+  return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+#else
+
+intptr_t OpenNew(const std::filesystem::path& path) {
+  return open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+}
+
+int64_t WriteSome(intptr_t file, const char* bytes, size_t size, uint64_t offset) {
+  ssize_t done;
+  do {
+    done = pwrite(static_cast<int>(file), bytes, size, static_cast<off_t>(offset));
+  } while (done < 0 && errno == EINTR);
+  return done;
+}
+
+bool CloseFile(intptr_t file) {
+  return close(static_cast<int>(file)) == 0;
+}
+void RemoveFile(const std::filesystem::path& path) {
+  unlink(path.c_str());
+}
+bool RenameOver(const std::filesystem::path& from, const std::filesystem::path& to) {
+  return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+#endif
+
+bool WriteAll(intptr_t file, const void* data, size_t size, uint64_t offset) {
+  const char* bytes = static_cast<const char*>(data);
+  while (size > 0) {
+    const int64_t done = WriteSome(file, bytes, size, offset);
+    if (done <= 0) return false;
+    bytes += done;
+    size -= static_cast<size_t>(done);
+    offset += static_cast<uint64_t>(done);
+  }
+  return true;
+}
+
 }  // namespace
 
 Status AtomicOutputFile::Failure(const char* what) const {
   return Error{Utf8FromPath(finalPath_) + ": " + what + ": " + LastSystemErrorText()};
 }
 
-#ifdef _WIN32
-
 Result<AtomicOutputFile> AtomicOutputFile::Create(const std::filesystem::path& finalPath) {
   Status allowed = CheckNotProtected(finalPath);
   if (!allowed.ok()) return allowed.TakeError();
   AtomicOutputFile file;
   file.finalPath_ = finalPath;
   file.temporaryPath_ = TemporaryNameFor(finalPath);
-  // Shared for deletion only, so that an interruption can remove it while open.
-  HANDLE handle = CreateFileW(file.temporaryPath_.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE,
-                              nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return file.Failure("cannot create").TakeError();
-  file.handle_ = handle;
+  file.file_ = OpenNew(file.temporaryPath_);
+  if (file.file_ == kNoFile) return file.Failure("cannot create").TakeError();
   file.open_ = true;
   file.cleanupSlot_ = RegisterTemporary(file.temporaryPath_);
   return file;
 }
 
 Status AtomicOutputFile::Write(const void* data, size_t size) {
-  const char* bytes = static_cast<const char*>(data);
-  while (size > 0) {
-    const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
-    DWORD done = 0;
-    if (!WriteFile(handle_, bytes, chunk, &done, nullptr) || done == 0) {
-      return Failure("cannot write");
-    }
-    bytes += done;
-    size -= done;
-    written_ += done;
-  }
+  if (!WriteAll(file_, data, size, written_)) return Failure("cannot write");
+  written_ += size;
   return Status::Ok();
 }
 
 Status AtomicOutputFile::WriteAt(uint64_t offset, const void* data, size_t size) {
-  LARGE_INTEGER position;
-  position.QuadPart = static_cast<LONGLONG>(offset);
-  if (!SetFilePointerEx(handle_, position, nullptr, FILE_BEGIN)) return Failure("cannot seek");
-  const uint64_t end = written_;
-  Status status = Write(data, size);
-  written_ = end;
-  position.QuadPart = static_cast<LONGLONG>(end);
-  if (!SetFilePointerEx(handle_, position, nullptr, FILE_BEGIN) && status.ok()) {
-    return Failure("cannot seek");
-  }
-  return status;
-}
-
-Status AtomicOutputFile::Commit() {
-  open_ = false;
-  if (!CloseHandle(handle_)) {
-    Status status = Failure("cannot close");
-    DeleteFileW(temporaryPath_.c_str());
-    ReleaseTemporary(std::exchange(cleanupSlot_, -1));
-    return status;
-  }
-  const bool renamed =
-      MoveFileExW(temporaryPath_.c_str(), finalPath_.c_str(), MOVEFILE_REPLACE_EXISTING);
-  Status status = renamed ? Status::Ok() : Failure("cannot rename the finished file to its name");
-  if (!renamed) DeleteFileW(temporaryPath_.c_str());
-  ReleaseTemporary(std::exchange(cleanupSlot_, -1));
-  return status;
-}
-
-void AtomicOutputFile::Abandon() {
-  if (!open_) return;
-  open_ = false;
-  CloseHandle(handle_);
-  DeleteFileW(temporaryPath_.c_str());
-  ReleaseTemporary(std::exchange(cleanupSlot_, -1));
-}
-
-AtomicOutputFile::AtomicOutputFile(AtomicOutputFile&& other) noexcept
-    : finalPath_(std::move(other.finalPath_)),
-      temporaryPath_(std::move(other.temporaryPath_)),
-      handle_(other.handle_),
-      written_(other.written_),
-      open_(std::exchange(other.open_, false)),
-      cleanupSlot_(std::exchange(other.cleanupSlot_, -1)) {}
-
-#else
-
-Result<AtomicOutputFile> AtomicOutputFile::Create(const std::filesystem::path& finalPath) {
-  Status allowed = CheckNotProtected(finalPath);
-  if (!allowed.ok()) return allowed.TakeError();
-  AtomicOutputFile file;
-  file.finalPath_ = finalPath;
-  file.temporaryPath_ = TemporaryNameFor(finalPath);
-  file.descriptor_ =
-      open(file.temporaryPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (file.descriptor_ < 0) return file.Failure("cannot create").TakeError();
-  file.open_ = true;
-  file.cleanupSlot_ = RegisterTemporary(file.temporaryPath_);
-  return file;
-}
-
-Status AtomicOutputFile::Write(const void* data, size_t size) {
-  const char* bytes = static_cast<const char*>(data);
-  while (size > 0) {
-    const ssize_t done = write(descriptor_, bytes, size);
-    if (done < 0 && errno == EINTR) continue;
-    if (done <= 0) return Failure("cannot write");
-    bytes += done;
-    size -= static_cast<size_t>(done);
-    written_ += static_cast<uint64_t>(done);
-  }
-  return Status::Ok();
-}
-
-Status AtomicOutputFile::WriteAt(uint64_t offset, const void* data, size_t size) {
-  const char* bytes = static_cast<const char*>(data);
-  while (size > 0) {
-    const ssize_t done = pwrite(descriptor_, bytes, size, static_cast<off_t>(offset));
-    if (done < 0 && errno == EINTR) continue;
-    if (done <= 0) return Failure("cannot write");
-    bytes += done;
-    size -= static_cast<size_t>(done);
-    offset += static_cast<uint64_t>(done);
-  }
-  return Status::Ok();
+  return WriteAll(file_, data, size, offset) ? Status::Ok() : Failure("cannot write");
 }
 
 Status AtomicOutputFile::Commit() {
   open_ = false;
   Status status = Status::Ok();
-  if (close(descriptor_) != 0) {
+  if (!CloseFile(file_)) {
     status = Failure("cannot close");
-  } else if (std::rename(temporaryPath_.c_str(), finalPath_.c_str()) != 0) {
+  } else if (!RenameOver(temporaryPath_, finalPath_)) {
     status = Failure("cannot rename the finished file to its name");
   }
-  if (!status.ok()) unlink(temporaryPath_.c_str());
+  if (!status.ok()) RemoveFile(temporaryPath_);
   // Released only now: an interruption before the rename still finds it.
   ReleaseTemporary(std::exchange(cleanupSlot_, -1));
   return status;
@@ -182,20 +155,18 @@ Status AtomicOutputFile::Commit() {
 void AtomicOutputFile::Abandon() {
   if (!open_) return;
   open_ = false;
-  close(descriptor_);
-  unlink(temporaryPath_.c_str());
+  CloseFile(file_);
+  RemoveFile(temporaryPath_);
   ReleaseTemporary(std::exchange(cleanupSlot_, -1));
 }
 
 AtomicOutputFile::AtomicOutputFile(AtomicOutputFile&& other) noexcept
     : finalPath_(std::move(other.finalPath_)),
       temporaryPath_(std::move(other.temporaryPath_)),
-      descriptor_(other.descriptor_),
+      file_(other.file_),
       written_(other.written_),
       open_(std::exchange(other.open_, false)),
       cleanupSlot_(std::exchange(other.cleanupSlot_, -1)) {}
-
-#endif
 
 AtomicOutputFile::~AtomicOutputFile() {
   Abandon();

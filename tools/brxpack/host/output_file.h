@@ -35,11 +35,7 @@ class AtomicOutputFile {
 
   std::filesystem::path finalPath_;
   std::filesystem::path temporaryPath_;
-#ifdef _WIN32
-  void* handle_ = nullptr;
-#else
-  int descriptor_ = -1;
-#endif
+  intptr_t file_ = -1;  // a descriptor, or on Windows a handle
   uint64_t written_ = 0;
   bool open_ = false;
   int cleanupSlot_ = -1;  // see interrupt_cleanup.h
