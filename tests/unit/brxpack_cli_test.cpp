@@ -135,7 +135,7 @@ TEST(BrxpackCliTest, KeepsTheConventions) {
       {{"build", "--json", "@warn.toml", "-o", "@j.brx"},
        0,
        "{\"package\":\"@j.brx\",\"exe\":null,\"brand\":null,\"entries\":6,\"sections\":4,"
-       "\"files\":2,",
+       "\"files\":2,\"compressed\":2,\"contentBytes\":222,\"packageBytes\":",
        "brxpack: warning: "},
       {{"verify", "--json", "@brxpack.brx"},
        0,

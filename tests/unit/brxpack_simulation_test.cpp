@@ -222,7 +222,8 @@ TEST(SimulateTest, InstallsOnACopyAndComparesTheResult) {
   EXPECT_EQ(good.code, 0) << good.out << good.err;
   // Progress on a terminal, for the copy and for the files installed.
   for (const std::string what : {"\rcopying ", "\rinstalling on "}) {
-    EXPECT_NE(good.err.find(what + workspace.Text("1.0") + ": 100%"), std::string::npos) << good.err;
+    EXPECT_NE(good.err.find(what + workspace.Text("1.0") + ": 100%"), std::string::npos)
+        << good.err;
   }
   for (const char* line : {"target    C:\\Program Files\\App\\, program app.exe, patch level 0",
                            "command   C:\\Program Files\\App\\app.exe, command line \"DUMMY \"",
@@ -359,9 +360,10 @@ TEST(SimulateTest, InterruptionLeavesNoScratchCopy) {
   }
 }
 
-// The tool run in a child process whose files cannot grow past `limit`
-// bytes: writes past it fail with EFBIG, as a full disk fails them.
-test::ToolRun RunToolWithFileLimit(const std::vector<std::string>& arguments, rlim_t limit) {
+// The tool run in a child process under a resource limit: with
+// RLIMIT_FSIZE, writes past it fail with EFBIG, as a full disk fails them.
+test::ToolRun RunToolWithLimit(const std::vector<std::string>& arguments, int resource,
+                               rlim_t limit) {
   int channel[2];
   if (pipe(channel) != 0) return {-1, "", "no pipe"};
   const pid_t child = fork();
@@ -369,7 +371,7 @@ test::ToolRun RunToolWithFileLimit(const std::vector<std::string>& arguments, rl
     close(channel[0]);
     signal(SIGXFSZ, SIG_IGN);
     const rlimit cap = {limit, limit};
-    setrlimit(RLIMIT_FSIZE, &cap);
+    setrlimit(resource, &cap);
     const test::ToolRun run = RunTool(arguments);
     const std::string message = std::to_string(run.code) + '\0' + run.out + '\0' + run.err;
     for (size_t done = 0; done < message.size();) {
@@ -420,10 +422,10 @@ TEST(SimulateTest, EndsOnAHostWriteFailure) {
       {"large", "out-large", "data.bin"},  // the copy of the release
   };
   for (const Case& c : cases) {
-    const test::ToolRun run = RunToolWithFileLimit(
+    const test::ToolRun run = RunToolWithLimit(
         {"simulate", workspace.Text("u.brx"), "--installed", workspace.Text(c.release), "--expect",
          workspace.Text("2.0"), "--output", workspace.Text(c.output)},
-        32 * 1024);
+        RLIMIT_FSIZE, 32 * 1024);
     EXPECT_EQ(run.code, 2) << c.release << "\n" << run.out << run.err;
     EXPECT_EQ(run.err.rfind("brxpack: ", 0), 0u) << run.err;
     EXPECT_NE(run.err.find(c.failedPath), std::string::npos) << run.err;
@@ -431,6 +433,27 @@ TEST(SimulateTest, EndsOnAHostWriteFailure) {
     EXPECT_EQ(run.out.find("installed"), std::string::npos) << run.out;
     EXPECT_EQ(run.out.find("differ"), std::string::npos) << run.out;
   }
+}
+
+// Tests that the copy of the release closes each file it copies: a release
+// of more files than the process may hold open is copied and proven.
+TEST(SimulateTest, CopiesMoreFilesThanItMayHoldOpen) {
+  Workspace workspace;
+  workspace.Write("update.toml",
+                  "[target]\nregistry_key = 'SOFTWARE\\Pub\\App'\npatch_level = 1\n"
+                  "[payload]\nfolder = '2.0'\n");
+  for (const char* release : {"1.0", "2.0"}) {
+    workspace.Write(std::string(release) + "/app.exe", "MZ");
+    for (int i = 0; i < 64; ++i)
+      workspace.Write(std::string(release) + "/f" + std::to_string(i), "x");
+  }
+  ASSERT_EQ(RunTool({"build", workspace.Text("update.toml"), "-o", workspace.Text("u.brx")}).code,
+            0);
+  const test::ToolRun run =
+      RunToolWithLimit({"simulate", workspace.Text("u.brx"), "--installed", workspace.Text("1.0"),
+                        "--expect", workspace.Text("2.0"), "--output", workspace.Text("out")},
+                       RLIMIT_NOFILE, 48);
+  EXPECT_EQ(run.code, 0) << run.out << run.err;
 }
 
 }  // namespace
