@@ -260,6 +260,11 @@ TEST(PackageStreamWriterTest, InterruptionLeavesNoTemporaryFile) {
         testing::KilledBySignal(signal), "");
     EXPECT_TRUE(workspace.Files().empty()) << workspace.Files().size() << " files left";
   }
+  // A name that would not fit its slot with the ending NUL is not taken.
+  const int longest = RegisterTemporary(std::string(4095, 'n'));
+  EXPECT_GE(longest, 0);
+  ReleaseTemporary(longest);
+  EXPECT_EQ(RegisterTemporary(std::string(4096, 'n')), -1);
 }
 
 }  // namespace
