@@ -20,7 +20,8 @@ using test::EntryStorage;
 using test::RunTool;
 using test::Workspace;
 
-const std::string kKeysPayload = "SOFTWARE\\Pub\\App\0ProgramPath\0ProgramName\0PatchLevel\0\1\0\0\0\0"s;
+const std::string kKeysPayload =
+    "SOFTWARE\\Pub\\App\0ProgramPath\0ProgramName\0PatchLevel\0\1\0\0\0\0"s;
 
 std::vector<uint8_t> CleanPackage() {
   return test::PackageOf({
@@ -107,12 +108,17 @@ TEST(PackageVerificationTest, FindsEveryTruncation) {
 // accepts each package (but the last, whose damaged entry it does not name),
 // yet verify names each problem on a line of its own.
 TEST(PackageVerificationTest, ReportsWhatTheReaderLetsPass) {
-  const test::PackageEntrySource keys = {":RegistryKeys", Bytes(kKeysPayload), EntryStorage::kStored};
+  const test::PackageEntrySource keys = {":RegistryKeys", Bytes(kKeysPayload),
+                                         EntryStorage::kStored};
   // An uncompressed directory whose second entry's size is patched to
   // reach past the package.
   std::vector<uint8_t> tooLong =
       brx::test::WriteTestPackage({keys, {"big.bin", Bytes("0123456789"), EntryStorage::kStored}});
   brx::WriteLe32(tooLong.data() + brx::ReadLe32(tooLong.data() + 20) + 48 + 36, 100000);
+  // A compressed entry whose size is patched past what its stream can give.
+  std::vector<uint8_t> claims = brx::test::WriteTestPackage(
+      {keys, {"big.bin", Bytes(std::string(50, 'b')), EntryStorage::kCompressed}});
+  brx::WriteLe32(claims.data() + brx::ReadLe32(claims.data() + 20) + 48 + 36, 100000);
   std::vector<uint8_t> badMagic = test::PackageOf({keys});
   badMagic[3] = 'N';
   struct Case {
@@ -161,6 +167,7 @@ TEST(PackageVerificationTest, ReportsWhatTheReaderLetsPass) {
       {tooLong,
        "the installer's reader refuses it: an entry's stored bytes reach past the end of the "
        "package\nentry 2 \"big.bin\": its 100000 stored bytes at offset"},
+      {claims, "entry 2 \"big.bin\": claims 100000 bytes, more than its"},
       {badMagic,
        "the installer's reader refuses it: the package header's magic is damaged: the file "
        "begins \"BriNdlex data  \\x1A\", not \"Brindlex data  \\x1A\""},
@@ -184,7 +191,8 @@ TEST(PackageVerificationTest, ReportsWhatTheReaderLetsPass) {
 // exit code, writing nothing; a clean one (raw stored entries from another
 // writer, which verify calls unprotected) passes both.
 TEST(PackageVerificationTest, VerifyAndExtractAgreeOnInstalledPaths) {
-  const test::PackageEntrySource keys = {":RegistryKeys", Bytes(kKeysPayload), EntryStorage::kStored};
+  const test::PackageEntrySource keys = {":RegistryKeys", Bytes(kKeysPayload),
+                                         EntryStorage::kStored};
   const auto file = [](const std::string& name) {
     return test::PackageEntrySource{name, Bytes("bytes"), EntryStorage::kStored};
   };
