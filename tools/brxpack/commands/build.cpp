@@ -1,18 +1,19 @@
 // brxpack build: a package file, the self-applying executable or both, from
 // a manifest.
-#include "brxpack/stub/brand.h"
-#include "brxpack/manifest/manifest_parser.h"
-#include "brxpack/host/output_guard.h"
-#include "brxpack/package/package_plan.h"
-#include "brxpack/package/package_stream_writer.h"
-#include "brxpack/stub/self_applying.h"
-#include "brxpack/stub/stub_file.h"
-#include "brxpack/commands/build_report.h"
 #include "brxpack/commands/command.h"
 #include "brxpack/commands/refuse.h"
+#include "brxpack/host/byte_size.h"
 #include "brxpack/host/host_path.h"
+#include "brxpack/host/json_writer.h"
 #include "brxpack/host/mapped_file.h"
 #include "brxpack/host/output_file.h"
+#include "brxpack/host/output_guard.h"
+#include "brxpack/manifest/manifest_parser.h"
+#include "brxpack/package/package_plan.h"
+#include "brxpack/package/package_stream_writer.h"
+#include "brxpack/stub/brand.h"
+#include "brxpack/stub/self_applying.h"
+#include "brxpack/stub/stub_file.h"
 
 namespace brxpack {
 
@@ -29,6 +30,39 @@ struct BuildOptions {
   bool werror = false;  // warnings fail the build
   bool json = false;    // one JSON object instead of the summary lines
 };
+
+// What a build wrote, said once at its end: the "wrote" lines, or with
+// --json one object for scripts.
+struct BuildReport {
+  std::optional<std::string> package;  // the package file, when one was written
+  std::optional<std::string> exe;      // the self-applying executable, when one was written
+  std::optional<std::string> brand;    // "Product 1.2.3" when the installer carries a brand
+  uint64_t entries = 0;
+  uint64_t sections = 0;
+  uint64_t files = 0;
+  uint64_t compressed = 0;    // entries held as zlib streams; the rest are stored blocks
+  uint64_t contentBytes = 0;  // the entries' bytes as installed
+  uint64_t packageBytes = 0;  // the package as written, without the stub
+  std::vector<std::string> warnings;
+  bool json = false;  // the report is printed as JSON at the end, so no lines before
+};
+
+void PrintBuildJson(const BuildReport& report, Console& console) {
+  JsonWriter json(console.out);
+  json.BeginObject();
+  json.Field("package", report.package);
+  json.Field("exe", report.exe);
+  json.Field("brand", report.brand);
+  json.Field("entries", report.entries);
+  json.Field("sections", report.sections);
+  json.Field("files", report.files);
+  json.Field("compressed", report.compressed);
+  json.Field("contentBytes", report.contentBytes);
+  json.Field("packageBytes", report.packageBytes);
+  json.Field("warnings", report.warnings);
+  json.EndObject();
+  console.out << "\n";
+}
 
 // What both ways of building share: the plan and how its entries are written.
 struct Build {
@@ -62,7 +96,8 @@ Result<std::vector<WrittenEntry>> WriteEntries(const Build& build, AtomicOutputF
   return written;
 }
 
-// Counts what was written into the report; without --json (and -q) says it.
+// Counts what was written into the report; without --json (and -q) says it:
+// "wrote FILE: 3 entries (...), 1.2 KB in 900 bytes".
 void Summarize(const std::string& what, const std::vector<WrittenEntry>& written,
                const PackagePlan& plan, uint64_t packageBytes, BuildReport& report,
                Console& console) {
@@ -74,7 +109,13 @@ void Summarize(const std::string& what, const std::vector<WrittenEntry>& written
     report.compressed += entry.compressed ? 1 : 0;
   }
   report.packageBytes = packageBytes;
-  if (!console.quiet && !report.json) PrintBuildSummary(report, what, console);
+  if (console.quiet || report.json) return;
+  console.out << "brxpack: wrote " << what << ": " << Counted(report.entries, "entry", "entries")
+              << " (" << Counted(report.sections, "section", "sections") << ", "
+              << Counted(report.files, "file", "files") << "; " << report.compressed
+              << " compressed, " << report.entries - report.compressed << " in stored blocks), "
+              << ReadableSize(report.contentBytes) << " in " << ReadableSize(report.packageBytes)
+              << "\n";
 }
 
 // The package file and, given a stub, the executable made from the finished

@@ -141,18 +141,10 @@ void PrintJson(const OpenedPackage& opened, const std::vector<EntryRow>& rows, C
   json.Field("size", opened.file.file.size());
   json.Field("packageStart", package.packageStart);
   json.Field("packageSize", package.packageEnd - package.packageStart);
-  json.Key("signature");
-  if (executable) {
-    json.String(DescribeSignature(opened.file.signature));
-  } else {
-    json.Null();
-  }
-  json.Key("stubArch");
-  if (opened.file.stubArch) {
-    json.String(ArchName(*opened.file.stubArch));
-  } else {
-    json.Null();
-  }
+  json.Field("signature",
+             executable ? std::optional(DescribeSignature(opened.file.signature)) : std::nullopt);
+  json.Field("stubArch",
+             opened.file.stubArch ? std::optional(ArchName(*opened.file.stubArch)) : std::nullopt);
   json.Key("directory");
   json.BeginObject();
   json.Field("entries", package.header.entryCount);

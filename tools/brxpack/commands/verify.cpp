@@ -81,12 +81,8 @@ void PrintJson(const std::vector<Verdict>& verdicts, Console& console) {
     json.Field("facts", verdict.report.facts);
     json.Field("problems", verdict.report.problems);
     json.Field("notes", verdict.report.notes);
-    json.Key("stubArch");
-    if (verdict.report.stubArch) {
-      json.String(ArchName(*verdict.report.stubArch));
-    } else {
-      json.Null();
-    }
+    const std::optional<StubArch> arch = verdict.report.stubArch;
+    json.Field("stubArch", arch ? std::optional(ArchName(*arch)) : std::nullopt);
     json.EndObject();
   }
   json.EndArray();

@@ -34,13 +34,8 @@ void PrintDiffJson(const ReleasesDiff& diff, const std::vector<std::string>& old
                    const DiffPackageSizes* sizes, std::ostream& out) {
   JsonWriter json(out);
   json.BeginObject();
-  json.Key("output");
-  if (output) {
-    json.String(*output);
-  } else {
-    json.Null();
-    json.Field("manifest", manifest);
-  }
+  json.Field("output", output);
+  if (!output) json.Field("manifest", manifest);
   const ReleaseDiff& update = diff.update;
   Files(json, "changed", update.changed);
   Files(json, "new", update.added);

@@ -1,5 +1,6 @@
 #include "brxpack/reading/package_verification.h"
 
+#include <cstdlib>
 #include <map>
 #include <optional>
 
@@ -9,7 +10,6 @@
 #include "brxpack/contents/section_bytes.h"
 #include "brxpack/contents/section_checks.h"
 #include "brxpack/reading/installed_files.h"
-#include "brxpack/reading/package_walk.h"
 #include "brxpack/stub/signature_digest.h"
 #include "package/entry_lookup.h"
 #include "package/section_names.h"
@@ -17,6 +17,28 @@
 namespace brxpack {
 
 namespace {
+
+// The directory of a package the installer's reader refused, loaded by the
+// reader's own first half without checking any entry, so that every damaged
+// entry can be named; nothing when not even the directory can be read.
+// Not to be copied: package.directory points into entries.
+struct WalkedPackage {
+  brx::Package package;
+  std::vector<brx::DirectoryEntry> entries;
+};
+
+std::optional<WalkedPackage> WalkPackage(const PackageFile& file) {
+  WalkedPackage walked;
+  brx::Package& package = walked.package;
+  if (brx::LoadPackageDirectory(file.file.range(), file.source, &package) !=
+      brx::PackageError::kNone) {
+    return std::nullopt;
+  }
+  walked.entries.assign(package.directory, package.directory + package.entryCount());
+  std::free(package.directory);
+  package.directory = walked.entries.data();
+  return walked;
+}
 
 class Verifier {
  public:
