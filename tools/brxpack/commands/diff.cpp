@@ -4,10 +4,9 @@
 #include <system_error>
 
 #include "brxpack/commands/command.h"
-#include "brxpack/commands/diff_stats.h"
 #include "brxpack/commands/refuse.h"
-#include "brxpack/diff/diff_json.h"
 #include "brxpack/diff/diff_manifest.h"
+#include "brxpack/diff/diff_report.h"
 #include "brxpack/diff/release_diff.h"
 #include "brxpack/diff/release_names.h"
 #include "brxpack/host/host_path.h"

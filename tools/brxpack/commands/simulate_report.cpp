@@ -3,6 +3,7 @@
 #include "brxpack/contents/display_text.h"
 #include "brxpack/contents/folded_name.h"
 #include "brxpack/contents/windows1251.h"
+#include "brxpack/host/byte_size.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/json_writer.h"
 
@@ -184,8 +185,8 @@ void PrintVerdicts(const std::vector<SimulatedRelease>& runs, const SimulateOpti
       const size_t count = run.differences->size();
       console.out << "; the result "
                   << (count == 0 ? "equals " + expect
-                                 : "differs from " + expect + " (" + std::to_string(count) +
-                                       (count == 1 ? " difference)" : " differences)"));
+                                 : "differs from " + expect + " (" +
+                                       Counted(count, "difference", "differences") + ")");
     }
     console.out << "\n";
   }

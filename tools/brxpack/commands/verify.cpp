@@ -4,6 +4,7 @@
 
 #include "brxpack/commands/command.h"
 #include "brxpack/commands/refuse.h"
+#include "brxpack/host/byte_size.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/json_writer.h"
 #include "brxpack/reading/package_file.h"
@@ -58,8 +59,8 @@ void PrintText(const Verdict& verdict, Console& console) {
     console.out << shown << ": PROBLEM: " << problem << "\n";
   }
   if (!report.problems.empty()) {
-    console.out << shown << ": DAMAGED, " << report.problems.size()
-                << (report.problems.size() == 1 ? " problem\n" : " problems\n");
+    console.out << shown << ": DAMAGED, " << Counted(report.problems.size(), "problem", "problems")
+                << "\n";
   } else if (!console.quiet) {
     console.out << shown << ": OK\n";
   }

@@ -1,8 +1,9 @@
-#include "brxpack/commands/diff_stats.h"
+#include "brxpack/diff/diff_report.h"
 
-#include "brxpack/manifest/compression_level.h"
 #include "brxpack/host/byte_size.h"
+#include "brxpack/host/json_writer.h"
 #include "brxpack/host/scratch_folder.h"
+#include "brxpack/manifest/compression_level.h"
 #include "brxpack/manifest/manifest_parser.h"
 #include "brxpack/package/package_size.h"
 
@@ -17,8 +18,7 @@ namespace {
 constexpr char kStandInTarget[] = "\n[target]\nregistry_key = 'SOFTWARE\\P\\P'\npatch_level = 1\n";
 
 std::string Files(const DiffTally& tally) {
-  return std::to_string(tally.files) + (tally.files == 1 ? " file, " : " files, ") +
-         ReadableSize(tally.bytes);
+  return Counted(tally.files, "file", "files") + ", " + ReadableSize(tally.bytes);
 }
 
 std::string Row(const std::string& indent, const char* what, const std::string& figures) {
@@ -36,8 +36,7 @@ void PrintChanges(const ReleaseDiff& diff, const std::string& indent, std::ostre
       << Row(indent, "removed",
              Files(Tally(diff.removed)) +
                  (folders == 0 ? ""
-                               : ", and " + std::to_string(folders) +
-                                     (folders == 1 ? " folder" : " folders") + " left empty"));
+                               : ", and " + Counted(folders, "folder", "folders") + " left empty"));
 }
 
 // Sizes of packages written as build writes them, at one level, into one
@@ -76,6 +75,27 @@ class PackageSizer {
 
 uint64_t Percent(uint64_t part, uint64_t whole) {
   return whole == 0 ? 0 : part * 100 / whole;
+}
+
+void FileList(JsonWriter& json, const char* name, const std::vector<DiffFile>& files) {
+  json.Key(name);
+  json.BeginArray();
+  for (const DiffFile& file : files) {
+    json.BeginObject();
+    json.Field("path", file.path);
+    json.Field("size", file.size);
+    if (!file.note.empty()) json.Field("note", file.note);
+    json.EndObject();
+  }
+  json.EndArray();
+}
+
+void Figures(JsonWriter& json, const char* name, const DiffTally& tally) {
+  json.Key(name);
+  json.BeginObject();
+  json.Field("files", tally.files);
+  json.Field("bytes", tally.bytes);
+  json.EndObject();
 }
 
 }  // namespace
@@ -141,6 +161,49 @@ void PrintDiffStats(const ReleasesDiff& diff, const DiffManifestRequest& request
       << "%): both written by build's own writer at level " << sizes.level
       << ", with the manifest's sections" << (sizes.standInTarget ? " and a stand-in [target]" : "")
       << "; the full one takes every file of NEW\n";
+}
+
+void PrintDiffJson(const ReleasesDiff& diff, const std::vector<std::string>& olderShown,
+                   const std::optional<std::string>& output, const std::string& manifest,
+                   const DiffPackageSizes* sizes, std::ostream& out) {
+  JsonWriter json(out);
+  json.BeginObject();
+  json.Field("output", output);
+  if (!output) json.Field("manifest", manifest);
+  const ReleaseDiff& update = diff.update;
+  FileList(json, "changed", update.changed);
+  FileList(json, "new", update.added);
+  FileList(json, "removed", update.removed);
+  json.Field("newFolders", update.newFolders);
+  json.Field("removedFolders", update.removedFolders);
+  Figures(json, "unchanged", update.unchanged);
+  json.Field("notes", update.notes);
+  json.Key("releases");
+  json.BeginArray();
+  for (size_t i = 0; i < diff.releases.size() && i < olderShown.size(); ++i) {
+    const ReleaseDiff& alone = diff.releases[i];
+    json.BeginObject();
+    json.Field("old", olderShown[i]);
+    Figures(json, "changed", Tally(alone.changed));
+    Figures(json, "new", Tally(alone.added));
+    Figures(json, "removed", Tally(alone.removed));
+    Figures(json, "unchanged", alone.unchanged);
+    Figures(json, "carried", Carried(update, alone));
+    if (sizes != nullptr && i < sizes->alone.size()) json.Field("package", sizes->alone[i]);
+    json.EndObject();
+  }
+  json.EndArray();
+  if (sizes != nullptr) {
+    json.Key("stats");
+    json.BeginObject();
+    json.Field("level", static_cast<int64_t>(sizes->level));
+    json.Field("package", sizes->update);
+    json.Field("fullPackage", sizes->full);
+    json.Field("standInTarget", sizes->standInTarget);
+    json.EndObject();
+  }
+  json.EndObject();
+  out << "\n";
 }
 
 }  // namespace brxpack
