@@ -3,14 +3,14 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cctype>
+#include <string_view>
 
-#include "brxpack/stub/stub_location.h"
 #include "brxpack/commands/command.h"
-#include "brxpack/commands/refuse.h"
 #include "brxpack/contents/closest_name.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/protected_files.h"
 #include "brxpack/result.h"
+#include "brxpack/stub/stub_location.h"
 
 namespace brxpack {
 
@@ -127,6 +127,21 @@ void ProtectStubsInUse(const CLI::App& command) {
 }
 
 }  // namespace
+
+int Refuse(Console& console, const std::string& reason, int exitCode) {
+  std::string_view rest = reason;
+  for (;;) {
+    const size_t end = rest.find('\n');
+    console.err << "brxpack: " << rest.substr(0, end) << "\n";
+    if (end == std::string_view::npos) break;
+    rest.remove_prefix(end + 1);
+  }
+  return exitCode;
+}
+
+void Warn(Console& console, const std::string& text) {
+  console.err << "brxpack: warning: " << text << "\n";
+}
 
 int RunBrxpack(const std::vector<std::string>& arguments, Console& console) {
   const std::vector<std::string> given =

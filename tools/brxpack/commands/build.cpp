@@ -1,7 +1,6 @@
 // brxpack build: a package file, the self-applying executable or both, from
 // a manifest.
 #include "brxpack/commands/command.h"
-#include "brxpack/commands/refuse.h"
 #include "brxpack/host/byte_size.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/json_writer.h"

@@ -4,7 +4,6 @@
 #include <system_error>
 
 #include "brxpack/commands/command.h"
-#include "brxpack/commands/refuse.h"
 #include "brxpack/diff/diff_manifest.h"
 #include "brxpack/diff/diff_report.h"
 #include "brxpack/diff/release_diff.h"

@@ -4,19 +4,16 @@
 #include <unordered_set>
 
 #include "brxpack/commands/command.h"
-#include "brxpack/commands/refuse.h"
 #include "brxpack/contents/display_text.h"
 #include "brxpack/contents/folded_name.h"
 #include "brxpack/contents/section_bytes.h"
 #include "brxpack/contents/windows1251.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/json_writer.h"
+#include "brxpack/reading/installed_files.h"
 #include "brxpack/reading/package_file.h"
 #include "brxpack/reading/package_verification.h"
 #include "brxpack/reading/section_listing.h"
-#include "package/entry_lookup.h"
-#include "package/name_translation.h"
-#include "package/section_names.h"
 
 namespace brxpack {
 
@@ -36,10 +33,8 @@ struct EntryRow {
 };
 
 std::vector<EntryRow> Rows(const brx::Package& package) {
-  // The name table as the installer loads it: the first section of that name.
-  const brx::SectionBlock block = brx::LoadSection(package, brx::kNameTableSection);
-  brx::NameTable names;
-  const bool indexed = names.Build(block.loaded() ? block.bytes() : brx::MemoryRange{});
+  const std::vector<InstalledFile> files = JudgeInstalledFiles(package);
+  auto file = files.begin();
   std::unordered_set<std::string> sectionsSeen;
   std::vector<EntryRow> rows;
   rows.reserve(package.entryCount());
@@ -47,10 +42,7 @@ std::vector<EntryRow> Rows(const brx::Package& package) {
     EntryRow row{&package.directory[i], "", false, {}};
     const brx::DirectoryEntry& entry = package.directory[i];
     if (!entry.IsSection()) {
-      // Empty when the name table's cut last pair may name the file: the
-      // installer then fails it, knowing no installed name.
-      const char* installed = indexed ? names.Translate(entry.name) : entry.name;
-      row.installed = installed != nullptr ? installed : "";
+      row.installed = (file++)->installed;
       rows.push_back(std::move(row));
       continue;
     }

@@ -5,15 +5,14 @@
 #include <system_error>
 #include <utility>
 
-#include "brxpack/host/output_guard.h"
-#include "brxpack/manifest/payload_folder.h"
 #include "brxpack/commands/command.h"
-#include "brxpack/commands/refuse.h"
 #include "brxpack/commands/simulate_report.h"
 #include "brxpack/host/host_file_io.h"
 #include "brxpack/host/host_path.h"
+#include "brxpack/host/output_guard.h"
 #include "brxpack/host/progress_meter.h"
 #include "brxpack/host/scratch_folder.h"
+#include "brxpack/manifest/payload_folder.h"
 #include "brxpack/simulate/tree_comparison.h"
 
 namespace brxpack {

@@ -7,22 +7,15 @@
 #include "brxpack/contents/windows1251.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/reading/installed_files.h"
-#include "package/entry_lookup.h"
-#include "package/section_names.h"
 
 namespace brxpack {
 
 Result<std::vector<ExtractionJob>> PlanExtraction(const brx::Package& package,
                                                   const std::filesystem::path& folder,
                                                   const std::string& shownFile) {
-  const brx::SectionBlock nameTable = brx::LoadSection(package, brx::kNameTableSection);
-  std::vector<std::string> names;
-  names.reserve(package.entryCount());
-  for (uint32_t i = 0; i < package.entryCount(); ++i) names.emplace_back(package.directory[i].name);
   std::vector<ExtractionJob> jobs;
   std::string refusals;
-  for (const InstalledFile& file :
-       JudgeInstalledFiles(names, nameTable.loaded() ? nameTable.bytes() : brx::MemoryRange{})) {
+  for (const InstalledFile& file : JudgeInstalledFiles(package)) {
     const brx::DirectoryEntry& entry = package.directory[file.index];
     if (file.problem) {
       // Appended piece by piece: GCC 12 at -O3 misreads this + chain (see
