@@ -5,16 +5,47 @@
 #include <cctype>
 #include <string_view>
 
+#include "brx_version.h"
 #include "brxpack/commands/command.h"
 #include "brxpack/contents/closest_name.h"
 #include "brxpack/host/host_path.h"
+#include "brxpack/host/mapped_file.h"
 #include "brxpack/host/protected_files.h"
 #include "brxpack/result.h"
 #include "brxpack/stub/stub_location.h"
+#include "brxpack/stub/stub_version.h"
 
 namespace brxpack {
 
 namespace {
+
+// Nothing for a stub of the architecture its place holds; else why it is
+// not one.
+std::string Mismatch(const std::filesystem::path& stub, StubArch arch) {
+  Result<MappedFile> file = MappedFile::Open(stub);
+  if (!file.ok() || !file->FitsIn32Bits()) return "";  // StubVersion has said why
+  const Result<StubArch> found = ArchOfImage(file->range());
+  if (!found.ok()) return "; but it is no stub: " + found.error();
+  if (*found != arch) return "; but it is " + DescribeArch(*found);
+  return "";
+}
+
+// "stub x64: PATH, version 1.1.0.0", or why there is none or it is no x64 stub.
+std::string StubLine(StubArch arch) {
+  const std::string line = std::string("stub ") + ArchName(arch) + ": ";
+  const Result<std::filesystem::path> stub = FindStub(arch);
+  if (!stub.ok()) return line + stub.error();
+  const Result<std::string> version = StubVersion(*stub);
+  return line + Utf8FromPath(*stub) + ", " +
+         (version.ok() ? "version " + *version : "version unknown: " + version.error()) +
+         Mismatch(*stub, arch);
+}
+
+// The tool's version, and which stubs it would use with their versions.
+std::string VersionReport() {
+  return "brxpack " BRX_VERSION_TEXT "\n" + StubLine(StubArch::kX86) + "\n" +
+         StubLine(StubArch::kX64);
+}
 
 constexpr char kDescription[] =
     "brxpack: authors packages for the Brindlex Updater and makes self-applying executables.\n"

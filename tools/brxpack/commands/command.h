@@ -92,7 +92,4 @@ inline void AddStubOptions(CLI::App& parser, StubOptions& options, const std::st
       ->check(CLI::IsMember({"x86", "x64"}));
 }
 
-// The tool's version, and which stubs it would use with their versions.
-std::string VersionReport();
-
 }  // namespace brxpack

@@ -5,9 +5,8 @@
 #include "brxpack/host/byte_size.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/progress_meter.h"
-#include "brxpack/reading/extraction_plan.h"
+#include "brxpack/reading/extraction.h"
 #include "brxpack/reading/package_file.h"
-#include "brxpack/reading/parallel_extraction.h"
 
 namespace brxpack {
 
