@@ -39,40 +39,6 @@ void PrintChanges(const ReleaseDiff& diff, const std::string& indent, std::ostre
                                : ", and " + Counted(folders, "folder", "folders") + " left empty"));
 }
 
-// Sizes of packages written as build writes them, at one level, into one
-// scratch folder.
-class PackageSizer {
- public:
-  PackageSizer(const fs::path& manifestPath, bool hasBase, unsigned threads)
-      : manifestPath_(manifestPath), hasBase_(hasBase), threads_(threads) {}
-
-  Status Open() {
-    Result<ScratchFolder> scratch = ScratchFolder::Create("brxpack-diff-");
-    if (!scratch.ok()) return scratch.TakeError();
-    scratch_.emplace(std::move(*scratch));
-    return Status::Ok();
-  }
-  // The manifest's level wins, as in build; the first manifest sets it.
-  Result<Manifest> Parse(const std::string& text) {
-    Result<Manifest> manifest =
-        ParseManifest(text + (hasBase_ ? "" : kStandInTarget), manifestPath_);
-    if (manifest.ok() && !level_) level_ = manifest->level.value_or(kDefaultCompressionLevel);
-    return manifest;
-  }
-  // Draws progress on the terminal, unless -q.
-  Result<uint64_t> Size(const Manifest& manifest, const std::string& what, Console& console) {
-    return PackageSize(manifest, *level_, threads_, scratch_->path(), ProgressOn(console, what));
-  }
-  int level() const { return *level_; }
-
- private:
-  fs::path manifestPath_;
-  bool hasBase_;
-  unsigned threads_;
-  std::optional<ScratchFolder> scratch_;
-  std::optional<int> level_;
-};
-
 uint64_t Percent(uint64_t part, uint64_t whole) {
   return whole == 0 ? 0 : part * 100 / whole;
 }
@@ -106,15 +72,23 @@ Result<DiffPackageSizes> MeasureDiffPackages(const ReleasesDiff& diff,
                                              unsigned threads, Console& console) {
   DiffPackageSizes sizes;
   sizes.standInTarget = !request.base.has_value();
-  PackageSizer sizer(manifestPath, !sizes.standInTarget, threads);
-  Status opened = sizer.Open();
-  if (!opened.ok()) return opened.TakeError();
-  Result<Manifest> update = sizer.Parse(text);
+  Result<ScratchFolder> scratch = ScratchFolder::Create("brxpack-diff-");
+  if (!scratch.ok()) return scratch.TakeError();
+  const auto parse = [&](const std::string& manifest) {
+    return ParseManifest(manifest + (sizes.standInTarget ? kStandInTarget : ""), manifestPath);
+  };
+  // Every package as build writes it, at one level, into one scratch folder;
+  // progress is drawn on a terminal unless -q.
+  const auto size = [&](const Manifest& manifest, const std::string& what) {
+    return PackageSize(manifest, sizes.level, threads, scratch->path(), ProgressOn(console, what));
+  };
+  Result<Manifest> update = parse(text);
   if (!update.ok()) return update.TakeError();
-  Result<uint64_t> updateSize = sizer.Size(*update, "measuring the update", console);
+  // The manifest's level wins, as in build.
+  sizes.level = update->level.value_or(kDefaultCompressionLevel);
+  Result<uint64_t> updateSize = size(*update, "measuring the update");
   if (!updateSize.ok()) return updateSize.TakeError();
   sizes.update = *updateSize;
-  sizes.level = sizer.level();
 
   for (size_t i = 0; diff.releases.size() > 1 && i < diff.releases.size(); ++i) {
     const std::string& name = request.olderShown[i];
@@ -123,10 +97,10 @@ Result<DiffPackageSizes> MeasureDiffPackages(const ReleasesDiff& diff,
     single.olderShown = {name};
     Result<std::string> aloneText = ComposeDiffManifest(single);
     if (!aloneText.ok()) return aloneText.TakeError();
-    Result<Manifest> aloneManifest = sizer.Parse(*aloneText);
+    Result<Manifest> aloneManifest = parse(*aloneText);
     if (!aloneManifest.ok()) return aloneManifest.TakeError();
     Result<uint64_t> aloneSize =
-        sizer.Size(*aloneManifest, "measuring the update from " + name + " alone", console);
+        size(*aloneManifest, "measuring the update from " + name + " alone");
     if (!aloneSize.ok()) return aloneSize.TakeError();
     sizes.alone.push_back(*aloneSize);
   }
@@ -134,7 +108,7 @@ Result<DiffPackageSizes> MeasureDiffPackages(const ReleasesDiff& diff,
 
   Manifest full = *update;
   if (full.payload) full.payload->only.reset();
-  Result<uint64_t> fullSize = sizer.Size(full, "measuring a full package of NEW", console);
+  Result<uint64_t> fullSize = size(full, "measuring a full package of NEW");
   if (!fullSize.ok()) return fullSize.TakeError();
   sizes.full = *fullSize;
   return sizes;
