@@ -9,6 +9,7 @@
 #include "brxpack/contents/package_path.h"
 #include "brxpack/contents/section_bytes.h"
 #include "brxpack/contents/section_checks.h"
+#include "brxpack/host/host_path.h"
 #include "brxpack/reading/installed_files.h"
 #include "brxpack/stub/signature_digest.h"
 #include "package/entry_lookup.h"
@@ -217,8 +218,15 @@ void ReportSignature(const PackageFile& file, VerifyReport& report) {
 
 }  // namespace
 
-VerifyReport VerifyPackage(const PackageFile& file) {
+VerifyReport VerifyPackage(const std::filesystem::path& path) {
   VerifyReport report;
+  report.file = Utf8FromPath(path);
+  Result<PackageFile> mapped = MapPackageFile(path);
+  if (!mapped.ok()) {
+    report.unreadable = mapped.error();
+    return report;
+  }
+  const PackageFile& file = *mapped;
   ParsedPackage parsed(file);
   std::optional<WalkedPackage> walked;
   const brx::Package* package = nullptr;
