@@ -56,7 +56,8 @@ int RunManifest(const ManifestOptions& options, Console& console) {
   if (status.ok() && !brand.icon.empty()) {
     status = WriteOutputFile(iconPath, brand.icon.data(), brand.icon.size());
   }
-  if (status.ok()) status = WriteOutputFile(options.output, manifest.text.data(), manifest.text.size());
+  if (status.ok())
+    status = WriteOutputFile(options.output, manifest.text.data(), manifest.text.size());
   if (!status.ok()) return Refuse(console, status.error());
   return kExitOk;
 }

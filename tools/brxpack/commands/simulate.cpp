@@ -145,11 +145,8 @@ Result<SimulatedRelease> Simulate(const SimulateOptions& options, size_t index,
   Result<SimulationReport> report = SimulateInstallation(settings);
   if (!report.ok()) return report.TakeError();
 
-  SimulatedRelease run;
-  run.installed = shown;
-  run.place = Utf8FromPath(place->path);
-  run.temporary = place->scratch.has_value();
-  run.report = std::move(*report);
+  SimulatedRelease run{shown, Utf8FromPath(place->path), place->scratch.has_value(),
+                       std::move(*report), std::nullopt};
   if (!options.expect.empty()) {
     Result<std::vector<std::string>> differences =
         CompareTrees(place->path, options.expect, IsAlwaysLeftOut);
