@@ -117,47 +117,26 @@ void Summarize(const std::string& what, const std::vector<WrittenEntry>& written
               << "\n";
 }
 
-// The package file and, given a stub, the executable made from the finished
-// file exactly as the exe command (and the installer's own builder mode)
-// would.
-int BuildPackageFile(const Build& build, const std::filesystem::path& packagePath,
-                     const UnsignedStub* stub, const std::filesystem::path& exe,
-                     BuildReport& report, Console& console) {
-  Result<AtomicOutputFile> output = AtomicOutputFile::Create(packagePath);
+// The package, or with a stub the executable: stub, package and trailer in
+// one pass.
+int WriteBuild(const Build& build, const std::filesystem::path& path, const UnsignedStub* stub,
+               BuildReport& report, Console& console) {
+  Result<AtomicOutputFile> output = AtomicOutputFile::Create(path);
   if (!output.ok()) return Refuse(console, output.error());
-  Result<std::vector<WrittenEntry>> written = WriteEntries(build, *output, console);
-  const uint64_t packageBytes = output->written();
-  const Status status = written.ok() ? output->Commit() : written.TakeError();
-  if (!status.ok()) return Refuse(console, status.error());
-  report.package = Utf8FromPath(packagePath);
-  Summarize(*report.package, *written, build.plan, packageBytes, report, console);
-  if (stub == nullptr) return kExitOk;
-
-  Result<MappedFile> package = MappedFile::Open(packagePath);
-  if (!package.ok()) return Refuse(console, package.error());
-  const Status made = WriteSelfApplying(stub->range(), package->range(), exe);
-  if (!made.ok()) return Refuse(console, made.error());
-  report.exe = Utf8FromPath(exe);
-  if (!console.quiet && !report.json) console.out << "brxpack: wrote " << *report.exe << "\n";
-  return kExitOk;
-}
-
-// Only the executable: stub, package and trailer in one pass.
-int BuildExecutableOnly(const Build& build, const UnsignedStub& stub,
-                        const std::filesystem::path& exe, BuildReport& report, Console& console) {
-  Result<AtomicOutputFile> output = AtomicOutputFile::Create(exe);
-  if (!output.ok()) return Refuse(console, output.error());
-  Status status = output->Write(stub.bytes.data(), stub.bytes.size());
+  const size_t stubBytes = stub != nullptr ? stub->bytes.size() : 0;
+  Status status = stub != nullptr ? output->Write(stub->bytes.data(), stubBytes) : Status::Ok();
   if (!status.ok()) return Refuse(console, status.error());
   Result<std::vector<WrittenEntry>> written = WriteEntries(build, *output, console);
-  const uint64_t packageBytes = output->written() - stub.bytes.size();
-  status =
-      written.ok() ? CheckSelfApplyingSize(stub.bytes.size(), packageBytes) : written.TakeError();
-  if (status.ok()) status = WriteTrailer(static_cast<uint32_t>(stub.bytes.size()), *output);
+  const uint64_t packageBytes = output->written() - stubBytes;
+  status = written.ok() ? Status::Ok() : written.TakeError();
+  if (status.ok() && stub != nullptr) status = CheckSelfApplyingSize(stubBytes, packageBytes);
+  if (status.ok() && stub != nullptr)
+    status = WriteTrailer(static_cast<uint32_t>(stubBytes), *output);
   if (status.ok()) status = output->Commit();
   if (!status.ok()) return Refuse(console, status.error());
-  report.exe = Utf8FromPath(exe);
-  Summarize(*report.exe, *written, build.plan, packageBytes, report, console);
+  std::optional<std::string>& shown = stub != nullptr ? report.exe : report.package;
+  shown = Utf8FromPath(path);
+  Summarize(*shown, *written, build.plan, packageBytes, report, console);
   return kExitOk;
 }
 
@@ -204,9 +183,7 @@ int Compose(const BuildOptions& options, BuildReport& report, Console& console) 
     build.writer.compression.deflater = Deflater::kZlib;
   }
   build.writer.threads = options.threads;
-  if (options.exe.empty()) {
-    return BuildPackageFile(build, outputs[0], nullptr, {}, report, console);
-  }
+  if (options.exe.empty()) return WriteBuild(build, outputs[0], nullptr, report, console);
   Result<UnsignedStub> stub =
       LoadStub(options.stub.stub, ChooseArch(options.stub.arch, manifest->arch), console);
   if (!stub.ok()) return Refuse(console, stub.error());
@@ -217,8 +194,18 @@ int Compose(const BuildOptions& options, BuildReport& report, Console& console) 
     if (!console.quiet && !report.json)
       console.out << "brxpack: the installer carries the brand of " << *report.brand << "\n";
   }
-  if (!packageFile) return BuildExecutableOnly(build, *stub, options.exe, report, console);
-  return BuildPackageFile(build, outputs[0], &*stub, options.exe, report, console);
+  if (!packageFile) return WriteBuild(build, options.exe, &*stub, report, console);
+  const int code = WriteBuild(build, outputs[0], nullptr, report, console);
+  if (code != kExitOk) return code;
+  // The executable from the finished file, exactly as the exe command (and
+  // the installer's own builder mode) would make it.
+  Result<MappedFile> package = MappedFile::Open(outputs[0]);
+  if (!package.ok()) return Refuse(console, package.error());
+  const Status made = WriteSelfApplying(stub->range(), package->range(), options.exe);
+  if (!made.ok()) return Refuse(console, made.error());
+  report.exe = Utf8FromPath(options.exe);
+  if (!console.quiet && !report.json) console.out << "brxpack: wrote " << *report.exe << "\n";
+  return kExitOk;
 }
 
 int RunBuild(const BuildOptions& options, Console& console) {
