@@ -128,18 +128,18 @@ int RunDiff(const DiffOptions& options, Console& console) {
                                                        : fs::absolute(options.output, error);
   Status outputFits = CheckManifestOutput(options, manifestPath);
   if (!outputFits.ok()) return Refuse(console, outputFits.error());
-  DiffManifestRequest request;
-  request.diff = &diff->update;
-  request.olderShown = olderShown;
-  request.newerShown = newerShown;
   const std::string outputShown = Utf8FromPath(options.output);
-  request.manifestShown = options.output.empty() ? "update.toml" : outputShown;
-  request.newer = options.releases.back();
-  request.exclude = options.exclude;
-  request.include = options.include;
-  request.symlinks = options.symlinks;
-  request.manifestFolder = manifestPath.parent_path();
-  if (!options.base.empty()) request.base = options.base;
+  const DiffManifestRequest request{
+      .diff = &diff->update,
+      .olderShown = olderShown,
+      .newerShown = newerShown,
+      .manifestShown = options.output.empty() ? "update.toml" : outputShown,
+      .newer = options.releases.back(),
+      .manifestFolder = manifestPath.parent_path(),
+      .base = options.base.empty() ? std::nullopt : std::optional(options.base),
+      .exclude = options.exclude,
+      .include = options.include,
+      .symlinks = options.symlinks};
   Result<std::string> text = ComposeDiffManifest(request);
   if (!text.ok()) return Refuse(console, text.error());
   std::vector<std::string> warnings = diff->update.notes;

@@ -43,11 +43,8 @@ uint64_t TreeBytes(const fs::path& folder) {
 Result<Workplace> PrepareWorkplace(const SimulateOptions& options, const std::string& shown,
                                    const fs::path& installed, const fs::path& output,
                                    ProgressTarget progressTarget) {
+  if (options.inPlace) return Workplace{installed, std::nullopt};
   Workplace place;
-  if (options.inPlace) {
-    place.path = installed;
-    return place;
-  }
   std::error_code error;
   if (output.empty()) {
     Result<ScratchFolder> scratch = ScratchFolder::Create("brxpack-simulate-");

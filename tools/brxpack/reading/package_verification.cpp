@@ -157,36 +157,6 @@ class Verifier {
   unsigned storedCount_ = 0;
 };
 
-}  // namespace
-
-std::string DescribeSignature(const SignatureInfo& signature) {
-  if (!signature.isPe) return "none (not a Windows program)";
-  if (!signature.present) return "none";
-  const std::string table = "Authenticode certificate table of " +
-                            std::to_string(signature.tableSize) + " bytes at offset " +
-                            std::to_string(signature.tableOffset);
-  if (signature.atEnd) return "present: " + table + ", ending the file";
-  return "stale: the PE header names an " + table +
-         " that does not end the file (a signed stub's?); it does not sign this file";
-}
-
-std::string DescribeStub(const PackageFile& file) {
-  if (file.stubArch) return DescribeArch(*file.stubArch);
-  return "no installer stub: " + file.noStub;
-}
-
-std::string DescribeForm(const PackageFile& file, const brx::Package& package) {
-  const uint32_t packageSize = package.packageEnd - package.packageStart;
-  if (file.source == brx::PackageSource::kPackageFile) {
-    return "package file of " + std::to_string(file.file.size()) + " bytes";
-  }
-  return "self-applying executable of " + std::to_string(file.file.size()) + " bytes: stub " +
-         std::to_string(package.packageStart) + " bytes, package " + std::to_string(packageSize) +
-         " bytes, trailer at offset " + std::to_string(package.packageEnd);
-}
-
-namespace {
-
 void ReportSignature(const PackageFile& file, VerifyReport& report) {
   std::string fact = "signature: " + DescribeSignature(file.signature);
   if (file.signature.present && !file.signature.atEnd) {
@@ -217,6 +187,32 @@ void ReportSignature(const PackageFile& file, VerifyReport& report) {
 }
 
 }  // namespace
+
+std::string DescribeSignature(const SignatureInfo& signature) {
+  if (!signature.isPe) return "none (not a Windows program)";
+  if (!signature.present) return "none";
+  const std::string table = "Authenticode certificate table of " +
+                            std::to_string(signature.tableSize) + " bytes at offset " +
+                            std::to_string(signature.tableOffset);
+  if (signature.atEnd) return "present: " + table + ", ending the file";
+  return "stale: the PE header names an " + table +
+         " that does not end the file (a signed stub's?); it does not sign this file";
+}
+
+std::string DescribeStub(const PackageFile& file) {
+  if (file.stubArch) return DescribeArch(*file.stubArch);
+  return "no installer stub: " + file.noStub;
+}
+
+std::string DescribeForm(const PackageFile& file, const brx::Package& package) {
+  const uint32_t packageSize = package.packageEnd - package.packageStart;
+  if (file.source == brx::PackageSource::kPackageFile) {
+    return "package file of " + std::to_string(file.file.size()) + " bytes";
+  }
+  return "self-applying executable of " + std::to_string(file.file.size()) + " bytes: stub " +
+         std::to_string(package.packageStart) + " bytes, package " + std::to_string(packageSize) +
+         " bytes, trailer at offset " + std::to_string(package.packageEnd);
+}
 
 VerifyReport VerifyPackage(const std::filesystem::path& path) {
   VerifyReport report;
