@@ -2,13 +2,12 @@
 // own, for `exe --stub` and for its own MAKEEXE.
 #include "brxpack/stub/brand.h"
 
-#include "brxpack/manifest/manifest_parser.h"
-#include "brxpack/host/output_guard.h"
-#include "brxpack/stub/stub_file.h"
 #include "brxpack/commands/command.h"
-#include "brxpack/commands/refuse.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/output_file.h"
+#include "brxpack/host/output_guard.h"
+#include "brxpack/manifest/manifest_parser.h"
+#include "brxpack/stub/stub_file.h"
 
 namespace brxpack {
 

@@ -3,18 +3,49 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cctype>
+#include <string_view>
 
-#include "brxpack/stub/stub_location.h"
+#include "brx_version.h"
 #include "brxpack/commands/command.h"
-#include "brxpack/commands/refuse.h"
 #include "brxpack/contents/closest_name.h"
 #include "brxpack/host/host_path.h"
+#include "brxpack/host/mapped_file.h"
 #include "brxpack/host/protected_files.h"
 #include "brxpack/result.h"
+#include "brxpack/stub/stub_location.h"
+#include "brxpack/stub/stub_version.h"
 
 namespace brxpack {
 
 namespace {
+
+// Nothing for a stub of the architecture its place holds; else why it is
+// not one.
+std::string Mismatch(const std::filesystem::path& stub, StubArch arch) {
+  Result<MappedFile> file = MappedFile::Open(stub);
+  if (!file.ok() || !file->FitsIn32Bits()) return "";  // StubVersion has said why
+  const Result<StubArch> found = ArchOfImage(file->range());
+  if (!found.ok()) return "; but it is no stub: " + found.error();
+  if (*found != arch) return "; but it is " + DescribeArch(*found);
+  return "";
+}
+
+// "stub x64: PATH, version 1.1.0.0", or why there is none or it is no x64 stub.
+std::string StubLine(StubArch arch) {
+  const std::string line = std::string("stub ") + ArchName(arch) + ": ";
+  const Result<std::filesystem::path> stub = FindStub(arch);
+  if (!stub.ok()) return line + stub.error();
+  const Result<std::string> version = StubVersion(*stub);
+  return line + Utf8FromPath(*stub) + ", " +
+         (version.ok() ? "version " + *version : "version unknown: " + version.error()) +
+         Mismatch(*stub, arch);
+}
+
+// The tool's version, and which stubs it would use with their versions.
+std::string VersionReport() {
+  return "brxpack " BRX_VERSION_TEXT "\n" + StubLine(StubArch::kX86) + "\n" +
+         StubLine(StubArch::kX64);
+}
 
 constexpr char kDescription[] =
     "brxpack: authors packages for the Brindlex Updater and makes self-applying executables.\n"
@@ -127,6 +158,21 @@ void ProtectStubsInUse(const CLI::App& command) {
 }
 
 }  // namespace
+
+int Refuse(Console& console, const std::string& reason, int exitCode) {
+  std::string_view rest = reason;
+  for (;;) {
+    const size_t end = rest.find('\n');
+    console.err << "brxpack: " << rest.substr(0, end) << "\n";
+    if (end == std::string_view::npos) break;
+    rest.remove_prefix(end + 1);
+  }
+  return exitCode;
+}
+
+void Warn(Console& console, const std::string& text) {
+  console.err << "brxpack: warning: " << text << "\n";
+}
 
 int RunBrxpack(const std::vector<std::string>& arguments, Console& console) {
   const std::vector<std::string> given =

@@ -1,18 +1,18 @@
 // brxpack build: a package file, the self-applying executable or both, from
 // a manifest.
-#include "brxpack/stub/brand.h"
-#include "brxpack/manifest/manifest_parser.h"
-#include "brxpack/host/output_guard.h"
-#include "brxpack/package/package_plan.h"
-#include "brxpack/package/package_stream_writer.h"
-#include "brxpack/stub/self_applying.h"
-#include "brxpack/stub/stub_file.h"
-#include "brxpack/commands/build_report.h"
 #include "brxpack/commands/command.h"
-#include "brxpack/commands/refuse.h"
+#include "brxpack/host/byte_size.h"
 #include "brxpack/host/host_path.h"
+#include "brxpack/host/json_writer.h"
 #include "brxpack/host/mapped_file.h"
 #include "brxpack/host/output_file.h"
+#include "brxpack/host/output_guard.h"
+#include "brxpack/manifest/manifest_parser.h"
+#include "brxpack/package/package_plan.h"
+#include "brxpack/package/package_stream_writer.h"
+#include "brxpack/stub/brand.h"
+#include "brxpack/stub/self_applying.h"
+#include "brxpack/stub/stub_file.h"
 
 namespace brxpack {
 
@@ -29,6 +29,39 @@ struct BuildOptions {
   bool werror = false;  // warnings fail the build
   bool json = false;    // one JSON object instead of the summary lines
 };
+
+// What a build wrote, said once at its end: the "wrote" lines, or with
+// --json one object for scripts.
+struct BuildReport {
+  std::optional<std::string> package;  // the package file, when one was written
+  std::optional<std::string> exe;      // the self-applying executable, when one was written
+  std::optional<std::string> brand;    // "Product 1.2.3" when the installer carries a brand
+  uint64_t entries = 0;
+  uint64_t sections = 0;
+  uint64_t files = 0;
+  uint64_t compressed = 0;    // entries held as zlib streams; the rest are stored blocks
+  uint64_t contentBytes = 0;  // the entries' bytes as installed
+  uint64_t packageBytes = 0;  // the package as written, without the stub
+  std::vector<std::string> warnings;
+  bool json = false;  // the report is printed as JSON at the end, so no lines before
+};
+
+void PrintBuildJson(const BuildReport& report, Console& console) {
+  JsonWriter json(console.out);
+  json.BeginObject();
+  json.Field("package", report.package);
+  json.Field("exe", report.exe);
+  json.Field("brand", report.brand);
+  json.Field("entries", report.entries);
+  json.Field("sections", report.sections);
+  json.Field("files", report.files);
+  json.Field("compressed", report.compressed);
+  json.Field("contentBytes", report.contentBytes);
+  json.Field("packageBytes", report.packageBytes);
+  json.Field("warnings", report.warnings);
+  json.EndObject();
+  console.out << "\n";
+}
 
 // What both ways of building share: the plan and how its entries are written.
 struct Build {
@@ -62,7 +95,8 @@ Result<std::vector<WrittenEntry>> WriteEntries(const Build& build, AtomicOutputF
   return written;
 }
 
-// Counts what was written into the report; without --json (and -q) says it.
+// Counts what was written into the report; without --json (and -q) says it:
+// "wrote FILE: 3 entries (...), 1.2 KB in 900 bytes".
 void Summarize(const std::string& what, const std::vector<WrittenEntry>& written,
                const PackagePlan& plan, uint64_t packageBytes, BuildReport& report,
                Console& console) {
@@ -74,50 +108,35 @@ void Summarize(const std::string& what, const std::vector<WrittenEntry>& written
     report.compressed += entry.compressed ? 1 : 0;
   }
   report.packageBytes = packageBytes;
-  if (!console.quiet && !report.json) PrintBuildSummary(report, what, console);
+  if (console.quiet || report.json) return;
+  console.out << "brxpack: wrote " << what << ": " << Counted(report.entries, "entry", "entries")
+              << " (" << Counted(report.sections, "section", "sections") << ", "
+              << Counted(report.files, "file", "files") << "; " << report.compressed
+              << " compressed, " << report.entries - report.compressed << " in stored blocks), "
+              << ReadableSize(report.contentBytes) << " in " << ReadableSize(report.packageBytes)
+              << "\n";
 }
 
-// The package file and, given a stub, the executable made from the finished
-// file exactly as the exe command (and the installer's own builder mode)
-// would.
-int BuildPackageFile(const Build& build, const std::filesystem::path& packagePath,
-                     const UnsignedStub* stub, const std::filesystem::path& exe,
-                     BuildReport& report, Console& console) {
-  Result<AtomicOutputFile> output = AtomicOutputFile::Create(packagePath);
+// The package, or with a stub the executable: stub, package and trailer in
+// one pass.
+int WriteBuild(const Build& build, const std::filesystem::path& path, const UnsignedStub* stub,
+               BuildReport& report, Console& console) {
+  Result<AtomicOutputFile> output = AtomicOutputFile::Create(path);
   if (!output.ok()) return Refuse(console, output.error());
-  Result<std::vector<WrittenEntry>> written = WriteEntries(build, *output, console);
-  const uint64_t packageBytes = output->written();
-  const Status status = written.ok() ? output->Commit() : written.TakeError();
-  if (!status.ok()) return Refuse(console, status.error());
-  report.package = Utf8FromPath(packagePath);
-  Summarize(*report.package, *written, build.plan, packageBytes, report, console);
-  if (stub == nullptr) return kExitOk;
-
-  Result<MappedFile> package = MappedFile::Open(packagePath);
-  if (!package.ok()) return Refuse(console, package.error());
-  const Status made = WriteSelfApplying(stub->range(), package->range(), exe);
-  if (!made.ok()) return Refuse(console, made.error());
-  report.exe = Utf8FromPath(exe);
-  if (!console.quiet && !report.json) console.out << "brxpack: wrote " << *report.exe << "\n";
-  return kExitOk;
-}
-
-// Only the executable: stub, package and trailer in one pass.
-int BuildExecutableOnly(const Build& build, const UnsignedStub& stub,
-                        const std::filesystem::path& exe, BuildReport& report, Console& console) {
-  Result<AtomicOutputFile> output = AtomicOutputFile::Create(exe);
-  if (!output.ok()) return Refuse(console, output.error());
-  Status status = output->Write(stub.bytes.data(), stub.bytes.size());
+  const size_t stubBytes = stub != nullptr ? stub->bytes.size() : 0;
+  Status status = stub != nullptr ? output->Write(stub->bytes.data(), stubBytes) : Status::Ok();
   if (!status.ok()) return Refuse(console, status.error());
   Result<std::vector<WrittenEntry>> written = WriteEntries(build, *output, console);
-  const uint64_t packageBytes = output->written() - stub.bytes.size();
-  status =
-      written.ok() ? CheckSelfApplyingSize(stub.bytes.size(), packageBytes) : written.TakeError();
-  if (status.ok()) status = WriteTrailer(static_cast<uint32_t>(stub.bytes.size()), *output);
+  const uint64_t packageBytes = output->written() - stubBytes;
+  status = written.ok() ? Status::Ok() : written.TakeError();
+  if (status.ok() && stub != nullptr) status = CheckSelfApplyingSize(stubBytes, packageBytes);
+  if (status.ok() && stub != nullptr)
+    status = WriteTrailer(static_cast<uint32_t>(stubBytes), *output);
   if (status.ok()) status = output->Commit();
   if (!status.ok()) return Refuse(console, status.error());
-  report.exe = Utf8FromPath(exe);
-  Summarize(*report.exe, *written, build.plan, packageBytes, report, console);
+  std::optional<std::string>& shown = stub != nullptr ? report.exe : report.package;
+  shown = Utf8FromPath(path);
+  Summarize(*shown, *written, build.plan, packageBytes, report, console);
   return kExitOk;
 }
 
@@ -164,9 +183,7 @@ int Compose(const BuildOptions& options, BuildReport& report, Console& console) 
     build.writer.compression.deflater = Deflater::kZlib;
   }
   build.writer.threads = options.threads;
-  if (options.exe.empty()) {
-    return BuildPackageFile(build, outputs[0], nullptr, {}, report, console);
-  }
+  if (options.exe.empty()) return WriteBuild(build, outputs[0], nullptr, report, console);
   Result<UnsignedStub> stub =
       LoadStub(options.stub.stub, ChooseArch(options.stub.arch, manifest->arch), console);
   if (!stub.ok()) return Refuse(console, stub.error());
@@ -177,8 +194,18 @@ int Compose(const BuildOptions& options, BuildReport& report, Console& console) 
     if (!console.quiet && !report.json)
       console.out << "brxpack: the installer carries the brand of " << *report.brand << "\n";
   }
-  if (!packageFile) return BuildExecutableOnly(build, *stub, options.exe, report, console);
-  return BuildPackageFile(build, outputs[0], &*stub, options.exe, report, console);
+  if (!packageFile) return WriteBuild(build, options.exe, &*stub, report, console);
+  const int code = WriteBuild(build, outputs[0], nullptr, report, console);
+  if (code != kExitOk) return code;
+  // The executable from the finished file, exactly as the exe command (and
+  // the installer's own builder mode) would make it.
+  Result<MappedFile> package = MappedFile::Open(outputs[0]);
+  if (!package.ok()) return Refuse(console, package.error());
+  const Status made = WriteSelfApplying(stub->range(), package->range(), options.exe);
+  if (!made.ok()) return Refuse(console, made.error());
+  report.exe = Utf8FromPath(options.exe);
+  if (!console.quiet && !report.json) console.out << "brxpack: wrote " << *report.exe << "\n";
+  return kExitOk;
 }
 
 int RunBuild(const BuildOptions& options, Console& console) {

@@ -15,8 +15,20 @@ namespace brxpack {
 
 inline constexpr unsigned kDefaultThreads = 2;
 
-// Runs the command with the options parsed; gives the exit code
-// (refuse.h).
+// How a command ends.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitDamaged = 1;    // verification found damage
+inline constexpr int kExitRunFailed = 1;  // a simulated installation failed or gave another result
+inline constexpr int kExitBadInput = 2;   // bad use, or input that cannot be used
+
+// Prints the reason on the error stream, each of its lines behind
+// "brxpack: ", and gives the exit code (bad input unless said otherwise).
+int Refuse(Console& console, const std::string& reason, int exitCode = kExitBadInput);
+
+// Prints "brxpack: warning: " and the text on the error stream.
+void Warn(Console& console, const std::string& text);
+
+// Runs the command with the options parsed; gives the exit code.
 using CommandRun = std::function<int(Console&)>;
 
 struct Command {
@@ -79,8 +91,5 @@ inline void AddStubOptions(CLI::App& parser, StubOptions& options, const std::st
                       archDefault + ")")
       ->check(CLI::IsMember({"x86", "x64"}));
 }
-
-// The tool's version, and which stubs it would use with their versions.
-std::string VersionReport();
 
 }  // namespace brxpack

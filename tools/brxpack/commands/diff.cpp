@@ -4,10 +4,8 @@
 #include <system_error>
 
 #include "brxpack/commands/command.h"
-#include "brxpack/commands/diff_stats.h"
-#include "brxpack/commands/refuse.h"
-#include "brxpack/diff/diff_json.h"
 #include "brxpack/diff/diff_manifest.h"
+#include "brxpack/diff/diff_report.h"
 #include "brxpack/diff/release_diff.h"
 #include "brxpack/diff/release_names.h"
 #include "brxpack/host/host_path.h"
@@ -72,15 +70,9 @@ Status CheckReleaseNames(const std::vector<PayloadTree>& older,
                          const std::string& newerShown) {
   std::vector<std::string> problems;
   for (size_t i = 0; i < older.size(); ++i) {
-    for (std::string& problem :
-         ReleaseNameProblems(older[i], olderShown[i], PathUse::kRemoval, PathUse::kRemoval)) {
-      problems.push_back(std::move(problem));
-    }
+    AddReleaseNameProblems(older[i], olderShown[i], PathUse::kRemoval, PathUse::kRemoval, problems);
   }
-  for (std::string& problem :
-       ReleaseNameProblems(newer, newerShown, PathUse::kInstalledFile, PathUse::kFolder)) {
-    problems.push_back(std::move(problem));
-  }
+  AddReleaseNameProblems(newer, newerShown, PathUse::kInstalledFile, PathUse::kFolder, problems);
   if (problems.empty()) return Status::Ok();
   std::string text = "these names cannot go into an update; rename them (nothing written):";
   for (const std::string& problem : problems) text += "\n  " + problem;
@@ -114,15 +106,13 @@ int RunDiff(const DiffOptions& options, Console& console) {
   // One old release is "OLD" in messages, as the command's help calls it.
   const bool several = olderShown.size() > 1;
   std::vector<PayloadTree> trees;
-  for (size_t i = 0; i < olderShown.size(); ++i) {
-    Result<PayloadTree> tree =
-        ScanPayloadTree(options.releases[i], *rules, several ? olderShown[i] : "OLD");
-    if (!tree.ok()) return Refuse(console, tree.error());
-    trees.push_back(std::move(*tree));
-  }
+  trees.reserve(olderShown.size());  // `older` points at them
   std::vector<OldRelease> older;
-  for (size_t i = 0; i < trees.size(); ++i) {
-    older.push_back({several ? olderShown[i] : "OLD", &trees[i]});
+  for (size_t i = 0; i < olderShown.size(); ++i) {
+    const std::string name = several ? olderShown[i] : "OLD";
+    Result<PayloadTree> tree = ScanPayloadTree(options.releases[i], *rules, name);
+    if (!tree.ok()) return Refuse(console, tree.error());
+    older.push_back({name, &trees.emplace_back(std::move(*tree))});
   }
   Result<PayloadTree> newer = ScanPayloadTree(options.releases.back(), *rules, "NEW");
   if (!newer.ok()) return Refuse(console, newer.error());
@@ -138,22 +128,22 @@ int RunDiff(const DiffOptions& options, Console& console) {
                                                        : fs::absolute(options.output, error);
   Status outputFits = CheckManifestOutput(options, manifestPath);
   if (!outputFits.ok()) return Refuse(console, outputFits.error());
-  DiffManifestRequest request;
-  request.diff = &diff->update;
-  request.olderShown = olderShown;
-  request.newerShown = newerShown;
   const std::string outputShown = Utf8FromPath(options.output);
-  request.manifestShown = options.output.empty() ? "update.toml" : outputShown;
-  request.newer = options.releases.back();
-  request.exclude = options.exclude;
-  request.include = options.include;
-  request.symlinks = options.symlinks;
-  request.manifestFolder = manifestPath.parent_path();
-  if (!options.base.empty()) request.base = options.base;
+  const DiffManifestRequest request{
+      .diff = &diff->update,
+      .olderShown = olderShown,
+      .newerShown = newerShown,
+      .manifestShown = options.output.empty() ? "update.toml" : outputShown,
+      .newer = options.releases.back(),
+      .manifestFolder = manifestPath.parent_path(),
+      .base = options.base.empty() ? std::nullopt : std::optional(options.base),
+      .exclude = options.exclude,
+      .include = options.include,
+      .symlinks = options.symlinks};
   Result<std::string> text = ComposeDiffManifest(request);
   if (!text.ok()) return Refuse(console, text.error());
   std::vector<std::string> warnings = diff->update.notes;
-  for (std::string& warning : DiffLengthWarnings(diff->update)) warnings.push_back(warning);
+  AddDiffLengthWarnings(diff->update, warnings);
   if (ChangesNothing(diff->update)) {
     warnings.push_back(
         "NEW has nothing that the old releases lack or hold otherwise: the update "

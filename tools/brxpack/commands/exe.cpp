@@ -1,11 +1,10 @@
 // brxpack exe: the self-applying executable from a package file.
+#include "brxpack/commands/command.h"
+#include "brxpack/host/host_path.h"
 #include "brxpack/host/output_guard.h"
+#include "brxpack/reading/package_file.h"
 #include "brxpack/stub/self_applying.h"
 #include "brxpack/stub/stub_file.h"
-#include "brxpack/commands/command.h"
-#include "brxpack/commands/refuse.h"
-#include "brxpack/host/host_path.h"
-#include "brxpack/reading/package_file.h"
 
 namespace brxpack {
 

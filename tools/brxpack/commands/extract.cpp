@@ -2,13 +2,11 @@
 // below a folder, on several threads. Existing files are kept unless
 // --force; the first file that cannot be written stops the run (exit 2).
 #include "brxpack/commands/command.h"
-#include "brxpack/commands/refuse.h"
 #include "brxpack/host/byte_size.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/progress_meter.h"
-#include "brxpack/reading/extraction_plan.h"
+#include "brxpack/reading/extraction.h"
 #include "brxpack/reading/package_file.h"
-#include "brxpack/reading/parallel_extraction.h"
 
 namespace brxpack {
 

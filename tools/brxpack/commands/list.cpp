@@ -4,19 +4,17 @@
 #include <unordered_set>
 
 #include "brxpack/commands/command.h"
-#include "brxpack/commands/refuse.h"
 #include "brxpack/contents/display_text.h"
 #include "brxpack/contents/folded_name.h"
 #include "brxpack/contents/section_bytes.h"
 #include "brxpack/contents/windows1251.h"
-#include "brxpack/host/host_path.h"
 #include "brxpack/host/json_writer.h"
+#include "brxpack/reading/installed_files.h"
 #include "brxpack/reading/package_file.h"
 #include "brxpack/reading/package_verification.h"
-#include "brxpack/reading/section_listing.h"
-#include "package/entry_lookup.h"
-#include "package/name_translation.h"
+#include "package/package_digest.h"
 #include "package/section_names.h"
+#include "package/section_readers.h"
 
 namespace brxpack {
 
@@ -27,6 +25,117 @@ struct ListOptions {
   bool json = false;
 };
 
+std::vector<std::string> RegistryKeysLines(const SectionBytes& payload) {
+  brx::RegistryKeysItems items;
+  if (!brx::ReadRegistryKeys(payload.range(), &items)) {
+    return {"(ends before its five items; the installer cannot name a target)"};
+  }
+  return {"registry key    HKLM\\" + PlainPath(items.keyPath),
+          "folder value    " + QuotedForDisplay(items.folderValueName),
+          "program value   " + QuotedForDisplay(items.programValueName),
+          "level value     " + QuotedForDisplay(items.levelValueName),
+          "patch level     " + std::to_string(items.packageLevel)};
+}
+
+std::vector<std::string> StartupLines(const SectionBytes& payload) {
+  const brx::StartupMessage message = brx::ReadStartupMessage(payload.range());
+  return {"caption   " + QuotedForDisplay(message.caption),
+          "question  " + QuotedForDisplay(message.question)};
+}
+
+std::vector<std::string> NameTableLines(const SectionBytes& payload) {
+  std::vector<std::string> lines;
+  brx::PayloadCursor cursor(payload.range());
+  brx::NamePair pair;
+  while (brx::ReadNamePair(cursor, &pair) == brx::ReadStep::kItem) {
+    lines.push_back(PlainPath(pair.source) + "  ->  " + PlainPath(pair.installed));
+  }
+  if (lines.empty()) lines.push_back("(no pairs)");
+  return lines;
+}
+
+std::vector<std::string> TextListLines(const SectionBytes& payload) {
+  std::vector<std::string> lines;
+  brx::PayloadCursor cursor(payload.range());
+  const char* item;
+  while (brx::ReadListItem(cursor, &item) == brx::ReadStep::kItem) lines.push_back(PlainPath(item));
+  if (lines.empty()) lines.push_back("(empty list)");
+  return lines;
+}
+
+std::vector<std::string> CommandLines(const SectionBytes& payload) {
+  std::vector<std::string> lines;
+  brx::PayloadCursor cursor(payload.range());
+  brx::CommandRecord record;
+  while (brx::ReadCommandRecord(cursor, &record) == brx::ReadStep::kItem) {
+    std::string how = (record.flags & brx::kCommandWait) ? "wait" : "no wait";
+    how += (record.flags & brx::kCommandRelative) ? ", in the target folder" : ", path as given";
+    lines.push_back(PlainPath(record.program) + "  arguments " +
+                    QuotedForDisplay(record.arguments) + "  (" + how + ")");
+  }
+  if (lines.empty()) lines.push_back("(no commands)");
+  return lines;
+}
+
+std::vector<std::string> RegistryTableLines(const SectionBytes& payload) {
+  std::vector<std::string> lines;
+  brx::PayloadCursor cursor(payload.range());
+  brx::RegistryRecord record;
+  while (brx::ReadRegistryRecord(cursor, &record) == brx::ReadStep::kItem) {
+    const std::string root = record.root == brx::kRegistryRootCurrentUser ? "HKCU" : "HKLM";
+    std::string line = record.operation == brx::kRegistryOperationWrite
+                           ? ""
+                           : "(skipped: operation " + std::to_string(record.operation) + ") ";
+    line += root + "\\" + PlainPath(record.key) + "  ";
+    const std::string valueName =
+        record.valueName[0] == '\0' ? "(default)" : QuotedForDisplay(record.valueName);
+    if (record.type == brx::kRegistryTypeNumber) {
+      line += valueName + " = dword " + PlainForDisplay(record.data);
+    } else if (record.type == brx::kRegistryTypeText) {
+      line += valueName + " = string " + QuotedForDisplay(record.data);
+    } else {
+      line += "(key only)";
+    }
+    lines.push_back(line);
+  }
+  if (lines.empty()) lines.push_back("(no values)");
+  return lines;
+}
+
+std::vector<std::string> DigestLines(const SectionBytes& payload) {
+  const std::optional<uint32_t> digest = brx::ReadDigest(payload.range());
+  if (!digest) return {"(not a digest: " + std::to_string(payload.range().size) + " bytes)"};
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "%08X", *digest);
+  return {std::string("package digest  Adler-32 ") + hex +
+          " over every entry's record and stored bytes"};
+}
+
+// A section payload in readable form, one line per item, texts in UTF-8.
+std::vector<std::string> DescribeSection(const std::string& name, const SectionBytes& payload) {
+  switch (brx::ClassifySection(name.c_str())) {
+    case brx::SectionKind::kRegistryKeys:
+      return RegistryKeysLines(payload);
+    case brx::SectionKind::kStartupMsg:
+      return StartupLines(payload);
+    case brx::SectionKind::kNameTable:
+      return NameTableLines(payload);
+    case brx::SectionKind::kFolders:
+    case brx::SectionKind::kFilesToRemove:
+      return TextListLines(payload);
+    case brx::SectionKind::kCommands:
+      return CommandLines(payload);
+    case brx::SectionKind::kRegistryTable:
+      return RegistryTableLines(payload);
+    case brx::SectionKind::kDigest:
+      return DigestLines(payload);
+    case brx::SectionKind::kUnknown:
+      break;
+  }
+  return {"(a section the installer does not read; " + std::to_string(payload.range().size) +
+          " bytes)"};
+}
+
 // One entry as both forms show it; texts are Windows-1251.
 struct EntryRow {
   const brx::DirectoryEntry* entry;
@@ -36,10 +145,8 @@ struct EntryRow {
 };
 
 std::vector<EntryRow> Rows(const brx::Package& package) {
-  // The name table as the installer loads it: the first section of that name.
-  const brx::SectionBlock block = brx::LoadSection(package, brx::kNameTableSection);
-  brx::NameTable names;
-  const bool indexed = names.Build(block.loaded() ? block.bytes() : brx::MemoryRange{});
+  const std::vector<InstalledFile> files = JudgeInstalledFiles(package);
+  auto file = files.begin();
   std::unordered_set<std::string> sectionsSeen;
   std::vector<EntryRow> rows;
   rows.reserve(package.entryCount());
@@ -47,10 +154,7 @@ std::vector<EntryRow> Rows(const brx::Package& package) {
     EntryRow row{&package.directory[i], "", false, {}};
     const brx::DirectoryEntry& entry = package.directory[i];
     if (!entry.IsSection()) {
-      // Empty when the name table's cut last pair may name the file: the
-      // installer then fails it, knowing no installed name.
-      const char* installed = indexed ? names.Translate(entry.name) : entry.name;
-      row.installed = installed != nullptr ? installed : "";
+      row.installed = (file++)->installed;
       rows.push_back(std::move(row));
       continue;
     }
@@ -141,18 +245,10 @@ void PrintJson(const OpenedPackage& opened, const std::vector<EntryRow>& rows, C
   json.Field("size", opened.file.file.size());
   json.Field("packageStart", package.packageStart);
   json.Field("packageSize", package.packageEnd - package.packageStart);
-  json.Key("signature");
-  if (executable) {
-    json.String(DescribeSignature(opened.file.signature));
-  } else {
-    json.Null();
-  }
-  json.Key("stubArch");
-  if (opened.file.stubArch) {
-    json.String(ArchName(*opened.file.stubArch));
-  } else {
-    json.Null();
-  }
+  json.Field("signature",
+             executable ? std::optional(DescribeSignature(opened.file.signature)) : std::nullopt);
+  json.Field("stubArch",
+             opened.file.stubArch ? std::optional(ArchName(*opened.file.stubArch)) : std::nullopt);
   json.Key("directory");
   json.BeginObject();
   json.Field("entries", package.header.entryCount);

@@ -1,9 +1,8 @@
 // brxpack manifest: a manifest that rebuilds an equivalent package.
-#include "brxpack/host/output_guard.h"
 #include "brxpack/commands/command.h"
-#include "brxpack/commands/refuse.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/output_file.h"
+#include "brxpack/host/output_guard.h"
 #include "brxpack/reading/brand_recovery.h"
 #include "brxpack/reading/manifest_export.h"
 #include "brxpack/reading/package_file.h"
@@ -57,7 +56,8 @@ int RunManifest(const ManifestOptions& options, Console& console) {
   if (status.ok() && !brand.icon.empty()) {
     status = WriteOutputFile(iconPath, brand.icon.data(), brand.icon.size());
   }
-  if (status.ok()) status = WriteOutputFile(options.output, manifest.text.data(), manifest.text.size());
+  if (status.ok())
+    status = WriteOutputFile(options.output, manifest.text.data(), manifest.text.size());
   if (!status.ok()) return Refuse(console, status.error());
   return kExitOk;
 }

@@ -5,15 +5,14 @@
 #include <system_error>
 #include <utility>
 
-#include "brxpack/host/output_guard.h"
-#include "brxpack/manifest/payload_folder.h"
 #include "brxpack/commands/command.h"
-#include "brxpack/commands/refuse.h"
 #include "brxpack/commands/simulate_report.h"
 #include "brxpack/host/host_file_io.h"
 #include "brxpack/host/host_path.h"
+#include "brxpack/host/output_guard.h"
 #include "brxpack/host/progress_meter.h"
 #include "brxpack/host/scratch_folder.h"
+#include "brxpack/manifest/payload_folder.h"
 #include "brxpack/simulate/tree_comparison.h"
 
 namespace brxpack {
@@ -44,11 +43,8 @@ uint64_t TreeBytes(const fs::path& folder) {
 Result<Workplace> PrepareWorkplace(const SimulateOptions& options, const std::string& shown,
                                    const fs::path& installed, const fs::path& output,
                                    ProgressTarget progressTarget) {
+  if (options.inPlace) return Workplace{installed, std::nullopt};
   Workplace place;
-  if (options.inPlace) {
-    place.path = installed;
-    return place;
-  }
   std::error_code error;
   if (output.empty()) {
     Result<ScratchFolder> scratch = ScratchFolder::Create("brxpack-simulate-");
@@ -146,11 +142,8 @@ Result<SimulatedRelease> Simulate(const SimulateOptions& options, size_t index,
   Result<SimulationReport> report = SimulateInstallation(settings);
   if (!report.ok()) return report.TakeError();
 
-  SimulatedRelease run;
-  run.installed = shown;
-  run.place = Utf8FromPath(place->path);
-  run.temporary = place->scratch.has_value();
-  run.report = std::move(*report);
+  SimulatedRelease run{shown, Utf8FromPath(place->path), place->scratch.has_value(),
+                       std::move(*report), std::nullopt};
   if (!options.expect.empty()) {
     Result<std::vector<std::string>> differences =
         CompareTrees(place->path, options.expect, IsAlwaysLeftOut);

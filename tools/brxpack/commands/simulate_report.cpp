@@ -3,6 +3,7 @@
 #include "brxpack/contents/display_text.h"
 #include "brxpack/contents/folded_name.h"
 #include "brxpack/contents/windows1251.h"
+#include "brxpack/host/byte_size.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/json_writer.h"
 
@@ -125,12 +126,9 @@ void WriteRun(const SimulatedRelease& run, const SimulateOptions& options, JsonW
   json.Field("removed", run.temporary && !options.keep);
   json.Field("target", Windows1251ToUtf8(report.targetFolder));
   json.Field("program", Windows1251ToUtf8(report.programFile));
-  json.Key("registryKey");
-  if (report.keyPath.empty()) {
-    json.Null();
-  } else {
-    json.String(Windows1251ToUtf8(report.keyPath));
-  }
+  json.Field("registryKey", report.keyPath.empty()
+                                ? std::nullopt
+                                : std::optional(Windows1251ToUtf8(report.keyPath)));
   json.Field("patchLevel", static_cast<int64_t>(report.installedLevel));
   json.Field("finalPatchLevel", static_cast<int64_t>(report.finalLevel));
   json.Key("events");
@@ -141,14 +139,8 @@ void WriteRun(const SimulatedRelease& run, const SimulateOptions& options, JsonW
   for (const RegistryWrite& write : report.writes) writes.push_back(DescribeWrite(write, report));
   json.Field("registry", writes);
   json.Field("succeeded", report.succeeded);
-  json.Key("equals");
-  if (run.differences) {
-    json.Bool(run.differences->empty());
-    json.Field("differences", *run.differences);
-  } else {
-    json.Null();
-    json.Field("differences", std::vector<std::string>{});
-  }
+  json.Field("equals", run.differences ? std::optional(run.differences->empty()) : std::nullopt);
+  json.Field("differences", run.differences.value_or(std::vector<std::string>{}));
   json.Field("ok", run.ok());
   json.EndObject();
 }
@@ -193,8 +185,8 @@ void PrintVerdicts(const std::vector<SimulatedRelease>& runs, const SimulateOpti
       const size_t count = run.differences->size();
       console.out << "; the result "
                   << (count == 0 ? "equals " + expect
-                                 : "differs from " + expect + " (" + std::to_string(count) +
-                                       (count == 1 ? " difference)" : " differences)"));
+                                 : "differs from " + expect + " (" +
+                                       Counted(count, "difference", "differences") + ")");
     }
     console.out << "\n";
   }
@@ -205,12 +197,8 @@ void PrintRunsJson(const std::vector<SimulatedRelease>& runs, const SimulateOpti
   JsonWriter json(console.out);
   json.BeginObject();
   json.Field("package", Utf8FromPath(options.package));
-  json.Key("expect");
-  if (options.expect.empty()) {
-    json.Null();
-  } else {
-    json.String(Utf8FromPath(options.expect));
-  }
+  json.Field("expect",
+             options.expect.empty() ? std::nullopt : std::optional(Utf8FromPath(options.expect)));
   bool ok = true;
   for (const SimulatedRelease& run : runs) ok = ok && run.ok();
   json.Field("ok", ok);

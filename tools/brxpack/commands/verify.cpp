@@ -3,10 +3,8 @@
 #include <algorithm>
 
 #include "brxpack/commands/command.h"
-#include "brxpack/commands/refuse.h"
-#include "brxpack/host/host_path.h"
+#include "brxpack/host/byte_size.h"
 #include "brxpack/host/json_writer.h"
-#include "brxpack/reading/package_file.h"
 #include "brxpack/reading/package_verification.h"
 
 namespace brxpack {
@@ -18,36 +16,17 @@ struct VerifyOptions {
   bool json = false;
 };
 
-struct Verdict {
-  std::string file;                       // as given, for messages
-  std::optional<std::string> unreadable;  // why the file could not be read at all
-  VerifyReport report;
-
-  int exitCode() const {
-    if (unreadable) return kExitBadInput;
-    return report.problems.empty() ? kExitOk : kExitDamaged;
-  }
-};
-
-Verdict VerifyFile(const std::filesystem::path& file) {
-  Verdict verdict;
-  verdict.file = Utf8FromPath(file);
-  Result<PackageFile> mapped = MapPackageFile(file);
-  if (!mapped.ok()) {
-    verdict.unreadable = mapped.error();
-    return verdict;
-  }
-  verdict.report = VerifyPackage(*mapped);
-  return verdict;
+int ExitCode(const VerifyReport& report) {
+  if (report.unreadable) return kExitBadInput;
+  return report.problems.empty() ? kExitOk : kExitDamaged;
 }
 
-void PrintText(const Verdict& verdict, Console& console) {
-  if (verdict.unreadable) {
-    Refuse(console, *verdict.unreadable);
+void PrintText(const VerifyReport& report, Console& console) {
+  if (report.unreadable) {
+    Refuse(console, *report.unreadable);
     return;
   }
-  const VerifyReport& report = verdict.report;
-  const std::string& shown = verdict.file;
+  const std::string& shown = report.file;
   if (!console.quiet) {
     for (const std::string& fact : report.facts) console.out << shown << ": " << fact << "\n";
     for (const std::string& note : report.notes) {
@@ -58,35 +37,31 @@ void PrintText(const Verdict& verdict, Console& console) {
     console.out << shown << ": PROBLEM: " << problem << "\n";
   }
   if (!report.problems.empty()) {
-    console.out << shown << ": DAMAGED, " << report.problems.size()
-                << (report.problems.size() == 1 ? " problem\n" : " problems\n");
+    console.out << shown << ": DAMAGED, " << Counted(report.problems.size(), "problem", "problems")
+                << "\n";
   } else if (!console.quiet) {
     console.out << shown << ": OK\n";
   }
 }
 
-void PrintJson(const std::vector<Verdict>& verdicts, Console& console) {
+void PrintJson(const std::vector<VerifyReport>& reports, Console& console) {
   JsonWriter json(console.out);
   json.BeginObject();
   json.Key("files");
   json.BeginArray();
-  for (const Verdict& verdict : verdicts) {
+  for (const VerifyReport& report : reports) {
     json.BeginObject();
-    json.Field("file", verdict.file);
-    const char* word = verdict.unreadable                ? "unreadable"
-                       : verdict.report.problems.empty() ? "ok"
-                                                         : "damaged";
+    json.Field("file", report.file);
+    const char* word = report.unreadable         ? "unreadable"
+                       : report.problems.empty() ? "ok"
+                                                 : "damaged";
     json.Field("verdict", word);
-    if (verdict.unreadable) json.Field("error", *verdict.unreadable);
-    json.Field("facts", verdict.report.facts);
-    json.Field("problems", verdict.report.problems);
-    json.Field("notes", verdict.report.notes);
-    json.Key("stubArch");
-    if (verdict.report.stubArch) {
-      json.String(ArchName(*verdict.report.stubArch));
-    } else {
-      json.Null();
-    }
+    if (report.unreadable) json.Field("error", *report.unreadable);
+    json.Field("facts", report.facts);
+    json.Field("problems", report.problems);
+    json.Field("notes", report.notes);
+    json.Field("stubArch",
+               report.stubArch ? std::optional(ArchName(*report.stubArch)) : std::nullopt);
     json.EndObject();
   }
   json.EndArray();
@@ -94,14 +69,14 @@ void PrintJson(const std::vector<Verdict>& verdicts, Console& console) {
 }
 
 int RunVerify(const VerifyOptions& options, Console& console) {
-  std::vector<Verdict> verdicts;
+  std::vector<VerifyReport> reports;
   int exitCode = kExitOk;
   for (const std::filesystem::path& file : options.files) {
-    verdicts.push_back(VerifyFile(file));
-    exitCode = std::max(exitCode, verdicts.back().exitCode());
-    if (!options.json) PrintText(verdicts.back(), console);
+    reports.push_back(VerifyPackage(file));
+    exitCode = std::max(exitCode, ExitCode(reports.back()));
+    if (!options.json) PrintText(reports.back(), console);
   }
-  if (options.json) PrintJson(verdicts, console);
+  if (options.json) PrintJson(reports, console);
   return exitCode;
 }
 

@@ -1,10 +1,10 @@
 #include "brxpack/diff/release_diff.h"
 
 #include <algorithm>
+#include <span>
 #include <unordered_map>
 #include <unordered_set>
 
-#include "brxpack/diff/diff_folders.h"
 #include "brxpack/contents/folded_name.h"
 #include "brxpack/host/same_contents.h"
 
@@ -12,12 +12,110 @@ namespace brxpack {
 
 namespace {
 
+using FoldedSet = std::unordered_set<std::string>;
+using FoldedNames = std::unordered_map<std::string, const std::string*>;  // folded -> as spelt
+
 // An old release by folded path, so that each lookup is one hash probe.
 struct IndexedRelease {
   const OldRelease* release;
   std::unordered_map<std::string, const PayloadFile*> files;
   FoldedNames folders;
 };
+
+// The last name of a release path ("a/b.txt" gives "b.txt").
+std::string LastName(const std::string& path) {
+  return path.substr(path.find_last_of('/') + 1);
+}
+
+size_t Depth(const std::string& path) {
+  return static_cast<size_t>(std::count(path.begin(), path.end(), '/'));
+}
+
+// Every folder on the way to `path`, folded.
+void AddFoldedParents(const std::string& path, FoldedSet& folders) {
+  const std::string folded = FoldedName(path);
+  for (size_t slash = folded.find('/'); slash != std::string::npos;
+       slash = folded.find('/', slash + 1)) {
+    folders.insert(folded.substr(0, slash));
+  }
+}
+
+bool SomeReleaseLacks(std::span<const IndexedRelease> releases, const std::string& key) {
+  return std::any_of(releases.begin(), releases.end(), [&](const IndexedRelease& release) {
+    return release.folders.count(key) == 0;
+  });
+}
+
+void PlanNewFolders(std::span<const IndexedRelease> releases, const PayloadTree& newer,
+                    ReleaseDiff& diff) {
+  FoldedSet createdByFiles;
+  for (const auto* files : {&diff.changed, &diff.added}) {
+    for (const DiffFile& file : *files) AddFoldedParents(file.path, createdByFiles);
+  }
+  FoldedSet listed;
+  for (const std::string& folder : newer.folders) {
+    const std::string key = FoldedName(folder);
+    if (SomeReleaseLacks(releases, key) && createdByFiles.count(key) == 0) {
+      // CreateFolders makes no parents and runs before the files: a new
+      // parent is listed too, even where a file would create it later.
+      listed.insert(key);
+      AddFoldedParents(folder, listed);
+    }
+  }
+  for (const std::string& folder : newer.folders) {
+    const std::string key = FoldedName(folder);
+    if (listed.count(key) != 0 && SomeReleaseLacks(releases, key)) {
+      diff.newFolders.push_back(folder);
+    }
+  }
+}
+
+void NoteRenamedFolders(std::span<const IndexedRelease> releases, const PayloadTree& newer,
+                        ReleaseDiff& diff) {
+  for (const IndexedRelease& release : releases) {
+    for (const std::string& folder : newer.folders) {
+      const auto old = release.folders.find(FoldedName(folder));
+      if (old == release.folders.end() || LastName(*old->second) == LastName(folder)) continue;
+      diff.notes.push_back("folder '" + *old->second + "'" +
+                           (releases.size() == 1 ? "" : " of " + release.release->name) + " is '" +
+                           folder +
+                           "' in NEW: the installer cannot rename a folder, so it keeps its "
+                           "name; simulate --expect compares folders as Windows does");
+    }
+  }
+}
+
+// Fills diff's removed, removedFolders and newFolders, and its notes on
+// folders whose case changed, from diff's changed and added files (which
+// create their folders) and the releases it serves. Paths whose kinds
+// differ between a release and NEW are the caller's to refuse.
+void PlanRemovalsAndFolders(std::span<const IndexedRelease> releases, const PayloadTree& newer,
+                            const FoldedSet& newFiles, const FoldedSet& newFolders,
+                            ReleaseDiff& diff) {
+  PlanNewFolders(releases, newer, diff);
+  NoteRenamedFolders(releases, newer, diff);
+  FoldedSet removedFolders;
+  for (const IndexedRelease& release : releases) {
+    for (const std::string& folder : release.release->tree->folders) {
+      const std::string key = FoldedName(folder);
+      if (newFolders.count(key) == 0 && removedFolders.insert(key).second) {
+        diff.removedFolders.push_back(folder);
+      }
+    }
+  }
+  std::stable_sort(diff.removedFolders.begin(), diff.removedFolders.end(),
+                   [](const std::string& a, const std::string& b) { return Depth(a) > Depth(b); });
+  FoldedSet removedFiles;
+  for (const IndexedRelease& release : releases) {
+    for (const PayloadFile& file : release.release->tree->files) {
+      const std::string key = FoldedName(file.relative);
+      if (newFiles.count(key) == 0 && removedFolders.count(key) == 0 &&
+          removedFiles.insert(key).second) {
+        diff.removed.push_back({file.relative, file.size, ""});
+      }
+    }
+  }
+}
 
 // What one old release needs of one file of NEW.
 enum class Need { kNothing, kMissing, kContents, kCase };
@@ -168,14 +266,10 @@ Result<ReleasesDiff> DiffReleases(const std::vector<OldRelease>& older, const Pa
     }
   }
 
-  std::vector<FolderView> views;
-  for (const IndexedRelease& release : releases) {
-    views.push_back({&release.release->name, release.release->tree, &release.folders});
-  }
   for (size_t i = 0; i < releases.size(); ++i) {
-    PlanRemovalsAndFolders({views[i]}, newer, newFiles, newFolders, diff.releases[i]);
+    PlanRemovalsAndFolders({&releases[i], 1}, newer, newFiles, newFolders, diff.releases[i]);
   }
-  PlanRemovalsAndFolders(views, newer, newFiles, newFolders, diff.update);
+  PlanRemovalsAndFolders(releases, newer, newFiles, newFolders, diff.update);
   return diff;
 }
 

@@ -38,7 +38,7 @@ bool Below(const std::string& path, const std::vector<std::string>& folders) {
 void WarnOfLength(const std::string& relative, PathUse use, const char* what,
                   std::vector<std::string>& warnings) {
   Result<std::string> path = PackagePathOf(relative);
-  if (!path.ok()) return;  // refused by ReleaseNameProblems before the diff
+  if (!path.ok()) return;  // refused by AddReleaseNameProblems before the diff
   if (std::optional<std::string> warning = PathLengthWarning(*path, use)) {
     warnings.push_back("'" + relative + "' (" + what + ") " + *warning);
   }
@@ -46,9 +46,8 @@ void WarnOfLength(const std::string& relative, PathUse use, const char* what,
 
 }  // namespace
 
-std::vector<std::string> ReleaseNameProblems(const PayloadTree& tree, const std::string& release,
-                                             PathUse files, PathUse folders) {
-  std::vector<std::string> problems;
+void AddReleaseNameProblems(const PayloadTree& tree, const std::string& release, PathUse files,
+                            PathUse folders, std::vector<std::string>& problems) {
   std::vector<std::string> refusedFolders;
   for (const std::string& folder : tree.folders) {
     if (Below(folder, refusedFolders)) continue;
@@ -63,11 +62,9 @@ std::vector<std::string> ReleaseNameProblems(const PayloadTree& tree, const std:
       problems.push_back("'" + file.relative + "' in " + release + ": " + *problem);
     }
   }
-  return problems;
 }
 
-std::vector<std::string> DiffLengthWarnings(const ReleaseDiff& update) {
-  std::vector<std::string> warnings;
+void AddDiffLengthWarnings(const ReleaseDiff& update, std::vector<std::string>& warnings) {
   for (const auto* files : {&update.changed, &update.added}) {
     for (const DiffFile& file : *files) {
       WarnOfLength(file.path, PathUse::kInstalledFile, "installed", warnings);
@@ -82,7 +79,6 @@ std::vector<std::string> DiffLengthWarnings(const ReleaseDiff& update) {
   for (const std::string& folder : update.removedFolders) {
     WarnOfLength(folder, PathUse::kRemoval, "removed", warnings);
   }
-  return warnings;
 }
 
 }  // namespace brxpack

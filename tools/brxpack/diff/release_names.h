@@ -11,18 +11,19 @@
 
 namespace brxpack {
 
-// One line per file or folder of the release whose name the package cannot
-// hold or the installer must not use, naming the release: a name without a
-// Windows-1251 form, a host name holding "\" (which would split it into
-// folders), and whatever PackagePathProblem refuses for its use (`files`:
-// installed files for NEW, removals for an old release; folders likewise).
-// What lies below a refused folder is not listed again.
-std::vector<std::string> ReleaseNameProblems(const PayloadTree& tree, const std::string& release,
-                                             PathUse files, PathUse folders);
+// Adds to `problems` one line per file or folder of the release whose name
+// the package cannot hold or the installer must not use, naming the
+// release: a name without a Windows-1251 form, a host name holding "\"
+// (which would split it into folders), and whatever PackagePathProblem
+// refuses for its use (`files`: installed files for NEW, removals for an
+// old release; folders likewise). What lies below a refused folder is not
+// listed again.
+void AddReleaseNameProblems(const PayloadTree& tree, const std::string& release, PathUse files,
+                            PathUse folders, std::vector<std::string>& problems);
 
-// Warnings for the paths the update names that a long program folder would
-// push past Windows' limits (PathLengthWarning). The paths are ones that
-// ReleaseNameProblems let through.
-std::vector<std::string> DiffLengthWarnings(const ReleaseDiff& update);
+// Adds to `warnings` the paths the update names that a long program folder
+// would push past Windows' limits (PathLengthWarning). The paths are ones
+// that AddReleaseNameProblems let through.
+void AddDiffLengthWarnings(const ReleaseDiff& update, std::vector<std::string>& warnings);
 
 }  // namespace brxpack

@@ -2,6 +2,7 @@
 // JSON for list --json and verify --json: values written in order, commas
 // and quoting taken care of. Texts must be UTF-8.
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -39,6 +40,10 @@ class JsonWriter {
   void Write(uint32_t value) { Number(value); }
   void Write(uint64_t value) { Number(static_cast<int64_t>(value)); }
   void Write(const std::vector<std::string>& texts);
+  template <typename T>
+  void Write(const std::optional<T>& value) {  // null when there is none
+    value ? Write(*value) : Null();
+  }
   void BeforeValue();
   void Quoted(std::string_view utf8);
 

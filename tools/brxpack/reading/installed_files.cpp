@@ -4,7 +4,9 @@
 
 #include "brxpack/contents/display_text.h"
 #include "brxpack/contents/package_path.h"
+#include "package/entry_lookup.h"
 #include "package/name_translation.h"
+#include "package/section_names.h"
 
 namespace brxpack {
 
@@ -41,6 +43,14 @@ std::vector<InstalledFile> JudgeInstalledFiles(const std::vector<std::string>& n
     files.push_back(std::move(file));
   }
   return files;
+}
+
+std::vector<InstalledFile> JudgeInstalledFiles(const brx::Package& package) {
+  const brx::SectionBlock nameTable = brx::LoadSection(package, brx::kNameTableSection);
+  std::vector<std::string> names;
+  names.reserve(package.entryCount());
+  for (uint32_t i = 0; i < package.entryCount(); ++i) names.emplace_back(package.directory[i].name);
+  return JudgeInstalledFiles(names, nameTable.loaded() ? nameTable.bytes() : brx::MemoryRange{});
 }
 
 }  // namespace brxpack

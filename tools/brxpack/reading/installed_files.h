@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "package/memory_range.h"
+#include "package/reader.h"
 
 namespace brxpack {
 
@@ -26,5 +27,8 @@ struct InstalledFile {
 // entry installed at the path of an earlier one as Windows compares paths.
 std::vector<InstalledFile> JudgeInstalledFiles(const std::vector<std::string>& names,
                                                brx::MemoryRange nameTable);
+
+// The same for a package the reader accepted, through its name table.
+std::vector<InstalledFile> JudgeInstalledFiles(const brx::Package& package);
 
 }  // namespace brxpack

@@ -5,17 +5,16 @@
 #include <optional>
 #include <sstream>
 
-#include "brxpack/contents/hex_text.h"
-#include "brxpack/manifest/manifest.h"
-#include "brxpack/manifest/registry_terms.h"
-#include "brxpack/package/script_sections.h"
 #include "brxpack/contents/display_text.h"
 #include "brxpack/contents/folded_name.h"
+#include "brxpack/contents/hex_text.h"
 #include "brxpack/contents/package_path.h"
 #include "brxpack/contents/section_bytes.h"
 #include "brxpack/contents/windows1251.h"
+#include "brxpack/manifest/manifest.h"
+#include "brxpack/manifest/registry_terms.h"
+#include "brxpack/package/script_sections.h"
 #include "brxpack/reading/installed_files.h"
-#include "package/entry_lookup.h"
 #include "package/section_names.h"
 #include "package/section_readers.h"
 
@@ -258,13 +257,7 @@ class Exporter {
   }
 
   void WriteFiles() {
-    const brx::SectionBlock nameTable = brx::LoadSection(package_, brx::kNameTableSection);
-    std::vector<std::string> names;
-    for (uint32_t i = 0; i < package_.entryCount(); ++i) {
-      names.emplace_back(package_.directory[i].name);
-    }
-    for (const InstalledFile& file :
-         JudgeInstalledFiles(names, nameTable.loaded() ? nameTable.bytes() : brx::MemoryRange{})) {
+    for (const InstalledFile& file : JudgeInstalledFiles(package_)) {
       const brx::DirectoryEntry& entry = package_.directory[file.index];
       const std::string label = "entry " + QuotedPath(entry.name);
       if (!SurvivesUtf8RoundTrip(entry.name)) {

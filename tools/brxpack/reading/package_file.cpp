@@ -26,43 +26,6 @@ SignatureInfo InspectSignature(brx::MemoryRange bytes) {
   return info;
 }
 
-}  // namespace
-
-Result<PackageFile> MapPackageFile(const std::filesystem::path& path) {
-  Result<MappedFile> mapped = MappedFile::Open(path);
-  if (!mapped.ok()) return mapped.TakeError();
-  PackageFile file;
-  file.shown = Utf8FromPath(path);
-  if (!mapped->FitsIn32Bits()) {
-    return Error{file.shown + ": 4 GiB or larger; packages hold 32-bit offsets"};
-  }
-  file.file = std::move(*mapped);
-  const brx::MemoryRange bytes = file.file.range();
-  const bool startsWithMagic =
-      bytes.size >= sizeof brx::kHeaderMagic &&
-      std::memcmp(bytes.data, brx::kHeaderMagic, sizeof brx::kHeaderMagic) == 0;
-  file.source = startsWithMagic ? brx::PackageSource::kPackageFile : brx::PackageSource::kOwnFile;
-  file.signature = InspectSignature(bytes);
-  if (file.source == brx::PackageSource::kOwnFile) {
-    Result<StubArch> arch = ArchOfImage(bytes);
-    if (arch.ok()) {
-      file.stubArch = *arch;
-    } else {
-      file.noStub = arch.error();
-    }
-  }
-  return file;
-}
-
-ParsedPackage::ParsedPackage(const PackageFile& file)
-    : error_(brx::ParsePackage(file.file.range(), file.source, &package_)) {}
-
-// The reader allocates the directory with malloc and ReleasePackage frees it
-// so; nothing else of a parse (no handle, no view) needs releasing.
-ParsedPackage::~ParsedPackage() {
-  std::free(package_.directory);
-}
-
 std::string DescribePackageError(brx::PackageError error) {
   using brx::PackageError;
   switch (error) {
@@ -104,6 +67,43 @@ std::string DescribePackageError(brx::PackageError error) {
       return "out of memory while reading the package";
   }
   return "unknown reader error";
+}
+
+}  // namespace
+
+Result<PackageFile> MapPackageFile(const std::filesystem::path& path) {
+  Result<MappedFile> mapped = MappedFile::Open(path);
+  if (!mapped.ok()) return mapped.TakeError();
+  PackageFile file;
+  file.shown = Utf8FromPath(path);
+  if (!mapped->FitsIn32Bits()) {
+    return Error{file.shown + ": 4 GiB or larger; packages hold 32-bit offsets"};
+  }
+  file.file = std::move(*mapped);
+  const brx::MemoryRange bytes = file.file.range();
+  const bool startsWithMagic =
+      bytes.size >= sizeof brx::kHeaderMagic &&
+      std::memcmp(bytes.data, brx::kHeaderMagic, sizeof brx::kHeaderMagic) == 0;
+  file.source = startsWithMagic ? brx::PackageSource::kPackageFile : brx::PackageSource::kOwnFile;
+  file.signature = InspectSignature(bytes);
+  if (file.source == brx::PackageSource::kOwnFile) {
+    Result<StubArch> arch = ArchOfImage(bytes);
+    if (arch.ok()) {
+      file.stubArch = *arch;
+    } else {
+      file.noStub = arch.error();
+    }
+  }
+  return file;
+}
+
+ParsedPackage::ParsedPackage(const PackageFile& file)
+    : error_(brx::ParsePackage(file.file.range(), file.source, &package_)) {}
+
+// The reader allocates the directory with malloc and ReleasePackage frees it
+// so; nothing else of a parse (no handle, no view) needs releasing.
+ParsedPackage::~ParsedPackage() {
+  std::free(package_.directory);
 }
 
 std::string DescribeRefusal(const PackageFile& file, brx::PackageError error) {

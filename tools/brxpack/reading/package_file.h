@@ -54,10 +54,9 @@ class ParsedPackage {
   brx::PackageError error_;
 };
 
-// What the reader's refusal means, in a publisher's words.
-std::string DescribePackageError(brx::PackageError error);
-// The same for this file: one that is neither a package nor a program is
-// told apart from a package whose magic was damaged.
+// What the reader's refusal means, in a publisher's words: a file that is
+// neither a package nor a program is told apart from a package whose magic
+// was damaged.
 std::string DescribeRefusal(const PackageFile& file, brx::PackageError error);
 
 // Maps and parses; fails (for list, extract and manifest) when the file

@@ -1,5 +1,6 @@
 #include "brxpack/reading/package_verification.h"
 
+#include <cstdlib>
 #include <map>
 #include <optional>
 
@@ -8,8 +9,8 @@
 #include "brxpack/contents/package_path.h"
 #include "brxpack/contents/section_bytes.h"
 #include "brxpack/contents/section_checks.h"
+#include "brxpack/host/host_path.h"
 #include "brxpack/reading/installed_files.h"
-#include "brxpack/reading/package_walk.h"
 #include "brxpack/stub/signature_digest.h"
 #include "package/entry_lookup.h"
 #include "package/section_names.h"
@@ -17,6 +18,28 @@
 namespace brxpack {
 
 namespace {
+
+// The directory of a package the installer's reader refused, loaded by the
+// reader's own first half without checking any entry, so that every damaged
+// entry can be named; nothing when not even the directory can be read.
+// Not to be copied: package.directory points into entries.
+struct WalkedPackage {
+  brx::Package package;
+  std::vector<brx::DirectoryEntry> entries;
+};
+
+std::optional<WalkedPackage> WalkPackage(const PackageFile& file) {
+  WalkedPackage walked;
+  brx::Package& package = walked.package;
+  if (brx::LoadPackageDirectory(file.file.range(), file.source, &package) !=
+      brx::PackageError::kNone) {
+    return std::nullopt;
+  }
+  walked.entries.assign(package.directory, package.directory + package.entryCount());
+  std::free(package.directory);
+  package.directory = walked.entries.data();
+  return walked;
+}
 
 class Verifier {
  public:
@@ -134,36 +157,6 @@ class Verifier {
   unsigned storedCount_ = 0;
 };
 
-}  // namespace
-
-std::string DescribeSignature(const SignatureInfo& signature) {
-  if (!signature.isPe) return "none (not a Windows program)";
-  if (!signature.present) return "none";
-  const std::string table = "Authenticode certificate table of " +
-                            std::to_string(signature.tableSize) + " bytes at offset " +
-                            std::to_string(signature.tableOffset);
-  if (signature.atEnd) return "present: " + table + ", ending the file";
-  return "stale: the PE header names an " + table +
-         " that does not end the file (a signed stub's?); it does not sign this file";
-}
-
-std::string DescribeStub(const PackageFile& file) {
-  if (file.stubArch) return DescribeArch(*file.stubArch);
-  return "no installer stub: " + file.noStub;
-}
-
-std::string DescribeForm(const PackageFile& file, const brx::Package& package) {
-  const uint32_t packageSize = package.packageEnd - package.packageStart;
-  if (file.source == brx::PackageSource::kPackageFile) {
-    return "package file of " + std::to_string(file.file.size()) + " bytes";
-  }
-  return "self-applying executable of " + std::to_string(file.file.size()) + " bytes: stub " +
-         std::to_string(package.packageStart) + " bytes, package " + std::to_string(packageSize) +
-         " bytes, trailer at offset " + std::to_string(package.packageEnd);
-}
-
-namespace {
-
 void ReportSignature(const PackageFile& file, VerifyReport& report) {
   std::string fact = "signature: " + DescribeSignature(file.signature);
   if (file.signature.present && !file.signature.atEnd) {
@@ -195,8 +188,41 @@ void ReportSignature(const PackageFile& file, VerifyReport& report) {
 
 }  // namespace
 
-VerifyReport VerifyPackage(const PackageFile& file) {
+std::string DescribeSignature(const SignatureInfo& signature) {
+  if (!signature.isPe) return "none (not a Windows program)";
+  if (!signature.present) return "none";
+  const std::string table = "Authenticode certificate table of " +
+                            std::to_string(signature.tableSize) + " bytes at offset " +
+                            std::to_string(signature.tableOffset);
+  if (signature.atEnd) return "present: " + table + ", ending the file";
+  return "stale: the PE header names an " + table +
+         " that does not end the file (a signed stub's?); it does not sign this file";
+}
+
+std::string DescribeStub(const PackageFile& file) {
+  if (file.stubArch) return DescribeArch(*file.stubArch);
+  return "no installer stub: " + file.noStub;
+}
+
+std::string DescribeForm(const PackageFile& file, const brx::Package& package) {
+  const uint32_t packageSize = package.packageEnd - package.packageStart;
+  if (file.source == brx::PackageSource::kPackageFile) {
+    return "package file of " + std::to_string(file.file.size()) + " bytes";
+  }
+  return "self-applying executable of " + std::to_string(file.file.size()) + " bytes: stub " +
+         std::to_string(package.packageStart) + " bytes, package " + std::to_string(packageSize) +
+         " bytes, trailer at offset " + std::to_string(package.packageEnd);
+}
+
+VerifyReport VerifyPackage(const std::filesystem::path& path) {
   VerifyReport report;
+  report.file = Utf8FromPath(path);
+  Result<PackageFile> mapped = MapPackageFile(path);
+  if (!mapped.ok()) {
+    report.unreadable = mapped.error();
+    return report;
+  }
+  const PackageFile& file = *mapped;
   ParsedPackage parsed(file);
   std::optional<WalkedPackage> walked;
   const brx::Package* package = nullptr;

@@ -12,13 +12,15 @@
 namespace brxpack {
 
 struct VerifyReport {
-  std::vector<std::string> facts;     // what the file is
+  std::string file;                       // as given, for messages
+  std::optional<std::string> unreadable;  // why the file could not be read at all
+  std::vector<std::string> facts;         // what the file is
   std::vector<std::string> problems;  // damage, one line each, naming the entry
   std::vector<std::string> notes;     // worth knowing, but no damage
   std::optional<StubArch> stubArch;   // of a self-applying executable's stub
 };
 
-VerifyReport VerifyPackage(const PackageFile& file);
+VerifyReport VerifyPackage(const std::filesystem::path& path);
 
 // A one-line description of the file's form and signature, shared with list.
 std::string DescribeForm(const PackageFile& file, const brx::Package& package);

@@ -1,8 +1,9 @@
-#include "brxpack/commands/diff_stats.h"
+#include "brxpack/diff/diff_report.h"
 
-#include "brxpack/manifest/compression_level.h"
 #include "brxpack/host/byte_size.h"
+#include "brxpack/host/json_writer.h"
 #include "brxpack/host/scratch_folder.h"
+#include "brxpack/manifest/compression_level.h"
 #include "brxpack/manifest/manifest_parser.h"
 #include "brxpack/package/package_size.h"
 
@@ -17,8 +18,7 @@ namespace {
 constexpr char kStandInTarget[] = "\n[target]\nregistry_key = 'SOFTWARE\\P\\P'\npatch_level = 1\n";
 
 std::string Files(const DiffTally& tally) {
-  return std::to_string(tally.files) + (tally.files == 1 ? " file, " : " files, ") +
-         ReadableSize(tally.bytes);
+  return Counted(tally.files, "file", "files") + ", " + ReadableSize(tally.bytes);
 }
 
 std::string Row(const std::string& indent, const char* what, const std::string& figures) {
@@ -36,46 +36,32 @@ void PrintChanges(const ReleaseDiff& diff, const std::string& indent, std::ostre
       << Row(indent, "removed",
              Files(Tally(diff.removed)) +
                  (folders == 0 ? ""
-                               : ", and " + std::to_string(folders) +
-                                     (folders == 1 ? " folder" : " folders") + " left empty"));
+                               : ", and " + Counted(folders, "folder", "folders") + " left empty"));
 }
-
-// Sizes of packages written as build writes them, at one level, into one
-// scratch folder.
-class PackageSizer {
- public:
-  PackageSizer(const fs::path& manifestPath, bool hasBase, unsigned threads)
-      : manifestPath_(manifestPath), hasBase_(hasBase), threads_(threads) {}
-
-  Status Open() {
-    Result<ScratchFolder> scratch = ScratchFolder::Create("brxpack-diff-");
-    if (!scratch.ok()) return scratch.TakeError();
-    scratch_.emplace(std::move(*scratch));
-    return Status::Ok();
-  }
-  // The manifest's level wins, as in build; the first manifest sets it.
-  Result<Manifest> Parse(const std::string& text) {
-    Result<Manifest> manifest =
-        ParseManifest(text + (hasBase_ ? "" : kStandInTarget), manifestPath_);
-    if (manifest.ok() && !level_) level_ = manifest->level.value_or(kDefaultCompressionLevel);
-    return manifest;
-  }
-  // Draws progress on the terminal, unless -q.
-  Result<uint64_t> Size(const Manifest& manifest, const std::string& what, Console& console) {
-    return PackageSize(manifest, *level_, threads_, scratch_->path(), ProgressOn(console, what));
-  }
-  int level() const { return *level_; }
-
- private:
-  fs::path manifestPath_;
-  bool hasBase_;
-  unsigned threads_;
-  std::optional<ScratchFolder> scratch_;
-  std::optional<int> level_;
-};
 
 uint64_t Percent(uint64_t part, uint64_t whole) {
   return whole == 0 ? 0 : part * 100 / whole;
+}
+
+void FileList(JsonWriter& json, const char* name, const std::vector<DiffFile>& files) {
+  json.Key(name);
+  json.BeginArray();
+  for (const DiffFile& file : files) {
+    json.BeginObject();
+    json.Field("path", file.path);
+    json.Field("size", file.size);
+    if (!file.note.empty()) json.Field("note", file.note);
+    json.EndObject();
+  }
+  json.EndArray();
+}
+
+void Figures(JsonWriter& json, const char* name, const DiffTally& tally) {
+  json.Key(name);
+  json.BeginObject();
+  json.Field("files", tally.files);
+  json.Field("bytes", tally.bytes);
+  json.EndObject();
 }
 
 }  // namespace
@@ -86,15 +72,23 @@ Result<DiffPackageSizes> MeasureDiffPackages(const ReleasesDiff& diff,
                                              unsigned threads, Console& console) {
   DiffPackageSizes sizes;
   sizes.standInTarget = !request.base.has_value();
-  PackageSizer sizer(manifestPath, !sizes.standInTarget, threads);
-  Status opened = sizer.Open();
-  if (!opened.ok()) return opened.TakeError();
-  Result<Manifest> update = sizer.Parse(text);
+  Result<ScratchFolder> scratch = ScratchFolder::Create("brxpack-diff-");
+  if (!scratch.ok()) return scratch.TakeError();
+  const auto parse = [&](const std::string& manifest) {
+    return ParseManifest(manifest + (sizes.standInTarget ? kStandInTarget : ""), manifestPath);
+  };
+  // Every package as build writes it, at one level, into one scratch folder;
+  // progress is drawn on a terminal unless -q.
+  const auto size = [&](const Manifest& manifest, const std::string& what) {
+    return PackageSize(manifest, sizes.level, threads, scratch->path(), ProgressOn(console, what));
+  };
+  Result<Manifest> update = parse(text);
   if (!update.ok()) return update.TakeError();
-  Result<uint64_t> updateSize = sizer.Size(*update, "measuring the update", console);
+  // The manifest's level wins, as in build.
+  sizes.level = update->level.value_or(kDefaultCompressionLevel);
+  Result<uint64_t> updateSize = size(*update, "measuring the update");
   if (!updateSize.ok()) return updateSize.TakeError();
   sizes.update = *updateSize;
-  sizes.level = sizer.level();
 
   for (size_t i = 0; diff.releases.size() > 1 && i < diff.releases.size(); ++i) {
     const std::string& name = request.olderShown[i];
@@ -103,10 +97,10 @@ Result<DiffPackageSizes> MeasureDiffPackages(const ReleasesDiff& diff,
     single.olderShown = {name};
     Result<std::string> aloneText = ComposeDiffManifest(single);
     if (!aloneText.ok()) return aloneText.TakeError();
-    Result<Manifest> aloneManifest = sizer.Parse(*aloneText);
+    Result<Manifest> aloneManifest = parse(*aloneText);
     if (!aloneManifest.ok()) return aloneManifest.TakeError();
     Result<uint64_t> aloneSize =
-        sizer.Size(*aloneManifest, "measuring the update from " + name + " alone", console);
+        size(*aloneManifest, "measuring the update from " + name + " alone");
     if (!aloneSize.ok()) return aloneSize.TakeError();
     sizes.alone.push_back(*aloneSize);
   }
@@ -114,7 +108,7 @@ Result<DiffPackageSizes> MeasureDiffPackages(const ReleasesDiff& diff,
 
   Manifest full = *update;
   if (full.payload) full.payload->only.reset();
-  Result<uint64_t> fullSize = sizer.Size(full, "measuring a full package of NEW", console);
+  Result<uint64_t> fullSize = size(full, "measuring a full package of NEW");
   if (!fullSize.ok()) return fullSize.TakeError();
   sizes.full = *fullSize;
   return sizes;
@@ -141,6 +135,49 @@ void PrintDiffStats(const ReleasesDiff& diff, const DiffManifestRequest& request
       << "%): both written by build's own writer at level " << sizes.level
       << ", with the manifest's sections" << (sizes.standInTarget ? " and a stand-in [target]" : "")
       << "; the full one takes every file of NEW\n";
+}
+
+void PrintDiffJson(const ReleasesDiff& diff, const std::vector<std::string>& olderShown,
+                   const std::optional<std::string>& output, const std::string& manifest,
+                   const DiffPackageSizes* sizes, std::ostream& out) {
+  JsonWriter json(out);
+  json.BeginObject();
+  json.Field("output", output);
+  if (!output) json.Field("manifest", manifest);
+  const ReleaseDiff& update = diff.update;
+  FileList(json, "changed", update.changed);
+  FileList(json, "new", update.added);
+  FileList(json, "removed", update.removed);
+  json.Field("newFolders", update.newFolders);
+  json.Field("removedFolders", update.removedFolders);
+  Figures(json, "unchanged", update.unchanged);
+  json.Field("notes", update.notes);
+  json.Key("releases");
+  json.BeginArray();
+  for (size_t i = 0; i < diff.releases.size() && i < olderShown.size(); ++i) {
+    const ReleaseDiff& alone = diff.releases[i];
+    json.BeginObject();
+    json.Field("old", olderShown[i]);
+    Figures(json, "changed", Tally(alone.changed));
+    Figures(json, "new", Tally(alone.added));
+    Figures(json, "removed", Tally(alone.removed));
+    Figures(json, "unchanged", alone.unchanged);
+    Figures(json, "carried", Carried(update, alone));
+    if (sizes != nullptr && i < sizes->alone.size()) json.Field("package", sizes->alone[i]);
+    json.EndObject();
+  }
+  json.EndArray();
+  if (sizes != nullptr) {
+    json.Key("stats");
+    json.BeginObject();
+    json.Field("level", static_cast<int64_t>(sizes->level));
+    json.Field("package", sizes->update);
+    json.Field("fullPackage", sizes->full);
+    json.Field("standInTarget", sizes->standInTarget);
+    json.EndObject();
+  }
+  json.EndObject();
+  out << "\n";
 }
 
 }  // namespace brxpack
