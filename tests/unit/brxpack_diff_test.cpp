@@ -204,7 +204,11 @@ TEST(DiffTest, TellsWhatTheUpdateDoesToEachRelease) {
   ASSERT_NE(at, std::string::npos) << json.out;
   const uint64_t package = std::stoull(json.out.substr(at + stats.size()));
   for (const char* text :
-       {"\"carried\":{\"files\":1,\"bytes\":2},\"package\":", ",\"standInTarget\":true}}\n"}) {
+       {"\"changed\":{\"files\":1,\"bytes\":3},\"new\":{\"files\":0,\"bytes\":0},\"removed\":"
+        "{\"files\":0,\"bytes\":0},\"unchanged\":{\"files\":2,\"bytes\":4},\"carried\":{\"files\":"
+        "1,"
+        "\"bytes\":2},\"package\":",
+        "\"removed\":{\"files\":1,\"bytes\":1}", ",\"standInTarget\":true}}\n"}) {
     EXPECT_NE(json.out.find(text), std::string::npos) << text << "\n" << json.out;
   }
   EXPECT_NE(run.out.find("package   " + ReadableSize(package) + ", against "), std::string::npos)
