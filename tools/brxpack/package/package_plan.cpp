@@ -23,10 +23,9 @@ Error Failure(const std::vector<std::string>& problems) {
 
 // A program run from the program's folder that the package does not bring
 // may be there already, or may be a typo: worth a warning, not a refusal.
-std::vector<std::string> MissingProgramWarnings(const ScriptSections& script,
-                                                const std::vector<PlannedFile>& files) {
-  std::vector<std::string> warnings;
-  if (!script.commands) return warnings;
+void WarnOfMissingPrograms(const ScriptSections& script, const std::vector<PlannedFile>& files,
+                           std::vector<std::string>& warnings) {
+  if (!script.commands) return;
   std::unordered_set<std::string> installed;
   for (const PlannedFile& file : files) installed.insert(InstalledPathKey(file.installedPath));
   for (size_t i = 0; i < script.commands->size(); ++i) {
@@ -37,7 +36,6 @@ std::vector<std::string> MissingProgramWarnings(const ScriptSections& script,
                        " is not among the package's files; it must already be in the "
                        "program's folder");
   }
-  return warnings;
 }
 
 // The installer removes after it installs, so a file both installed and
@@ -60,10 +58,8 @@ void RefuseRemovedFiles(const ScriptSections& script, const std::vector<FileCand
 }
 
 // Paths that fit below C:\ but not below a long program folder.
-std::vector<std::string> LengthWarnings(const ScriptSections& script,
-                                        const std::vector<FileCandidate>& candidates,
-                                        const std::vector<PlannedFile>& files) {
-  std::vector<std::string> warnings;
+void WarnOfLengths(const ScriptSections& script, const std::vector<FileCandidate>& candidates,
+                   const std::vector<PlannedFile>& files, std::vector<std::string>& warnings) {
   for (size_t i = 0; i < files.size() && i < candidates.size(); ++i) {
     if (std::optional<std::string> warning =
             PathLengthWarning(files[i].installedPath, PathUse::kInstalledFile)) {
@@ -83,7 +79,6 @@ std::vector<std::string> LengthWarnings(const ScriptSections& script,
       }
     }
   }
-  return warnings;
 }
 
 }  // namespace
@@ -102,31 +97,25 @@ Result<PackagePlan> PlanPackage(const Manifest& manifest) {
   if (problems.empty()) RefuseRemovedFiles(manifest.script, candidates, plan.files, problems);
   if (!problems.empty()) return Failure(problems);
   plan.warnings = RepeatedSectionWarnings(plan.sections);
-  for (std::string& warning : LengthWarnings(manifest.script, candidates, plan.files)) {
-    plan.warnings.push_back(std::move(warning));
-  }
-  for (std::string& warning : MissingProgramWarnings(manifest.script, plan.files)) {
-    plan.warnings.push_back(std::move(warning));
-  }
+  WarnOfLengths(manifest.script, candidates, plan.files, plan.warnings);
+  WarnOfMissingPrograms(manifest.script, plan.files, plan.warnings);
   return plan;
 }
 
 std::vector<EntryToWrite> EntriesToWrite(const PackagePlan& plan) {
   std::vector<EntryToWrite> entries;
   for (const SectionEntry& section : plan.sections) {
-    EntryToWrite entry;
+    EntryToWrite& entry = entries.emplace_back();
     entry.name = section.name;
     entry.bytes = section.payload;
-    entries.push_back(std::move(entry));
   }
   for (const PlannedFile& file : plan.files) {
-    EntryToWrite entry;
+    EntryToWrite& entry = entries.emplace_back();
     entry.name = file.entryName;
     entry.fromFile = true;
     entry.file = file.source;
     entry.listedSize = file.size;
     entry.stored = file.stored;
-    entries.push_back(std::move(entry));
   }
   return entries;
 }

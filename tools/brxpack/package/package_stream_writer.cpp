@@ -3,7 +3,6 @@
 #include <array>
 #include <cstring>
 
-#include "brxpack/package/directory_and_header.h"
 #include "brxpack/package/piece_compressor.h"
 #include "brxpack/package/preparation_pool.h"
 #include "brxpack/contents/windows1251.h"
@@ -14,13 +13,18 @@ namespace brxpack {
 
 namespace {
 
+// Fails when the package would reach past `end`, counted from its start.
+Status CheckPackageEnd(uint64_t end) {
+  if (end <= UINT32_MAX) return Status::Ok();
+  return Error{"the package would pass 4 GiB, the limit of its 32-bit offsets"};
+}
+
 // The digest behind the entries, its record last in the directory: stored
 // raw, as the checksum of everything else it needs none of its own.
 Status WriteDigest(size_t index, brx::PackageDigest& digest, uint64_t offset,
                    std::vector<uint8_t>& directory, AtomicOutputFile& output) {
-  if (offset + brx::kDigestSize > UINT32_MAX) {
-    return Error{"the package would pass 4 GiB, the limit of its 32-bit offsets"};
-  }
+  Status status = CheckPackageEnd(offset + brx::kDigestSize);
+  if (!status.ok()) return status;
   brx::DirectoryEntry entry = {};
   std::memcpy(entry.name, brx::kDigestSection, sizeof brx::kDigestSection);
   entry.offset = static_cast<uint32_t>(offset);
@@ -44,10 +48,8 @@ struct WrittenStream {
 // checksum of what the entry stores so far.
 Status Append(const uint8_t* bytes, size_t size, uint64_t offset, WrittenStream& stream,
               AtomicOutputFile& output) {
-  if (offset + stream.storedSize + size > UINT32_MAX) {
-    return Error{"the package would pass 4 GiB, the limit of its 32-bit offsets"};
-  }
-  Status status = output.Write(bytes, size);
+  Status status = CheckPackageEnd(offset + stream.storedSize + size);
+  if (status.ok()) status = output.Write(bytes, size);
   if (!status.ok()) return status;
   stream.storedAdler32 = brx::Adler32(stream.storedAdler32, bytes, size);
   stream.storedSize += size;
@@ -89,6 +91,29 @@ Result<WrittenStream> WritePieces(PreparationPool& pool, size_t index, const Ent
   if (status.ok()) status = Append(trailer.data(), trailer.size(), offset, stream, output);
   if (!status.ok()) return status.TakeError();
   return stream;
+}
+
+// The directory behind the entries, as a zlib stream (stored blocks when
+// it does not shrink, so the installer's checksum covers it too), and the
+// header, known only now, over the placeholder at the package's start.
+Status WriteDirectoryAndHeader(const std::vector<uint8_t>& directory, uint32_t entryCount,
+                               uint64_t directoryOffset, uint64_t packageStart,
+                               Compression compression, AtomicOutputFile& output) {
+  brx::PackageHeader header = {};
+  std::memcpy(header.magic, brx::kHeaderMagic, sizeof brx::kHeaderMagic);
+  header.entryCount = entryCount;
+  header.directoryOffset = static_cast<uint32_t>(directoryOffset);
+  ZlibCompressor compressor(compression);
+  std::vector<uint8_t> stored = compressor.CompressOrStore(directory.data(), directory.size());
+  if (stored.empty()) return Error{"could not compress the directory"};
+  header.directoryFlags = brx::kDirectoryCompressed;
+  header.directoryCompressedSize = static_cast<uint32_t>(stored.size());
+  Status status = CheckPackageEnd(directoryOffset + stored.size());
+  if (status.ok()) status = output.Write(stored.data(), stored.size());
+  if (!status.ok()) return status;
+  uint8_t bytes[brx::kHeaderSize];
+  brx::EncodeHeader(header, bytes);
+  return output.WriteAt(packageStart, bytes, sizeof bytes);
 }
 
 // The entries in their order as the pool hands them out, each followed by

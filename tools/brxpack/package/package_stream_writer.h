@@ -26,7 +26,6 @@
 #include "brxpack/host/output_file.h"
 #include "brxpack/host/progress_meter.h"
 #include "brxpack/package/entry_preparation.h"
-#include "brxpack/package/piece_preparation.h"
 #include "brxpack/result.h"
 
 namespace brxpack {

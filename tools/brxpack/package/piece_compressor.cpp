@@ -11,7 +11,6 @@ namespace brxpack {
 
 namespace {
 
-constexpr size_t kStoredBlock = 65535;
 constexpr size_t kZlibHeaderSize = 2;
 constexpr size_t kZlibTrailerSize = 4;
 // An empty stored block after its header bits: length 0 and its complement.
@@ -20,8 +19,7 @@ constexpr int kRawDeflateWindowBits = -15;
 
 // The deflate data of `size` bytes in stored blocks: at least one block.
 size_t StoredBlocksSize(size_t size) {
-  const size_t blocks = size == 0 ? 1 : (size + kStoredBlock - 1) / kStoredBlock;
-  return size + 5 * blocks;
+  return StoredStreamSize(size) - kZlibHeaderSize - kZlibTrailerSize;
 }
 
 // Every piece begins on a byte boundary, so each block's 3 header bits take
@@ -31,7 +29,7 @@ void StoredBlocks(const uint8_t* data, size_t size, bool last, std::vector<uint8
   out.reserve(StoredBlocksSize(size));
   size_t done = 0;
   do {
-    const size_t length = std::min(size - done, kStoredBlock);
+    const size_t length = std::min(size - done, kStoredBlockSize);
     const bool final = last && done + length == size;
     out.push_back(final ? 1 : 0);
     out.push_back(static_cast<uint8_t>(length));

@@ -21,7 +21,7 @@ namespace brxpack {
 // A whole number of stored blocks, so that a piece kept stored fills its
 // blocks exactly as the whole-buffer stored form (Store) does; just under
 // 1 MiB. Starting each piece afresh costs about 0.3 % on text.
-inline constexpr size_t kPieceSize = 16 * 65535;
+inline constexpr size_t kPieceSize = 16 * kStoredBlockSize;
 
 // The first two bytes of the stream, as the deflater writes them for the
 // level (level 0's when every piece is stored, as Store's stream has).

@@ -18,14 +18,6 @@ std::optional<uint64_t> FileSize(const EntryToWrite& entry) {
   return size;
 }
 
-// What one thread keeps from job to job.
-struct WorkerState {
-  explicit WorkerState(Compression compression) : whole(compression) {}
-  ZlibCompressor whole;
-  PieceCompressor pieces;
-  std::vector<uint8_t> buffer;  // a piece of a file
-};
-
 }  // namespace
 
 PreparationPool::PreparationPool(const std::vector<EntryToWrite>& entries,
@@ -79,7 +71,10 @@ PreparationPool::Prepared PreparationPool::Take() {
 }
 
 void PreparationPool::Work() {
-  WorkerState state(compression_);
+  // What the thread keeps from job to job.
+  ZlibCompressor whole(compression_);
+  PieceCompressor pieces;
+  std::vector<uint8_t> buffer;  // a piece of a file
   for (;;) {
     size_t index = 0;
     {
@@ -94,10 +89,9 @@ void PreparationPool::Work() {
     const EntryToWrite& entry = entries_[job.entry];
     Prepared prepared;
     if (pieces_[job.entry] == 0) {
-      prepared = PrepareEntry(entry, state.whole);
+      prepared = PrepareEntry(entry, whole);
     } else {
-      prepared = PreparePiece(entry, sizes_[job.entry], job.piece, state.whole, state.pieces,
-                              state.buffer);
+      prepared = PreparePiece(entry, sizes_[job.entry], job.piece, whole, pieces, buffer);
     }
     {
       std::lock_guard<std::mutex> lock(mutex_);

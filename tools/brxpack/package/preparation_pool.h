@@ -2,7 +2,7 @@
 // Entries prepared on several threads and handed out in their given order,
 // so that what is written does not depend on which thread finishes first.
 // A job is a whole entry or, for a file above the whole-entry limit, one
-// piece of it (piece_preparation.h). Workers run at most a few jobs ahead of
+// piece of it (entry_preparation.h). Workers run at most a few jobs ahead of
 // the taker, so memory holds only the jobs in flight: at most threads + 2,
 // each one entry up to the limit or one piece.
 #include <condition_variable>
@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "brxpack/package/entry_preparation.h"
-#include "brxpack/package/piece_preparation.h"
 
 namespace brxpack {
 

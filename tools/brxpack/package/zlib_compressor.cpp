@@ -42,8 +42,7 @@ std::vector<uint8_t> WithZlib(const uint8_t* data, size_t size, int level) {
 }  // namespace
 
 size_t StoredStreamSize(size_t size) {
-  constexpr size_t kStoredBlock = 65535;
-  const size_t blocks = size == 0 ? 1 : (size + kStoredBlock - 1) / kStoredBlock;
+  const size_t blocks = size == 0 ? 1 : (size + kStoredBlockSize - 1) / kStoredBlockSize;
   // The zlib header, each block's 5-byte header and the Adler-32.
   return 2 + size + 5 * blocks + 4;
 }

@@ -22,6 +22,9 @@ struct Compression {
   Deflater deflater = Deflater::kLibdeflate;
 };
 
+// The most bytes one stored block holds.
+inline constexpr size_t kStoredBlockSize = 65535;
+
 // The bytes of the all-stored zlib stream of `size` bytes (Store's), one
 // stored block per 65,535 bytes or part of them, at least one.
 size_t StoredStreamSize(size_t size);
