@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "brxpack/stub/stub_location.h"
+#include "brxpack/stub/stub_file.h"
 #include "brxpack/commands/command.h"
 #include "brxpack/commands/refuse.h"
 #include "brxpack/contents/closest_name.h"

@@ -1,7 +1,6 @@
 // brxpack --version: the tool's version, and the stubs it would use.
 #include "brx_version.h"
-#include "brxpack/stub/stub_location.h"
-#include "brxpack/stub/stub_version.h"
+#include "brxpack/stub/stub_file.h"
 #include "brxpack/commands/command.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/mapped_file.h"

@@ -1,8 +1,9 @@
 #pragma once
-// Decoding UTF-8, the form every text of a manifest and the command line
+// Decoding and encoding UTF-8, the form every text of a manifest and the command line
 // arrives in.
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace brxpack {
@@ -11,5 +12,8 @@ namespace brxpack {
 // position unmoved, for a malformed sequence (overlong forms, surrogates
 // and values past U+10FFFF included). *position must be below text.size().
 std::optional<char32_t> NextUtf8Character(std::string_view text, size_t* position);
+
+// Appends the UTF-8 form of a character up to U+10FFFF.
+void AppendUtf8(char32_t character, std::string& out);
 
 }  // namespace brxpack

@@ -73,19 +73,6 @@ constexpr std::array<uint8_t, 256> MakeFoldTable() {
 }
 constexpr std::array<uint8_t, 256> kFolded = MakeFoldTable();
 
-void AppendUtf8(char32_t character, std::string* out) {
-  if (character < 0x80) {
-    out->push_back(static_cast<char>(character));
-  } else if (character < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (character >> 6)));
-    out->push_back(static_cast<char>(0x80 | (character & 0x3F)));
-  } else {
-    out->push_back(static_cast<char>(0xE0 | (character >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((character >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (character & 0x3F)));
-  }
-}
-
 std::string Describe(std::string_view utf8, size_t start, size_t end, char32_t character) {
   char code[16];
   std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(character));
@@ -124,7 +111,7 @@ std::string Windows1251ToUtf8(std::string_view bytes) {
       out.push_back(c);
     } else {
       const char16_t character = kHighHalf[byte - 0x80];
-      AppendUtf8(character != 0 ? character : 0xFFFD, &out);
+      AppendUtf8(character != 0 ? character : 0xFFFD, out);
     }
   }
   return out;

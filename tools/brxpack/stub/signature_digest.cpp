@@ -23,17 +23,11 @@ constexpr uint32_t kWinCertificateHeader = 8;  // dwLength, wRevision, wCertific
 constexpr uint16_t kPkcsSignedData = 2;
 constexpr char kSpcIndirectData[] = "1.3.6.1.4.1.311.2.1.4";
 
-struct Pkcs7Free {
-  void operator()(PKCS7* p) const { PKCS7_free(p); }
-};
-struct ObjectFree {
-  void operator()(ASN1_OBJECT* o) const { ASN1_OBJECT_free(o); }
-};
-struct OctetsFree {
-  void operator()(ASN1_OCTET_STRING* o) const { ASN1_OCTET_STRING_free(o); }
-};
-struct DigestContextFree {
-  void operator()(EVP_MD_CTX* c) const { EVP_MD_CTX_free(c); }
+// Owns what libcrypto allocates, freed by its own function.
+template <auto kFree>
+struct Freed {
+  template <typename T>
+  void operator()(T* p) const { kFree(p); }
 };
 
 SignatureDigest Unreadable(const std::string& why) {
@@ -62,8 +56,8 @@ bool Enter(const unsigned char** at, long* length, int expectedTag, const unsign
 // The digest inside SpcIndirectDataContent ::= SEQUENCE { data, DigestInfo
 // ::= SEQUENCE { AlgorithmIdentifier, OCTET STRING } }.
 struct SignedDigest {
-  std::unique_ptr<ASN1_OBJECT, ObjectFree> algorithm;
-  std::unique_ptr<ASN1_OCTET_STRING, OctetsFree> digest;
+  std::unique_ptr<ASN1_OBJECT, Freed<ASN1_OBJECT_free>> algorithm;
+  std::unique_ptr<ASN1_OCTET_STRING, Freed<ASN1_OCTET_STRING_free>> digest;
 };
 
 bool ReadIndirectData(const unsigned char* der, long size, SignedDigest* out) {
@@ -86,7 +80,7 @@ SignatureDigest Compare(brx::MemoryRange file, const brx::PeSecurityDirectory& d
                         const SignedDigest& signedDigest) {
   const EVP_MD* md = EVP_get_digestbyobj(signedDigest.algorithm.get());
   if (md == nullptr) return Unreadable("its digest algorithm is one this build does not know");
-  std::unique_ptr<EVP_MD_CTX, DigestContextFree> context(EVP_MD_CTX_new());
+  std::unique_ptr<EVP_MD_CTX, Freed<EVP_MD_CTX_free>> context(EVP_MD_CTX_new());
   const auto hash = [&](uint64_t from, uint64_t to) {
     return EVP_DigestUpdate(context.get(), file.data + from, to - from) == 1;
   };
@@ -125,7 +119,7 @@ SignatureDigest CheckSignatureDigest(brx::MemoryRange file) {
     return Unreadable("its first certificate is no PKCS#7 signature");
   }
   const unsigned char* der = table + kWinCertificateHeader;
-  std::unique_ptr<PKCS7, Pkcs7Free> pkcs7(
+  std::unique_ptr<PKCS7, Freed<PKCS7_free>> pkcs7(
       d2i_PKCS7(nullptr, &der, static_cast<long>(length - kWinCertificateHeader)));
   if (!pkcs7 || !PKCS7_type_is_signed(pkcs7.get()) || pkcs7->d.sign->contents == nullptr) {
     return Unreadable("its certificate holds no PKCS#7 SignedData");

@@ -4,7 +4,8 @@
 #include <optional>
 #include <string_view>
 
-#include "package/format.h"
+#include "brxpack/stub/pe_resources_bytes.h"
+#include "brxpack/contents/utf8.h"
 
 namespace brxpack {
 
@@ -25,23 +26,19 @@ size_t Aligned(size_t offset) {
   return (offset + 3) / 4 * 4;
 }
 
-uint16_t Le16(brx::MemoryRange bytes, size_t at) {
-  return static_cast<uint16_t>(bytes.data[at] | bytes.data[at + 1] << 8);
-}
-
 // The node at `at`, which must end by `limit`.
 std::optional<Node> ReadNode(brx::MemoryRange bytes, size_t at, size_t limit) {
   if (at + 6 > limit) return std::nullopt;
   Node node;
-  const size_t length = Le16(bytes, at);
+  const size_t length = ReadLe16(bytes.data + at);
   node.end = at + length;
   if (length < 6 || node.end > limit) return std::nullopt;
-  node.valueLength = Le16(bytes, at + 2);
-  node.text = Le16(bytes, at + 4) == 1;
+  node.valueLength = ReadLe16(bytes.data + at + 2);
+  node.text = ReadLe16(bytes.data + at + 4) == 1;
   size_t position = at + 6;
   for (;; position += 2) {
     if (position + 2 > node.end) return std::nullopt;
-    const uint16_t unit = Le16(bytes, position);
+    const uint16_t unit = ReadLe16(bytes.data + position);
     if (unit == 0) break;
     node.key.push_back(static_cast<char16_t>(unit));
   }
@@ -49,24 +46,6 @@ std::optional<Node> ReadNode(brx::MemoryRange bytes, size_t at, size_t limit) {
   const size_t valueBytes = node.text ? node.valueLength * 2 : node.valueLength;
   node.children = std::min(Aligned(node.value + valueBytes), node.end);
   return node;
-}
-
-void AppendUtf8(char32_t c, std::string& out) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | c >> 6);
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | c >> 12);
-    out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | c >> 18);
-    out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-    out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
 }
 
 // UTF-16 to UTF-8; a lone surrogate becomes U+FFFD.
@@ -89,7 +68,7 @@ std::string Utf8(std::u16string_view text) {
 std::u16string TextValue(brx::MemoryRange bytes, const Node& node) {
   std::u16string text;
   for (size_t at = node.value; at + 2 <= node.end && text.size() < node.valueLength; at += 2) {
-    const uint16_t unit = Le16(bytes, at);
+    const uint16_t unit = ReadLe16(bytes.data + at);
     if (unit == 0) break;
     text.push_back(static_cast<char16_t>(unit));
   }
