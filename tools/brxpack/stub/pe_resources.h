@@ -24,4 +24,9 @@ Result<std::vector<Resource>> ReadResources(brx::MemoryRange image);
 Result<std::vector<uint8_t>> ReplaceResources(brx::MemoryRange image,
                                               const std::vector<Resource>& resources);
 
+// For the powers of two that a PE image's section and file alignments are.
+inline uint64_t AlignUp(uint64_t value, uint32_t alignment) {
+  return (value + alignment - 1) & ~uint64_t{alignment - 1};
+}
+
 }  // namespace brxpack
