@@ -13,7 +13,6 @@
 #include "brxpack/stub/brand_version_info.h"
 #include "brxpack/manifest/manifest_parser.h"
 #include "brxpack/stub/pe_resources.h"
-#include "brxpack/stub/version_texts.h"
 #include "brxpack/reading/brand_recovery.h"
 #include "package/format.h"
 #include "support/brxpack_workspace.h"

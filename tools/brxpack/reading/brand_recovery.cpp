@@ -7,7 +7,7 @@
 #include "brxpack/contents/display_text.h"
 #include "brxpack/stub/brand_icon.h"
 #include "brxpack/stub/pe_resources.h"
-#include "brxpack/stub/version_texts.h"
+#include "brxpack/stub/brand_version_info.h"
 #include "resources/resource_ids.h"
 
 namespace brxpack {
