@@ -2,7 +2,7 @@
 // One entry of a package made ready to write: read and made a zlib stream,
 // compressed, or in stored blocks where compression would not make it
 // smaller. A file too large to hold whole is read and deflated piece by
-// piece (piece_compressor.h), so memory holds a piece or two per thread,
+// piece (zlib_compressor.h), so memory holds a piece or two per thread,
 // whatever the file's size.
 #include <cstdint>
 #include <filesystem>
@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "brxpack/package/piece_compressor.h"
 #include "brxpack/package/zlib_compressor.h"
 
 namespace brxpack {

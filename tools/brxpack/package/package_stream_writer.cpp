@@ -3,7 +3,6 @@
 #include <array>
 #include <cstring>
 
-#include "brxpack/package/piece_compressor.h"
 #include "brxpack/package/preparation_pool.h"
 #include "brxpack/contents/windows1251.h"
 #include "package/format.h"

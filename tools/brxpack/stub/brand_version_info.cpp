@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "brxpack/stub/pe_resources_bytes.h"
-#include "brxpack/contents/utf8.h"
+#include "brxpack/contents/windows1251.h"
 #include "package/format.h"
 
 namespace brxpack {
