@@ -9,7 +9,6 @@
 
 #include "brxpack/stub/authenticode.h"
 #include "brxpack/stub/brand.h"
-#include "brxpack/stub/brand_icon.h"
 #include "brxpack/stub/brand_version_info.h"
 #include "brxpack/manifest/manifest_parser.h"
 #include "brxpack/stub/pe_resources.h"

@@ -5,7 +5,6 @@
 #include "brxpack/host/output_guard.h"
 #include "brxpack/package/package_plan.h"
 #include "brxpack/package/package_stream_writer.h"
-#include "brxpack/stub/self_applying.h"
 #include "brxpack/stub/stub_file.h"
 #include "brxpack/commands/build_report.h"
 #include "brxpack/commands/command.h"

@@ -1,6 +1,5 @@
 // brxpack exe: the self-applying executable from a package file.
 #include "brxpack/host/output_guard.h"
-#include "brxpack/stub/self_applying.h"
 #include "brxpack/stub/stub_file.h"
 #include "brxpack/commands/command.h"
 #include "brxpack/commands/refuse.h"

@@ -202,7 +202,8 @@ Result<std::vector<uint8_t>> VersionInfoOf(const Brand& brand) {
   std::vector<uint8_t> info = VersionNode(
       u"VS_VERSION_INFO", kBinary, kFixedInfoSize, FixedInfo(*numbers),
       {VersionNode(u"StringFileInfo", kText, 0, {}, {table}),
-       VersionNode(u"VarFileInfo", kText, 0, {}, {VersionNode(u"Translation", kBinary, 4, translation, {})})});
+       VersionNode(u"VarFileInfo", kText, 0, {},
+                   {VersionNode(u"Translation", kBinary, 4, translation, {})})});
   // Every node's length is a 16-bit field; the whole is the longest node.
   if (info.size() > UINT16_MAX) return Error{brand.where + ": its texts are too long together"};
   return info;
