@@ -1,4 +1,4 @@
-#include "brxpack/stub/pe_resources_tree.h"
+#include "brxpack/stub/pe_resources.h"
 
 #include <algorithm>
 
