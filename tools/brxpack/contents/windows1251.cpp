@@ -71,13 +71,6 @@ constexpr std::array<uint8_t, 256> MakeFoldTable() {
 }
 constexpr std::array<uint8_t, 256> kFolded = MakeFoldTable();
 
-std::string Describe(std::string_view utf8, size_t start, size_t end, char32_t character) {
-  char code[16];
-  std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(character));
-  return "the character '" + std::string(utf8.substr(start, end - start)) + "' (" + code +
-         ") has no Windows-1251 form";
-}
-
 }  // namespace
 
 std::optional<char32_t> NextUtf8Character(std::string_view text, size_t* position) {
@@ -145,7 +138,12 @@ Result<std::string> Utf8ToWindows1251(std::string_view utf8) {
       return Error{"the text holds a NUL character, which would end it early"};
     }
     const std::optional<uint8_t> converted = ByteOf(*character);
-    if (!converted) return Error{Describe(utf8, start, position, *character)};
+    if (!converted) {
+      char code[16];
+      std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(*character));
+      return Error{"the character '" + std::string(utf8.substr(start, position - start)) + "' (" +
+                   code + ") has no Windows-1251 form"};
+    }
     out.push_back(static_cast<char>(*converted));
   }
   return out;
