@@ -9,7 +9,7 @@
 #                                      share/bash-completion/completions/brxpack
 #   win32 preset, a zip:               brxpack.exe and PATCH.EXE side by side, x64/PATCH.EXE,
 #                                      README, docs/, examples/, copyright.txt
-# brxpack finds both stubs in either place by itself (stub_location.h). A
+# brxpack finds both stubs in either place by itself (stub_file.h). A
 # stub this build does not make comes from its own preset's tree:
 set(BRX_PATCH_EXE "" CACHE FILEPATH "The x86 PATCH.EXE to install (the win32 preset's)")
 set(BRX_PATCH64_EXE "" CACHE FILEPATH "The x64 PATCH.EXE to install (the win64 preset's)")

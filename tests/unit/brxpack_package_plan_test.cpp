@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "brxpack/package/entry_naming.h"
 #include "brxpack/manifest/manifest_parser.h"
 #include "brxpack/package/package_plan.h"
 #include "brxpack/package/package_size.h"

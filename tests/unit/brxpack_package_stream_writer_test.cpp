@@ -12,7 +12,6 @@
 
 #include "brxpack/package/package_stream_writer.h"
 #include "brxpack/host/interrupt_cleanup.h"
-#include "brxpack/package/piece_compressor.h"
 #include "brxpack/package/zlib_compressor.h"
 #include "package/entry_lookup.h"
 #include "support/brxpack_workspace.h"

@@ -9,12 +9,9 @@
 
 #include "brxpack/stub/authenticode.h"
 #include "brxpack/stub/brand.h"
-#include "brxpack/stub/brand_icon.h"
 #include "brxpack/stub/brand_version_info.h"
 #include "brxpack/manifest/manifest_parser.h"
 #include "brxpack/stub/pe_resources.h"
-#include "brxpack/stub/pe_resources_headers.h"
-#include "brxpack/stub/version_texts.h"
 #include "brxpack/reading/brand_recovery.h"
 #include "package/format.h"
 #include "support/brxpack_workspace.h"

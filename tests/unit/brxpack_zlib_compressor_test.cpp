@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "brxpack/package/piece_compressor.h"
 #include "package/inflate_stream.h"
 #include "package/package_digest.h"
 

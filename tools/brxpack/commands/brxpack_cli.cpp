@@ -12,8 +12,7 @@
 #include "brxpack/host/mapped_file.h"
 #include "brxpack/host/protected_files.h"
 #include "brxpack/result.h"
-#include "brxpack/stub/stub_location.h"
-#include "brxpack/stub/stub_version.h"
+#include "brxpack/stub/stub_file.h"
 
 namespace brxpack {
 

@@ -11,7 +11,6 @@
 #include "brxpack/package/package_plan.h"
 #include "brxpack/package/package_stream_writer.h"
 #include "brxpack/stub/brand.h"
-#include "brxpack/stub/self_applying.h"
 #include "brxpack/stub/stub_file.h"
 
 namespace brxpack {

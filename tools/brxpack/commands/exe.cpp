@@ -3,7 +3,6 @@
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/output_guard.h"
 #include "brxpack/reading/package_file.h"
-#include "brxpack/stub/self_applying.h"
 #include "brxpack/stub/stub_file.h"
 
 namespace brxpack {

@@ -59,14 +59,6 @@ size_t LongestPath(PathUse use) {
   return kInstallerProgramLimit - kTypicalTargetFolderLength;
 }
 
-std::string TooLong(size_t length, size_t longest, PathUse use) {
-  const bool file = use == PathUse::kInstalledFile;
-  return "is " + std::to_string(length) + " characters long: even below the shortest program " +
-         "folder (C:\\)" + (file ? " and with \".bak\"" : "") + " it passes the " +
-         std::to_string(use == PathUse::kFolder ? kLongestWindowsFolderPath : kLongestWindowsPath) +
-         " characters Windows takes (at most " + std::to_string(longest) + " fit)";
-}
-
 std::optional<std::string> LengthProblem(std::string_view path, PathUse use) {
   const size_t longest = LongestPath(use);
   if (use == PathUse::kProgram) {
@@ -77,10 +69,16 @@ std::optional<std::string> LengthProblem(std::string_view path, PathUse use) {
            std::to_string(kInstallerProgramLimit) + "-character program paths (at most " +
            std::to_string(longest) + " fit)";
   }
+  const bool file = use == PathUse::kInstalledFile;
   if (path.size() > longest) {
-    return TooLong(path.size(), longest, use);
+    return "is " + std::to_string(path.size()) +
+           " characters long: even below the shortest program folder (C:\\)" +
+           (file ? " and with \".bak\"" : "") + " it passes the " +
+           std::to_string(use == PathUse::kFolder ? kLongestWindowsFolderPath
+                                                  : kLongestWindowsPath) +
+           " characters Windows takes (at most " + std::to_string(longest) + " fit)";
   }
-  if (use != PathUse::kInstalledFile) return std::nullopt;
+  if (!file) return std::nullopt;
   // The installer creates the file's folders first, with CreateDirectoryA.
   const size_t folder = path.find_last_of("\\/");
   const size_t longestFolder = LongestPath(PathUse::kFolder);

@@ -5,8 +5,6 @@
 #include <cstdio>
 #include <optional>
 
-#include "brxpack/contents/utf8.h"
-
 namespace brxpack {
 
 namespace {
@@ -73,27 +71,58 @@ constexpr std::array<uint8_t, 256> MakeFoldTable() {
 }
 constexpr std::array<uint8_t, 256> kFolded = MakeFoldTable();
 
-void AppendUtf8(char32_t character, std::string* out) {
-  if (character < 0x80) {
-    out->push_back(static_cast<char>(character));
-  } else if (character < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (character >> 6)));
-    out->push_back(static_cast<char>(0x80 | (character & 0x3F)));
+}  // namespace
+
+std::optional<char32_t> NextUtf8Character(std::string_view text, size_t* position) {
+  const auto byte = [&](size_t at) { return static_cast<uint8_t>(text[at]); };
+  const uint8_t lead = byte(*position);
+  size_t length = 0;
+  char32_t value = 0;
+  if (lead < 0x80) {
+    ++*position;
+    return lead;
+  } else if ((lead & 0xE0) == 0xC0) {
+    length = 2;
+    value = lead & 0x1F;
+  } else if ((lead & 0xF0) == 0xE0) {
+    length = 3;
+    value = lead & 0x0F;
+  } else if ((lead & 0xF8) == 0xF0) {
+    length = 4;
+    value = lead & 0x07;
   } else {
-    out->push_back(static_cast<char>(0xE0 | (character >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((character >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (character & 0x3F)));
+    return std::nullopt;
+  }
+  if (*position + length > text.size()) return std::nullopt;
+  for (size_t i = 1; i < length; ++i) {
+    if ((byte(*position + i) & 0xC0) != 0x80) return std::nullopt;
+    value = value << 6 | (byte(*position + i) & 0x3F);
+  }
+  constexpr char32_t kSmallest[5] = {0, 0, 0x80, 0x800, 0x10000};
+  if (value < kSmallest[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+    return std::nullopt;
+  }
+  *position += length;
+  return value;
+}
+
+void AppendUtf8(char32_t c, std::string& out) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | c >> 6);
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | c >> 12);
+    out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | c >> 18);
+    out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+    out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
   }
 }
-
-std::string Describe(std::string_view utf8, size_t start, size_t end, char32_t character) {
-  char code[16];
-  std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(character));
-  return "the character '" + std::string(utf8.substr(start, end - start)) + "' (" + code +
-         ") has no Windows-1251 form";
-}
-
-}  // namespace
 
 Result<std::string> Utf8ToWindows1251(std::string_view utf8) {
   std::string out;
@@ -109,7 +138,12 @@ Result<std::string> Utf8ToWindows1251(std::string_view utf8) {
       return Error{"the text holds a NUL character, which would end it early"};
     }
     const std::optional<uint8_t> converted = ByteOf(*character);
-    if (!converted) return Error{Describe(utf8, start, position, *character)};
+    if (!converted) {
+      char code[16];
+      std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(*character));
+      return Error{"the character '" + std::string(utf8.substr(start, position - start)) + "' (" +
+                   code + ") has no Windows-1251 form"};
+    }
     out.push_back(static_cast<char>(*converted));
   }
   return out;
@@ -124,7 +158,7 @@ std::string Windows1251ToUtf8(std::string_view bytes) {
       out.push_back(c);
     } else {
       const char16_t character = kHighHalf[byte - 0x80];
-      AppendUtf8(character != 0 ? character : 0xFFFD, &out);
+      AppendUtf8(character != 0 ? character : 0xFFFD, out);
     }
   }
   return out;

@@ -1,13 +1,24 @@
 #pragma once
 // The installer shows and stores texts as Windows-1251 bytes; publishers
-// write UTF-8. Conversion either way, and an error that names the character
+// write UTF-8, the form every text of a manifest and the command line
+// arrives in. Conversion either way, and an error that names the character
 // when a text cannot be stored.
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "brxpack/result.h"
 
 namespace brxpack {
+
+// One character at text[*position], which moves past it; nothing, and the
+// position unmoved, for a malformed sequence (overlong forms, surrogates
+// and values past U+10FFFF included). *position must be below text.size().
+std::optional<char32_t> NextUtf8Character(std::string_view text, size_t* position);
+
+// Appends the UTF-8 form of a character up to U+10FFFF.
+void AppendUtf8(char32_t character, std::string& out);
 
 // The Windows-1251 bytes of a UTF-8 text. Fails, naming the character, for a
 // character without a Windows-1251 form and for a NUL (the installer's texts

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "authoring/section_encoders.h"
-#include "brxpack/stub/brand_texts.h"
+#include "brxpack/stub/brand.h"
 #include "brxpack/manifest/payload_folder.h"
 #include "brxpack/stub/stub_architecture.h"
 

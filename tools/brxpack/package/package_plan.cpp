@@ -1,19 +1,152 @@
 #include "brxpack/package/package_plan.h"
 
+#include <map>
 #include <tuple>
 #include <unordered_map>
 #include <unordered_set>
 
-#include "brxpack/package/entry_naming.h"
 #include "brxpack/manifest/file_candidates.h"
-#include "brxpack/package/name_pairs.h"
 #include "brxpack/contents/display_text.h"
+#include "brxpack/contents/folded_name.h"
 #include "brxpack/contents/package_path.h"
+#include "brxpack/contents/section_bytes.h"
+#include "package/entry_names.h"
+#include "package/format.h"
+#include "package/name_translation.h"
+#include "package/section_names.h"
 #include "package/section_readers.h"
 
 namespace brxpack {
 
 namespace {
+
+// Gives every candidate an entry name: the one given, else its installed
+// path when that fits the name field, else a generated name that no other
+// entry has. Refuses (appending one line each) an entry name used twice (A
+// to Z folded).
+void NameEntries(std::vector<FileCandidate>& candidates, std::vector<std::string>& problems) {
+  std::map<std::string, std::string> taken;  // folded name -> where it was given
+  const auto take = [&](const std::string& name, const std::string& where) {
+    auto [place, added] = taken.emplace(FoldedName(name), where);
+    if (!added) {
+      problems.push_back(where + ": entry name " + ShownName(name) + " is already used by " +
+                         place->second);
+    }
+  };
+  for (FileCandidate& candidate : candidates) {
+    if (!candidate.entry && candidate.install->size() < brx::kEntryNameSize) {
+      candidate.entry = candidate.install;
+    }
+    if (candidate.entry) take(*candidate.entry, candidate.where);
+  }
+  // Generated names come last, so that they step around every given one.
+  unsigned number = 0;
+  for (FileCandidate& candidate : candidates) {
+    if (candidate.entry || !candidate.install) continue;
+    std::string name;
+    do {
+      name = GeneratedEntryName(++number, *candidate.install);
+    } while (taken.count(FoldedName(name)) != 0);
+    take(name, candidate.where);
+    candidate.entry = name;
+  }
+}
+
+using NamePairs = std::vector<std::pair<std::string, std::string>>;
+
+// The name table's pairs: the [[rename]] tables' first, then one for every
+// named file whose entry name is not its installed path. A rename of a
+// payload folder file is what moves it elsewhere; one that contradicts a
+// [[file]]'s install, and one whose entry names no file of the build, are
+// refused (appending a line to problems each).
+NamePairs BuildNamePairs(const std::vector<NamePairItem>& renames,
+                         const std::vector<FileCandidate>& candidates,
+                         std::vector<std::string>& problems) {
+  NamePairs pairs;
+  std::vector<std::string> pairWhere;
+  std::unordered_map<std::string, size_t> pairOf;  // folded entry name -> its first pair
+  const auto add = [&](const std::string& entry, const std::string& install,
+                       const std::string& where) {
+    pairOf.emplace(FoldedName(entry), pairs.size());
+    pairs.emplace_back(entry, install);
+    pairWhere.push_back(where);
+  };
+  for (const NamePairItem& rename : renames) add(rename.entry, rename.install, rename.where);
+  std::unordered_set<std::string> entries;
+  for (const FileCandidate& candidate : candidates) {
+    if (!candidate.entry) continue;
+    const std::string& entry = *candidate.entry;
+    entries.insert(FoldedName(entry));
+    if (!candidate.install) continue;
+    const auto match = pairOf.find(FoldedName(entry));
+    if (match != pairOf.end()) {
+      const size_t pair = match->second;
+      // The same pair again, or a rename that moves a payload folder file.
+      if (pairs[pair].second == *candidate.install || !candidate.installGiven) continue;
+      problems.push_back(candidate.where + ": entry " + ShownName(entry) + " is installed as " +
+                         ShownName(pairs[pair].second) + " by " + pairWhere[pair]);
+      continue;
+    }
+    if (entry != *candidate.install) add(entry, *candidate.install, candidate.where);
+  }
+  for (const NamePairItem& rename : renames) {
+    if (entries.count(FoldedName(rename.entry)) == 0) {
+      problems.push_back(rename.where + ".entry: " + ShownName(rename.entry) +
+                         " names no entry of the package, so its pair would never be used");
+    }
+  }
+  return pairs;
+}
+
+// The named candidates as planned files, installed where the installer will
+// really put them: through the first name table among the sections, as it
+// loads that. Refuses (appending a line each) an installed path that
+// PackagePathProblem refuses and a second file at one path, as Windows
+// compares paths.
+std::vector<PlannedFile> PlaceFiles(const std::vector<FileCandidate>& candidates,
+                                    const std::vector<SectionEntry>& sections,
+                                    std::vector<std::string>& problems) {
+  SectionBytes table;
+  for (const SectionEntry& section : sections) {
+    if (brx::EntryNamesEqual(section.name.c_str(), brx::kNameTableSection)) {
+      table = SectionBytes(section.payload);
+      break;
+    }
+  }
+  brx::NameTable names;
+  if (!names.Build(table.range())) {
+    problems.push_back("out of memory for the name table's index");
+    return {};
+  }
+  std::vector<PlannedFile> files;
+  files.reserve(candidates.size());
+  std::unordered_map<std::string, const std::string*> installedBy;
+  for (const FileCandidate& candidate : candidates) {
+    PlannedFile file;
+    file.entryName = *candidate.entry;
+    // The table is encoded from whole pairs here, so no pair is cut and
+    // every entry has an installed name.
+    const char* installed = names.Translate(file.entryName.c_str());
+    file.installedPath = installed != nullptr ? installed : file.entryName;
+    file.source = candidate.source;
+    file.stored = candidate.stored;
+    file.size = candidate.size;
+    const std::string shown = "installed path " + ShownName(file.installedPath);
+    if (std::optional<std::string> problem =
+            PackagePathProblem(file.installedPath, PathUse::kInstalledFile)) {
+      problems.push_back(candidate.where + ": " + shown + " " + *problem);
+    } else {
+      auto [place, added] =
+          installedBy.emplace(InstalledPathKey(file.installedPath), &candidate.where);
+      if (!added) {
+        problems.push_back(candidate.where + ": " + shown + " is already installed by " +
+                           *place->second);
+      }
+    }
+    files.push_back(std::move(file));
+  }
+  return files;
+}
 
 Error Failure(const std::vector<std::string>& problems) {
   std::string text;
@@ -23,10 +156,9 @@ Error Failure(const std::vector<std::string>& problems) {
 
 // A program run from the program's folder that the package does not bring
 // may be there already, or may be a typo: worth a warning, not a refusal.
-std::vector<std::string> MissingProgramWarnings(const ScriptSections& script,
-                                                const std::vector<PlannedFile>& files) {
-  std::vector<std::string> warnings;
-  if (!script.commands) return warnings;
+void WarnOfMissingPrograms(const ScriptSections& script, const std::vector<PlannedFile>& files,
+                           std::vector<std::string>& warnings) {
+  if (!script.commands) return;
   std::unordered_set<std::string> installed;
   for (const PlannedFile& file : files) installed.insert(InstalledPathKey(file.installedPath));
   for (size_t i = 0; i < script.commands->size(); ++i) {
@@ -37,7 +169,6 @@ std::vector<std::string> MissingProgramWarnings(const ScriptSections& script,
                        " is not among the package's files; it must already be in the "
                        "program's folder");
   }
-  return warnings;
 }
 
 // The installer removes after it installs, so a file both installed and
@@ -60,10 +191,8 @@ void RefuseRemovedFiles(const ScriptSections& script, const std::vector<FileCand
 }
 
 // Paths that fit below C:\ but not below a long program folder.
-std::vector<std::string> LengthWarnings(const ScriptSections& script,
-                                        const std::vector<FileCandidate>& candidates,
-                                        const std::vector<PlannedFile>& files) {
-  std::vector<std::string> warnings;
+void WarnOfLengths(const ScriptSections& script, const std::vector<FileCandidate>& candidates,
+                   const std::vector<PlannedFile>& files, std::vector<std::string>& warnings) {
   for (size_t i = 0; i < files.size() && i < candidates.size(); ++i) {
     if (std::optional<std::string> warning =
             PathLengthWarning(files[i].installedPath, PathUse::kInstalledFile)) {
@@ -83,10 +212,26 @@ std::vector<std::string> LengthWarnings(const ScriptSections& script,
       }
     }
   }
-  return warnings;
 }
 
 }  // namespace
+
+std::string GeneratedEntryName(unsigned number, const std::string& installedPath) {
+  std::string prefix = std::to_string(number);
+  prefix.insert(prefix.begin(), '~');
+  prefix.push_back('~');
+  const size_t slash = installedPath.find_last_of("\\/");
+  const std::string base =
+      slash == std::string::npos ? installedPath : installedPath.substr(slash + 1);
+  const size_t room = brx::kEntryNameSize - 1 - prefix.size();
+  if (base.size() <= room) return prefix + base;
+  // The start of the name and its extension say most about the file.
+  const size_t dot = base.find_last_of('.');
+  const std::string extension =
+      dot != std::string::npos && base.size() - dot <= 8 ? base.substr(dot) : "";
+  return prefix + base.substr(0, room - extension.size()) + extension;
+}
+
 
 Result<PackagePlan> PlanPackage(const Manifest& manifest) {
   std::vector<std::string> problems;
@@ -102,31 +247,25 @@ Result<PackagePlan> PlanPackage(const Manifest& manifest) {
   if (problems.empty()) RefuseRemovedFiles(manifest.script, candidates, plan.files, problems);
   if (!problems.empty()) return Failure(problems);
   plan.warnings = RepeatedSectionWarnings(plan.sections);
-  for (std::string& warning : LengthWarnings(manifest.script, candidates, plan.files)) {
-    plan.warnings.push_back(std::move(warning));
-  }
-  for (std::string& warning : MissingProgramWarnings(manifest.script, plan.files)) {
-    plan.warnings.push_back(std::move(warning));
-  }
+  WarnOfLengths(manifest.script, candidates, plan.files, plan.warnings);
+  WarnOfMissingPrograms(manifest.script, plan.files, plan.warnings);
   return plan;
 }
 
 std::vector<EntryToWrite> EntriesToWrite(const PackagePlan& plan) {
   std::vector<EntryToWrite> entries;
   for (const SectionEntry& section : plan.sections) {
-    EntryToWrite entry;
+    EntryToWrite& entry = entries.emplace_back();
     entry.name = section.name;
     entry.bytes = section.payload;
-    entries.push_back(std::move(entry));
   }
   for (const PlannedFile& file : plan.files) {
-    EntryToWrite entry;
+    EntryToWrite& entry = entries.emplace_back();
     entry.name = file.entryName;
     entry.fromFile = true;
     entry.file = file.source;
     entry.listedSize = file.size;
     entry.stored = file.stored;
-    entries.push_back(std::move(entry));
   }
   return entries;
 }

@@ -1,11 +1,16 @@
 #include "brxpack/package/package_stream_writer.h"
 
+#include <algorithm>
 #include <array>
+#include <condition_variable>
 #include <cstring>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <system_error>
+#include <thread>
+#include <variant>
 
-#include "brxpack/package/directory_and_header.h"
-#include "brxpack/package/piece_compressor.h"
-#include "brxpack/package/preparation_pool.h"
 #include "brxpack/contents/windows1251.h"
 #include "package/format.h"
 #include "package/package_digest.h"
@@ -14,13 +19,157 @@ namespace brxpack {
 
 namespace {
 
+// A file's size as listed, or as it is now for an entry listed without one.
+std::optional<uint64_t> FileSize(const EntryToWrite& entry) {
+  if (entry.listedSize) return entry.listedSize;
+  std::error_code error;
+  const uint64_t size = std::filesystem::file_size(entry.file, error);
+  if (error) return std::nullopt;  // reading it whole reports why
+  return size;
+}
+
+// Entries prepared on several threads and handed out in their given order,
+// so that what is written does not depend on which thread finishes first.
+// A job is a whole entry or, for a file above the whole-entry limit, one
+// piece of it. Workers run at most a few jobs ahead of the taker, so memory
+// holds only the jobs in flight: at most threads + 2, each one entry up to
+// the limit or one piece.
+class PreparationPool {
+ public:
+  // Starts the workers (at least one). `entries` must outlive the pool.
+  // Files larger than `wholeEntryLimit` bytes are prepared piece by piece.
+  PreparationPool(const std::vector<EntryToWrite>& entries, Compression compression,
+                  unsigned threads, uint64_t wholeEntryLimit);
+  // Stops the workers, whether or not every job was taken.
+  ~PreparationPool();
+  PreparationPool(const PreparationPool&) = delete;
+  PreparationPool& operator=(const PreparationPool&) = delete;
+
+  // How many pieces entry `index` is handed out in; 0 when it comes whole.
+  uint32_t PiecesOf(size_t index) const { return pieces_[index]; }
+  // The next job in order, once it is ready; at most once per job: a whole
+  // entry, or the next piece of one, as PiecesOf says.
+  PreparedEntry TakeEntry() { return std::get<PreparedEntry>(Take()); }
+  PreparedPiece TakePiece() { return std::get<PreparedPiece>(Take()); }
+
+ private:
+  struct Job {
+    size_t entry = 0;
+    uint32_t piece = 0;  // of a pieced entry
+  };
+  using Prepared = std::variant<PreparedEntry, PreparedPiece>;
+
+  Prepared Take();
+  void Work();
+
+  const std::vector<EntryToWrite>& entries_;
+  const Compression compression_;
+  std::vector<uint32_t> pieces_;
+  std::vector<uint64_t> sizes_;  // of the pieced entries' files
+  std::vector<Job> jobs_;
+  size_t window_ = 1;
+  std::vector<Prepared> slots_;
+  std::vector<bool> ready_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  size_t nextClaim_ = 0;
+  size_t nextTake_ = 0;
+  bool stop_ = false;
+  std::vector<std::thread> workers_;
+};
+
+PreparationPool::PreparationPool(const std::vector<EntryToWrite>& entries,
+                                 Compression compression, unsigned threads,
+                                 uint64_t wholeEntryLimit)
+    : entries_(entries),
+      compression_(compression),
+      pieces_(entries.size(), 0),
+      sizes_(entries.size(), 0) {
+  for (size_t index = 0; index < entries.size(); ++index) {
+    const EntryToWrite& entry = entries[index];
+    const std::optional<uint64_t> size = entry.fromFile ? FileSize(entry) : std::nullopt;
+    // A file of 4 GiB or more goes whole, to be refused before it is read.
+    if (size && *size > wholeEntryLimit && *size <= UINT32_MAX) {
+      pieces_[index] = PieceCount(*size);
+      sizes_[index] = *size;
+    }
+    for (uint32_t piece = 0; piece < std::max<uint32_t>(pieces_[index], 1); ++piece) {
+      jobs_.push_back({index, piece});
+    }
+  }
+  slots_.resize(jobs_.size());
+  ready_.resize(jobs_.size(), false);
+  const unsigned count = threads == 0 ? 1 : threads;
+  // A few jobs beyond the threads keep every thread busy while the writer
+  // catches up; more would only hold memory.
+  window_ = count + 2;
+  for (unsigned i = 0; i < count; ++i) workers_.emplace_back([this] { Work(); });
+}
+
+PreparationPool::~PreparationPool() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stop_ = true;
+  }
+  changed_.notify_all();
+  for (std::thread& worker : workers_) worker.join();
+}
+
+PreparationPool::Prepared PreparationPool::Take() {
+  Prepared job;
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    const size_t index = nextTake_;
+    changed_.wait(lock, [&] { return ready_[index]; });
+    job = std::move(slots_[index]);
+    ++nextTake_;
+  }
+  changed_.notify_all();
+  return job;
+}
+
+void PreparationPool::Work() {
+  // What the thread keeps from job to job.
+  ZlibCompressor whole(compression_);
+  PieceCompressor pieces;
+  std::vector<uint8_t> buffer;  // a piece of a file
+  for (;;) {
+    size_t index = 0;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      changed_.wait(lock, [&] {
+        return stop_ || nextClaim_ >= jobs_.size() || nextClaim_ < nextTake_ + window_;
+      });
+      if (stop_ || nextClaim_ >= jobs_.size()) return;
+      index = nextClaim_++;
+    }
+    const Job& job = jobs_[index];
+    const EntryToWrite& entry = entries_[job.entry];
+    Prepared prepared =
+        pieces_[job.entry] == 0
+            ? Prepared(PrepareEntry(entry, whole))
+            : Prepared(PreparePiece(entry, sizes_[job.entry], job.piece, whole, pieces, buffer));
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      slots_[index] = std::move(prepared);
+      ready_[index] = true;
+    }
+    changed_.notify_all();
+  }
+}
+
+// Fails when the package would reach past `end`, counted from its start.
+Status CheckPackageEnd(uint64_t end) {
+  if (end <= UINT32_MAX) return Status::Ok();
+  return Error{"the package would pass 4 GiB, the limit of its 32-bit offsets"};
+}
+
 // The digest behind the entries, its record last in the directory: stored
 // raw, as the checksum of everything else it needs none of its own.
 Status WriteDigest(size_t index, brx::PackageDigest& digest, uint64_t offset,
                    std::vector<uint8_t>& directory, AtomicOutputFile& output) {
-  if (offset + brx::kDigestSize > UINT32_MAX) {
-    return Error{"the package would pass 4 GiB, the limit of its 32-bit offsets"};
-  }
+  Status status = CheckPackageEnd(offset + brx::kDigestSize);
+  if (!status.ok()) return status;
   brx::DirectoryEntry entry = {};
   std::memcpy(entry.name, brx::kDigestSection, sizeof brx::kDigestSection);
   entry.offset = static_cast<uint32_t>(offset);
@@ -44,10 +193,8 @@ struct WrittenStream {
 // checksum of what the entry stores so far.
 Status Append(const uint8_t* bytes, size_t size, uint64_t offset, WrittenStream& stream,
               AtomicOutputFile& output) {
-  if (offset + stream.storedSize + size > UINT32_MAX) {
-    return Error{"the package would pass 4 GiB, the limit of its 32-bit offsets"};
-  }
-  Status status = output.Write(bytes, size);
+  Status status = CheckPackageEnd(offset + stream.storedSize + size);
+  if (status.ok()) status = output.Write(bytes, size);
   if (!status.ok()) return status;
   stream.storedAdler32 = brx::Adler32(stream.storedAdler32, bytes, size);
   stream.storedSize += size;
@@ -89,6 +236,29 @@ Result<WrittenStream> WritePieces(PreparationPool& pool, size_t index, const Ent
   if (status.ok()) status = Append(trailer.data(), trailer.size(), offset, stream, output);
   if (!status.ok()) return status.TakeError();
   return stream;
+}
+
+// The directory behind the entries, as a zlib stream (stored blocks when
+// it does not shrink, so the installer's checksum covers it too), and the
+// header, known only now, over the placeholder at the package's start.
+Status WriteDirectoryAndHeader(const std::vector<uint8_t>& directory, uint32_t entryCount,
+                               uint64_t directoryOffset, uint64_t packageStart,
+                               Compression compression, AtomicOutputFile& output) {
+  brx::PackageHeader header = {};
+  std::memcpy(header.magic, brx::kHeaderMagic, sizeof brx::kHeaderMagic);
+  header.entryCount = entryCount;
+  header.directoryOffset = static_cast<uint32_t>(directoryOffset);
+  ZlibCompressor compressor(compression);
+  std::vector<uint8_t> stored = compressor.CompressOrStore(directory.data(), directory.size());
+  if (stored.empty()) return Error{"could not compress the directory"};
+  header.directoryFlags = brx::kDirectoryCompressed;
+  header.directoryCompressedSize = static_cast<uint32_t>(stored.size());
+  Status status = CheckPackageEnd(directoryOffset + stored.size());
+  if (status.ok()) status = output.Write(stored.data(), stored.size());
+  if (!status.ok()) return status;
+  uint8_t bytes[brx::kHeaderSize];
+  brx::EncodeHeader(header, bytes);
+  return output.WriteAt(packageStart, bytes, sizeof bytes);
 }
 
 // The entries in their order as the pool hands them out, each followed by

@@ -8,8 +8,8 @@
 // (package_digest.h).
 //
 // Memory is bounded whatever the files' sizes. At most threads + 3 jobs
-// are alive (preparation_pool.h): `threads` being prepared, the others done,
-// waiting or being written. A job is
+// are alive: `threads` being prepared, the others done, waiting or being
+// written. A job is
 //   - an entry up to the whole-entry limit (16 MiB): at most the content and
 //     one stream of it while prepared (2 x 16 MiB), the stream alone
 //     (16 MiB) once done;
@@ -26,7 +26,6 @@
 #include "brxpack/host/output_file.h"
 #include "brxpack/host/progress_meter.h"
 #include "brxpack/package/entry_preparation.h"
-#include "brxpack/package/piece_preparation.h"
 #include "brxpack/result.h"
 
 namespace brxpack {

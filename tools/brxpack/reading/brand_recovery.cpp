@@ -5,9 +5,9 @@
 #include <optional>
 
 #include "brxpack/contents/display_text.h"
-#include "brxpack/stub/brand_icon.h"
+#include "brxpack/stub/brand.h"
 #include "brxpack/stub/pe_resources.h"
-#include "brxpack/stub/version_texts.h"
+#include "brxpack/stub/brand_version_info.h"
 #include "resources/resource_ids.h"
 
 namespace brxpack {

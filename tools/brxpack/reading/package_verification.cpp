@@ -11,7 +11,7 @@
 #include "brxpack/contents/section_checks.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/reading/installed_files.h"
-#include "brxpack/stub/signature_digest.h"
+#include "brxpack/stub/authenticode.h"
 #include "package/entry_lookup.h"
 #include "package/section_names.h"
 

@@ -1,8 +1,12 @@
 #pragma once
-// The Authenticode signature of a stub. A signed stub cannot carry a package
-// and still be signed cleanly: its certificate table would sit inside the
-// new file. The table is taken off first, and the output signed afterwards.
+// Authenticode signatures. A signed stub cannot carry a package and still be
+// signed cleanly: its certificate table would sit inside the new file. The
+// table is taken off first, and the output signed afterwards. A signed
+// executable is checked for whether its signature still signs it: a byte
+// changed after signing (a package patched inside) shows there, where the
+// installer would run it all the same.
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "brxpack/result.h"
@@ -27,5 +31,24 @@ Result<UnsignedStub> RemoveSignature(brx::MemoryRange stub);
 
 // The PE checksum of an image, the 4 bytes at checksumOffset left out.
 uint32_t PeChecksum(const uint8_t* data, size_t size, uint32_t checksumOffset);
+
+enum class DigestVerdict {
+  kMatches,
+  kDiffers,     // damage: the image is not what was signed
+  kUnreadable,  // damage: the certificate table is no signature we can read
+  kNotChecked,  // this build has no cryptography to check it with
+};
+
+struct SignatureDigest {
+  DigestVerdict verdict = DigestVerdict::kNotChecked;
+  std::string detail;  // the algorithm and both digests, or why it could not be read
+};
+
+// The digest of the image, recomputed, against the one the signature
+// carries; for a PE whose certificate table ends the file (see
+// signed_image.h). The image digest covers the file up to the table, the PE
+// checksum and the security directory entry left out, as the signer
+// computed it.
+SignatureDigest CheckSignatureDigest(brx::MemoryRange file);
 
 }  // namespace brxpack

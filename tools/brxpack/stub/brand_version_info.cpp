@@ -1,10 +1,12 @@
 #include "brxpack/stub/brand_version_info.h"
 
+#include <algorithm>
 #include <charconv>
+#include <string_view>
 #include <utility>
 
 #include "brxpack/stub/pe_resources_bytes.h"
-#include "brxpack/contents/utf8.h"
+#include "brxpack/contents/windows1251.h"
 #include "package/format.h"
 
 namespace brxpack {
@@ -19,8 +21,12 @@ constexpr uint32_t kFixedInfoOffset = 40;
 constexpr uint16_t kBinary = 0;
 constexpr uint16_t kText = 1;
 
+size_t Aligned(size_t offset) {
+  return (offset + 3) / 4 * 4;
+}
+
 void PadTo4(std::vector<uint8_t>& bytes) {
-  bytes.resize((bytes.size() + 3) / 4 * 4, 0);
+  bytes.resize(Aligned(bytes.size()), 0);
 }
 
 // UTF-16 of a UTF-8 text; nothing for malformed UTF-8 or a NUL, which would
@@ -82,6 +88,77 @@ std::vector<uint8_t> FixedInfo(const std::array<uint16_t, 4>& numbers) {
   return info;
 }
 
+// One node: [begin, end) of its bytes; its key; where its value and its
+// children begin.
+struct Node {
+  size_t end = 0;
+  std::u16string key;
+  size_t value = 0;
+  size_t valueLength = 0;  // in bytes for binary values, in UTF-16 units for texts
+  bool text = false;
+  size_t children = 0;
+};
+
+// The node at `at`, which must end by `limit`.
+std::optional<Node> ReadNode(brx::MemoryRange bytes, size_t at, size_t limit) {
+  if (at + 6 > limit) return std::nullopt;
+  Node node;
+  const size_t length = ReadLe16(bytes.data + at);
+  node.end = at + length;
+  if (length < 6 || node.end > limit) return std::nullopt;
+  node.valueLength = ReadLe16(bytes.data + at + 2);
+  node.text = ReadLe16(bytes.data + at + 4) == 1;
+  size_t position = at + 6;
+  for (;; position += 2) {
+    if (position + 2 > node.end) return std::nullopt;
+    const uint16_t unit = ReadLe16(bytes.data + position);
+    if (unit == 0) break;
+    node.key.push_back(static_cast<char16_t>(unit));
+  }
+  node.value = Aligned(position + 2);
+  const size_t valueBytes = node.text ? node.valueLength * 2 : node.valueLength;
+  node.children = std::min(Aligned(node.value + valueBytes), node.end);
+  return node;
+}
+
+// UTF-16 to UTF-8; a lone surrogate becomes U+FFFD.
+std::string Utf8(std::u16string_view text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char32_t c = text[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] < 0xE000) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    } else if (c >= 0xD800 && c < 0xE000) {
+      c = 0xFFFD;
+    }
+    AppendUtf8(c, out);
+  }
+  return out;
+}
+
+// A text value: UTF-16 units up to its NUL or the node's end.
+std::u16string TextValue(brx::MemoryRange bytes, const Node& node) {
+  std::u16string text;
+  for (size_t at = node.value; at + 2 <= node.end && text.size() < node.valueLength; at += 2) {
+    const uint16_t unit = ReadLe16(bytes.data + at);
+    if (unit == 0) break;
+    text.push_back(static_cast<char16_t>(unit));
+  }
+  return text;
+}
+
+// The children of `parent`, in order, until one is malformed.
+template <typename Visit>
+void EachChild(brx::MemoryRange bytes, const Node& parent, Visit visit) {
+  for (size_t at = parent.children; Aligned(at) < parent.end;) {
+    const std::optional<Node> child = ReadNode(bytes, Aligned(at), parent.end);
+    if (!child || child->end <= Aligned(at)) return;
+    if (!visit(*child)) return;
+    at = child->end;
+  }
+}
+
 }  // namespace
 
 std::optional<std::array<uint16_t, 4>> ParseVersionNumbers(std::string_view text) {
@@ -125,7 +202,8 @@ Result<std::vector<uint8_t>> VersionInfoOf(const Brand& brand) {
   std::vector<uint8_t> info = VersionNode(
       u"VS_VERSION_INFO", kBinary, kFixedInfoSize, FixedInfo(*numbers),
       {VersionNode(u"StringFileInfo", kText, 0, {}, {table}),
-       VersionNode(u"VarFileInfo", kText, 0, {}, {VersionNode(u"Translation", kBinary, 4, translation, {})})});
+       VersionNode(u"VarFileInfo", kText, 0, {},
+                   {VersionNode(u"Translation", kBinary, 4, translation, {})})});
   // Every node's length is a 16-bit field; the whole is the longest node.
   if (info.size() > UINT16_MAX) return Error{brand.where + ": its texts are too long together"};
   return info;
@@ -140,6 +218,24 @@ std::optional<std::string> FileVersionOf(brx::MemoryRange versionInfo) {
   const uint32_t low = brx::ReadLe32(versionInfo.data + kFixedInfoOffset + 12);
   return std::to_string(high >> 16) + "." + std::to_string(high & 0xFFFF) + "." +
          std::to_string(low >> 16) + "." + std::to_string(low & 0xFFFF);
+}
+
+std::map<std::string, std::string> VersionTextsOf(brx::MemoryRange versionInfo) {
+  std::map<std::string, std::string> texts;
+  const std::optional<Node> root = ReadNode(versionInfo, 0, versionInfo.size);
+  if (!root || root->key != u"VS_VERSION_INFO") return texts;
+  EachChild(versionInfo, *root, [&](const Node& info) {
+    if (info.key != u"StringFileInfo") return true;
+    EachChild(versionInfo, info, [&](const Node& table) {
+      EachChild(versionInfo, table, [&](const Node& text) {
+        texts.emplace(Utf8(text.key), Utf8(TextValue(versionInfo, text)));
+        return true;
+      });
+      return false;  // the first table only
+    });
+    return false;
+  });
+  return texts;
 }
 
 }  // namespace brxpack

@@ -1,14 +1,15 @@
 #pragma once
 // The version information resource (VS_VERSIONINFO) of a brand, and the
-// file version read back from one.
+// file version and texts read back from one.
 #include <array>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "brxpack/stub/brand_texts.h"
+#include "brxpack/stub/brand.h"
 #include "brxpack/result.h"
 #include "package/memory_range.h"
 
@@ -26,5 +27,11 @@ Result<std::vector<uint8_t>> VersionInfoOf(const Brand& brand);
 // "1.1.0.0", from the fixed part of a version information resource;
 // nothing when the bytes hold none.
 std::optional<std::string> FileVersionOf(brx::MemoryRange versionInfo);
+
+// Every key and text of the first string table, as UTF-8: "CompanyName" ->
+// "Example Ltd". A node whose lengths pass its parent's end ends the walk
+// there: what was read before it is kept, nothing past the resource's bytes
+// is read.
+std::map<std::string, std::string> VersionTextsOf(brx::MemoryRange versionInfo);
 
 }  // namespace brxpack

@@ -1,14 +1,137 @@
 #include "brxpack/stub/pe_resources.h"
 
 #include <algorithm>
+#include <string>
 
 #include "brxpack/stub/authenticode.h"
-#include "brxpack/stub/pe_resources_headers.h"
 #include "package/format.h"
+#include "package/pe_image.h"
 
 namespace brxpack {
 
 namespace {
+
+// The headers as far as rewriting the resources needs them. package/pe_image.h
+// walks them; the sections' bounds are checked here.
+struct PeSection {
+  std::string name;
+  uint32_t headerOffset;  // its 40-byte record in the section table
+  uint32_t virtualSize;
+  uint32_t virtualAddress;
+  uint32_t rawSize;
+  uint32_t rawOffset;
+  uint32_t characteristics;
+};
+
+struct PeHeaders {
+  uint32_t optionalHeader;    // file offset of the optional header
+  uint32_t directoryRecords;  // file offset of data directory 0's record
+  uint32_t sectionAlignment;
+  uint32_t fileAlignment;
+  std::vector<uint32_t> directories;  // their addresses, as many as declared, at most 16
+  std::vector<PeSection> sections;       // in address order
+  uint32_t sectionsEnd;                  // where the last section's file bytes end
+};
+
+// Fields of a section's record.
+constexpr uint32_t kSectionVirtualSizeField = 8;
+constexpr uint32_t kSectionAddressField = 12;
+constexpr uint32_t kSectionRawSizeField = 16;
+constexpr uint32_t kSectionRawOffsetField = 20;
+constexpr uint32_t kSectionCharacteristicsField = 36;
+constexpr uint32_t kSectionDiscardable = 0x02000000;
+
+constexpr uint32_t kResourceDirectory = 2;
+constexpr uint32_t kSecurityDirectory = 4;  // a file offset, not an address
+constexpr uint32_t kBaseRelocationDirectory = 5;
+
+bool PowerOfTwo(uint32_t value) {
+  return value != 0 && (value & (value - 1)) == 0;
+}
+
+PeSection ReadSection(const uint8_t* record, uint32_t offset) {
+  PeSection section;
+  const char* name = reinterpret_cast<const char*>(record);
+  section.name.assign(name, std::find(name, name + 8, '\0'));
+  section.headerOffset = offset;
+  section.virtualSize = brx::ReadLe32(record + kSectionVirtualSizeField);
+  section.virtualAddress = brx::ReadLe32(record + kSectionAddressField);
+  section.rawSize = brx::ReadLe32(record + kSectionRawSizeField);
+  section.rawOffset = brx::ReadLe32(record + kSectionRawOffsetField);
+  section.characteristics = brx::ReadLe32(record + kSectionCharacteristicsField);
+  return section;
+}
+
+std::string Refusal(brx::PeImageError error) {
+  switch (error) {
+    case brx::PeImageError::kNoMzHeader:
+      return "not a Windows program (no MZ header)";
+    case brx::PeImageError::kNoPeHeader:
+      return "not a Windows program (no PE header)";
+    case brx::PeImageError::kNoOptionalHeader:
+      return "not a Windows program (no PE32 or PE32+ optional header)";
+    case brx::PeImageError::kSectionTableCut:
+      return "its section table passes the end of the file";
+    case brx::PeImageError::kNone:
+      break;
+  }
+  return "";
+}
+
+// The file offset of data directory `index`'s 8-byte record.
+uint32_t DirectoryRecord(const PeHeaders& headers, uint32_t index) {
+  return headers.directoryRecords + index * brx::kPeDirectoryRecordSize;
+}
+
+// Fails, saying why, for bytes that are no PE32 or PE32+ image, whose
+// headers or section table are cut short, whose sections are out of address
+// order or whose section bytes pass the file's end.
+Result<PeHeaders> ReadPeHeaders(brx::MemoryRange image) {
+  brx::PeImage pe;
+  const brx::PeImageError error = brx::ReadPeImage(image, &pe);
+  if (error != brx::PeImageError::kNone) return Error{Refusal(error)};
+  PeHeaders headers;
+  headers.optionalHeader = pe.optionalHeader;
+  headers.directoryRecords = pe.directories;
+  const uint8_t* optional = image.data + pe.optionalHeader;
+  headers.sectionAlignment = brx::ReadLe32(optional + brx::kPeSectionAlignmentField);
+  headers.fileAlignment = brx::ReadLe32(optional + brx::kPeFileAlignmentField);
+  if (!PowerOfTwo(headers.sectionAlignment) || !PowerOfTwo(headers.fileAlignment)) {
+    return Error{"its section or file alignment is not a power of two"};
+  }
+  // Rewriting must see every directory: one it missed could point into a
+  // section that moves.
+  if (pe.heldDirectories < pe.declaredDirectories) {
+    return Error{"its optional header is too short for its data directories"};
+  }
+  for (uint32_t i = 0; i < pe.heldDirectories; ++i) {
+    const uint8_t* record = image.data + DirectoryRecord(headers, i);
+    headers.directories.push_back(brx::ReadLe32(record));
+  }
+
+  const uint32_t tableEnd = pe.sectionTable + pe.sectionCount * brx::kPeSectionRecordSize;
+  headers.sectionsEnd = tableEnd;
+  for (uint32_t i = 0; i < pe.sectionCount; ++i) {
+    const uint32_t offset = pe.sectionTable + i * brx::kPeSectionRecordSize;
+    const PeSection section = ReadSection(image.data + offset, offset);
+    if (!headers.sections.empty() &&
+        section.virtualAddress <= headers.sections.back().virtualAddress) {
+      return Error{"its sections are not in address order"};
+    }
+    if (section.rawSize != 0) {
+      if (uint64_t{section.rawOffset} + section.rawSize > image.size) {
+        return Error{"section " + section.name + " passes the end of the file"};
+      }
+      if (section.rawOffset < tableEnd) {
+        return Error{"section " + section.name + " overlaps the headers"};
+      }
+      headers.sectionsEnd = std::max(headers.sectionsEnd, section.rawOffset + section.rawSize);
+    }
+    headers.sections.push_back(section);
+  }
+  return headers;
+}
+
 
 struct ResourceSection {
   PeHeaders headers;
@@ -29,10 +152,10 @@ Result<ResourceSection> FindResourceSection(brx::MemoryRange image) {
   Result<PeHeaders> headers = ReadPeHeaders(image);
   if (!headers.ok()) return headers.TakeError();
   if (headers->directories.size() <= kResourceDirectory ||
-      headers->directories[kResourceDirectory].rva == 0) {
+      headers->directories[kResourceDirectory] == 0) {
     return Error{"it carries no resources"};
   }
-  const uint32_t rva = headers->directories[kResourceDirectory].rva;
+  const uint32_t rva = headers->directories[kResourceDirectory];
   for (size_t i = 0; i < headers->sections.size(); ++i) {
     if (headers->sections[i].virtualAddress == rva) return ResourceSection{std::move(*headers), i};
   }
@@ -68,10 +191,10 @@ Status CheckMovable(brx::MemoryRange image, const ResourceSection& found) {
     }
   }
   for (uint32_t d = 0; d < headers.directories.size(); ++d) {
-    const PeDirectory& directory = headers.directories[d];
-    if (d == kSecurityDirectory || d == kResourceDirectory || directory.rva == 0) continue;
+    const uint32_t rva = headers.directories[d];
+    if (d == kSecurityDirectory || d == kResourceDirectory || rva == 0) continue;
     for (size_t i = found.index; i < headers.sections.size(); ++i) {
-      if (Contains(headers.sections[i], directory.rva) &&
+      if (Contains(headers.sections[i], rva) &&
           (i == found.index || d != kBaseRelocationDirectory)) {
         return Error{"data directory " + std::to_string(d) + " lies in section " +
                      headers.sections[i].name + ", which would move"};
@@ -131,11 +254,11 @@ Result<std::vector<uint8_t>> ReplaceResources(brx::MemoryRange image,
     imageEnd = uint64_t{address} + Extent(section);
   }
   for (uint32_t d = 0; d < headers.directories.size(); ++d) {
-    const PeDirectory& directory = headers.directories[d];
+    const uint32_t rva = headers.directories[d];
     uint8_t* record = &out[DirectoryRecord(headers, d)];
     if (d == kResourceDirectory) brx::WriteLe32(record + 4, static_cast<uint32_t>(tree.size()));
-    if (d != kBaseRelocationDirectory || directory.rva < old.virtualAddress) continue;
-    brx::WriteLe32(record, static_cast<uint32_t>(directory.rva + addressShift));
+    if (d != kBaseRelocationDirectory || rva < old.virtualAddress) continue;
+    brx::WriteLe32(record, static_cast<uint32_t>(rva + addressShift));
   }
 
   uint8_t* optional = &out[headers.optionalHeader];

@@ -5,13 +5,51 @@
 // describe the layout follow: section records, data directories, the image
 // size and the checksum.
 #include <cstdint>
+#include <string>
 #include <vector>
 
-#include "brxpack/stub/pe_resources_tree.h"
 #include "brxpack/result.h"
 #include "package/memory_range.h"
 
 namespace brxpack {
+
+// A resource type or name: a number, or a text when `text` is not empty.
+struct ResourceName {
+  uint16_t id = 0;
+  std::u16string text;
+  bool operator==(const ResourceName&) const = default;
+};
+
+// Whether `name` is the number `id`, not a text.
+inline bool IsNumbered(const ResourceName& name, uint16_t id) {
+  return name.text.empty() && name.id == id;
+}
+
+struct Resource {
+  ResourceName type;
+  ResourceName name;
+  uint16_t language = 0;
+  uint32_t codePage = 0;
+  std::vector<uint8_t> bytes;
+};
+
+inline constexpr uint16_t kResourceIcon = 3;
+inline constexpr uint16_t kResourceDialog = 5;
+inline constexpr uint16_t kResourceIconGroup = 14;
+inline constexpr uint16_t kResourceVersion = 16;
+
+// The resources as a flat list, read from the three-level directory tree
+// (type, name, language) of the resource section; every bounds check on the
+// tree is made by this reader. `section` holds the tree at its start and is
+// mapped at address `sectionRva`; every data record must point inside it.
+// Fails, saying why, for a tree that is cut short, deeper or shallower than
+// three levels, or larger than its bytes can hold.
+Result<std::vector<Resource>> ReadResourceTree(brx::MemoryRange section, uint32_t sectionRva);
+
+// The section's bytes for these resources, to be mapped at `sectionRva`:
+// directories sorted as the loader searches them (texts first, then
+// numbers, each ascending), then names, data records and data.
+std::vector<uint8_t> WriteResourceTree(std::vector<Resource> resources, uint32_t sectionRva);
 
 // Fails, saying why, for an image without resources or whose resource
 // directory does not begin a section of its own.
@@ -23,5 +61,10 @@ Result<std::vector<Resource>> ReadResources(brx::MemoryRange image);
 // directory other than the base relocations inside the moving sections.
 Result<std::vector<uint8_t>> ReplaceResources(brx::MemoryRange image,
                                               const std::vector<Resource>& resources);
+
+// For the powers of two that a PE image's section and file alignments are.
+inline uint64_t AlignUp(uint64_t value, uint32_t alignment) {
+  return (value + alignment - 1) & ~uint64_t{alignment - 1};
+}
 
 }  // namespace brxpack

@@ -1,4 +1,4 @@
-#include "brxpack/stub/pe_resources_tree.h"
+#include "brxpack/stub/pe_resources.h"
 
 #include <algorithm>
 
@@ -46,11 +46,8 @@ class TreeReader {
         return Error{"its tree is not three levels deep (type, name, language)"};
       }
       Status status = Status::Ok();
-      if (level == 0) {
-        path.type = std::move(*name);
-        status = Read(target & ~kHighBit, level + 1, path, resources);
-      } else if (level == 1) {
-        path.name = std::move(*name);
+      if (level < kLanguageLevel) {
+        (level == 0 ? path.type : path.name) = std::move(*name);
         status = Read(target & ~kHighBit, level + 1, path, resources);
       } else if (!name->text.empty()) {
         status = Error{"a language is given as a text"};
@@ -114,11 +111,13 @@ bool NameBefore(const ResourceName& a, const ResourceName& b) {
 struct NameGroup {
   ResourceName name;
   std::vector<const Resource*> languages;
+  uint32_t directory = 0;  // its offset in the tree
 };
 
 struct TypeGroup {
   ResourceName type;
   std::vector<NameGroup> names;
+  uint32_t directory = 0;
 };
 
 std::vector<TypeGroup> Grouped(const std::vector<Resource>& sorted) {
@@ -133,6 +132,9 @@ std::vector<TypeGroup> Grouped(const std::vector<Resource>& sorted) {
   }
   return types;
 }
+
+// A directory entry: the name field and the target.
+using Entries = std::vector<std::pair<uint32_t, uint32_t>>;
 
 class TreeWriter {
  public:
@@ -156,16 +158,15 @@ class TreeWriter {
     }
     return kHighBit | offset;
   }
-  void FillDirectory(uint32_t offset, const std::vector<uint32_t>& names,
-                     const std::vector<uint32_t>& targets) {
-    uint16_t named = 0;
-    for (const uint32_t name : names) named += (name & kHighBit) != 0 ? 1 : 0;
-    WriteLe16(&bytes_[offset + kNamedCountField], named);
-    WriteLe16(&bytes_[offset + kIdCountField], static_cast<uint16_t>(names.size() - named));
-    for (size_t i = 0; i < names.size(); ++i) {
-      brx::WriteLe32(&bytes_[offset + kDirectoryHeaderSize + i * kDirectoryEntrySize], names[i]);
-      brx::WriteLe32(&bytes_[offset + kDirectoryHeaderSize + i * kDirectoryEntrySize + 4],
-                     targets[i]);
+  void FillDirectory(uint32_t offset, const Entries& entries) {
+    const auto named = std::count_if(entries.begin(), entries.end(),
+                                     [](const auto& entry) { return entry.first & kHighBit; });
+    WriteLe16(&bytes_[offset + kNamedCountField], static_cast<uint16_t>(named));
+    WriteLe16(&bytes_[offset + kIdCountField], static_cast<uint16_t>(entries.size() - named));
+    for (size_t i = 0; i < entries.size(); ++i) {
+      uint8_t* entry = &bytes_[offset + kDirectoryHeaderSize + i * kDirectoryEntrySize];
+      brx::WriteLe32(entry, entries[i].first);
+      brx::WriteLe32(entry + 4, entries[i].second);
     }
   }
   uint8_t* at(uint32_t offset) { return &bytes_[offset]; }
@@ -192,49 +193,36 @@ std::vector<uint8_t> WriteResourceTree(std::vector<Resource> resources, uint32_t
     if (!(a.name == b.name)) return NameBefore(a.name, b.name);
     return a.language < b.language;
   });
-  const std::vector<TypeGroup> types = Grouped(resources);
+  std::vector<TypeGroup> types = Grouped(resources);
 
   // Every directory first, as the loader walks them, then the texts of
   // names, the data records and the data.
   TreeWriter writer;
   const uint32_t root = writer.Directory(types.size());
-  std::vector<uint32_t> typeDirectories;
-  for (const TypeGroup& type : types)
-    typeDirectories.push_back(writer.Directory(type.names.size()));
-  std::vector<std::vector<uint32_t>> nameDirectories;
+  for (TypeGroup& type : types) type.directory = writer.Directory(type.names.size());
+  for (TypeGroup& type : types) {
+    for (NameGroup& name : type.names) name.directory = writer.Directory(name.languages.size());
+  }
+  Entries typeEntries;
   for (const TypeGroup& type : types) {
-    nameDirectories.emplace_back();
+    typeEntries.emplace_back(writer.NameField(type.type), kHighBit | type.directory);
+    Entries nameEntries;
     for (const NameGroup& name : type.names) {
-      nameDirectories.back().push_back(writer.Directory(name.languages.size()));
+      nameEntries.emplace_back(writer.NameField(name.name), kHighBit | name.directory);
     }
+    writer.FillDirectory(type.directory, nameEntries);
   }
-
-  std::vector<uint32_t> typeFields;
-  for (size_t t = 0; t < types.size(); ++t) {
-    typeFields.push_back(writer.NameField(types[t].type));
-    std::vector<uint32_t> nameFields;
-    std::vector<uint32_t> nameTargets;
-    for (size_t n = 0; n < types[t].names.size(); ++n) {
-      nameFields.push_back(writer.NameField(types[t].names[n].name));
-      nameTargets.push_back(kHighBit | nameDirectories[t][n]);
-    }
-    writer.FillDirectory(typeDirectories[t], nameFields, nameTargets);
-  }
-  std::vector<uint32_t> typeTargets;
-  for (const uint32_t directory : typeDirectories) typeTargets.push_back(kHighBit | directory);
-  writer.FillDirectory(root, typeFields, typeTargets);
+  writer.FillDirectory(root, typeEntries);
 
   std::vector<std::pair<uint32_t, const Resource*>> records;
-  for (size_t t = 0; t < types.size(); ++t) {
-    for (size_t n = 0; n < types[t].names.size(); ++n) {
-      std::vector<uint32_t> languages;
-      std::vector<uint32_t> targets;
-      for (const Resource* resource : types[t].names[n].languages) {
-        languages.push_back(resource->language);
-        targets.push_back(writer.Reserve(kDataRecordSize, 4));
-        records.emplace_back(targets.back(), resource);
+  for (const TypeGroup& type : types) {
+    for (const NameGroup& name : type.names) {
+      Entries languages;
+      for (const Resource* resource : name.languages) {
+        languages.emplace_back(resource->language, writer.Reserve(kDataRecordSize, 4));
+        records.emplace_back(languages.back().second, resource);
       }
-      writer.FillDirectory(nameDirectories[t][n], languages, targets);
+      writer.FillDirectory(name.directory, languages);
     }
   }
   for (const auto& [record, resource] : records) {

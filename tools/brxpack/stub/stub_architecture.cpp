@@ -6,20 +6,6 @@
 
 namespace brxpack {
 
-namespace {
-
-std::string Hex(uint16_t value) {
-  char text[8];
-  std::snprintf(text, sizeof text, "0x%04X", value);
-  return text;
-}
-
-StubArch Other(StubArch arch) {
-  return arch == StubArch::kX86 ? StubArch::kX64 : StubArch::kX86;
-}
-
-}  // namespace
-
 const char* ArchName(StubArch arch) {
   return arch == StubArch::kX64 ? "x64" : "x86";
 }
@@ -41,8 +27,10 @@ Result<StubArch> ArchOfImage(brx::MemoryRange image) {
   }
   if (!pe.plus && pe.machine == brx::kPeMachineI386) return StubArch::kX86;
   if (pe.plus && pe.machine == brx::kPeMachineAmd64) return StubArch::kX64;
+  char machine[8];
+  std::snprintf(machine, sizeof machine, "0x%04X", pe.machine);
   return Error{std::string("a ") + (pe.plus ? "PE32+" : "PE32") + " image for machine " +
-               Hex(pe.machine) + ", neither PE32 for i386 (x86) nor PE32+ for AMD64 (x64)"};
+               machine + ", neither PE32 for i386 (x86) nor PE32+ for AMD64 (x64)"};
 }
 
 ArchChoice ChooseArch(const std::string& option, std::optional<StubArch> manifest) {
@@ -59,7 +47,7 @@ Status CheckStubArch(brx::MemoryRange stub, const std::string& shown, const Arch
   if (*arch == choice.arch) return Status::Ok();
   return Error{shown + ": the stub is " + DescribeArch(*arch) + ", but " + ArchName(choice.arch) +
                " was chosen (" + choice.chosenBy + "); give the " + ArchName(choice.arch) +
-               " stub, or choose --arch " + ArchName(Other(choice.arch))};
+               " stub, or choose --arch " + ArchName(*arch)};
 }
 
 }  // namespace brxpack
