@@ -335,6 +335,7 @@ TEST(PackagePlanTest, GeneratedNamesFitTheNameField) {
       {2, "x\\what is new in this version.txt", "~2~what is new in this vers.txt"},
       {12, "x\\averyveryveryverylongnamewithoutextension", "~12~averyveryveryverylongnamewi"},
       {3, "x\\archive.tar.gzipped-long-extension", "~3~archive.tar.gzipped-long-ext"},
+      {4, "x\\a very long name for a data file.1234567", "~4~a very long name for.1234567"},
   };
   for (const Case& c : cases) EXPECT_EQ(GeneratedEntryName(c.number, c.path), c.name);
 }

@@ -240,6 +240,9 @@ TEST(PackageStreamWriterTest, FailsWithoutLeavingAnOutput) {
   EXPECT_FALSE(WriteToFile(workspace, longName, 2).ok());
   EXPECT_FALSE(WriteToFile(workspace, {}, 2).ok());
   EXPECT_TRUE(workspace.Files().empty());
+  // One byte is a whole write too.
+  ASSERT_TRUE(WriteOutputFile(workspace.Path("one"), "x", 1).ok());
+  EXPECT_EQ(workspace.Read("one"), "x");
 }
 
 // Tests that an interruption (Ctrl-C, or a termination request) while
