@@ -311,7 +311,8 @@ TEST(SimulateTest, ProvesTheUpdateOnEachRelease) {
   const test::ToolRun json = simulate({"--json"});
   EXPECT_EQ(json.code, 1) << json.err;
   for (const std::string& part :
-       {std::string("\"ok\":false,\"runs\":[{\"installed\":\"") + workspace.Text("1.0"),
+       {"\"expect\":\"" + workspace.Text("2.0") + "\",\"ok\":false,\"runs\":[{\"installed\":\"" +
+            workspace.Text("1.0"),
         std::string(R"("target":"C:\\Program Files\\App\\","program":"app.exe",)"
                     R"("registryKey":"SOFTWARE\\Pub\\App","patchLevel":0,"finalPatchLevel":3,)"),
         std::string("\"equals\":true,\"differences\":[]"),
