@@ -146,6 +146,18 @@ TEST(SimulatedWindowsTest, KeepsTheRulesOfWindows) {
                 !h.PathExists(PathOfLength(260).c_str());
        },
        HostNameOfLength(259), HostNameOfLength(260)},
+      {"a program on any drive the model does not hold is taken as present",
+       [](Windows& h, const Workspace&) {
+         bool started = true;
+         for (const char* program : {"A:\\setup.exe", "z:\\setup.exe"}) {
+           char line[] = "setup";
+           brx::ProcessHandles handles{};
+           started = started && h.StartProcess(program, line, "c:\\app", &handles) &&
+                     h.Close(handles.process) && h.Close(handles.thread);
+         }
+         return started;
+       },
+       "", ""},
       {"an empty file cannot be mapped",
        [](Windows& h, const Workspace&) {
          const brx::Handle file = h.CreateFileForWriting("C:\\App\\empty.txt");
