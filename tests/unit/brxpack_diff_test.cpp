@@ -291,13 +291,14 @@ TEST(ManifestBaseTest, RefusesWhatCannotBeMerged) {
   };
   const Case cases[] = {
       {"base = 5\n", kBase, "m.toml:1:8: base: must be a text in quotes"},
-      {"[remove]\npaths = ['Gone', 'x.txt']\n",
+      {"[remove]\npaths = ['Gone', 'sub/x.txt']\n",
        "base = 'other.toml'\n" + std::string(kBase) +
-           "[[file]]\nsource = 'f'\ninstall = 5\n[[file]]\nsource = 'f'\ninstall = 'X.TXT'\n"
+           "[[file]]\nsource = 'f'\ninstall = 5\n[[file]]\nsource = 'f'\ninstall = 'SUB/X.TXT'\n"
            "[folders]\ncreate = 'x'\n[remove]\npaths = [7, 'gone']\n[payload]\nfolder = 'p'\n",
        "base.toml:1:8: base: names a base of its own\n"
        "base.toml:7:11: file[1].install: must be a text in quotes\n"
-       "base.toml:10:11: file[2].install 'X.TXT' clashes with \nm.toml: remove.paths 'x.txt'\n"
+       "base.toml:10:11: file[2].install 'SUB/X.TXT' clashes with \nm.toml: remove.paths "
+       "'sub\\x.txt'\n"
        "base.toml:12:10: folders.create: must be a list of texts in [ ]\n"
        "base.toml:14:10: remove.paths[1]: must be a text in quotes\n"
        "base.toml:14:13: remove.paths[2] 'gone' clashes with \nm.toml: remove.paths 'Gone'\n"
