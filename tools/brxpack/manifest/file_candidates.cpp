@@ -55,13 +55,13 @@ std::vector<FileCandidate> PayloadFolderFiles(const Manifest& manifest,
   if (!manifest.payload) return candidates;
   const PayloadSettings& payload = *manifest.payload;
   const std::filesystem::path folder = manifest.folder / payload.folder;
-  Result<std::vector<PayloadFile>> files = ScanPayloadFolder(folder, payload.rules, payload.where);
-  if (!files.ok()) {
-    problems.push_back(files.error());
+  Result<PayloadTree> tree = ScanPayloadTree(folder, payload.rules, payload.where);
+  if (!tree.ok()) {
+    problems.push_back(tree.error());
     return candidates;
   }
-  if (payload.only) KeepPicked(*payload.only, *files, problems);
-  for (PayloadFile& file : *files) {
+  if (payload.only) KeepPicked(*payload.only, tree->files, problems);
+  for (PayloadFile& file : tree->files) {
     FileCandidate candidate;
     candidate.source = file.path;
     candidate.shown = Utf8FromPath(file.path);

@@ -107,16 +107,7 @@ class TableReader {
 
   // A text as it is (UTF-8), for host paths.
   std::optional<std::string> Utf8(std::string_view key, bool required) {
-    const toml::node* node = table_.get(key);
-    if (node == nullptr) {
-      if (required) Missing(key);
-      return std::nullopt;
-    }
-    if (!node->is_string()) {
-      problems_.Add(node->source(), Field(key), "must be a text in quotes");
-      return std::nullopt;
-    }
-    return node->as_string()->get();
+    return Exact<std::string>(key, required, "must be a text in quotes");
   }
 
   // A text for the package, converted to Windows-1251.
@@ -138,33 +129,16 @@ class TableReader {
 
   std::optional<int64_t> Integer(std::string_view key, int64_t lowest, int64_t highest,
                                  bool required) {
-    const toml::node* node = table_.get(key);
-    if (node == nullptr) {
-      if (required) Missing(key);
-      return std::nullopt;
-    }
-    if (!node->is_integer()) {
-      problems_.Add(node->source(), Field(key), "must be a whole number");
-      return std::nullopt;
-    }
-    const int64_t value = node->as_integer()->get();
-    if (value < lowest || value > highest) {
-      problems_.Add(node->source(), Field(key),
-                    "must lie between " + std::to_string(lowest) + " and " +
-                        std::to_string(highest) + ", not " + std::to_string(value));
-      return std::nullopt;
-    }
-    return value;
+    const std::optional<int64_t> value = Exact<int64_t>(key, required, "must be a whole number");
+    if (!value || (*value >= lowest && *value <= highest)) return value;
+    problems_.Add(table_.get(key)->source(), Field(key),
+                  "must lie between " + std::to_string(lowest) + " and " +
+                      std::to_string(highest) + ", not " + std::to_string(*value));
+    return std::nullopt;
   }
 
   std::optional<bool> Boolean(std::string_view key) {
-    const toml::node* node = table_.get(key);
-    if (node == nullptr) return std::nullopt;
-    if (!node->is_boolean()) {
-      problems_.Add(node->source(), Field(key), "must be true or false");
-      return std::nullopt;
-    }
-    return node->as_boolean()->get();
+    return Exact<bool>(key, false, "must be true or false");
   }
 
   // A list of paths for the package, each judged by the one path rule (an
@@ -252,6 +226,20 @@ class TableReader {
   }
 
  private:
+  // The key's value when it holds a T; nothing, with a problem when it holds
+  // something else (`wanted` says what) or when a required one is missing.
+  template <typename T>
+  std::optional<T> Exact(std::string_view key, bool required, const char* wanted) {
+    const toml::node* node = table_.get(key);
+    if (node == nullptr) {
+      if (required) Missing(key);
+      return std::nullopt;
+    }
+    std::optional<T> value = node->value_exact<T>();
+    if (!value) problems_.Add(node->source(), Field(key), wanted);
+    return value;
+  }
+
   // The key's list, or null (with a problem when it is not a list, or when a
   // required one is missing).
   const toml::array* Array(std::string_view key, bool required) {

@@ -32,14 +32,6 @@ bool IsAlwaysLeftOut(const std::string& relative) {
   return MatchesAny(AlwaysLeftOut(), relative);
 }
 
-Result<std::vector<PayloadFile>> ScanPayloadFolder(const std::filesystem::path& folder,
-                                                   const PayloadRules& rules,
-                                                   const std::string& where) {
-  Result<PayloadTree> tree = ScanPayloadTree(folder, rules, where);
-  if (!tree.ok()) return tree.TakeError();
-  return std::move(tree->files);
-}
-
 Result<PayloadTree> ScanPayloadTree(const std::filesystem::path& folder, const PayloadRules& rules,
                                     const std::string& where) {
   namespace fs = std::filesystem;

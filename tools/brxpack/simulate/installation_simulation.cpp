@@ -8,7 +8,6 @@
 #include "brxpack/contents/windows1251.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/reading/package_file.h"
-#include "brxpack/simulate/host_mirror.h"
 #include "package/entry_lookup.h"
 #include "package/entry_names.h"
 #include "package/section_names.h"

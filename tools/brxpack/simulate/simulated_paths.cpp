@@ -1,5 +1,7 @@
 #include "brxpack/simulate/simulated_paths.h"
 
+#include <algorithm>
+
 #include "brxpack/contents/windows_path_limits.h"
 #include "package/entry_names.h"
 
@@ -55,21 +57,10 @@ std::optional<WindowsPath> ReadWindowsPath(std::string_view path) {
 
 bool IsWindowsName(std::string_view name) {
   if (name.empty() || name == "." || name == "..") return false;
-  for (const char c : name) {
-    switch (c) {
-      case '<':
-      case '>':
-      case ':':
-      case '"':
-      case '|':
-      case '?':
-      case '*':
-        return false;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) return false;
-    }
-  }
-  return true;
+  return std::none_of(name.begin(), name.end(), [](char c) {
+    return static_cast<unsigned char>(c) < 0x20 ||
+           std::string_view("<>:\"|?*").find(c) != std::string_view::npos;
+  });
 }
 
 }  // namespace brxpack

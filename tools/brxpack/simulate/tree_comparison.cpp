@@ -78,10 +78,10 @@ Result<std::vector<std::string>> CompareTrees(const fs::path& result, const fs::
       if (FileName(item.shown) != FileName(other->second.shown)) {
         differences.push_back(item.shown + ": expected as " + FileName(other->second.shown));
       }
-      Result<bool> same =
-          SameContents(item.path, item.size, other->second.path, other->second.size);
+      Result<std::vector<bool>> same =
+          SameContentsAsEach({item.path, item.size}, {{other->second.path, other->second.size}});
       if (!same.ok()) return same.TakeError();
-      if (!*same) differences.push_back(item.shown + ": contents differ");
+      if (!same->front()) differences.push_back(item.shown + ": contents differ");
     }
   }
   for (const auto& [key, item] : *want) {
