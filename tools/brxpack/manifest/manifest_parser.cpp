@@ -132,8 +132,8 @@ class TableReader {
     const std::optional<int64_t> value = Exact<int64_t>(key, required, "must be a whole number");
     if (!value || (*value >= lowest && *value <= highest)) return value;
     problems_.Add(table_.get(key)->source(), Field(key),
-                  "must lie between " + std::to_string(lowest) + " and " +
-                      std::to_string(highest) + ", not " + std::to_string(*value));
+                  "must lie between " + std::to_string(lowest) + " and " + std::to_string(highest) +
+                      ", not " + std::to_string(*value));
     return std::nullopt;
   }
 
@@ -314,6 +314,8 @@ void CheckEntryName(TableReader& reader, std::string_view key, const std::string
   }
 }
 
+// The readers below keep what they read, problems or not: any problem fails
+// the whole manifest (Parse), so a record read with one is never used.
 void ReadPackageTable(const toml::table& root, Manifest& manifest, Problems& problems) {
   std::optional<TableReader> table = TableOf(root, "package", {"level", "output"}, problems);
   if (!table) return;
@@ -339,27 +341,23 @@ void ReadTarget(const toml::table& root, Manifest& manifest, Problems& problems)
       reader.Problem("arch", "must be \"x86\" or \"x64\", not " + TomlString(*arch));
     }
   }
-  ScriptSections& script = manifest.script;
+  // Unset value names keep the installer's defaults.
   brx::RegistryKeysInput keys;
-  std::optional<std::string> key = reader.Text("registry_key", true);
-  if (key && key->empty()) reader.Problem("registry_key", "is empty");
-  std::optional<std::string> folder = reader.Text("folder_value", false);
-  std::optional<std::string> program = reader.Text("program_value", false);
-  std::optional<std::string> level = reader.Text("level_value", false);
-  std::optional<int64_t> patchLevel = reader.Integer("patch_level", INT32_MIN, INT32_MAX, true);
-  bool fine = true;
-  for (const auto& [name, text] :
-       {std::pair{"registry_key", &key}, std::pair{"folder_value", &folder},
-        std::pair{"program_value", &program}, std::pair{"level_value", &level}}) {
-    if (*text) fine = reader.KeyIsFine(name, **text, ControlCharacterProblem(**text)) && fine;
+  const std::pair<const char*, std::string*> texts[] = {{"registry_key", &keys.keyPath},
+                                                        {"folder_value", &keys.folderValueName},
+                                                        {"program_value", &keys.programValueName},
+                                                        {"level_value", &keys.levelValueName}};
+  for (const auto& [name, text] : texts) {
+    const std::optional<std::string> read = reader.Text(name, text == &keys.keyPath);
+    if (read && read->empty() && text == &keys.keyPath) reader.Problem(name, "is empty");
+    *text = read.value_or(*text);
   }
-  if (!key || !patchLevel || !fine) return;
-  keys.keyPath = *key;
-  if (folder) keys.folderValueName = *folder;
-  if (program) keys.programValueName = *program;
-  if (level) keys.levelValueName = *level;
-  keys.packageLevel = static_cast<int32_t>(*patchLevel);
-  script.target = keys;
+  const std::optional<int64_t> level = reader.Integer("patch_level", INT32_MIN, INT32_MAX, true);
+  keys.packageLevel = static_cast<int32_t>(level.value_or(keys.packageLevel));
+  for (const auto& [name, text] : texts) {
+    reader.KeyIsFine(name, *text, ControlCharacterProblem(*text));
+  }
+  manifest.script.target = keys;
 }
 
 void ReadStartup(const toml::table& root, ScriptSections& script, Problems& problems) {
@@ -418,13 +416,11 @@ void ReadFiles(const toml::table& root, Manifest& manifest, Problems& problems) 
     const char* installed = reader.Has("install") ? "install" : "entry";
     problems.CheckTaken(reader.Get(installed), reader.Field(installed));
     if (item.entry) CheckEntryName(reader, "entry", *item.entry, false);
-    if (item.install &&
-        !reader.KeyIsFine("install", *item.install,
-                          PackagePathProblem(*item.install, PathUse::kInstalledFile))) {
-      continue;
+    if (item.install) {
+      reader.KeyIsFine("install", *item.install,
+                       PackagePathProblem(*item.install, PathUse::kInstalledFile));
     }
-    if (!source) continue;
-    item.source = PathFromManifest(*source);
+    item.source = PathFromManifest(source.value_or(""));
     manifest.files.push_back(std::move(item));
   }
 }
@@ -436,10 +432,10 @@ void ReadRenames(const toml::table& root, ScriptSections& script, Problems& prob
     std::optional<std::string> install = reader.Text("install", true);
     if (install) install = WithBackslashes(std::move(*install));
     if (entry) CheckEntryName(reader, "entry", *entry, false);
-    const bool fine =
-        install && reader.KeyIsFine("install", *install,
-                                    PackagePathProblem(*install, PathUse::kInstalledFile));
-    if (entry && fine) script.renames.push_back({*entry, *install, reader.Where()});
+    if (install) {
+      reader.KeyIsFine("install", *install, PackagePathProblem(*install, PathUse::kInstalledFile));
+    }
+    script.renames.push_back({entry.value_or(""), install.value_or(""), reader.Where()});
   }
 }
 
@@ -458,7 +454,6 @@ void ReadCommands(const toml::table& root, ScriptSections& script, Problems& pro
   if (tables.empty()) return;
   std::vector<brx::CommandInput> commands;
   for (TableReader& reader : tables) {
-    brx::CommandInput command;
     std::optional<std::string> program = reader.Text("program", true);
     std::optional<std::string> arguments = reader.Text("arguments", false);
     // Waiting and a program shipped under the target folder are what a
@@ -468,16 +463,12 @@ void ReadCommands(const toml::table& root, ScriptSections& script, Problems& pro
     if (program && relative) program = WithBackslashes(std::move(*program));
     if (program && program->empty()) {
       reader.Problem("program", "is empty, which would end the command list early");
-      continue;
+    } else if (program) {
+      reader.KeyIsFine("program", *program, ProgramProblem(*program, relative));
     }
-    if (!program || !reader.KeyIsFine("program", *program, ProgramProblem(*program, relative))) {
-      continue;
-    }
-    command.program = *program;
-    command.arguments = arguments.value_or("");
-    command.flags = static_cast<uint8_t>((wait ? brx::kCommandWait : 0) |
-                                         (relative ? brx::kCommandRelative : 0));
-    commands.push_back(std::move(command));
+    commands.push_back({static_cast<uint8_t>((wait ? brx::kCommandWait : 0) |
+                                             (relative ? brx::kCommandRelative : 0)),
+                        program.value_or(""), arguments.value_or("")});
     script.commandWhere.push_back(reader.Where());
   }
   script.commands = std::move(commands);
@@ -540,19 +531,11 @@ void ReadRegistry(const toml::table& root, ScriptSections& script, Problems& pro
     record.type =
         CodeOf(reader, "type", "\"dword\", \"string\" or \"key-only\"", TypeCode, nullptr);
     record.operation = CodeOf(reader, "operation", "\"write\" or \"skip\"", OperationCode, "write");
-    const std::optional<std::string> key = reader.Text("key", true);
-    const std::optional<std::string> name = reader.Text("name", false);
-    const std::optional<std::string> data =
-        record.type != kNoCode ? RegistryData(reader, record.type) : std::nullopt;
-    const bool fine = (!key || reader.KeyIsFine("key", *key, ControlCharacterProblem(*key))) &&
-                      (!name || reader.KeyIsFine("name", *name, ControlCharacterProblem(*name)));
-    if (record.root == kNoCode || record.type == kNoCode || record.operation == kNoCode || !key ||
-        (!name && reader.Has("name")) || !data || !fine) {
-      continue;
-    }
-    record.key = *key;
-    record.valueName = name.value_or("");
-    record.data = *data;
+    record.key = reader.Text("key", true).value_or("");
+    record.valueName = reader.Text("name", false).value_or("");
+    if (record.type != kNoCode) record.data = RegistryData(reader, record.type).value_or("");
+    reader.KeyIsFine("key", record.key, ControlCharacterProblem(record.key));
+    reader.KeyIsFine("name", record.valueName, ControlCharacterProblem(record.valueName));
     records.push_back(std::move(record));
   }
   script.registry = std::move(records);
