@@ -399,9 +399,8 @@ void ReadPayload(const toml::table& root, Manifest& manifest, Problems& problems
 }
 
 void ReadFiles(const toml::table& root, Manifest& manifest, Problems& problems) {
-  std::vector<TableReader> tables =
-      TablesOf(root, "file", {"source", "install", "entry", "stored"}, problems);
-  for (TableReader& reader : tables) {
+  for (TableReader& reader :
+       TablesOf(root, "file", {"source", "install", "entry", "stored"}, problems)) {
     FileItem item;
     std::optional<std::string> source = reader.Utf8("source", true);
     item.install = reader.Text("install", false);
@@ -426,8 +425,7 @@ void ReadFiles(const toml::table& root, Manifest& manifest, Problems& problems) 
 }
 
 void ReadRenames(const toml::table& root, ScriptSections& script, Problems& problems) {
-  std::vector<TableReader> tables = TablesOf(root, "rename", {"entry", "install"}, problems);
-  for (TableReader& reader : tables) {
+  for (TableReader& reader : TablesOf(root, "rename", {"entry", "install"}, problems)) {
     std::optional<std::string> entry = reader.Text("entry", true);
     std::optional<std::string> install = reader.Text("install", true);
     if (install) install = WithBackslashes(std::move(*install));
@@ -452,7 +450,7 @@ void ReadCommands(const toml::table& root, ScriptSections& script, Problems& pro
   std::vector<TableReader> tables =
       TablesOf(root, "command", {"program", "arguments", "wait", "relative"}, problems);
   if (tables.empty()) return;
-  std::vector<brx::CommandInput> commands;
+  std::vector<brx::CommandInput>& commands = script.commands.emplace();
   for (TableReader& reader : tables) {
     std::optional<std::string> program = reader.Text("program", true);
     std::optional<std::string> arguments = reader.Text("arguments", false);
@@ -471,7 +469,6 @@ void ReadCommands(const toml::table& root, ScriptSections& script, Problems& pro
                         program.value_or(""), arguments.value_or("")});
     script.commandWhere.push_back(reader.Where());
   }
-  script.commands = std::move(commands);
 }
 
 // A code that no word maps to; plain numbers rather than optionals, which
@@ -524,7 +521,7 @@ void ReadRegistry(const toml::table& root, ScriptSections& script, Problems& pro
   std::vector<TableReader> tables =
       TablesOf(root, "registry", {"root", "key", "name", "type", "data", "operation"}, problems);
   if (tables.empty()) return;
-  std::vector<brx::RegistryValueInput> records;
+  std::vector<brx::RegistryValueInput>& records = script.registry.emplace();
   for (TableReader& reader : tables) {
     brx::RegistryValueInput record;
     record.root = CodeOf(reader, "root", "\"HKCU\" or \"HKLM\"", RootCode, nullptr);
@@ -538,12 +535,10 @@ void ReadRegistry(const toml::table& root, ScriptSections& script, Problems& pro
     reader.KeyIsFine("name", record.valueName, ControlCharacterProblem(record.valueName));
     records.push_back(std::move(record));
   }
-  script.registry = std::move(records);
 }
 
 void ReadRawSections(const toml::table& root, ScriptSections& script, Problems& problems) {
-  std::vector<TableReader> tables = TablesOf(root, "section", {"name", "bytes"}, problems);
-  for (TableReader& reader : tables) {
+  for (TableReader& reader : TablesOf(root, "section", {"name", "bytes"}, problems)) {
     std::optional<std::string> name = reader.Text("name", true);
     std::optional<std::string> hex = reader.Utf8("bytes", true);
     if (name) CheckEntryName(reader, "name", *name, true);
