@@ -143,32 +143,24 @@ class TableReader {
 
   // A list of paths for the package, each judged by the one path rule (an
   // empty item, which would end the list where it stands, among others).
-  std::optional<std::vector<std::string>> PathList(std::string_view key, PathUse use) {
-    const toml::array* array = Array(key, true);
-    if (array == nullptr) return std::nullopt;
+  std::vector<std::string> PathList(std::string_view key, PathUse use) {
     std::vector<std::string> items;
-    bool good = true;
-    for (size_t i = 0; i < array->size(); ++i) {
+    const toml::array* array = Array(key, true);
+    for (size_t i = 0; array != nullptr && i < array->size(); ++i) {
       const toml::node& item = *array->get(i);
       const std::string field = Item(key, i);
       if (!item.is_string()) {
         problems_.Add(item.source(), field, "must be a text in quotes");
-        good = false;
-        continue;
-      }
-      if (item.as_string()->get().empty()) {
+      } else if (item.as_string()->get().empty()) {
         problems_.Add(item.source(), field, "is empty, which would end the list early");
-        good = false;
-        continue;
+      } else {
+        problems_.CheckTaken(&item, field);
+        if (std::optional<std::string> text = Convert(item, field, item.as_string()->get())) {
+          items.push_back(WithBackslashes(std::move(*text)));
+          Judge(item, field, items.back(), PackagePathProblem(items.back(), use));
+        }
       }
-      problems_.CheckTaken(&item, field);
-      std::optional<std::string> text = Convert(item, field, item.as_string()->get());
-      if (text) *text = WithBackslashes(std::move(*text));
-      const bool fine = text.has_value() && PathIsFine(item, field, *text, use);
-      good = good && fine;
-      if (text) items.push_back(std::move(*text));
     }
-    if (!good) return std::nullopt;
     return items;
   }
 
@@ -203,21 +195,16 @@ class TableReader {
     return items;
   }
 
-  // False, with a problem, when the package path must not be used.
-  bool PathIsFine(const toml::node& node, const std::string& field, const std::string& path,
-                  PathUse use) {
-    return Judged(node, field, path, PackagePathProblem(path, use));
-  }
-  bool Judged(const toml::node& node, const std::string& field, const std::string& text,
-              const std::optional<std::string>& problem) {
+  // A problem when the text must not be used: a package path, a program or
+  // a registry name.
+  void Judge(const toml::node& node, const std::string& field, const std::string& text,
+             const std::optional<std::string>& problem) {
     if (problem) problems_.Add(node.source(), field, ShownName(text) + " " + *problem);
-    return !problem;
   }
-  // The key's text judged: a package path, a program or a registry name.
-  bool KeyIsFine(std::string_view key, const std::string& text,
-                 const std::optional<std::string>& problem) {
-    const toml::node* node = table_.get(key);
-    return node == nullptr || Judged(*node, Field(key), text, problem);
+  // The same for the key's text, when the key is given.
+  void JudgeKey(std::string_view key, const std::string& text,
+                const std::optional<std::string>& problem) {
+    if (const toml::node* node = table_.get(key)) Judge(*node, Field(key), text, problem);
   }
 
   void Problem(std::string_view key, const std::string& message) {
@@ -355,7 +342,7 @@ void ReadTarget(const toml::table& root, Manifest& manifest, Problems& problems)
   const std::optional<int64_t> level = reader.Integer("patch_level", INT32_MIN, INT32_MAX, true);
   keys.packageLevel = static_cast<int32_t>(level.value_or(keys.packageLevel));
   for (const auto& [name, text] : texts) {
-    reader.KeyIsFine(name, *text, ControlCharacterProblem(*text));
+    reader.JudgeKey(name, *text, ControlCharacterProblem(*text));
   }
   manifest.script.target = keys;
 }
@@ -377,7 +364,6 @@ void ReadPayload(const toml::table& root, Manifest& manifest, Problems& problems
   PayloadSettings payload;
   const std::optional<std::string> folder = reader.Utf8("folder", true);
   payload.rules.followLinks = reader.Boolean("symlinks").value_or(false);
-  bool fine = true;
   for (const auto& [key, patterns] : {std::pair{"exclude", &payload.rules.exclude},
                                       std::pair{"include", &payload.rules.include}}) {
     const auto items = reader.Utf8List(key);
@@ -385,15 +371,13 @@ void ReadPayload(const toml::table& root, Manifest& manifest, Problems& problems
       Result<PathPattern> pattern = PathPattern::Parse(items[i].second);
       if (pattern.ok()) {
         patterns->push_back(std::move(*pattern));
-        continue;
+      } else {
+        problems.Add(items[i].first->source(), reader.Item(key, i), pattern.error());
       }
-      problems.Add(items[i].first->source(), reader.Item(key, i), pattern.error());
-      fine = false;
     }
   }
   if (reader.Has("only")) payload.only = reader.Picks("only");
-  if (!folder || !fine) return;
-  payload.folder = PathFromManifest(*folder);
+  payload.folder = PathFromManifest(folder.value_or(""));
   payload.where = reader.Where() + ".folder";
   manifest.payload = std::move(payload);
 }
@@ -416,8 +400,8 @@ void ReadFiles(const toml::table& root, Manifest& manifest, Problems& problems) 
     problems.CheckTaken(reader.Get(installed), reader.Field(installed));
     if (item.entry) CheckEntryName(reader, "entry", *item.entry, false);
     if (item.install) {
-      reader.KeyIsFine("install", *item.install,
-                       PackagePathProblem(*item.install, PathUse::kInstalledFile));
+      reader.JudgeKey("install", *item.install,
+                      PackagePathProblem(*item.install, PathUse::kInstalledFile));
     }
     item.source = PathFromManifest(source.value_or(""));
     manifest.files.push_back(std::move(item));
@@ -431,7 +415,7 @@ void ReadRenames(const toml::table& root, ScriptSections& script, Problems& prob
     if (install) install = WithBackslashes(std::move(*install));
     if (entry) CheckEntryName(reader, "entry", *entry, false);
     if (install) {
-      reader.KeyIsFine("install", *install, PackagePathProblem(*install, PathUse::kInstalledFile));
+      reader.JudgeKey("install", *install, PackagePathProblem(*install, PathUse::kInstalledFile));
     }
     script.renames.push_back({entry.value_or(""), install.value_or(""), reader.Where()});
   }
@@ -462,7 +446,7 @@ void ReadCommands(const toml::table& root, ScriptSections& script, Problems& pro
     if (program && program->empty()) {
       reader.Problem("program", "is empty, which would end the command list early");
     } else if (program) {
-      reader.KeyIsFine("program", *program, ProgramProblem(*program, relative));
+      reader.JudgeKey("program", *program, ProgramProblem(*program, relative));
     }
     commands.push_back({static_cast<uint8_t>((wait ? brx::kCommandWait : 0) |
                                              (relative ? brx::kCommandRelative : 0)),
@@ -531,8 +515,8 @@ void ReadRegistry(const toml::table& root, ScriptSections& script, Problems& pro
     record.key = reader.Text("key", true).value_or("");
     record.valueName = reader.Text("name", false).value_or("");
     if (record.type != kNoCode) record.data = RegistryData(reader, record.type).value_or("");
-    reader.KeyIsFine("key", record.key, ControlCharacterProblem(record.key));
-    reader.KeyIsFine("name", record.valueName, ControlCharacterProblem(record.valueName));
+    reader.JudgeKey("key", record.key, ControlCharacterProblem(record.key));
+    reader.JudgeKey("name", record.valueName, ControlCharacterProblem(record.valueName));
     records.push_back(std::move(record));
   }
 }
@@ -567,20 +551,18 @@ void ReadBrand(const toml::table& root, Manifest& manifest, Problems& problems) 
   if (!table) return;
   TableReader& reader = *table;
   Brand brand;
-  const std::optional<std::string> product = reader.Utf8("product", true);
+  brand.product = reader.Utf8("product", true).value_or("");
   const std::optional<std::string> version = reader.Utf8("version", true);
   if (version && !ParseVersionNumbers(*version)) {
     reader.Problem("version",
                    "must be one to four numbers 0-65535 joined by dots, such as \"2.0\"");
   }
+  brand.version = version.value_or("");
   brand.company = reader.Utf8("company", false).value_or("");
   brand.description = reader.Utf8("description", false).value_or("");
   brand.copyright = reader.Utf8("copyright", false).value_or("");
   brand.icon = PathFromManifest(reader.Utf8("icon", false).value_or(""));
   brand.where = reader.Where();
-  if (!product || !version) return;
-  brand.product = *product;
-  brand.version = *version;
   manifest.brand = std::move(brand);
 }
 
