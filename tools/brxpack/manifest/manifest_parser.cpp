@@ -566,20 +566,6 @@ void ReadBrand(const toml::table& root, Manifest& manifest, Problems& problems) 
   manifest.brand = std::move(brand);
 }
 
-Result<std::string> ReadText(const std::filesystem::path& path) {
-  std::error_code error;
-  if (std::filesystem::is_directory(path, error)) {
-    return Error{Utf8FromPath(path) + ": a folder; build takes the manifest file (such as " +
-                 Utf8FromPath(path / "brxpack.toml") + ")"};
-  }
-  std::ifstream stream(path, std::ios::binary);
-  if (!stream) return Error{Utf8FromPath(path) + ": cannot open: " + LastSystemErrorText()};
-  std::ostringstream text;
-  text << stream.rdbuf();
-  if (stream.bad()) return Error{Utf8FromPath(path) + ": cannot read: " + LastSystemErrorText()};
-  return text.str();
-}
-
 Result<Manifest> WithBase(Manifest manifest, const std::string& base) {
   const std::filesystem::path named = PathFromManifest(base);
   Result<Manifest> read =
@@ -632,8 +618,7 @@ Result<Manifest> Parse(std::string_view text, const std::filesystem::path& path,
   // Without :RegistryKeys the installer cannot find the program to update;
   // a section carried byte for byte may stand in for the table, and a base
   // holds one.
-  bool hasTarget = manifest.script.target.has_value() || root.get("target") != nullptr ||
-                   root.get("base") != nullptr;
+  bool hasTarget = root.get("target") != nullptr || root.get("base") != nullptr;
   for (const RawSection& raw : manifest.script.raw) {
     hasTarget = hasTarget || brx::EntryNamesEqual(raw.name.c_str(), brx::kRegistryKeysSection);
   }
@@ -646,6 +631,20 @@ Result<Manifest> Parse(std::string_view text, const std::filesystem::path& path,
   return manifest;
 }
 
+Result<Manifest> ParseFile(const std::filesystem::path& path, const TakenPaths* taken) {
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) {
+    return Error{Utf8FromPath(path) + ": a folder; build takes the manifest file (such as " +
+                 Utf8FromPath(path / "brxpack.toml") + ")"};
+  }
+  std::ifstream stream(path, std::ios::binary);
+  if (!stream) return Error{Utf8FromPath(path) + ": cannot open: " + LastSystemErrorText()};
+  std::ostringstream text;
+  text << stream.rdbuf();
+  if (stream.bad()) return Error{Utf8FromPath(path) + ": cannot read: " + LastSystemErrorText()};
+  return Parse(text.str(), path, taken);
+}
+
 }  // namespace
 
 Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::path& path) {
@@ -653,15 +652,11 @@ Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::pat
 }
 
 Result<Manifest> ReadManifestFile(const std::filesystem::path& path) {
-  Result<std::string> text = ReadText(path);
-  if (!text.ok()) return text.TakeError();
-  return Parse(*text, path, nullptr);
+  return ParseFile(path, nullptr);
 }
 
 Result<Manifest> ReadBaseManifest(const std::filesystem::path& path, const TakenPaths& taken) {
-  Result<std::string> text = ReadText(path);
-  if (!text.ok()) return text.TakeError();
-  return Parse(*text, path, &taken);
+  return ParseFile(path, &taken);
 }
 
 }  // namespace brxpack
