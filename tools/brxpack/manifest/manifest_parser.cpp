@@ -304,28 +304,26 @@ void CheckEntryName(TableReader& reader, std::string_view key, const std::string
 // The readers below keep what they read, problems or not: any problem fails
 // the whole manifest (Parse), so a record read with one is never used.
 void ReadPackageTable(const toml::table& root, Manifest& manifest, Problems& problems) {
-  std::optional<TableReader> table = TableOf(root, "package", {"level", "output"}, problems);
-  if (!table) return;
-  TableReader& reader = *table;
-  if (std::optional<int64_t> level = reader.Integer("level", 0, kMaxCompressionLevel, false)) {
+  std::optional<TableReader> reader = TableOf(root, "package", {"level", "output"}, problems);
+  if (!reader) return;
+  if (std::optional<int64_t> level = reader->Integer("level", 0, kMaxCompressionLevel, false)) {
     manifest.level = static_cast<int>(*level);
   }
-  if (const std::optional<std::string> output = reader.Utf8("output", false)) {
+  if (const std::optional<std::string> output = reader->Utf8("output", false)) {
     manifest.output = PathFromManifest(*output);
   }
 }
 
 void ReadTarget(const toml::table& root, Manifest& manifest, Problems& problems) {
-  std::optional<TableReader> table = TableOf(
+  std::optional<TableReader> reader = TableOf(
       root, "target",
       {"registry_key", "folder_value", "program_value", "level_value", "patch_level", "arch"},
       problems);
-  if (!table) return;
-  TableReader& reader = *table;
-  if (const std::optional<std::string> arch = reader.Utf8("arch", false)) {
+  if (!reader) return;
+  if (const std::optional<std::string> arch = reader->Utf8("arch", false)) {
     manifest.arch = ParseArch(*arch);
     if (!manifest.arch) {
-      reader.Problem("arch", "must be \"x86\" or \"x64\", not " + TomlString(*arch));
+      reader->Problem("arch", "must be \"x86\" or \"x64\", not " + TomlString(*arch));
     }
   }
   // Unset value names keep the installer's defaults.
@@ -335,50 +333,47 @@ void ReadTarget(const toml::table& root, Manifest& manifest, Problems& problems)
                                                         {"program_value", &keys.programValueName},
                                                         {"level_value", &keys.levelValueName}};
   for (const auto& [name, text] : texts) {
-    const std::optional<std::string> read = reader.Text(name, text == &keys.keyPath);
-    if (read && read->empty() && text == &keys.keyPath) reader.Problem(name, "is empty");
+    const std::optional<std::string> read = reader->Text(name, text == &keys.keyPath);
+    if (read && read->empty() && text == &keys.keyPath) reader->Problem(name, "is empty");
     *text = read.value_or(*text);
   }
-  const std::optional<int64_t> level = reader.Integer("patch_level", INT32_MIN, INT32_MAX, true);
+  const std::optional<int64_t> level = reader->Integer("patch_level", INT32_MIN, INT32_MAX, true);
   keys.packageLevel = static_cast<int32_t>(level.value_or(keys.packageLevel));
   for (const auto& [name, text] : texts) {
-    reader.JudgeKey(name, *text, ControlCharacterProblem(*text));
+    reader->JudgeKey(name, *text, ControlCharacterProblem(*text));
   }
   manifest.script.target = keys;
 }
 
 void ReadStartup(const toml::table& root, ScriptSections& script, Problems& problems) {
-  std::optional<TableReader> table = TableOf(root, "startup", {"caption", "question"}, problems);
-  if (!table) return;
-  TableReader& reader = *table;
-  std::optional<std::string> caption = reader.Text("caption", true);
-  std::optional<std::string> question = reader.Text("question", true);
-  if (caption && question) script.startup = StartupText{*caption, *question};
+  std::optional<TableReader> reader = TableOf(root, "startup", {"caption", "question"}, problems);
+  if (!reader) return;
+  script.startup = StartupText{reader->Text("caption", true).value_or(""),
+                               reader->Text("question", true).value_or("")};
 }
 
 void ReadPayload(const toml::table& root, Manifest& manifest, Problems& problems) {
-  std::optional<TableReader> table =
+  std::optional<TableReader> reader =
       TableOf(root, "payload", {"folder", "only", "symlinks", "exclude", "include"}, problems);
-  if (!table) return;
-  TableReader& reader = *table;
+  if (!reader) return;
   PayloadSettings payload;
-  const std::optional<std::string> folder = reader.Utf8("folder", true);
-  payload.rules.followLinks = reader.Boolean("symlinks").value_or(false);
+  const std::optional<std::string> folder = reader->Utf8("folder", true);
+  payload.rules.followLinks = reader->Boolean("symlinks").value_or(false);
   for (const auto& [key, patterns] : {std::pair{"exclude", &payload.rules.exclude},
                                       std::pair{"include", &payload.rules.include}}) {
-    const auto items = reader.Utf8List(key);
+    const auto items = reader->Utf8List(key);
     for (size_t i = 0; i < items.size(); ++i) {
       Result<PathPattern> pattern = PathPattern::Parse(items[i].second);
       if (pattern.ok()) {
         patterns->push_back(std::move(*pattern));
       } else {
-        problems.Add(items[i].first->source(), reader.Item(key, i), pattern.error());
+        problems.Add(items[i].first->source(), reader->Item(key, i), pattern.error());
       }
     }
   }
-  if (reader.Has("only")) payload.only = reader.Picks("only");
+  if (reader->Has("only")) payload.only = reader->Picks("only");
   payload.folder = PathFromManifest(folder.value_or(""));
-  payload.where = reader.Where() + ".folder";
+  payload.where = reader->Where() + ".folder";
   manifest.payload = std::move(payload);
 }
 
@@ -386,7 +381,7 @@ void ReadFiles(const toml::table& root, Manifest& manifest, Problems& problems) 
   for (TableReader& reader :
        TablesOf(root, "file", {"source", "install", "entry", "stored"}, problems)) {
     FileItem item;
-    std::optional<std::string> source = reader.Utf8("source", true);
+    item.source = PathFromManifest(reader.Utf8("source", true).value_or(""));
     item.install = reader.Text("install", false);
     if (item.install) item.install = WithBackslashes(std::move(*item.install));
     item.entry = reader.Text("entry", false);
@@ -403,7 +398,6 @@ void ReadFiles(const toml::table& root, Manifest& manifest, Problems& problems) 
       reader.JudgeKey("install", *item.install,
                       PackagePathProblem(*item.install, PathUse::kInstalledFile));
     }
-    item.source = PathFromManifest(source.value_or(""));
     manifest.files.push_back(std::move(item));
   }
 }
@@ -545,24 +539,23 @@ void ReadRawSections(const toml::table& root, ScriptSections& script, Problems& 
 
 // Texts for the stub's version information stay UTF-8: it stores UTF-16.
 void ReadBrand(const toml::table& root, Manifest& manifest, Problems& problems) {
-  std::optional<TableReader> table =
+  std::optional<TableReader> reader =
       TableOf(root, "brand", {"company", "product", "version", "description", "copyright", "icon"},
               problems);
-  if (!table) return;
-  TableReader& reader = *table;
+  if (!reader) return;
   Brand brand;
-  brand.product = reader.Utf8("product", true).value_or("");
-  const std::optional<std::string> version = reader.Utf8("version", true);
+  brand.product = reader->Utf8("product", true).value_or("");
+  const std::optional<std::string> version = reader->Utf8("version", true);
   if (version && !ParseVersionNumbers(*version)) {
-    reader.Problem("version",
-                   "must be one to four numbers 0-65535 joined by dots, such as \"2.0\"");
+    reader->Problem("version",
+                    "must be one to four numbers 0-65535 joined by dots, such as \"2.0\"");
   }
   brand.version = version.value_or("");
-  brand.company = reader.Utf8("company", false).value_or("");
-  brand.description = reader.Utf8("description", false).value_or("");
-  brand.copyright = reader.Utf8("copyright", false).value_or("");
-  brand.icon = PathFromManifest(reader.Utf8("icon", false).value_or(""));
-  brand.where = reader.Where();
+  brand.company = reader->Utf8("company", false).value_or("");
+  brand.description = reader->Utf8("description", false).value_or("");
+  brand.copyright = reader->Utf8("copyright", false).value_or("");
+  brand.icon = PathFromManifest(reader->Utf8("icon", false).value_or(""));
+  brand.where = reader->Where();
   manifest.brand = std::move(brand);
 }
 
