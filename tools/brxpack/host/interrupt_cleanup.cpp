@@ -21,11 +21,7 @@ namespace brxpack {
 
 namespace {
 
-#ifdef _WIN32
-using PathChar = wchar_t;
-#else
-using PathChar = char;
-#endif
+using PathChar = std::filesystem::path::value_type;
 
 // Fixed slots, so that the handler reads nothing that could be freed under
 // it: a slot is claimed (kFilling), its name written, then published
