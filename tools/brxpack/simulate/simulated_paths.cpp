@@ -50,8 +50,7 @@ std::optional<WindowsPath> ReadWindowsPath(std::string_view path) {
     }
   }
   read.key = read.spelled;
-  char* key = read.key.data();
-  for (size_t i = 0, length = read.key.size(); i < length; ++i) key[i] = brx::FoldLatin(key[i]);
+  for (char& c : read.key) c = brx::FoldLatin(c);
   return read;
 }
 

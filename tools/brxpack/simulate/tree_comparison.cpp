@@ -7,7 +7,6 @@
 #include "brxpack/contents/folded_name.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/same_contents.h"
-#include "package/entry_names.h"
 
 namespace brxpack {
 
@@ -52,9 +51,7 @@ std::string FileName(const std::string& shown) {
 }
 
 bool IsBackup(const std::string& shown) {
-  std::string tail = shown.substr(shown.size() >= 4 ? shown.size() - 4 : 0);
-  for (char& c : tail) c = brx::FoldLatin(c);
-  return tail == ".bak";
+  return FoldedName(shown).ends_with(".bak");
 }
 
 }  // namespace
