@@ -99,10 +99,9 @@ void SeedRegistry(SimulatedRegistry& registry, const brx::RegistryKeysInput& key
                folder + '\0');
   registry.Put(brx::RegistryRoot::kLocalMachine, keys.keyPath, keys.programValueName, brx::kRegSz,
                report.programFile + '\0');
-  std::string level(4, '\0');
-  for (int i = 0; i < 4; ++i) {
-    level[static_cast<size_t>(i)] =
-        static_cast<char>(static_cast<uint32_t>(report.installedLevel) >> (8 * i));
+  std::string level;  // a dword, least significant byte first
+  for (int shift = 0; shift < 32; shift += 8) {
+    level.push_back(static_cast<char>(static_cast<uint32_t>(report.installedLevel) >> shift));
   }
   registry.Put(brx::RegistryRoot::kLocalMachine, keys.keyPath, keys.levelValueName, brx::kRegDword,
                level);
