@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "brxpack/contents/folded_name.h"
+#include "brxpack/contents/package_path.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/same_contents.h"
 
@@ -27,8 +28,7 @@ Result<Listing> ListTree(const fs::path& folder, PassedOver passedOver) {
   std::error_code error;
   fs::recursive_directory_iterator walk(folder, error);
   for (; !error && walk != fs::recursive_directory_iterator(); walk.increment(error)) {
-    Item item{Utf8FromPath(walk->path().lexically_relative(folder)), walk->path()};
-    for (char& c : item.shown) c = c == '/' ? '\\' : c;
+    Item item{WithBackslashes(Utf8FromPath(walk->path().lexically_relative(folder))), walk->path()};
     if (passedOver != nullptr && passedOver(item.shown)) {
       walk.disable_recursion_pending();
       continue;
