@@ -15,7 +15,6 @@
 
 #include "brxpack/host/interrupt_cleanup.h"
 #include "brxpack/host/scratch_folder.h"
-#include "brxpack/simulate/host_mirror.h"
 #include "brxpack/simulate/installation_simulation.h"
 #include "package/entry_lookup.h"
 #include "support/brxpack_workspace.h"

@@ -1,5 +1,6 @@
 #include "brxpack/host/host_path.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <system_error>
@@ -16,9 +17,7 @@ std::filesystem::path PathFromUtf8(std::string_view utf8) {
 
 std::filesystem::path PathFromManifest(std::string_view utf8) {
   std::string path(utf8);
-  for (char& c : path) {
-    if (c == '\\') c = '/';
-  }
+  std::replace(path.begin(), path.end(), '\\', '/');
   return PathFromUtf8(path);
 }
 

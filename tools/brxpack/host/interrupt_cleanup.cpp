@@ -21,11 +21,7 @@ namespace brxpack {
 
 namespace {
 
-#ifdef _WIN32
-using PathChar = wchar_t;
-#else
-using PathChar = char;
-#endif
+using PathChar = std::filesystem::path::value_type;
 
 // Fixed slots, so that the handler reads nothing that could be freed under
 // it: a slot is claimed (kFilling), its name written, then published
@@ -132,9 +128,7 @@ void RemoveTemporariesOnInterrupt() {
 #endif
 }
 
-namespace {
-
-int Register(const std::filesystem::path& path, bool folder) {
+int RegisterTemporary(const std::filesystem::path& path, bool folder) {
   const std::filesystem::path::string_type& name = path.native();
   if (name.size() >= kLongestPath) return -1;
   for (size_t i = 0; i < kSlots; ++i) {
@@ -146,16 +140,6 @@ int Register(const std::filesystem::path& path, bool folder) {
     return static_cast<int>(i);
   }
   return -1;
-}
-
-}  // namespace
-
-int RegisterTemporary(const std::filesystem::path& path) {
-  return Register(path, false);
-}
-
-int RegisterTemporaryFolder(const std::filesystem::path& path) {
-  return Register(path, true);
 }
 
 void ReleaseTemporary(int slot) {

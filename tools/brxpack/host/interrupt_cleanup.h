@@ -11,12 +11,11 @@ namespace brxpack {
 // file and folder and then end the process as the interruption would have.
 void RemoveTemporariesOnInterrupt();
 
-// A slot that holds one temporary file's name; -1 when none is free (the
-// file is then merely not removed on an interruption). On Windows the file
-// must be open with FILE_SHARE_DELETE, so that it can go while open.
-int RegisterTemporary(const std::filesystem::path& path);
-// The same for a folder, removed with everything below it.
-int RegisterTemporaryFolder(const std::filesystem::path& path);
+// A slot that holds one temporary file's name, or a folder's, removed with
+// everything below it; -1 when none is free (it is then merely not removed
+// on an interruption). On Windows a file must be open with
+// FILE_SHARE_DELETE, so that it can go while open.
+int RegisterTemporary(const std::filesystem::path& path, bool folder = false);
 void ReleaseTemporary(int slot);
 
 }  // namespace brxpack

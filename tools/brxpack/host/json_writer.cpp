@@ -16,27 +16,17 @@ void JsonWriter::BeforeValue() {
   }
 }
 
-void JsonWriter::BeginObject() {
+void JsonWriter::Open(char bracket) {
   BeforeValue();
-  out_ << "{";
+  out_ << bracket;
   first_.push_back(true);
 }
 
-void JsonWriter::EndObject() {
+// The outermost object ends the document's line.
+void JsonWriter::Close(char bracket) {
   first_.pop_back();
-  out_ << "}";
-  if (first_.empty()) out_ << "\n";
-}
-
-void JsonWriter::BeginArray() {
-  BeforeValue();
-  out_ << "[";
-  first_.push_back(true);
-}
-
-void JsonWriter::EndArray() {
-  first_.pop_back();
-  out_ << "]";
+  out_ << bracket;
+  if (first_.empty() && bracket == '}') out_ << "\n";
 }
 
 void JsonWriter::Key(std::string_view name) {

@@ -14,10 +14,10 @@ class JsonWriter {
  public:
   explicit JsonWriter(std::ostream& out) : out_(out) {}
 
-  void BeginObject();
-  void EndObject();
-  void BeginArray();
-  void EndArray();
+  void BeginObject() { Open('{'); }
+  void EndObject() { Close('}'); }
+  void BeginArray() { Open('['); }
+  void EndArray() { Close(']'); }
   // Inside an object: the next value's name.
   void Key(std::string_view name);
   void String(std::string_view utf8);
@@ -44,6 +44,8 @@ class JsonWriter {
   void Write(const std::optional<T>& value) {  // null when there is none
     value ? Write(*value) : Null();
   }
+  void Open(char bracket);
+  void Close(char bracket);
   void BeforeValue();
   void Quoted(std::string_view utf8);
 

@@ -20,8 +20,6 @@ namespace brxpack {
 std::vector<std::string> CommandLineArguments(int argc, char** argv) {
   std::vector<std::string> arguments;
 #ifdef _WIN32
-  (void)argc;
-  (void)argv;
   int count = 0;
   wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
   if (wide != nullptr) {

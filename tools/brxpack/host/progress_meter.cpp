@@ -22,10 +22,6 @@ ProgressMeter::~ProgressMeter() {
 void ProgressMeter::Advance(uint64_t bytes) {
   if (!enabled_) return;
   done_ += bytes;
-  Draw();
-}
-
-void ProgressMeter::Draw() {
   const int percent = static_cast<int>(done_ * 100 / total_);
   // Redrawing only when the figure changes keeps the terminal cheap.
   if (percent == shownPercent_) return;

@@ -34,7 +34,6 @@ class ProgressMeter {
   void Finish();
 
  private:
-  void Draw();
   std::ostream* terminal_;
   bool enabled_;
   std::string what_;

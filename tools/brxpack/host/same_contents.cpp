@@ -19,13 +19,6 @@ Error Unreadable(const std::filesystem::path& path) {
 
 }  // namespace
 
-Result<bool> SameContents(const std::filesystem::path& a, uint64_t sizeA,
-                          const std::filesystem::path& b, uint64_t sizeB) {
-  Result<std::vector<bool>> same = SameContentsAsEach({a, sizeA}, {{b, sizeB}});
-  if (!same.ok()) return same.TakeError();
-  return static_cast<bool>(same->front());
-}
-
 Result<std::vector<bool>> SameContentsAsEach(const SizedFile& reference,
                                              const std::vector<SizedFile>& others) {
   std::vector<bool> same(others.size(), false);

@@ -14,14 +14,10 @@ struct SizedFile {
   uint64_t size = 0;  // the caller's (it has listed the file)
 };
 
-// Sizes are the caller's (it has listed both files); different sizes are a
-// difference without a read. Fails, naming the file, when one cannot be read.
-Result<bool> SameContents(const std::filesystem::path& a, uint64_t sizeA,
-                          const std::filesystem::path& b, uint64_t sizeB);
-
 // For each of `others`, whether it holds the bytes of `reference`. The
 // reference is read once for all of them, and no further than the last
 // difference it still has to find; a file of another size is not opened.
+// Fails, naming the file, when one cannot be read.
 Result<std::vector<bool>> SameContentsAsEach(const SizedFile& reference,
                                              const std::vector<SizedFile>& others);
 

@@ -4,22 +4,15 @@
 #include <system_error>
 #include <unordered_map>
 
-#include "brxpack/manifest/payload_folder.h"
 #include "brxpack/contents/folded_name.h"
+#include "brxpack/contents/package_path.h"
 #include "brxpack/contents/windows1251.h"
 #include "brxpack/host/host_path.h"
+#include "brxpack/manifest/payload_folder.h"
 
 namespace brxpack {
 
 namespace {
-
-std::string BackslashPath(const std::string& relativeUtf8) {
-  std::string path = relativeUtf8;
-  for (char& c : path) {
-    if (c == '/') c = '\\';
-  }
-  return path;
-}
 
 // Keeps the files [payload] only names, matched as Windows matches names;
 // a pick that names no file, or a file picked twice, is a problem.
@@ -55,19 +48,19 @@ std::vector<FileCandidate> PayloadFolderFiles(const Manifest& manifest,
   if (!manifest.payload) return candidates;
   const PayloadSettings& payload = *manifest.payload;
   const std::filesystem::path folder = manifest.folder / payload.folder;
-  Result<std::vector<PayloadFile>> files = ScanPayloadFolder(folder, payload.rules, payload.where);
-  if (!files.ok()) {
-    problems.push_back(files.error());
+  Result<PayloadTree> tree = ScanPayloadTree(folder, payload.rules, payload.where);
+  if (!tree.ok()) {
+    problems.push_back(tree.error());
     return candidates;
   }
-  if (payload.only) KeepPicked(*payload.only, *files, problems);
-  for (PayloadFile& file : *files) {
+  if (payload.only) KeepPicked(*payload.only, tree->files, problems);
+  for (PayloadFile& file : tree->files) {
     FileCandidate candidate;
     candidate.source = file.path;
     candidate.shown = Utf8FromPath(file.path);
     candidate.where = candidate.shown;
     candidate.size = file.size;
-    Result<std::string> install = Utf8ToWindows1251(BackslashPath(file.relative));
+    Result<std::string> install = Utf8ToWindows1251(WithBackslashes(file.relative));
     if (!install.ok()) {
       problems.push_back(candidate.shown + ": the file's name: " + install.error());
       continue;

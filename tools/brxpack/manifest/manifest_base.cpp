@@ -1,10 +1,10 @@
 #include "brxpack/manifest/manifest_base.h"
 
-#include <algorithm>
 #include <iterator>
 
 #include "brxpack/contents/display_text.h"
 #include "brxpack/contents/folded_name.h"
+#include "brxpack/contents/package_path.h"
 #include "brxpack/contents/windows1251.h"
 #include "brxpack/host/host_path.h"
 
@@ -29,9 +29,7 @@ void Prepend(std::optional<std::vector<T>>& mine, std::optional<std::vector<T>> 
 }  // namespace
 
 std::string ClashKey(const std::string& path) {
-  std::string key = FoldedName(path);
-  std::replace(key.begin(), key.end(), '/', '\\');
-  return key;
+  return WithBackslashes(FoldedName(path));
 }
 
 TakenPaths TakenBy(const Manifest& manifest) {

@@ -107,16 +107,7 @@ class TableReader {
 
   // A text as it is (UTF-8), for host paths.
   std::optional<std::string> Utf8(std::string_view key, bool required) {
-    const toml::node* node = table_.get(key);
-    if (node == nullptr) {
-      if (required) Missing(key);
-      return std::nullopt;
-    }
-    if (!node->is_string()) {
-      problems_.Add(node->source(), Field(key), "must be a text in quotes");
-      return std::nullopt;
-    }
-    return node->as_string()->get();
+    return Exact<std::string>(key, required, "must be a text in quotes");
   }
 
   // A text for the package, converted to Windows-1251.
@@ -138,63 +129,38 @@ class TableReader {
 
   std::optional<int64_t> Integer(std::string_view key, int64_t lowest, int64_t highest,
                                  bool required) {
-    const toml::node* node = table_.get(key);
-    if (node == nullptr) {
-      if (required) Missing(key);
-      return std::nullopt;
-    }
-    if (!node->is_integer()) {
-      problems_.Add(node->source(), Field(key), "must be a whole number");
-      return std::nullopt;
-    }
-    const int64_t value = node->as_integer()->get();
-    if (value < lowest || value > highest) {
-      problems_.Add(node->source(), Field(key),
-                    "must lie between " + std::to_string(lowest) + " and " +
-                        std::to_string(highest) + ", not " + std::to_string(value));
-      return std::nullopt;
-    }
-    return value;
+    const std::optional<int64_t> value = Exact<int64_t>(key, required, "must be a whole number");
+    if (!value || (*value >= lowest && *value <= highest)) return value;
+    problems_.Add(table_.get(key)->source(), Field(key),
+                  "must lie between " + std::to_string(lowest) + " and " + std::to_string(highest) +
+                      ", not " + std::to_string(*value));
+    return std::nullopt;
   }
 
   std::optional<bool> Boolean(std::string_view key) {
-    const toml::node* node = table_.get(key);
-    if (node == nullptr) return std::nullopt;
-    if (!node->is_boolean()) {
-      problems_.Add(node->source(), Field(key), "must be true or false");
-      return std::nullopt;
-    }
-    return node->as_boolean()->get();
+    return Exact<bool>(key, false, "must be true or false");
   }
 
   // A list of paths for the package, each judged by the one path rule (an
   // empty item, which would end the list where it stands, among others).
-  std::optional<std::vector<std::string>> PathList(std::string_view key, PathUse use) {
-    const toml::array* array = Array(key, true);
-    if (array == nullptr) return std::nullopt;
+  std::vector<std::string> PathList(std::string_view key, PathUse use) {
     std::vector<std::string> items;
-    bool good = true;
-    for (size_t i = 0; i < array->size(); ++i) {
+    const toml::array* array = Array(key, true);
+    for (size_t i = 0; array != nullptr && i < array->size(); ++i) {
       const toml::node& item = *array->get(i);
       const std::string field = Item(key, i);
       if (!item.is_string()) {
         problems_.Add(item.source(), field, "must be a text in quotes");
-        good = false;
-        continue;
-      }
-      if (item.as_string()->get().empty()) {
+      } else if (item.as_string()->get().empty()) {
         problems_.Add(item.source(), field, "is empty, which would end the list early");
-        good = false;
-        continue;
+      } else {
+        problems_.CheckTaken(&item, field);
+        if (std::optional<std::string> text = Convert(item, field, item.as_string()->get())) {
+          items.push_back(WithBackslashes(std::move(*text)));
+          Judge(item, field, items.back(), PackagePathProblem(items.back(), use));
+        }
       }
-      problems_.CheckTaken(&item, field);
-      std::optional<std::string> text = Convert(item, field, item.as_string()->get());
-      if (text) *text = WithBackslashes(std::move(*text));
-      const bool fine = text.has_value() && PathIsFine(item, field, *text, use);
-      good = good && fine;
-      if (text) items.push_back(std::move(*text));
     }
-    if (!good) return std::nullopt;
     return items;
   }
 
@@ -229,21 +195,16 @@ class TableReader {
     return items;
   }
 
-  // False, with a problem, when the package path must not be used.
-  bool PathIsFine(const toml::node& node, const std::string& field, const std::string& path,
-                  PathUse use) {
-    return Judged(node, field, path, PackagePathProblem(path, use));
-  }
-  bool Judged(const toml::node& node, const std::string& field, const std::string& text,
-              const std::optional<std::string>& problem) {
+  // A problem when the text must not be used: a package path, a program or
+  // a registry name.
+  void Judge(const toml::node& node, const std::string& field, const std::string& text,
+             const std::optional<std::string>& problem) {
     if (problem) problems_.Add(node.source(), field, ShownName(text) + " " + *problem);
-    return !problem;
   }
-  // The key's text judged: a package path, a program or a registry name.
-  bool KeyIsFine(std::string_view key, const std::string& text,
-                 const std::optional<std::string>& problem) {
-    const toml::node* node = table_.get(key);
-    return node == nullptr || Judged(*node, Field(key), text, problem);
+  // The same for the key's text, when the key is given.
+  void JudgeKey(std::string_view key, const std::string& text,
+                const std::optional<std::string>& problem) {
+    if (const toml::node* node = table_.get(key)) Judge(*node, Field(key), text, problem);
   }
 
   void Problem(std::string_view key, const std::string& message) {
@@ -252,6 +213,20 @@ class TableReader {
   }
 
  private:
+  // The key's value when it holds a T; nothing, with a problem when it holds
+  // something else (`wanted` says what) or when a required one is missing.
+  template <typename T>
+  std::optional<T> Exact(std::string_view key, bool required, const char* wanted) {
+    const toml::node* node = table_.get(key);
+    if (node == nullptr) {
+      if (required) Missing(key);
+      return std::nullopt;
+    }
+    std::optional<T> value = node->value_exact<T>();
+    if (!value) problems_.Add(node->source(), Field(key), wanted);
+    return value;
+  }
+
   // The key's list, or null (with a problem when it is not a list, or when a
   // required one is missing).
   const toml::array* Array(std::string_view key, bool required) {
@@ -326,98 +301,87 @@ void CheckEntryName(TableReader& reader, std::string_view key, const std::string
   }
 }
 
+// The readers below keep what they read, problems or not: any problem fails
+// the whole manifest (Parse), so a record read with one is never used.
 void ReadPackageTable(const toml::table& root, Manifest& manifest, Problems& problems) {
-  std::optional<TableReader> table = TableOf(root, "package", {"level", "output"}, problems);
-  if (!table) return;
-  TableReader& reader = *table;
-  if (std::optional<int64_t> level = reader.Integer("level", 0, kMaxCompressionLevel, false)) {
+  std::optional<TableReader> reader = TableOf(root, "package", {"level", "output"}, problems);
+  if (!reader) return;
+  if (std::optional<int64_t> level = reader->Integer("level", 0, kMaxCompressionLevel, false)) {
     manifest.level = static_cast<int>(*level);
   }
-  if (const std::optional<std::string> output = reader.Utf8("output", false)) {
+  if (const std::optional<std::string> output = reader->Utf8("output", false)) {
     manifest.output = PathFromManifest(*output);
   }
 }
 
 void ReadTarget(const toml::table& root, Manifest& manifest, Problems& problems) {
-  std::optional<TableReader> table = TableOf(
+  std::optional<TableReader> reader = TableOf(
       root, "target",
       {"registry_key", "folder_value", "program_value", "level_value", "patch_level", "arch"},
       problems);
-  if (!table) return;
-  TableReader& reader = *table;
-  if (const std::optional<std::string> arch = reader.Utf8("arch", false)) {
+  if (!reader) return;
+  if (const std::optional<std::string> arch = reader->Utf8("arch", false)) {
     manifest.arch = ParseArch(*arch);
     if (!manifest.arch) {
-      reader.Problem("arch", "must be \"x86\" or \"x64\", not " + TomlString(*arch));
+      reader->Problem("arch", "must be \"x86\" or \"x64\", not " + TomlString(*arch));
     }
   }
-  ScriptSections& script = manifest.script;
+  // Unset value names keep the installer's defaults.
   brx::RegistryKeysInput keys;
-  std::optional<std::string> key = reader.Text("registry_key", true);
-  if (key && key->empty()) reader.Problem("registry_key", "is empty");
-  std::optional<std::string> folder = reader.Text("folder_value", false);
-  std::optional<std::string> program = reader.Text("program_value", false);
-  std::optional<std::string> level = reader.Text("level_value", false);
-  std::optional<int64_t> patchLevel = reader.Integer("patch_level", INT32_MIN, INT32_MAX, true);
-  bool fine = true;
-  for (const auto& [name, text] :
-       {std::pair{"registry_key", &key}, std::pair{"folder_value", &folder},
-        std::pair{"program_value", &program}, std::pair{"level_value", &level}}) {
-    if (*text) fine = reader.KeyIsFine(name, **text, ControlCharacterProblem(**text)) && fine;
+  const std::pair<const char*, std::string*> texts[] = {{"registry_key", &keys.keyPath},
+                                                        {"folder_value", &keys.folderValueName},
+                                                        {"program_value", &keys.programValueName},
+                                                        {"level_value", &keys.levelValueName}};
+  for (const auto& [name, text] : texts) {
+    const std::optional<std::string> read = reader->Text(name, text == &keys.keyPath);
+    if (read && read->empty() && text == &keys.keyPath) reader->Problem(name, "is empty");
+    *text = read.value_or(*text);
   }
-  if (!key || !patchLevel || !fine) return;
-  keys.keyPath = *key;
-  if (folder) keys.folderValueName = *folder;
-  if (program) keys.programValueName = *program;
-  if (level) keys.levelValueName = *level;
-  keys.packageLevel = static_cast<int32_t>(*patchLevel);
-  script.target = keys;
+  const std::optional<int64_t> level = reader->Integer("patch_level", INT32_MIN, INT32_MAX, true);
+  keys.packageLevel = static_cast<int32_t>(level.value_or(keys.packageLevel));
+  for (const auto& [name, text] : texts) {
+    reader->JudgeKey(name, *text, ControlCharacterProblem(*text));
+  }
+  manifest.script.target = keys;
 }
 
 void ReadStartup(const toml::table& root, ScriptSections& script, Problems& problems) {
-  std::optional<TableReader> table = TableOf(root, "startup", {"caption", "question"}, problems);
-  if (!table) return;
-  TableReader& reader = *table;
-  std::optional<std::string> caption = reader.Text("caption", true);
-  std::optional<std::string> question = reader.Text("question", true);
-  if (caption && question) script.startup = StartupText{*caption, *question};
+  std::optional<TableReader> reader = TableOf(root, "startup", {"caption", "question"}, problems);
+  if (!reader) return;
+  script.startup = StartupText{reader->Text("caption", true).value_or(""),
+                               reader->Text("question", true).value_or("")};
 }
 
 void ReadPayload(const toml::table& root, Manifest& manifest, Problems& problems) {
-  std::optional<TableReader> table =
+  std::optional<TableReader> reader =
       TableOf(root, "payload", {"folder", "only", "symlinks", "exclude", "include"}, problems);
-  if (!table) return;
-  TableReader& reader = *table;
+  if (!reader) return;
   PayloadSettings payload;
-  const std::optional<std::string> folder = reader.Utf8("folder", true);
-  payload.rules.followLinks = reader.Boolean("symlinks").value_or(false);
-  bool fine = true;
+  const std::optional<std::string> folder = reader->Utf8("folder", true);
+  payload.rules.followLinks = reader->Boolean("symlinks").value_or(false);
   for (const auto& [key, patterns] : {std::pair{"exclude", &payload.rules.exclude},
                                       std::pair{"include", &payload.rules.include}}) {
-    const auto items = reader.Utf8List(key);
+    const auto items = reader->Utf8List(key);
     for (size_t i = 0; i < items.size(); ++i) {
       Result<PathPattern> pattern = PathPattern::Parse(items[i].second);
       if (pattern.ok()) {
         patterns->push_back(std::move(*pattern));
-        continue;
+      } else {
+        problems.Add(items[i].first->source(), reader->Item(key, i), pattern.error());
       }
-      problems.Add(items[i].first->source(), reader.Item(key, i), pattern.error());
-      fine = false;
     }
   }
-  if (reader.Has("only")) payload.only = reader.Picks("only");
-  if (!folder || !fine) return;
-  payload.folder = PathFromManifest(*folder);
-  payload.where = reader.Where() + ".folder";
+  if (reader->Has("only")) payload.only = reader->Picks("only");
+  payload.folder = PathFromManifest(folder.value_or(""));
+  payload.where = reader->Where() + ".folder";
   manifest.payload = std::move(payload);
 }
 
 void ReadFiles(const toml::table& root, Manifest& manifest, Problems& problems) {
-  std::vector<TableReader> tables =
-      TablesOf(root, "file", {"source", "install", "entry", "stored"}, problems);
-  for (TableReader& reader : tables) {
+  for (TableReader& reader :
+       TablesOf(root, "file", {"source", "install", "entry", "stored"}, problems)) {
     FileItem item;
-    std::optional<std::string> source = reader.Utf8("source", true);
+    item.source = PathFromManifest(reader.Utf8("source", true).value_or(""));
     item.install = reader.Text("install", false);
     if (item.install) item.install = WithBackslashes(std::move(*item.install));
     item.entry = reader.Text("entry", false);
@@ -430,28 +394,24 @@ void ReadFiles(const toml::table& root, Manifest& manifest, Problems& problems) 
     const char* installed = reader.Has("install") ? "install" : "entry";
     problems.CheckTaken(reader.Get(installed), reader.Field(installed));
     if (item.entry) CheckEntryName(reader, "entry", *item.entry, false);
-    if (item.install &&
-        !reader.KeyIsFine("install", *item.install,
-                          PackagePathProblem(*item.install, PathUse::kInstalledFile))) {
-      continue;
+    if (item.install) {
+      reader.JudgeKey("install", *item.install,
+                      PackagePathProblem(*item.install, PathUse::kInstalledFile));
     }
-    if (!source) continue;
-    item.source = PathFromManifest(*source);
     manifest.files.push_back(std::move(item));
   }
 }
 
 void ReadRenames(const toml::table& root, ScriptSections& script, Problems& problems) {
-  std::vector<TableReader> tables = TablesOf(root, "rename", {"entry", "install"}, problems);
-  for (TableReader& reader : tables) {
+  for (TableReader& reader : TablesOf(root, "rename", {"entry", "install"}, problems)) {
     std::optional<std::string> entry = reader.Text("entry", true);
     std::optional<std::string> install = reader.Text("install", true);
     if (install) install = WithBackslashes(std::move(*install));
     if (entry) CheckEntryName(reader, "entry", *entry, false);
-    const bool fine =
-        install && reader.KeyIsFine("install", *install,
-                                    PackagePathProblem(*install, PathUse::kInstalledFile));
-    if (entry && fine) script.renames.push_back({*entry, *install, reader.Where()});
+    if (install) {
+      reader.JudgeKey("install", *install, PackagePathProblem(*install, PathUse::kInstalledFile));
+    }
+    script.renames.push_back({entry.value_or(""), install.value_or(""), reader.Where()});
   }
 }
 
@@ -468,9 +428,8 @@ void ReadCommands(const toml::table& root, ScriptSections& script, Problems& pro
   std::vector<TableReader> tables =
       TablesOf(root, "command", {"program", "arguments", "wait", "relative"}, problems);
   if (tables.empty()) return;
-  std::vector<brx::CommandInput> commands;
+  std::vector<brx::CommandInput>& commands = script.commands.emplace();
   for (TableReader& reader : tables) {
-    brx::CommandInput command;
     std::optional<std::string> program = reader.Text("program", true);
     std::optional<std::string> arguments = reader.Text("arguments", false);
     // Waiting and a program shipped under the target folder are what a
@@ -480,19 +439,14 @@ void ReadCommands(const toml::table& root, ScriptSections& script, Problems& pro
     if (program && relative) program = WithBackslashes(std::move(*program));
     if (program && program->empty()) {
       reader.Problem("program", "is empty, which would end the command list early");
-      continue;
+    } else if (program) {
+      reader.JudgeKey("program", *program, ProgramProblem(*program, relative));
     }
-    if (!program || !reader.KeyIsFine("program", *program, ProgramProblem(*program, relative))) {
-      continue;
-    }
-    command.program = *program;
-    command.arguments = arguments.value_or("");
-    command.flags = static_cast<uint8_t>((wait ? brx::kCommandWait : 0) |
-                                         (relative ? brx::kCommandRelative : 0));
-    commands.push_back(std::move(command));
+    commands.push_back({static_cast<uint8_t>((wait ? brx::kCommandWait : 0) |
+                                             (relative ? brx::kCommandRelative : 0)),
+                        program.value_or(""), arguments.value_or("")});
     script.commandWhere.push_back(reader.Where());
   }
-  script.commands = std::move(commands);
 }
 
 // A code that no word maps to; plain numbers rather than optionals, which
@@ -545,34 +499,24 @@ void ReadRegistry(const toml::table& root, ScriptSections& script, Problems& pro
   std::vector<TableReader> tables =
       TablesOf(root, "registry", {"root", "key", "name", "type", "data", "operation"}, problems);
   if (tables.empty()) return;
-  std::vector<brx::RegistryValueInput> records;
+  std::vector<brx::RegistryValueInput>& records = script.registry.emplace();
   for (TableReader& reader : tables) {
     brx::RegistryValueInput record;
     record.root = CodeOf(reader, "root", "\"HKCU\" or \"HKLM\"", RootCode, nullptr);
     record.type =
         CodeOf(reader, "type", "\"dword\", \"string\" or \"key-only\"", TypeCode, nullptr);
     record.operation = CodeOf(reader, "operation", "\"write\" or \"skip\"", OperationCode, "write");
-    const std::optional<std::string> key = reader.Text("key", true);
-    const std::optional<std::string> name = reader.Text("name", false);
-    const std::optional<std::string> data =
-        record.type != kNoCode ? RegistryData(reader, record.type) : std::nullopt;
-    const bool fine = (!key || reader.KeyIsFine("key", *key, ControlCharacterProblem(*key))) &&
-                      (!name || reader.KeyIsFine("name", *name, ControlCharacterProblem(*name)));
-    if (record.root == kNoCode || record.type == kNoCode || record.operation == kNoCode || !key ||
-        (!name && reader.Has("name")) || !data || !fine) {
-      continue;
-    }
-    record.key = *key;
-    record.valueName = name.value_or("");
-    record.data = *data;
+    record.key = reader.Text("key", true).value_or("");
+    record.valueName = reader.Text("name", false).value_or("");
+    if (record.type != kNoCode) record.data = RegistryData(reader, record.type).value_or("");
+    reader.JudgeKey("key", record.key, ControlCharacterProblem(record.key));
+    reader.JudgeKey("name", record.valueName, ControlCharacterProblem(record.valueName));
     records.push_back(std::move(record));
   }
-  script.registry = std::move(records);
 }
 
 void ReadRawSections(const toml::table& root, ScriptSections& script, Problems& problems) {
-  std::vector<TableReader> tables = TablesOf(root, "section", {"name", "bytes"}, problems);
-  for (TableReader& reader : tables) {
+  for (TableReader& reader : TablesOf(root, "section", {"name", "bytes"}, problems)) {
     std::optional<std::string> name = reader.Text("name", true);
     std::optional<std::string> hex = reader.Utf8("bytes", true);
     if (name) CheckEntryName(reader, "name", *name, true);
@@ -595,41 +539,24 @@ void ReadRawSections(const toml::table& root, ScriptSections& script, Problems& 
 
 // Texts for the stub's version information stay UTF-8: it stores UTF-16.
 void ReadBrand(const toml::table& root, Manifest& manifest, Problems& problems) {
-  std::optional<TableReader> table =
+  std::optional<TableReader> reader =
       TableOf(root, "brand", {"company", "product", "version", "description", "copyright", "icon"},
               problems);
-  if (!table) return;
-  TableReader& reader = *table;
+  if (!reader) return;
   Brand brand;
-  const std::optional<std::string> product = reader.Utf8("product", true);
-  const std::optional<std::string> version = reader.Utf8("version", true);
+  brand.product = reader->Utf8("product", true).value_or("");
+  const std::optional<std::string> version = reader->Utf8("version", true);
   if (version && !ParseVersionNumbers(*version)) {
-    reader.Problem("version",
-                   "must be one to four numbers 0-65535 joined by dots, such as \"2.0\"");
+    reader->Problem("version",
+                    "must be one to four numbers 0-65535 joined by dots, such as \"2.0\"");
   }
-  brand.company = reader.Utf8("company", false).value_or("");
-  brand.description = reader.Utf8("description", false).value_or("");
-  brand.copyright = reader.Utf8("copyright", false).value_or("");
-  brand.icon = PathFromManifest(reader.Utf8("icon", false).value_or(""));
-  brand.where = reader.Where();
-  if (!product || !version) return;
-  brand.product = *product;
-  brand.version = *version;
+  brand.version = version.value_or("");
+  brand.company = reader->Utf8("company", false).value_or("");
+  brand.description = reader->Utf8("description", false).value_or("");
+  brand.copyright = reader->Utf8("copyright", false).value_or("");
+  brand.icon = PathFromManifest(reader->Utf8("icon", false).value_or(""));
+  brand.where = reader->Where();
   manifest.brand = std::move(brand);
-}
-
-Result<std::string> ReadText(const std::filesystem::path& path) {
-  std::error_code error;
-  if (std::filesystem::is_directory(path, error)) {
-    return Error{Utf8FromPath(path) + ": a folder; build takes the manifest file (such as " +
-                 Utf8FromPath(path / "brxpack.toml") + ")"};
-  }
-  std::ifstream stream(path, std::ios::binary);
-  if (!stream) return Error{Utf8FromPath(path) + ": cannot open: " + LastSystemErrorText()};
-  std::ostringstream text;
-  text << stream.rdbuf();
-  if (stream.bad()) return Error{Utf8FromPath(path) + ": cannot read: " + LastSystemErrorText()};
-  return text.str();
 }
 
 Result<Manifest> WithBase(Manifest manifest, const std::string& base) {
@@ -684,8 +611,7 @@ Result<Manifest> Parse(std::string_view text, const std::filesystem::path& path,
   // Without :RegistryKeys the installer cannot find the program to update;
   // a section carried byte for byte may stand in for the table, and a base
   // holds one.
-  bool hasTarget = manifest.script.target.has_value() || root.get("target") != nullptr ||
-                   root.get("base") != nullptr;
+  bool hasTarget = root.get("target") != nullptr || root.get("base") != nullptr;
   for (const RawSection& raw : manifest.script.raw) {
     hasTarget = hasTarget || brx::EntryNamesEqual(raw.name.c_str(), brx::kRegistryKeysSection);
   }
@@ -698,6 +624,20 @@ Result<Manifest> Parse(std::string_view text, const std::filesystem::path& path,
   return manifest;
 }
 
+Result<Manifest> ParseFile(const std::filesystem::path& path, const TakenPaths* taken) {
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) {
+    return Error{Utf8FromPath(path) + ": a folder; build takes the manifest file (such as " +
+                 Utf8FromPath(path / "brxpack.toml") + ")"};
+  }
+  std::ifstream stream(path, std::ios::binary);
+  if (!stream) return Error{Utf8FromPath(path) + ": cannot open: " + LastSystemErrorText()};
+  std::ostringstream text;
+  text << stream.rdbuf();
+  if (stream.bad()) return Error{Utf8FromPath(path) + ": cannot read: " + LastSystemErrorText()};
+  return Parse(text.str(), path, taken);
+}
+
 }  // namespace
 
 Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::path& path) {
@@ -705,15 +645,11 @@ Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::pat
 }
 
 Result<Manifest> ReadManifestFile(const std::filesystem::path& path) {
-  Result<std::string> text = ReadText(path);
-  if (!text.ok()) return text.TakeError();
-  return Parse(*text, path, nullptr);
+  return ParseFile(path, nullptr);
 }
 
 Result<Manifest> ReadBaseManifest(const std::filesystem::path& path, const TakenPaths& taken) {
-  Result<std::string> text = ReadText(path);
-  if (!text.ok()) return text.TakeError();
-  return Parse(*text, path, &taken);
+  return ParseFile(path, &taken);
 }
 
 }  // namespace brxpack

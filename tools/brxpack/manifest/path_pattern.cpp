@@ -1,5 +1,6 @@
 #include "brxpack/manifest/path_pattern.h"
 
+#include "brxpack/contents/package_path.h"
 #include "package/entry_names.h"
 
 namespace brxpack {
@@ -7,20 +8,6 @@ namespace brxpack {
 namespace {
 
 constexpr std::string_view kAnyFolders = "**";
-
-std::vector<std::string> Components(std::string_view path) {
-  std::vector<std::string> parts;
-  std::string part;
-  for (size_t i = 0; i <= path.size(); ++i) {
-    if (i == path.size() || path[i] == '/' || path[i] == '\\') {
-      if (!part.empty()) parts.push_back(std::move(part));
-      part.clear();
-    } else {
-      part.push_back(path[i]);
-    }
-  }
-  return parts;
-}
 
 // Wildcards within one name; after a "*" the match backtracks to the last
 // star only, which keeps it linear in practice.
@@ -65,7 +52,7 @@ bool PrefixMatches(const std::vector<std::string>& pattern, size_t p,
 
 Result<PathPattern> PathPattern::Parse(std::string_view text) {
   PathPattern pattern;
-  pattern.components_ = Components(text);
+  pattern.components_ = PathComponents(text);
   if (pattern.components_.empty()) return Error{"is empty"};
   for (const std::string& component : pattern.components_) {
     if (component == "." || component == "..") {
@@ -78,7 +65,7 @@ Result<PathPattern> PathPattern::Parse(std::string_view text) {
 }
 
 bool PathPattern::Matches(std::string_view relative) const {
-  return PrefixMatches(components_, 0, Components(relative), 0);
+  return PrefixMatches(components_, 0, PathComponents(relative), 0);
 }
 
 bool MatchesAny(const std::vector<PathPattern>& patterns, std::string_view relative) {

@@ -32,14 +32,6 @@ bool IsAlwaysLeftOut(const std::string& relative) {
   return MatchesAny(AlwaysLeftOut(), relative);
 }
 
-Result<std::vector<PayloadFile>> ScanPayloadFolder(const std::filesystem::path& folder,
-                                                   const PayloadRules& rules,
-                                                   const std::string& where) {
-  Result<PayloadTree> tree = ScanPayloadTree(folder, rules, where);
-  if (!tree.ok()) return tree.TakeError();
-  return std::move(tree->files);
-}
-
 Result<PayloadTree> ScanPayloadTree(const std::filesystem::path& folder, const PayloadRules& rules,
                                     const std::string& where) {
   namespace fs = std::filesystem;
@@ -48,7 +40,6 @@ Result<PayloadTree> ScanPayloadTree(const std::filesystem::path& folder, const P
     return Error{where + ": " + Utf8FromPath(folder) + ": no such folder"};
   }
   PayloadTree tree;
-  std::vector<PayloadFile>& files = tree.files;
   const fs::directory_options options = rules.followLinks
                                             ? fs::directory_options::follow_directory_symlink
                                             : fs::directory_options::none;
@@ -83,20 +74,17 @@ Result<PayloadTree> ScanPayloadTree(const std::filesystem::path& folder, const P
       return Error{Utf8FromPath(item.path()) + (link ? ": a symbolic link that points to no file"
                                                      : ": neither a file nor a folder")};
     }
-    PayloadFile file;
-    file.path = item.path();
-    file.relative = relative;
-    file.size = item.file_size(itemError);
+    const uint64_t size = item.file_size(itemError);
     if (itemError) {
       return Error{Utf8FromPath(item.path()) +
                    ": cannot read its size: " + SystemErrorText(itemError)};
     }
-    files.push_back(std::move(file));
+    tree.files.push_back({relative, item.path(), size});
   }
   if (error) {
     return Error{where + ": " + Utf8FromPath(folder) + ": cannot list: " + SystemErrorText(error)};
   }
-  std::sort(files.begin(), files.end(),
+  std::sort(tree.files.begin(), tree.files.end(),
             [](const PayloadFile& a, const PayloadFile& b) { return a.relative < b.relative; });
   std::sort(tree.folders.begin(), tree.folders.end());
   std::sort(tree.alwaysLeftOut.begin(), tree.alwaysLeftOut.end());

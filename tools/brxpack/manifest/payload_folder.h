@@ -35,17 +35,12 @@ struct PayloadRules {
 bool IsAlwaysLeftOut(const std::string& relative);
 
 // Every file the rules take below the folder, sorted by relative path so
-// that a build is reproducible. Fails for a symbolic link the rules do not
-// allow (or one that points nowhere), for anything that is neither a file
-// nor a folder, and for a folder that cannot be listed. `where` names the
+// that a build is reproducible, and the folders they take (relative, "/",
+// sorted): what two releases are compared by, since a folder can appear or
+// go without a file. Fails for a symbolic link the rules do not allow (or
+// one that points nowhere), for anything that is neither a file nor a
+// folder, and for a folder that cannot be listed. `where` names the
 // manifest field in messages.
-Result<std::vector<PayloadFile>> ScanPayloadFolder(const std::filesystem::path& folder,
-                                                   const PayloadRules& rules,
-                                                   const std::string& where);
-
-// The same walk, with the folders the rules take (relative, "/", sorted):
-// what two releases are compared by, since a folder can appear or go
-// without a file.
 struct PayloadTree {
   std::vector<PayloadFile> files;
   std::vector<std::string> folders;

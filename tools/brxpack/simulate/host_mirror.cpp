@@ -1,4 +1,4 @@
-#include "brxpack/simulate/host_mirror.h"
+#include "brxpack/simulate/installation_simulation.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -4,11 +4,11 @@
 #include <system_error>
 
 #include "app/worker.h"
+#include "authoring/section_encoders.h"
 #include "brxpack/contents/folded_name.h"
 #include "brxpack/contents/windows1251.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/reading/package_file.h"
-#include "brxpack/simulate/host_mirror.h"
 #include "package/entry_lookup.h"
 #include "package/entry_names.h"
 #include "package/section_names.h"
@@ -26,13 +26,6 @@ namespace {
 constexpr char kUpdatesFolder[] = "C:\\Updates\\";
 constexpr char kProgramFiles[] = "C:\\Program Files\\";
 
-struct TargetKeys {
-  std::string keyPath;
-  std::string folderValueName;
-  std::string programValueName;
-  std::string levelValueName;
-};
-
 // What the simulation needs to know of the package before the installer
 // runs it.
 struct PackageFacts {
@@ -41,7 +34,7 @@ struct PackageFacts {
   // The package's own names for the registry values, read as the installer
   // reads them; nothing when the reader refuses the package or it has no
   // usable :RegistryKeys.
-  std::optional<TargetKeys> keys;
+  std::optional<brx::RegistryKeysInput> keys;
 };
 
 Result<PackageFacts> ReadPackageFacts(const fs::path& path) {
@@ -58,8 +51,9 @@ Result<PackageFacts> ReadPackageFacts(const fs::path& path) {
   const brx::SectionBlock block = brx::LoadSection(parsed.package(), brx::kRegistryKeysSection);
   brx::RegistryKeysItems items;
   if (block.loaded() && brx::ReadRegistryKeys(block.bytes(), &items)) {
-    facts.keys = TargetKeys{items.keyPath, items.folderValueName, items.programValueName,
-                            items.levelValueName};
+    facts.keys =
+        brx::RegistryKeysInput{items.keyPath, items.folderValueName, items.programValueName,
+                               items.levelValueName, items.packageLevel};
   }
   return facts;
 }
@@ -98,17 +92,16 @@ Result<std::string> ProgramFile(const SimulationSettings& settings) {
 
 // The registry as the program's set-up left it: folder (without the final
 // backslash, as set-ups write it), program file and level.
-void SeedRegistry(SimulatedRegistry& registry, const TargetKeys& keys,
+void SeedRegistry(SimulatedRegistry& registry, const brx::RegistryKeysInput& keys,
                   const SimulationReport& report) {
   const std::string folder = report.targetFolder.substr(0, report.targetFolder.size() - 1);
   registry.Put(brx::RegistryRoot::kLocalMachine, keys.keyPath, keys.folderValueName, brx::kRegSz,
                folder + '\0');
   registry.Put(brx::RegistryRoot::kLocalMachine, keys.keyPath, keys.programValueName, brx::kRegSz,
                report.programFile + '\0');
-  std::string level(4, '\0');
-  for (int i = 0; i < 4; ++i) {
-    level[static_cast<size_t>(i)] =
-        static_cast<char>(static_cast<uint32_t>(report.installedLevel) >> (8 * i));
+  std::string level;  // a dword, least significant byte first
+  for (int shift = 0; shift < 32; shift += 8) {
+    level.push_back(static_cast<char>(static_cast<uint32_t>(report.installedLevel) >> shift));
   }
   registry.Put(brx::RegistryRoot::kLocalMachine, keys.keyPath, keys.levelValueName, brx::kRegDword,
                level);
@@ -142,7 +135,7 @@ std::string TargetFolderFor(const std::string& keyPath) {
 Result<SimulationReport> SimulateInstallation(const SimulationSettings& settings) {
   Result<PackageFacts> facts = ReadPackageFacts(settings.package);
   if (!facts.ok()) return facts.TakeError();
-  const std::optional<TargetKeys>& keys = facts->keys;
+  const std::optional<brx::RegistryKeysInput>& keys = facts->keys;
   Result<std::string> program = ProgramFile(settings);
   if (!program.ok()) return program.TakeError();
 

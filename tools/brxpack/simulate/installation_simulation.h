@@ -5,6 +5,7 @@
 // target discovery finds it.
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,6 +38,11 @@ struct SimulationReport {
   int32_t finalLevel = 0;  // the patch level in the registry after the run
   std::optional<std::string> levelValueName;
 };
+
+// Simulate's mounted folders on the host: each ANSI name is the host's
+// UTF-8 spelling of its Windows-1251 bytes, files are read where they are,
+// and every change the simulated Windows makes is made there too.
+std::unique_ptr<HostMirror> MakeHostMirror();
 
 // The Windows folder that stands for the target: under Program Files, named
 // after the key's last component (SOFTWARE\Brindlex\Notes: Notes), or

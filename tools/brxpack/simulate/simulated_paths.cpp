@@ -1,5 +1,7 @@
 #include "brxpack/simulate/simulated_paths.h"
 
+#include <algorithm>
+
 #include "brxpack/contents/windows_path_limits.h"
 #include "package/entry_names.h"
 
@@ -48,28 +50,16 @@ std::optional<WindowsPath> ReadWindowsPath(std::string_view path) {
     }
   }
   read.key = read.spelled;
-  char* key = read.key.data();
-  for (size_t i = 0, length = read.key.size(); i < length; ++i) key[i] = brx::FoldLatin(key[i]);
+  for (char& c : read.key) c = brx::FoldLatin(c);
   return read;
 }
 
 bool IsWindowsName(std::string_view name) {
   if (name.empty() || name == "." || name == "..") return false;
-  for (const char c : name) {
-    switch (c) {
-      case '<':
-      case '>':
-      case ':':
-      case '"':
-      case '|':
-      case '?':
-      case '*':
-        return false;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) return false;
-    }
-  }
-  return true;
+  return std::none_of(name.begin(), name.end(), [](char c) {
+    return static_cast<unsigned char>(c) < 0x20 ||
+           std::string_view("<>:\"|?*").find(c) != std::string_view::npos;
+  });
 }
 
 }  // namespace brxpack

@@ -5,9 +5,9 @@
 #include <system_error>
 
 #include "brxpack/contents/folded_name.h"
+#include "brxpack/contents/package_path.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/same_contents.h"
-#include "package/entry_names.h"
 
 namespace brxpack {
 
@@ -28,8 +28,7 @@ Result<Listing> ListTree(const fs::path& folder, PassedOver passedOver) {
   std::error_code error;
   fs::recursive_directory_iterator walk(folder, error);
   for (; !error && walk != fs::recursive_directory_iterator(); walk.increment(error)) {
-    Item item{Utf8FromPath(walk->path().lexically_relative(folder)), walk->path()};
-    for (char& c : item.shown) c = c == '/' ? '\\' : c;
+    Item item{WithBackslashes(Utf8FromPath(walk->path().lexically_relative(folder))), walk->path()};
     if (passedOver != nullptr && passedOver(item.shown)) {
       walk.disable_recursion_pending();
       continue;
@@ -52,9 +51,7 @@ std::string FileName(const std::string& shown) {
 }
 
 bool IsBackup(const std::string& shown) {
-  std::string tail = shown.substr(shown.size() >= 4 ? shown.size() - 4 : 0);
-  for (char& c : tail) c = brx::FoldLatin(c);
-  return tail == ".bak";
+  return FoldedName(shown).ends_with(".bak");
 }
 
 }  // namespace
@@ -78,10 +75,10 @@ Result<std::vector<std::string>> CompareTrees(const fs::path& result, const fs::
       if (FileName(item.shown) != FileName(other->second.shown)) {
         differences.push_back(item.shown + ": expected as " + FileName(other->second.shown));
       }
-      Result<bool> same =
-          SameContents(item.path, item.size, other->second.path, other->second.size);
+      Result<std::vector<bool>> same =
+          SameContentsAsEach({item.path, item.size}, {{other->second.path, other->second.size}});
       if (!same.ok()) return same.TakeError();
-      if (!*same) differences.push_back(item.shown + ": contents differ");
+      if (!same->front()) differences.push_back(item.shown + ": contents differ");
     }
   }
   for (const auto& [key, item] : *want) {
