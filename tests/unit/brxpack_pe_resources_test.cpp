@@ -7,12 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "brxpack/manifest/manifest_parser.h"
+#include "brxpack/reading/brand_recovery.h"
 #include "brxpack/stub/authenticode.h"
 #include "brxpack/stub/brand.h"
 #include "brxpack/stub/brand_version_info.h"
-#include "brxpack/manifest/manifest_parser.h"
 #include "brxpack/stub/pe_resources.h"
-#include "brxpack/reading/brand_recovery.h"
+#include "brxpack/stub/pe_resources_bytes.h"
 #include "package/format.h"
 #include "support/brxpack_workspace.h"
 #include "support/pe_samples.h"
@@ -335,6 +336,32 @@ TEST(BrandTest, ReplacesVersionAndIconAndMovesWhatFollows) {
     SCOPED_TRACE(layout.plus ? "PE32+" : "PE32");
     ExpectBranded(layout);
   }
+}
+
+// A version-information node: its key, then `body` (value and children)
+// from the next 4-byte boundary.
+std::vector<uint8_t> VersionNode(const std::u16string& key, const std::vector<uint8_t>& body,
+                                 uint16_t valueLength = 0) {
+  std::vector<uint8_t> node(6);
+  for (const char16_t c : key + u'\0') node.insert(node.end(), {uint8_t(c), uint8_t(c >> 8)});
+  if (!body.empty()) node.resize((node.size() + 3) / 4 * 4);
+  node.insert(node.end(), body.begin(), body.end());
+  WriteLe16(&node[0], static_cast<uint16_t>(node.size()));
+  WriteLe16(&node[2], valueLength);
+  WriteLe16(&node[4], 1);
+  return node;
+}
+
+// Tests that a text without a value may end right after its key, as it is
+// laid out unpadded, and that the texts after it still read.
+TEST(BrandTest, ReadsAValuelessTextEndingAtItsKey) {
+  std::vector<uint8_t> texts = VersionNode(u"Comments", {});
+  const std::vector<uint8_t> product = VersionNode(u"ProductName", {'P', 0, 0, 0}, 2);
+  texts.insert(texts.end(), product.begin(), product.end());
+  const std::vector<uint8_t> info = VersionNode(
+      u"VS_VERSION_INFO", VersionNode(u"StringFileInfo", VersionNode(u"040904B0", texts)));
+  EXPECT_EQ(VersionTextsOf(Range(info)),
+            (std::map<std::string, std::string>{{"Comments", ""}, {"ProductName", "P"}}));
 }
 
 }  // namespace
