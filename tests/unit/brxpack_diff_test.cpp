@@ -213,6 +213,13 @@ TEST(DiffTest, TellsWhatTheUpdateDoesToEachRelease) {
   }
   EXPECT_NE(run.out.find("package   " + ReadableSize(package) + ", against "), std::string::npos)
       << run.out;
+  // From one release, the update alone is the update itself.
+  const ToolRun one =
+      RunTool({"diff", workspace.Text("old1"), workspace.Text("new"), "--stats", "--json"});
+  const size_t alone = one.out.find("\"package\":");
+  const size_t update = one.out.find("\"package\":", alone + 1);
+  ASSERT_NE(update, std::string::npos) << one.out;
+  EXPECT_EQ(std::stoull(one.out.substr(alone + 10)), std::stoull(one.out.substr(update + 10)));
   WriteTree(workspace, "old3", {{{"a.txt/inner.txt", "i"}}, {}});
   const ToolRun refused =
       RunTool({"diff", workspace.Text("old1"), workspace.Text("old3"), workspace.Text("new")});
