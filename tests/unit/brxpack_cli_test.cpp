@@ -357,7 +357,7 @@ TEST(BrxpackCliTest, ChoosesTheStubsArchitecture) {
       {{"list", "--json", "@a.exe"}, 0, "\"stubArch\":\"x86\"", ""},
       {{"list", "--json", "@u.brx"}, 0, "\"stubArch\":null", ""},
       {{"verify", "@e.exe"}, 0, "@e.exe: stub: x86 (PE32, i386)\n", ""},
-      {{"verify", "--json", "@b.exe"}, 0, "\"notes\":[],\"stubArch\":\"x64\"}", ""},
+      {{"verify", "--json", "@b.exe"}, 0, "\"notes\":[],\"stubArch\":\"x64\"}]}", ""},
       {{"verify", "@PATCH.EXE"}, 1, "executable\n@PATCH.EXE: stub: x86 (PE32, i386)\n", ""},
       {{"verify", "@ODD.EXE"}, 1, "refuses it: no trailer: the last eight bytes", ""},
   };

@@ -274,7 +274,7 @@ TEST(DiffTest, MergesABaseFromAnotherFolder) {
       DiffBuildSimulate(workspace,
                         "[target]\narch = 'x64'\n" + std::string(kBase).substr(9) +
                             "[[file]]\nsource = 'extra.txt'\ninstall = 'extra.txt'\n"
-                            "[remove]\npaths = ['cache.db', 'tmp.db']\n",
+                            "[remove]\npaths = ['cache.db', 'tmp.db']\n[package]\nlevel = 3\n",
                         "expected");
   EXPECT_EQ(run.code, 0) << run.out << run.err;
   const std::string manifest = workspace.Read("out/update.toml");
@@ -282,6 +282,7 @@ TEST(DiffTest, MergesABaseFromAnotherFolder) {
   const Result<Manifest> merged = ReadManifestFile(workspace.Path("out/update.toml"));
   ASSERT_TRUE(merged.ok()) << merged.error();
   EXPECT_EQ(merged->arch, StubArch::kX64);
+  EXPECT_EQ(merged->level, 3);
   EXPECT_EQ(merged->script.removals,
             (std::vector<std::string>{"cache.db", "tmp.db", "logs\\old.log", "logs"}));
 }

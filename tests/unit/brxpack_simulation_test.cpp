@@ -129,6 +129,21 @@ TEST(SimulatedWindowsTest, KeepsTheRulesOfWindows) {
                 w.Read("app/Data/new.txt") == "hello";
        },
        "", ""},
+      {"a write view shows what the file holds",
+       [](Windows& h, const Workspace&) {
+         const brx::Handle file = h.CreateFileForWriting("C:\\App\\new.txt");
+         bool shown = true;
+         for (const bool first : {true, false}) {
+           const brx::Handle mapping = h.CreateMapping(file, brx::MapAccess::kWrite, 5);
+           uint8_t* view = h.MapView(mapping, brx::MapAccess::kWrite);
+           if (view == nullptr) return false;
+           if (first) std::memcpy(view, "hello", 5);
+           shown = shown && std::memcmp(view, "hello", 5) == 0;
+           shown = shown && h.UnmapView(view) && h.Close(mapping);
+         }
+         return shown && h.Close(file);
+       },
+       "app/new.txt", ""},
       {"CreateDirectory takes 247 characters, no more",
        [](Windows& h, const Workspace&) {
          return h.CreateFolder(PathOfLength(247).c_str()) &&
