@@ -423,15 +423,17 @@ test::ToolRun RunToolWithLimit(const std::vector<std::string>& arguments, int re
           message.substr(first + 1, second - first - 1), message.substr(second + 1)};
 }
 
+// An update at patch level 1 that installs the folder 2.0.
+constexpr char kUpdateTo20[] =
+    "[target]\nregistry_key = 'SOFTWARE\\Pub\\App'\npatch_level = 1\n[payload]\nfolder = '2.0'\n";
+
 // Tests that a write the host itself refuses (here a file-size limit, as a
 // full disk refuses it) ends simulate with exit 2 naming the path and the
 // error, whether it meets the copy of the release or the installation's own
 // writes, and never with a verdict on the result.
 TEST(SimulateTest, EndsOnAHostWriteFailure) {
   Workspace workspace;
-  workspace.Write("update.toml",
-                  "[target]\nregistry_key = 'SOFTWARE\\Pub\\App'\npatch_level = 1\n"
-                  "[payload]\nfolder = '2.0'\n");
+  workspace.Write("update.toml", kUpdateTo20);
   workspace.Write("small/app.exe", "MZ");
   workspace.Write("large/app.exe", "MZ");
   workspace.Write("large/data.bin", std::string(96 * 1024, 'd'));
@@ -466,9 +468,7 @@ TEST(SimulateTest, EndsOnAHostWriteFailure) {
 // of more files than the process may hold open is copied and proven.
 TEST(SimulateTest, CopiesMoreFilesThanItMayHoldOpen) {
   Workspace workspace;
-  workspace.Write("update.toml",
-                  "[target]\nregistry_key = 'SOFTWARE\\Pub\\App'\npatch_level = 1\n"
-                  "[payload]\nfolder = '2.0'\n");
+  workspace.Write("update.toml", kUpdateTo20);
   for (const char* release : {"1.0", "2.0"}) {
     workspace.Write(std::string(release) + "/app.exe", "MZ");
     for (int i = 0; i < 64; ++i)
