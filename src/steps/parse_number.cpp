@@ -2,15 +2,14 @@
 
 namespace brx {
 
-namespace {
-
-// Digit value, or -1 for a character that is no hexadecimal digit.
 int HexDigitValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
 }
+
+namespace {
 
 // Bytes below "!" read as signed: control characters, the blank, and every
 // byte from 0x80 up.

@@ -15,4 +15,7 @@ int32_t ParseNumber(const char* text);
 // does not change the value; only the last eight digits count.
 int32_t ParseHex(const char* text);
 
+// A hexadecimal digit's value, or -1 for any other character.
+int HexDigitValue(char c);
+
 }  // namespace brx

@@ -1,15 +1,8 @@
 #include "brxpack/contents/hex_text.h"
 
-namespace brxpack {
+#include "steps/parse_number.h"
 
-namespace {
-int DigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-}  // namespace
+namespace brxpack {
 
 std::optional<std::vector<uint8_t>> BytesFromHex(std::string_view text) {
   std::vector<uint8_t> bytes;
@@ -19,7 +12,7 @@ std::optional<std::vector<uint8_t>> BytesFromHex(std::string_view text) {
       if (high >= 0) return std::nullopt;  // a digit pair may not be split
       continue;
     }
-    const int value = DigitValue(c);
+    const int value = brx::HexDigitValue(c);
     if (value < 0) return std::nullopt;
     if (high < 0) {
       high = value;

@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "package/entry_lookup.h"
 #include "package/memory_range.h"
 #include "package/reader.h"
 
@@ -30,7 +31,11 @@ class SectionBytes {
 
 // An entry of an opened package produced by the installer's extraction;
 // nothing when it does not give exactly its size.
-std::optional<SectionBytes> ProduceEntry(const brx::Package& package,
-                                         const brx::DirectoryEntry& entry);
+inline std::optional<SectionBytes> ProduceEntry(const brx::Package& package,
+                                                const brx::DirectoryEntry& entry) {
+  std::vector<uint8_t> bytes(entry.size);
+  if (!brx::ExtractEntry(package, entry, bytes.data())) return std::nullopt;
+  return SectionBytes(bytes);
+}
 
 }  // namespace brxpack

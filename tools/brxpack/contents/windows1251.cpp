@@ -76,23 +76,14 @@ constexpr std::array<uint8_t, 256> kFolded = MakeFoldTable();
 std::optional<char32_t> NextUtf8Character(std::string_view text, size_t* position) {
   const auto byte = [&](size_t at) { return static_cast<uint8_t>(text[at]); };
   const uint8_t lead = byte(*position);
-  size_t length = 0;
-  char32_t value = 0;
   if (lead < 0x80) {
     ++*position;
     return lead;
-  } else if ((lead & 0xE0) == 0xC0) {
-    length = 2;
-    value = lead & 0x1F;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3;
-    value = lead & 0x0F;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4;
-    value = lead & 0x07;
-  } else {
-    return std::nullopt;
   }
+  // Leads 0xC0-0xDF, 0xE0-0xEF and 0xF0-0xF7 begin two, three and four bytes.
+  if (lead < 0xC0 || lead > 0xF7) return std::nullopt;
+  const size_t length = lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+  char32_t value = lead & (0x7F >> length);
   if (*position + length > text.size()) return std::nullopt;
   for (size_t i = 1; i < length; ++i) {
     if ((byte(*position + i) & 0xC0) != 0x80) return std::nullopt;
@@ -109,18 +100,13 @@ std::optional<char32_t> NextUtf8Character(std::string_view text, size_t* positio
 void AppendUtf8(char32_t c, std::string& out) {
   if (c < 0x80) {
     out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | c >> 6);
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | c >> 12);
-    out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | c >> 18);
-    out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-    out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
+    return;
+  }
+  // The lead byte carries the count of continuation bytes as its high bits.
+  const int continuations = c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+  out += static_cast<char>(0xFF00 >> (continuations + 1) | c >> (6 * continuations));
+  for (int shift = 6 * (continuations - 1); shift >= 0; shift -= 6) {
+    out += static_cast<char>(0x80 | (c >> shift & 0x3F));
   }
 }
 
