@@ -141,7 +141,7 @@ Result<std::string> ComposeDiffManifest(const DiffManifestRequest& request) {
   if (request.base) {
     // Read here for its clashes with the diff; every reader of the manifest
     // merges it again (manifest_base.h).
-    Result<Manifest> base = ReadBaseManifest(*request.base, paths->found);
+    Result<Manifest> base = ReadManifestFile(*request.base, &paths->found);
     if (!base.ok()) return base.TakeError();
     text +=
         "\n# The base says what two folders cannot ([target], [startup], commands, registry\n"

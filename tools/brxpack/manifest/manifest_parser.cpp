@@ -4,9 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <fstream>
 #include <initializer_list>
-#include <sstream>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -18,6 +16,7 @@
 #include "brxpack/contents/section_checks.h"
 #include "brxpack/contents/windows1251.h"
 #include "brxpack/host/host_path.h"
+#include "brxpack/host/whole_file.h"
 #include "brxpack/manifest/compression_level.h"
 #include "brxpack/manifest/manifest_base.h"
 #include "brxpack/manifest/registry_terms.h"
@@ -80,10 +79,6 @@ class TableReader {
       : table_(table), prefix_(std::move(prefix)), problems_(problems) {}
 
   std::string Field(std::string_view key) const { return prefix_ + std::string(key); }
-  // "file[2].source[3]": the list's item numbered from 1.
-  std::string Item(std::string_view key, size_t index) const {
-    return Field(key) + "[" + std::to_string(index + 1) + "]";
-  }
   // "FILE:LINE:COLUMN: file[2]": where the table starts, and its name.
   std::string Where() const {
     std::string name = prefix_;
@@ -145,20 +140,15 @@ class TableReader {
   // empty item, which would end the list where it stands, among others).
   std::vector<std::string> PathList(std::string_view key, PathUse use) {
     std::vector<std::string> items;
-    const toml::array* array = Array(key, true);
-    for (size_t i = 0; array != nullptr && i < array->size(); ++i) {
-      const toml::node& item = *array->get(i);
-      const std::string field = Item(key, i);
-      if (!item.is_string()) {
-        problems_.Add(item.source(), field, "must be a text in quotes");
-      } else if (item.as_string()->get().empty()) {
-        problems_.Add(item.source(), field, "is empty, which would end the list early");
-      } else {
-        problems_.CheckTaken(&item, field);
-        if (std::optional<std::string> text = Convert(item, field, item.as_string()->get())) {
-          items.push_back(WithBackslashes(std::move(*text)));
-          Judge(item, field, items.back(), PackagePathProblem(items.back(), use));
-        }
+    for (const auto& [node, utf8, field] : Utf8List(key, true)) {
+      if (utf8.empty()) {
+        problems_.Add(node->source(), field, "is empty, which would end the list early");
+        continue;
+      }
+      problems_.CheckTaken(node, field);
+      if (std::optional<std::string> text = Convert(*node, field, utf8)) {
+        items.push_back(WithBackslashes(std::move(*text)));
+        Judge(*node, field, items.back(), PackagePathProblem(items.back(), use));
       }
     }
     return items;
@@ -167,9 +157,7 @@ class TableReader {
   // A list of paths below a host folder, each with its place for messages.
   std::vector<PayloadPick> Picks(std::string_view key) {
     std::vector<PayloadPick> picks;
-    size_t number = 0;
-    for (const auto& [node, path] : Utf8List(key)) {
-      const std::string field = Field(key) + "[" + std::to_string(++number) + "]";
+    for (const auto& [node, path, field] : Utf8List(key, false)) {
       if (path.empty()) {
         problems_.Add(node->source(), field, "must be a path in quotes");
         continue;
@@ -179,17 +167,23 @@ class TableReader {
     return picks;
   }
 
-  // A list of texts as they are (UTF-8); nothing when the key is absent.
-  std::vector<std::pair<const toml::node*, std::string>> Utf8List(std::string_view key) {
-    std::vector<std::pair<const toml::node*, std::string>> items;
-    const toml::array* array = Array(key, false);
-    if (array == nullptr) return items;
-    for (size_t i = 0; i < array->size(); ++i) {
+  // The texts of a list as they are (UTF-8), each with its node and field
+  // ("file[2].source[3]"); nothing when the key is absent.
+  struct ListText {
+    const toml::node* node;
+    std::string text;
+    std::string field;
+  };
+  std::vector<ListText> Utf8List(std::string_view key, bool required) {
+    std::vector<ListText> items;
+    const toml::array* array = Array(key, required);
+    for (size_t i = 0; array != nullptr && i < array->size(); ++i) {
       const toml::node& item = *array->get(i);
+      std::string field = Field(key) + "[" + std::to_string(i + 1) + "]";
       if (item.is_string()) {
-        items.emplace_back(&item, item.as_string()->get());
+        items.push_back({&item, item.as_string()->get(), std::move(field)});
       } else {
-        problems_.Add(item.source(), Item(key, i), "must be a text in quotes");
+        problems_.Add(item.source(), field, "must be a text in quotes");
       }
     }
     return items;
@@ -361,13 +355,12 @@ void ReadPayload(const toml::table& root, Manifest& manifest, Problems& problems
   payload.rules.followLinks = reader->Boolean("symlinks").value_or(false);
   for (const auto& [key, patterns] : {std::pair{"exclude", &payload.rules.exclude},
                                       std::pair{"include", &payload.rules.include}}) {
-    const auto items = reader->Utf8List(key);
-    for (size_t i = 0; i < items.size(); ++i) {
-      Result<PathPattern> pattern = PathPattern::Parse(items[i].second);
+    for (const auto& [node, text, field] : reader->Utf8List(key, false)) {
+      Result<PathPattern> pattern = PathPattern::Parse(text);
       if (pattern.ok()) {
         patterns->push_back(std::move(*pattern));
       } else {
-        problems.Add(items[i].first->source(), reader->Item(key, i), pattern.error());
+        problems.Add(node->source(), field, pattern.error());
       }
     }
   }
@@ -561,17 +554,18 @@ void ReadBrand(const toml::table& root, Manifest& manifest, Problems& problems) 
 
 Result<Manifest> WithBase(Manifest manifest, const std::string& base) {
   const std::filesystem::path named = PathFromManifest(base);
-  Result<Manifest> read =
-      ReadBaseManifest((manifest.folder / named).lexically_normal(), TakenBy(manifest));
+  const TakenPaths taken = TakenBy(manifest);
+  Result<Manifest> read = ReadManifestFile((manifest.folder / named).lexically_normal(), &taken);
   if (!read.ok()) return read.TakeError();
   Status merged = MergeBase(manifest, std::move(*read), named.parent_path());
   if (!merged.ok()) return merged.TakeError();
   return manifest;
 }
 
-// taken: set when reading a base, the paths the manifest naming it uses.
-Result<Manifest> Parse(std::string_view text, const std::filesystem::path& path,
-                       const TakenPaths* taken) {
+}  // namespace
+
+Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::path& path,
+                               const TakenPaths* taken) {
   const std::string shownPath = Utf8FromPath(path);
   toml::table root;
   try {
@@ -624,32 +618,15 @@ Result<Manifest> Parse(std::string_view text, const std::filesystem::path& path,
   return manifest;
 }
 
-Result<Manifest> ParseFile(const std::filesystem::path& path, const TakenPaths* taken) {
+Result<Manifest> ReadManifestFile(const std::filesystem::path& path, const TakenPaths* taken) {
   std::error_code error;
   if (std::filesystem::is_directory(path, error)) {
     return Error{Utf8FromPath(path) + ": a folder; build takes the manifest file (such as " +
                  Utf8FromPath(path / "brxpack.toml") + ")"};
   }
-  std::ifstream stream(path, std::ios::binary);
-  if (!stream) return Error{Utf8FromPath(path) + ": cannot open: " + LastSystemErrorText()};
-  std::ostringstream text;
-  text << stream.rdbuf();
-  if (stream.bad()) return Error{Utf8FromPath(path) + ": cannot read: " + LastSystemErrorText()};
-  return Parse(text.str(), path, taken);
-}
-
-}  // namespace
-
-Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::path& path) {
-  return Parse(text, path, nullptr);
-}
-
-Result<Manifest> ReadManifestFile(const std::filesystem::path& path) {
-  return ParseFile(path, nullptr);
-}
-
-Result<Manifest> ReadBaseManifest(const std::filesystem::path& path, const TakenPaths& taken) {
-  return ParseFile(path, &taken);
+  Result<std::vector<uint8_t>> bytes = ReadWholeFile(path, std::nullopt);
+  if (!bytes.ok()) return bytes.TakeError();
+  return ParseManifest({reinterpret_cast<const char*>(bytes->data()), bytes->size()}, path, taken);
 }
 
 }  // namespace brxpack

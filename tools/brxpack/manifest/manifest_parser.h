@@ -12,15 +12,15 @@
 
 namespace brxpack {
 
-Result<Manifest> ReadManifestFile(const std::filesystem::path& path);
+// With `taken`, a base manifest: one without [payload] or a base of its
+// own, none of whose installed, created or removed paths `taken` holds (each
+// clash on a line naming the base's field and what holds the path).
+Result<Manifest> ReadManifestFile(const std::filesystem::path& path,
+                                  const TakenPaths* taken = nullptr);
 
 // The same from text already in memory; `path` names it in messages and
 // gives the folder that relative paths start from.
-Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::path& path);
-
-// A base manifest: one without [payload] or a base of its own, none of
-// whose installed, created or removed paths `taken` holds (each clash on a
-// line naming the base's field and what holds the path).
-Result<Manifest> ReadBaseManifest(const std::filesystem::path& path, const TakenPaths& taken);
+Result<Manifest> ParseManifest(std::string_view text, const std::filesystem::path& path,
+                               const TakenPaths* taken = nullptr);
 
 }  // namespace brxpack

@@ -1,6 +1,9 @@
 #include "brxpack/manifest/registry_terms.h"
 
+#include <algorithm>
+
 #include "package/section_readers.h"
+#include "steps/parse_number.h"
 
 namespace brxpack {
 
@@ -47,12 +50,8 @@ bool IsCleanNumberText(std::string_view text) {
   std::string_view digits = negative ? text.substr(1) : text;
   if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
     digits.remove_prefix(2);
-    if (digits.size() > 8) return false;
-    for (const char c : digits) {
-      const bool hex = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-      if (!hex) return false;
-    }
-    return true;
+    return digits.size() <= 8 && std::all_of(digits.begin(), digits.end(),
+                                              [](char c) { return brx::HexDigitValue(c) >= 0; });
   }
   if (digits.empty() || digits.size() > 10) return false;
   int64_t value = 0;
