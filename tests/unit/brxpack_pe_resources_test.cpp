@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "brxpack/manifest/manifest_parser.h"
-#include "brxpack/reading/brand_recovery.h"
+#include "brxpack/reading/manifest_export.h"
 #include "brxpack/stub/authenticode.h"
 #include "brxpack/stub/brand.h"
 #include "brxpack/stub/brand_version_info.h"

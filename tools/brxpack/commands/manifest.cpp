@@ -3,7 +3,6 @@
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/output_file.h"
 #include "brxpack/host/output_guard.h"
-#include "brxpack/reading/brand_recovery.h"
 #include "brxpack/reading/manifest_export.h"
 #include "brxpack/reading/package_file.h"
 
