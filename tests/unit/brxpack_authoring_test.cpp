@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "brxpack/stub/authenticode.h"
-#include "brxpack/contents/hex_text.h"
+#include "brxpack/contents/display_text.h"
 #include "brxpack/manifest/registry_terms.h"
 #include "package/format.h"
 #include "support/package_samples.h"

@@ -1,8 +1,11 @@
 #pragma once
 // Package texts (Windows-1251) shown on a UTF-8 terminal or written into a
-// manifest.
+// manifest, and bytes as hexadecimal text for sections carried byte for byte.
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace brxpack {
 
@@ -29,5 +32,12 @@ std::string Enclosed(char quote, std::string_view text);
 // read for paths with backslashes) when it can be one, else a basic string
 // with escapes.
 std::string TomlString(std::string_view utf8);
+
+// Pairs of hexadecimal digits; blanks and line breaks between pairs are
+// ignored. Nothing for any other character or an odd digit count.
+std::optional<std::vector<uint8_t>> BytesFromHex(std::string_view text);
+
+// Lines of `perLine` bytes, pairs separated by blanks, each line ended by "\n".
+std::string HexFromBytes(const std::vector<uint8_t>& bytes, size_t perLine);
 
 }  // namespace brxpack

@@ -25,15 +25,9 @@ enum class PathUse {
   kProgram,        // a command's program relative to the program's folder
 };
 
-// Why the path (Windows-1251) must not be used, or nothing. Refused: an
-// empty path, a control character, a leading separator, a colon (drive or
-// stream), a ".." component, a component ending in a dot or a space (which
-// Windows drops, "." among them), a Windows device name with or without an
-// extension (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, any case), a
-// character Windows refuses in names, a trailing separator for a file or
-// program, a "/" (see WithBackslashes), and a path that fits no program
-// folder, not even "C:\": a file with its ".bak" and its folder, a folder,
-// a removal within what Windows' ANSI calls take.
+// Why the path (Windows-1251) must not be used, or nothing: a path that
+// could leave the folder, name a device, lose characters in Windows' hands,
+// or fit below no program folder, not even "C:\" (a file with its ".bak").
 std::optional<std::string> PackagePathProblem(std::string_view path, PathUse use);
 
 // A warning for a path that PackagePathProblem lets through but a longer

@@ -11,7 +11,6 @@
 
 #include "brxpack/contents/closest_name.h"
 #include "brxpack/contents/display_text.h"
-#include "brxpack/contents/hex_text.h"
 #include "brxpack/contents/package_path.h"
 #include "brxpack/contents/section_checks.h"
 #include "brxpack/contents/windows1251.h"

@@ -8,7 +8,6 @@
 
 #include "brxpack/contents/display_text.h"
 #include "brxpack/contents/folded_name.h"
-#include "brxpack/contents/hex_text.h"
 #include "brxpack/contents/package_path.h"
 #include "brxpack/contents/section_bytes.h"
 #include "brxpack/contents/windows1251.h"
