@@ -1,13 +1,16 @@
 // brxpack diff: the manifest of the update that turns one or several
 // release folders into another, with the figures of what it takes and
 // leaves out.
+#include <algorithm>
+#include <optional>
 #include <system_error>
 
 #include "brxpack/commands/command.h"
+#include "brxpack/contents/package_path.h"
+#include "brxpack/contents/windows1251.h"
 #include "brxpack/diff/diff_manifest.h"
 #include "brxpack/diff/diff_report.h"
 #include "brxpack/diff/release_diff.h"
-#include "brxpack/diff/release_names.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/output_file.h"
 #include "brxpack/host/output_guard.h"
@@ -61,6 +64,82 @@ Status CheckManifestOutput(const DiffOptions& options, const fs::path& manifestP
   inputs.folders = options.releases;
   if (!options.base.empty()) inputs.files.emplace_back(options.base, "the base");
   return CheckOutputs({manifestPath}, inputs);
+}
+
+// The package path of a release's relative path, or why there is none.
+Result<std::string> PackagePathOf(const std::string& relative) {
+  // "/" alone joins the host's names, so a backslash lies within one.
+  if (relative.find('\\') != std::string::npos) {
+    return Error{
+        "holds '\\', which Windows refuses in names (the installer would take it for a "
+        "separator)"};
+  }
+  Result<std::string> ansi = Utf8ToWindows1251(relative);
+  if (!ansi.ok()) return ansi.TakeError();
+  return WithBackslashes(std::move(*ansi));
+}
+
+std::optional<std::string> NameProblem(const std::string& relative, PathUse use) {
+  Result<std::string> path = PackagePathOf(relative);
+  if (!path.ok()) return path.error();
+  return PackagePathProblem(*path, use);
+}
+
+bool Below(const std::string& path, const std::vector<std::string>& folders) {
+  return std::any_of(folders.begin(), folders.end(), [&](const std::string& folder) {
+    return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+           path[folder.size()] == '/';
+  });
+}
+
+void WarnOfLength(const std::string& relative, PathUse use, const char* what,
+                  std::vector<std::string>& warnings) {
+  Result<std::string> path = PackagePathOf(relative);
+  if (!path.ok()) return;  // refused by AddReleaseNameProblems before the diff
+  if (std::optional<std::string> warning = PathLengthWarning(*path, use)) {
+    warnings.push_back("'" + relative + "' (" + what + ") " + *warning);
+  }
+}
+
+// Adds to `problems` one line per file or folder of the release whose name
+// the package cannot hold or the installer must not use: a name without a
+// Windows-1251 form, a host name holding "\" (which would split it into
+// folders), and whatever PackagePathProblem refuses for its use (`files`:
+// installed files for NEW, removals for an old release; folders likewise).
+// What lies below a refused folder is not listed again.
+void AddReleaseNameProblems(const PayloadTree& tree, const std::string& release, PathUse files,
+                            PathUse folders, std::vector<std::string>& problems) {
+  std::vector<std::string> refusedFolders;
+  // Lists the problem of `relative`, if it has one, and says whether it has.
+  const auto refused = [&](const std::string& relative, PathUse use) {
+    if (Below(relative, refusedFolders)) return false;
+    const std::optional<std::string> problem = NameProblem(relative, use);
+    if (problem) problems.push_back("'" + relative + "' in " + release + ": " + *problem);
+    return problem.has_value();
+  };
+  for (const std::string& folder : tree.folders) {
+    if (refused(folder, folders)) refusedFolders.push_back(folder);
+  }
+  for (const PayloadFile& file : tree.files) refused(file.relative, files);
+}
+
+// The paths the update names that a long program folder would push past
+// Windows' limits (PathLengthWarning).
+void AddDiffLengthWarnings(const ReleaseDiff& update, std::vector<std::string>& warnings) {
+  for (const auto* files : {&update.changed, &update.added}) {
+    for (const DiffFile& file : *files) {
+      WarnOfLength(file.path, PathUse::kInstalledFile, "installed", warnings);
+    }
+  }
+  for (const std::string& folder : update.newFolders) {
+    WarnOfLength(folder, PathUse::kFolder, "created", warnings);
+  }
+  for (const DiffFile& file : update.removed) {
+    WarnOfLength(file.path, PathUse::kRemoval, "removed", warnings);
+  }
+  for (const std::string& folder : update.removedFolders) {
+    WarnOfLength(folder, PathUse::kRemoval, "removed", warnings);
+  }
 }
 
 // Every name of every release at once, so one run shows all that needs
