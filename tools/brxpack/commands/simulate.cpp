@@ -105,13 +105,11 @@ Result<std::vector<fs::path>> OutputFolders(const SimulateOptions& options) {
 }
 
 Status CheckOptions(const SimulateOptions& options) {
-  std::error_code error;
-  for (const fs::path& installed : options.installed) {
-    if (!fs::is_directory(installed, error))
-      return Error{Utf8FromPath(installed) + ": no such folder"};
-  }
-  if (!options.expect.empty() && !fs::is_directory(options.expect, error)) {
-    return Error{Utf8FromPath(options.expect) + ": no such folder"};
+  std::vector<fs::path> folders = options.installed;
+  if (!options.expect.empty()) folders.push_back(options.expect);
+  for (const fs::path& folder : folders) {
+    std::error_code error;
+    if (!fs::is_directory(folder, error)) return Error{Utf8FromPath(folder) + ": no such folder"};
   }
   if (options.levels.size() > 1 && options.levels.size() != options.installed.size()) {
     return Error{"--patch-level is given " + std::to_string(options.levels.size()) + " times for " +
@@ -175,10 +173,7 @@ int RunSimulate(const SimulateOptions& options, Console& console) {
     console.out << "\n";
     PrintVerdicts(runs, options, console);
   }
-  for (const SimulatedRelease& run : runs) {
-    if (!run.ok()) return kExitRunFailed;
-  }
-  return kExitOk;
+  return AllOk(runs) ? kExitOk : kExitRunFailed;
 }
 
 void AddOptions(CLI::App& parser, SimulateOptions& options) {

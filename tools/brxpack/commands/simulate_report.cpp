@@ -1,5 +1,7 @@
 #include "brxpack/commands/simulate_report.h"
 
+#include <algorithm>
+
 #include "brxpack/contents/display_text.h"
 #include "brxpack/contents/folded_name.h"
 #include "brxpack/contents/windows1251.h"
@@ -147,6 +149,11 @@ void WriteRun(const SimulatedRelease& run, const SimulateOptions& options, JsonW
 
 }  // namespace
 
+bool AllOk(const std::vector<SimulatedRelease>& runs) {
+  return std::all_of(runs.begin(), runs.end(),
+                     [](const SimulatedRelease& run) { return run.ok(); });
+}
+
 void PrintRunText(const SimulatedRelease& run, const SimulateOptions& options, Console& console) {
   const SimulationReport& report = run.report;
   console.out << "simulate  " << Utf8FromPath(options.package) << " on "
@@ -199,9 +206,7 @@ void PrintRunsJson(const std::vector<SimulatedRelease>& runs, const SimulateOpti
   json.Field("package", Utf8FromPath(options.package));
   json.Field("expect",
              options.expect.empty() ? std::nullopt : std::optional(Utf8FromPath(options.expect)));
-  bool ok = true;
-  for (const SimulatedRelease& run : runs) ok = ok && run.ok();
-  json.Field("ok", ok);
+  json.Field("ok", AllOk(runs));
   json.Key("runs");
   json.BeginArray();
   for (const SimulatedRelease& run : runs) WriteRun(run, options, json);

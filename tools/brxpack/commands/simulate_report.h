@@ -37,6 +37,8 @@ struct SimulatedRelease {
   bool ok() const { return report.succeeded && (!differences || differences->empty()); }
 };
 
+bool AllOk(const std::vector<SimulatedRelease>& runs);
+
 // The run's texts, boxes, commands and registry writes, its result and its
 // comparison with --expect.
 void PrintRunText(const SimulatedRelease& run, const SimulateOptions& options, Console& console);
