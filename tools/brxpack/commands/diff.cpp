@@ -92,21 +92,10 @@ bool Below(const std::string& path, const std::vector<std::string>& folders) {
   });
 }
 
-void WarnOfLength(const std::string& relative, PathUse use, const char* what,
-                  std::vector<std::string>& warnings) {
-  Result<std::string> path = PackagePathOf(relative);
-  if (!path.ok()) return;  // refused by AddReleaseNameProblems before the diff
-  if (std::optional<std::string> warning = PathLengthWarning(*path, use)) {
-    warnings.push_back("'" + relative + "' (" + what + ") " + *warning);
-  }
-}
-
-// Adds to `problems` one line per file or folder of the release whose name
-// the package cannot hold or the installer must not use: a name without a
-// Windows-1251 form, a host name holding "\" (which would split it into
-// folders), and whatever PackagePathProblem refuses for its use (`files`:
-// installed files for NEW, removals for an old release; folders likewise).
-// What lies below a refused folder is not listed again.
+// Adds to `problems` one line per name of the release that the package
+// cannot hold (no Windows-1251 form, or a "\" that would split it into
+// folders) or that PackagePathProblem refuses for its use; what lies below a
+// refused folder is not listed again.
 void AddReleaseNameProblems(const PayloadTree& tree, const std::string& release, PathUse files,
                             PathUse folders, std::vector<std::string>& problems) {
   std::vector<std::string> refusedFolders;
@@ -126,20 +115,18 @@ void AddReleaseNameProblems(const PayloadTree& tree, const std::string& release,
 // The paths the update names that a long program folder would push past
 // Windows' limits (PathLengthWarning).
 void AddDiffLengthWarnings(const ReleaseDiff& update, std::vector<std::string>& warnings) {
-  for (const auto* files : {&update.changed, &update.added}) {
-    for (const DiffFile& file : *files) {
-      WarnOfLength(file.path, PathUse::kInstalledFile, "installed", warnings);
+  const auto warn = [&warnings](const std::string& relative, PathUse use, const char* what) {
+    Result<std::string> path = PackagePathOf(relative);
+    if (!path.ok()) return;  // refused by CheckReleaseNames before the diff
+    if (std::optional<std::string> warning = PathLengthWarning(*path, use)) {
+      warnings.push_back("'" + relative + "' (" + what + ") " + *warning);
     }
-  }
-  for (const std::string& folder : update.newFolders) {
-    WarnOfLength(folder, PathUse::kFolder, "created", warnings);
-  }
-  for (const DiffFile& file : update.removed) {
-    WarnOfLength(file.path, PathUse::kRemoval, "removed", warnings);
-  }
-  for (const std::string& folder : update.removedFolders) {
-    WarnOfLength(folder, PathUse::kRemoval, "removed", warnings);
-  }
+  };
+  for (const DiffFile& file : update.changed) warn(file.path, PathUse::kInstalledFile, "installed");
+  for (const DiffFile& file : update.added) warn(file.path, PathUse::kInstalledFile, "installed");
+  for (const std::string& folder : update.newFolders) warn(folder, PathUse::kFolder, "created");
+  for (const DiffFile& file : update.removed) warn(file.path, PathUse::kRemoval, "removed");
+  for (const std::string& path : update.removedFolders) warn(path, PathUse::kRemoval, "removed");
 }
 
 // Every name of every release at once, so one run shows all that needs
