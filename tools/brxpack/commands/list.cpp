@@ -136,11 +136,10 @@ std::vector<EntryRow> Rows(const brx::Package& package) {
   std::vector<EntryRow> rows;
   rows.reserve(package.entryCount());
   for (uint32_t i = 0; i < package.entryCount(); ++i) {
-    EntryRow row{&package.directory[i], "", false, {}};
     const brx::DirectoryEntry& entry = package.directory[i];
+    EntryRow& row = rows.emplace_back(EntryRow{&entry, "", false, {}});
     if (!entry.IsSection()) {
       row.installed = (file++)->installed;
-      rows.push_back(std::move(row));
       continue;
     }
     row.repeated = !sectionsSeen.insert(FoldedName(entry.name)).second;
@@ -149,7 +148,6 @@ std::vector<EntryRow> Rows(const brx::Package& package) {
     const std::optional<SectionBytes> payload = ProduceEntry(package, entry);
     row.lines =
         payload ? DescribeSection(entry.name, *payload) : std::vector<std::string>{"(damaged)"};
-    rows.push_back(std::move(row));
   }
   return rows;
 }

@@ -77,8 +77,7 @@ Result<DiffPackageSizes> MeasureDiffPackages(const ReleasesDiff& diff,
   const auto parse = [&](const std::string& manifest) {
     return ParseManifest(manifest + (sizes.standInTarget ? kStandInTarget : ""), manifestPath);
   };
-  // Every package as build writes it, at one level, into one scratch folder;
-  // progress is drawn on a terminal unless -q.
+  // Every package as build writes it, at one level, into one scratch folder.
   const auto size = [&](const Manifest& manifest, const std::string& what) {
     return PackageSize(manifest, sizes.level, threads, scratch->path(), ProgressOn(console, what));
   };
