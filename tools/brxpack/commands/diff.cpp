@@ -49,11 +49,6 @@ Result<PayloadRules> RulesOf(const DiffOptions& options) {
   return rules;
 }
 
-bool ChangesNothing(const ReleaseDiff& update) {
-  return update.changed.empty() && update.added.empty() && update.removed.empty() &&
-         update.removedFolders.empty() && update.newFolders.empty();
-}
-
 // A manifest written into a release would be taken as one of its files by
 // the next diff or build; one written over the base destroys it.
 Status CheckManifestOutput(const DiffOptions& options, const fs::path& manifestPath) {
@@ -188,6 +183,7 @@ int RunDiff(const DiffOptions& options, Console& console) {
   if (!names.ok()) return Refuse(console, names.error());
   Result<ReleasesDiff> diff = DiffReleases(older, *newer);
   if (!diff.ok()) return Refuse(console, diff.error());
+  const ReleaseDiff& update = diff->update;
 
   std::error_code error;
   const fs::path manifestPath = options.output.empty() ? fs::current_path(error) / "update.toml"
@@ -196,7 +192,7 @@ int RunDiff(const DiffOptions& options, Console& console) {
   if (!outputFits.ok()) return Refuse(console, outputFits.error());
   const std::string outputShown = Utf8FromPath(options.output);
   const DiffManifestRequest request{
-      .diff = &diff->update,
+      .diff = &update,
       .olderShown = olderShown,
       .newerShown = newerShown,
       .manifestShown = options.output.empty() ? "update.toml" : outputShown,
@@ -208,9 +204,10 @@ int RunDiff(const DiffOptions& options, Console& console) {
       .symlinks = options.symlinks};
   Result<std::string> text = ComposeDiffManifest(request);
   if (!text.ok()) return Refuse(console, text.error());
-  std::vector<std::string> warnings = diff->update.notes;
-  AddDiffLengthWarnings(diff->update, warnings);
-  if (ChangesNothing(diff->update)) {
+  std::vector<std::string> warnings = update.notes;
+  AddDiffLengthWarnings(update, warnings);
+  if (update.changed.empty() && update.added.empty() && update.removed.empty() &&
+      update.removedFolders.empty() && update.newFolders.empty()) {
     warnings.push_back(
         "NEW has nothing that the old releases lack or hold otherwise: the update "
         "changes no file or folder");
@@ -226,7 +223,7 @@ int RunDiff(const DiffOptions& options, Console& console) {
     const Status written = WriteOutputFile(manifestPath, text->data(), text->size());
     if (!written.ok()) return Refuse(console, written.error());
     if (!console.quiet && !options.json)
-      console.out << "brxpack: wrote " << outputShown << ": " << DiffSummary(diff->update) << "\n";
+      console.out << "brxpack: wrote " << outputShown << ": " << DiffSummary(update) << "\n";
   }
   std::optional<DiffPackageSizes> sizes;
   if (options.stats) {
