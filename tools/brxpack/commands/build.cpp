@@ -219,9 +219,7 @@ void AddOptions(CLI::App& parser, BuildOptions& options) {
   AddPath(parser, "--exe", options.exe,
           "Also write the self-applying executable (with only --exe, no package file is "
           "written)");
-  AddStubOptions(parser, options.stub,
-                 "The installer's program for --exe (default: the one brxpack --version names)",
-                 "the manifest's [target] arch, or x86");
+  AddStubOptions(parser, options.stub, " for --exe", "the manifest's [target] arch, or x86");
   CLI::Option* level =
       parser
           .add_option("--level", options.level,

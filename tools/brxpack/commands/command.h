@@ -81,9 +81,11 @@ struct StubOptions {
   std::filesystem::path stub;  // empty: the one brxpack --version names
   std::string arch;            // "x86" or "x64"; empty: `archDefault` below
 };
-inline void AddStubOptions(CLI::App& parser, StubOptions& options, const std::string& stubHelp,
+// `use`: what the stub is for, when the command says it (" for --exe").
+inline void AddStubOptions(CLI::App& parser, StubOptions& options, const std::string& use,
                            const std::string& archDefault) {
-  AddPath(parser, "--stub", options.stub, stubHelp);
+  AddPath(parser, "--stub", options.stub,
+          "The installer's program" + use + " (default: the one brxpack --version names)");
   parser
       .add_option("--arch", options.arch,
                   "The stub's architecture: x86, or x64 for a program that records itself in "
