@@ -47,7 +47,6 @@ CommandRun Define(CLI::App& parser) {
   return [options](Console& console) { return run(*options, console); };
 }
 
-// The commands, each defined in its own file.
 extern const Command kBuildCommand, kExeCommand, kBrandCommand, kListCommand, kVerifyCommand,
     kExtractCommand, kManifestCommand, kDiffCommand, kSimulateCommand;
 

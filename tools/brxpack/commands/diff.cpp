@@ -81,12 +81,6 @@ Result<std::string> PackagePathOf(const std::string& relative) {
   return WithBackslashes(std::move(*ansi));
 }
 
-std::optional<std::string> NameProblem(const std::string& relative, PathUse use) {
-  Result<std::string> path = PackagePathOf(relative);
-  if (!path.ok()) return path.error();
-  return PackagePathProblem(*path, use);
-}
-
 bool Below(const std::string& path, const std::vector<std::string>& folders) {
   return std::any_of(folders.begin(), folders.end(), [&](const std::string& folder) {
     return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
@@ -104,7 +98,9 @@ void AddReleaseNameProblems(const PayloadTree& tree, const std::string& release,
   // Lists the problem of `relative`, if it has one, and says whether it has.
   const auto refused = [&](const std::string& relative, PathUse use) {
     if (Below(relative, refusedFolders)) return false;
-    const std::optional<std::string> problem = NameProblem(relative, use);
+    const Result<std::string> path = PackagePathOf(relative);
+    const std::optional<std::string> problem =
+        path.ok() ? PackagePathProblem(*path, use) : std::optional(path.error());
     if (problem) problems.push_back("'" + relative + "' in " + release + ": " + *problem);
     return problem.has_value();
   };

@@ -265,11 +265,7 @@ int RunList(const ListOptions& options, Console& console) {
   Result<OpenedPackage> opened = OpenPackageForReading(options.file);
   if (!opened.ok()) return Refuse(console, opened.error());
   const std::vector<EntryRow> rows = Rows(opened->package());
-  if (options.json) {
-    PrintJson(*opened, rows, console);
-  } else {
-    PrintText(*opened, rows, console);
-  }
+  (options.json ? PrintJson : PrintText)(*opened, rows, console);
   return kExitOk;
 }
 
