@@ -45,9 +45,7 @@ int RunBrand(const BrandOptions& options, Console& console) {
 void AddOptions(CLI::App& parser, BrandOptions& options) {
   AddPath(parser, "MANIFEST", options.manifest, "The manifest file")->required();
   AddPath(parser, "-o,--output", options.output, "The program to write")->required();
-  AddStubOptions(parser, options.stub,
-                 "The installer's program (default: the one brxpack --version names)",
-                 "the manifest's [target] arch, or x86");
+  AddStubOptions(parser, options.stub, "", "the manifest's [target] arch, or x86");
 }
 
 }  // namespace

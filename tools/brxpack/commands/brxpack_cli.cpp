@@ -72,21 +72,6 @@ std::optional<std::string> UnknownCommand(const std::vector<std::string>& argume
   return "'" + word + "' is not a command; the commands are " + listed + " (brxpack --help)";
 }
 
-struct OptionNames {
-  std::vector<std::string> all;      // every spelling taken, hidden ones too
-  std::vector<std::string> visible;  // the ones worth suggesting
-};
-
-void AddNames(const CLI::App& app, OptionNames& names) {
-  for (const CLI::Option* option : app.get_options()) {
-    for (const std::string& name : option->get_lnames()) {
-      names.all.push_back("--" + name);
-      if (!option->get_group().empty()) names.visible.push_back("--" + name);
-    }
-    for (const std::string& name : option->get_snames()) names.all.push_back("-" + name);
-  }
-}
-
 bool LooksLikeOption(const std::string& argument) {
   if (argument.size() < 2 || argument[0] != '-') return false;
   return argument[1] == '-' || std::isalpha(static_cast<unsigned char>(argument[1]));
@@ -98,20 +83,30 @@ bool LooksLikeOption(const std::string& argument) {
 // option is known.
 std::optional<std::string> UnknownOption(CLI::App& app, const std::string& command,
                                          const std::vector<std::string>& arguments) {
-  OptionNames names;
-  AddNames(app, names);
+  std::vector<std::string> all;      // every spelling taken, hidden ones too
+  std::vector<std::string> visible;  // the ones worth suggesting
+  const auto addNames = [&all, &visible](const CLI::App& parser) {
+    for (const CLI::Option* option : parser.get_options()) {
+      for (const std::string& name : option->get_lnames()) {
+        all.push_back("--" + name);
+        if (!option->get_group().empty()) visible.push_back("--" + name);
+      }
+      for (const std::string& name : option->get_snames()) all.push_back("-" + name);
+    }
+  };
+  addNames(app);
   if (!command.empty()) {
-    if (const CLI::App* chosen = app.get_subcommand_ptr(command).get()) AddNames(*chosen, names);
+    if (const CLI::App* chosen = app.get_subcommand_ptr(command).get()) addNames(*chosen);
   }
   for (const std::string& argument : arguments) {
     if (argument == "--") break;  // the rest are values
     if (!LooksLikeOption(argument)) continue;
     const std::string name = argument.substr(0, argument.find('='));
-    if (std::find(names.all.begin(), names.all.end(), name) != names.all.end()) continue;
+    if (std::find(all.begin(), all.end(), name) != all.end()) continue;
     // "-qo": several short flags at once are CLI11's to judge.
     if (name[1] != '-' && name.size() > 2) continue;
     return name + " is not an option of brxpack" + (command.empty() ? "" : " " + command) +
-           DidYouMean(name, names.visible);
+           DidYouMean(name, visible);
   }
   return std::nullopt;
 }

@@ -76,17 +76,13 @@ std::filesystem::path PackagePath(const BuildOptions& options, const Manifest& m
   return path.replace_extension(".brx");
 }
 
-uint64_t InputBytes(const PackagePlan& plan) {
-  uint64_t total = 0;
-  for (const PlannedFile& file : plan.files) total += file.size;
-  return total;
-}
-
 // Streams the package behind whatever the output already holds, drawing
 // progress on a terminal.
 Result<std::vector<WrittenEntry>> WriteEntries(const Build& build, AtomicOutputFile& output,
                                                Console& console) {
-  ProgressMeter progress(ProgressOn(console, "building"), InputBytes(build.plan));
+  uint64_t total = 0;
+  for (const PlannedFile& file : build.plan.files) total += file.size;
+  ProgressMeter progress(ProgressOn(console, "building"), total);
   StreamWriterOptions options = build.writer;
   options.progress = &progress;
   Result<std::vector<WrittenEntry>> written = WritePackageStream(build.entries, options, output);
@@ -223,9 +219,7 @@ void AddOptions(CLI::App& parser, BuildOptions& options) {
   AddPath(parser, "--exe", options.exe,
           "Also write the self-applying executable (with only --exe, no package file is "
           "written)");
-  AddStubOptions(parser, options.stub,
-                 "The installer's program for --exe (default: the one brxpack --version names)",
-                 "the manifest's [target] arch, or x86");
+  AddStubOptions(parser, options.stub, " for --exe", "the manifest's [target] arch, or x86");
   CLI::Option* level =
       parser
           .add_option("--level", options.level,

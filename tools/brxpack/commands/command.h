@@ -47,7 +47,6 @@ CommandRun Define(CLI::App& parser) {
   return [options](Console& console) { return run(*options, console); };
 }
 
-// The commands, each defined in its own file.
 extern const Command kBuildCommand, kExeCommand, kBrandCommand, kListCommand, kVerifyCommand,
     kExtractCommand, kManifestCommand, kDiffCommand, kSimulateCommand;
 
@@ -81,9 +80,11 @@ struct StubOptions {
   std::filesystem::path stub;  // empty: the one brxpack --version names
   std::string arch;            // "x86" or "x64"; empty: `archDefault` below
 };
-inline void AddStubOptions(CLI::App& parser, StubOptions& options, const std::string& stubHelp,
+// `use`: what the stub is for, when the command says it (" for --exe").
+inline void AddStubOptions(CLI::App& parser, StubOptions& options, const std::string& use,
                            const std::string& archDefault) {
-  AddPath(parser, "--stub", options.stub, stubHelp);
+  AddPath(parser, "--stub", options.stub,
+          "The installer's program" + use + " (default: the one brxpack --version names)");
   parser
       .add_option("--arch", options.arch,
                   "The stub's architecture: x86, or x64 for a program that records itself in "

@@ -1,16 +1,26 @@
 // brxpack diff: the manifest of the update that turns one or several
-// release folders into another, with the figures of what it takes and
-// leaves out.
+// release folders into another; with --stats what it changes in each old
+// release and what its package weighs, written by build's own writer; with
+// --json all of it as one object for scripts.
+#include <algorithm>
+#include <cstdint>
+#include <optional>
 #include <system_error>
 
 #include "brxpack/commands/command.h"
+#include "brxpack/contents/package_path.h"
+#include "brxpack/contents/windows1251.h"
 #include "brxpack/diff/diff_manifest.h"
-#include "brxpack/diff/diff_report.h"
 #include "brxpack/diff/release_diff.h"
-#include "brxpack/diff/release_names.h"
+#include "brxpack/host/byte_size.h"
 #include "brxpack/host/host_path.h"
+#include "brxpack/host/json_writer.h"
 #include "brxpack/host/output_file.h"
 #include "brxpack/host/output_guard.h"
+#include "brxpack/host/scratch_folder.h"
+#include "brxpack/manifest/compression_level.h"
+#include "brxpack/manifest/manifest_parser.h"
+#include "brxpack/package/package_size.h"
 
 namespace brxpack {
 
@@ -46,11 +56,6 @@ Result<PayloadRules> RulesOf(const DiffOptions& options) {
   return rules;
 }
 
-bool ChangesNothing(const ReleaseDiff& update) {
-  return update.changed.empty() && update.added.empty() && update.removed.empty() &&
-         update.removedFolders.empty() && update.newFolders.empty();
-}
-
 // A manifest written into a release would be taken as one of its files by
 // the next diff or build; one written over the base destroys it.
 Status CheckManifestOutput(const DiffOptions& options, const fs::path& manifestPath) {
@@ -61,6 +66,65 @@ Status CheckManifestOutput(const DiffOptions& options, const fs::path& manifestP
   inputs.folders = options.releases;
   if (!options.base.empty()) inputs.files.emplace_back(options.base, "the base");
   return CheckOutputs({manifestPath}, inputs);
+}
+
+// The package path of a release's relative path, or why there is none.
+Result<std::string> PackagePathOf(const std::string& relative) {
+  // "/" alone joins the host's names, so a backslash lies within one.
+  if (relative.find('\\') != std::string::npos) {
+    return Error{
+        "holds '\\', which Windows refuses in names (the installer would take it for a "
+        "separator)"};
+  }
+  Result<std::string> ansi = Utf8ToWindows1251(relative);
+  if (!ansi.ok()) return ansi.TakeError();
+  return WithBackslashes(std::move(*ansi));
+}
+
+bool Below(const std::string& path, const std::vector<std::string>& folders) {
+  return std::any_of(folders.begin(), folders.end(), [&](const std::string& folder) {
+    return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+           path[folder.size()] == '/';
+  });
+}
+
+// Adds to `problems` one line per name of the release that the package
+// cannot hold (no Windows-1251 form, or a "\" that would split it into
+// folders) or that PackagePathProblem refuses for its use; what lies below a
+// refused folder is not listed again.
+void AddReleaseNameProblems(const PayloadTree& tree, const std::string& release, PathUse files,
+                            PathUse folders, std::vector<std::string>& problems) {
+  std::vector<std::string> refusedFolders;
+  // Lists the problem of `relative`, if it has one, and says whether it has.
+  const auto refused = [&](const std::string& relative, PathUse use) {
+    if (Below(relative, refusedFolders)) return false;
+    const Result<std::string> path = PackagePathOf(relative);
+    const std::optional<std::string> problem =
+        path.ok() ? PackagePathProblem(*path, use) : std::optional(path.error());
+    if (problem) problems.push_back("'" + relative + "' in " + release + ": " + *problem);
+    return problem.has_value();
+  };
+  for (const std::string& folder : tree.folders) {
+    if (refused(folder, folders)) refusedFolders.push_back(folder);
+  }
+  for (const PayloadFile& file : tree.files) refused(file.relative, files);
+}
+
+// The paths the update names that a long program folder would push past
+// Windows' limits (PathLengthWarning).
+void AddDiffLengthWarnings(const ReleaseDiff& update, std::vector<std::string>& warnings) {
+  const auto warn = [&warnings](const std::string& relative, PathUse use, const char* what) {
+    Result<std::string> path = PackagePathOf(relative);
+    if (!path.ok()) return;  // refused by CheckReleaseNames before the diff
+    if (std::optional<std::string> warning = PathLengthWarning(*path, use)) {
+      warnings.push_back("'" + relative + "' (" + what + ") " + *warning);
+    }
+  };
+  for (const DiffFile& file : update.changed) warn(file.path, PathUse::kInstalledFile, "installed");
+  for (const DiffFile& file : update.added) warn(file.path, PathUse::kInstalledFile, "installed");
+  for (const std::string& folder : update.newFolders) warn(folder, PathUse::kFolder, "created");
+  for (const DiffFile& file : update.removed) warn(file.path, PathUse::kRemoval, "removed");
+  for (const std::string& path : update.removedFolders) warn(path, PathUse::kRemoval, "removed");
 }
 
 // Every name of every release at once, so one run shows all that needs
@@ -90,6 +154,187 @@ void NoteLeftOut(const PayloadTree& tree, const std::string& shown, Console& con
   console.err << "brxpack: note: left out of " << shown
               << ", as from every payload folder (simulate --expect passes over them too): "
               << names << "\n";
+}
+
+struct DiffPackageSizes {
+  int level = 0;               // the level every package was written at
+  bool standInTarget = false;  // no base: a stand-in [target] took its place
+  uint64_t update = 0;         // the update's package
+  uint64_t full = 0;           // a package of every file of NEW
+  // An update from each old release alone, in their order (with one
+  // release, the update itself).
+  std::vector<uint64_t> alone;
+};
+
+// A manifest without [target] cannot be planned; its sections weigh a few
+// bytes, so the figures stand in for the target the publisher will give.
+constexpr char kStandInTarget[] = "\n[target]\nregistry_key = 'SOFTWARE\\P\\P'\npatch_level = 1\n";
+
+std::string Files(const DiffTally& tally) {
+  return Counted(tally.files, "file", "files") + ", " + ReadableSize(tally.bytes);
+}
+
+std::string Row(const std::string& indent, const char* what, const std::string& figures) {
+  std::string row = what;
+  row.resize(10, ' ');
+  return indent + row + figures + "\n";
+}
+
+// What the update does to a release: its files and folders.
+void PrintChanges(const ReleaseDiff& diff, const std::string& indent, std::ostream& out) {
+  const size_t folders = diff.removedFolders.size();
+  out << Row(indent, "unchanged", Files(diff.unchanged))
+      << Row(indent, "changed", Files(Tally(diff.changed)))
+      << Row(indent, "new", Files(Tally(diff.added)))
+      << Row(indent, "removed",
+             Files(Tally(diff.removed)) +
+                 (folders == 0 ? ""
+                               : ", and " + Counted(folders, "folder", "folders") + " left empty"));
+}
+
+uint64_t Percent(uint64_t part, uint64_t whole) {
+  return whole == 0 ? 0 : part * 100 / whole;
+}
+
+void FileList(JsonWriter& json, const char* name, const std::vector<DiffFile>& files) {
+  json.Key(name);
+  json.BeginArray();
+  for (const DiffFile& file : files) {
+    json.BeginObject();
+    json.Field("path", file.path);
+    json.Field("size", file.size);
+    if (!file.note.empty()) json.Field("note", file.note);
+    json.EndObject();
+  }
+  json.EndArray();
+}
+
+void Figures(JsonWriter& json, const char* name, const DiffTally& tally) {
+  json.Key(name);
+  json.BeginObject();
+  json.Field("files", tally.files);
+  json.Field("bytes", tally.bytes);
+  json.EndObject();
+}
+
+// Writes the update's package (from its manifest `text`), with several old
+// releases an update from each alone (composed from `request` for
+// comparison), and a full package of NEW, and gives their sizes.
+Result<DiffPackageSizes> MeasureDiffPackages(const ReleasesDiff& diff,
+                                             const DiffManifestRequest& request,
+                                             const std::string& text, const fs::path& manifestPath,
+                                             unsigned threads, Console& console) {
+  DiffPackageSizes sizes;
+  sizes.standInTarget = !request.base.has_value();
+  Result<ScratchFolder> scratch = ScratchFolder::Create("brxpack-diff-");
+  if (!scratch.ok()) return scratch.TakeError();
+  const auto parse = [&](const std::string& manifest) {
+    return ParseManifest(manifest + (sizes.standInTarget ? kStandInTarget : ""), manifestPath);
+  };
+  // Every package as build writes it, at one level, into one scratch folder.
+  const auto size = [&](const Manifest& manifest, const std::string& what) {
+    return PackageSize(manifest, sizes.level, threads, scratch->path(), ProgressOn(console, what));
+  };
+  Result<Manifest> update = parse(text);
+  if (!update.ok()) return update.TakeError();
+  // The manifest's level wins, as in build.
+  sizes.level = update->level.value_or(kDefaultCompressionLevel);
+  Result<uint64_t> updateSize = size(*update, "measuring the update");
+  if (!updateSize.ok()) return updateSize.TakeError();
+  sizes.update = *updateSize;
+
+  for (size_t i = 0; diff.releases.size() > 1 && i < diff.releases.size(); ++i) {
+    const std::string& name = request.olderShown[i];
+    DiffManifestRequest single = request;
+    single.diff = &diff.releases[i];
+    single.olderShown = {name};
+    Result<std::string> aloneText = ComposeDiffManifest(single);
+    if (!aloneText.ok()) return aloneText.TakeError();
+    Result<Manifest> aloneManifest = parse(*aloneText);
+    if (!aloneManifest.ok()) return aloneManifest.TakeError();
+    Result<uint64_t> aloneSize =
+        size(*aloneManifest, "measuring the update from " + name + " alone");
+    if (!aloneSize.ok()) return aloneSize.TakeError();
+    sizes.alone.push_back(*aloneSize);
+  }
+  if (diff.releases.size() == 1) sizes.alone.push_back(sizes.update);
+
+  Manifest full = *update;
+  if (full.payload) full.payload->only.reset();
+  Result<uint64_t> fullSize = size(full, "measuring a full package of NEW");
+  if (!fullSize.ok()) return fullSize.TakeError();
+  sizes.full = *fullSize;
+  return sizes;
+}
+
+// The figures as text: what the update changes in each old release and
+// what the packages weigh.
+void PrintDiffStats(const ReleasesDiff& diff, const DiffManifestRequest& request,
+                    const DiffPackageSizes& sizes, std::ostream& out) {
+  if (diff.releases.size() == 1) PrintChanges(diff.update, "", out);
+  for (size_t i = 0; diff.releases.size() > 1 && i < diff.releases.size(); ++i) {
+    const ReleaseDiff& alone = diff.releases[i];
+    const std::string& name = request.olderShown[i];
+    out << "from " << name << "\n";
+    PrintChanges(alone, "  ", out);
+    out << Row(
+        "  ", "carried",
+        Files(Carried(diff.update, alone)) + " that " + name + " holds as NEW does, written again");
+    out << Row("  ", "package",
+               ReadableSize(sizes.alone[i]) + " for an update from " + name +
+                   " alone; this one is " + ReadableSize(sizes.update) + " (" +
+                   std::to_string(Percent(sizes.update, sizes.alone[i])) + "%)");
+  }
+  out << "package   " << ReadableSize(sizes.update) << ", against " << ReadableSize(sizes.full)
+      << " for a full package of NEW (" << Percent(sizes.update, sizes.full)
+      << "%): both written by build's own writer at level " << sizes.level
+      << ", with the manifest's sections" << (sizes.standInTarget ? " and a stand-in [target]" : "")
+      << "; the full one takes every file of NEW\n";
+}
+
+// output: the manifest file written, or none when the manifest text goes
+// into the object itself. sizes: what --stats measured, when it was given.
+void PrintDiffJson(const ReleasesDiff& diff, const std::vector<std::string>& olderShown,
+                   const std::optional<std::string>& output, const std::string& manifest,
+                   const DiffPackageSizes* sizes, std::ostream& out) {
+  JsonWriter json(out);
+  json.BeginObject();
+  json.Field("output", output);
+  if (!output) json.Field("manifest", manifest);
+  const ReleaseDiff& update = diff.update;
+  FileList(json, "changed", update.changed);
+  FileList(json, "new", update.added);
+  FileList(json, "removed", update.removed);
+  json.Field("newFolders", update.newFolders);
+  json.Field("removedFolders", update.removedFolders);
+  Figures(json, "unchanged", update.unchanged);
+  json.Field("notes", update.notes);
+  json.Key("releases");
+  json.BeginArray();
+  for (size_t i = 0; i < diff.releases.size() && i < olderShown.size(); ++i) {
+    const ReleaseDiff& alone = diff.releases[i];
+    json.BeginObject();
+    json.Field("old", olderShown[i]);
+    Figures(json, "changed", Tally(alone.changed));
+    Figures(json, "new", Tally(alone.added));
+    Figures(json, "removed", Tally(alone.removed));
+    Figures(json, "unchanged", alone.unchanged);
+    Figures(json, "carried", Carried(update, alone));
+    if (sizes != nullptr && i < sizes->alone.size()) json.Field("package", sizes->alone[i]);
+    json.EndObject();
+  }
+  json.EndArray();
+  if (sizes != nullptr) {
+    json.Key("stats");
+    json.BeginObject();
+    json.Field("level", static_cast<int64_t>(sizes->level));
+    json.Field("package", sizes->update);
+    json.Field("fullPackage", sizes->full);
+    json.Field("standInTarget", sizes->standInTarget);
+    json.EndObject();
+  }
+  json.EndObject();
+  out << "\n";
 }
 
 int RunDiff(const DiffOptions& options, Console& console) {
@@ -122,6 +367,7 @@ int RunDiff(const DiffOptions& options, Console& console) {
   if (!names.ok()) return Refuse(console, names.error());
   Result<ReleasesDiff> diff = DiffReleases(older, *newer);
   if (!diff.ok()) return Refuse(console, diff.error());
+  const ReleaseDiff& update = diff->update;
 
   std::error_code error;
   const fs::path manifestPath = options.output.empty() ? fs::current_path(error) / "update.toml"
@@ -130,7 +376,7 @@ int RunDiff(const DiffOptions& options, Console& console) {
   if (!outputFits.ok()) return Refuse(console, outputFits.error());
   const std::string outputShown = Utf8FromPath(options.output);
   const DiffManifestRequest request{
-      .diff = &diff->update,
+      .diff = &update,
       .olderShown = olderShown,
       .newerShown = newerShown,
       .manifestShown = options.output.empty() ? "update.toml" : outputShown,
@@ -142,9 +388,10 @@ int RunDiff(const DiffOptions& options, Console& console) {
       .symlinks = options.symlinks};
   Result<std::string> text = ComposeDiffManifest(request);
   if (!text.ok()) return Refuse(console, text.error());
-  std::vector<std::string> warnings = diff->update.notes;
-  AddDiffLengthWarnings(diff->update, warnings);
-  if (ChangesNothing(diff->update)) {
+  std::vector<std::string> warnings = update.notes;
+  AddDiffLengthWarnings(update, warnings);
+  if (update.changed.empty() && update.added.empty() && update.removed.empty() &&
+      update.removedFolders.empty() && update.newFolders.empty()) {
     warnings.push_back(
         "NEW has nothing that the old releases lack or hold otherwise: the update "
         "changes no file or folder");
@@ -160,7 +407,7 @@ int RunDiff(const DiffOptions& options, Console& console) {
     const Status written = WriteOutputFile(manifestPath, text->data(), text->size());
     if (!written.ok()) return Refuse(console, written.error());
     if (!console.quiet && !options.json)
-      console.out << "brxpack: wrote " << outputShown << ": " << DiffSummary(diff->update) << "\n";
+      console.out << "brxpack: wrote " << outputShown << ": " << DiffSummary(update) << "\n";
   }
   std::optional<DiffPackageSizes> sizes;
   if (options.stats) {

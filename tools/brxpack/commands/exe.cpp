@@ -48,8 +48,7 @@ int RunExe(const ExeOptions& options, Console& console) {
 void AddOptions(CLI::App& parser, ExeOptions& options) {
   AddPath(parser, "PACKAGE", options.package, "The package file")->required();
   AddPath(parser, "-o,--output", options.output, "The executable to write")->required();
-  AddStubOptions(parser, options.stub,
-                 "The installer's program (default: the one brxpack --version names)", "x86");
+  AddStubOptions(parser, options.stub, "", "x86");
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // brxpack extract: the file entries written under their installed names
 // below a folder, on several threads. Existing files are kept unless
 // --force; the first file that cannot be written stops the run (exit 2).
+#include <algorithm>
+
 #include "brxpack/commands/command.h"
 #include "brxpack/host/byte_size.h"
 #include "brxpack/host/host_path.h"
@@ -51,8 +53,7 @@ int RunExtract(const ExtractOptions& options, Console& console) {
     }
     if (outcome.error.empty()) continue;  // not started: a write had failed
     console.err << "brxpack: " << opened->file.shown << ": " << outcome.error << "\n";
-    if (outcome.damaged && exitCode == kExitOk) exitCode = kExitDamaged;
-    if (!outcome.damaged) exitCode = kExitBadInput;
+    exitCode = outcome.damaged ? std::max(exitCode, kExitDamaged) : kExitBadInput;
   }
   if (console.quiet) return exitCode;
   console.out << "brxpack: extracted " << written << " of "

@@ -43,63 +43,43 @@ std::vector<std::string> StartupLines(const SectionBytes& payload) {
           "question  " + QuotedForDisplay(message.question)};
 }
 
-std::vector<std::string> NameTableLines(const SectionBytes& payload) {
+// One line per item the reader takes from the payload; `none` when it takes
+// none.
+template <typename Item, typename Read, typename Describe>
+std::vector<std::string> ItemLines(const SectionBytes& payload, Read read, Describe describe,
+                                   const char* none) {
   std::vector<std::string> lines;
   brx::PayloadCursor cursor(payload.range());
-  brx::NamePair pair;
-  while (brx::ReadNamePair(cursor, &pair) == brx::ReadStep::kItem) {
-    lines.push_back(PlainPath(pair.source) + "  ->  " + PlainPath(pair.installed));
-  }
-  if (lines.empty()) lines.push_back("(no pairs)");
+  Item item;
+  while (read(cursor, &item) == brx::ReadStep::kItem) lines.push_back(describe(item));
+  if (lines.empty()) lines.push_back(none);
   return lines;
 }
 
-std::vector<std::string> TextListLines(const SectionBytes& payload) {
-  std::vector<std::string> lines;
-  brx::PayloadCursor cursor(payload.range());
-  const char* item;
-  while (brx::ReadListItem(cursor, &item) == brx::ReadStep::kItem) lines.push_back(PlainPath(item));
-  if (lines.empty()) lines.push_back("(empty list)");
-  return lines;
+std::string NamePairLine(const brx::NamePair& pair) {
+  return PlainPath(pair.source) + "  ->  " + PlainPath(pair.installed);
 }
 
-std::vector<std::string> CommandLines(const SectionBytes& payload) {
-  std::vector<std::string> lines;
-  brx::PayloadCursor cursor(payload.range());
-  brx::CommandRecord record;
-  while (brx::ReadCommandRecord(cursor, &record) == brx::ReadStep::kItem) {
-    std::string how = (record.flags & brx::kCommandWait) ? "wait" : "no wait";
-    how += (record.flags & brx::kCommandRelative) ? ", in the target folder" : ", path as given";
-    lines.push_back(PlainPath(record.program) + "  arguments " +
-                    QuotedForDisplay(record.arguments) + "  (" + how + ")");
-  }
-  if (lines.empty()) lines.push_back("(no commands)");
-  return lines;
+std::string CommandLine(const brx::CommandRecord& record) {
+  std::string how = (record.flags & brx::kCommandWait) ? "wait" : "no wait";
+  how += (record.flags & brx::kCommandRelative) ? ", in the target folder" : ", path as given";
+  return PlainPath(record.program) + "  arguments " + QuotedForDisplay(record.arguments) + "  (" +
+         how + ")";
 }
 
-std::vector<std::string> RegistryTableLines(const SectionBytes& payload) {
-  std::vector<std::string> lines;
-  brx::PayloadCursor cursor(payload.range());
-  brx::RegistryRecord record;
-  while (brx::ReadRegistryRecord(cursor, &record) == brx::ReadStep::kItem) {
-    const std::string root = record.root == brx::kRegistryRootCurrentUser ? "HKCU" : "HKLM";
-    std::string line = record.operation == brx::kRegistryOperationWrite
-                           ? ""
-                           : "(skipped: operation " + std::to_string(record.operation) + ") ";
-    line += root + "\\" + PlainPath(record.key) + "  ";
-    const std::string valueName =
-        record.valueName[0] == '\0' ? "(default)" : QuotedForDisplay(record.valueName);
-    if (record.type == brx::kRegistryTypeNumber) {
-      line += valueName + " = dword " + PlainForDisplay(record.data);
-    } else if (record.type == brx::kRegistryTypeText) {
-      line += valueName + " = string " + QuotedForDisplay(record.data);
-    } else {
-      line += "(key only)";
-    }
-    lines.push_back(line);
-  }
-  if (lines.empty()) lines.push_back("(no values)");
-  return lines;
+std::string RegistryLine(const brx::RegistryRecord& record) {
+  const std::string root = record.root == brx::kRegistryRootCurrentUser ? "HKCU" : "HKLM";
+  std::string line = record.operation == brx::kRegistryOperationWrite
+                         ? ""
+                         : "(skipped: operation " + std::to_string(record.operation) + ") ";
+  line += root + "\\" + PlainPath(record.key) + "  ";
+  const std::string valueName =
+      record.valueName[0] == '\0' ? "(default)" : QuotedForDisplay(record.valueName);
+  if (record.type == brx::kRegistryTypeNumber)
+    return line + valueName + " = dword " + PlainForDisplay(record.data);
+  if (record.type == brx::kRegistryTypeText)
+    return line + valueName + " = string " + QuotedForDisplay(record.data);
+  return line + "(key only)";
 }
 
 std::vector<std::string> DigestLines(const SectionBytes& payload) {
@@ -119,14 +99,19 @@ std::vector<std::string> DescribeSection(const std::string& name, const SectionB
     case brx::SectionKind::kStartupMsg:
       return StartupLines(payload);
     case brx::SectionKind::kNameTable:
-      return NameTableLines(payload);
+      return ItemLines<brx::NamePair>(
+          payload,
+          [](brx::PayloadCursor& c, brx::NamePair* pair) { return brx::ReadNamePair(c, pair); },
+          NamePairLine, "(no pairs)");
     case brx::SectionKind::kFolders:
     case brx::SectionKind::kFilesToRemove:
-      return TextListLines(payload);
+      return ItemLines<const char*>(payload, brx::ReadListItem, PlainPath, "(empty list)");
     case brx::SectionKind::kCommands:
-      return CommandLines(payload);
+      return ItemLines<brx::CommandRecord>(payload, brx::ReadCommandRecord, CommandLine,
+                                           "(no commands)");
     case brx::SectionKind::kRegistryTable:
-      return RegistryTableLines(payload);
+      return ItemLines<brx::RegistryRecord>(payload, brx::ReadRegistryRecord, RegistryLine,
+                                            "(no values)");
     case brx::SectionKind::kDigest:
       return DigestLines(payload);
     case brx::SectionKind::kUnknown:
@@ -151,11 +136,10 @@ std::vector<EntryRow> Rows(const brx::Package& package) {
   std::vector<EntryRow> rows;
   rows.reserve(package.entryCount());
   for (uint32_t i = 0; i < package.entryCount(); ++i) {
-    EntryRow row{&package.directory[i], "", false, {}};
     const brx::DirectoryEntry& entry = package.directory[i];
+    EntryRow& row = rows.emplace_back(EntryRow{&entry, "", false, {}});
     if (!entry.IsSection()) {
       row.installed = (file++)->installed;
-      rows.push_back(std::move(row));
       continue;
     }
     row.repeated = !sectionsSeen.insert(FoldedName(entry.name)).second;
@@ -164,7 +148,6 @@ std::vector<EntryRow> Rows(const brx::Package& package) {
     const std::optional<SectionBytes> payload = ProduceEntry(package, entry);
     row.lines =
         payload ? DescribeSection(entry.name, *payload) : std::vector<std::string>{"(damaged)"};
-    rows.push_back(std::move(row));
   }
   return rows;
 }
@@ -282,11 +265,7 @@ int RunList(const ListOptions& options, Console& console) {
   Result<OpenedPackage> opened = OpenPackageForReading(options.file);
   if (!opened.ok()) return Refuse(console, opened.error());
   const std::vector<EntryRow> rows = Rows(opened->package());
-  if (options.json) {
-    PrintJson(*opened, rows, console);
-  } else {
-    PrintText(*opened, rows, console);
-  }
+  (options.json ? PrintJson : PrintText)(*opened, rows, console);
   return kExitOk;
 }
 

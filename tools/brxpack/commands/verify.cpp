@@ -16,11 +16,6 @@ struct VerifyOptions {
   bool json = false;
 };
 
-int ExitCode(const VerifyReport& report) {
-  if (report.unreadable) return kExitBadInput;
-  return report.problems.empty() ? kExitOk : kExitDamaged;
-}
-
 void PrintText(const VerifyReport& report, Console& console) {
   if (report.unreadable) {
     Refuse(console, *report.unreadable);
@@ -72,9 +67,11 @@ int RunVerify(const VerifyOptions& options, Console& console) {
   std::vector<VerifyReport> reports;
   int exitCode = kExitOk;
   for (const std::filesystem::path& file : options.files) {
-    reports.push_back(VerifyPackage(file));
-    exitCode = std::max(exitCode, ExitCode(reports.back()));
-    if (!options.json) PrintText(reports.back(), console);
+    const VerifyReport& report = reports.emplace_back(VerifyPackage(file));
+    exitCode = std::max(exitCode, report.unreadable         ? kExitBadInput
+                                  : report.problems.empty() ? kExitOk
+                                                            : kExitDamaged);
+    if (!options.json) PrintText(report, console);
   }
   if (options.json) PrintJson(reports, console);
   return exitCode;

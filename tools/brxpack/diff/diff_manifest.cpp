@@ -88,22 +88,18 @@ Result<DiffPaths> DiffPathsOf(const ReleaseDiff& diff) {
   return paths;
 }
 
-// "1.0", "1.0 and 1.1", "1.0, 1.1 and 1.2".
-std::string Listed(const std::vector<std::string>& names) {
-  std::string text;
-  for (size_t i = 0; i < names.size(); ++i) {
-    text += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + names[i];
-  }
-  return text;
-}
-
 std::string Header(const DiffManifestRequest& request) {
   const ReleaseDiff& diff = *request.diff;
+  const std::vector<std::string>& names = request.olderShown;
+  std::string listed;  // "1.0", "1.0 and 1.1", "1.0, 1.1 and 1.2"
   std::string installed;
-  for (const std::string& name : request.olderShown) installed += " --installed " + name;
-  std::string text = "# The update from " + Listed(request.olderShown) + " to " +
-                     request.newerShown + ", written by brxpack diff:\n# " + DiffSummary(diff) +
-                     "; " + Counted(diff.unchanged.files, "unchanged file", "unchanged files") +
+  for (size_t i = 0; i < names.size(); ++i) {
+    listed += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + names[i];
+    installed += " --installed " + names[i];
+  }
+  std::string text = "# The update from " + listed + " to " + request.newerShown +
+                     ", written by brxpack diff:\n# " + DiffSummary(diff) + "; " +
+                     Counted(diff.unchanged.files, "unchanged file", "unchanged files") +
                      " left out.\n# Build it:  brxpack build " + request.manifestShown +
                      " --exe update.exe\n# Prove it:  brxpack simulate update.exe" + installed +
                      " --expect " + request.newerShown + "\n";

@@ -164,15 +164,11 @@ Result<std::vector<Need>> NeedsOf(const PayloadFile& file,
   std::vector<Need> needs;
   size_t candidate = 0;
   for (const PayloadFile* old : found) {
-    if (old == nullptr) {
-      needs.push_back(Need::kMissing);
-    } else if (!(*same)[candidate++]) {
-      needs.push_back(Need::kContents);
-    } else {
-      // A new case is only taken by writing the file anew under its new name.
-      needs.push_back(LastName(old->relative) == LastName(file.relative) ? Need::kNothing
+    // A new case is only taken by writing the file anew under its new name.
+    needs.push_back(old == nullptr                                       ? Need::kMissing
+                    : !(*same)[candidate++]                              ? Need::kContents
+                    : LastName(old->relative) == LastName(file.relative) ? Need::kNothing
                                                                          : Need::kCase);
-    }
   }
   return needs;
 }
