@@ -217,9 +217,7 @@ void WarnOfLengths(const ScriptSections& script, const std::vector<FileCandidate
 }  // namespace
 
 std::string GeneratedEntryName(unsigned number, const std::string& installedPath) {
-  std::string prefix = std::to_string(number);
-  prefix.insert(prefix.begin(), '~');
-  prefix.push_back('~');
+  const std::string prefix = "~" + std::to_string(number) + "~";
   const size_t slash = installedPath.find_last_of("\\/");
   const std::string base =
       slash == std::string::npos ? installedPath : installedPath.substr(slash + 1);
@@ -231,7 +229,6 @@ std::string GeneratedEntryName(unsigned number, const std::string& installedPath
       dot != std::string::npos && base.size() - dot <= 8 ? base.substr(dot) : "";
   return prefix + base.substr(0, room - extension.size()) + extension;
 }
-
 
 Result<PackagePlan> PlanPackage(const Manifest& manifest) {
   std::vector<std::string> problems;

@@ -1,14 +1,13 @@
 #pragma once
 // Turns a manifest into the entries of a package: the encoded script
 // sections and the file entries with their entry names and installed paths.
+#include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
-#include <cstdint>
-#include <filesystem>
-
-#include "brxpack/package/entry_preparation.h"
 #include "brxpack/manifest/manifest.h"
+#include "brxpack/package/package_stream_writer.h"
 #include "brxpack/package/script_sections.h"
 #include "brxpack/result.h"
 
