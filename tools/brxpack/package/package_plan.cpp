@@ -1,6 +1,7 @@
 #include "brxpack/package/package_plan.h"
 
 #include <map>
+#include <set>
 #include <tuple>
 #include <unordered_map>
 #include <unordered_set>
@@ -188,6 +189,20 @@ void RefuseRemovedFiles(const ScriptSections& script, const std::vector<FileCand
                        " is installed by " + *installed->second +
                        ", and removing it after the files would leave the update without it");
   }
+}
+
+// One warning for each section whose name (A to Z folded) an earlier one
+// already has: the installer never reads it.
+std::vector<std::string> RepeatedSectionWarnings(const std::vector<SectionEntry>& sections) {
+  std::vector<std::string> warnings;
+  std::set<std::string> seen;
+  for (const SectionEntry& section : sections) {
+    if (!seen.insert(FoldedName(section.name)).second) {
+      warnings.push_back("section " + ShownName(section.name) +
+                         " repeats an earlier section of that name; the installer never reads it");
+    }
+  }
+  return warnings;
 }
 
 // Paths that fit below C:\ but not below a long program folder.

@@ -1,9 +1,5 @@
 #include "brxpack/package/script_sections.h"
 
-#include <set>
-
-#include "brxpack/contents/display_text.h"
-#include "brxpack/contents/folded_name.h"
 #include "package/section_names.h"
 
 namespace brxpack {
@@ -34,18 +30,6 @@ std::vector<SectionEntry> EncodeScriptSections(
   }
   for (const RawSection& raw : script.raw) sections.push_back({raw.name, raw.bytes});
   return sections;
-}
-
-std::vector<std::string> RepeatedSectionWarnings(const std::vector<SectionEntry>& sections) {
-  std::vector<std::string> warnings;
-  std::set<std::string> seen;
-  for (const SectionEntry& section : sections) {
-    if (!seen.insert(FoldedName(section.name)).second) {
-      warnings.push_back("section " + ShownName(section.name) +
-                         " repeats an earlier section of that name; the installer never reads it");
-    }
-  }
-  return warnings;
 }
 
 }  // namespace brxpack

@@ -19,8 +19,4 @@ struct SectionEntry {
 std::vector<SectionEntry> EncodeScriptSections(
     const ScriptSections& script, const std::vector<std::pair<std::string, std::string>>& pairs);
 
-// One warning for each section whose name (A to Z folded) an earlier one
-// already has: the installer never reads it.
-std::vector<std::string> RepeatedSectionWarnings(const std::vector<SectionEntry>& sections);
-
 }  // namespace brxpack

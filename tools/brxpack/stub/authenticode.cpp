@@ -11,7 +11,6 @@
 #include <openssl/objects.h>
 #include <openssl/pkcs7.h>
 
-#include <cstdio>
 #include <memory>
 #endif
 
@@ -72,10 +71,9 @@ SignatureDigest DigestUnreadable(const std::string& why) {
 
 std::string Hex(const unsigned char* bytes, size_t size) {
   std::string text;
-  char pair[3];
   for (size_t i = 0; i < size; ++i) {
-    std::snprintf(pair, sizeof pair, "%02x", bytes[i]);
-    text += pair;
+    text += "0123456789abcdef"[bytes[i] >> 4];
+    text += "0123456789abcdef"[bytes[i] & 15];
   }
   return text;
 }

@@ -105,20 +105,8 @@ Status ReplaceIcon(std::vector<Resource>& resources, const std::vector<IconImage
   return Status::Ok();
 }
 
-Result<std::vector<IconImage>> ReadBrandIcon(const Brand& brand,
-                                             const std::filesystem::path& folder) {
-  const std::filesystem::path path = folder / brand.icon;
-  const std::string where = brand.where + ".icon: " + Utf8FromPath(path) + ": ";
-  Result<MappedFile> file = MappedFile::Open(path);
-  if (!file.ok()) return Error{brand.where + ".icon: " + file.error()};
-  if (!file->FitsIn32Bits()) return Error{where + "4 GiB or larger"};
-  Result<std::vector<IconImage>> images = ReadIconFile(file->range());
-  if (!images.ok()) return Error{where + images.error()};
-  return images;
-}
-
-}  // namespace
-
+// Fails, saying why, for a file that is no icon or whose directory or
+// images pass its end.
 Result<std::vector<IconImage>> ReadIconFile(brx::MemoryRange file) {
   if (file.size < kHeaderSize || ReadLe16(file.data) != 0 || ReadLe16(file.data + 2) != 1) {
     return Error{"not an icon file (.ico)"};
@@ -140,6 +128,20 @@ Result<std::vector<IconImage>> ReadIconFile(brx::MemoryRange file) {
   }
   return images;
 }
+
+Result<std::vector<IconImage>> ReadBrandIcon(const Brand& brand,
+                                             const std::filesystem::path& folder) {
+  const std::filesystem::path path = folder / brand.icon;
+  const std::string where = brand.where + ".icon: " + Utf8FromPath(path) + ": ";
+  Result<MappedFile> file = MappedFile::Open(path);
+  if (!file.ok()) return Error{brand.where + ".icon: " + file.error()};
+  if (!file->FitsIn32Bits()) return Error{where + "4 GiB or larger"};
+  Result<std::vector<IconImage>> images = ReadIconFile(file->range());
+  if (!images.ok()) return Error{where + images.error()};
+  return images;
+}
+
+}  // namespace
 
 std::vector<uint8_t> IconGroupOf(const std::vector<IconImage>& images,
                                  const std::vector<uint16_t>& ids) {
@@ -188,7 +190,6 @@ std::vector<uint8_t> IconFileOf(const std::vector<IconImage>& images) {
   }
   return file;
 }
-
 
 Result<std::vector<uint8_t>> ApplyBrand(brx::MemoryRange stub, const Brand& brand,
                                         const std::filesystem::path& folder) {

@@ -37,10 +37,6 @@ struct IconImage {
   std::vector<uint8_t> bytes;  // a bitmap or a PNG image, as the file holds it
 };
 
-// Fails, saying why, for a file that is no icon or whose directory or
-// images pass its end.
-Result<std::vector<IconImage>> ReadIconFile(brx::MemoryRange file);
-
 // The icon group resource for these images, stored under `ids` (one each).
 std::vector<uint8_t> IconGroupOf(const std::vector<IconImage>& images,
                                  const std::vector<uint16_t>& ids);
@@ -54,7 +50,7 @@ std::vector<uint16_t> IconGroupIds(brx::MemoryRange group);
 Result<std::vector<IconImage>> IconGroupImages(
     brx::MemoryRange group, const std::function<const std::vector<uint8_t>*(uint16_t)>& imageOf);
 
-// A .ico file holding these images, as ReadIconFile reads it.
+// A .ico file holding these images.
 std::vector<uint8_t> IconFileOf(const std::vector<IconImage>& images);
 
 // The stub with the brand's version information and icon in place of its
