@@ -10,7 +10,6 @@
 #include <optional>
 #include <system_error>
 #include <thread>
-#include <variant>
 
 #include "brxpack/contents/windows1251.h"
 #include "brxpack/host/host_path.h"
@@ -35,22 +34,18 @@ std::string Describe(const EntryToWrite& entry) {
   return entry.fromFile ? Utf8FromPath(entry.file) : "section " + Windows1251ToUtf8(entry.name);
 }
 
-struct PreparedEntry {
-  std::optional<std::string> error;  // set: nothing else is
-  uint64_t size = 0;                 // of the entry's own bytes
-  std::vector<uint8_t> compressed;   // the zlib stream written for it
-};
-
-struct PreparedPiece {
+// A job done: a whole entry's zlib stream, or a piece's deflate data and
+// the Adler-32 of its content.
+struct Prepared {
   std::optional<std::string> error;  // set: nothing else is
   uint64_t size = 0;                 // of the content it covers
-  DeflatedPiece deflated;
+  DeflatedPiece stream;
 };
 
 // Runs `make`, which fills `ready` and says whether its compressor did its
 // part; a failing compressor and memory running out become errors that name
 // the entry.
-template <typename Prepared, typename Make>
+template <typename Make>
 Prepared Prepare(const EntryToWrite& entry, Make make) {
   Prepared ready;
   try {
@@ -65,8 +60,8 @@ Prepared Prepare(const EntryToWrite& entry, Make make) {
 // Reads `entry` and makes its stream with this thread's compressor. Fails,
 // naming the file, for an unreadable file or one that changed since it was
 // listed, content of 4 GiB or more, or memory running out.
-PreparedEntry PrepareEntry(const EntryToWrite& entry, ZlibCompressor& compressor) {
-  return Prepare<PreparedEntry>(entry, [&](PreparedEntry& ready) {
+Prepared PrepareEntry(const EntryToWrite& entry, ZlibCompressor& compressor) {
+  return Prepare(entry, [&](Prepared& ready) {
     // Read here and dropped once compressed: only the stream waits for the writer.
     std::vector<uint8_t> fileBytes;
     const std::vector<uint8_t>* content = &entry.bytes;
@@ -87,9 +82,9 @@ PreparedEntry PrepareEntry(const EntryToWrite& entry, ZlibCompressor& compressor
     // Every entry is a zlib stream, so the installer's Adler-32 check
     // covers every byte; what does not shrink goes into stored blocks, a
     // few bytes per 64 KB more than the bytes themselves.
-    ready.compressed = entry.stored ? compressor.Store(content->data(), ready.size)
-                                    : compressor.CompressOrStore(content->data(), ready.size);
-    return !ready.compressed.empty();
+    ready.stream.bytes = entry.stored ? compressor.Store(content->data(), ready.size)
+                                      : compressor.CompressOrStore(content->data(), ready.size);
+    return !ready.stream.bytes.empty();
   });
 }
 
@@ -97,10 +92,10 @@ PreparedEntry PrepareEntry(const EntryToWrite& entry, ZlibCompressor& compressor
 // `entrySize` bytes, into `buffer` (the thread's own, kept from piece to
 // piece), and deflates it with the thread's compressors. Fails as
 // PrepareEntry does.
-PreparedPiece PreparePiece(const EntryToWrite& entry, uint64_t entrySize, uint32_t index,
-                           ZlibCompressor& compressor, PieceCompressor& pieces,
-                           std::vector<uint8_t>& buffer) {
-  return Prepare<PreparedPiece>(entry, [&](PreparedPiece& ready) {
+Prepared PreparePiece(const EntryToWrite& entry, uint64_t entrySize, uint32_t index,
+                      ZlibCompressor& compressor, PieceCompressor& pieces,
+                      std::vector<uint8_t>& buffer) {
+  return Prepare(entry, [&](Prepared& ready) {
     const uint64_t offset = uint64_t{index} * kPieceSize;
     ready.size = std::min<uint64_t>(kPieceSize, entrySize - offset);
     // Room for a whole piece at once: grown to the first one's size, and
@@ -114,7 +109,7 @@ PreparedPiece PreparePiece(const EntryToWrite& entry, uint64_t entrySize, uint32
     }
     const bool last = offset + ready.size == entrySize;
     return pieces.Deflate(compressor, buffer.data(), buffer.size(), last, entry.stored,
-                          ready.deflated);
+                          ready.stream);
   });
 }
 
@@ -169,16 +164,6 @@ class PreparationPool {
   uint32_t PiecesOf(size_t index) const { return pieces_[index]; }
   // The next job in order, once it is ready; at most once per job: a whole
   // entry, or the next piece of one, as PiecesOf says.
-  PreparedEntry TakeEntry() { return std::get<PreparedEntry>(Take()); }
-  PreparedPiece TakePiece() { return std::get<PreparedPiece>(Take()); }
-
- private:
-  struct Job {
-    size_t entry = 0;
-    uint32_t piece = 0;  // of a pieced entry
-  };
-  using Prepared = std::variant<PreparedEntry, PreparedPiece>;
-
   Prepared Take() {
     Prepared job;
     {
@@ -191,6 +176,12 @@ class PreparationPool {
     changed_.notify_all();
     return job;
   }
+
+ private:
+  struct Job {
+    size_t entry = 0;
+    uint32_t piece = 0;  // of a pieced entry
+  };
 
   void Work() {
     // What the thread keeps from job to job.
@@ -209,10 +200,9 @@ class PreparationPool {
       }
       const Job& job = jobs_[index];
       const EntryToWrite& entry = entries_[job.entry];
-      Prepared prepared =
-          pieces_[job.entry] == 0
-              ? Prepared(PrepareEntry(entry, whole))
-              : Prepared(PreparePiece(entry, sizes_[job.entry], job.piece, whole, pieces, buffer));
+      Prepared prepared = pieces_[job.entry] == 0 ? PrepareEntry(entry, whole)
+                                                  : PreparePiece(entry, sizes_[job.entry],
+                                                                 job.piece, whole, pieces, buffer);
       {
         std::lock_guard<std::mutex> lock(mutex_);
         slots_[index] = std::move(prepared);
@@ -284,11 +274,12 @@ Status Append(const uint8_t* bytes, size_t size, uint64_t offset, WrittenStream&
 // An entry prepared whole: its stream in one write.
 Result<WrittenStream> WriteWhole(PreparationPool& pool, uint64_t offset, AtomicOutputFile& output,
                                  ProgressMeter* progress) {
-  const PreparedEntry ready = pool.TakeEntry();
+  const Prepared ready = pool.Take();
   if (ready.error) return Error{*ready.error};
   WrittenStream stream;
   stream.size = ready.size;
-  Status status = Append(ready.compressed.data(), ready.compressed.size(), offset, stream, output);
+  const std::vector<uint8_t>& bytes = ready.stream.bytes;
+  Status status = Append(bytes.data(), bytes.size(), offset, stream, output);
   if (!status.ok()) return status.TakeError();
   if (progress != nullptr) progress->Advance(ready.size);
   return stream;
@@ -304,11 +295,11 @@ Result<WrittenStream> WritePieces(PreparationPool& pool, size_t index, const Ent
   const std::array<uint8_t, 2> header = PiecedStreamHeader(compression, entry.stored);
   Status status = Append(header.data(), header.size(), offset, stream, output);
   for (uint32_t piece = 0; status.ok() && piece < pool.PiecesOf(index); ++piece) {
-    const PreparedPiece ready = pool.TakePiece();
+    const Prepared ready = pool.Take();
     if (ready.error) return Error{*ready.error};
-    const std::vector<uint8_t>& bytes = ready.deflated.bytes;
+    const std::vector<uint8_t>& bytes = ready.stream.bytes;
     status = Append(bytes.data(), bytes.size(), offset, stream, output);
-    contentAdler32 = brx::CombineAdler32(contentAdler32, ready.deflated.contentAdler32, ready.size);
+    contentAdler32 = brx::CombineAdler32(contentAdler32, ready.stream.contentAdler32, ready.size);
     stream.size += ready.size;
     if (progress != nullptr) progress->Advance(ready.size);
   }
