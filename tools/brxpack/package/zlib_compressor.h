@@ -40,7 +40,6 @@ inline constexpr size_t kStoredBlockSize = 65535;
 // stored block per 65,535 bytes or part of them, at least one.
 size_t StoredStreamSize(size_t size);
 
-// Not thread-safe: one per thread.
 class ZlibCompressor {
  public:
   explicit ZlibCompressor(Compression compression);

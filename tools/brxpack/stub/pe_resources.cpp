@@ -28,9 +28,9 @@ struct PeHeaders {
   uint32_t sectionAlignment;
   uint32_t fileAlignment;
   std::vector<uint32_t> directories;  // their addresses, as many as declared, at most 16
-  std::vector<PeSection> sections;       // in address order
-  uint32_t sectionsEnd;                  // where the last section's file bytes end
-  size_t resources = 0;                  // the resource section's index in `sections`
+  std::vector<PeSection> sections;    // in address order
+  uint32_t sectionsEnd;               // where the last section's file bytes end
+  size_t resources = 0;               // the resource section's index in `sections`
 };
 
 // Fields of a section's record.
@@ -116,7 +116,6 @@ Result<PeHeaders> ReadPeHeaders(brx::MemoryRange image) {
   }
   return headers;
 }
-
 
 // How far a section reaches in memory: linkers that leave VirtualSize at 0
 // mean the file's bytes.
