@@ -231,6 +231,34 @@ void WarnOfLengths(const ScriptSections& script, const std::vector<FileCandidate
 
 }  // namespace
 
+std::vector<SectionEntry> EncodeScriptSections(
+    const ScriptSections& script, const std::vector<std::pair<std::string, std::string>>& pairs) {
+  std::vector<SectionEntry> sections;
+  if (script.target) {
+    sections.push_back({brx::kRegistryKeysSection, brx::EncodeRegistryKeys(*script.target)});
+  }
+  if (script.startup) {
+    sections.push_back(
+        {brx::kStartupMsgSection,
+         brx::EncodeStartupMessage(script.startup->caption, script.startup->question)});
+  }
+  if (!pairs.empty()) sections.push_back({brx::kNameTableSection, brx::EncodeNameTable(pairs)});
+  if (script.folders) {
+    sections.push_back({brx::kFoldersSection, brx::EncodeTextList(*script.folders)});
+  }
+  if (script.commands) {
+    sections.push_back({brx::kCommandsSection, brx::EncodeCommands(*script.commands)});
+  }
+  if (script.removals) {
+    sections.push_back({brx::kFilesToRemoveSection, brx::EncodeTextList(*script.removals)});
+  }
+  if (script.registry) {
+    sections.push_back({brx::kRegistryTableSection, brx::EncodeRegistryTable(*script.registry)});
+  }
+  for (const RawSection& raw : script.raw) sections.push_back({raw.name, raw.bytes});
+  return sections;
+}
+
 std::string GeneratedEntryName(unsigned number, const std::string& installedPath) {
   const std::string prefix = "~" + std::to_string(number) + "~";
   const size_t slash = installedPath.find_last_of("\\/");
@@ -280,6 +308,25 @@ std::vector<EntryToWrite> EntriesToWrite(const PackagePlan& plan) {
     entry.stored = file.stored;
   }
   return entries;
+}
+
+Result<uint64_t> PackageSize(const Manifest& manifest, int level, unsigned threads,
+                             const std::filesystem::path& scratch, const ProgressTarget& progress) {
+  Result<PackagePlan> plan = PlanPackage(manifest);
+  if (!plan.ok()) return plan.TakeError();
+  Result<AtomicOutputFile> output = AtomicOutputFile::Create(scratch / "measured.brx");
+  if (!output.ok()) return output.TakeError();
+  StreamWriterOptions options;
+  options.compression.level = level;
+  options.threads = threads;
+  uint64_t input = 0;
+  for (const PlannedFile& file : plan->files) input += file.size;
+  ProgressMeter meter(progress, input);
+  options.progress = &meter;
+  Result<std::vector<WrittenEntry>> written =
+      WritePackageStream(EntriesToWrite(*plan), options, *output);
+  if (!written.ok()) return written.TakeError();
+  return output->written();  // never committed: the file goes with the object
 }
 
 }  // namespace brxpack

@@ -13,7 +13,7 @@
 #include "brxpack/contents/windows1251.h"
 #include "brxpack/manifest/manifest.h"
 #include "brxpack/manifest/registry_terms.h"
-#include "brxpack/package/script_sections.h"
+#include "brxpack/package/package_plan.h"
 #include "brxpack/reading/installed_files.h"
 #include "package/section_names.h"
 #include "package/section_readers.h"
