@@ -7,7 +7,6 @@
 #include "brxpack/contents/display_text.h"
 #include "brxpack/stub/brand.h"
 #include "brxpack/stub/pe_resources.h"
-#include "brxpack/stub/brand_version_info.h"
 #include "resources/resource_ids.h"
 
 namespace brxpack {

@@ -2,9 +2,7 @@
 
 #include <algorithm>
 
-#include "brxpack/stub/brand_version_info.h"
 #include "brxpack/stub/pe_resources.h"
-#include "brxpack/stub/pe_resources_bytes.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/mapped_file.h"
 #include "package/format.h"

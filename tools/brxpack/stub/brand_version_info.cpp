@@ -1,11 +1,11 @@
-#include "brxpack/stub/brand_version_info.h"
+#include "brxpack/stub/brand.h"
 
 #include <algorithm>
 #include <charconv>
 #include <string_view>
 #include <utility>
 
-#include "brxpack/stub/pe_resources_bytes.h"
+#include "brxpack/stub/pe_resources.h"
 #include "brxpack/contents/windows1251.h"
 #include "package/format.h"
 

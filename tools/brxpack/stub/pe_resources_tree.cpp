@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "brxpack/stub/pe_resources_bytes.h"
 #include "package/format.h"
 
 namespace brxpack {

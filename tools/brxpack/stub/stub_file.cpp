@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "brx_version.h"
-#include "brxpack/stub/brand_version_info.h"
+#include "brxpack/stub/brand.h"
 #include "brxpack/stub/pe_resources.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/mapped_file.h"
