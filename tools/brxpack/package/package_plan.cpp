@@ -99,14 +99,17 @@ NamePairs BuildNamePairs(const std::vector<NamePairItem>& renames,
   return pairs;
 }
 
+// Where each installed path (as Windows compares paths) is given.
+using InstalledBy = std::unordered_map<std::string, const std::string*>;
+
 // The named candidates as planned files, installed where the installer will
 // really put them: through the first name table among the sections, as it
-// loads that. Refuses (appending a line each) an installed path that
-// PackagePathProblem refuses and a second file at one path, as Windows
-// compares paths.
+// loads that, each recorded in `installedBy`. Refuses (appending a line
+// each) an installed path that PackagePathProblem refuses and a second file
+// at one path.
 std::vector<PlannedFile> PlaceFiles(const std::vector<FileCandidate>& candidates,
                                     const std::vector<SectionEntry>& sections,
-                                    std::vector<std::string>& problems) {
+                                    InstalledBy& installedBy, std::vector<std::string>& problems) {
   SectionBytes table;
   for (const SectionEntry& section : sections) {
     if (brx::EntryNamesEqual(section.name.c_str(), brx::kNameTableSection)) {
@@ -121,7 +124,6 @@ std::vector<PlannedFile> PlaceFiles(const std::vector<FileCandidate>& candidates
   }
   std::vector<PlannedFile> files;
   files.reserve(candidates.size());
-  std::unordered_map<std::string, const std::string*> installedBy;
   for (const FileCandidate& candidate : candidates) {
     PlannedFile file;
     file.entryName = *candidate.entry;
@@ -157,15 +159,13 @@ Error Failure(const std::vector<std::string>& problems) {
 
 // A program run from the program's folder that the package does not bring
 // may be there already, or may be a typo: worth a warning, not a refusal.
-void WarnOfMissingPrograms(const ScriptSections& script, const std::vector<PlannedFile>& files,
+void WarnOfMissingPrograms(const ScriptSections& script, const InstalledBy& installedBy,
                            std::vector<std::string>& warnings) {
   if (!script.commands) return;
-  std::unordered_set<std::string> installed;
-  for (const PlannedFile& file : files) installed.insert(InstalledPathKey(file.installedPath));
   for (size_t i = 0; i < script.commands->size(); ++i) {
     const brx::CommandInput& command = (*script.commands)[i];
     if ((command.flags & brx::kCommandRelative) == 0) continue;
-    if (installed.count(InstalledPathKey(command.program)) != 0) continue;
+    if (installedBy.count(InstalledPathKey(command.program)) != 0) continue;
     warnings.push_back(script.commandWhere[i] + ".program: " + ShownName(command.program) +
                        " is not among the package's files; it must already be in the "
                        "program's folder");
@@ -174,13 +174,9 @@ void WarnOfMissingPrograms(const ScriptSections& script, const std::vector<Plann
 
 // The installer removes after it installs, so a file both installed and
 // removed (as Windows compares paths) would be gone when the update ends.
-void RefuseRemovedFiles(const ScriptSections& script, const std::vector<FileCandidate>& candidates,
-                        const std::vector<PlannedFile>& files, std::vector<std::string>& problems) {
+void RefuseRemovedFiles(const ScriptSections& script, const InstalledBy& installedBy,
+                        std::vector<std::string>& problems) {
   if (!script.removals) return;
-  std::unordered_map<std::string, const std::string*> installedBy;
-  for (size_t i = 0; i < files.size() && i < candidates.size(); ++i) {
-    installedBy.emplace(InstalledPathKey(files[i].installedPath), &candidates[i].where);
-  }
   for (size_t i = 0; i < script.removals->size(); ++i) {
     const std::string& removal = (*script.removals)[i];
     const auto installed = installedBy.find(InstalledPathKey(removal));
@@ -283,12 +279,13 @@ Result<PackagePlan> PlanPackage(const Manifest& manifest) {
   if (!problems.empty()) return Failure(problems);
   PackagePlan plan;
   plan.sections = EncodeScriptSections(manifest.script, pairs);
-  plan.files = PlaceFiles(candidates, plan.sections, problems);
-  if (problems.empty()) RefuseRemovedFiles(manifest.script, candidates, plan.files, problems);
+  InstalledBy installedBy;
+  plan.files = PlaceFiles(candidates, plan.sections, installedBy, problems);
+  if (problems.empty()) RefuseRemovedFiles(manifest.script, installedBy, problems);
   if (!problems.empty()) return Failure(problems);
   plan.warnings = RepeatedSectionWarnings(plan.sections);
   WarnOfLengths(manifest.script, candidates, plan.files, plan.warnings);
-  WarnOfMissingPrograms(manifest.script, plan.files, plan.warnings);
+  WarnOfMissingPrograms(manifest.script, installedBy, plan.warnings);
   return plan;
 }
 

@@ -53,16 +53,13 @@ bool IsProgramIconGroup(const Resource& r) {
 
 // One version resource, under the name and language of the one it replaces.
 void ReplaceVersion(std::vector<Resource>& resources, std::vector<uint8_t> versionInfo) {
-  Resource version;
-  version.type.id = kResourceVersion;
-  version.name.id = 1;
+  Resource version{{kResourceVersion, {}}, {1, {}}, 0, 0, std::move(versionInfo)};
   const auto old = std::find_if(resources.begin(), resources.end(), IsVersion);
   if (old != resources.end()) {
     version.name = old->name;
     version.language = old->language;
   }
   std::erase_if(resources, IsVersion);
-  version.bytes = std::move(versionInfo);
   resources.push_back(std::move(version));
 }
 
@@ -91,12 +88,7 @@ Status ReplaceIcon(std::vector<Resource>& resources, const std::vector<IconImage
     if (!taken(static_cast<uint16_t>(id))) ids.push_back(static_cast<uint16_t>(id));
   }
   for (size_t i = 0; i < images.size(); ++i) {
-    Resource image;
-    image.type.id = kResourceIcon;
-    image.name.id = ids[i];
-    image.language = language;
-    image.bytes = images[i].bytes;
-    resources.push_back(std::move(image));
+    resources.push_back({{kResourceIcon, {}}, {ids[i], {}}, language, 0, images[i].bytes});
   }
   group = std::find_if(resources.begin(), resources.end(), IsProgramIconGroup);
   group->bytes = IconGroupOf(images, ids);
