@@ -115,8 +115,6 @@ Prepared PreparePiece(const EntryToWrite& entry, uint64_t entrySize, uint32_t in
 
 // Entries prepared on several threads and handed out in their given order,
 // so that what is written does not depend on which thread finishes first.
-// A job is a whole entry or, for a file above the whole-entry limit, one
-// piece of it; workers run at most a few jobs ahead of the taker.
 class PreparationPool {
  public:
   // Starts the workers (at least one). `entries` must outlive the pool.

@@ -33,10 +33,8 @@
 
 namespace brxpack {
 
-// Files up to this size are read and compressed whole, as they always
-// were; larger ones piece by piece. 16 MiB keeps a whole entry's
-// preparation within about 2 x 16 MiB (the file and the stream made from
-// it), while few files pay the pieces' fresh starts (about 0.3 % on text).
+// Files up to this size are read and compressed whole, larger ones piece
+// by piece: few files pay the pieces' fresh starts (about 0.3 % on text).
 inline constexpr uint64_t kWholeEntryLimit = uint64_t{16} << 20;
 
 struct EntryToWrite {

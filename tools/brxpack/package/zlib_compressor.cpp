@@ -106,10 +106,8 @@ ZlibCompressor::~ZlibCompressor() {
 }
 
 std::vector<uint8_t> ZlibCompressor::Compress(const uint8_t* data, size_t size) {
-  if (compression_.deflater == Deflater::kZlib) {
-    return WithZlib(data, size, compression_.level);
-  }
-  return WithLibdeflate(compressor_, data, size);
+  return compression_.deflater == Deflater::kZlib ? WithZlib(data, size, compression_.level)
+                                                  : WithLibdeflate(compressor_, data, size);
 }
 
 std::vector<uint8_t> ZlibCompressor::Store(const uint8_t* data, size_t size) {

@@ -49,19 +49,6 @@ bool PowerOfTwo(uint32_t value) {
   return value != 0 && (value & (value - 1)) == 0;
 }
 
-PeSection ReadSection(const uint8_t* record, uint32_t offset) {
-  PeSection section;
-  const char* name = reinterpret_cast<const char*>(record);
-  section.name.assign(name, std::find(name, name + 8, '\0'));
-  section.headerOffset = offset;
-  section.virtualSize = brx::ReadLe32(record + kSectionVirtualSizeField);
-  section.virtualAddress = brx::ReadLe32(record + kSectionAddressField);
-  section.rawSize = brx::ReadLe32(record + kSectionRawSizeField);
-  section.rawOffset = brx::ReadLe32(record + kSectionRawOffsetField);
-  section.characteristics = brx::ReadLe32(record + kSectionCharacteristicsField);
-  return section;
-}
-
 // What each brx::PeImageError but kNone means, in the enum's order.
 constexpr const char* kRefusals[] = {
     "not a Windows program (no MZ header)",
@@ -98,7 +85,15 @@ Result<PeHeaders> ReadPeHeaders(brx::MemoryRange image) {
   headers.sectionsEnd = tableEnd;
   for (uint32_t i = 0; i < pe.sectionCount; ++i) {
     const uint32_t offset = pe.sectionTable + i * brx::kPeSectionRecordSize;
-    const PeSection section = ReadSection(image.data + offset, offset);
+    const uint8_t* record = image.data + offset;
+    const char* name = reinterpret_cast<const char*>(record);
+    const PeSection section = {std::string(name, std::find(name, name + 8, '\0')),
+                               offset,
+                               brx::ReadLe32(record + kSectionVirtualSizeField),
+                               brx::ReadLe32(record + kSectionAddressField),
+                               brx::ReadLe32(record + kSectionRawSizeField),
+                               brx::ReadLe32(record + kSectionRawOffsetField),
+                               brx::ReadLe32(record + kSectionCharacteristicsField)};
     if (!headers.sections.empty() &&
         section.virtualAddress <= headers.sections.back().virtualAddress) {
       return Error{"its sections are not in address order"};
