@@ -113,7 +113,9 @@ bool ReadIndirectData(const unsigned char* der, long size, SignedDigest* out) {
 SignatureDigest Compare(brx::MemoryRange file, const brx::PeSecurityDirectory& directory,
                         const SignedDigest& signedDigest) {
   const EVP_MD* md = EVP_get_digestbyobj(signedDigest.algorithm.get());
-  if (md == nullptr) return DigestUnreadable("its digest algorithm is one this build does not know");
+  if (md == nullptr) {
+    return DigestUnreadable("its digest algorithm is one this build does not know");
+  }
   std::unique_ptr<EVP_MD_CTX, Freed<EVP_MD_CTX_free>> context(EVP_MD_CTX_new());
   const auto hash = [&](uint64_t from, uint64_t to) {
     return EVP_DigestUpdate(context.get(), file.data + from, to - from) == 1;

@@ -118,10 +118,6 @@ uint32_t Extent(const PeSection& section) {
   return section.virtualSize != 0 ? section.virtualSize : section.rawSize;
 }
 
-bool Contains(const PeSection& section, uint32_t rva) {
-  return rva >= section.virtualAddress && rva - section.virtualAddress < Extent(section);
-}
-
 // The headers with the resource section found.
 Result<PeHeaders> FindResourceSection(brx::MemoryRange image) {
   Result<PeHeaders> headers = ReadPeHeaders(image);
@@ -137,11 +133,6 @@ Result<PeHeaders> FindResourceSection(brx::MemoryRange image) {
     return headers;
   }
   return Error{"its resources do not begin a section of their own"};
-}
-
-// The resource section's bytes as the file holds them.
-brx::MemoryRange SectionRange(brx::MemoryRange image, const PeSection& section) {
-  return {image.data + section.rawOffset, std::min(Extent(section), section.rawSize)};
 }
 
 // Everything behind the resource section must be free to move: only
@@ -170,10 +161,11 @@ Status CheckMovable(brx::MemoryRange image, const PeHeaders& headers) {
     const uint32_t rva = headers.directories[d];
     if (d == kSecurityDirectory || d == kResourceDirectory || rva == 0) continue;
     for (size_t i = headers.resources; i < headers.sections.size(); ++i) {
-      if (Contains(headers.sections[i], rva) &&
+      const PeSection& section = headers.sections[i];
+      if (rva >= section.virtualAddress && rva - section.virtualAddress < Extent(section) &&
           (i == headers.resources || d != kBaseRelocationDirectory)) {
-        return Error{"data directory " + std::to_string(d) + " lies in section " +
-                     headers.sections[i].name + ", which would move"};
+        return Error{"data directory " + std::to_string(d) + " lies in section " + section.name +
+                     ", which would move"};
       }
     }
   }
@@ -186,7 +178,10 @@ Result<std::vector<Resource>> ReadResources(brx::MemoryRange image) {
   Result<PeHeaders> headers = FindResourceSection(image);
   if (!headers.ok()) return headers.TakeError();
   const PeSection& section = headers->sections[headers->resources];
-  return ReadResourceTree(SectionRange(image, section), section.virtualAddress);
+  // The section's bytes as the file holds them.
+  const brx::MemoryRange bytes = {image.data + section.rawOffset,
+                                  std::min(Extent(section), section.rawSize)};
+  return ReadResourceTree(bytes, section.virtualAddress);
 }
 
 Result<std::vector<uint8_t>> ReplaceResources(brx::MemoryRange image,
