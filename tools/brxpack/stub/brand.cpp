@@ -95,16 +95,23 @@ Status ReplaceIcon(std::vector<Resource>& resources, const std::vector<IconImage
   return Status::Ok();
 }
 
-// Fails, saying why, for a file that is no icon or whose directory or
-// images pass its end.
-Result<std::vector<IconImage>> ReadIconFile(brx::MemoryRange file) {
+// The images of the brand's .ico file. Fails, saying why, for a file that
+// cannot be read, is no icon or whose directory or images pass its end.
+Result<std::vector<IconImage>> ReadBrandIcon(const Brand& brand,
+                                             const std::filesystem::path& folder) {
+  const std::filesystem::path path = folder / brand.icon;
+  const std::string where = brand.where + ".icon: " + Utf8FromPath(path) + ": ";
+  Result<MappedFile> mapped = MappedFile::Open(path);
+  if (!mapped.ok()) return Error{brand.where + ".icon: " + mapped.error()};
+  if (!mapped->FitsIn32Bits()) return Error{where + "4 GiB or larger"};
+  const brx::MemoryRange file = mapped->range();
   if (file.size < kHeaderSize || ReadLe16(file.data) != 0 || ReadLe16(file.data + 2) != 1) {
-    return Error{"not an icon file (.ico)"};
+    return Error{where + "not an icon file (.ico)"};
   }
   const uint32_t count = ReadLe16(file.data + 4);
-  if (count == 0) return Error{"the icon holds no image"};
+  if (count == 0) return Error{where + "the icon holds no image"};
   if (kHeaderSize + uint64_t{count} * kFileEntrySize > file.size) {
-    return Error{"the icon's directory passes the end of the file"};
+    return Error{where + "the icon's directory passes the end of the file"};
   }
   std::vector<IconImage> images;
   for (uint32_t i = 0; i < count; ++i) {
@@ -112,22 +119,11 @@ Result<std::vector<IconImage>> ReadIconFile(brx::MemoryRange file) {
     const uint32_t size = brx::ReadLe32(entry + 8);
     const uint32_t offset = brx::ReadLe32(entry + 12);
     if (size == 0 || uint64_t{offset} + size > file.size) {
-      return Error{"image " + std::to_string(i + 1) + " of the icon passes the end of the file"};
+      return Error{where + "image " + std::to_string(i + 1) +
+                   " of the icon passes the end of the file"};
     }
     images.push_back(ImageOf(entry, {file.data + offset, file.data + offset + size}));
   }
-  return images;
-}
-
-Result<std::vector<IconImage>> ReadBrandIcon(const Brand& brand,
-                                             const std::filesystem::path& folder) {
-  const std::filesystem::path path = folder / brand.icon;
-  const std::string where = brand.where + ".icon: " + Utf8FromPath(path) + ": ";
-  Result<MappedFile> file = MappedFile::Open(path);
-  if (!file.ok()) return Error{brand.where + ".icon: " + file.error()};
-  if (!file->FitsIn32Bits()) return Error{where + "4 GiB or larger"};
-  Result<std::vector<IconImage>> images = ReadIconFile(file->range());
-  if (!images.ok()) return Error{where + images.error()};
   return images;
 }
 
