@@ -6,7 +6,6 @@
 
 #include "brxpack/manifest/manifest_parser.h"
 #include "brxpack/package/package_plan.h"
-#include "brxpack/package/package_size.h"
 #include "brxpack/host/progress_meter.h"
 #include "support/brxpack_workspace.h"
 

@@ -20,7 +20,7 @@
 #include "brxpack/host/scratch_folder.h"
 #include "brxpack/manifest/compression_level.h"
 #include "brxpack/manifest/manifest_parser.h"
-#include "brxpack/package/package_size.h"
+#include "brxpack/package/package_plan.h"
 
 namespace brxpack {
 

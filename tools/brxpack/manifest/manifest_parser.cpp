@@ -19,7 +19,7 @@
 #include "brxpack/manifest/compression_level.h"
 #include "brxpack/manifest/manifest_base.h"
 #include "brxpack/manifest/registry_terms.h"
-#include "brxpack/stub/brand_version_info.h"
+#include "brxpack/stub/brand.h"
 #include "package/entry_lookup.h"
 #include "package/format.h"
 #include "package/section_names.h"

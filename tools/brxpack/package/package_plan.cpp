@@ -1,6 +1,7 @@
 #include "brxpack/package/package_plan.h"
 
 #include <map>
+#include <set>
 #include <tuple>
 #include <unordered_map>
 #include <unordered_set>
@@ -98,14 +99,17 @@ NamePairs BuildNamePairs(const std::vector<NamePairItem>& renames,
   return pairs;
 }
 
+// Where each installed path (as Windows compares paths) is given.
+using InstalledBy = std::unordered_map<std::string, const std::string*>;
+
 // The named candidates as planned files, installed where the installer will
 // really put them: through the first name table among the sections, as it
-// loads that. Refuses (appending a line each) an installed path that
-// PackagePathProblem refuses and a second file at one path, as Windows
-// compares paths.
+// loads that, each recorded in `installedBy`. Refuses (appending a line
+// each) an installed path that PackagePathProblem refuses and a second file
+// at one path.
 std::vector<PlannedFile> PlaceFiles(const std::vector<FileCandidate>& candidates,
                                     const std::vector<SectionEntry>& sections,
-                                    std::vector<std::string>& problems) {
+                                    InstalledBy& installedBy, std::vector<std::string>& problems) {
   SectionBytes table;
   for (const SectionEntry& section : sections) {
     if (brx::EntryNamesEqual(section.name.c_str(), brx::kNameTableSection)) {
@@ -120,7 +124,6 @@ std::vector<PlannedFile> PlaceFiles(const std::vector<FileCandidate>& candidates
   }
   std::vector<PlannedFile> files;
   files.reserve(candidates.size());
-  std::unordered_map<std::string, const std::string*> installedBy;
   for (const FileCandidate& candidate : candidates) {
     PlannedFile file;
     file.entryName = *candidate.entry;
@@ -156,15 +159,13 @@ Error Failure(const std::vector<std::string>& problems) {
 
 // A program run from the program's folder that the package does not bring
 // may be there already, or may be a typo: worth a warning, not a refusal.
-void WarnOfMissingPrograms(const ScriptSections& script, const std::vector<PlannedFile>& files,
+void WarnOfMissingPrograms(const ScriptSections& script, const InstalledBy& installedBy,
                            std::vector<std::string>& warnings) {
   if (!script.commands) return;
-  std::unordered_set<std::string> installed;
-  for (const PlannedFile& file : files) installed.insert(InstalledPathKey(file.installedPath));
   for (size_t i = 0; i < script.commands->size(); ++i) {
     const brx::CommandInput& command = (*script.commands)[i];
     if ((command.flags & brx::kCommandRelative) == 0) continue;
-    if (installed.count(InstalledPathKey(command.program)) != 0) continue;
+    if (installedBy.count(InstalledPathKey(command.program)) != 0) continue;
     warnings.push_back(script.commandWhere[i] + ".program: " + ShownName(command.program) +
                        " is not among the package's files; it must already be in the "
                        "program's folder");
@@ -173,13 +174,9 @@ void WarnOfMissingPrograms(const ScriptSections& script, const std::vector<Plann
 
 // The installer removes after it installs, so a file both installed and
 // removed (as Windows compares paths) would be gone when the update ends.
-void RefuseRemovedFiles(const ScriptSections& script, const std::vector<FileCandidate>& candidates,
-                        const std::vector<PlannedFile>& files, std::vector<std::string>& problems) {
+void RefuseRemovedFiles(const ScriptSections& script, const InstalledBy& installedBy,
+                        std::vector<std::string>& problems) {
   if (!script.removals) return;
-  std::unordered_map<std::string, const std::string*> installedBy;
-  for (size_t i = 0; i < files.size() && i < candidates.size(); ++i) {
-    installedBy.emplace(InstalledPathKey(files[i].installedPath), &candidates[i].where);
-  }
   for (size_t i = 0; i < script.removals->size(); ++i) {
     const std::string& removal = (*script.removals)[i];
     const auto installed = installedBy.find(InstalledPathKey(removal));
@@ -188,6 +185,20 @@ void RefuseRemovedFiles(const ScriptSections& script, const std::vector<FileCand
                        " is installed by " + *installed->second +
                        ", and removing it after the files would leave the update without it");
   }
+}
+
+// One warning for each section whose name (A to Z folded) an earlier one
+// already has: the installer never reads it.
+std::vector<std::string> RepeatedSectionWarnings(const std::vector<SectionEntry>& sections) {
+  std::vector<std::string> warnings;
+  std::set<std::string> seen;
+  for (const SectionEntry& section : sections) {
+    if (!seen.insert(FoldedName(section.name)).second) {
+      warnings.push_back("section " + ShownName(section.name) +
+                         " repeats an earlier section of that name; the installer never reads it");
+    }
+  }
+  return warnings;
 }
 
 // Paths that fit below C:\ but not below a long program folder.
@@ -216,10 +227,36 @@ void WarnOfLengths(const ScriptSections& script, const std::vector<FileCandidate
 
 }  // namespace
 
+std::vector<SectionEntry> EncodeScriptSections(
+    const ScriptSections& script, const std::vector<std::pair<std::string, std::string>>& pairs) {
+  std::vector<SectionEntry> sections;
+  if (script.target) {
+    sections.push_back({brx::kRegistryKeysSection, brx::EncodeRegistryKeys(*script.target)});
+  }
+  if (script.startup) {
+    sections.push_back(
+        {brx::kStartupMsgSection,
+         brx::EncodeStartupMessage(script.startup->caption, script.startup->question)});
+  }
+  if (!pairs.empty()) sections.push_back({brx::kNameTableSection, brx::EncodeNameTable(pairs)});
+  if (script.folders) {
+    sections.push_back({brx::kFoldersSection, brx::EncodeTextList(*script.folders)});
+  }
+  if (script.commands) {
+    sections.push_back({brx::kCommandsSection, brx::EncodeCommands(*script.commands)});
+  }
+  if (script.removals) {
+    sections.push_back({brx::kFilesToRemoveSection, brx::EncodeTextList(*script.removals)});
+  }
+  if (script.registry) {
+    sections.push_back({brx::kRegistryTableSection, brx::EncodeRegistryTable(*script.registry)});
+  }
+  for (const RawSection& raw : script.raw) sections.push_back({raw.name, raw.bytes});
+  return sections;
+}
+
 std::string GeneratedEntryName(unsigned number, const std::string& installedPath) {
-  std::string prefix = std::to_string(number);
-  prefix.insert(prefix.begin(), '~');
-  prefix.push_back('~');
+  const std::string prefix = "~" + std::to_string(number) + "~";
   const size_t slash = installedPath.find_last_of("\\/");
   const std::string base =
       slash == std::string::npos ? installedPath : installedPath.substr(slash + 1);
@@ -232,7 +269,6 @@ std::string GeneratedEntryName(unsigned number, const std::string& installedPath
   return prefix + base.substr(0, room - extension.size()) + extension;
 }
 
-
 Result<PackagePlan> PlanPackage(const Manifest& manifest) {
   std::vector<std::string> problems;
   std::vector<FileCandidate> candidates = GatherFileCandidates(manifest, problems);
@@ -243,12 +279,13 @@ Result<PackagePlan> PlanPackage(const Manifest& manifest) {
   if (!problems.empty()) return Failure(problems);
   PackagePlan plan;
   plan.sections = EncodeScriptSections(manifest.script, pairs);
-  plan.files = PlaceFiles(candidates, plan.sections, problems);
-  if (problems.empty()) RefuseRemovedFiles(manifest.script, candidates, plan.files, problems);
+  InstalledBy installedBy;
+  plan.files = PlaceFiles(candidates, plan.sections, installedBy, problems);
+  if (problems.empty()) RefuseRemovedFiles(manifest.script, installedBy, problems);
   if (!problems.empty()) return Failure(problems);
   plan.warnings = RepeatedSectionWarnings(plan.sections);
   WarnOfLengths(manifest.script, candidates, plan.files, plan.warnings);
-  WarnOfMissingPrograms(manifest.script, plan.files, plan.warnings);
+  WarnOfMissingPrograms(manifest.script, installedBy, plan.warnings);
   return plan;
 }
 
@@ -268,6 +305,25 @@ std::vector<EntryToWrite> EntriesToWrite(const PackagePlan& plan) {
     entry.stored = file.stored;
   }
   return entries;
+}
+
+Result<uint64_t> PackageSize(const Manifest& manifest, int level, unsigned threads,
+                             const std::filesystem::path& scratch, const ProgressTarget& progress) {
+  Result<PackagePlan> plan = PlanPackage(manifest);
+  if (!plan.ok()) return plan.TakeError();
+  Result<AtomicOutputFile> output = AtomicOutputFile::Create(scratch / "measured.brx");
+  if (!output.ok()) return output.TakeError();
+  StreamWriterOptions options;
+  options.compression.level = level;
+  options.threads = threads;
+  uint64_t input = 0;
+  for (const PlannedFile& file : plan->files) input += file.size;
+  ProgressMeter meter(progress, input);
+  options.progress = &meter;
+  Result<std::vector<WrittenEntry>> written =
+      WritePackageStream(EntriesToWrite(*plan), options, *output);
+  if (!written.ok()) return written.TakeError();
+  return output->written();  // never committed: the file goes with the object
 }
 
 }  // namespace brxpack

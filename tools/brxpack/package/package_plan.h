@@ -1,18 +1,29 @@
 #pragma once
 // Turns a manifest into the entries of a package: the encoded script
 // sections and the file entries with their entry names and installed paths.
-#include <string>
-#include <vector>
-
 #include <cstdint>
 #include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
 
-#include "brxpack/package/entry_preparation.h"
+#include "brxpack/host/progress_meter.h"
 #include "brxpack/manifest/manifest.h"
-#include "brxpack/package/script_sections.h"
+#include "brxpack/package/package_stream_writer.h"
 #include "brxpack/result.h"
 
 namespace brxpack {
+
+struct SectionEntry {
+  std::string name;
+  std::vector<uint8_t> payload;
+};
+
+// The script sections a build writes, encoded from the manifest's tables in
+// their fixed order, with the given name table pairs; raw sections follow
+// the others.
+std::vector<SectionEntry> EncodeScriptSections(
+    const ScriptSections& script, const std::vector<std::pair<std::string, std::string>>& pairs);
 
 struct PlannedFile {
   std::string entryName;      // Windows-1251, at most 31 bytes
@@ -38,5 +49,12 @@ std::string GeneratedEntryName(unsigned number, const std::string& installedPath
 
 // The plan's entries in the order they are written: sections, then files.
 std::vector<EntryToWrite> EntriesToWrite(const PackagePlan& plan);
+
+// How large a manifest's package comes out, written exactly as build writes
+// it (the same plan, writer and level) into a file in `scratch` that is then
+// dropped.
+Result<uint64_t> PackageSize(const Manifest& manifest, int level, unsigned threads,
+                             const std::filesystem::path& scratch,
+                             const ProgressTarget& progress = {});
 
 }  // namespace brxpack

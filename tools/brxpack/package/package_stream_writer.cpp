@@ -6,12 +6,14 @@
 #include <cstring>
 #include <filesystem>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <system_error>
 #include <thread>
-#include <variant>
 
 #include "brxpack/contents/windows1251.h"
+#include "brxpack/host/host_path.h"
+#include "brxpack/host/whole_file.h"
 #include "package/format.h"
 #include "package/package_digest.h"
 
@@ -28,20 +30,131 @@ std::optional<uint64_t> FileSize(const EntryToWrite& entry) {
   return size;
 }
 
+std::string Describe(const EntryToWrite& entry) {
+  return entry.fromFile ? Utf8FromPath(entry.file) : "section " + Windows1251ToUtf8(entry.name);
+}
+
+// A job done: a whole entry's zlib stream, or a piece's deflate data and
+// the Adler-32 of its content.
+struct Prepared {
+  std::optional<std::string> error;  // set: nothing else is
+  uint64_t size = 0;                 // of the content it covers
+  DeflatedPiece stream;
+};
+
+// Runs `make`, which fills `ready` and says whether its compressor did its
+// part; a failing compressor and memory running out become errors that name
+// the entry.
+template <typename Make>
+Prepared Prepare(const EntryToWrite& entry, Make make) {
+  Prepared ready;
+  try {
+    if (!make(ready) && !ready.error) ready.error = Describe(entry) + ": could not compress it";
+  } catch (const std::bad_alloc&) {
+    ready = {};
+    ready.error = Describe(entry) + ": out of memory";
+  }
+  return ready;
+}
+
+// Reads `entry` and makes its stream with this thread's compressor. Fails,
+// naming the file, for an unreadable file or one that changed since it was
+// listed, content of 4 GiB or more, or memory running out.
+Prepared PrepareEntry(const EntryToWrite& entry, ZlibCompressor& compressor) {
+  return Prepare(entry, [&](Prepared& ready) {
+    // Read here and dropped once compressed: only the stream waits for the writer.
+    std::vector<uint8_t> fileBytes;
+    const std::vector<uint8_t>* content = &entry.bytes;
+    if (entry.fromFile) {
+      Result<std::vector<uint8_t>> read = ReadWholeFile(entry.file, entry.listedSize);
+      if (!read.ok()) {
+        ready.error = read.error();
+        return false;
+      }
+      fileBytes = std::move(*read);
+      content = &fileBytes;
+    }
+    ready.size = content->size();
+    if (ready.size > UINT32_MAX) {
+      ready.error = Describe(entry) + " is 4 GiB or larger; entries hold 32-bit sizes";
+      return false;
+    }
+    // Every entry is a zlib stream, so the installer's Adler-32 check
+    // covers every byte; what does not shrink goes into stored blocks, a
+    // few bytes per 64 KB more than the bytes themselves.
+    ready.stream.bytes = entry.stored ? compressor.Store(content->data(), ready.size)
+                                      : compressor.CompressOrStore(content->data(), ready.size);
+    return !ready.stream.bytes.empty();
+  });
+}
+
+// Reads piece `index` of the file of `entry`, which must still have
+// `entrySize` bytes, into `buffer` (the thread's own, kept from piece to
+// piece), and deflates it with the thread's compressors. Fails as
+// PrepareEntry does.
+Prepared PreparePiece(const EntryToWrite& entry, uint64_t entrySize, uint32_t index,
+                      ZlibCompressor& compressor, PieceCompressor& pieces,
+                      std::vector<uint8_t>& buffer) {
+  return Prepare(entry, [&](Prepared& ready) {
+    const uint64_t offset = uint64_t{index} * kPieceSize;
+    ready.size = std::min<uint64_t>(kPieceSize, entrySize - offset);
+    // Room for a whole piece at once: grown to the first one's size, and
+    // then the next, it could double.
+    buffer.reserve(kPieceSize);
+    const Status read =
+        ReadFilePart(entry.file, entrySize, offset, static_cast<size_t>(ready.size), buffer);
+    if (!read.ok()) {
+      ready.error = read.error();
+      return false;
+    }
+    const bool last = offset + ready.size == entrySize;
+    return pieces.Deflate(compressor, buffer.data(), buffer.size(), last, entry.stored,
+                          ready.stream);
+  });
+}
+
 // Entries prepared on several threads and handed out in their given order,
 // so that what is written does not depend on which thread finishes first.
-// A job is a whole entry or, for a file above the whole-entry limit, one
-// piece of it. Workers run at most a few jobs ahead of the taker, so memory
-// holds only the jobs in flight: at most threads + 2, each one entry up to
-// the limit or one piece.
 class PreparationPool {
  public:
   // Starts the workers (at least one). `entries` must outlive the pool.
-  // Files larger than `wholeEntryLimit` bytes are prepared piece by piece.
   PreparationPool(const std::vector<EntryToWrite>& entries, Compression compression,
-                  unsigned threads, uint64_t wholeEntryLimit);
+                  unsigned threads, uint64_t wholeEntryLimit)
+      : entries_(entries),
+        compression_(compression),
+        pieces_(entries.size(), 0),
+        sizes_(entries.size(), 0) {
+    for (size_t index = 0; index < entries.size(); ++index) {
+      const EntryToWrite& entry = entries[index];
+      const std::optional<uint64_t> size = entry.fromFile ? FileSize(entry) : std::nullopt;
+      // A file of 4 GiB or more goes whole, to be refused before it is read.
+      if (size && *size > wholeEntryLimit && *size <= UINT32_MAX) {
+        pieces_[index] = static_cast<uint32_t>((*size + kPieceSize - 1) / kPieceSize);
+        sizes_[index] = *size;
+      }
+      for (uint32_t piece = 0; piece < std::max<uint32_t>(pieces_[index], 1); ++piece) {
+        jobs_.push_back({index, piece});
+      }
+    }
+    slots_.resize(jobs_.size());
+    ready_.resize(jobs_.size(), false);
+    const unsigned count = threads == 0 ? 1 : threads;
+    // A few jobs beyond the threads keep every thread busy while the writer
+    // catches up; more would only hold memory.
+    window_ = count + 2;
+    for (unsigned i = 0; i < count; ++i) workers_.emplace_back([this] { Work(); });
+  }
+
   // Stops the workers, whether or not every job was taken.
-  ~PreparationPool();
+  ~PreparationPool() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread& worker : workers_) worker.join();
+  }
+
   PreparationPool(const PreparationPool&) = delete;
   PreparationPool& operator=(const PreparationPool&) = delete;
 
@@ -49,18 +162,53 @@ class PreparationPool {
   uint32_t PiecesOf(size_t index) const { return pieces_[index]; }
   // The next job in order, once it is ready; at most once per job: a whole
   // entry, or the next piece of one, as PiecesOf says.
-  PreparedEntry TakeEntry() { return std::get<PreparedEntry>(Take()); }
-  PreparedPiece TakePiece() { return std::get<PreparedPiece>(Take()); }
+  Prepared Take() {
+    Prepared job;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      const size_t index = nextTake_;
+      changed_.wait(lock, [&] { return ready_[index]; });
+      job = std::move(slots_[index]);
+      ++nextTake_;
+    }
+    changed_.notify_all();
+    return job;
+  }
 
  private:
   struct Job {
     size_t entry = 0;
     uint32_t piece = 0;  // of a pieced entry
   };
-  using Prepared = std::variant<PreparedEntry, PreparedPiece>;
 
-  Prepared Take();
-  void Work();
+  void Work() {
+    // What the thread keeps from job to job.
+    ZlibCompressor whole(compression_);
+    PieceCompressor pieces;
+    std::vector<uint8_t> buffer;  // a piece of a file
+    for (;;) {
+      size_t index = 0;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] {
+          return stop_ || nextClaim_ >= jobs_.size() || nextClaim_ < nextTake_ + window_;
+        });
+        if (stop_ || nextClaim_ >= jobs_.size()) return;
+        index = nextClaim_++;
+      }
+      const Job& job = jobs_[index];
+      const EntryToWrite& entry = entries_[job.entry];
+      Prepared prepared = pieces_[job.entry] == 0 ? PrepareEntry(entry, whole)
+                                                  : PreparePiece(entry, sizes_[job.entry],
+                                                                 job.piece, whole, pieces, buffer);
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        slots_[index] = std::move(prepared);
+        ready_[index] = true;
+      }
+      changed_.notify_all();
+    }
+  }
 
   const std::vector<EntryToWrite>& entries_;
   const Compression compression_;
@@ -77,86 +225,6 @@ class PreparationPool {
   bool stop_ = false;
   std::vector<std::thread> workers_;
 };
-
-PreparationPool::PreparationPool(const std::vector<EntryToWrite>& entries,
-                                 Compression compression, unsigned threads,
-                                 uint64_t wholeEntryLimit)
-    : entries_(entries),
-      compression_(compression),
-      pieces_(entries.size(), 0),
-      sizes_(entries.size(), 0) {
-  for (size_t index = 0; index < entries.size(); ++index) {
-    const EntryToWrite& entry = entries[index];
-    const std::optional<uint64_t> size = entry.fromFile ? FileSize(entry) : std::nullopt;
-    // A file of 4 GiB or more goes whole, to be refused before it is read.
-    if (size && *size > wholeEntryLimit && *size <= UINT32_MAX) {
-      pieces_[index] = PieceCount(*size);
-      sizes_[index] = *size;
-    }
-    for (uint32_t piece = 0; piece < std::max<uint32_t>(pieces_[index], 1); ++piece) {
-      jobs_.push_back({index, piece});
-    }
-  }
-  slots_.resize(jobs_.size());
-  ready_.resize(jobs_.size(), false);
-  const unsigned count = threads == 0 ? 1 : threads;
-  // A few jobs beyond the threads keep every thread busy while the writer
-  // catches up; more would only hold memory.
-  window_ = count + 2;
-  for (unsigned i = 0; i < count; ++i) workers_.emplace_back([this] { Work(); });
-}
-
-PreparationPool::~PreparationPool() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stop_ = true;
-  }
-  changed_.notify_all();
-  for (std::thread& worker : workers_) worker.join();
-}
-
-PreparationPool::Prepared PreparationPool::Take() {
-  Prepared job;
-  {
-    std::unique_lock<std::mutex> lock(mutex_);
-    const size_t index = nextTake_;
-    changed_.wait(lock, [&] { return ready_[index]; });
-    job = std::move(slots_[index]);
-    ++nextTake_;
-  }
-  changed_.notify_all();
-  return job;
-}
-
-void PreparationPool::Work() {
-  // What the thread keeps from job to job.
-  ZlibCompressor whole(compression_);
-  PieceCompressor pieces;
-  std::vector<uint8_t> buffer;  // a piece of a file
-  for (;;) {
-    size_t index = 0;
-    {
-      std::unique_lock<std::mutex> lock(mutex_);
-      changed_.wait(lock, [&] {
-        return stop_ || nextClaim_ >= jobs_.size() || nextClaim_ < nextTake_ + window_;
-      });
-      if (stop_ || nextClaim_ >= jobs_.size()) return;
-      index = nextClaim_++;
-    }
-    const Job& job = jobs_[index];
-    const EntryToWrite& entry = entries_[job.entry];
-    Prepared prepared =
-        pieces_[job.entry] == 0
-            ? Prepared(PrepareEntry(entry, whole))
-            : Prepared(PreparePiece(entry, sizes_[job.entry], job.piece, whole, pieces, buffer));
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      slots_[index] = std::move(prepared);
-      ready_[index] = true;
-    }
-    changed_.notify_all();
-  }
-}
 
 // Fails when the package would reach past `end`, counted from its start.
 Status CheckPackageEnd(uint64_t end) {
@@ -204,11 +272,12 @@ Status Append(const uint8_t* bytes, size_t size, uint64_t offset, WrittenStream&
 // An entry prepared whole: its stream in one write.
 Result<WrittenStream> WriteWhole(PreparationPool& pool, uint64_t offset, AtomicOutputFile& output,
                                  ProgressMeter* progress) {
-  const PreparedEntry ready = pool.TakeEntry();
+  const Prepared ready = pool.Take();
   if (ready.error) return Error{*ready.error};
   WrittenStream stream;
   stream.size = ready.size;
-  Status status = Append(ready.compressed.data(), ready.compressed.size(), offset, stream, output);
+  const std::vector<uint8_t>& bytes = ready.stream.bytes;
+  Status status = Append(bytes.data(), bytes.size(), offset, stream, output);
   if (!status.ok()) return status.TakeError();
   if (progress != nullptr) progress->Advance(ready.size);
   return stream;
@@ -224,11 +293,11 @@ Result<WrittenStream> WritePieces(PreparationPool& pool, size_t index, const Ent
   const std::array<uint8_t, 2> header = PiecedStreamHeader(compression, entry.stored);
   Status status = Append(header.data(), header.size(), offset, stream, output);
   for (uint32_t piece = 0; status.ok() && piece < pool.PiecesOf(index); ++piece) {
-    const PreparedPiece ready = pool.TakePiece();
+    const Prepared ready = pool.Take();
     if (ready.error) return Error{*ready.error};
-    const std::vector<uint8_t>& bytes = ready.deflated.bytes;
+    const std::vector<uint8_t>& bytes = ready.stream.bytes;
     status = Append(bytes.data(), bytes.size(), offset, stream, output);
-    contentAdler32 = brx::CombineAdler32(contentAdler32, ready.deflated.contentAdler32, ready.size);
+    contentAdler32 = brx::CombineAdler32(contentAdler32, ready.stream.contentAdler32, ready.size);
     stream.size += ready.size;
     if (progress != nullptr) progress->Advance(ready.size);
   }

@@ -64,11 +64,9 @@ void StoredBlocks(const uint8_t* data, size_t size, bool last, std::vector<uint8
   do {
     const size_t length = std::min(size - done, kStoredBlockSize);
     const bool final = last && done + length == size;
-    out.push_back(final ? 1 : 0);
-    out.push_back(static_cast<uint8_t>(length));
-    out.push_back(static_cast<uint8_t>(length >> 8));
-    out.push_back(static_cast<uint8_t>(~length));
-    out.push_back(static_cast<uint8_t>(~length >> 8));
+    out.insert(out.end(), {static_cast<uint8_t>(final ? 1 : 0), static_cast<uint8_t>(length),
+                           static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(~length),
+                           static_cast<uint8_t>(~length >> 8)});
     if (length != 0) out.insert(out.end(), data + done, data + done + length);
     done += length;
   } while (done < size);
@@ -106,10 +104,8 @@ ZlibCompressor::~ZlibCompressor() {
 }
 
 std::vector<uint8_t> ZlibCompressor::Compress(const uint8_t* data, size_t size) {
-  if (compression_.deflater == Deflater::kZlib) {
-    return WithZlib(data, size, compression_.level);
-  }
-  return WithLibdeflate(compressor_, data, size);
+  return compression_.deflater == Deflater::kZlib ? WithZlib(data, size, compression_.level)
+                                                  : WithLibdeflate(compressor_, data, size);
 }
 
 std::vector<uint8_t> ZlibCompressor::Store(const uint8_t* data, size_t size) {

@@ -40,7 +40,6 @@ inline constexpr size_t kStoredBlockSize = 65535;
 // stored block per 65,535 bytes or part of them, at least one.
 size_t StoredStreamSize(size_t size);
 
-// Not thread-safe: one per thread.
 class ZlibCompressor {
  public:
   explicit ZlibCompressor(Compression compression);
@@ -67,8 +66,7 @@ class ZlibCompressor {
 };
 
 // A whole number of stored blocks, so that a piece kept stored fills its
-// blocks exactly as the whole-buffer stored form (Store) does; just under
-// 1 MiB. Starting each piece afresh costs about 0.3 % on text.
+// blocks exactly as the whole-buffer stored form (Store) does; just under 1 MiB.
 inline constexpr size_t kPieceSize = 16 * kStoredBlockSize;
 
 // The first two bytes of the stream, as the deflater writes them for the

@@ -11,7 +11,6 @@
 #include <openssl/objects.h>
 #include <openssl/pkcs7.h>
 
-#include <cstdio>
 #include <memory>
 #endif
 
@@ -72,10 +71,9 @@ SignatureDigest DigestUnreadable(const std::string& why) {
 
 std::string Hex(const unsigned char* bytes, size_t size) {
   std::string text;
-  char pair[3];
   for (size_t i = 0; i < size; ++i) {
-    std::snprintf(pair, sizeof pair, "%02x", bytes[i]);
-    text += pair;
+    text += "0123456789abcdef"[bytes[i] >> 4];
+    text += "0123456789abcdef"[bytes[i] & 15];
   }
   return text;
 }
@@ -115,7 +113,9 @@ bool ReadIndirectData(const unsigned char* der, long size, SignedDigest* out) {
 SignatureDigest Compare(brx::MemoryRange file, const brx::PeSecurityDirectory& directory,
                         const SignedDigest& signedDigest) {
   const EVP_MD* md = EVP_get_digestbyobj(signedDigest.algorithm.get());
-  if (md == nullptr) return DigestUnreadable("its digest algorithm is one this build does not know");
+  if (md == nullptr) {
+    return DigestUnreadable("its digest algorithm is one this build does not know");
+  }
   std::unique_ptr<EVP_MD_CTX, Freed<EVP_MD_CTX_free>> context(EVP_MD_CTX_new());
   const auto hash = [&](uint64_t from, uint64_t to) {
     return EVP_DigestUpdate(context.get(), file.data + from, to - from) == 1;

@@ -2,9 +2,7 @@
 
 #include <algorithm>
 
-#include "brxpack/stub/brand_version_info.h"
 #include "brxpack/stub/pe_resources.h"
-#include "brxpack/stub/pe_resources_bytes.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/mapped_file.h"
 #include "package/format.h"
@@ -55,16 +53,13 @@ bool IsProgramIconGroup(const Resource& r) {
 
 // One version resource, under the name and language of the one it replaces.
 void ReplaceVersion(std::vector<Resource>& resources, std::vector<uint8_t> versionInfo) {
-  Resource version;
-  version.type.id = kResourceVersion;
-  version.name.id = 1;
+  Resource version{{kResourceVersion, {}}, {1, {}}, 0, 0, std::move(versionInfo)};
   const auto old = std::find_if(resources.begin(), resources.end(), IsVersion);
   if (old != resources.end()) {
     version.name = old->name;
     version.language = old->language;
   }
   std::erase_if(resources, IsVersion);
-  version.bytes = std::move(versionInfo);
   resources.push_back(std::move(version));
 }
 
@@ -93,40 +88,30 @@ Status ReplaceIcon(std::vector<Resource>& resources, const std::vector<IconImage
     if (!taken(static_cast<uint16_t>(id))) ids.push_back(static_cast<uint16_t>(id));
   }
   for (size_t i = 0; i < images.size(); ++i) {
-    Resource image;
-    image.type.id = kResourceIcon;
-    image.name.id = ids[i];
-    image.language = language;
-    image.bytes = images[i].bytes;
-    resources.push_back(std::move(image));
+    resources.push_back({{kResourceIcon, {}}, {ids[i], {}}, language, 0, images[i].bytes});
   }
   group = std::find_if(resources.begin(), resources.end(), IsProgramIconGroup);
   group->bytes = IconGroupOf(images, ids);
   return Status::Ok();
 }
 
+// The images of the brand's .ico file. Fails, saying why, for a file that
+// cannot be read, is no icon or whose directory or images pass its end.
 Result<std::vector<IconImage>> ReadBrandIcon(const Brand& brand,
                                              const std::filesystem::path& folder) {
   const std::filesystem::path path = folder / brand.icon;
   const std::string where = brand.where + ".icon: " + Utf8FromPath(path) + ": ";
-  Result<MappedFile> file = MappedFile::Open(path);
-  if (!file.ok()) return Error{brand.where + ".icon: " + file.error()};
-  if (!file->FitsIn32Bits()) return Error{where + "4 GiB or larger"};
-  Result<std::vector<IconImage>> images = ReadIconFile(file->range());
-  if (!images.ok()) return Error{where + images.error()};
-  return images;
-}
-
-}  // namespace
-
-Result<std::vector<IconImage>> ReadIconFile(brx::MemoryRange file) {
+  Result<MappedFile> mapped = MappedFile::Open(path);
+  if (!mapped.ok()) return Error{brand.where + ".icon: " + mapped.error()};
+  if (!mapped->FitsIn32Bits()) return Error{where + "4 GiB or larger"};
+  const brx::MemoryRange file = mapped->range();
   if (file.size < kHeaderSize || ReadLe16(file.data) != 0 || ReadLe16(file.data + 2) != 1) {
-    return Error{"not an icon file (.ico)"};
+    return Error{where + "not an icon file (.ico)"};
   }
   const uint32_t count = ReadLe16(file.data + 4);
-  if (count == 0) return Error{"the icon holds no image"};
+  if (count == 0) return Error{where + "the icon holds no image"};
   if (kHeaderSize + uint64_t{count} * kFileEntrySize > file.size) {
-    return Error{"the icon's directory passes the end of the file"};
+    return Error{where + "the icon's directory passes the end of the file"};
   }
   std::vector<IconImage> images;
   for (uint32_t i = 0; i < count; ++i) {
@@ -134,12 +119,15 @@ Result<std::vector<IconImage>> ReadIconFile(brx::MemoryRange file) {
     const uint32_t size = brx::ReadLe32(entry + 8);
     const uint32_t offset = brx::ReadLe32(entry + 12);
     if (size == 0 || uint64_t{offset} + size > file.size) {
-      return Error{"image " + std::to_string(i + 1) + " of the icon passes the end of the file"};
+      return Error{where + "image " + std::to_string(i + 1) +
+                   " of the icon passes the end of the file"};
     }
     images.push_back(ImageOf(entry, {file.data + offset, file.data + offset + size}));
   }
   return images;
 }
+
+}  // namespace
 
 std::vector<uint8_t> IconGroupOf(const std::vector<IconImage>& images,
                                  const std::vector<uint16_t>& ids) {
@@ -188,7 +176,6 @@ std::vector<uint8_t> IconFileOf(const std::vector<IconImage>& images) {
   }
   return file;
 }
-
 
 Result<std::vector<uint8_t>> ApplyBrand(brx::MemoryRange stub, const Brand& brand,
                                         const std::filesystem::path& folder) {

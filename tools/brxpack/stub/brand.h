@@ -3,10 +3,14 @@
 // information that Windows shows for update.exe (company, product, version,
 // description, copyright) and, optionally, its icon. The progress window,
 // its texts and the icon group's id stay as the installer needs them.
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "brxpack/stub/authenticode.h"
@@ -26,6 +30,28 @@ struct Brand {
   std::string where;           // "FILE:LINE:COLUMN: brand", for messages
 };
 
+// The version information resource (VS_VERSIONINFO, brand_version_info.cpp)
+// of a brand, and the file version and texts read back from one.
+
+// "2.0" gives 2, 0, 0, 0. Nothing unless the text is one to four numbers
+// from 0 to 65535 joined by dots.
+std::optional<std::array<uint16_t, 4>> ParseVersionNumbers(std::string_view text);
+
+// The resource's bytes: the numbers of brand.version in the fixed part, the
+// texts in one Russian (0x0419) Unicode string table. Fails for a version
+// that is no version, or a text that is not UTF-8 or holds a NUL.
+Result<std::vector<uint8_t>> VersionInfoOf(const Brand& brand);
+
+// "1.1.0.0", from the fixed part of a version information resource;
+// nothing when the bytes hold none.
+std::optional<std::string> FileVersionOf(brx::MemoryRange versionInfo);
+
+// Every key and text of the first string table, as UTF-8: "CompanyName" ->
+// "Example Ltd". A node whose lengths pass its parent's end ends the walk
+// there: what was read before it is kept, nothing past the resource's bytes
+// is read.
+std::map<std::string, std::string> VersionTextsOf(brx::MemoryRange versionInfo);
+
 // A publisher's icon: the images of a .ico file, and the icon group
 // resource that lists them under the ids of their image resources.
 struct IconImage {
@@ -36,10 +62,6 @@ struct IconImage {
   uint16_t bitCount;
   std::vector<uint8_t> bytes;  // a bitmap or a PNG image, as the file holds it
 };
-
-// Fails, saying why, for a file that is no icon or whose directory or
-// images pass its end.
-Result<std::vector<IconImage>> ReadIconFile(brx::MemoryRange file);
 
 // The icon group resource for these images, stored under `ids` (one each).
 std::vector<uint8_t> IconGroupOf(const std::vector<IconImage>& images,
@@ -54,7 +76,7 @@ std::vector<uint16_t> IconGroupIds(brx::MemoryRange group);
 Result<std::vector<IconImage>> IconGroupImages(
     brx::MemoryRange group, const std::function<const std::vector<uint8_t>*(uint16_t)>& imageOf);
 
-// A .ico file holding these images, as ReadIconFile reads it.
+// A .ico file holding these images.
 std::vector<uint8_t> IconFileOf(const std::vector<IconImage>& images);
 
 // The stub with the brand's version information and icon in place of its

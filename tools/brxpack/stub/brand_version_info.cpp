@@ -1,11 +1,11 @@
-#include "brxpack/stub/brand_version_info.h"
+#include "brxpack/stub/brand.h"
 
 #include <algorithm>
 #include <charconv>
 #include <string_view>
 #include <utility>
 
-#include "brxpack/stub/pe_resources_bytes.h"
+#include "brxpack/stub/pe_resources.h"
 #include "brxpack/contents/windows1251.h"
 #include "package/format.h"
 
@@ -99,6 +99,17 @@ struct Node {
   size_t children = 0;
 };
 
+// UTF-16 units from `at` up to a NUL, at most `most` of them, none past `end`.
+std::u16string Units(brx::MemoryRange bytes, size_t at, size_t end, size_t most) {
+  std::u16string text;
+  for (; at + 2 <= end && text.size() < most; at += 2) {
+    const uint16_t unit = ReadLe16(bytes.data + at);
+    if (unit == 0) break;
+    text.push_back(static_cast<char16_t>(unit));
+  }
+  return text;
+}
+
 // The node at `at`, which must end by `limit`.
 std::optional<Node> ReadNode(brx::MemoryRange bytes, size_t at, size_t limit) {
   if (at + 6 > limit) return std::nullopt;
@@ -108,14 +119,10 @@ std::optional<Node> ReadNode(brx::MemoryRange bytes, size_t at, size_t limit) {
   if (length < 6 || node.end > limit) return std::nullopt;
   node.valueLength = ReadLe16(bytes.data + at + 2);
   node.text = ReadLe16(bytes.data + at + 4) == 1;
-  size_t position = at + 6;
-  for (;; position += 2) {
-    if (position + 2 > node.end) return std::nullopt;
-    const uint16_t unit = ReadLe16(bytes.data + position);
-    if (unit == 0) break;
-    node.key.push_back(static_cast<char16_t>(unit));
-  }
-  node.value = Aligned(position + 2);
+  node.key = Units(bytes, at + 6, node.end, SIZE_MAX);
+  const size_t nul = at + 6 + 2 * node.key.size();
+  if (nul + 2 > node.end) return std::nullopt;  // no NUL ends the key
+  node.value = Aligned(nul + 2);
   const size_t valueBytes = node.text ? node.valueLength * 2 : node.valueLength;
   node.children = std::min(Aligned(node.value + valueBytes), node.end);
   return node;
@@ -135,17 +142,6 @@ std::string Utf8(std::u16string_view text) {
     AppendUtf8(c, out);
   }
   return out;
-}
-
-// A text value: UTF-16 units up to its NUL or the node's end.
-std::u16string TextValue(brx::MemoryRange bytes, const Node& node) {
-  std::u16string text;
-  for (size_t at = node.value; at + 2 <= node.end && text.size() < node.valueLength; at += 2) {
-    const uint16_t unit = ReadLe16(bytes.data + at);
-    if (unit == 0) break;
-    text.push_back(static_cast<char16_t>(unit));
-  }
-  return text;
 }
 
 // The children of `parent`, in order, until one is malformed.
@@ -228,7 +224,8 @@ std::map<std::string, std::string> VersionTextsOf(brx::MemoryRange versionInfo) 
     if (info.key != u"StringFileInfo") return true;
     EachChild(versionInfo, info, [&](const Node& table) {
       EachChild(versionInfo, table, [&](const Node& text) {
-        texts.emplace(Utf8(text.key), Utf8(TextValue(versionInfo, text)));
+        texts.emplace(Utf8(text.key),
+                      Utf8(Units(versionInfo, text.value, text.end, text.valueLength)));
         return true;
       });
       return false;  // the first table only

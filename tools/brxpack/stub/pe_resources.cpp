@@ -24,13 +24,13 @@ struct PeSection {
 };
 
 struct PeHeaders {
-  uint32_t optionalHeader;    // file offset of the optional header
-  uint32_t directoryRecords;  // file offset of data directory 0's record
+  brx::PeImage pe;
   uint32_t sectionAlignment;
   uint32_t fileAlignment;
   std::vector<uint32_t> directories;  // their addresses, as many as declared, at most 16
-  std::vector<PeSection> sections;       // in address order
-  uint32_t sectionsEnd;                  // where the last section's file bytes end
+  std::vector<PeSection> sections;    // in address order
+  uint32_t sectionsEnd;               // where the last section's file bytes end
+  size_t resources = 0;               // the resource section's index in `sections`
 };
 
 // Fields of a section's record.
@@ -49,50 +49,22 @@ bool PowerOfTwo(uint32_t value) {
   return value != 0 && (value & (value - 1)) == 0;
 }
 
-PeSection ReadSection(const uint8_t* record, uint32_t offset) {
-  PeSection section;
-  const char* name = reinterpret_cast<const char*>(record);
-  section.name.assign(name, std::find(name, name + 8, '\0'));
-  section.headerOffset = offset;
-  section.virtualSize = brx::ReadLe32(record + kSectionVirtualSizeField);
-  section.virtualAddress = brx::ReadLe32(record + kSectionAddressField);
-  section.rawSize = brx::ReadLe32(record + kSectionRawSizeField);
-  section.rawOffset = brx::ReadLe32(record + kSectionRawOffsetField);
-  section.characteristics = brx::ReadLe32(record + kSectionCharacteristicsField);
-  return section;
-}
-
-std::string Refusal(brx::PeImageError error) {
-  switch (error) {
-    case brx::PeImageError::kNoMzHeader:
-      return "not a Windows program (no MZ header)";
-    case brx::PeImageError::kNoPeHeader:
-      return "not a Windows program (no PE header)";
-    case brx::PeImageError::kNoOptionalHeader:
-      return "not a Windows program (no PE32 or PE32+ optional header)";
-    case brx::PeImageError::kSectionTableCut:
-      return "its section table passes the end of the file";
-    case brx::PeImageError::kNone:
-      break;
-  }
-  return "";
-}
-
-// The file offset of data directory `index`'s 8-byte record.
-uint32_t DirectoryRecord(const PeHeaders& headers, uint32_t index) {
-  return headers.directoryRecords + index * brx::kPeDirectoryRecordSize;
-}
+// What each brx::PeImageError but kNone means, in the enum's order.
+constexpr const char* kRefusals[] = {
+    "not a Windows program (no MZ header)",
+    "not a Windows program (no PE header)",
+    "not a Windows program (no PE32 or PE32+ optional header)",
+    "its section table passes the end of the file",
+};
 
 // Fails, saying why, for bytes that are no PE32 or PE32+ image, whose
 // headers or section table are cut short, whose sections are out of address
 // order or whose section bytes pass the file's end.
 Result<PeHeaders> ReadPeHeaders(brx::MemoryRange image) {
-  brx::PeImage pe;
-  const brx::PeImageError error = brx::ReadPeImage(image, &pe);
-  if (error != brx::PeImageError::kNone) return Error{Refusal(error)};
   PeHeaders headers;
-  headers.optionalHeader = pe.optionalHeader;
-  headers.directoryRecords = pe.directories;
+  const brx::PeImage& pe = headers.pe;
+  const brx::PeImageError error = brx::ReadPeImage(image, &headers.pe);
+  if (error != brx::PeImageError::kNone) return Error{kRefusals[static_cast<int>(error) - 1]};
   const uint8_t* optional = image.data + pe.optionalHeader;
   headers.sectionAlignment = brx::ReadLe32(optional + brx::kPeSectionAlignmentField);
   headers.fileAlignment = brx::ReadLe32(optional + brx::kPeFileAlignmentField);
@@ -105,7 +77,7 @@ Result<PeHeaders> ReadPeHeaders(brx::MemoryRange image) {
     return Error{"its optional header is too short for its data directories"};
   }
   for (uint32_t i = 0; i < pe.heldDirectories; ++i) {
-    const uint8_t* record = image.data + DirectoryRecord(headers, i);
+    const uint8_t* record = image.data + brx::PeDirectoryRecord(pe, i);
     headers.directories.push_back(brx::ReadLe32(record));
   }
 
@@ -113,7 +85,15 @@ Result<PeHeaders> ReadPeHeaders(brx::MemoryRange image) {
   headers.sectionsEnd = tableEnd;
   for (uint32_t i = 0; i < pe.sectionCount; ++i) {
     const uint32_t offset = pe.sectionTable + i * brx::kPeSectionRecordSize;
-    const PeSection section = ReadSection(image.data + offset, offset);
+    const uint8_t* record = image.data + offset;
+    const char* name = reinterpret_cast<const char*>(record);
+    const PeSection section = {std::string(name, std::find(name, name + 8, '\0')),
+                               offset,
+                               brx::ReadLe32(record + kSectionVirtualSizeField),
+                               brx::ReadLe32(record + kSectionAddressField),
+                               brx::ReadLe32(record + kSectionRawSizeField),
+                               brx::ReadLe32(record + kSectionRawOffsetField),
+                               brx::ReadLe32(record + kSectionCharacteristicsField)};
     if (!headers.sections.empty() &&
         section.virtualAddress <= headers.sections.back().virtualAddress) {
       return Error{"its sections are not in address order"};
@@ -132,23 +112,14 @@ Result<PeHeaders> ReadPeHeaders(brx::MemoryRange image) {
   return headers;
 }
 
-
-struct ResourceSection {
-  PeHeaders headers;
-  size_t index;  // of the resource section in headers.sections
-};
-
 // How far a section reaches in memory: linkers that leave VirtualSize at 0
 // mean the file's bytes.
 uint32_t Extent(const PeSection& section) {
   return section.virtualSize != 0 ? section.virtualSize : section.rawSize;
 }
 
-bool Contains(const PeSection& section, uint32_t rva) {
-  return rva >= section.virtualAddress && rva - section.virtualAddress < Extent(section);
-}
-
-Result<ResourceSection> FindResourceSection(brx::MemoryRange image) {
+// The headers with the resource section found.
+Result<PeHeaders> FindResourceSection(brx::MemoryRange image) {
   Result<PeHeaders> headers = ReadPeHeaders(image);
   if (!headers.ok()) return headers.TakeError();
   if (headers->directories.size() <= kResourceDirectory ||
@@ -157,29 +128,25 @@ Result<ResourceSection> FindResourceSection(brx::MemoryRange image) {
   }
   const uint32_t rva = headers->directories[kResourceDirectory];
   for (size_t i = 0; i < headers->sections.size(); ++i) {
-    if (headers->sections[i].virtualAddress == rva) return ResourceSection{std::move(*headers), i};
+    if (headers->sections[i].virtualAddress != rva) continue;
+    headers->resources = i;
+    return headers;
   }
   return Error{"its resources do not begin a section of their own"};
-}
-
-// The resource section's bytes as the file holds them.
-brx::MemoryRange SectionRange(brx::MemoryRange image, const PeSection& section) {
-  return {image.data + section.rawOffset, std::min(Extent(section), section.rawSize)};
 }
 
 // Everything behind the resource section must be free to move: only
 // discardable sections (nothing points into them at run time) that hold no
 // data directory but the base relocations.
-Status CheckMovable(brx::MemoryRange image, const ResourceSection& found) {
-  const PeHeaders& headers = found.headers;
+Status CheckMovable(brx::MemoryRange image, const PeHeaders& headers) {
   if (headers.sectionsEnd != image.size) {
     return Error{std::to_string(image.size - headers.sectionsEnd) +
                  " bytes follow its last section (a signature or a package?); use the "
                  "installer's own program"};
   }
-  const PeSection& resources = headers.sections[found.index];
+  const PeSection& resources = headers.sections[headers.resources];
   if (resources.rawSize == 0) return Error{"its resource section holds no bytes in the file"};
-  for (size_t i = found.index + 1; i < headers.sections.size(); ++i) {
+  for (size_t i = headers.resources + 1; i < headers.sections.size(); ++i) {
     const PeSection& section = headers.sections[i];
     if ((section.characteristics & kSectionDiscardable) == 0) {
       return Error{"section " + section.name + " follows the resources and cannot be moved"};
@@ -193,11 +160,12 @@ Status CheckMovable(brx::MemoryRange image, const ResourceSection& found) {
   for (uint32_t d = 0; d < headers.directories.size(); ++d) {
     const uint32_t rva = headers.directories[d];
     if (d == kSecurityDirectory || d == kResourceDirectory || rva == 0) continue;
-    for (size_t i = found.index; i < headers.sections.size(); ++i) {
-      if (Contains(headers.sections[i], rva) &&
-          (i == found.index || d != kBaseRelocationDirectory)) {
-        return Error{"data directory " + std::to_string(d) + " lies in section " +
-                     headers.sections[i].name + ", which would move"};
+    for (size_t i = headers.resources; i < headers.sections.size(); ++i) {
+      const PeSection& section = headers.sections[i];
+      if (rva >= section.virtualAddress && rva - section.virtualAddress < Extent(section) &&
+          (i == headers.resources || d != kBaseRelocationDirectory)) {
+        return Error{"data directory " + std::to_string(d) + " lies in section " + section.name +
+                     ", which would move"};
       }
     }
   }
@@ -207,20 +175,23 @@ Status CheckMovable(brx::MemoryRange image, const ResourceSection& found) {
 }  // namespace
 
 Result<std::vector<Resource>> ReadResources(brx::MemoryRange image) {
-  Result<ResourceSection> found = FindResourceSection(image);
-  if (!found.ok()) return found.TakeError();
-  const PeSection& section = found->headers.sections[found->index];
-  return ReadResourceTree(SectionRange(image, section), section.virtualAddress);
+  Result<PeHeaders> headers = FindResourceSection(image);
+  if (!headers.ok()) return headers.TakeError();
+  const PeSection& section = headers->sections[headers->resources];
+  // The section's bytes as the file holds them.
+  const brx::MemoryRange bytes = {image.data + section.rawOffset,
+                                  std::min(Extent(section), section.rawSize)};
+  return ReadResourceTree(bytes, section.virtualAddress);
 }
 
 Result<std::vector<uint8_t>> ReplaceResources(brx::MemoryRange image,
                                               const std::vector<Resource>& resources) {
-  Result<ResourceSection> found = FindResourceSection(image);
+  Result<PeHeaders> found = FindResourceSection(image);
   if (!found.ok()) return found.TakeError();
-  Status movable = CheckMovable(image, *found);
+  const PeHeaders& headers = *found;
+  Status movable = CheckMovable(image, headers);
   if (!movable.ok()) return movable.TakeError();
-  const PeHeaders& headers = found->headers;
-  const PeSection& old = headers.sections[found->index];
+  const PeSection& old = headers.sections[headers.resources];
   const std::vector<uint8_t> tree = WriteResourceTree(resources, old.virtualAddress);
 
   // The sections behind move by whole alignment units, in memory and in
@@ -243,7 +214,7 @@ Result<std::vector<uint8_t>> ReplaceResources(brx::MemoryRange image,
                  static_cast<uint32_t>(tree.size()));
   brx::WriteLe32(&out[old.headerOffset + kSectionRawSizeField], static_cast<uint32_t>(rawSize));
   uint64_t imageEnd = uint64_t{old.virtualAddress} + tree.size();
-  for (size_t i = found->index + 1; i < headers.sections.size(); ++i) {
+  for (size_t i = headers.resources + 1; i < headers.sections.size(); ++i) {
     const PeSection& section = headers.sections[i];
     const uint32_t address = static_cast<uint32_t>(section.virtualAddress + addressShift);
     brx::WriteLe32(&out[section.headerOffset + kSectionAddressField], address);
@@ -255,19 +226,19 @@ Result<std::vector<uint8_t>> ReplaceResources(brx::MemoryRange image,
   }
   for (uint32_t d = 0; d < headers.directories.size(); ++d) {
     const uint32_t rva = headers.directories[d];
-    uint8_t* record = &out[DirectoryRecord(headers, d)];
+    uint8_t* record = &out[brx::PeDirectoryRecord(headers.pe, d)];
     if (d == kResourceDirectory) brx::WriteLe32(record + 4, static_cast<uint32_t>(tree.size()));
     if (d != kBaseRelocationDirectory || rva < old.virtualAddress) continue;
     brx::WriteLe32(record, static_cast<uint32_t>(rva + addressShift));
   }
 
-  uint8_t* optional = &out[headers.optionalHeader];
+  uint8_t* optional = &out[headers.pe.optionalHeader];
   brx::WriteLe32(optional + brx::kPeImageSizeField,
                  static_cast<uint32_t>(AlignUp(imageEnd, headers.sectionAlignment)));
   brx::WriteLe32(
       optional + brx::kPeInitializedDataField,
       static_cast<uint32_t>(brx::ReadLe32(optional + brx::kPeInitializedDataField) + rawShift));
-  const uint32_t checksum = headers.optionalHeader + brx::kPeChecksumField;
+  const uint32_t checksum = headers.pe.optionalHeader + brx::kPeChecksumField;
   brx::WriteLe32(&out[checksum], PeChecksum(out.data(), out.size(), checksum));
   return out;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "brxpack/result.h"
+#include "package/format.h"
 #include "package/memory_range.h"
 
 namespace brxpack {
@@ -61,6 +62,27 @@ Result<std::vector<Resource>> ReadResources(brx::MemoryRange image);
 // directory other than the base relocations inside the moving sections.
 Result<std::vector<uint8_t>> ReplaceResources(brx::MemoryRange image,
                                               const std::vector<Resource>& resources);
+
+// Little-endian 16- and 32-bit fields of Windows programs and their
+// resources, beside package/format.h's 32-bit reader and writer.
+inline uint16_t ReadLe16(const uint8_t* bytes) {
+  return static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
+}
+
+inline void WriteLe16(uint8_t* bytes, uint16_t value) {
+  bytes[0] = static_cast<uint8_t>(value);
+  bytes[1] = static_cast<uint8_t>(value >> 8);
+}
+
+inline void AppendLe16(std::vector<uint8_t>& bytes, uint16_t value) {
+  bytes.push_back(static_cast<uint8_t>(value));
+  bytes.push_back(static_cast<uint8_t>(value >> 8));
+}
+
+inline void AppendLe32(std::vector<uint8_t>& bytes, uint32_t value) {
+  AppendLe16(bytes, static_cast<uint16_t>(value));
+  AppendLe16(bytes, static_cast<uint16_t>(value >> 16));
+}
 
 // For the powers of two that a PE image's section and file alignments are.
 inline uint64_t AlignUp(uint64_t value, uint32_t alignment) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "brxpack/stub/pe_resources_bytes.h"
 #include "package/format.h"
 
 namespace brxpack {
@@ -101,7 +100,6 @@ class TreeReader {
   uint32_t entriesLeft_;
 };
 
-// The loader searches texts first, then numbers, each in ascending order.
 bool NameBefore(const ResourceName& a, const ResourceName& b) {
   if (a.text.empty() != b.text.empty()) return !a.text.empty();
   if (!a.text.empty()) return a.text < b.text;
@@ -195,8 +193,6 @@ std::vector<uint8_t> WriteResourceTree(std::vector<Resource> resources, uint32_t
   });
   std::vector<TypeGroup> types = Grouped(resources);
 
-  // Every directory first, as the loader walks them, then the texts of
-  // names, the data records and the data.
   TreeWriter writer;
   const uint32_t root = writer.Directory(types.size());
   for (TypeGroup& type : types) type.directory = writer.Directory(type.names.size());

@@ -41,13 +41,4 @@ ArchChoice ChooseArch(const std::string& option, std::optional<StubArch> manifes
   return {};
 }
 
-Status CheckStubArch(brx::MemoryRange stub, const std::string& shown, const ArchChoice& choice) {
-  const Result<StubArch> arch = ArchOfImage(stub);
-  if (!arch.ok()) return Error{shown + ": no installer stub: " + arch.error()};
-  if (*arch == choice.arch) return Status::Ok();
-  return Error{shown + ": the stub is " + DescribeArch(*arch) + ", but " + ArchName(choice.arch) +
-               " was chosen (" + choice.chosenBy + "); give the " + ArchName(choice.arch) +
-               " stub, or choose --arch " + ArchName(*arch)};
-}
-
 }  // namespace brxpack

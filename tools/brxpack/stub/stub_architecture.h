@@ -35,8 +35,4 @@ struct ArchChoice {
 // the default, x86. The option's text was checked by the command line.
 ArchChoice ChooseArch(const std::string& option, std::optional<StubArch> manifest);
 
-// Fails for a stub (named `shown`) that is no stub, or is built for another
-// architecture than the one chosen, saying how to put it right.
-Status CheckStubArch(brx::MemoryRange stub, const std::string& shown, const ArchChoice& choice);
-
 }  // namespace brxpack

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "brx_version.h"
-#include "brxpack/stub/brand_version_info.h"
+#include "brxpack/stub/brand.h"
 #include "brxpack/stub/pe_resources.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/mapped_file.h"
@@ -43,8 +43,13 @@ Result<UnsignedStub> LoadStub(const std::filesystem::path& given, const ArchChoi
   Result<MappedFile> mapped = MappedFile::Open(*path);
   if (!mapped.ok()) return mapped.TakeError();
   if (!mapped->FitsIn32Bits()) return Error{shown + ": 4 GiB or larger"};
-  Status fits = CheckStubArch(mapped->range(), shown, arch);
-  if (!fits.ok()) return fits.TakeError();
+  const Result<StubArch> found = ArchOfImage(mapped->range());
+  if (!found.ok()) return Error{shown + ": no installer stub: " + found.error()};
+  if (*found != arch.arch) {
+    return Error{shown + ": the stub is " + DescribeArch(*found) + ", but " + ArchName(arch.arch) +
+                 " was chosen (" + arch.chosenBy + "); give the " + ArchName(arch.arch) +
+                 " stub, or choose --arch " + ArchName(*found)};
+  }
   Result<UnsignedStub> stub = RemoveSignature(mapped->range());
   if (!stub.ok()) return Error{shown + ": " + stub.error()};
   if (stub->removed && !console.quiet) {
