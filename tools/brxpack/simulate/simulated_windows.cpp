@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "brxpack/contents/folded_name.h"
 #include "brxpack/contents/windows_path_limits.h"
 #include "brxpack/simulate/simulated_paths.h"
-#include "package/entry_names.h"
 
 namespace brxpack {
 
@@ -119,8 +119,7 @@ void SimulatedWindows::Mount(std::string_view windowsPath, const fs::path& host,
 // folder.
 void SimulatedWindows::Load(const std::string& key, const fs::path& host) {
   for (HostMirror::Entry& entry : mirror_->List(host)) {
-    std::string below = key + '\\';
-    for (const char c : entry.name) below.push_back(brx::FoldLatin(c));
+    std::string below = key + '\\' + FoldedName(entry.name);
     if (!IsWindowsName(entry.name) || nodes_.count(below) != 0) {
       below = key + "\\|" + std::to_string(unreachable_++);
     }
@@ -360,8 +359,8 @@ bool SimulatedWindows::StartProcess(const char* application, char* commandLine,
                                     const char* currentFolder, brx::ProcessHandles* started) {
   const Place program = Find(TextOrEmpty(application));
   const Place folder = Find(TextOrEmpty(currentFolder));
-  SeamEvent command(SeamEvent::Kind::kCommand, std::string(TextOrEmpty(commandLine)),
-                    std::string(TextOrEmpty(application)), std::string(TextOrEmpty(currentFolder)));
+  SeamEvent command{SeamEvent::Kind::kCommand, std::string(TextOrEmpty(commandLine)),
+                    std::string(TextOrEmpty(application)), std::string(TextOrEmpty(currentFolder))};
   const bool fails = !program.valid || !folder.valid || (program.known && !IsFile(program.node)) ||
                      (folder.known && !IsFolderNode(folder.node));
   command.fate = fails           ? CommandFate::kNotStarted
@@ -386,14 +385,15 @@ void SimulatedWindows::WaitForProcess(brx::Handle process) {
 }
 
 void SimulatedWindows::SetStatusText(const char* text) {
-  events_.emplace_back(SeamEvent::Kind::kStatus, std::string(TextOrEmpty(text)));
+  events_.push_back({.kind = SeamEvent::Kind::kStatus, .text = std::string(TextOrEmpty(text))});
 }
 
 int SimulatedWindows::AskUser(const char* text, const char* caption, uint32_t style) {
-  SeamEvent box(SeamEvent::Kind::kQuestion, std::string(TextOrEmpty(text)), std::string(TextOrEmpty(caption)));
-  box.style = style;
-  box.answer = (style & 0x0F) == brx::kMbOkCancel ? answer : brx::kIdOk;
-  events_.push_back(std::move(box));
+  events_.push_back({.kind = SeamEvent::Kind::kQuestion,
+                     .text = std::string(TextOrEmpty(text)),
+                     .caption = std::string(TextOrEmpty(caption)),
+                     .style = style,
+                     .answer = (style & 0x0F) == brx::kMbOkCancel ? answer : brx::kIdOk});
   return events_.back().answer;
 }
 

@@ -35,12 +35,10 @@ enum class CommandFate {
 // What the user saw and what the installer started, in the order of the run.
 struct SeamEvent {
   enum class Kind { kStatus, kQuestion, kCommand };
-  SeamEvent(Kind kind, std::string text, std::string caption = {}, std::string folder = {})
-      : kind(kind), text(std::move(text)), caption(std::move(caption)), folder(std::move(folder)) {}
   Kind kind = Kind::kStatus;
-  std::string text;     // the status text, the box's text, or the command line
-  std::string caption;  // the box's caption, or the program's path
-  std::string folder;   // the command's current folder
+  std::string text;       // the status text, the box's text, or the command line
+  std::string caption{};  // the box's caption, or the program's path
+  std::string folder{};   // the command's current folder
   uint32_t style = 0;   // the box's style
   int answer = 0;       // the box's answer
   CommandFate fate = CommandFate::kStarted;
