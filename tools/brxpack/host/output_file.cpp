@@ -6,7 +6,7 @@
 
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/interrupt_cleanup.h"
-#include "brxpack/host/protected_files.h"
+#include "brxpack/host/output_guard.h"
 
 #ifdef _WIN32
 #include <process.h>
