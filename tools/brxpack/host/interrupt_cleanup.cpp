@@ -6,9 +6,6 @@
 
 #ifdef _WIN32
 #include <windows.h>
-
-#include <filesystem>
-#include <system_error>
 #else
 #include <dirent.h>
 #include <fcntl.h>

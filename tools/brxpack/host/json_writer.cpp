@@ -58,19 +58,9 @@ void JsonWriter::Quoted(std::string_view utf8) {
   out_ << '"';
 }
 
-void JsonWriter::Number(int64_t value) {
+void JsonWriter::Literal(std::string_view text) {
   BeforeValue();
-  out_ << value;
-}
-
-void JsonWriter::Bool(bool value) {
-  BeforeValue();
-  out_ << (value ? "true" : "false");
-}
-
-void JsonWriter::Null() {
-  BeforeValue();
-  out_ << "null";
+  out_ << text;
 }
 
 void JsonWriter::Write(const std::vector<std::string>& texts) {

@@ -64,9 +64,6 @@ int64_t WriteSome(intptr_t file, const char* bytes, size_t size, uint64_t offset
 bool CloseFile(intptr_t file) {
   return CloseHandle(reinterpret_cast<HANDLE>(file)) != 0;
 }
-void RemoveFile(const std::filesystem::path& path) {
-  DeleteFileW(path.c_str());
-}
 bool RenameOver(const std::filesystem::path& from, const std::filesystem::path& to) {
   return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
@@ -88,9 +85,6 @@ int64_t WriteSome(intptr_t file, const char* bytes, size_t size, uint64_t offset
 bool CloseFile(intptr_t file) {
   return close(static_cast<int>(file)) == 0;
 }
-void RemoveFile(const std::filesystem::path& path) {
-  unlink(path.c_str());
-}
 bool RenameOver(const std::filesystem::path& from, const std::filesystem::path& to) {
   return std::rename(from.c_str(), to.c_str()) == 0;
 }
@@ -107,6 +101,11 @@ bool WriteAll(intptr_t file, const void* data, size_t size, uint64_t offset) {
     offset += static_cast<uint64_t>(done);
   }
   return true;
+}
+
+void RemoveFile(const std::filesystem::path& path) {
+  std::error_code ignored;
+  std::filesystem::remove(path, ignored);
 }
 
 }  // namespace

@@ -14,10 +14,7 @@ class AtomicOutputFile {
  public:
   static Result<AtomicOutputFile> Create(const std::filesystem::path& finalPath);
 
-  AtomicOutputFile(AtomicOutputFile&& other) noexcept;
-  AtomicOutputFile& operator=(AtomicOutputFile&&) = delete;
-  AtomicOutputFile(const AtomicOutputFile&) = delete;
-  AtomicOutputFile& operator=(const AtomicOutputFile&) = delete;
+  AtomicOutputFile(AtomicOutputFile&& other) noexcept;  // no copies, no assignment
   ~AtomicOutputFile();
 
   // Appends; large writes go to the system in one call where it allows.
