@@ -4,8 +4,8 @@
 #include <new>
 
 #include "brxpack/contents/windows1251.h"
+#include "brxpack/host/host_file_io.h"
 #include "brxpack/host/host_path.h"
-#include "brxpack/host/whole_file.h"
 
 namespace brxpack {
 
