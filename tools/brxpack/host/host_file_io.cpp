@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -77,7 +79,11 @@ std::error_code CopyHostFolder(const std::filesystem::path& from, const std::fil
 
 namespace {
 
-constexpr uint64_t kReadChunk = 1 << 20;
+constexpr uint64_t kChunk = 1 << 20;  // read at once
+
+Error Unreadable(const std::filesystem::path& path) {
+  return Error{Utf8FromPath(path) + ": cannot read: " + LastSystemErrorText()};
+}
 
 Error Changed(const std::filesystem::path& path, uint64_t expected, const std::string& now) {
   return Error{Utf8FromPath(path) + ": changed while being read (" + std::to_string(expected) +
@@ -88,12 +94,12 @@ Error Changed(const std::filesystem::path& path, uint64_t expected, const std::s
 Status ReadInto(std::ifstream& file, const std::filesystem::path& path, uint64_t fileSize,
                 uint64_t offset, uint64_t size, uint8_t* bytes) {
   for (uint64_t done = 0; done < size;) {
-    const uint64_t part = std::min(size - done, kReadChunk);
+    const uint64_t part = std::min(size - done, kChunk);
     file.read(reinterpret_cast<char*>(bytes + done), static_cast<std::streamsize>(part));
     const uint64_t got = static_cast<uint64_t>(file.gcount());
     done += got;
     if (got == part) continue;
-    if (file.bad()) return Error{Utf8FromPath(path) + ": cannot read: " + LastSystemErrorText()};
+    if (file.bad()) return Unreadable(path);
     return Changed(path, fileSize, "ended at " + std::to_string(offset + done));
   }
   // Bytes past the size it had when opened: it grew while being read.
@@ -146,6 +152,42 @@ Status ReadFilePart(const std::filesystem::path& path, uint64_t listedSize, uint
   file.seekg(static_cast<std::streamoff>(offset));
   bytes.resize(size);
   return ReadInto(file, path, *fileSize, offset, size, bytes.data());
+}
+
+Result<std::vector<bool>> SameContentsAsEach(const SizedFile& reference,
+                                             const std::vector<SizedFile>& others) {
+  std::vector<bool> same(others.size(), false);
+  // Streams of the files still equal so far; null once one differs.
+  std::vector<std::unique_ptr<std::ifstream>> open(others.size());
+  size_t live = 0;
+  for (size_t i = 0; i < others.size(); ++i) {
+    if (others[i].size != reference.size) continue;
+    same[i] = true;
+    if (reference.size == 0) continue;
+    open[i] = std::make_unique<std::ifstream>(others[i].path, std::ios::binary);
+    ++live;
+  }
+  if (live == 0) return same;
+  std::ifstream source(reference.path, std::ios::binary);
+  std::vector<char> expected(static_cast<size_t>(std::min<uint64_t>(reference.size, kChunk)));
+  std::vector<char> got(expected.size());
+  for (uint64_t remaining = reference.size; remaining > 0 && live > 0;) {
+    const size_t part = static_cast<size_t>(std::min<uint64_t>(remaining, kChunk));
+    source.read(expected.data(), static_cast<std::streamsize>(part));
+    if (!source) return Unreadable(reference.path);
+    for (size_t i = 0; i < others.size(); ++i) {
+      if (!open[i]) continue;
+      open[i]->read(got.data(), static_cast<std::streamsize>(part));
+      if (!*open[i]) return Unreadable(others[i].path);
+      if (std::memcmp(expected.data(), got.data(), part) != 0) {
+        same[i] = false;
+        open[i].reset();
+        --live;
+      }
+    }
+    remaining -= part;
+  }
+  return same;
 }
 
 }  // namespace brxpack

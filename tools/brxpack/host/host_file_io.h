@@ -48,4 +48,16 @@ Result<std::vector<uint8_t>> ReadWholeFile(const std::filesystem::path& path,
 Status ReadFilePart(const std::filesystem::path& path, uint64_t listedSize, uint64_t offset,
                     size_t size, std::vector<uint8_t>& bytes);
 
+struct SizedFile {
+  std::filesystem::path path;
+  uint64_t size = 0;  // the caller's (it has listed the file)
+};
+
+// For each of `others`, whether it holds the bytes of `reference`, read side
+// by side in large chunks. The reference is read once for all of them, and no further than the last
+// difference it still has to find; a file of another size is not opened.
+// Fails, naming the file, when one cannot be read.
+Result<std::vector<bool>> SameContentsAsEach(const SizedFile& reference,
+                                             const std::vector<SizedFile>& others);
+
 }  // namespace brxpack

@@ -2,18 +2,13 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 
 namespace brxpack {
 
 void JsonWriter::BeforeValue() {
-  if (afterKey_) {
-    afterKey_ = false;
-    return;
-  }
-  if (!first_.empty()) {
-    if (!first_.back()) out_ << ",";
-    first_.back() = false;
-  }
+  if (std::exchange(afterKey_, false)) return;
+  if (!first_.empty() && !std::exchange(first_.back(), false)) out_ << ",";
 }
 
 void JsonWriter::Open(char bracket) {

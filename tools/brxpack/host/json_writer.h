@@ -48,7 +48,7 @@ class JsonWriter {
   void Quoted(std::string_view utf8);
 
   std::ostream& out_;
-  std::vector<bool> first_;  // per open object or array: nothing written in it yet
+  std::vector<char> first_;  // per open object or array: nothing written in it yet
   bool afterKey_ = false;
 };
 

@@ -5,7 +5,6 @@
 
 #include "brxpack/contents/folded_name.h"
 #include "brxpack/contents/windows_path_limits.h"
-#include "brxpack/simulate/simulated_paths.h"
 
 namespace brxpack {
 
@@ -154,11 +153,8 @@ brx::Handle SimulatedWindows::OpenFileForReading(const char* path) {
 brx::Handle SimulatedWindows::CreateFileForWriting(const char* path) {
   const Place file = Find(TextOrEmpty(path));
   const Node* node = file.node;
-  if ((node != nullptr && (node->isFolder || node->readOnly || node->hidden)) ||
-      InUse(file.path.key)) {
-    return brx::kNoHandle;
-  }
-  return Create(file);
+  const bool refused = node != nullptr && (node->isFolder || node->readOnly || node->hidden);
+  return refused || InUse(file.path.key) ? brx::kNoHandle : Create(file);
 }
 
 // CREATE_NEW: refused over anything that stands at the path.

@@ -1,13 +1,12 @@
 #pragma once
 // The in-memory Windows an installation runs on, simulate's and (with
 // faults added, as FakeSystem) the unit tests', so the two agree by
-// construction: files and folders by Windows' rules (simulated_paths.h,
-// names kept as spelled, MoveFile, sharing, mapped views, read-only and
-// hidden files), the registry (simulated_registry.h), programs, and what
-// the user saw and what was started, in order. Mounted host files and
-// folders are decided here too, read on the host and changed there through
-// a HostMirror; from the first mount on the model knows nothing else
-// (nothing stands elsewhere, but a program there is taken as present).
+// construction: files and folders by Windows' rules (simulated_paths.h),
+// the registry (simulated_registry.h), programs, and what the user saw and
+// what was started, in order. Mounted host files and folders are read on
+// the host and changed there through a HostMirror; from the first mount on
+// the model knows nothing else (nothing stands elsewhere, but a program
+// there is taken as present).
 #include <cstdint>
 #include <filesystem>
 #include <functional>
