@@ -28,13 +28,11 @@ class AtomicOutputFile {
  private:
   AtomicOutputFile() = default;
   Status Failure(const char* what) const;
-  void Abandon();
 
   std::filesystem::path finalPath_;
   std::filesystem::path temporaryPath_;
-  intptr_t file_ = -1;  // a descriptor, or on Windows a handle
+  intptr_t file_ = -1;  // a descriptor, or on Windows a handle; -1 once closed
   uint64_t written_ = 0;
-  bool open_ = false;
   int cleanupSlot_ = -1;  // see interrupt_cleanup.h
 };
 

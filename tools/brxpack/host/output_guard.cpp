@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <set>
 #include <system_error>
 #include <utility>
 
@@ -32,19 +33,17 @@ bool SameName(const std::filesystem::path& a, const std::filesystem::path& b) {
                     right.native().end(), [&](auto x, auto y) { return lower(x) == lower(y); });
 }
 
-bool IsInside(const std::filesystem::path& path, const std::filesystem::path& folder) {
-  const auto [end, rest] = std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
-  return end == folder.end() && rest != path.end();
-}
-
 }  // namespace
 
 bool LiesInside(const std::filesystem::path& path, const std::filesystem::path& folder) {
-  return IsInside(Resolved(path), Resolved(folder));
+  const std::filesystem::path inner = Resolved(path);
+  const std::filesystem::path outer = Resolved(folder);
+  const auto [end, rest] = std::mismatch(outer.begin(), outer.end(), inner.begin(), inner.end());
+  return end == outer.end() && rest != inner.end();
 }
 
 Status CheckOutputs(const std::vector<std::filesystem::path>& outputs, const OutputInputs& inputs) {
-  std::vector<std::filesystem::path> resolvedOutputs;
+  std::set<std::filesystem::path> seen;  // the outputs checked so far, resolved
   for (const std::filesystem::path& output : outputs) {
     const std::filesystem::path resolved = Resolved(output);
     const std::string shown = Utf8FromPath(output);
@@ -65,11 +64,7 @@ Status CheckOutputs(const std::vector<std::filesystem::path>& outputs, const Out
                      Utf8FromPath(folder) + ", whose every file the next " + inputs.folderReader};
       }
     }
-    if (std::find(resolvedOutputs.begin(), resolvedOutputs.end(), resolved) !=
-        resolvedOutputs.end()) {
-      return Error{shown + ": named as two outputs at once"};
-    }
-    resolvedOutputs.push_back(resolved);
+    if (!seen.insert(resolved).second) return Error{shown + ": named as two outputs at once"};
   }
   return Status::Ok();
 }

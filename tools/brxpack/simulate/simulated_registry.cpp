@@ -9,15 +9,11 @@ namespace brxpack {
 
 std::string SimulatedRegistry::FoldedKey(brx::RegistryRoot root, std::string_view path) {
   std::string key = root == brx::RegistryRoot::kCurrentUser ? "hkcu" : "hklm";
-  bool separate = true;
-  for (char c : FoldedName(std::string(path))) {
-    if (c == '\\') {
-      separate = true;
-      continue;
-    }
-    if (separate) key.push_back('\\');
-    separate = false;
-    key.push_back(c);
+  char previous = '\\';  // a name begins after a separator, or at the start
+  for (const char c : FoldedName(std::string(path))) {
+    if (c != '\\' && previous == '\\') key.push_back('\\');
+    if (c != '\\') key.push_back(c);
+    previous = c;
   }
   return key;
 }
@@ -95,7 +91,7 @@ long SimulatedRegistry::Set(brx::RegistryKey key, const char* name, uint32_t typ
   if ((open->second.access & brx::kKeySetValue) == 0) return brx::kErrorAccessDenied;
   const std::string valueName(TextOrEmpty(name));
   std::string bytes(reinterpret_cast<const char*>(data), size);
-  if (log) writes_.push_back({open->second.root, open->second.shown, valueName, type, bytes, false});
+  if (log) writes_.push_back({open->second.root, open->second.shown, valueName, type, bytes});
   keys_[open->second.folded][FoldedName(valueName)] = {type, std::move(bytes)};
   return brx::kRegistrySuccess;
 }

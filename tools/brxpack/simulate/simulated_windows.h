@@ -38,8 +38,8 @@ struct SeamEvent {
   std::string text;       // the status text, the box's text, or the command line
   std::string caption{};  // the box's caption, or the program's path
   std::string folder{};   // the command's current folder
-  uint32_t style = 0;   // the box's style
-  int answer = 0;       // the box's answer
+  uint32_t style = 0;     // the box's style
+  int answer = 0;         // the box's answer
   CommandFate fate = CommandFate::kStarted;
   bool waited = false;          // the installer waited for the command
   bool reportsFailure = false;  // the command left the error file behind
