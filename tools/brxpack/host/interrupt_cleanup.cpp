@@ -38,14 +38,6 @@ std::array<Slot, kSlots> slots;
 // Deeper folders stay; a scratch copy of a release is never this deep.
 constexpr int kDeepestFolder = 64;
 
-struct FolderRecord {  // as the getdents64 system call lays its records
-  uint64_t inode;
-  int64_t offset;
-  unsigned short length;
-  unsigned char type;
-  char name[1];
-};
-
 // Removes the file or folder `name` below the open folder `parent`, a
 // folder with everything in it, using only calls that are safe in a signal
 // handler (no allocation, no locks): the handler may interrupt anything.
@@ -60,9 +52,10 @@ void RemoveTreeAt(int parent, const char* name, int depth) {
     alignas(8) char records[2048];
     for (long got; (got = syscall(SYS_getdents64, folder, records, sizeof records)) > 0;) {
       for (long at = 0; at < got;) {
-        const FolderRecord* record = reinterpret_cast<const FolderRecord*>(records + at);
-        at += record->length;
-        const char* entry = record->name;
+        // glibc's dirent64 is laid out as the system call writes its records.
+        const dirent64* record = reinterpret_cast<const dirent64*>(records + at);
+        at += record->d_reclen;
+        const char* entry = record->d_name;
         if (entry[0] == '.' && (entry[1] == '\0' || (entry[1] == '.' && entry[2] == '\0'))) {
           continue;
         }
