@@ -188,14 +188,10 @@ std::optional<uint32_t> SimulatedWindows::FileSize(brx::Handle file) {
 // size. Neither can be made of an empty file.
 brx::Handle SimulatedWindows::CreateMapping(brx::Handle file, brx::MapAccess access,
                                             uint32_t size) {
-  const auto it = handles_.find(file);
   const bool writes = access == brx::MapAccess::kWrite;
-  if (it == handles_.end() || it->second.kind != Held::Kind::kFile ||
-      (writes && !it->second.writes)) {
-    return brx::kNoHandle;
-  }
-  const std::string key = it->second.file;
-  Node& node = nodes_.at(key);
+  const std::string* key = FileOf(file);
+  if (key == nullptr || (writes && !handles_.at(file).writes)) return brx::kNoHandle;
+  Node& node = nodes_.at(*key);
   const std::optional<uint64_t> length = SizeOf(node, mirror_);
   const uint64_t mapped = size != 0 ? size : length.value_or(0);
   if (!length || mapped == 0 || mapped > UINT32_MAX) return brx::kNoHandle;
@@ -208,7 +204,7 @@ brx::Handle SimulatedWindows::CreateMapping(brx::Handle file, brx::MapAccess acc
     }
   }
   return NewHandle({.kind = Held::Kind::kMapping,
-                    .file = key,
+                    .file = *key,
                     .writes = writes,
                     .size = static_cast<uint32_t>(mapped)});
 }
