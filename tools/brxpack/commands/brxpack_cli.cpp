@@ -10,7 +10,7 @@
 #include "brxpack/contents/closest_name.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/mapped_file.h"
-#include "brxpack/host/protected_files.h"
+#include "brxpack/host/output_guard.h"
 #include "brxpack/result.h"
 #include "brxpack/stub/stub_file.h"
 

@@ -6,7 +6,7 @@
 #include <unordered_set>
 
 #include "brxpack/contents/folded_name.h"
-#include "brxpack/host/same_contents.h"
+#include "brxpack/host/host_file_io.h"
 
 namespace brxpack {
 

@@ -21,8 +21,4 @@ std::string ReadableSize(uint64_t bytes) {
   return text;
 }
 
-std::string Counted(uint64_t count, std::string_view one, std::string_view many) {
-  return std::to_string(count) + " " + std::string(count == 1 ? one : many);
-}
-
 }  // namespace brxpack

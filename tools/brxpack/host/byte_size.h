@@ -10,6 +10,8 @@ namespace brxpack {
 std::string ReadableSize(uint64_t bytes);
 
 // "1 entry", "3 entries": a count with its noun in the right number.
-std::string Counted(uint64_t count, std::string_view one, std::string_view many);
+inline std::string Counted(uint64_t count, std::string_view one, std::string_view many) {
+  return std::to_string(count) + " " + std::string(count == 1 ? one : many);
+}
 
 }  // namespace brxpack

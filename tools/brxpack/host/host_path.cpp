@@ -39,13 +39,8 @@ std::string SystemErrorText(const std::error_code& error) {
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, static_cast<DWORD>(error.value()), 0, reinterpret_cast<wchar_t*>(&buffer), 0,
         nullptr);
-    std::string text;
     if (length != 0) {
-      const int bytes = WideCharToMultiByte(CP_UTF8, 0, buffer, static_cast<int>(length), nullptr,
-                                            0, nullptr, nullptr);
-      text.resize(static_cast<size_t>(bytes));
-      WideCharToMultiByte(CP_UTF8, 0, buffer, static_cast<int>(length), text.data(), bytes, nullptr,
-                          nullptr);
+      std::string text = Utf8FromPath(std::filesystem::path(std::wstring(buffer, length)));
       LocalFree(buffer);
       while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == '.')) {
         text.pop_back();

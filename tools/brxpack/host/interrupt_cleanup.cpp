@@ -6,9 +6,6 @@
 
 #ifdef _WIN32
 #include <windows.h>
-
-#include <filesystem>
-#include <system_error>
 #else
 #include <dirent.h>
 #include <fcntl.h>
@@ -33,7 +30,6 @@ constexpr size_t kLongestPath = 4096;
 
 struct Slot {
   std::atomic<int> state{kFree};
-  bool folder = false;
   PathChar path[kLongestPath];
 };
 std::array<Slot, kSlots> slots;
@@ -42,17 +38,9 @@ std::array<Slot, kSlots> slots;
 // Deeper folders stay; a scratch copy of a release is never this deep.
 constexpr int kDeepestFolder = 64;
 
-struct FolderRecord {  // as the getdents64 system call lays its records
-  uint64_t inode;
-  int64_t offset;
-  unsigned short length;
-  unsigned char type;
-  char name[1];
-};
-
-// Removes `name` below the open folder `parent` with everything in it,
-// using only calls that are safe in a signal handler (no allocation, no
-// locks): the handler may interrupt anything.
+// Removes the file or folder `name` below the open folder `parent`, a
+// folder with everything in it, using only calls that are safe in a signal
+// handler (no allocation, no locks): the handler may interrupt anything.
 void RemoveTreeAt(int parent, const char* name, int depth) {
   if (unlinkat(parent, name, 0) == 0 || depth == 0) return;
   const int folder = openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
@@ -64,9 +52,10 @@ void RemoveTreeAt(int parent, const char* name, int depth) {
     alignas(8) char records[2048];
     for (long got; (got = syscall(SYS_getdents64, folder, records, sizeof records)) > 0;) {
       for (long at = 0; at < got;) {
-        const FolderRecord* record = reinterpret_cast<const FolderRecord*>(records + at);
-        at += record->length;
-        const char* entry = record->name;
+        // glibc's dirent64 is laid out as the system call writes its records.
+        const dirent64* record = reinterpret_cast<const dirent64*>(records + at);
+        at += record->d_reclen;
+        const char* entry = record->d_name;
         if (entry[0] == '.' && (entry[1] == '\0' || (entry[1] == '.' && entry[2] == '\0'))) {
           continue;
         }
@@ -85,17 +74,9 @@ void RemoveAll() {
     // Open files go once their last handle closes, at the process's end.
     // The console handler runs on a thread of its own, so it may allocate.
     std::error_code ignored;
-    if (slot.folder) {
-      std::filesystem::remove_all(slot.path, ignored);
-    } else {
-      DeleteFileW(slot.path);
-    }
+    std::filesystem::remove_all(slot.path, ignored);
 #else
-    if (slot.folder) {
-      RemoveTreeAt(AT_FDCWD, slot.path, kDeepestFolder);
-    } else {
-      unlink(slot.path);
-    }
+    RemoveTreeAt(AT_FDCWD, slot.path, kDeepestFolder);
 #endif
   }
 }
@@ -128,14 +109,13 @@ void RemoveTemporariesOnInterrupt() {
 #endif
 }
 
-int RegisterTemporary(const std::filesystem::path& path, bool folder) {
+int RegisterTemporary(const std::filesystem::path& path) {
   const std::filesystem::path::string_type& name = path.native();
   if (name.size() >= kLongestPath) return -1;
   for (size_t i = 0; i < kSlots; ++i) {
     int expected = kFree;
     if (!slots[i].state.compare_exchange_strong(expected, kFilling)) continue;
     std::memcpy(slots[i].path, name.c_str(), (name.size() + 1) * sizeof(PathChar));
-    slots[i].folder = folder;
     slots[i].state.store(kReady, std::memory_order_release);
     return static_cast<int>(i);
   }

@@ -15,7 +15,7 @@ void RemoveTemporariesOnInterrupt();
 // everything below it; -1 when none is free (it is then merely not removed
 // on an interruption). On Windows a file must be open with
 // FILE_SHARE_DELETE, so that it can go while open.
-int RegisterTemporary(const std::filesystem::path& path, bool folder = false);
+int RegisterTemporary(const std::filesystem::path& path);
 void ReleaseTemporary(int slot);
 
 }  // namespace brxpack

@@ -2,18 +2,13 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 
 namespace brxpack {
 
 void JsonWriter::BeforeValue() {
-  if (afterKey_) {
-    afterKey_ = false;
-    return;
-  }
-  if (!first_.empty()) {
-    if (!first_.back()) out_ << ",";
-    first_.back() = false;
-  }
+  if (std::exchange(afterKey_, false)) return;
+  if (!first_.empty() && !std::exchange(first_.back(), false)) out_ << ",";
 }
 
 void JsonWriter::Open(char bracket) {
@@ -58,19 +53,9 @@ void JsonWriter::Quoted(std::string_view utf8) {
   out_ << '"';
 }
 
-void JsonWriter::Number(int64_t value) {
+void JsonWriter::Literal(std::string_view text) {
   BeforeValue();
-  out_ << value;
-}
-
-void JsonWriter::Bool(bool value) {
-  BeforeValue();
-  out_ << (value ? "true" : "false");
-}
-
-void JsonWriter::Null() {
-  BeforeValue();
-  out_ << "null";
+  out_ << text;
 }
 
 void JsonWriter::Write(const std::vector<std::string>& texts) {

@@ -21,9 +21,6 @@ class JsonWriter {
   // Inside an object: the next value's name.
   void Key(std::string_view name);
   void String(std::string_view utf8);
-  void Number(int64_t value);
-  void Bool(bool value);
-  void Null();
 
   // Key and value at once.
   template <typename T>
@@ -35,22 +32,23 @@ class JsonWriter {
  private:
   void Write(std::string_view utf8) { String(utf8); }
   void Write(const char* utf8) { String(utf8); }
-  void Write(bool value) { Bool(value); }
-  void Write(int64_t value) { Number(value); }
-  void Write(uint32_t value) { Number(value); }
-  void Write(uint64_t value) { Number(static_cast<int64_t>(value)); }
+  void Write(bool value) { Literal(value ? "true" : "false"); }
+  void Write(int64_t value) { Literal(std::to_string(value)); }
+  void Write(uint32_t value) { Write(int64_t{value}); }
+  void Write(uint64_t value) { Write(static_cast<int64_t>(value)); }
   void Write(const std::vector<std::string>& texts);
   template <typename T>
   void Write(const std::optional<T>& value) {  // null when there is none
-    value ? Write(*value) : Null();
+    value ? Write(*value) : Literal("null");
   }
   void Open(char bracket);
   void Close(char bracket);
   void BeforeValue();
+  void Literal(std::string_view text);  // a number, true, false or null
   void Quoted(std::string_view utf8);
 
   std::ostream& out_;
-  std::vector<bool> first_;  // per open object or array: nothing written in it yet
+  std::vector<char> first_;  // per open object or array: nothing written in it yet
   bool afterKey_ = false;
 };
 

@@ -85,12 +85,10 @@ void MappedFile::Unmap() {
 MappedFile::MappedFile(MappedFile&& other) noexcept
     : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)) {}
 
+// The mapping this held goes with `other`.
 MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
-  if (this != &other) {
-    Unmap();
-    data_ = std::exchange(other.data_, nullptr);
-    size_ = std::exchange(other.size_, 0);
-  }
+  std::swap(data_, other.data_);
+  std::swap(size_, other.size_);
   return *this;
 }
 

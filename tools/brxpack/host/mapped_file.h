@@ -1,7 +1,6 @@
 #pragma once
 // A whole file mapped read-only: packages and stubs are read in place, never
-// copied through read buffers. Payload files are read instead (whole_file.h):
-// a file that shrinks under a mapping ends the process with SIGBUS.
+// copied through read buffers. Payload files are read instead (host_file_io.h).
 #include <cstdint>
 #include <filesystem>
 
@@ -18,9 +17,7 @@ class MappedFile {
 
   MappedFile() = default;
   MappedFile(MappedFile&& other) noexcept;
-  MappedFile& operator=(MappedFile&& other) noexcept;
-  MappedFile(const MappedFile&) = delete;
-  MappedFile& operator=(const MappedFile&) = delete;
+  MappedFile& operator=(MappedFile&& other) noexcept;  // no copies
   ~MappedFile();
 
   const uint8_t* data() const { return data_; }

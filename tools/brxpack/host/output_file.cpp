@@ -6,7 +6,7 @@
 
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/interrupt_cleanup.h"
-#include "brxpack/host/protected_files.h"
+#include "brxpack/host/output_guard.h"
 
 #ifdef _WIN32
 #include <process.h>
@@ -32,10 +32,9 @@ std::filesystem::path TemporaryNameFor(const std::filesystem::path& finalPath) {
 #else
   const unsigned long process = static_cast<unsigned long>(getpid());
 #endif
-  std::filesystem::path name = finalPath;
-  name += PathFromUtf8(".brxpack-" + std::to_string(process) + "-" +
-                       std::to_string(counter.fetch_add(1)) + ".tmp");
-  return name;
+  return std::filesystem::path(finalPath) +=
+         PathFromUtf8(".brxpack-" + std::to_string(process) + "-" +
+                      std::to_string(counter.fetch_add(1)) + ".tmp");
 }
 
 // The system's side. A write names its offset, so appending and
@@ -64,9 +63,6 @@ int64_t WriteSome(intptr_t file, const char* bytes, size_t size, uint64_t offset
 bool CloseFile(intptr_t file) {
   return CloseHandle(reinterpret_cast<HANDLE>(file)) != 0;
 }
-void RemoveFile(const std::filesystem::path& path) {
-  DeleteFileW(path.c_str());
-}
 bool RenameOver(const std::filesystem::path& from, const std::filesystem::path& to) {
   return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
@@ -88,9 +84,6 @@ int64_t WriteSome(intptr_t file, const char* bytes, size_t size, uint64_t offset
 bool CloseFile(intptr_t file) {
   return close(static_cast<int>(file)) == 0;
 }
-void RemoveFile(const std::filesystem::path& path) {
-  unlink(path.c_str());
-}
 bool RenameOver(const std::filesystem::path& from, const std::filesystem::path& to) {
   return std::rename(from.c_str(), to.c_str()) == 0;
 }
@@ -109,6 +102,11 @@ bool WriteAll(intptr_t file, const void* data, size_t size, uint64_t offset) {
   return true;
 }
 
+void RemoveFile(const std::filesystem::path& path) {
+  std::error_code ignored;
+  std::filesystem::remove(path, ignored);
+}
+
 }  // namespace
 
 Status AtomicOutputFile::Failure(const char* what) const {
@@ -123,7 +121,6 @@ Result<AtomicOutputFile> AtomicOutputFile::Create(const std::filesystem::path& f
   file.temporaryPath_ = TemporaryNameFor(finalPath);
   file.file_ = OpenNew(file.temporaryPath_);
   if (file.file_ == kNoFile) return file.Failure("cannot create").TakeError();
-  file.open_ = true;
   file.cleanupSlot_ = RegisterTemporary(file.temporaryPath_);
   return file;
 }
@@ -139,9 +136,8 @@ Status AtomicOutputFile::WriteAt(uint64_t offset, const void* data, size_t size)
 }
 
 Status AtomicOutputFile::Commit() {
-  open_ = false;
   Status status = Status::Ok();
-  if (!CloseFile(file_)) {
+  if (!CloseFile(std::exchange(file_, kNoFile))) {
     status = Failure("cannot close");
   } else if (!RenameOver(temporaryPath_, finalPath_)) {
     status = Failure("cannot rename the finished file to its name");
@@ -152,24 +148,19 @@ Status AtomicOutputFile::Commit() {
   return status;
 }
 
-void AtomicOutputFile::Abandon() {
-  if (!open_) return;
-  open_ = false;
-  CloseFile(file_);
-  RemoveFile(temporaryPath_);
-  ReleaseTemporary(std::exchange(cleanupSlot_, -1));
-}
-
 AtomicOutputFile::AtomicOutputFile(AtomicOutputFile&& other) noexcept
     : finalPath_(std::move(other.finalPath_)),
       temporaryPath_(std::move(other.temporaryPath_)),
-      file_(other.file_),
+      file_(std::exchange(other.file_, kNoFile)),
       written_(other.written_),
-      open_(std::exchange(other.open_, false)),
       cleanupSlot_(std::exchange(other.cleanupSlot_, -1)) {}
 
+// Without Commit, the temporary file goes.
 AtomicOutputFile::~AtomicOutputFile() {
-  Abandon();
+  if (file_ == kNoFile) return;
+  CloseFile(file_);
+  RemoveFile(temporaryPath_);
+  ReleaseTemporary(std::exchange(cleanupSlot_, -1));
 }
 
 Status WriteOutputFile(const std::filesystem::path& path, const void* data, size_t size) {

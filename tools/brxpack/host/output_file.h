@@ -14,10 +14,7 @@ class AtomicOutputFile {
  public:
   static Result<AtomicOutputFile> Create(const std::filesystem::path& finalPath);
 
-  AtomicOutputFile(AtomicOutputFile&& other) noexcept;
-  AtomicOutputFile& operator=(AtomicOutputFile&&) = delete;
-  AtomicOutputFile(const AtomicOutputFile&) = delete;
-  AtomicOutputFile& operator=(const AtomicOutputFile&) = delete;
+  AtomicOutputFile(AtomicOutputFile&& other) noexcept;  // no copies, no assignment
   ~AtomicOutputFile();
 
   // Appends; large writes go to the system in one call where it allows.
@@ -31,13 +28,11 @@ class AtomicOutputFile {
  private:
   AtomicOutputFile() = default;
   Status Failure(const char* what) const;
-  void Abandon();
 
   std::filesystem::path finalPath_;
   std::filesystem::path temporaryPath_;
-  intptr_t file_ = -1;  // a descriptor, or on Windows a handle
+  intptr_t file_ = -1;  // a descriptor, or on Windows a handle; -1 once closed
   uint64_t written_ = 0;
-  bool open_ = false;
   int cleanupSlot_ = -1;  // see interrupt_cleanup.h
 };
 

@@ -1,14 +1,21 @@
 #include "brxpack/host/output_guard.h"
 
 #include <algorithm>
+#include <mutex>
+#include <set>
 #include <system_error>
+#include <utility>
 
 #include "brxpack/host/host_path.h"
-#include "brxpack/host/protected_files.h"
 
 namespace brxpack {
 
 namespace {
+
+// Written by the command's own thread before it writes; read by the
+// threads that extract side by side.
+std::mutex guard;
+std::vector<std::pair<std::filesystem::path, std::string>> protectedFiles;
 
 std::filesystem::path Resolved(const std::filesystem::path& path) {
   std::error_code error;
@@ -26,19 +33,17 @@ bool SameName(const std::filesystem::path& a, const std::filesystem::path& b) {
                     right.native().end(), [&](auto x, auto y) { return lower(x) == lower(y); });
 }
 
-bool IsInside(const std::filesystem::path& path, const std::filesystem::path& folder) {
-  const auto [end, rest] = std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
-  return end == folder.end() && rest != path.end();
-}
-
 }  // namespace
 
 bool LiesInside(const std::filesystem::path& path, const std::filesystem::path& folder) {
-  return IsInside(Resolved(path), Resolved(folder));
+  const std::filesystem::path inner = Resolved(path);
+  const std::filesystem::path outer = Resolved(folder);
+  const auto [end, rest] = std::mismatch(outer.begin(), outer.end(), inner.begin(), inner.end());
+  return end == outer.end() && rest != inner.end();
 }
 
 Status CheckOutputs(const std::vector<std::filesystem::path>& outputs, const OutputInputs& inputs) {
-  std::vector<std::filesystem::path> resolvedOutputs;
+  std::set<std::filesystem::path> seen;  // the outputs checked so far, resolved
   for (const std::filesystem::path& output : outputs) {
     const std::filesystem::path resolved = Resolved(output);
     const std::string shown = Utf8FromPath(output);
@@ -59,13 +64,36 @@ Status CheckOutputs(const std::vector<std::filesystem::path>& outputs, const Out
                      Utf8FromPath(folder) + ", whose every file the next " + inputs.folderReader};
       }
     }
-    if (std::find(resolvedOutputs.begin(), resolvedOutputs.end(), resolved) !=
-        resolvedOutputs.end()) {
-      return Error{shown + ": named as two outputs at once"};
-    }
-    resolvedOutputs.push_back(resolved);
+    if (!seen.insert(resolved).second) return Error{shown + ": named as two outputs at once"};
   }
   return Status::Ok();
+}
+
+void ProtectFromOutputs(const std::filesystem::path& file, const std::string& what) {
+  std::error_code error;
+  if (!std::filesystem::exists(file, error)) return;
+  const std::lock_guard<std::mutex> lock(guard);
+  protectedFiles.emplace_back(std::filesystem::absolute(file, error), what);
+}
+
+Status CheckNotProtected(const std::filesystem::path& output) {
+  const std::lock_guard<std::mutex> lock(guard);
+  if (protectedFiles.empty()) return Status::Ok();
+  std::error_code error;
+  // Only an existing output can be one of them.
+  if (!std::filesystem::exists(output, error)) return Status::Ok();
+  for (const auto& [file, what] : protectedFiles) {
+    if (std::filesystem::equivalent(file, output, error)) {
+      return Error{Utf8FromPath(output) + ": it is " + what + " (" + Utf8FromPath(file) +
+                   "), which brxpack never writes over: give another output"};
+    }
+  }
+  return Status::Ok();
+}
+
+OutputProtectionScope::~OutputProtectionScope() {
+  const std::lock_guard<std::mutex> lock(guard);
+  protectedFiles.clear();
 }
 
 }  // namespace brxpack

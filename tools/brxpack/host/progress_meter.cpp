@@ -5,10 +5,6 @@
 
 namespace brxpack {
 
-ProgressTarget ProgressOn(const Console& console, std::string what) {
-  return {console.showsProgress() ? &console.err : nullptr, std::move(what)};
-}
-
 ProgressMeter::ProgressMeter(ProgressTarget target, uint64_t total)
     : terminal_(target.terminal),
       enabled_(target.terminal != nullptr && total >= kProgressThreshold),

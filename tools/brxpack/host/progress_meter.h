@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <ostream>
 #include <string>
+#include <utility>
 
 #include "brxpack/host/console.h"
 
@@ -20,7 +21,9 @@ struct ProgressTarget {
 };
 
 // The console's error stream when it shows progress (a terminal, no -q).
-ProgressTarget ProgressOn(const Console& console, std::string what);
+inline ProgressTarget ProgressOn(const Console& console, std::string what) {
+  return {console.showsProgress() ? &console.err : nullptr, std::move(what)};
+}
 
 class ProgressMeter {
  public:

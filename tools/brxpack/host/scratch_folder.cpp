@@ -26,7 +26,7 @@ Result<ScratchFolder> ScratchFolder::Create(const std::string& prefix) {
 }
 
 ScratchFolder::ScratchFolder(std::filesystem::path path)
-    : path_(std::move(path)), cleanupSlot_(RegisterTemporary(path_, true)) {}
+    : path_(std::move(path)), cleanupSlot_(RegisterTemporary(path_)) {}
 
 ScratchFolder::ScratchFolder(ScratchFolder&& other) noexcept
     : path_(std::move(other.path_)), cleanupSlot_(std::exchange(other.cleanupSlot_, -1)) {

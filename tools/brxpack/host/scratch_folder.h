@@ -14,10 +14,7 @@ class ScratchFolder {
   // prefix: the start of the folder's name ("brxpack-simulate-").
   static Result<ScratchFolder> Create(const std::string& prefix);
 
-  ScratchFolder(ScratchFolder&& other) noexcept;
-  ScratchFolder& operator=(ScratchFolder&&) = delete;
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  ScratchFolder(ScratchFolder&& other) noexcept;  // no copies, no assignment
   ~ScratchFolder();
 
   const std::filesystem::path& path() const { return path_; }

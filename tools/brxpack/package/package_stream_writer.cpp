@@ -12,8 +12,8 @@
 #include <thread>
 
 #include "brxpack/contents/windows1251.h"
+#include "brxpack/host/host_file_io.h"
 #include "brxpack/host/host_path.h"
-#include "brxpack/host/whole_file.h"
 #include "package/format.h"
 #include "package/package_digest.h"
 

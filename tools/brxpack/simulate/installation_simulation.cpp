@@ -1,6 +1,6 @@
 #include "brxpack/simulate/installation_simulation.h"
 
-#include <cstring>
+#include <algorithm>
 #include <system_error>
 
 #include "app/worker.h"
@@ -10,7 +10,6 @@
 #include "brxpack/host/host_path.h"
 #include "brxpack/reading/package_file.h"
 #include "package/entry_lookup.h"
-#include "package/entry_names.h"
 #include "package/section_names.h"
 #include "package/section_readers.h"
 #include "run/user_texts.h"
@@ -182,11 +181,10 @@ Result<SimulationReport> SimulateInstallation(const SimulationSettings& settings
   }
   report.events = windows.events();
   report.writes = windows.registry().writes();
-  for (auto it = report.events.rbegin(); it != report.events.rend(); ++it) {
-    if (it->kind != SeamEvent::Kind::kStatus) continue;
-    report.succeeded = it->text == brx::kUpdateInstalledText;
-    break;
-  }
+  const auto status = std::find_if(report.events.rbegin(), report.events.rend(), [](auto& event) {
+    return event.kind == SeamEvent::Kind::kStatus;
+  });
+  report.succeeded = status != report.events.rend() && status->text == brx::kUpdateInstalledText;
   return report;
 }
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "brxpack/contents/folded_name.h"
 #include "brxpack/contents/windows_path_limits.h"
-#include "package/entry_names.h"
 
 namespace brxpack {
 
@@ -49,8 +49,7 @@ std::optional<WindowsPath> ReadWindowsPath(std::string_view path) {
       read.spelled.append(name);
     }
   }
-  read.key = read.spelled;
-  for (char& c : read.key) c = brx::FoldLatin(c);
+  read.key = FoldedName(read.spelled);
   return read;
 }
 

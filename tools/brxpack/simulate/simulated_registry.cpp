@@ -2,32 +2,18 @@
 
 #include <cstring>
 
+#include "brxpack/contents/folded_name.h"
 #include "brxpack/simulate/simulated_paths.h"
-#include "package/entry_names.h"
 
 namespace brxpack {
 
-namespace {
-
-std::string Folded(std::string_view text) {
-  std::string folded(text);
-  for (char& c : folded) c = brx::FoldLatin(c);
-  return folded;
-}
-
-}  // namespace
-
 std::string SimulatedRegistry::FoldedKey(brx::RegistryRoot root, std::string_view path) {
   std::string key = root == brx::RegistryRoot::kCurrentUser ? "hkcu" : "hklm";
-  bool separate = true;
-  for (char c : Folded(path)) {
-    if (c == '\\') {
-      separate = true;
-      continue;
-    }
-    if (separate) key.push_back('\\');
-    separate = false;
-    key.push_back(c);
+  char previous = '\\';  // a name begins after a separator, or at the start
+  for (const char c : FoldedName(std::string(path))) {
+    if (c != '\\' && previous == '\\') key.push_back('\\');
+    if (c != '\\') key.push_back(c);
+    previous = c;
   }
   return key;
 }
@@ -55,12 +41,12 @@ void SimulatedRegistry::Put(brx::RegistryRoot root, std::string_view key, std::s
                             uint32_t type, const std::string& bytes) {
   const std::string folded = FoldedKey(root, key);
   MakeKey(folded);
-  keys_[folded][Folded(name)] = {type, bytes};
+  keys_[folded][FoldedName(std::string(name))] = {type, bytes};
 }
 
 void SimulatedRegistry::Erase(brx::RegistryRoot root, std::string_view key, std::string_view name) {
   const auto it = keys_.find(FoldedKey(root, key));
-  if (it != keys_.end()) it->second.erase(Folded(name));
+  if (it != keys_.end()) it->second.erase(FoldedName(std::string(name)));
 }
 
 long SimulatedRegistry::Open(brx::RegistryRoot root, const char* path, uint32_t access,
@@ -87,7 +73,7 @@ long SimulatedRegistry::Query(brx::RegistryKey key, const char* name, uint32_t* 
   if (open == open_.end()) return brx::kErrorInvalidHandle;
   if ((open->second.access & brx::kKeyQueryValue) == 0) return brx::kErrorAccessDenied;
   const Values& values = keys_[open->second.folded];
-  const auto it = values.find(Folded(TextOrEmpty(name)));
+  const auto it = values.find(FoldedName(std::string(TextOrEmpty(name))));
   if (it == values.end()) return brx::kErrorFileNotFound;
   const std::string& bytes = it->second.bytes;
   *type = it->second.type;
@@ -105,8 +91,8 @@ long SimulatedRegistry::Set(brx::RegistryKey key, const char* name, uint32_t typ
   if ((open->second.access & brx::kKeySetValue) == 0) return brx::kErrorAccessDenied;
   const std::string valueName(TextOrEmpty(name));
   std::string bytes(reinterpret_cast<const char*>(data), size);
-  if (log) writes_.push_back({open->second.root, open->second.shown, valueName, type, bytes, false});
-  keys_[open->second.folded][Folded(valueName)] = {type, std::move(bytes)};
+  if (log) writes_.push_back({open->second.root, open->second.shown, valueName, type, bytes});
+  keys_[open->second.folded][FoldedName(valueName)] = {type, std::move(bytes)};
   return brx::kRegistrySuccess;
 }
 

@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "brxpack/contents/folded_name.h"
 #include "brxpack/contents/windows_path_limits.h"
-#include "brxpack/simulate/simulated_paths.h"
-#include "package/entry_names.h"
 
 namespace brxpack {
 
@@ -119,8 +118,7 @@ void SimulatedWindows::Mount(std::string_view windowsPath, const fs::path& host,
 // folder.
 void SimulatedWindows::Load(const std::string& key, const fs::path& host) {
   for (HostMirror::Entry& entry : mirror_->List(host)) {
-    std::string below = key + '\\';
-    for (const char c : entry.name) below.push_back(brx::FoldLatin(c));
+    std::string below = key + '\\' + FoldedName(entry.name);
     if (!IsWindowsName(entry.name) || nodes_.count(below) != 0) {
       below = key + "\\|" + std::to_string(unreachable_++);
     }
@@ -155,11 +153,8 @@ brx::Handle SimulatedWindows::OpenFileForReading(const char* path) {
 brx::Handle SimulatedWindows::CreateFileForWriting(const char* path) {
   const Place file = Find(TextOrEmpty(path));
   const Node* node = file.node;
-  if ((node != nullptr && (node->isFolder || node->readOnly || node->hidden)) ||
-      InUse(file.path.key)) {
-    return brx::kNoHandle;
-  }
-  return Create(file);
+  const bool refused = node != nullptr && (node->isFolder || node->readOnly || node->hidden);
+  return refused || InUse(file.path.key) ? brx::kNoHandle : Create(file);
 }
 
 // CREATE_NEW: refused over anything that stands at the path.
@@ -193,14 +188,10 @@ std::optional<uint32_t> SimulatedWindows::FileSize(brx::Handle file) {
 // size. Neither can be made of an empty file.
 brx::Handle SimulatedWindows::CreateMapping(brx::Handle file, brx::MapAccess access,
                                             uint32_t size) {
-  const auto it = handles_.find(file);
   const bool writes = access == brx::MapAccess::kWrite;
-  if (it == handles_.end() || it->second.kind != Held::Kind::kFile ||
-      (writes && !it->second.writes)) {
-    return brx::kNoHandle;
-  }
-  const std::string key = it->second.file;
-  Node& node = nodes_.at(key);
+  const std::string* key = FileOf(file);
+  if (key == nullptr || (writes && !handles_.at(file).writes)) return brx::kNoHandle;
+  Node& node = nodes_.at(*key);
   const std::optional<uint64_t> length = SizeOf(node, mirror_);
   const uint64_t mapped = size != 0 ? size : length.value_or(0);
   if (!length || mapped == 0 || mapped > UINT32_MAX) return brx::kNoHandle;
@@ -213,7 +204,7 @@ brx::Handle SimulatedWindows::CreateMapping(brx::Handle file, brx::MapAccess acc
     }
   }
   return NewHandle({.kind = Held::Kind::kMapping,
-                    .file = key,
+                    .file = *key,
                     .writes = writes,
                     .size = static_cast<uint32_t>(mapped)});
 }
@@ -360,8 +351,8 @@ bool SimulatedWindows::StartProcess(const char* application, char* commandLine,
                                     const char* currentFolder, brx::ProcessHandles* started) {
   const Place program = Find(TextOrEmpty(application));
   const Place folder = Find(TextOrEmpty(currentFolder));
-  SeamEvent command(SeamEvent::Kind::kCommand, std::string(TextOrEmpty(commandLine)),
-                    std::string(TextOrEmpty(application)), std::string(TextOrEmpty(currentFolder)));
+  SeamEvent command{SeamEvent::Kind::kCommand, std::string(TextOrEmpty(commandLine)),
+                    std::string(TextOrEmpty(application)), std::string(TextOrEmpty(currentFolder))};
   const bool fails = !program.valid || !folder.valid || (program.known && !IsFile(program.node)) ||
                      (folder.known && !IsFolderNode(folder.node));
   command.fate = fails           ? CommandFate::kNotStarted
@@ -386,14 +377,15 @@ void SimulatedWindows::WaitForProcess(brx::Handle process) {
 }
 
 void SimulatedWindows::SetStatusText(const char* text) {
-  events_.emplace_back(SeamEvent::Kind::kStatus, std::string(TextOrEmpty(text)));
+  events_.push_back({.kind = SeamEvent::Kind::kStatus, .text = std::string(TextOrEmpty(text))});
 }
 
 int SimulatedWindows::AskUser(const char* text, const char* caption, uint32_t style) {
-  SeamEvent box(SeamEvent::Kind::kQuestion, std::string(TextOrEmpty(text)), std::string(TextOrEmpty(caption)));
-  box.style = style;
-  box.answer = (style & 0x0F) == brx::kMbOkCancel ? answer : brx::kIdOk;
-  events_.push_back(std::move(box));
+  events_.push_back({.kind = SeamEvent::Kind::kQuestion,
+                     .text = std::string(TextOrEmpty(text)),
+                     .caption = std::string(TextOrEmpty(caption)),
+                     .style = style,
+                     .answer = (style & 0x0F) == brx::kMbOkCancel ? answer : brx::kIdOk});
   return events_.back().answer;
 }
 

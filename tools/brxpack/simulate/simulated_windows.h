@@ -1,13 +1,12 @@
 #pragma once
 // The in-memory Windows an installation runs on, simulate's and (with
 // faults added, as FakeSystem) the unit tests', so the two agree by
-// construction: files and folders by Windows' rules (simulated_paths.h,
-// names kept as spelled, MoveFile, sharing, mapped views, read-only and
-// hidden files), the registry (simulated_registry.h), programs, and what
-// the user saw and what was started, in order. Mounted host files and
-// folders are decided here too, read on the host and changed there through
-// a HostMirror; from the first mount on the model knows nothing else
-// (nothing stands elsewhere, but a program there is taken as present).
+// construction: files and folders by Windows' rules (simulated_paths.h),
+// the registry (simulated_registry.h), programs, and what the user saw and
+// what was started, in order. Mounted host files and folders are read on
+// the host and changed there through a HostMirror; from the first mount on
+// the model knows nothing else (nothing stands elsewhere, but a program
+// there is taken as present).
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -35,14 +34,12 @@ enum class CommandFate {
 // What the user saw and what the installer started, in the order of the run.
 struct SeamEvent {
   enum class Kind { kStatus, kQuestion, kCommand };
-  SeamEvent(Kind kind, std::string text, std::string caption = {}, std::string folder = {})
-      : kind(kind), text(std::move(text)), caption(std::move(caption)), folder(std::move(folder)) {}
   Kind kind = Kind::kStatus;
-  std::string text;     // the status text, the box's text, or the command line
-  std::string caption;  // the box's caption, or the program's path
-  std::string folder;   // the command's current folder
-  uint32_t style = 0;   // the box's style
-  int answer = 0;       // the box's answer
+  std::string text;       // the status text, the box's text, or the command line
+  std::string caption{};  // the box's caption, or the program's path
+  std::string folder{};   // the command's current folder
+  uint32_t style = 0;     // the box's style
+  int answer = 0;         // the box's answer
   CommandFate fate = CommandFate::kStarted;
   bool waited = false;          // the installer waited for the command
   bool reportsFailure = false;  // the command left the error file behind

@@ -6,8 +6,8 @@
 
 #include "brxpack/contents/folded_name.h"
 #include "brxpack/contents/package_path.h"
+#include "brxpack/host/host_file_io.h"
 #include "brxpack/host/host_path.h"
-#include "brxpack/host/same_contents.h"
 
 namespace brxpack {
 
@@ -39,8 +39,7 @@ Result<Listing> ListTree(const fs::path& folder, PassedOver passedOver) {
     if (itemError) {
       return Error{Utf8FromPath(walk->path()) + ": cannot read: " + SystemErrorText(itemError)};
     }
-    std::string key = FoldedName(item.shown);
-    listing.emplace(std::move(key), std::move(item));
+    listing.emplace(FoldedName(item.shown), std::move(item));
   }
   if (error) return Error{Utf8FromPath(folder) + ": cannot list: " + SystemErrorText(error)};
   return listing;
