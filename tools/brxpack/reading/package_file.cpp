@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 #include "brxpack/contents/display_text.h"
 #include "brxpack/host/host_path.h"
@@ -26,47 +27,34 @@ SignatureInfo InspectSignature(brx::MemoryRange bytes) {
   return info;
 }
 
+// The reader's errors in a publisher's words, in the enumeration's order.
+constexpr const char* kPackageErrorTexts[] = {
+    "no problem",
+    "the file cannot be opened",
+    "the file cannot be mapped (an empty file among others)",
+    "no trailer: the last eight bytes do not end in \"BRDX\" (not a package, nor a "
+    "self-applying executable)",
+    "the trailer's package start leaves no room for a package header",
+    "the package header's magic is wrong",
+    "the header says the directory has no entries",
+    "the header's directory offset is 0",
+    "the directory's storage method is 1, which the installer refuses",
+    "the directory reaches past the end of the package",
+    "the directory's size is impossible (too many entries for its bytes)",
+    "the compressed directory is damaged (it does not inflate to its size)",
+    "an entry's name fills all 32 bytes of its field without a terminating zero",
+    "an entry's stored bytes reach past the end of the package",
+    "a section entry is damaged (it does not produce its size)",
+    "its stored bytes differ from the package digest (:PackageDigest): bytes changed after the "
+    "build",
+    "out of memory while reading the package",
+};
+static_assert(std::size(kPackageErrorTexts) ==
+              static_cast<size_t>(brx::PackageError::kOutOfMemory) + 1);
+
 std::string DescribePackageError(brx::PackageError error) {
-  using brx::PackageError;
-  switch (error) {
-    case PackageError::kNone:
-      return "no problem";
-    case PackageError::kCannotOpen:
-      return "the file cannot be opened";
-    case PackageError::kCannotMap:
-      return "the file cannot be mapped (an empty file among others)";
-    case PackageError::kNoTrailer:
-      return "no trailer: the last eight bytes do not end in \"BRDX\" (not a package, nor a "
-             "self-applying executable)";
-    case PackageError::kBadStart:
-      return "the trailer's package start leaves no room for a package header";
-    case PackageError::kBadMagic:
-      return "the package header's magic is wrong";
-    case PackageError::kEmptyDirectory:
-      return "the header says the directory has no entries";
-    case PackageError::kNoDirectoryOffset:
-      return "the header's directory offset is 0";
-    case PackageError::kBadDirectoryMethod:
-      return "the directory's storage method is 1, which the installer refuses";
-    case PackageError::kDirectoryOutOfRange:
-      return "the directory reaches past the end of the package";
-    case PackageError::kDirectoryTooLarge:
-      return "the directory's size is impossible (too many entries for its bytes)";
-    case PackageError::kDirectoryDamaged:
-      return "the compressed directory is damaged (it does not inflate to its size)";
-    case PackageError::kNameNotTerminated:
-      return "an entry's name fills all 32 bytes of its field without a terminating zero";
-    case PackageError::kEntryOutOfRange:
-      return "an entry's stored bytes reach past the end of the package";
-    case PackageError::kSectionDamaged:
-      return "a section entry is damaged (it does not produce its size)";
-    case PackageError::kDigestMismatch:
-      return "its stored bytes differ from the package digest (:PackageDigest): bytes changed "
-             "after the build";
-    case PackageError::kOutOfMemory:
-      return "out of memory while reading the package";
-  }
-  return "unknown reader error";
+  const auto index = static_cast<size_t>(error);
+  return index < std::size(kPackageErrorTexts) ? kPackageErrorTexts[index] : "unknown reader error";
 }
 
 }  // namespace
