@@ -1,9 +1,9 @@
 #include "brxpack/diff/diff_manifest.h"
 
-#include <algorithm>
 #include <tuple>
 
 #include "brxpack/contents/display_text.h"
+#include "brxpack/contents/package_path.h"
 #include "brxpack/contents/windows1251.h"
 #include "brxpack/host/byte_size.h"
 #include "brxpack/host/host_path.h"
@@ -36,8 +36,7 @@ struct DiffPaths {
 
 // The path as the manifest writes it; fails when the package cannot hold it.
 Result<std::string> ManifestPath(const std::string& relative) {
-  std::string path = relative;
-  std::replace(path.begin(), path.end(), '/', '\\');
+  std::string path = WithBackslashes(relative);
   Result<std::string> ansi = Utf8ToWindows1251(path);
   if (!ansi.ok()) return Error{"'" + relative + "': " + ansi.error()};
   return path;
