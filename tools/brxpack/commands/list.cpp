@@ -5,7 +5,6 @@
 
 #include "brxpack/commands/command.h"
 #include "brxpack/contents/display_text.h"
-#include "brxpack/contents/folded_name.h"
 #include "brxpack/contents/section_bytes.h"
 #include "brxpack/contents/windows1251.h"
 #include "brxpack/host/json_writer.h"

@@ -11,7 +11,6 @@
 
 #include "brxpack/commands/command.h"
 #include "brxpack/contents/display_text.h"
-#include "brxpack/contents/folded_name.h"
 #include "brxpack/contents/windows1251.h"
 #include "brxpack/host/byte_size.h"
 #include "brxpack/host/host_file_io.h"

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "brxpack/result.h"
+#include "package/entry_names.h"
 
 namespace brxpack {
 
@@ -28,6 +29,13 @@ Result<std::string> Utf8ToWindows1251(std::string_view utf8);
 // UTF-8 for display and for manifests. The one byte without a character
 // (0x98) becomes U+FFFD, which does not convert back.
 std::string Windows1251ToUtf8(std::string_view bytes);
+
+// The name with the letters A to Z folded to lower case, by the installer's
+// rule: names the installer takes for one are equal here.
+inline std::string FoldedName(std::string name) {
+  for (char& c : name) c = brx::FoldLatin(c);
+  return name;
+}
 
 // The byte with its letter in lower case, as Windows compares file names:
 // Latin and Cyrillic letters fold, every other byte stays.

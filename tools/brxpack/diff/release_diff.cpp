@@ -5,7 +5,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "brxpack/contents/folded_name.h"
+#include "brxpack/contents/windows1251.h"
 #include "brxpack/host/host_file_io.h"
 
 namespace brxpack {

@@ -4,7 +4,6 @@
 #include <system_error>
 #include <unordered_map>
 
-#include "brxpack/contents/folded_name.h"
 #include "brxpack/contents/package_path.h"
 #include "brxpack/contents/windows1251.h"
 #include "brxpack/host/host_path.h"

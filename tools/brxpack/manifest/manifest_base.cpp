@@ -3,7 +3,6 @@
 #include <iterator>
 
 #include "brxpack/contents/display_text.h"
-#include "brxpack/contents/folded_name.h"
 #include "brxpack/contents/package_path.h"
 #include "brxpack/contents/windows1251.h"
 #include "brxpack/host/host_path.h"

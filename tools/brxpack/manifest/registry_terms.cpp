@@ -51,7 +51,7 @@ bool IsCleanNumberText(std::string_view text) {
   if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
     digits.remove_prefix(2);
     return digits.size() <= 8 && std::all_of(digits.begin(), digits.end(),
-                                              [](char c) { return brx::HexDigitValue(c) >= 0; });
+                                             [](char c) { return brx::HexDigitValue(c) >= 0; });
   }
   if (digits.empty() || digits.size() > 10) return false;
   int64_t value = 0;

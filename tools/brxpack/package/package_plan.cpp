@@ -6,11 +6,11 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "brxpack/manifest/file_candidates.h"
 #include "brxpack/contents/display_text.h"
-#include "brxpack/contents/folded_name.h"
 #include "brxpack/contents/package_path.h"
 #include "brxpack/contents/section_bytes.h"
+#include "brxpack/contents/windows1251.h"
+#include "brxpack/manifest/file_candidates.h"
 #include "package/entry_names.h"
 #include "package/format.h"
 #include "package/name_translation.h"

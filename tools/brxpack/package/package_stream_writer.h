@@ -56,8 +56,8 @@ struct WrittenEntry {
 };
 
 struct StreamWriterOptions {
-  Compression compression;       // for entries and the directory
-  unsigned threads = 2;          // at least 1
+  Compression compression;  // for entries and the directory
+  unsigned threads = 2;     // at least 1
   // Files above this many bytes are written piece by piece, advancing
   // progress with each piece.
   uint64_t wholeEntryLimit = kWholeEntryLimit;

@@ -5,10 +5,10 @@
 #include <optional>
 
 #include "brxpack/contents/display_text.h"
-#include "brxpack/contents/folded_name.h"
 #include "brxpack/contents/package_path.h"
 #include "brxpack/contents/section_bytes.h"
 #include "brxpack/contents/section_checks.h"
+#include "brxpack/contents/windows1251.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/reading/installed_files.h"
 #include "brxpack/stub/authenticode.h"

@@ -5,7 +5,6 @@
 
 #include "app/worker.h"
 #include "authoring/section_encoders.h"
-#include "brxpack/contents/folded_name.h"
 #include "brxpack/contents/windows1251.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/reading/package_file.h"

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "brxpack/contents/folded_name.h"
-#include "brxpack/contents/windows_path_limits.h"
+#include "brxpack/contents/package_path.h"
+#include "brxpack/contents/windows1251.h"
 
 namespace brxpack {
 

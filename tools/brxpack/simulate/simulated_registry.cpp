@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "brxpack/contents/folded_name.h"
+#include "brxpack/contents/windows1251.h"
 #include "brxpack/simulate/simulated_paths.h"
 
 namespace brxpack {

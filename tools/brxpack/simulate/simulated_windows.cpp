@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "brxpack/contents/folded_name.h"
-#include "brxpack/contents/windows_path_limits.h"
+#include "brxpack/contents/package_path.h"
+#include "brxpack/contents/windows1251.h"
 
 namespace brxpack {
 

@@ -4,8 +4,8 @@
 #include <map>
 #include <system_error>
 
-#include "brxpack/contents/folded_name.h"
 #include "brxpack/contents/package_path.h"
+#include "brxpack/contents/windows1251.h"
 #include "brxpack/host/host_file_io.h"
 #include "brxpack/host/host_path.h"
 

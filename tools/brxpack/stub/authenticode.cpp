@@ -62,7 +62,9 @@ constexpr char kSpcIndirectData[] = "1.3.6.1.4.1.311.2.1.4";
 template <auto kFree>
 struct Freed {
   template <typename T>
-  void operator()(T* p) const { kFree(p); }
+  void operator()(T* p) const {
+    kFree(p);
+  }
 };
 
 SignatureDigest DigestUnreadable(const std::string& why) {

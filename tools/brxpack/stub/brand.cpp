@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "brxpack/stub/pe_resources.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/mapped_file.h"
+#include "brxpack/stub/pe_resources.h"
 #include "package/format.h"
 #include "resources/resource_ids.h"
 

@@ -13,8 +13,8 @@
 #include <string_view>
 #include <vector>
 
-#include "brxpack/stub/authenticode.h"
 #include "brxpack/result.h"
+#include "brxpack/stub/authenticode.h"
 #include "package/memory_range.h"
 
 namespace brxpack {

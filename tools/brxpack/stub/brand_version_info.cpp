@@ -5,8 +5,8 @@
 #include <string_view>
 #include <utility>
 
-#include "brxpack/stub/pe_resources.h"
 #include "brxpack/contents/windows1251.h"
+#include "brxpack/stub/pe_resources.h"
 #include "package/format.h"
 
 namespace brxpack {
@@ -57,8 +57,8 @@ std::vector<uint8_t> Utf16Bytes(std::u16string_view text) {
 // One node of the version information: length, value length, type, key,
 // value, children, each part on a 4-byte boundary.
 std::vector<uint8_t> VersionNode(std::u16string_view key, uint16_t type, uint16_t valueLength,
-                          const std::vector<uint8_t>& value,
-                          const std::vector<std::vector<uint8_t>>& children) {
+                                 const std::vector<uint8_t>& value,
+                                 const std::vector<std::vector<uint8_t>>& children) {
   std::vector<uint8_t> node(6, 0);
   const std::vector<uint8_t> keyBytes = Utf16Bytes(key);
   node.insert(node.end(), keyBytes.begin(), keyBytes.end());
@@ -195,11 +195,11 @@ Result<std::vector<uint8_t>> VersionInfoOf(const Brand& brand) {
   // Russian, Unicode: the string table's key and the translation that names it.
   const std::vector<uint8_t> table = VersionNode(u"041904B0", kText, 0, {}, strings);
   const std::vector<uint8_t> translation = {0x19, 0x04, 0xB0, 0x04};
-  std::vector<uint8_t> info = VersionNode(
-      u"VS_VERSION_INFO", kBinary, kFixedInfoSize, FixedInfo(*numbers),
-      {VersionNode(u"StringFileInfo", kText, 0, {}, {table}),
-       VersionNode(u"VarFileInfo", kText, 0, {},
-                   {VersionNode(u"Translation", kBinary, 4, translation, {})})});
+  std::vector<uint8_t> info =
+      VersionNode(u"VS_VERSION_INFO", kBinary, kFixedInfoSize, FixedInfo(*numbers),
+                  {VersionNode(u"StringFileInfo", kText, 0, {}, {table}),
+                   VersionNode(u"VarFileInfo", kText, 0, {},
+                               {VersionNode(u"Translation", kBinary, 4, translation, {})})});
   // Every node's length is a 16-bit field; the whole is the longest node.
   if (info.size() > UINT16_MAX) return Error{brand.where + ": its texts are too long together"};
   return info;

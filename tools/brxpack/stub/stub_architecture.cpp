@@ -29,8 +29,8 @@ Result<StubArch> ArchOfImage(brx::MemoryRange image) {
   if (pe.plus && pe.machine == brx::kPeMachineAmd64) return StubArch::kX64;
   char machine[8];
   std::snprintf(machine, sizeof machine, "0x%04X", pe.machine);
-  return Error{std::string("a ") + (pe.plus ? "PE32+" : "PE32") + " image for machine " +
-               machine + ", neither PE32 for i386 (x86) nor PE32+ for AMD64 (x64)"};
+  return Error{std::string("a ") + (pe.plus ? "PE32+" : "PE32") + " image for machine " + machine +
+               ", neither PE32 for i386 (x86) nor PE32+ for AMD64 (x64)"};
 }
 
 ArchChoice ChooseArch(const std::string& option, std::optional<StubArch> manifest) {

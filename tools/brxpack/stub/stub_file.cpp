@@ -3,11 +3,11 @@
 #include <cstring>
 
 #include "brx_version.h"
-#include "brxpack/stub/brand.h"
-#include "brxpack/stub/pe_resources.h"
 #include "brxpack/host/host_path.h"
 #include "brxpack/host/mapped_file.h"
 #include "brxpack/host/process_environment.h"
+#include "brxpack/stub/brand.h"
+#include "brxpack/stub/pe_resources.h"
 #include "package/format.h"
 
 namespace brxpack {
