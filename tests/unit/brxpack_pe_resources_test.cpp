@@ -351,8 +351,11 @@ std::vector<uint8_t> VersionNode(const std::u16string& key, const std::vector<ui
 }
 
 // Tests that a text without a value may end right after its key, as it is
-// laid out unpadded, and that the texts after it still read.
+// laid out unpadded, and that the texts after it still read; a key its node
+// ends before its NUL is refused without a read past the bytes.
 TEST(BrandTest, ReadsAValuelessTextEndingAtItsKey) {
+  EXPECT_TRUE(
+      VersionTextsOf(Range(std::vector<uint8_t>{10, 0, 0, 0, 1, 0, 'A', 0, 'B', 0})).empty());
   std::vector<uint8_t> texts = VersionNode(u"Comments", {});
   const std::vector<uint8_t> product = VersionNode(u"ProductName", {'P', 0, 0, 0}, 2);
   texts.insert(texts.end(), product.begin(), product.end());
