@@ -125,6 +125,7 @@ TEST(DiffTest, OneUpdateTurnsEveryOldReleaseIntoNew) {
     std::vector<Tree> older;
     Tree newer;
     const char* leftOut;  // a path the manifest must not name
+    const char* note;     // a note the manifest holds, with old1 for the first release
   };
   const Case cases[] = {
       {"changed between the first two, gone and back, same everywhere",
@@ -132,19 +133,22 @@ TEST(DiffTest, OneUpdateTurnsEveryOldReleaseIntoNew) {
         {{{"notes.ini", "v2"}, {"same.txt", "s"}}, {}},
         {{{"notes.ini", "v2"}, {"same.txt", "s"}, {"gone.txt", "g"}}, {}}},
        {{{"notes.ini", "v2"}, {"help.txt", "h"}, {"same.txt", "s"}, {"empty.txt", ""}}, {}},
-       "same.txt"},
+       "same.txt",
+       "# The update from old1, "},
       {"names spelt otherwise in each release take NEW's spelling",
        {{{{"Readme.TXT", "r"}, {"a.txt", "1"}, {"u.txt", "u"}}, {}},
         {{{"README.txt", "r"}, {"A.TXT", "1"}, {"u.txt", "u"}}, {}},
         {{{"readme.txt", "r"}, {"a.txt", "1"}, {"u.txt", "u"}}, {}}},
        {{{"readme.txt", "r"}, {"a.txt", "1"}, {"u.txt", "u"}}, {}},
-       "u.txt"},
+       "u.txt",
+       " and old3 to "},
       {"a folder that comes and goes, a file here and a folder there",
        {{{{"x", "file"}, {"k.txt", "k"}}, {}},
         {{{"plugins/p.dll", "p"}, {"x/y.txt", "y"}, {"k.txt", "k"}}, {"plugins/old", "Data/z"}},
         {{{"k.txt", "k"}}, {"plugins"}}},
        {{{"k.txt", "k"}}, {"data/z/deep"}},
-       "k.txt"},
+       "k.txt",
+       "# Note: folder 'Data' of old2 is 'data' in NEW"},
   };
   for (const Case& c : cases) {
     Workspace workspace;
@@ -167,6 +171,12 @@ TEST(DiffTest, OneUpdateTurnsEveryOldReleaseIntoNew) {
     EXPECT_EQ(manifest.find(std::string("'") + c.leftOut + "'"), std::string::npos)
         << c.what << "\n"
         << manifest;
+    std::string note = c.note;
+    for (const std::string& old : olds) {
+      if (const size_t at = note.find(old); at != std::string::npos)
+        note.replace(at, old.size(), workspace.Text(old));
+    }
+    EXPECT_NE(manifest.find(note), std::string::npos) << c.what << "\n" << manifest;
   }
 }
 

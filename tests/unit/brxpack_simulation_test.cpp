@@ -258,6 +258,7 @@ TEST(SimulateTest, InstallsOnACopyAndComparesTheResult) {
                            "result    installed", "expect    the result equals"}) {
     EXPECT_NE(good.out.find(line), std::string::npos) << line << "\n" << good.out;
   }
+  EXPECT_EQ(good.out.find("release   "), std::string::npos) << good.out;  // verdicts: several
   const test::ToolRun other = simulate({"--expect", workspace.Text("1.0")});
   EXPECT_EQ(other.code, 1);
   EXPECT_NE(other.out.find("          notes.ini: contents differ\n"), std::string::npos)
@@ -341,6 +342,7 @@ TEST(SimulateTest, ProvesTheUpdateOnEachRelease) {
             workspace.Text("1.0"),
         std::string(R"("target":"C:\\Program Files\\App\\","program":"app.exe",)"
                     R"("registryKey":"SOFTWARE\\Pub\\App","patchLevel":0,"finalPatchLevel":3,)"),
+        std::string(R"("registry":["HKLM\\SOFTWARE\\Pub\\App: PatchLevel = dword 3)"),
         std::string("\"equals\":true,\"differences\":[]"),
         std::string(
             "\"equals\":false,\"differences\":[\"stray.txt: not expected\"],\"ok\":false}]}")}) {

@@ -99,6 +99,7 @@ TEST(ParseNumberTest, NumberTable) {
       {"0xaAfF", 0xAAFF},
       {"0x1Fz9", 31},
       {"\t\r\n 42", 42},
+      {"!5", 0},
       {"\xA0\xFF\x37", 7},
       {"-", 0},
       {"- 5", 0},
