@@ -352,7 +352,8 @@ std::vector<uint8_t> VersionNode(const std::u16string& key, const std::vector<ui
 
 // Tests that a text without a value may end right after its key, as it is
 // laid out unpadded, and that the texts after it still read; a key its node
-// ends before its NUL is refused without a read past the bytes.
+// ends before its NUL is refused, the texts after it with it, without a read
+// past the bytes.
 TEST(BrandTest, ReadsAValuelessTextEndingAtItsKey) {
   EXPECT_TRUE(
       VersionTextsOf(Range(std::vector<uint8_t>{10, 0, 0, 0, 1, 0, 'A', 0, 'B', 0})).empty());
@@ -363,6 +364,14 @@ TEST(BrandTest, ReadsAValuelessTextEndingAtItsKey) {
       u"VS_VERSION_INFO", VersionNode(u"StringFileInfo", VersionNode(u"040904B0", texts)));
   EXPECT_EQ(VersionTextsOf(Range(info)),
             (std::map<std::string, std::string>{{"Comments", ""}, {"ProductName", "P"}}));
+  std::vector<uint8_t> cut = VersionNode(u"Comments", {});
+  cut.resize(cut.size() - 2);  // its key's NUL
+  WriteLe16(&cut[0], static_cast<uint16_t>(cut.size()));
+  cut.insert(cut.end(), product.begin(), product.end());
+  EXPECT_TRUE(VersionTextsOf(
+                  Range(VersionNode(u"VS_VERSION_INFO",
+                                    VersionNode(u"StringFileInfo", VersionNode(u"040904B0", cut)))))
+                  .empty());
 }
 
 }  // namespace
