@@ -53,6 +53,9 @@ struct PackageTrailer {
 
 uint32_t ReadLe32(const uint8_t* bytes);
 void WriteLe32(uint8_t* bytes, uint32_t value);
+inline uint16_t ReadLe16(const uint8_t* bytes) {
+  return static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
+}
 
 PackageHeader DecodeHeader(const uint8_t* bytes);  // kHeaderSize bytes
 void EncodeHeader(const PackageHeader& header, uint8_t* bytes);

@@ -21,10 +21,6 @@ constexpr uint16_t kPe32PlusMagic = 0x20B;
 constexpr uint32_t kPe32DirectoryCountField = 92;
 constexpr uint32_t kPe32PlusDirectoryCountField = 108;
 
-uint16_t ReadLe16(const uint8_t* bytes) {
-  return static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
-}
-
 // 64-bit sums of 32-bit operands cannot overflow.
 bool Inside(MemoryRange file, uint64_t offset, uint64_t length) {
   return offset + length <= file.size;

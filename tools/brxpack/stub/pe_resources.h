@@ -64,10 +64,8 @@ Result<std::vector<uint8_t>> ReplaceResources(brx::MemoryRange image,
                                               const std::vector<Resource>& resources);
 
 // Little-endian 16- and 32-bit fields of Windows programs and their
-// resources, beside package/format.h's 32-bit reader and writer.
-inline uint16_t ReadLe16(const uint8_t* bytes) {
-  return static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
-}
+// resources, beside package/format.h's readers and 32-bit writer.
+using brx::ReadLe16;
 
 inline void WriteLe16(uint8_t* bytes, uint16_t value) {
   bytes[0] = static_cast<uint8_t>(value);
