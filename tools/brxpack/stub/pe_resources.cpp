@@ -1,6 +1,7 @@
 #include "brxpack/stub/pe_resources.h"
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "brxpack/stub/authenticode.h"
@@ -56,6 +57,7 @@ constexpr const char* kRefusals[] = {
     "not a Windows program (no PE32 or PE32+ optional header)",
     "its section table passes the end of the file",
 };
+static_assert(std::size(kRefusals) == static_cast<size_t>(brx::PeImageError::kSectionTableCut));
 
 // Fails, saying why, for bytes that are no PE32 or PE32+ image, whose
 // headers or section table are cut short, whose sections are out of address
