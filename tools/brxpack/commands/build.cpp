@@ -80,9 +80,7 @@ std::filesystem::path PackagePath(const BuildOptions& options, const Manifest& m
 // progress on a terminal.
 Result<std::vector<WrittenEntry>> WriteEntries(const Build& build, AtomicOutputFile& output,
                                                Console& console) {
-  uint64_t total = 0;
-  for (const PlannedFile& file : build.plan.files) total += file.size;
-  ProgressMeter progress(ProgressOn(console, "building"), total);
+  ProgressMeter progress(ProgressOn(console, "building"), build.plan.FileBytes());
   StreamWriterOptions options = build.writer;
   options.progress = &progress;
   Result<std::vector<WrittenEntry>> written = WritePackageStream(build.entries, options, output);

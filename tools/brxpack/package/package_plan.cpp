@@ -316,9 +316,7 @@ Result<uint64_t> PackageSize(const Manifest& manifest, int level, unsigned threa
   StreamWriterOptions options;
   options.compression.level = level;
   options.threads = threads;
-  uint64_t input = 0;
-  for (const PlannedFile& file : plan->files) input += file.size;
-  ProgressMeter meter(progress, input);
+  ProgressMeter meter(progress, plan->FileBytes());
   options.progress = &meter;
   Result<std::vector<WrittenEntry>> written =
       WritePackageStream(EntriesToWrite(*plan), options, *output);

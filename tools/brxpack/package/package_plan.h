@@ -37,6 +37,13 @@ struct PackagePlan {
   std::vector<SectionEntry> sections;  // in the order they are written
   std::vector<PlannedFile> files;
   std::vector<std::string> warnings;
+
+  // The bytes of every file: what a build reads, and its progress counts.
+  uint64_t FileBytes() const {
+    uint64_t total = 0;
+    for (const PlannedFile& file : files) total += file.size;
+    return total;
+  }
 };
 
 // Fails with every problem of the first phase that has any (gathering the
