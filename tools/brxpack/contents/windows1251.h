@@ -32,9 +32,10 @@ std::string Windows1251ToUtf8(std::string_view bytes);
 
 // The name with the letters A to Z folded to lower case, by the installer's
 // rule: names the installer takes for one are equal here.
-inline std::string FoldedName(std::string name) {
-  for (char& c : name) c = brx::FoldLatin(c);
-  return name;
+inline std::string FoldedName(std::string_view name) {
+  std::string folded(name);
+  for (char& c : folded) c = brx::FoldLatin(c);
+  return folded;
 }
 
 // The byte with its letter in lower case, as Windows compares file names:

@@ -10,7 +10,7 @@ namespace brxpack {
 std::string SimulatedRegistry::FoldedKey(brx::RegistryRoot root, std::string_view path) {
   std::string key = root == brx::RegistryRoot::kCurrentUser ? "hkcu" : "hklm";
   char previous = '\\';  // a name begins after a separator, or at the start
-  for (const char c : FoldedName(std::string(path))) {
+  for (const char c : FoldedName(path)) {
     if (c != '\\' && previous == '\\') key.push_back('\\');
     if (c != '\\') key.push_back(c);
     previous = c;
@@ -41,12 +41,12 @@ void SimulatedRegistry::Put(brx::RegistryRoot root, std::string_view key, std::s
                             uint32_t type, const std::string& bytes) {
   const std::string folded = FoldedKey(root, key);
   MakeKey(folded);
-  keys_[folded][FoldedName(std::string(name))] = {type, bytes};
+  keys_[folded][FoldedName(name)] = {type, bytes};
 }
 
 void SimulatedRegistry::Erase(brx::RegistryRoot root, std::string_view key, std::string_view name) {
   const auto it = keys_.find(FoldedKey(root, key));
-  if (it != keys_.end()) it->second.erase(FoldedName(std::string(name)));
+  if (it != keys_.end()) it->second.erase(FoldedName(name));
 }
 
 long SimulatedRegistry::Open(brx::RegistryRoot root, const char* path, uint32_t access,
@@ -73,7 +73,7 @@ long SimulatedRegistry::Query(brx::RegistryKey key, const char* name, uint32_t* 
   if (open == open_.end()) return brx::kErrorInvalidHandle;
   if ((open->second.access & brx::kKeyQueryValue) == 0) return brx::kErrorAccessDenied;
   const Values& values = keys_[open->second.folded];
-  const auto it = values.find(FoldedName(std::string(TextOrEmpty(name))));
+  const auto it = values.find(FoldedName(TextOrEmpty(name)));
   if (it == values.end()) return brx::kErrorFileNotFound;
   const std::string& bytes = it->second.bytes;
   *type = it->second.type;
